@@ -1,0 +1,106 @@
+// The music library kept by the library service: one library source, the
+// library playlist with every track in the order added, user playlists, file
+// tracks and URL tracks (streams). Stored in SQLite; every change is one
+// transaction. Used by the service (over D-Bus) and by the in-process adapter.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tidyfox::library {
+
+enum class TrackKind : std::int8_t { File = 1, Url = 2 };
+
+// Everything the program reads of a track, in one record.
+struct TrackRecord
+{
+    std::int32_t databaseId = 0; // TrackDatabaseID: unique in the library
+    std::int32_t trackId = 0;    // TrackID
+    TrackKind kind = TrackKind::File;
+    QString persistentId;        // 16 hex digits, as iTunes writes it
+    QString name;
+    QString artist;
+    QString album;
+    QString composer;
+    QString genre;
+    QString kindAsString;        // "MPEG audio file", "Internet audio stream", ...
+    QString time;                // "3:07", "1:02:03"; from totalTimeMs
+    std::int32_t totalTimeMs = 0;
+    std::int32_t bitRate = 0;    // kbit/s
+    std::int32_t sampleRate = 0; // Hz
+    std::int32_t size = 0;       // bytes
+    QDateTime dateAdded;         // UTC
+    QString location;            // absolute path of a file track; the URL of a stream
+    QString longDescription;
+};
+
+struct PlaylistRecord
+{
+    std::int32_t playlistId = 0;
+    std::int32_t kind = 2; // 1 = library playlist, 2 = user playlist
+    QString name;
+    QString persistentId;
+};
+
+struct SourceRecord
+{
+    std::int32_t sourceId = 0;
+    std::int32_t kind = 1;
+    QString name;
+};
+
+// A library error with a message for a person.
+class LibraryError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Thrown by calls on a track or playlist that no longer exists.
+class ObjectDeletedError : public LibraryError
+{
+public:
+    using LibraryError::LibraryError;
+};
+
+class LibraryCore
+{
+public:
+    // Opens (creating and migrating as needed) the library at path; ":memory:"
+    // gives a private in-memory library. Throws LibraryError with a clear
+    // message for a file that is locked, read-only, or not a library.
+    static std::unique_ptr<LibraryCore> open(const QString &path);
+    virtual ~LibraryCore() = default;
+
+    virtual SourceRecord source() = 0;
+    // In library order: the library playlist first.
+    virtual std::vector<PlaylistRecord> playlists() = 0;
+    virtual std::int32_t libraryPlaylistId() = 0;
+    // The playlist's tracks in order; throws ObjectDeletedError for an unknown
+    // playlist.
+    virtual std::vector<TrackRecord> playlistTracks(std::int32_t playlistId) = 0;
+    // The first track of the playlist whose TrackID is trackId.
+    virtual std::optional<TrackRecord> firstTrackInPlaylist(std::int32_t playlistId, std::int32_t trackId) = 0;
+    virtual std::optional<TrackRecord> track(std::int32_t databaseId) = 0;
+    // Removes the track from the library and every playlist, in one
+    // transaction; throws ObjectDeletedError when it is not there.
+    virtual void deleteTrack(std::int32_t databaseId) = 0;
+
+    // Building a library (import, scanner, tests). Ids of the record are
+    // assigned when zero; the track is appended to the library playlist.
+    virtual TrackRecord addTrack(TrackRecord track) = 0;
+    virtual PlaylistRecord addPlaylist(const QString &name) = 0;
+    virtual void appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds) = 0;
+    // Groups many changes into one transaction (import, add). Nested calls join
+    // the outer transaction.
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+};
+
+} // namespace tidyfox::library
