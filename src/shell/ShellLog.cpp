@@ -1,0 +1,5 @@
+#include "shell/ShellLog.h"
+
+namespace tidyfox::shell {
+Q_LOGGING_CATEGORY(lcShell, "tidyfox.shell", QtInfoMsg)
+}
