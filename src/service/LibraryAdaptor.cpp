@@ -1,0 +1,128 @@
+#include "service/LibraryAdaptor.h"
+
+#include "service/LibraryBusFormat.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QTimer>
+#include <malloc.h>
+
+namespace tidyfox::library {
+
+LibraryAdaptor::LibraryAdaptor(std::unique_ptr<LibraryCore> core, QObject *parent)
+    : QObject(parent), m_core(std::move(core))
+{}
+
+LibraryAdaptor::~LibraryAdaptor() = default;
+
+// Every call answers with a bus error instead of letting a library error
+// escape into the event loop; a vanished object gets its own error name so
+// that the program sees "object deleted".
+template<typename Result, typename Call> Result LibraryAdaptor::guarded(Result fallback, Call &&call)
+{
+    try {
+        return call();
+    } catch (const ObjectDeletedError &e) {
+        sendErrorReply(QString::fromLatin1(bus::kErrorObjectDeleted), QString::fromUtf8(e.what()));
+    } catch (const std::exception &e) {
+        sendErrorReply(QString::fromLatin1(bus::kErrorFailed), QString::fromUtf8(e.what()));
+    }
+    return fallback;
+}
+
+int LibraryAdaptor::Source(int &kind, QString &name)
+{
+    return guarded(0, [&] {
+        const SourceRecord source = m_core->source();
+        kind = source.kind;
+        name = source.name;
+        return source.sourceId;
+    });
+}
+
+int LibraryAdaptor::LibraryPlaylist(int &kind, QString &name)
+{
+    return guarded(0, [&] {
+        const std::int32_t id = m_core->libraryPlaylistId();
+        for (const PlaylistRecord &p : m_core->playlists()) {
+            if (p.playlistId == id) {
+                kind = p.kind;
+                name = p.name;
+                return id;
+            }
+        }
+        throw ObjectDeletedError("The library has no library playlist");
+    });
+}
+
+QByteArray LibraryAdaptor::Playlists()
+{
+    return guarded(QByteArray(), [&] { return bus::encodePlaylists(m_core->playlists()); });
+}
+
+QByteArray LibraryAdaptor::PlaylistTracks(int playlistId)
+{
+    QByteArray payload = guarded(QByteArray(), [&] { return bus::encodeTracks(m_core->playlistTracks(playlistId)); });
+    releaseMemorySoon();
+    return payload;
+}
+
+QByteArray LibraryAdaptor::FirstTrackByID(int playlistId, int trackId)
+{
+    return guarded(QByteArray(), [&] {
+        std::vector<TrackRecord> found;
+        if (auto track = m_core->firstTrackInPlaylist(playlistId, trackId))
+            found.push_back(std::move(*track));
+        return bus::encodeTracks(found);
+    });
+}
+
+QByteArray LibraryAdaptor::Track(int databaseId)
+{
+    return guarded(QByteArray(), [&] {
+        auto track = m_core->track(databaseId);
+        if (!track)
+            throw ObjectDeletedError("The track is no longer in the library");
+        return bus::encodeTracks({*track});
+    });
+}
+
+void LibraryAdaptor::DeleteTrack(int databaseId)
+{
+    const bool deleted = guarded(false, [&] {
+        m_core->deleteTrack(databaseId);
+        return true;
+    });
+    if (deleted)
+        emit TrackDeleted(databaseId);
+}
+
+void LibraryAdaptor::Quit()
+{
+    announceQuit();
+}
+
+void LibraryAdaptor::announceQuit()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    emit Quitting();
+    // Queued, so that the reply to a Quit call leaves before the loop ends.
+    QTimer::singleShot(0, this, &LibraryAdaptor::quitRequested);
+}
+
+// A large reply leaves many small blocks behind in the heap; hand them back
+// to the system once the reply is on its way so the service stays small.
+void LibraryAdaptor::releaseMemorySoon()
+{
+    if (m_trimPending)
+        return;
+    m_trimPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_trimPending = false;
+        malloc_trim(0);
+    });
+}
+
+} // namespace tidyfox::library

@@ -1,0 +1,55 @@
+// The library on the session bus: the object /Library with the interface
+// org.tidyfox.Library. Collections leave in one call (see LibraryBusFormat.h).
+#pragma once
+
+#include "service/LibraryCore.h"
+
+#include <QByteArray>
+#include <QDBusContext>
+#include <QObject>
+#include <memory>
+
+namespace tidyfox::library {
+
+class LibraryAdaptor : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.tidyfox.Library")
+
+public:
+    explicit LibraryAdaptor(std::unique_ptr<LibraryCore> core, QObject *parent = nullptr);
+    ~LibraryAdaptor() override;
+
+    // Announces Quitting on the bus and asks the owner to stop serving.
+    void announceQuit();
+
+public slots:
+    // The library source: its id, with kind and name as output arguments.
+    Q_SCRIPTABLE int Source(int &kind, QString &name);
+    // The library playlist: its id, with kind and name as output arguments.
+    Q_SCRIPTABLE int LibraryPlaylist(int &kind, QString &name);
+    Q_SCRIPTABLE QByteArray Playlists();
+    Q_SCRIPTABLE QByteArray PlaylistTracks(int playlistId);
+    // Zero or one track: the first of the playlist with that track id.
+    Q_SCRIPTABLE QByteArray FirstTrackByID(int playlistId, int trackId);
+    // One track by database id; fails with ObjectDeleted when it is gone.
+    Q_SCRIPTABLE QByteArray Track(int databaseId);
+    Q_SCRIPTABLE void DeleteTrack(int databaseId);
+    Q_SCRIPTABLE void Quit();
+
+signals:
+    Q_SCRIPTABLE void Quitting();
+    Q_SCRIPTABLE void TrackDeleted(int databaseId);
+    // Not on the bus: tells the serving loop to end.
+    void quitRequested();
+
+private:
+    template<typename Result, typename Call> Result guarded(Result fallback, Call &&call);
+    void releaseMemorySoon();
+
+    std::unique_ptr<LibraryCore> m_core;
+    bool m_quitting = false;
+    bool m_trimPending = false;
+};
+
+} // namespace tidyfox::library

@@ -1,0 +1,219 @@
+#include "service/LibraryBusFormat.h"
+
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace tidyfox::library::bus {
+
+namespace {
+
+constexpr std::uint32_t kTrackMagic = 0x31544654;    // "TFT1"
+constexpr std::uint32_t kPlaylistMagic = 0x31504654; // "TFP1"
+constexpr std::int64_t kNoDate = std::numeric_limits<std::int64_t>::min();
+constexpr int kTextCount = static_cast<int>(TrackText::Count);
+constexpr qsizetype kFixedTrackBytes = 7 * 4 + 8;
+
+class Writer
+{
+public:
+    explicit Writer(qsizetype reserve) { m_out.reserve(reserve); }
+    template<typename T> void put(T value)
+    {
+        const T le = qToLittleEndian(value);
+        m_out.append(reinterpret_cast<const char *>(&le), sizeof le);
+    }
+    void putText(const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        put<std::uint32_t>(static_cast<std::uint32_t>(utf8.size()));
+        m_out.append(utf8);
+    }
+    QByteArray take() { return std::move(m_out); }
+
+private:
+    QByteArray m_out;
+};
+
+class Reader
+{
+public:
+    explicit Reader(const QByteArray &in) : m_data(in.constData()), m_size(static_cast<std::size_t>(in.size())) {}
+    template<typename T> T get()
+    {
+        need(sizeof(T));
+        T value;
+        std::memcpy(&value, m_data + m_pos, sizeof value);
+        m_pos += sizeof value;
+        return qFromLittleEndian(value);
+    }
+    std::uint32_t skipText()
+    {
+        const auto length = get<std::uint32_t>();
+        need(length);
+        m_pos += length;
+        return length;
+    }
+    QString getText()
+    {
+        const std::size_t start = m_pos + sizeof(std::uint32_t);
+        const auto length = skipText();
+        return QString::fromUtf8(m_data + start, static_cast<qsizetype>(length));
+    }
+    std::size_t pos() const { return m_pos; }
+    void seek(std::size_t pos) { m_pos = pos; }
+    bool atEnd() const { return m_pos == m_size; }
+
+private:
+    void need(std::size_t bytes) const
+    {
+        if (bytes > m_size - m_pos)
+            throw FormatError("The library sent a reply that is cut short");
+    }
+    const char *m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+};
+
+} // namespace
+
+QByteArray encodeTracks(const std::vector<TrackRecord> &tracks)
+{
+    // Most texts are short; the guess only saves reallocations.
+    Writer out(8 + static_cast<qsizetype>(tracks.size()) * (kFixedTrackBytes + kTextCount * 4 + 160));
+    out.put<std::uint32_t>(kTrackMagic);
+    out.put<std::uint32_t>(static_cast<std::uint32_t>(tracks.size()));
+    for (const TrackRecord &t : tracks) {
+        out.put<std::int32_t>(t.databaseId);
+        out.put<std::int32_t>(t.trackId);
+        out.put<std::int32_t>(static_cast<std::int32_t>(t.kind));
+        out.put<std::int32_t>(t.totalTimeMs);
+        out.put<std::int32_t>(t.bitRate);
+        out.put<std::int32_t>(t.sampleRate);
+        out.put<std::int32_t>(t.size);
+        out.put<std::int64_t>(t.dateAdded.isValid() ? t.dateAdded.toMSecsSinceEpoch() : kNoDate);
+        out.putText(t.name);
+        out.putText(t.artist);
+        out.putText(t.album);
+        out.putText(t.composer);
+        out.putText(t.genre);
+        out.putText(t.kindAsString);
+        out.putText(t.time);
+        out.putText(t.location);
+        out.putText(t.longDescription);
+    }
+    return out.take();
+}
+
+QByteArray encodePlaylists(const std::vector<PlaylistRecord> &playlists)
+{
+    Writer out(8 + static_cast<qsizetype>(playlists.size()) * 48);
+    out.put<std::uint32_t>(kPlaylistMagic);
+    out.put<std::uint32_t>(static_cast<std::uint32_t>(playlists.size()));
+    for (const PlaylistRecord &p : playlists) {
+        out.put<std::int32_t>(p.playlistId);
+        out.put<std::int32_t>(p.kind);
+        out.putText(p.name);
+    }
+    return out.take();
+}
+
+std::vector<PlaylistRecord> decodePlaylists(const QByteArray &payload)
+{
+    Reader in(payload);
+    if (in.get<std::uint32_t>() != kPlaylistMagic)
+        throw FormatError("The library sent a playlist reply in an unknown format");
+    const auto count = in.get<std::uint32_t>();
+    std::vector<PlaylistRecord> playlists;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        PlaylistRecord p;
+        p.playlistId = in.get<std::int32_t>();
+        p.kind = in.get<std::int32_t>();
+        p.name = in.getText();
+        playlists.push_back(std::move(p));
+    }
+    if (!in.atEnd())
+        throw FormatError("The library sent a playlist reply with trailing bytes");
+    return playlists;
+}
+
+TrackTable::TrackTable(QByteArray payload) : m_payload(std::move(payload))
+{
+    Reader in(m_payload);
+    if (in.get<std::uint32_t>() != kTrackMagic)
+        throw FormatError("The library sent a track reply in an unknown format");
+    const auto count = in.get<std::uint32_t>();
+    // Each row takes at least its fixed part, so a bogus count cannot make us
+    // reserve more than the payload could hold.
+    m_rows.reserve(std::min<std::size_t>(count, static_cast<std::size_t>(m_payload.size()) / kFixedTrackBytes));
+    for (std::uint32_t i = 0; i < count; ++i) {
+        Row row;
+        row.databaseId = in.get<std::int32_t>();
+        row.trackId = in.get<std::int32_t>();
+        row.kind = static_cast<TrackKind>(in.get<std::int32_t>());
+        row.totalTimeMs = in.get<std::int32_t>();
+        row.bitRate = in.get<std::int32_t>();
+        row.sampleRate = in.get<std::int32_t>();
+        row.size = in.get<std::int32_t>();
+        row.dateAddedMs = in.get<std::int64_t>();
+        row.textOffset = static_cast<std::uint32_t>(in.pos());
+        for (int t = 0; t < kTextCount; ++t)
+            in.skipText();
+        m_rows.push_back(row);
+    }
+    if (!in.atEnd())
+        throw FormatError("The library sent a track reply with trailing bytes");
+}
+
+QDateTime TrackTable::dateAdded(int row) const
+{
+    const std::int64_t ms = m_rows[row].dateAddedMs;
+    return ms == kNoDate ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
+
+QString TrackTable::text(int row, TrackText which) const
+{
+    Reader in(m_payload);
+    in.seek(m_rows[row].textOffset);
+    for (int t = 0; t < static_cast<int>(which); ++t)
+        in.skipText();
+    return in.getText();
+}
+
+TrackRecord TrackTable::record(int row) const
+{
+    TrackRecord t;
+    const Row &r = m_rows[row];
+    t.databaseId = r.databaseId;
+    t.trackId = r.trackId;
+    t.kind = r.kind;
+    t.totalTimeMs = r.totalTimeMs;
+    t.bitRate = r.bitRate;
+    t.sampleRate = r.sampleRate;
+    t.size = r.size;
+    t.dateAdded = dateAdded(row);
+    Reader in(m_payload);
+    in.seek(r.textOffset);
+    t.name = in.getText();
+    t.artist = in.getText();
+    t.album = in.getText();
+    t.composer = in.getText();
+    t.genre = in.getText();
+    t.kindAsString = in.getText();
+    t.time = in.getText();
+    t.location = in.getText();
+    t.longDescription = in.getText();
+    return t;
+}
+
+int TrackTable::findTrackId(std::int32_t trackId) const
+{
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].trackId == trackId)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+} // namespace tidyfox::library::bus
