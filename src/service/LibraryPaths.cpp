@@ -1,0 +1,13 @@
+#include "service/LibraryPaths.h"
+
+#include <QStandardPaths>
+
+namespace tidyfox::library {
+
+QString defaultLibraryPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/tidyfox/library.db");
+}
+
+} // namespace tidyfox::library

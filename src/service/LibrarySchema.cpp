@@ -1,0 +1,81 @@
+#include "service/LibrarySchema.h"
+
+#include "service/SqliteDatabase.h"
+
+#include <QByteArray>
+#include <iterator>
+
+namespace tidyfox::library {
+
+namespace {
+
+// Never edit a step once released: add a new one.
+constexpr const char *kSteps[] = {
+    // 1: the library source and library playlist, tracks, user playlists.
+    R"sql(
+    CREATE TABLE meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID;
+    CREATE TABLE tracks(
+        database_id INTEGER PRIMARY KEY AUTOINCREMENT,
+        track_id INTEGER NOT NULL UNIQUE,
+        library_order INTEGER NOT NULL,
+        kind INTEGER NOT NULL,
+        track_type TEXT NOT NULL,
+        persistent_id TEXT NOT NULL UNIQUE,
+        name TEXT NOT NULL DEFAULT '',
+        artist TEXT NOT NULL DEFAULT '',
+        album TEXT NOT NULL DEFAULT '',
+        composer TEXT NOT NULL DEFAULT '',
+        genre TEXT NOT NULL DEFAULT '',
+        kind_text TEXT NOT NULL DEFAULT '',
+        total_time INTEGER NOT NULL DEFAULT 0,
+        bit_rate INTEGER NOT NULL DEFAULT 0,
+        sample_rate INTEGER NOT NULL DEFAULT 0,
+        size INTEGER NOT NULL DEFAULT 0,
+        date_added INTEGER,
+        location TEXT NOT NULL DEFAULT '',
+        long_description TEXT NOT NULL DEFAULT '');
+    CREATE INDEX tracks_by_order ON tracks(library_order);
+    CREATE TABLE playlists(
+        playlist_id INTEGER NOT NULL UNIQUE,
+        kind INTEGER NOT NULL,
+        name TEXT NOT NULL,
+        persistent_id TEXT NOT NULL UNIQUE);
+    CREATE TABLE playlist_items(
+        playlist_id INTEGER NOT NULL,
+        position INTEGER NOT NULL,
+        database_id INTEGER NOT NULL,
+        PRIMARY KEY(playlist_id, position)) WITHOUT ROWID;
+    CREATE INDEX items_by_track ON playlist_items(database_id, playlist_id);
+    INSERT INTO playlists(playlist_id, kind, name, persistent_id)
+        VALUES(1, 1, 'Library', upper(hex(randomblob(8))));
+    INSERT INTO meta(key, value) VALUES
+        ('source_id', 1),
+        ('library_playlist_id', 1),
+        ('top_track_id', 0),
+        ('top_playlist_id', 1),
+        ('library_persistent_id', upper(hex(randomblob(8))));
+    )sql",
+    // 2: `add` finds a file already in the library by its path.
+    R"sql(
+    CREATE INDEX tracks_by_location ON tracks(location);
+    )sql",
+};
+
+} // namespace
+
+int latestSchemaVersion()
+{
+    return int(std::size(kSteps));
+}
+
+void applySchemaSteps(sql::Database &db, int fromVersion, int toVersion)
+{
+    for (int step = fromVersion; step < toVersion; ++step)
+        db.exec(kSteps[step]);
+    // Pragmas take no parameters; the numbers are ours, not user input.
+    db.exec(QByteArray("PRAGMA application_id = " + QByteArray::number(kLibraryApplicationId) +
+                       "; PRAGMA user_version = " + QByteArray::number(toVersion))
+                .constData());
+}
+
+} // namespace tidyfox::library

@@ -1,0 +1,537 @@
+#include "service/LibraryStore.h"
+
+#include "service/LibrarySchema.h"
+#include "service/ServiceLog.h"
+#include "service/TimeText.h"
+#include "service/Transaction.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <limits>
+
+namespace tidyfox::library {
+
+namespace {
+
+constexpr std::int64_t kMaxId = std::numeric_limits<std::int32_t>::max();
+
+// The columns readTrack expects, in its order.
+#define TRACK_COLUMNS                                                                                                  \
+    "t.database_id, t.track_id, t.kind, t.persistent_id, t.name, t.artist, t.album, t.composer, t.genre, "             \
+    "t.kind_text, t.total_time, t.bit_rate, t.sample_rate, t.size, t.date_added, t.location, t.long_description, "     \
+    "t.track_type"
+
+constexpr int kTrackTypeColumn = 17;
+
+TrackRecord readTrack(const sql::Query &q)
+{
+    TrackRecord t;
+    t.databaseId = q.int32(0);
+    t.trackId = q.int32(1);
+    t.kind = q.int32(2) == int(TrackKind::Url) ? TrackKind::Url : TrackKind::File;
+    t.persistentId = q.text(3);
+    t.name = q.text(4);
+    t.artist = q.text(5);
+    t.album = q.text(6);
+    t.composer = q.text(7);
+    t.genre = q.text(8);
+    t.kindAsString = q.text(9);
+    t.totalTimeMs = q.int32(10);
+    t.time = timeText(t.totalTimeMs);
+    t.bitRate = q.int32(11);
+    t.sampleRate = q.int32(12);
+    t.size = q.int32(13);
+    if (!q.isNull(14))
+        t.dateAdded = QDateTime::fromSecsSinceEpoch(q.int64(14), Qt::UTC);
+    t.location = q.text(15);
+    t.longDescription = q.text(16);
+    return t;
+}
+
+QString newPersistentId()
+{
+    return QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')).toUpper();
+}
+
+QString defaultTrackType(TrackKind kind)
+{
+    return kind == TrackKind::Url ? QStringLiteral("URL") : QStringLiteral("File");
+}
+
+ObjectDeletedError deletedPlaylist(std::int32_t id)
+{
+    return ObjectDeletedError(QStringLiteral("The playlist %1 has been deleted.").arg(id).toStdString());
+}
+
+ObjectDeletedError deletedTrack(std::int32_t id)
+{
+    return ObjectDeletedError(QStringLiteral("The track %1 has been deleted.").arg(id).toStdString());
+}
+
+} // namespace
+
+std::unique_ptr<LibraryCore> LibraryCore::open(const QString &path)
+{
+    return LibraryStore::open(path);
+}
+
+LibraryStore::LibraryStore(const QString &path) : m_db(path) {}
+
+LibraryStore::~LibraryStore()
+{
+    if (m_depth > 0) {
+        try {
+            m_db.exec("ROLLBACK");
+        } catch (const LibraryError &) {
+            // Closing the connection undoes the transaction anyway.
+        }
+    }
+}
+
+std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, std::chrono::milliseconds busyTimeout)
+{
+    if (path != QLatin1String(":memory:"))
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    std::unique_ptr<LibraryStore> store(new LibraryStore(path));
+    store->prepare(busyTimeout);
+    return store;
+}
+
+// Everything is read before anything is written, so that a file that is not
+// ours is refused untouched.
+void LibraryStore::prepare(std::chrono::milliseconds busyTimeout)
+{
+    m_db.setBusyTimeout(int(busyTimeout.count()));
+    if (m_db.isReadOnly())
+        throw LibraryError(QStringLiteral("The library %1 is read-only.").arg(path()).toStdString());
+
+    const std::int64_t applicationId = m_db.scalar("PRAGMA application_id");
+    const std::int64_t version = m_db.scalar("PRAGMA user_version");
+    const bool empty = m_db.scalar("SELECT count(*) FROM sqlite_master") == 0;
+    const bool ours = applicationId == kLibraryApplicationId;
+    if ((applicationId != 0 && !ours) || (version > 0 && !ours) || (version == 0 && !empty))
+        throw LibraryError(QStringLiteral("%1 is not a Tidyfox library.").arg(path()).toStdString());
+    if (version > latestSchemaVersion())
+        throw LibraryError(
+            QStringLiteral("The library %1 was made by a newer version of Tidyfox.").arg(path()).toStdString());
+
+    const QString journal = m_db.scalarText("PRAGMA journal_mode = WAL");
+    qCDebug(lcService) << "library" << path() << "journal mode" << journal;
+    m_db.exec("PRAGMA synchronous = NORMAL");
+
+    if (version < latestSchemaVersion()) {
+        m_db.exec("BEGIN IMMEDIATE");
+        try {
+            // Another process may have brought the file up to date meanwhile.
+            const int current = int(m_db.scalar("PRAGMA user_version"));
+            if (current < latestSchemaVersion()) {
+                qCDebug(lcService) << "schema of" << path() << "from" << current << "to" << latestSchemaVersion();
+                applySchemaSteps(m_db, current, latestSchemaVersion());
+            }
+            m_db.exec("COMMIT");
+        } catch (...) {
+            if (m_db.inTransaction())
+                m_db.exec("ROLLBACK");
+            throw;
+        }
+    }
+    m_sourceId = std::int32_t(meta("source_id"));
+    m_libraryPlaylistId = std::int32_t(meta("library_playlist_id"));
+}
+
+std::int64_t LibraryStore::meta(const char *key)
+{
+    auto q = m_db.query("SELECT value FROM meta WHERE key = ?1");
+    q.bind(1, QString::fromLatin1(key));
+    return q.next() ? q.int64(0) : 0;
+}
+
+QString LibraryStore::libraryPersistentId()
+{
+    auto q = m_db.query("SELECT value FROM meta WHERE key = 'library_persistent_id'");
+    return q.next() ? q.text(0) : QString();
+}
+
+int LibraryStore::schemaVersion()
+{
+    return int(m_db.scalar("PRAGMA user_version"));
+}
+
+// --- transactions ---------------------------------------------------------
+
+void LibraryStore::begin()
+{
+    if (m_depth == 0) {
+        m_db.exec("BEGIN IMMEDIATE");
+        m_countersLoaded = false;
+    } else {
+        m_db.exec(QByteArray("SAVEPOINT nested" + QByteArray::number(m_depth)).constData());
+    }
+    ++m_depth;
+}
+
+void LibraryStore::commit()
+{
+    if (m_depth == 0)
+        throw LibraryError("commit without a transaction");
+    if (m_depth == 1) {
+        saveCounters();
+        m_db.exec("COMMIT");
+        m_countersLoaded = false;
+    } else {
+        m_db.exec(QByteArray("RELEASE nested" + QByteArray::number(m_depth - 1)).constData());
+    }
+    --m_depth;
+}
+
+void LibraryStore::rollback()
+{
+    if (m_depth == 0)
+        return;
+    --m_depth;
+    if (m_depth == 0) {
+        m_countersLoaded = false;
+        // SQLite has already undone the transaction after some errors.
+        if (m_db.inTransaction())
+            m_db.exec("ROLLBACK");
+    } else {
+        const QByteArray name = "nested" + QByteArray::number(m_depth);
+        m_db.exec(QByteArray("ROLLBACK TO " + name + "; RELEASE " + name).constData());
+    }
+}
+
+void LibraryStore::loadCounters()
+{
+    if (m_countersLoaded)
+        return;
+    m_topTrackId = meta("top_track_id");
+    m_topPlaylistId = meta("top_playlist_id");
+    m_nextOrder = m_db.scalar("SELECT coalesce(max(library_order), 0) + 1 FROM tracks");
+    m_countersLoaded = true;
+}
+
+void LibraryStore::saveCounters()
+{
+    if (!m_countersLoaded)
+        return;
+    auto q = m_db.query("UPDATE meta SET value = ?2 WHERE key = ?1");
+    q.bind(1, QStringLiteral("top_track_id")).bind(2, m_topTrackId).run();
+    auto p = m_db.query("UPDATE meta SET value = ?2 WHERE key = ?1");
+    p.bind(1, QStringLiteral("top_playlist_id")).bind(2, m_topPlaylistId).run();
+}
+
+std::int32_t LibraryStore::takeTrackId(std::int32_t wanted)
+{
+    loadCounters();
+    if (wanted < 0)
+        throw LibraryError(QStringLiteral("%1 is not a valid track ID.").arg(wanted).toStdString());
+    if (wanted > 0) {
+        auto q = m_db.query("SELECT 1 FROM tracks WHERE track_id = ?1");
+        if (q.bind(1, wanted).next())
+            throw LibraryError(QStringLiteral("The track ID %1 is already in use.").arg(wanted).toStdString());
+        m_topTrackId = std::max<std::int64_t>(m_topTrackId, wanted);
+        return wanted;
+    }
+    if (m_topTrackId >= kMaxId)
+        throw LibraryError("The library has run out of track IDs.");
+    return std::int32_t(++m_topTrackId);
+}
+
+std::int32_t LibraryStore::takePlaylistId(std::int32_t wanted)
+{
+    loadCounters();
+    if (wanted < 0)
+        throw LibraryError(QStringLiteral("%1 is not a valid playlist ID.").arg(wanted).toStdString());
+    if (wanted > 0) {
+        auto q = m_db.query("SELECT 1 FROM playlists WHERE playlist_id = ?1");
+        if (q.bind(1, wanted).next())
+            throw LibraryError(QStringLiteral("The playlist ID %1 is already in use.").arg(wanted).toStdString());
+        m_topPlaylistId = std::max<std::int64_t>(m_topPlaylistId, wanted);
+        return wanted;
+    }
+    if (m_topPlaylistId >= kMaxId)
+        throw LibraryError("The library has run out of playlist IDs.");
+    return std::int32_t(++m_topPlaylistId);
+}
+
+std::int64_t LibraryStore::takeLibraryOrder()
+{
+    loadCounters();
+    return m_nextOrder++;
+}
+
+bool LibraryStore::isFreshTrackId(std::int32_t id)
+{
+    if (m_depth > 0) {
+        loadCounters();
+        return id > m_topTrackId;
+    }
+    return id > meta("top_track_id");
+}
+
+bool LibraryStore::isFreshPlaylistId(std::int32_t id)
+{
+    if (m_depth > 0) {
+        loadCounters();
+        return id > m_topPlaylistId;
+    }
+    return id > meta("top_playlist_id");
+}
+
+// --- reading --------------------------------------------------------------
+
+SourceRecord LibraryStore::source()
+{
+    return {m_sourceId, 1, QStringLiteral("Library")};
+}
+
+std::vector<PlaylistRecord> LibraryStore::playlists()
+{
+    std::vector<PlaylistRecord> result;
+    auto q = m_db.query("SELECT playlist_id, kind, name, persistent_id FROM playlists ORDER BY kind, rowid");
+    while (q.next())
+        result.push_back({q.int32(0), q.int32(1), q.text(2), q.text(3)});
+    return result;
+}
+
+void LibraryStore::checkPlaylist(std::int32_t playlistId)
+{
+    if (playlistId == m_libraryPlaylistId)
+        return;
+    auto q = m_db.query("SELECT 1 FROM playlists WHERE playlist_id = ?1");
+    if (!q.bind(1, playlistId).next())
+        throw deletedPlaylist(playlistId);
+}
+
+void LibraryStore::forEachTrack(std::int32_t playlistId,
+                                const std::function<void(const TrackRecord &, const QString &)> &visit)
+{
+    checkPlaylist(playlistId);
+    if (playlistId == m_libraryPlaylistId) {
+        auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order");
+        while (q.next())
+            visit(readTrack(q), q.text(kTrackTypeColumn));
+        return;
+    }
+    auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM playlist_items i JOIN tracks t ON t.database_id = i.database_id"
+                        " WHERE i.playlist_id = ?1 ORDER BY i.position");
+    q.bind(1, playlistId);
+    while (q.next())
+        visit(readTrack(q), q.text(kTrackTypeColumn));
+}
+
+std::vector<TrackRecord> LibraryStore::playlistTracks(std::int32_t playlistId)
+{
+    checkPlaylist(playlistId);
+    std::vector<TrackRecord> result;
+    if (playlistId == m_libraryPlaylistId) {
+        result.reserve(std::size_t(trackCount()));
+        auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order");
+        while (q.next())
+            result.push_back(readTrack(q));
+        return result;
+    }
+    auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM playlist_items i JOIN tracks t ON t.database_id = i.database_id"
+                        " WHERE i.playlist_id = ?1 ORDER BY i.position");
+    q.bind(1, playlistId);
+    while (q.next())
+        result.push_back(readTrack(q));
+    return result;
+}
+
+void LibraryStore::forEachTrackId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit)
+{
+    checkPlaylist(playlistId);
+    if (playlistId == m_libraryPlaylistId) {
+        auto q = m_db.query("SELECT track_id FROM tracks ORDER BY library_order");
+        while (q.next())
+            visit(q.int32(0));
+        return;
+    }
+    auto q = m_db.query("SELECT t.track_id FROM playlist_items i JOIN tracks t ON t.database_id = i.database_id"
+                        " WHERE i.playlist_id = ?1 ORDER BY i.position");
+    q.bind(1, playlistId);
+    while (q.next())
+        visit(q.int32(0));
+}
+
+std::optional<TrackRecord> LibraryStore::firstTrackInPlaylist(std::int32_t playlistId, std::int32_t trackId)
+{
+    checkPlaylist(playlistId);
+    // A TrackID names one track, so the first match in any playlist is that
+    // track, provided the playlist holds it at all.
+    if (playlistId == m_libraryPlaylistId) {
+        auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t WHERE t.track_id = ?1");
+        if (q.bind(1, trackId).next())
+            return readTrack(q);
+        return std::nullopt;
+    }
+    auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t WHERE t.track_id = ?1 AND EXISTS("
+                        "SELECT 1 FROM playlist_items i WHERE i.database_id = t.database_id AND i.playlist_id = ?2)");
+    if (q.bind(1, trackId).bind(2, playlistId).next())
+        return readTrack(q);
+    return std::nullopt;
+}
+
+std::optional<TrackRecord> LibraryStore::track(std::int32_t databaseId)
+{
+    auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t WHERE t.database_id = ?1");
+    if (q.bind(1, databaseId).next())
+        return readTrack(q);
+    return std::nullopt;
+}
+
+QString LibraryStore::trackType(std::int32_t databaseId)
+{
+    auto q = m_db.query("SELECT track_type FROM tracks WHERE database_id = ?1");
+    if (!q.bind(1, databaseId).next())
+        throw deletedTrack(databaseId);
+    return q.text(0);
+}
+
+std::optional<std::int32_t> LibraryStore::trackByPersistentId(const QString &persistentId)
+{
+    auto q = m_db.query("SELECT database_id FROM tracks WHERE persistent_id = ?1");
+    if (q.bind(1, persistentId.toUpper()).next())
+        return q.int32(0);
+    return std::nullopt;
+}
+
+std::optional<PlaylistRecord> LibraryStore::playlistByPersistentId(const QString &persistentId)
+{
+    auto q = m_db.query("SELECT playlist_id, kind, name, persistent_id FROM playlists WHERE persistent_id = ?1");
+    if (q.bind(1, persistentId.toUpper()).next())
+        return PlaylistRecord{q.int32(0), q.int32(1), q.text(2), q.text(3)};
+    return std::nullopt;
+}
+
+bool LibraryStore::hasFileTrack(const QString &path)
+{
+    auto q = m_db.query("SELECT 1 FROM tracks WHERE location = ?1 AND kind = 1");
+    return q.bind(1, path).next();
+}
+
+std::int64_t LibraryStore::trackCount()
+{
+    return m_db.scalar("SELECT count(*) FROM tracks");
+}
+
+// --- changing -------------------------------------------------------------
+
+void LibraryStore::deleteTrack(std::int32_t databaseId)
+{
+    Transaction transaction(*this);
+    auto removeTrack = m_db.query("DELETE FROM tracks WHERE database_id = ?1");
+    removeTrack.bind(1, databaseId).run();
+    if (m_db.changes() == 0)
+        throw deletedTrack(databaseId);
+    auto removeItems = m_db.query("DELETE FROM playlist_items WHERE database_id = ?1");
+    removeItems.bind(1, databaseId).run();
+    transaction.commit();
+}
+
+TrackRecord LibraryStore::addTrack(TrackRecord track)
+{
+    return addTrack(std::move(track), QString());
+}
+
+TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
+{
+    if (track.databaseId < 0)
+        throw LibraryError(QStringLiteral("%1 is not a valid database ID.").arg(track.databaseId).toStdString());
+    Transaction transaction(*this);
+    track.trackId = takeTrackId(track.trackId);
+    track.persistentId = track.persistentId.isEmpty() ? newPersistentId() : track.persistentId.toUpper();
+    if (!track.dateAdded.isValid())
+        track.dateAdded = QDateTime::currentDateTimeUtc();
+    track.dateAdded = QDateTime::fromSecsSinceEpoch(track.dateAdded.toSecsSinceEpoch(), Qt::UTC);
+    track.time = timeText(track.totalTimeMs);
+
+    auto q =
+        m_db.query("INSERT INTO tracks(database_id, track_id, library_order, kind, track_type, persistent_id,"
+                   " name, artist, album, composer, genre, kind_text, total_time, bit_rate, sample_rate, size,"
+                   " date_added, location, long_description)"
+                   " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
+    if (track.databaseId > 0)
+        q.bind(1, track.databaseId);
+    else
+        q.bindNull(1);
+    q.bind(2, track.trackId)
+        .bind(3, takeLibraryOrder())
+        .bind(4, std::int64_t(track.kind))
+        .bind(5, trackType.isEmpty() ? defaultTrackType(track.kind) : trackType)
+        .bind(6, track.persistentId)
+        .bind(7, track.name)
+        .bind(8, track.artist)
+        .bind(9, track.album)
+        .bind(10, track.composer)
+        .bind(11, track.genre)
+        .bind(12, track.kindAsString)
+        .bind(13, track.totalTimeMs)
+        .bind(14, track.bitRate)
+        .bind(15, track.sampleRate)
+        .bind(16, track.size)
+        .bind(17, track.dateAdded.toSecsSinceEpoch())
+        .bind(18, track.location)
+        .bind(19, track.longDescription)
+        .run();
+    const std::int64_t rowId = m_db.lastInsertRowId();
+    if (rowId > kMaxId)
+        throw LibraryError("The library has run out of database IDs.");
+    track.databaseId = std::int32_t(rowId);
+    transaction.commit();
+    return track;
+}
+
+PlaylistRecord LibraryStore::addPlaylist(const QString &name)
+{
+    return addPlaylist(name, 0, QString());
+}
+
+PlaylistRecord LibraryStore::addPlaylist(const QString &name, std::int32_t playlistId, const QString &persistentId)
+{
+    Transaction transaction(*this);
+    PlaylistRecord playlist{takePlaylistId(playlistId), 2, name,
+                            persistentId.isEmpty() ? newPersistentId() : persistentId.toUpper()};
+    auto q = m_db.query("INSERT INTO playlists(playlist_id, kind, name, persistent_id) VALUES(?1, 2, ?2, ?3)");
+    q.bind(1, playlist.playlistId).bind(2, playlist.name).bind(3, playlist.persistentId).run();
+    transaction.commit();
+    return playlist;
+}
+
+void LibraryStore::appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds)
+{
+    if (playlistId == m_libraryPlaylistId)
+        throw LibraryError("Every track is in the library playlist from the moment it is added.");
+    checkPlaylist(playlistId);
+    Transaction transaction(*this);
+    std::int64_t position = 0;
+    {
+        auto q = m_db.query("SELECT coalesce(max(position) + 1, 0) FROM playlist_items WHERE playlist_id = ?1");
+        if (q.bind(1, playlistId).next())
+            position = q.int64(0);
+    }
+    for (const std::int32_t databaseId : databaseIds) {
+        auto q = m_db.query("INSERT INTO playlist_items(playlist_id, position, database_id)"
+                            " SELECT ?1, ?2, database_id FROM tracks WHERE database_id = ?3");
+        q.bind(1, playlistId).bind(2, position++).bind(3, databaseId).run();
+        if (m_db.changes() == 0)
+            throw deletedTrack(databaseId);
+    }
+    transaction.commit();
+}
+
+void LibraryStore::moveToLibraryEnd(const std::vector<std::int32_t> &databaseIds)
+{
+    Transaction transaction(*this);
+    for (const std::int32_t databaseId : databaseIds) {
+        auto q = m_db.query("UPDATE tracks SET library_order = ?2 WHERE database_id = ?1");
+        q.bind(1, databaseId).bind(2, takeLibraryOrder()).run();
+        if (m_db.changes() == 0)
+            throw deletedTrack(databaseId);
+    }
+    transaction.commit();
+}
+
+} // namespace tidyfox::library

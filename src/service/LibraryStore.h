@@ -1,0 +1,99 @@
+// The library core on SQLite. Besides the LibraryCore calls it offers what the
+// import, export and scanner need: walking a playlist without holding it in
+// memory, look-ups by persistent ID and by file, and IDs kept from a file.
+#pragma once
+
+#include "service/LibraryCore.h"
+#include "service/SqliteDatabase.h"
+
+#include <chrono>
+#include <functional>
+
+namespace tidyfox::library {
+
+// How long a call waits for another process (the command line while the
+// service runs) to finish its change before it gives up with "locked".
+inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
+
+class LibraryStore final : public LibraryCore
+{
+public:
+    static std::unique_ptr<LibraryStore> open(const QString &path,
+                                              std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
+    ~LibraryStore() override;
+
+    SourceRecord source() override;
+    std::vector<PlaylistRecord> playlists() override;
+    std::int32_t libraryPlaylistId() override { return m_libraryPlaylistId; }
+    std::vector<TrackRecord> playlistTracks(std::int32_t playlistId) override;
+    std::optional<TrackRecord> firstTrackInPlaylist(std::int32_t playlistId, std::int32_t trackId) override;
+    std::optional<TrackRecord> track(std::int32_t databaseId) override;
+    void deleteTrack(std::int32_t databaseId) override;
+
+    TrackRecord addTrack(TrackRecord track) override;
+    PlaylistRecord addPlaylist(const QString &name) override;
+    void appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds) override;
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    // trackType is the kind as a library file names it ("File", "URL",
+    // "Remote"); empty takes it from the record's kind.
+    TrackRecord addTrack(TrackRecord track, const QString &trackType);
+    // A playlist with a given ID (0: assigned) and persistent ID (empty:
+    // made up).
+    PlaylistRecord addPlaylist(const QString &name, std::int32_t playlistId, const QString &persistentId);
+
+    // Calls visit for each track of the playlist in order, one at a time, with
+    // its track type ("File", "URL", "Remote"). visit must not walk the same
+    // playlist again: the walk's statement is in use.
+    void forEachTrack(std::int32_t playlistId,
+                      const std::function<void(const TrackRecord &, const QString &trackType)> &visit);
+    // The playlist's items as TrackIDs, in order.
+    void forEachTrackId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit);
+    // "File", "URL" or "Remote".
+    QString trackType(std::int32_t databaseId);
+
+    std::optional<std::int32_t> trackByPersistentId(const QString &persistentId);
+    std::optional<PlaylistRecord> playlistByPersistentId(const QString &persistentId);
+    // A file track already stored under this absolute path.
+    bool hasFileTrack(const QString &path);
+    std::int64_t trackCount();
+
+    // True when id was never given to a track (or playlist) of this library,
+    // so a library file's own ID can be kept without meeting a former track.
+    bool isFreshTrackId(std::int32_t id);
+    bool isFreshPlaylistId(std::int32_t id);
+
+    // Moves tracks, in the order given, behind every other track of the
+    // library playlist.
+    void moveToLibraryEnd(const std::vector<std::int32_t> &databaseIds);
+
+    QString libraryPersistentId();
+    int schemaVersion();
+    const QString &path() const { return m_db.path(); }
+
+private:
+    explicit LibraryStore(const QString &path);
+    void prepare(std::chrono::milliseconds busyTimeout);
+    void checkPlaylist(std::int32_t playlistId);
+    std::int32_t takeTrackId(std::int32_t wanted);
+    std::int32_t takePlaylistId(std::int32_t wanted);
+    std::int64_t takeLibraryOrder();
+    std::int64_t meta(const char *key);
+    void loadCounters();
+    void saveCounters();
+
+    sql::Database m_db;
+    std::int32_t m_sourceId = 0;
+    std::int32_t m_libraryPlaylistId = 0;
+    int m_depth = 0;
+    // The ID and order counters, read once per transaction: while it holds the
+    // write lock no other process can move them.
+    bool m_countersLoaded = false;
+    std::int64_t m_topTrackId = 0;
+    std::int64_t m_topPlaylistId = 0;
+    std::int64_t m_nextOrder = 0;
+};
+
+} // namespace tidyfox::library

@@ -1,0 +1,5 @@
+#include "service/ServiceLog.h"
+
+namespace tidyfox::library {
+Q_LOGGING_CATEGORY(lcService, "tidyfox.service", QtWarningMsg)
+} // namespace tidyfox::library

@@ -1,0 +1,177 @@
+#include "service/SqliteDatabase.h"
+
+#include "service/LibraryCore.h"
+
+#include <sqlite3.h>
+
+namespace tidyfox::library::sql {
+
+namespace {
+
+QString describe(int rc, const QString &path, const char *detail)
+{
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("The library %1 is locked by another program; try again when it is done.").arg(path);
+    case SQLITE_READONLY:
+        return QStringLiteral("The library %1 is read-only.").arg(path);
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return QStringLiteral("%1 is not a Tidyfox library, or it is damaged.").arg(path);
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("Cannot open the library %1.").arg(path);
+    case SQLITE_FULL:
+        return QStringLiteral("The disk holding the library %1 is full.").arg(path);
+    case SQLITE_PERM:
+        return QStringLiteral("No permission to use the library %1.").arg(path);
+    default:
+        return QStringLiteral("The library %1 failed: %2.").arg(path, QString::fromUtf8(detail));
+    }
+}
+
+} // namespace
+
+Query::~Query()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+Query &Query::bind(int index, std::int64_t value)
+{
+    if (const int rc = sqlite3_bind_int64(m_stmt, index, value); rc != SQLITE_OK)
+        m_db->fail(rc);
+    return *this;
+}
+
+Query &Query::bind(int index, const QString &value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    if (const int rc = sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        rc != SQLITE_OK)
+        m_db->fail(rc);
+    return *this;
+}
+
+Query &Query::bindNull(int index)
+{
+    if (const int rc = sqlite3_bind_null(m_stmt, index); rc != SQLITE_OK)
+        m_db->fail(rc);
+    return *this;
+}
+
+bool Query::next()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    m_db->fail(rc);
+}
+
+void Query::run()
+{
+    while (next()) {
+    }
+}
+
+std::int64_t Query::int64(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+QString Query::text(int column) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+}
+
+bool Query::isNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+Database::Database(const QString &path) : m_path(path)
+{
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = describe(rc, path, m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw LibraryError(message.toStdString());
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+}
+
+Database::~Database()
+{
+    for (auto &[sql, stmt] : m_statements)
+        sqlite3_finalize(stmt);
+    sqlite3_close(m_db);
+}
+
+Query Database::query(const char *sql)
+{
+    auto found = m_statements.find(sql);
+    if (found == m_statements.end()) {
+        sqlite3_stmt *stmt = nullptr;
+        if (const int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+            rc != SQLITE_OK)
+            fail(rc);
+        found = m_statements.emplace(sql, stmt).first;
+    }
+    return Query(*this, found->second);
+}
+
+void Database::exec(const char *sql)
+{
+    if (const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); rc != SQLITE_OK)
+        fail(rc);
+}
+
+std::int64_t Database::scalar(const char *sql)
+{
+    Query q = query(sql);
+    return q.next() ? q.int64(0) : 0;
+}
+
+QString Database::scalarText(const char *sql)
+{
+    Query q = query(sql);
+    return q.next() ? q.text(0) : QString();
+}
+
+int Database::changes() const
+{
+    return sqlite3_changes(m_db);
+}
+
+std::int64_t Database::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+bool Database::inTransaction() const
+{
+    return sqlite3_get_autocommit(m_db) == 0;
+}
+
+bool Database::isReadOnly() const
+{
+    return sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+void Database::setBusyTimeout(int milliseconds)
+{
+    sqlite3_busy_timeout(m_db, milliseconds);
+}
+
+void Database::fail(int rc) const
+{
+    throw LibraryError(describe(rc, m_path, sqlite3_errmsg(m_db)).toStdString());
+}
+
+} // namespace tidyfox::library::sql
