@@ -1,0 +1,28 @@
+#include "cleaning/DuplicateFilter.h"
+
+namespace tidyfox::cleaning {
+
+DuplicateFilter::DuplicateFilter(const QString &text) : m_items(text.split(QLatin1Char(','))) {}
+
+bool DuplicateFilter::IsValid() const
+{
+    for (int i = 0; i < kFilterProperties && i < m_items.size(); ++i) {
+        if (m_items.at(i) == QLatin1String("true"))
+            return true;
+    }
+    return false;
+}
+
+bool DuplicateFilter::Checked(int position) const
+{
+    return position >= 0 && position < m_items.size() && m_items.at(position).toLower() == QLatin1String("true");
+}
+
+std::optional<bool> DuplicateFilter::KeepFiles() const
+{
+    if (m_items.size() <= kFilterKeepFiles)
+        return std::nullopt;
+    return Checked(kFilterKeepFiles);
+}
+
+} // namespace tidyfox::cleaning

@@ -1,0 +1,44 @@
+// The filter text of the duplicate-filter panel: comma-separated items, where
+// items 0 to 6 choose the properties that make two tracks copies and item 7
+// keeps the removed copies' files.
+#pragma once
+
+#include <QStringList>
+#include <optional>
+
+namespace tidyfox::cleaning {
+
+enum FilterPosition : int {
+    kFilterName = 0,
+    kFilterSize = 1,
+    kFilterAlbum = 2,
+    kFilterArtist = 3,
+    kFilterBitRate = 4,
+    kFilterSampleRate = 5,
+    kFilterFileName = 6,
+    kFilterKeepFiles = 7,
+};
+
+inline constexpr int kFilterProperties = 7;
+
+class DuplicateFilter
+{
+public:
+    // Splits at every comma; no quoting, no trimming.
+    explicit DuplicateFilter(const QString &text);
+
+    // The text names every property position (0 to 6).
+    bool HasAllProperties() const { return m_items.size() >= kFilterProperties; }
+    // Some property item is exactly "true". Unlike Checked, letter case
+    // counts here: "TRUE" alone does not make a filter valid.
+    bool IsValid() const;
+    // The item at position is "true" in any letter case.
+    bool Checked(int position) const;
+    // The keep-files switch; nothing when the text has no item 7.
+    std::optional<bool> KeepFiles() const;
+
+private:
+    QStringList m_items;
+};
+
+} // namespace tidyfox::cleaning

@@ -1,0 +1,51 @@
+// The library's tracks read once and grouped by the properties a filter
+// checks, so that the copy of a track is found without walking the library
+// again: each group lists its tracks still present, in library order.
+#pragma once
+
+#include "cleaning/DuplicateFilter.h"
+#include "itunes/ITunesInterface.h"
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace tidyfox::cleaning {
+
+struct IndexedTrack
+{
+    itunes::TrackPtr track;
+    std::int32_t databaseId = 0;
+    bool hasFile = true; // false for a track without a file (a stream)
+    QString location;    // read only when the run needs it
+    bool removed = false;
+    int group = -1; // -1: equal to no other track
+    int prev = -1;  // neighbours in the group, in library order
+    int next = -1;
+};
+
+class DuplicateIndex
+{
+public:
+    // Reads each track of the collection once, in one enumeration: the
+    // database id, the checked properties and, when readLocations is set,
+    // the location. Throws what the reads throw.
+    DuplicateIndex(itunes::IITTrackCollection &tracks, const DuplicateFilter &filter, bool readLocations);
+
+    int size() const { return static_cast<int>(m_tracks.size()); }
+    IndexedTrack &at(int index) { return m_tracks[static_cast<size_t>(index)]; }
+    const IndexedTrack &at(int index) const { return m_tracks[static_cast<size_t>(index)]; }
+
+    // The first track still present, in library order, whose database id
+    // differs from that of the track at index and which equals it on every
+    // checked property; -1 when there is none.
+    int FindCopy(int index) const;
+    // Marks the track at index removed from the library.
+    void Remove(int index);
+
+private:
+    std::vector<IndexedTrack> m_tracks;
+    std::vector<int> m_groupHeads;
+};
+
+} // namespace tidyfox::cleaning

@@ -1,0 +1,174 @@
+#include "cleaning/DuplicateRemoval.h"
+
+#include "cleaning/CleaningLog.h"
+#include "cleaning/CleaningRun.h"
+#include "cleaning/DuplicateIndex.h"
+#include "cleaning/FileUsage.h"
+
+#include <optional>
+#include <vector>
+
+namespace tidyfox::cleaning {
+namespace {
+
+const QString kRejectionText = QStringLiteral("You must check one filter item at least, Operation aborted.");
+
+// The files in use by the tracks still present, gathered the first time a
+// removed copy's file is about to go: a run that keeps files or finds no copy
+// never looks at the disk.
+class FileUsers
+{
+public:
+    FileUsers(DuplicateIndex &index, platform::FileSystem &fs) : m_index(index), m_fs(fs) {}
+
+    // Whether a track other than the one at copy, still in the library, uses
+    // the file of copy.
+    bool FileSharedBeyond(int copy)
+    {
+        if (!m_usage)
+            gather();
+        const auto &own = m_uses[static_cast<size_t>(copy)];
+        return own && m_usage->SharedBeyond(*own);
+    }
+
+    void Removed(int track)
+    {
+        if (!m_usage)
+            return;
+        if (auto &use = m_uses[static_cast<size_t>(track)]) {
+            m_usage->Release(*use);
+            use.reset();
+        }
+    }
+
+private:
+    void gather()
+    {
+        m_usage.emplace();
+        m_uses.resize(static_cast<size_t>(m_index.size()));
+        for (int i = 0; i < m_index.size(); ++i) {
+            const IndexedTrack &entry = m_index.at(i);
+            if (entry.removed || !entry.hasFile || entry.location.isEmpty())
+                continue;
+            auto &use = m_uses[static_cast<size_t>(i)];
+            use = FileUsage::Of(m_fs, entry.location);
+            m_usage->Add(*use);
+        }
+    }
+
+    DuplicateIndex &m_index;
+    platform::FileSystem &m_fs;
+    std::optional<FileUsage> m_usage;
+    std::vector<std::optional<FileUsage::Use>> m_uses;
+};
+
+// The walk: each track still present, in library order, keeps itself and
+// loses its first copy. Counts into count as it goes.
+void removeCopies(CleaningHost &host, itunes::IiTunes &iTunes, platform::FileSystem &fs, const DuplicateFilter &filter,
+                  int &count)
+{
+    const std::optional<bool> keepFiles = filter.KeepFiles();
+    const bool trashFiles = keepFiles == false;
+
+    const itunes::PlaylistPtr library = iTunes.LibraryPlaylist();
+    if (!library)
+        throw itunes::ComError::objectNotSet();
+    const auto tracks = library->Tracks();
+    if (!tracks)
+        throw itunes::ComError::objectNotSet();
+    DuplicateIndex index(*tracks, filter, trashFiles);
+    FileUsers users(index, fs);
+
+    for (int kept = 0; kept < index.size(); ++kept) {
+        if (index.at(kept).removed)
+            continue;
+        // Let the movie animate and the window answer between tracks.
+        host.YieldOnce();
+        host.YieldOnce();
+
+        const int copyIndex = index.FindCopy(kept);
+        if (copyIndex < 0)
+            continue;
+        if (!keepFiles)
+            throw RunFailure("the filter has no keep-files item");
+        IndexedTrack &copy = index.at(copyIndex);
+        // The file goes first: if the trash cannot take it, the entry stays.
+        if (trashFiles && copy.hasFile && fs.FileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
+            fs.DeleteFile(copy.location);
+        copy.track->Delete();
+        index.Remove(copyIndex);
+        users.Removed(copyIndex);
+        if (count == kMaxRemovals)
+            throw RunFailure("more copies than one run can count");
+        ++count;
+    }
+}
+
+void successEnd(CleaningHost &host, int count)
+{
+    host.HideBusy();
+    host.ShowAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), kAlertInformation,
+                   kAppTitle);
+    host.RefreshLibrarylist();
+    host.ClearRemovingDuplicates();
+    host.SetVariable(QStringLiteral("_root.enablebtns"), QStringLiteral("1"));
+}
+
+void rejectionEnd(CleaningHost &host)
+{
+    host.ShowAlert(kRejectionText, kAlertWarning, kAppTitle);
+    host.HideBusy();
+    host.ClearRemovingDuplicates();
+    host.SetVariable(QStringLiteral("_root.enablebtns"), QStringLiteral("1"));
+}
+
+template<typename Step> void tryStep(Step step)
+{
+    try {
+        step();
+    } catch (const std::exception &error) {
+        qCWarning(lcCleaning) << "Ending duplicate removal:" << error.what();
+    } catch (...) {
+        qCWarning(lcCleaning) << "Ending duplicate removal failed";
+    }
+}
+
+// Each step on its own, so that the gate reopens and the buttons come back
+// even when the movie refuses the alert.
+void failureEnd(CleaningHost &host, int count)
+{
+    const QString text = QStringLiteral("Can not delete all duplicates.") + QLatin1Char('\r') + QString::number(count) +
+                         QStringLiteral(" Duplicate track(s) have been deleted");
+    tryStep([&] { host.ShowAlert(text, kAlertInformation, kAppTitle); });
+    tryStep([&] { host.HideBusy(); });
+    tryStep([&] { host.ClearRemovingDuplicates(); });
+    tryStep([&] { host.SetVariable(QStringLiteral("_root.enablebtns"), QStringLiteral("1")); });
+}
+
+} // namespace
+
+void RemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTunes, platform::FileSystem &fs, const QString &sFilter)
+{
+    const DuplicateFilter filter(sFilter);
+    int count = 0;
+    try {
+        if (!filter.HasAllProperties())
+            throw RunFailure("the filter names fewer than seven items");
+        if (!filter.IsValid()) {
+            rejectionEnd(host);
+            return;
+        }
+        if (!iTunes)
+            throw RunFailure("not connected to the library");
+        removeCopies(host, *iTunes, fs, filter, count);
+        successEnd(host, count);
+        return;
+    } catch (const std::exception &error) {
+        qCWarning(lcCleaning) << "Duplicate removal stopped after" << count << "removals:" << error.what();
+    } catch (...) {
+        qCWarning(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
+    }
+    failureEnd(host, count);
+}
+
+} // namespace tidyfox::cleaning

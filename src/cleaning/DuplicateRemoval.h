@@ -1,0 +1,24 @@
+// Duplicate removal: for each library track in turn, the first other track
+// equal to it on every property the filter checks is removed from the library,
+// and its file goes to the trash unless the filter keeps files.
+#pragma once
+
+#include "cleaning/CleaningHost.h"
+#include "itunes/ITunesInterface.h"
+#include "platform/FileSystem.h"
+
+#include <QString>
+
+namespace tidyfox::cleaning {
+
+// Runs one removal over the library of iTunes (null when not connected) with
+// the filter text of the filter panel, and ends it on host: an alert with the
+// count, the library reloaded on success, the gate reopened and the movie's
+// buttons enabled in every case. Never throws.
+//
+// The library is read once and the copies are found through an index, with
+// the outcome of walking the whole library afresh for every track: the same
+// copies in the same order, the same files, the same counts and alerts.
+void RemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTunes, platform::FileSystem &fs, const QString &sFilter);
+
+} // namespace tidyfox::cleaning

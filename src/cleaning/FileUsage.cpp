@@ -1,0 +1,32 @@
+#include "cleaning/FileUsage.h"
+
+namespace tidyfox::cleaning {
+
+FileUsage::Use FileUsage::Of(platform::FileSystem &fs, const QString &location)
+{
+    return {platform::NormalisedPath(location), fs.Identity(location)};
+}
+
+void FileUsage::Add(const Use &use)
+{
+    ++m_paths[use.path];
+    if (use.id)
+        ++m_ids[*use.id];
+}
+
+void FileUsage::Release(const Use &use)
+{
+    if (--m_paths[use.path] <= 0)
+        m_paths.remove(use.path);
+    if (use.id && --m_ids[*use.id] <= 0)
+        m_ids.remove(*use.id);
+}
+
+bool FileUsage::SharedBeyond(const Use &own) const
+{
+    if (m_paths.value(own.path) > 1)
+        return true;
+    return own.id && m_ids.value(*own.id) > 1;
+}
+
+} // namespace tidyfox::cleaning

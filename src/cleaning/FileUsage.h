@@ -1,0 +1,39 @@
+// Which files the tracks still in the library use, so that removing one entry
+// of a file that was added twice never takes the music from the entry that
+// stays. Two locations use the same file when they are the same path once
+// normalised, or reach the same device and inode (another path, a symlinked
+// folder, a hard link).
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+namespace tidyfox::cleaning {
+
+class FileUsage
+{
+public:
+    struct Use
+    {
+        QString path; // normalised
+        std::optional<platform::FileId> id;
+    };
+
+    // The file a location names; the location must not be empty.
+    static Use Of(platform::FileSystem &fs, const QString &location);
+
+    void Add(const Use &use);
+    void Release(const Use &use);
+    // Whether a use other than own (which must have been added) names the
+    // same file.
+    bool SharedBeyond(const Use &own) const;
+
+private:
+    QHash<QString, int> m_paths;
+    QHash<platform::FileId, int> m_ids;
+};
+
+} // namespace tidyfox::cleaning

@@ -1,0 +1,17 @@
+#include "platform/FileSystem.h"
+
+#include <QDir>
+
+namespace tidyfox::platform {
+
+QString GetFileName(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString NormalisedPath(const QString &path)
+{
+    return path.isEmpty() ? QString() : QDir::cleanPath(path);
+}
+
+} // namespace tidyfox::platform

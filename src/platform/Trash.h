@@ -1,0 +1,35 @@
+// Moving files to the user's trash, as the freedesktop.org trash
+// specification lays it out, so that a person can get every file back with
+// their file manager.
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace tidyfox::platform {
+
+// The trash could not take a file; the message says which file and why. The
+// file is where it was.
+class TrashError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct TrashedFile
+{
+    QString trashedPath; // where the file is now, in the trash's files folder
+    QString infoPath;    // its .trashinfo
+};
+
+// Moves the file (or symlink) at path into the trash of its volume: the home
+// trash under $XDG_DATA_HOME for files on the home trash's device, otherwise
+// the volume's $topdir/.Trash/$uid or $topdir/.Trash-$uid. The file is only
+// ever renamed: never copied across devices, never unlinked. Throws TrashError
+// when that is not possible.
+TrashedFile MoveToTrash(const QString &path);
+
+// The home trash folder: $XDG_DATA_HOME/Trash (~/.local/share/Trash).
+QString HomeTrashPath();
+
+} // namespace tidyfox::platform
