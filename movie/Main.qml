@@ -1,0 +1,525 @@
+// Tidyfox's face: everything the user sees apart from the library list,
+// which the program lays over the framed well in the middle (x 85, y 196,
+// about 293 x 229 px).
+//
+// The program talks to the scene in two directions only:
+//   setVariable(name, value)  every "_root.*" assignment, in the order made;
+//                             the assignment itself is the request, so the
+//                             same value twice acts twice; unknown names are
+//                             ignored; assignments made before the scene has
+//                             completed are kept and applied on completion.
+//   fsCommand(command, args)  every command of the user; "start" once, when
+//                             the scene is ready.
+//
+// The panels that cover the well open only together with the command or
+// variable that makes the program hide the list: about with "IDC_FS_about",
+// the filter with "IDC_FS_removeDuplicate", an alert with its show*alert
+// variable, the track details with "_root.showtracinfowin".
+//
+// Stable object names, for tests and tools:
+//   window:   dragArea, miniButton, exitButton
+//   main:     removeDuplicatesButton, deleteDeadTracksButton, viewTrackButton,
+//             deleteButton, refreshButton, aboutButton, helpButton, libraryWell,
+//             busyIndicator, busyText, versionText
+//   filter:   filterPanel, filterName, filterSize, filterAlbum, filterArtist,
+//             filterBitRate, filterSampleRate, filterFileName (positions 0-6),
+//             filterKeepFiles (position 7), filterOkButton, filterCancelButton
+//   alert:    alertPanel (kind: "info", "warning", "error"; title), alertText,
+//             alertOkButton
+//   about:    aboutPanel, aboutVersion, aboutDescription, aboutCloseButton
+//   track:    trackPanel (lines), trackInfoList, trackValue<n>, trackCloseButton
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import "face"
+
+Rectangle {
+    id: root
+
+    signal fsCommand(string command, string args)
+
+    // What the program has told the face.
+    property string aboutVersion
+    property string aboutDescription
+    property string alertTitle
+    property string alertText
+    property string trackInfo
+    property string activationText
+    property bool busy: false
+    property bool buttonsEnabled: true
+    property bool viewEnabled: false
+    property bool deleteEnabled: false
+
+    // Assignments that arrive before completion wait here.
+    property bool ready: false
+    property var pending
+
+    // A panel is open over the page: the page behind it takes no input.
+    readonly property bool modal: filterPanel.open || aboutPanel.open || trackPanel.open || alertPanel.open
+
+    width: 450
+    height: 525
+    color: Theme.page
+
+    function setVariable(name, value) {
+        if (!ready) {
+            pending = (pending || []).concat([[String(name), String(value)]]);
+            return;
+        }
+        apply(String(name), String(value));
+    }
+
+    // The program's texts use a carriage return alone as the line break.
+    function lines(text) {
+        return text.replace(/\r\n?/g, "\n");
+    }
+
+    function apply(name, value) {
+        switch (name) {
+        case "_root.activationtxt":
+            activationText = value;
+            break;
+        case "_root.enableactivationmovie":
+            busy = true;
+            break;
+        case "_root.disableactivationmovie":
+            busy = false;
+            break;
+        case "_root.disablebtns":
+            buttonsEnabled = false;
+            break;
+        case "_root.enablebtns":
+            buttonsEnabled = true;
+            break;
+        case "_root.alerttitle":
+            alertTitle = value;
+            break;
+        case "_root.alerttxt":
+            alertText = lines(value);
+            break;
+        case "_root.showinfoalert":
+            showAlert("info");
+            break;
+        case "_root.showexclaminationalert":
+            showAlert("warning");
+            break;
+        case "_root.showcriticalalert":
+            showAlert("error");
+            break;
+        case "_root.enableview2":
+            viewEnabled = true;
+            break;
+        case "_root.disableview2":
+            viewEnabled = false;
+            break;
+        case "_root.enabledelete":
+            deleteEnabled = true;
+            break;
+        case "_root.disabledelete":
+            deleteEnabled = false;
+            break;
+        case "_root.trackinfo":
+            trackInfo = lines(value);
+            break;
+        case "_root.showtracinfowin":
+            openPanel(trackPanel);
+            break;
+        case "_root.aboutversion":
+            aboutVersion = value;
+            break;
+        case "_root.aboutdescription":
+            aboutDescription = value;
+            break;
+        }
+    }
+
+    function showAlert(kind) {
+        alertPanel.kind = kind;
+        alertPanel.present();
+    }
+
+    // Opening one of the three page panels closes the others; an alert
+    // stays on top of whatever is open.
+    function openPanel(panel) {
+        for (const other of [filterPanel, aboutPanel, trackPanel])
+            if (other !== panel)
+                other.open = false;
+        panel.present();
+    }
+
+    function send(command, args) {
+        fsCommand(command, args === undefined ? "" : args);
+    }
+
+    Component.onCompleted: {
+        ready = true;
+        const queued = pending || [];
+        pending = undefined;
+        for (const [name, value] of queued)
+            apply(name, value);
+        startTimer.start();
+    }
+
+    // "start" goes out once the first frame is on its way, so the program's
+    // start-up work never runs before the face is on screen.
+    Timer {
+        id: startTimer
+        interval: 50
+        onTriggered: root.send("start")
+    }
+
+    // ---- Title bar -------------------------------------------------------
+
+    Rectangle {
+        id: titleBar
+        width: parent.width
+        height: 60
+        gradient: Gradient {
+            GradientStop {
+                position: 0
+                color: Theme.headerTop
+            }
+            GradientStop {
+                position: 1
+                color: Theme.headerBottom
+            }
+        }
+
+        // Pressing anywhere on the bar outside its buttons moves the window.
+        // The press is not kept, so that the next press is seen again even
+        // when the window system takes over the pointer for the move.
+        MouseArea {
+            objectName: "dragArea"
+            anchors.fill: parent
+            acceptedButtons: Qt.LeftButton
+            onPressed: mouse => {
+                mouse.accepted = false;
+                root.send("IDC_FS_drag");
+            }
+        }
+
+        FoxMark {
+            x: 14
+            y: 9
+            width: 42
+            height: 42
+        }
+        Text {
+            x: 64
+            y: 8
+            text: "Tidyfox"
+            color: Theme.textOnDark
+            font.family: Theme.font
+            font.pixelSize: 22
+            font.bold: true
+        }
+        Text {
+            x: 65
+            y: 36
+            text: "Clean up your iTunes library"
+            color: Theme.yellowGreen
+            font.family: Theme.font
+            font.pixelSize: Theme.small
+        }
+
+        Row {
+            anchors.right: parent.right
+            anchors.rightMargin: 10
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 4
+
+            FaceButton {
+                objectName: "miniButton"
+                look: "chrome"
+                glyph: "minimise"
+                width: 32
+                height: 30
+                padding: 6
+                tip: "Minimise"
+                onClicked: root.send("IDC_FS_mini")
+            }
+            FaceButton {
+                objectName: "exitButton"
+                look: "chrome"
+                glyph: "close"
+                danger: true
+                width: 32
+                height: 30
+                padding: 6
+                tip: "Close Tidyfox"
+                onClicked: root.send("IDC_FS_exit")
+            }
+        }
+    }
+
+    // ---- The page ----------------------------------------------------------
+
+    Item {
+        id: page
+        anchors.top: titleBar.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        enabled: !root.modal
+
+        // The two cleaning jobs.
+        FaceButton {
+            objectName: "removeDuplicatesButton"
+            x: 14
+            y: 12
+            width: 206
+            height: 60
+            look: "primary"
+            glyph: "duplicates"
+            text: "Remove duplicates"
+            detail: "Find copies by the properties you choose"
+            tip: "Choose what makes two tracks copies, then remove the later copies"
+            enabled: root.buttonsEnabled
+            onClicked: {
+                root.send("IDC_FS_removeDuplicate");
+                root.openPanel(filterPanel);
+            }
+        }
+        FaceButton {
+            objectName: "deleteDeadTracksButton"
+            x: 230
+            y: 12
+            width: 206
+            height: 60
+            look: "primary"
+            glyph: "deadtrack"
+            text: "Delete dead tracks"
+            detail: "Drop the entries whose file is gone"
+            tip: "Remove every library entry whose music file can no longer be found"
+            enabled: root.buttonsEnabled
+            onClicked: root.send("IDC_FS_deleteDeadTracks")
+        }
+
+        // The library card: a caption, the well the list lies in, and the
+        // tools for the selection.
+        Rectangle {
+            id: card
+            x: 14
+            y: 82
+            width: 422
+            height: 336
+            radius: 8
+            color: Theme.card
+            border.color: Theme.cardBorder
+
+            RowLayout {
+                x: 67
+                y: 10
+                width: 301
+                height: 28
+                spacing: 6
+
+                FaceIcon {
+                    name: "library"
+                    color: Theme.darkGreen
+                    Layout.preferredWidth: 18
+                    Layout.preferredHeight: 18
+                }
+                Text {
+                    text: "Library"
+                    color: Theme.text
+                    font.family: Theme.font
+                    font.pixelSize: Theme.large
+                    font.bold: true
+                }
+                Item {
+                    Layout.fillWidth: true
+                }
+                Spinner {
+                    objectName: "busyIndicator"
+                    visible: root.busy
+                    running: root.busy
+                    Layout.preferredWidth: 18
+                    Layout.preferredHeight: 18
+                }
+                Text {
+                    objectName: "busyText"
+                    text: root.busy ? root.activationText : "Select a track to see its details"
+                    textFormat: Text.PlainText
+                    color: root.busy ? Theme.text : Theme.textSoft
+                    font.family: Theme.font
+                    font.pixelSize: Theme.small
+                    font.bold: root.busy
+                    elide: Text.ElideRight
+                    horizontalAlignment: Text.AlignRight
+                    Layout.maximumWidth: 200
+                }
+            }
+
+            // The well: the library list lies exactly over its inside
+            // (85, 196 in the window). What is drawn here shows only while
+            // the list is not there, before the library is loaded.
+            Rectangle {
+                id: well
+                objectName: "libraryWell"
+                x: 85 - 4 - card.x
+                y: 196 - 4 - page.y - card.y
+                width: 293 + 8
+                height: 229 + 8
+                radius: 4
+                color: Theme.paleGreen
+                border.color: Theme.yellowGreen
+                border.width: 2
+
+                Column {
+                    anchors.centerIn: parent
+                    width: parent.width - 40
+                    spacing: 12
+
+                    Item {
+                        width: 56
+                        height: 56
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        FoxMark {
+                            anchors.fill: parent
+                            opacity: root.busy ? 1 : 0.35
+                        }
+                        Spinner {
+                            anchors.fill: parent
+                            anchors.margins: -10
+                            visible: root.busy
+                            running: root.busy
+                            track: "transparent"
+                        }
+                    }
+                    Text {
+                        width: parent.width
+                        text: root.busy && root.activationText !== "" ? root.activationText
+                                                                       : "Your library appears here"
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.WordWrap
+                        color: Theme.text
+                        font.family: Theme.font
+                        font.pixelSize: Theme.body
+                    }
+                }
+            }
+
+            Row {
+                anchors.horizontalCenter: well.horizontalCenter
+                y: well.y + well.height + 8
+                spacing: 8
+
+                FaceButton {
+                    objectName: "viewTrackButton"
+                    width: 100
+                    glyph: "view"
+                    text: "View track"
+                    tip: "Show the details of the selected track"
+                    tipBelow: true
+                    enabled: root.buttonsEnabled && root.viewEnabled
+                    onClicked: root.send("IDC_FS_viewTrack2")
+                }
+                FaceButton {
+                    objectName: "deleteButton"
+                    width: 88
+                    glyph: "delete"
+                    text: "Delete"
+                    tip: "Delete the selection (not available in this version)"
+                    enabled: root.buttonsEnabled && root.deleteEnabled
+                    // The program has no delete operation yet.
+                    onClicked: {}
+                }
+                FaceButton {
+                    objectName: "refreshButton"
+                    width: 96
+                    glyph: "refresh"
+                    text: "Refresh"
+                    tip: "Load the library list again"
+                    enabled: root.buttonsEnabled
+                    onClicked: root.send("IDC_FS_refreshList2")
+                }
+            }
+        }
+
+        // ---- Footer ----------------------------------------------------------
+        RowLayout {
+            x: 14
+            y: card.y + card.height + 8
+            width: 422
+            height: 32
+            spacing: 6
+
+            FaceButton {
+                objectName: "helpButton"
+                look: "quiet"
+                glyph: "help"
+                text: "Help"
+                tip: "Open the Tidyfox help"
+                tipBelow: false
+                onClicked: root.send("IDC_FS_help")
+            }
+            FaceButton {
+                objectName: "aboutButton"
+                look: "quiet"
+                glyph: "about"
+                text: "About"
+                tip: "About Tidyfox"
+                tipBelow: false
+                enabled: root.buttonsEnabled
+                onClicked: {
+                    root.send("IDC_FS_about");
+                    root.openPanel(aboutPanel);
+                }
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            Text {
+                objectName: "versionText"
+                visible: root.aboutVersion !== ""
+                text: "Version " + root.aboutVersion
+                textFormat: Text.PlainText
+                color: Theme.textSoft
+                font.family: Theme.font
+                font.pixelSize: Theme.small
+                Layout.rightMargin: 4
+            }
+        }
+    }
+
+    // ---- Panels over the page -----------------------------------------------
+
+    Item {
+        id: panelArea
+        anchors.fill: page
+
+        FilterPanel {
+            id: filterPanel
+            objectName: "filterPanel"
+            anchors.fill: parent
+            controlsEnabled: root.buttonsEnabled
+            onAccepted: filter => root.send("IDC_FS_okfilter", filter)
+            onCancelled: root.send("IDC_FS_cancel")
+        }
+        AboutPanel {
+            id: aboutPanel
+            anchors.fill: parent
+            version: root.aboutVersion
+            description: root.aboutDescription
+            controlsEnabled: root.buttonsEnabled
+            onClosed: root.send("IDC_FS_cancel")
+        }
+        TrackPanel {
+            id: trackPanel
+            anchors.fill: parent
+            info: root.trackInfo
+            controlsEnabled: root.buttonsEnabled
+            onClosed: root.send("IDC_FS_exitTrackInfoWindow")
+        }
+        AlertPanel {
+            id: alertPanel
+            anchors.fill: parent
+            title: root.alertTitle
+            message: root.alertText
+            controlsEnabled: root.buttonsEnabled
+            onAcknowledged: root.send("IDC_FS_okalert")
+        }
+    }
+}

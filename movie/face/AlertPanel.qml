@@ -1,0 +1,102 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// A message from the program in one of three kinds: "info", "warning" or
+// "error". Each kind has its own colour and sign; OK is the only answer.
+Panel {
+    id: panel
+
+    property string kind: "info"
+    property string message
+    property bool controlsEnabled: true
+
+    signal acknowledged
+
+    objectName: "alertPanel"
+    glyph: kind
+    accent: kind === "error" ? Theme.error : kind === "warning" ? Theme.warning : Theme.info
+    cardWidth: 340
+    initialFocus: okButton
+    z: 20
+
+    onDismissed: {
+        if (okButton.enabled)
+            acknowledge();
+    }
+    function acknowledge() {
+        open = false;
+        acknowledged();
+    }
+
+    RowLayout {
+        spacing: 14
+        Layout.fillWidth: true
+
+        Rectangle {
+            objectName: "alertSign"
+            implicitWidth: 44
+            implicitHeight: 44
+            radius: 22
+            color: Qt.rgba(panel.accent.r, panel.accent.g, panel.accent.b, 0.12)
+            Layout.alignment: Qt.AlignTop
+
+            FaceIcon {
+                anchors.centerIn: parent
+                width: 30
+                height: 30
+                name: panel.kind
+                color: panel.accent
+                stroke: 2.2
+            }
+        }
+
+        Flickable {
+            id: scroller
+            clip: true
+            contentWidth: width
+            contentHeight: messageText.implicitHeight
+            implicitHeight: Math.min(messageText.implicitHeight, 250)
+            boundsBehavior: Flickable.StopAtBounds
+            Layout.fillWidth: true
+            Layout.preferredHeight: implicitHeight
+            Layout.minimumHeight: 44
+
+            ScrollBar.vertical: ScrollBar {
+                policy: scroller.contentHeight > scroller.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+            }
+
+            Text {
+                id: messageText
+                objectName: "alertText"
+                width: scroller.width - 8
+                text: panel.message
+                textFormat: Text.PlainText
+                wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+                color: Theme.text
+                font.family: Theme.font
+                font.pixelSize: Theme.large - 1
+                lineHeight: 1.1
+                topPadding: 4
+            }
+        }
+    }
+
+    RowLayout {
+        Layout.fillWidth: true
+        Layout.topMargin: 4
+        Item {
+            Layout.fillWidth: true
+        }
+        FaceButton {
+            id: okButton
+            objectName: "alertOkButton"
+            text: "OK"
+            look: "primary"
+            tip: "Close this message"
+            enabled: panel.controlsEnabled
+            Layout.preferredWidth: 96
+            onClicked: panel.acknowledge()
+        }
+    }
+}
