@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <iterator>
 #include <limits>
 
 namespace tidyfox::library {
@@ -160,13 +161,26 @@ int LibraryStore::schemaVersion()
 
 // --- transactions ---------------------------------------------------------
 
+namespace {
+
+// Savepoints of nested transactions, as fixed texts so their statements are
+// prepared once; deeper nesting than this does not occur in practice.
+constexpr const char *kSavepoint[] = {"SAVEPOINT n1", "SAVEPOINT n2", "SAVEPOINT n3", "SAVEPOINT n4"};
+constexpr const char *kRelease[] = {"RELEASE n1", "RELEASE n2", "RELEASE n3", "RELEASE n4"};
+constexpr const char *kRollbackTo[] = {"ROLLBACK TO n1", "ROLLBACK TO n2", "ROLLBACK TO n3", "ROLLBACK TO n4"};
+constexpr int kMaxNesting = int(std::size(kSavepoint));
+
+} // namespace
+
 void LibraryStore::begin()
 {
+    if (m_depth > kMaxNesting)
+        throw LibraryError("Transactions are nested too deeply.");
     if (m_depth == 0) {
-        m_db.exec("BEGIN IMMEDIATE");
+        m_db.query("BEGIN IMMEDIATE").run();
         m_countersLoaded = false;
     } else {
-        m_db.exec(QByteArray("SAVEPOINT nested" + QByteArray::number(m_depth)).constData());
+        m_db.query(kSavepoint[m_depth - 1]).run();
     }
     ++m_depth;
 }
@@ -177,10 +191,10 @@ void LibraryStore::commit()
         throw LibraryError("commit without a transaction");
     if (m_depth == 1) {
         saveCounters();
-        m_db.exec("COMMIT");
+        m_db.query("COMMIT").run();
         m_countersLoaded = false;
     } else {
-        m_db.exec(QByteArray("RELEASE nested" + QByteArray::number(m_depth - 1)).constData());
+        m_db.query(kRelease[m_depth - 2]).run();
     }
     --m_depth;
 }
@@ -194,10 +208,10 @@ void LibraryStore::rollback()
         m_countersLoaded = false;
         // SQLite has already undone the transaction after some errors.
         if (m_db.inTransaction())
-            m_db.exec("ROLLBACK");
+            m_db.query("ROLLBACK").run();
     } else {
-        const QByteArray name = "nested" + QByteArray::number(m_depth);
-        m_db.exec(QByteArray("ROLLBACK TO " + name + "; RELEASE " + name).constData());
+        m_db.query(kRollbackTo[m_depth - 1]).run();
+        m_db.query(kRelease[m_depth - 1]).run();
     }
 }
 
@@ -215,10 +229,11 @@ void LibraryStore::saveCounters()
 {
     if (!m_countersLoaded)
         return;
-    auto q = m_db.query("UPDATE meta SET value = ?2 WHERE key = ?1");
-    q.bind(1, QStringLiteral("top_track_id")).bind(2, m_topTrackId).run();
-    auto p = m_db.query("UPDATE meta SET value = ?2 WHERE key = ?1");
-    p.bind(1, QStringLiteral("top_playlist_id")).bind(2, m_topPlaylistId).run();
+    for (const auto &[key, value] :
+         {std::pair{"top_track_id", m_topTrackId}, std::pair{"top_playlist_id", m_topPlaylistId}}) {
+        auto q = m_db.query("UPDATE meta SET value = ?2 WHERE key = ?1");
+        q.bind(1, QString::fromLatin1(key)).bind(2, value).run();
+    }
 }
 
 std::int32_t LibraryStore::takeTrackId(std::int32_t wanted)

@@ -1,0 +1,234 @@
+#include "service/LibraryCommands.h"
+
+#include "service/AudioFileScanner.h"
+#include "service/LibraryStore.h"
+#include "service/LibraryXmlExport.h"
+#include "service/LibraryXmlImport.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <cstdio>
+#include <unistd.h>
+
+namespace tidyfox::library {
+
+namespace {
+
+int usage(const QString &message)
+{
+    reportError(message);
+    return kExitUsage;
+}
+
+// Counts with the right noun: "1 track", "2 tracks".
+QString count(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+// Tabs and line breaks in a name would break the one-track-a-line format.
+QString field(QString text)
+{
+    for (QChar &c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+// Prints "Adding files: 10/200" over itself on a terminal, a few times a
+// second at most.
+class TerminalProgress
+{
+public:
+    TerminalProgress() : m_enabled(isatty(STDOUT_FILENO) == 1) { m_clock.start(); }
+    ~TerminalProgress()
+    {
+        if (m_shown) {
+            std::fputs("\r\033[K", stdout);
+            std::fflush(stdout);
+        }
+    }
+
+    void update(int done, int total)
+    {
+        if (!m_enabled || (done != total && m_clock.elapsed() < 100 && m_shown))
+            return;
+        m_clock.restart();
+        m_shown = true;
+        std::fprintf(stdout, "\rAdding files: %d/%d", done, total);
+        std::fflush(stdout);
+    }
+
+    // Starts a fresh line so a message does not land on the progress text.
+    void interrupt()
+    {
+        if (m_shown) {
+            std::fputs("\r\033[K", stdout);
+            std::fflush(stdout);
+            m_shown = false;
+        }
+    }
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+    QElapsedTimer m_clock;
+};
+
+} // namespace
+
+void reportError(const QString &message)
+{
+    std::fprintf(stderr, "tidyfox-library: %s\n", message.toLocal8Bit().constData());
+}
+
+void printLine(const QString &line)
+{
+    const QByteArray text = line.toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
+    std::fputc('\n', stdout);
+}
+
+int runImportXml(const QString &libraryPath, const QStringList &args)
+{
+    QString fileName;
+    LocationMapper locations;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--map-prefix") || arg.startsWith(QLatin1String("--map-prefix="))) {
+            QString mapping;
+            if (arg != QLatin1String("--map-prefix"))
+                mapping = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            else if (i + 1 < args.size())
+                mapping = args[++i];
+            else
+                return usage(QStringLiteral("--map-prefix needs OLD=NEW"));
+            if (!locations.addMapping(mapping))
+                return usage(QStringLiteral("--map-prefix needs OLD=NEW, not \"%1\"").arg(mapping));
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return usage(QStringLiteral("import-xml: unknown option %1").arg(arg));
+        } else if (fileName.isEmpty()) {
+            fileName = arg;
+        } else {
+            return usage(QStringLiteral("import-xml takes one file"));
+        }
+    }
+    if (fileName.isEmpty())
+        return usage(QStringLiteral("import-xml needs a FILE"));
+    const QFileInfo info(fileName);
+    if (!info.exists()) {
+        reportError(QStringLiteral("%1: no such file").arg(fileName));
+        return kExitFailure;
+    }
+    if (!info.isFile()) {
+        reportError(QStringLiteral("%1: not a file").arg(fileName));
+        return kExitFailure;
+    }
+
+    try {
+        auto store = LibraryStore::open(libraryPath);
+        const XmlImportSummary s = importLibraryXml(*store, fileName, locations);
+        QString line = QStringLiteral("Imported %1 and %2 from %3.")
+                           .arg(count(s.tracksAdded, "track", "tracks"),
+                                count(s.playlistsAdded, "playlist", "playlists"), fileName);
+        if (s.tracksAlreadyPresent > 0)
+            line += QStringLiteral(" %1 already in the library.")
+                        .arg(count(s.tracksAlreadyPresent, "track was", "tracks were"));
+        if (s.playlistsAlreadyPresent > 0)
+            line += QStringLiteral(" %1 already in the library.")
+                        .arg(count(s.playlistsAlreadyPresent, "playlist was", "playlists were"));
+        if (s.playlistsLeftOut > 0)
+            line += QStringLiteral(" Left out %1.")
+                        .arg(count(s.playlistsLeftOut, "smart, folder or special playlist",
+                                   "smart, folder or special playlists"));
+        printLine(line);
+        return kExitOk;
+    } catch (const XmlImportError &e) {
+        std::fprintf(stderr, "%s:%lld:%lld: %s\n", fileName.toLocal8Bit().constData(), static_cast<long long>(e.line()),
+                     static_cast<long long>(e.column()), e.message().toLocal8Bit().constData());
+    } catch (const LibraryError &e) {
+        reportError(QString::fromUtf8(e.what()));
+    }
+    return kExitFailure;
+}
+
+int runExportXml(const QString &libraryPath, const QStringList &args)
+{
+    if (args.size() != 1 || args[0].startsWith(QLatin1String("--")))
+        return usage(QStringLiteral("export-xml needs exactly one FILE"));
+    try {
+        auto store = LibraryStore::open(libraryPath);
+        exportLibraryXml(*store, args[0]);
+        printLine(
+            QStringLiteral("Exported %1 to %2.").arg(count(int(store->trackCount()), "track", "tracks"), args[0]));
+        return kExitOk;
+    } catch (const LibraryError &e) {
+        reportError(QString::fromUtf8(e.what()));
+        return kExitFailure;
+    }
+}
+
+int runAdd(const QString &libraryPath, const QStringList &args)
+{
+    if (args.isEmpty())
+        return usage(QStringLiteral("add needs at least one PATH"));
+    for (const QString &path : args) {
+        if (!QFileInfo::exists(path)) {
+            reportError(QStringLiteral("%1: no such file or folder").arg(path));
+            return kExitFailure;
+        }
+    }
+    try {
+        auto store = LibraryStore::open(libraryPath);
+        const QStringList files = collectFiles(args);
+        TerminalProgress progress;
+        AddObserver observer;
+        observer.progress = [&](int done, int total) { progress.update(done, total); };
+        observer.unreadable = [&](const QString &path) {
+            progress.interrupt();
+            reportError(QStringLiteral("%1: cannot read this audio file; skipped").arg(path));
+        };
+        const AddSummary s = addAudioFiles(*store, files, observer);
+        progress.interrupt();
+        QString line = QStringLiteral("Added %1.").arg(count(s.added, "track", "tracks"));
+        if (s.alreadyPresent > 0)
+            line +=
+                QStringLiteral(" %1 already in the library.").arg(count(s.alreadyPresent, "file was", "files were"));
+        if (s.notAudio > 0)
+            line += QStringLiteral(" Skipped %1 that %2 not audio.")
+                        .arg(count(s.notAudio, "file", "files"), QLatin1String(s.notAudio == 1 ? "is" : "are"));
+        if (!s.unreadable.isEmpty())
+            line +=
+                QStringLiteral(" Could not read %1.").arg(count(int(s.unreadable.size()), "audio file", "audio files"));
+        printLine(line);
+        // The readable files are in; the exit code still tells a script that
+        // some were not.
+        return s.unreadable.isEmpty() ? kExitOk : kExitFailure;
+    } catch (const LibraryError &e) {
+        reportError(QString::fromUtf8(e.what()));
+        return kExitFailure;
+    }
+}
+
+int runList(const QString &libraryPath, const QStringList &args)
+{
+    if (!args.isEmpty())
+        return usage(QStringLiteral("list takes no arguments"));
+    try {
+        auto store = LibraryStore::open(libraryPath);
+        store->forEachTrack(store->libraryPlaylistId(), [](const TrackRecord &t, const QString &) {
+            printLine(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
+                          .arg(t.databaseId)
+                          .arg(t.trackId)
+                          .arg(field(t.name), field(t.artist), field(t.album),
+                               t.kind == TrackKind::File ? field(t.location) : QString()));
+        });
+        return kExitOk;
+    } catch (const LibraryError &e) {
+        reportError(QString::fromUtf8(e.what()));
+        return kExitFailure;
+    }
+}
+
+} // namespace tidyfox::library

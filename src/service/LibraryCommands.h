@@ -1,0 +1,26 @@
+// The commands of tidyfox-library that work on the library file directly:
+// import-xml, export-xml, add and list. Each returns the process exit code and
+// reports problems as one line on standard error.
+#pragma once
+
+#include <QStringList>
+
+namespace tidyfox::library {
+
+// Exit codes: success, a failure (bad input, library trouble), a wrong command
+// line.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+int runImportXml(const QString &libraryPath, const QStringList &args);
+int runExportXml(const QString &libraryPath, const QStringList &args);
+int runAdd(const QString &libraryPath, const QStringList &args);
+int runList(const QString &libraryPath, const QStringList &args);
+
+// Writes "tidyfox-library: message" to standard error.
+void reportError(const QString &message);
+// Writes one line to standard output.
+void printLine(const QString &line);
+
+} // namespace tidyfox::library

@@ -1,0 +1,45 @@
+// Reads the library XML file that music players export: a property list with a
+// "Tracks" dictionary and a "Playlists" array. The file is streamed, never held
+// in memory, and the whole import is one transaction.
+#pragma once
+
+#include "service/TrackLocation.h"
+
+#include <QString>
+#include <stdexcept>
+
+namespace tidyfox::library {
+
+class LibraryStore;
+
+// A malformed or foreign file, with the place where reading stopped.
+class XmlImportError : public std::runtime_error
+{
+public:
+    XmlImportError(qint64 line, qint64 column, const QString &message)
+        : std::runtime_error(message.toStdString()), m_line(line), m_column(column), m_message(message)
+    {}
+    qint64 line() const { return m_line; }
+    qint64 column() const { return m_column; }
+    QString message() const { return m_message; }
+
+private:
+    qint64 m_line;
+    qint64 m_column;
+    QString m_message;
+};
+
+struct XmlImportSummary
+{
+    int tracksAdded = 0;
+    int tracksAlreadyPresent = 0; // same persistent ID
+    int playlistsAdded = 0;
+    int playlistsAlreadyPresent = 0;
+    int playlistsLeftOut = 0; // smart, folder and built-in special playlists
+};
+
+// Throws XmlImportError for a file that is not a library file, LibraryError
+// when the library cannot take it; either way the library is unchanged.
+XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, const LocationMapper &locations);
+
+} // namespace tidyfox::library
