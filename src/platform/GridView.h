@@ -1,0 +1,38 @@
+// The tree view inside the grid. It leaves painting and the grid's gestures to
+// UltraGrid and keeps QTreeView's scrolling, expansion and selection.
+#pragma once
+
+#include <QTreeView>
+
+namespace tidyfox::platform {
+
+class UltraGrid;
+
+class GridView : public QTreeView
+{
+    Q_OBJECT
+public:
+    explicit GridView(UltraGrid *grid);
+
+    // Height of every row, header rows included.
+    int rowHeight() const;
+
+protected:
+    void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
+private:
+    bool pressOnHeaderRow(const QModelIndex &index, int x);
+
+    UltraGrid *m_grid;
+    bool m_headerGesture = false;
+    bool m_ignoreRelease = false;
+};
+
+} // namespace tidyfox::platform

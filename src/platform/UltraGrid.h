@@ -1,0 +1,187 @@
+// The library grid: a hierarchical grid over a QTreeView, bound to a two-level
+// data source (top rows are band 0, their children band 1, columns by
+// position). Each band has its own columns, widths, header row, colours and
+// row selectors; the grid paints the rows itself.
+//
+// Its members carry the names the window's code uses (Caption, Bands,
+// Columns, Override, Selected, ScrollRegions, ...). Calls that cannot be
+// carried out throw GridError.
+//
+// User gestures and the events they raise:
+//   click or keyboard move to a cell   BeforeCellActivate (cancel keeps the old active cell)
+//   double-click                       DblClick (rows are opened with the marker, '+', '-' or by a handler)
+//   key released                       KeyUp
+//   header cell dragged onto another   BeforeColPosChanged; uncancelled, the column moves
+//                                      (with Ctrl: the two swap) where the band allows it
+//   Delete key                         BeforeRowsDeleted; the grid never deletes rows itself
+//   F2 on the active cell              BeforeEnterEditMode; the grid never edits cells
+//   dragging a header cell's right edge  resizes the column where AllowColSizing allows it
+#pragma once
+
+#include "platform/GridError.h"
+#include "platform/GridPainter.h"
+#include "platform/UltraGridObjects.h"
+#include "platform/UltraGridSelection.h"
+
+#include <QPersistentModelIndex>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <vector>
+
+class QAbstractItemModel;
+class QLabel;
+class QTreeView;
+
+namespace tidyfox::platform {
+
+class GridRowModel;
+class GridView;
+class GridHeaderBar;
+
+class UltraGrid : public QWidget
+{
+    Q_OBJECT
+public:
+    // The width a column has until it is given one, in twips.
+    static constexpr int kDefaultColumnWidth = 1000;
+
+    explicit UltraGrid(QWidget *parent = nullptr);
+    ~UltraGrid() override;
+
+    // 0 brings the grid to the front of its siblings, 1 sends it to the back.
+    void ZOrder(int position);
+
+    QString Caption() const;
+    void setCaption(const QString &caption);
+    // 1 shows both bands as a hierarchy; 0 shows band 0 only.
+    int ViewStyle() const { return m_viewStyle; }
+    void setViewStyle(int style);
+    int ViewStyleBand() const { return m_viewStyleBand; }
+    void setViewStyleBand(int style);
+    void Refresh();
+
+    // Binding replaces the bands and their columns with fresh ones for the new
+    // data; the grid-wide Override and Appearance stay. The shared form keeps
+    // the data alive while the grid shows it.
+    void setDataSource(std::shared_ptr<QAbstractItemModel> source);
+    void setDataSource(QAbstractItemModel *source);
+    void setDataSource(std::nullptr_t);
+    QAbstractItemModel *DataSource() const;
+
+    UGOverride &Override() { return *m_override; }
+    UGAppearance &Appearance() { return *m_appearance; }
+    UGBand &Bands(int index);
+    int BandCount() const { return static_cast<int>(m_bands.size()); }
+    UGSelected Selected() { return UGSelected(this); }
+    UGScrollRegion &ScrollRegions(int index);
+    // The active cell; an empty row (Row().sourceIndex() invalid) when there is none.
+    UGCell ActiveCell() const;
+
+    // Twips per pixel for column widths; by default 1440 / the screen's logical DPI.
+    double twipsPerPixel() const;
+    void setTwipsPerPixel(double ratio);
+    int pixelsFromTwips(int twips) const;
+    int twipsFromPixels(int pixels) const;
+
+    // The view inside, for focus handling and tests.
+    QTreeView *view() const;
+
+Q_SIGNALS:
+    void BeforeCellActivate(tidyfox::platform::UGCell &cell, tidyfox::platform::UGFlag &cancel);
+    void DblClick();
+    void KeyUp(int keyCode, int shift);
+    void BeforeColPosChanged(tidyfox::platform::UGColumn &column, tidyfox::platform::UGColumn &target,
+                             tidyfox::platform::UGFlag &cancel);
+    void BeforeRowsDeleted(tidyfox::platform::UGRows &rows, tidyfox::platform::UGBand &band,
+                           tidyfox::platform::UGFlag &cancel);
+    void BeforeEnterEditMode(tidyfox::platform::UGCell &cell, tidyfox::platform::UGFlag &goOnEditing,
+                             tidyfox::platform::UGColumn &column);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    friend class UGAppearance;
+    friend class UGOverride;
+    friend class UGHeader;
+    friend class UGColumn;
+    friend class UGBand;
+    friend class UGScrollRegion;
+    friend class UGRow;
+    friend class UGCell;
+    friend class UGSelected;
+    friend class GridView;
+    friend class GridHeaderBar;
+
+    struct HeaderGesture
+    {
+        int band = -1;
+        int position = -1;
+        bool resizing = false;
+        bool moved = false;
+        int pressX = 0;
+        int startWidth = 0;
+    };
+
+    void bind(std::shared_ptr<QAbstractItemModel> owned, QAbstractItemModel *source);
+    void rebuildBands();
+    void settingsChanged();
+    void updateExtent();
+    void requireData() const;
+
+    // Layout and colours, for painting and hit tests.
+    int indentation() const;
+    int selectorWidth(int band) const;
+    int bandCellOrigin(int band) const; // from the view's column start
+    int columnStart() const;            // the view's column start in viewport x
+    std::vector<GridColumnSpan> spans(int band) const;
+    GridBandColors colors(int band) const;
+    int spanAt(const std::vector<GridColumnSpan> &spans, int x) const;
+    void paintViewRow(QPainter &painter, const QRect &rowRect, const QModelIndex &index) const;
+    void paintBandHeader(QPainter &painter, int band, const QRect &rowRect) const;
+
+    // Rows, cells and the active cell.
+    UGRow rowFor(const QModelIndex &viewIndex) const;
+    QModelIndex viewIndexOf(const UGRow &row) const;
+    int cellPosition(int band) const;
+    bool activate(const QModelIndex &viewIndex, int position);
+    QModelIndex activeIndex() const { return m_activeRow; }
+    int activePosition() const { return m_activePosition; }
+    void moveActiveCell(int step);
+    UGCells selectedCells();
+    UGRows selectedRows();
+    void requestRowDeletion();
+    void requestCellEdit();
+    void scrollOneStep(int action);
+    void collapseBand(int band);
+
+    // Header gestures (x is relative to the band's first cell).
+    void headerPress(int band, int x);
+    void headerMove(int x);
+    void headerRelease(int x, Qt::KeyboardModifiers modifiers);
+    bool onColumnEdge(int band, int x) const;
+
+    QLabel *m_caption;
+    GridHeaderBar *m_headerBar;
+    GridView *m_view;
+    GridRowModel *m_rows;
+
+    std::shared_ptr<QAbstractItemModel> m_owned;
+    QPointer<QAbstractItemModel> m_source;
+    std::vector<std::unique_ptr<UGBand>> m_bands;
+    std::unique_ptr<UGOverride> m_override;
+    std::unique_ptr<UGAppearance> m_appearance;
+    std::unique_ptr<UGScrollRegion> m_scrollRegion;
+
+    int m_viewStyle = 1;
+    int m_viewStyleBand = 0;
+    double m_twipsPerPixel = 0;
+    QPersistentModelIndex m_activeRow;
+    int m_activePosition = -1;
+    std::array<int, 2> m_bandPosition{-1, -1};
+    HeaderGesture m_gesture;
+};
+
+} // namespace tidyfox::platform
