@@ -1,0 +1,101 @@
+// The payload that carries collections over the bus: what goes in comes out,
+// and a damaged payload is refused rather than read past its end.
+#include "service/LibraryBusFormat.h"
+
+#include <gtest/gtest.h>
+
+namespace tidyfox::library::bus {
+namespace {
+
+TrackRecord sampleTrack()
+{
+    TrackRecord t;
+    t.databaseId = 2147483647;
+    t.trackId = 70000;
+    t.kind = TrackKind::Url;
+    t.name = QStringLiteral("Délta 日本 🎵");
+    t.artist = QStringLiteral("Artist");
+    t.composer = QString();
+    t.genre = QStringLiteral("G");
+    t.kindAsString = QStringLiteral("Internet audio stream");
+    t.time = QStringLiteral("1:02:03");
+    t.totalTimeMs = 3723000;
+    t.bitRate = 320;
+    t.sampleRate = 48000;
+    t.size = -1;
+    t.dateAdded = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 123), Qt::UTC);
+    t.location = QStringLiteral("http://example.org/live");
+    t.longDescription = QStringLiteral("line one\rline two");
+    return t;
+}
+
+TEST(BusFormat, TracksRoundTrip)
+{
+    TrackRecord undated;
+    undated.databaseId = 1;
+    undated.name = QStringLiteral("No date");
+    const TrackTable table(encodeTracks({sampleTrack(), undated}));
+    ASSERT_EQ(table.count(), 2);
+
+    const TrackRecord back = table.record(0);
+    const TrackRecord in = sampleTrack();
+    EXPECT_EQ(back.databaseId, in.databaseId);
+    EXPECT_EQ(back.trackId, in.trackId);
+    EXPECT_EQ(back.kind, in.kind);
+    EXPECT_EQ(back.totalTimeMs, in.totalTimeMs);
+    EXPECT_EQ(back.bitRate, in.bitRate);
+    EXPECT_EQ(back.sampleRate, in.sampleRate);
+    EXPECT_EQ(back.size, in.size);
+    EXPECT_EQ(back.dateAdded, in.dateAdded);
+    for (auto [got, want] : {std::pair{back.name, in.name},
+                             {back.artist, in.artist},
+                             {back.album, in.album},
+                             {back.composer, in.composer},
+                             {back.genre, in.genre},
+                             {back.kindAsString, in.kindAsString},
+                             {back.time, in.time},
+                             {back.location, in.location},
+                             {back.longDescription, in.longDescription}})
+        EXPECT_EQ(got, want);
+    EXPECT_EQ(table.text(0, TrackText::LongDescription), in.longDescription);
+    EXPECT_EQ(table.text(1, TrackText::Name), QStringLiteral("No date"));
+    EXPECT_FALSE(table.dateAdded(1).isValid());
+    EXPECT_EQ(table.findTrackId(70000), 0);
+    EXPECT_EQ(table.findTrackId(5), -1);
+    EXPECT_EQ(TrackTable(encodeTracks({})).count(), 0);
+}
+
+TEST(BusFormat, PlaylistsRoundTrip)
+{
+    PlaylistRecord p;
+    p.playlistId = 99999;
+    p.kind = 1;
+    p.name = QStringLiteral("Bibliothèque");
+    const auto back = decodePlaylists(encodePlaylists({p, PlaylistRecord{}}));
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].playlistId, 99999);
+    EXPECT_EQ(back[0].kind, 1);
+    EXPECT_EQ(back[0].name, p.name);
+    EXPECT_EQ(back[1].kind, 2);
+}
+
+TEST(BusFormat, DamagedPayloadsAreRefused)
+{
+    const QByteArray good = encodeTracks({sampleTrack(), sampleTrack()});
+    for (qsizetype cut : {qsizetype(0), qsizetype(3), qsizetype(8), good.size() / 2, good.size() - 1})
+        EXPECT_THROW(TrackTable(good.left(cut)), FormatError) << cut;
+    EXPECT_THROW(TrackTable(good + QByteArray(1, '\0')), FormatError);
+    // A count far beyond what the bytes hold.
+    QByteArray lying = good;
+    lying[4] = char(0xff);
+    lying[5] = char(0xff);
+    lying[6] = char(0xff);
+    lying[7] = char(0x7f);
+    EXPECT_THROW(TrackTable{lying}, FormatError);
+    // A playlist payload is not a track payload.
+    EXPECT_THROW(TrackTable(encodePlaylists({})), FormatError);
+    EXPECT_THROW(decodePlaylists(good), FormatError);
+}
+
+} // namespace
+} // namespace tidyfox::library::bus

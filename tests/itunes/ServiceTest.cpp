@@ -1,0 +1,118 @@
+// The real service on the test's private session bus: serving, refusing a
+// second server, quitting, dying, and being started on demand.
+#include "SampleLibrary.h"
+#include "ServiceProcess.h"
+#include "itunes/DBusITunes.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace tidyfox::itunes::test {
+namespace {
+
+class LibraryService : public ::testing::Test
+{
+protected:
+    void SetUp() override { sample = SampleLibrary::create(freshFolder() + QStringLiteral("/library.db")); }
+    void TearDown() override
+    {
+        // A service started on demand is not our child: ask it to go.
+        if (libraryServed())
+            ServiceProcess::run({QStringLiteral("quit")});
+    }
+
+    SampleLibrary sample;
+    ServiceProcess service;
+};
+
+TEST_F(LibraryService, ServesTheLibraryAndRefusesASecondServer)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    QString error;
+    EXPECT_NE(ServiceProcess::run({QStringLiteral("--library"), sample.path, QStringLiteral("serve")}, &error), 0);
+    EXPECT_TRUE(error.contains(QStringLiteral("already served"))) << error.toStdString();
+    EXPECT_TRUE(service.running());
+
+    DBusITunes client(QStringLiteral(TIDYFOX_APP_DIR));
+    EXPECT_EQ(client.LibraryPlaylist()->Tracks()->Count(), static_cast<int>(sample.tracks.size()));
+}
+
+TEST_F(LibraryService, QuitCommandAnnouncesQuittingOnce)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    DBusITunes client(QStringLiteral(TIDYFOX_APP_DIR));
+    int quitting = 0;
+    client.SetOnQuittingEvent([&] { ++quitting; });
+
+    EXPECT_EQ(ServiceProcess::run({QStringLiteral("quit")}), 0);
+    ASSERT_TRUE(service.waitForExit());
+    EXPECT_EQ(service.exitCode(), 0);
+    // Both the signal and the name going have been heard by now.
+    EXPECT_TRUE(waitFor([&] { return quitting > 0; }));
+    waitFor([] { return false; }, 200);
+    EXPECT_EQ(quitting, 1);
+    EXPECT_NE(ServiceProcess::run({QStringLiteral("quit")}), 0) << "nothing left to quit";
+}
+
+TEST_F(LibraryService, TerminationAlsoAnnouncesQuitting)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    DBusITunes client(QStringLiteral(TIDYFOX_APP_DIR));
+    int quitting = 0;
+    client.SetOnQuittingEvent([&] { ++quitting; });
+    ::kill(static_cast<pid_t>(service.pid()), SIGTERM);
+    ASSERT_TRUE(service.waitForExit());
+    EXPECT_EQ(service.exitCode(), 0);
+    EXPECT_TRUE(waitFor([&] { return quitting == 1; }));
+}
+
+TEST_F(LibraryService, AKilledServiceIsHeardAsQuittingAndComesBackOnDemand)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    DBusITunes client(QStringLiteral(TIDYFOX_APP_DIR));
+    int quitting = 0;
+    client.SetOnQuittingEvent([&] { ++quitting; });
+    const TrackPtr first = client.LibraryPlaylist()->Tracks()->Item(0);
+
+    service.kill();
+    EXPECT_TRUE(waitFor([&] { return quitting == 1; }));
+    // Properties already fetched stay readable; calls to the library fail.
+    EXPECT_EQ(first->Name(), sample.alpha().name);
+    EXPECT_THROW(first->Delete(), ComError);
+    EXPECT_THROW(client.LibrarySource(), ComError);
+
+    // A new application object starts the service again (on the default
+    // library, in this test's own data folder), and the old one hears a
+    // later loss again.
+    DBusITunes again(QStringLiteral(TIDYFOX_APP_DIR));
+    EXPECT_TRUE(libraryServed());
+    EXPECT_EQ(again.LibrarySource()->Name(), QStringLiteral("Library"));
+    EXPECT_TRUE(QFile::exists(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/tidyfox/library.db")));
+    again.Quit();
+    EXPECT_TRUE(waitFor([&] { return quitting == 2; }));
+}
+
+TEST_F(LibraryService, CreationFailsWhenTheServiceCannotStart)
+{
+    // No service in the folder at all.
+    const QString empty = freshFolder();
+    try {
+        DBusITunes client(empty);
+        FAIL() << "created without a service";
+    } catch (const ComError &e) {
+        EXPECT_EQ(e.number(), kErrCallFailed);
+    }
+
+    // A service that exits at once: creation does not wait out the time-out.
+    const QString broken = freshFolder();
+    QFile script(broken + QStringLiteral("/tidyfox-library"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho 'cannot open the library' >&2\nexit 1\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_THROW(DBusITunes client(broken, 60000), ComError);
+    EXPECT_FALSE(libraryServed());
+}
+
+} // namespace
+} // namespace tidyfox::itunes::test
