@@ -4,6 +4,7 @@
 #include "shell/frmMain.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 
 namespace tidyfox::shell {
 

@@ -1,7 +1,7 @@
 // The window itself: its controls, start-up, layout and exit.
 #include "shell/frmMain.h"
 
-#include "platform/FileSystem.h"
+#include "platform/TrashFileSystem.h"
 #include "platform/SingleInstance.h"
 #include "platform/UltraGrid.h"
 #include "shell/CleaningHostAdapter.h"

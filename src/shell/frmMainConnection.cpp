@@ -88,7 +88,7 @@ void frmMain::tmrStart_Timer()
     tmrStart->setInterval(2000);
     SetVariable(QStringLiteral("_root.activationtxt"), QStringLiteral("Loading Library Contents..."));
     FillGridWithSource(*LibraryGrid, oLibrarySource);
-    LibraryGrid->raise();
+    LibraryGrid->ZOrder(0);
     HideBusy();
     UpdateTrackButtons();
     bStarting = false;
