@@ -1,0 +1,166 @@
+// The fast jobs against the plain walks they replace, over thousands of small
+// random libraries: the same tracks removed in the same order, the same files
+// trashed in the same order, and the same calls on the window, yields included.
+
+#include "FakeFileSystem.h"
+#include "RandomLibrary.h"
+#include "RecordingHost.h"
+#include "ReferenceWalks.h"
+#include "cleaning/DeadTrackDeletion.h"
+#include "cleaning/DuplicateRemoval.h"
+#include "itunes/InProcessITunes.h"
+#include "service/LibraryCore.h"
+
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace tidyfox::cleaning::test {
+namespace {
+
+struct Outcome
+{
+    std::vector<std::int32_t> removed;
+    QStringList trashed;
+    QStringList calls;
+    std::vector<std::int32_t> present;
+};
+
+void expectSame(const Outcome &ours, const Outcome &reference, const RandomLibrary &lib, unsigned seed)
+{
+    const std::string context = "seed " + std::to_string(seed) + "\n" + lib.Describe().toStdString();
+    EXPECT_EQ(ours.removed, reference.removed) << context;
+    EXPECT_EQ(ours.trashed, reference.trashed) << context;
+    EXPECT_EQ(ours.calls, reference.calls) << context;
+    EXPECT_EQ(ours.present, reference.present) << context;
+}
+
+enum class Job { Duplicates, DeadTracks };
+
+// Thousands of runs end on purpose with a refused removal or a trash that
+// cannot take a file; their warnings would drown the report.
+const bool quiet = [] {
+    QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
+    return true;
+}();
+
+Outcome runOnFake(const RandomLibrary &lib, Job job, bool reference)
+{
+    auto library = lib.MakeLibrary();
+    FakeFileSystem fs;
+    lib.FillFileSystem(fs);
+    RecordingHost host;
+    const auto app = library->App();
+    if (job == Job::Duplicates) {
+        if (reference)
+            ReferenceRemoveDuplicates(host, app.get(), fs, lib.filter);
+        else
+            RemoveDuplicates(host, app.get(), fs, lib.filter);
+    } else {
+        const auto source = library->Source();
+        if (reference)
+            ReferenceDeleteDeadTracks(host, source.get(), fs);
+        else
+            DeleteDeadTracks(host, source.get(), fs);
+    }
+    return {library->Deletions(), fs.trashed, host.calls, library->PresentIds()};
+}
+
+TEST(DifferentialTest, DuplicateRemovalMatchesThePlainWalk)
+{
+    int withCopies = 0;
+    int withTrashedFiles = 0;
+    int failures = 0;
+    for (unsigned seed = 1; seed <= 6000; ++seed) {
+        std::mt19937 rng(seed);
+        const RandomLibrary lib = MakeRandomLibrary(rng);
+        const Outcome reference = runOnFake(lib, Job::Duplicates, true);
+        const Outcome ours = runOnFake(lib, Job::Duplicates, false);
+        expectSame(ours, reference, lib, seed);
+        if (::testing::Test::HasFailure())
+            return;
+        withCopies += reference.removed.size() >= 2 ? 1 : 0;
+        withTrashedFiles += reference.trashed.isEmpty() ? 0 : 1;
+        failures += reference.calls.filter(QStringLiteral("Can not delete all duplicates.")).isEmpty() ? 0 : 1;
+    }
+    // The generator must keep producing the interesting cases.
+    EXPECT_GT(withCopies, 1000);
+    EXPECT_GT(withTrashedFiles, 1000);
+    EXPECT_GT(failures, 300);
+}
+
+TEST(DifferentialTest, DeadTrackDeletionMatchesTheRestartingWalk)
+{
+    int withDead = 0;
+    for (unsigned seed = 1; seed <= 3000; ++seed) {
+        std::mt19937 rng(seed);
+        const RandomLibrary lib = MakeRandomLibrary(rng);
+        const Outcome reference = runOnFake(lib, Job::DeadTracks, true);
+        const Outcome ours = runOnFake(lib, Job::DeadTracks, false);
+        expectSame(ours, reference, lib, seed);
+        if (::testing::Test::HasFailure())
+            return;
+        withDead += reference.removed.size() >= 2 ? 1 : 0;
+        EXPECT_TRUE(ours.trashed.isEmpty());
+    }
+    EXPECT_GT(withDead, 500);
+}
+
+// The same comparison with the library the program really talks to: the
+// in-process library over the library core.
+TEST(DifferentialTest, DuplicateRemovalOnTheLibraryCoreMatchesThePlainWalk)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    for (unsigned seed = 10001; seed <= 10050; ++seed) {
+        std::mt19937 rng(seed);
+        const RandomLibrary lib = MakeRandomLibrary(rng, false);
+        const Outcome reference = runOnFake(lib, Job::Duplicates, true);
+
+        std::shared_ptr<library::LibraryCore> core =
+            library::LibraryCore::open(folder.filePath(QStringLiteral("library-%1.db").arg(seed)));
+        core->begin();
+        for (const auto &track : lib.tracks) {
+            library::TrackRecord record;
+            record.databaseId = track.databaseId;
+            record.trackId = track.databaseId;
+            record.kind = track.stream ? library::TrackKind::Url : library::TrackKind::File;
+            record.name = track.name;
+            record.album = track.album;
+            record.artist = track.artist;
+            record.size = track.size;
+            record.bitRate = track.bitRate;
+            record.sampleRate = track.sampleRate;
+            record.location = track.stream ? QStringLiteral("http://radio.example/stream") : track.location;
+            core->addTrack(record);
+        }
+        core->commit();
+        itunes::InProcessITunes app(core);
+        FakeFileSystem fs;
+        lib.FillFileSystem(fs);
+        RecordingHost host;
+        RemoveDuplicates(host, &app, fs, lib.filter);
+
+        std::vector<std::int32_t> present;
+        for (const auto &record : core->playlistTracks(core->libraryPlaylistId()))
+            present.push_back(record.databaseId);
+        std::vector<std::int32_t> removed;
+        for (const auto &track : lib.tracks) {
+            if (std::find(present.begin(), present.end(), track.databaseId) == present.end())
+                removed.push_back(track.databaseId);
+        }
+        auto referenceRemoved = reference.removed;
+        std::sort(referenceRemoved.begin(), referenceRemoved.end());
+        std::sort(removed.begin(), removed.end());
+        const std::string context = "seed " + std::to_string(seed) + "\n" + lib.Describe().toStdString();
+        EXPECT_EQ(removed, referenceRemoved) << context;
+        EXPECT_EQ(present, reference.present) << context;
+        EXPECT_EQ(fs.trashed, reference.trashed) << context;
+        EXPECT_EQ(host.calls, reference.calls) << context;
+        if (::testing::Test::HasFailure())
+            return;
+    }
+}
+
+} // namespace
+} // namespace tidyfox::cleaning::test

@@ -1,0 +1,58 @@
+// Files as a table of paths, so that the cleaning jobs can run over thousands
+// of made-up libraries: several paths may name one file (a symlinked folder, a
+// hard link), a path may refuse to go to the trash, and every probe and move
+// is recorded.
+#pragma once
+
+#include "platform/FileSystem.h"
+#include "platform/Trash.h"
+
+#include <QStringList>
+#include <map>
+#include <set>
+
+namespace tidyfox::cleaning::test {
+
+class FakeFileSystem : public platform::FileSystem
+{
+public:
+    // A file at path; paths given the same inode name the same file.
+    void AddFile(const QString &path, std::uint64_t inode) { m_files[platform::NormalisedPath(path)] = inode; }
+    // DeleteFile of path fails as a full or read-only trash would.
+    void RefuseTrash(const QString &path) { m_refused.insert(platform::NormalisedPath(path)); }
+    // Identity of path fails although the file is there (no permission).
+    void HideIdentity(const QString &path) { m_hidden.insert(platform::NormalisedPath(path)); }
+    bool Has(const QString &path) const { return m_files.count(platform::NormalisedPath(path)) != 0; }
+
+    bool FileExists(const QString &path) override
+    {
+        ++probes;
+        return !path.isEmpty() && Has(path);
+    }
+    void DeleteFile(const QString &path) override
+    {
+        const QString key = platform::NormalisedPath(path);
+        if (m_refused.count(key) || !m_files.count(key))
+            throw platform::TrashError("the trash cannot take " + path.toStdString());
+        m_files.erase(key);
+        trashed << path;
+    }
+    std::optional<platform::FileId> Identity(const QString &path) override
+    {
+        const QString key = platform::NormalisedPath(path);
+        const auto found = m_files.find(key);
+        if (found == m_files.end() || m_hidden.count(key))
+            return std::nullopt;
+        return platform::FileId{1, found->second};
+    }
+
+    QStringList trashed; // paths handed to DeleteFile that went, in order
+    int probes = 0;      // FileExists calls
+
+private:
+    std::map<QString, std::uint64_t> m_files;
+    std::set<QString> m_refused;
+    std::set<QString> m_hidden;
+};
+
+} // namespace tidyfox::cleaning::test

@@ -1,0 +1,265 @@
+#include "FakeLibrary.h"
+
+#include <algorithm>
+
+namespace tidyfox::cleaning::test {
+namespace {
+
+using itunes::ComError;
+
+class FakeTrack : public itunes::IITTrack
+{
+public:
+    // The library keeps its track objects, so they point back without owning.
+    FakeTrack(FakeLibrary *library, int index, int playlist) : m_library(library), m_index(index), m_playlist(playlist)
+    {}
+
+    QString Name() override { return d().name; }
+    std::int32_t TrackID() override { return d().databaseId + 100000; }
+    std::int32_t TrackDatabaseID() override { return d().databaseId; }
+    QString Album() override { return d().album; }
+    QString Artist() override { return d().artist; }
+    QString Time() override { return d().time; }
+    QString Composer() override { return d().composer; }
+    QString Genre() override { return d().genre; }
+    QString KindAsString() override { return d().kindAsString; }
+    std::int32_t BitRate() override { return d().bitRate; }
+    std::int32_t SampleRate() override { return d().sampleRate; }
+    std::int32_t Size() override { return d().size; }
+    QDateTime DateAdded() override { return d().dateAdded; }
+    itunes::PlaylistPtr Playlist() override
+    {
+        d();
+        return m_library->playlistObject(m_playlist);
+    }
+    QString Location() override
+    {
+        if (d().stream)
+            throw ComError(itunes::kErrNoSuchProperty, QStringLiteral("A stream has no location"));
+        return d().location;
+    }
+    QString LongDescription() override { return d().longDescription; }
+    void Delete() override
+    {
+        if (d().refuseDelete)
+            throw ComError(itunes::kErrCallFailed, QStringLiteral("The library refused the removal"));
+        m_library->remove(m_index);
+    }
+
+private:
+    FakeTrackData &d()
+    {
+        m_library->checkPresent(m_index);
+        return m_library->data(m_index);
+    }
+
+    FakeLibrary *m_library;
+    int m_index;
+    int m_playlist;
+};
+
+class FakeTrackList : public itunes::IITTrackList
+{
+public:
+    FakeTrackList(std::shared_ptr<FakeLibrary> library, int playlist)
+        : m_library(std::move(library)), m_playlist(playlist)
+    {
+        const auto &members = m_library->playlist(playlist).members;
+        for (int position = 0; position < static_cast<int>(members.size()); ++position) {
+            if (!m_library->deleted(members[static_cast<size_t>(position)]))
+                m_positions.push_back(position);
+        }
+    }
+
+    int Count() override { return static_cast<int>(m_positions.size()); }
+    itunes::TrackPtr Item(int index) override
+    {
+        if (index < 0 || index >= Count())
+            throw ComError(itunes::kErrCallFailed, QStringLiteral("Index out of range"));
+        return m_library->trackObject(m_playlist, m_positions[static_cast<size_t>(index)]);
+    }
+    void ForEach(const std::function<bool(const itunes::TrackPtr &)> &visit) override
+    {
+        const auto &members = m_library->playlist(m_playlist).members;
+        for (const int position : m_positions) {
+            if (m_library->deleted(members[static_cast<size_t>(position)]))
+                continue;
+            if (!visit(m_library->trackObject(m_playlist, position)))
+                return;
+        }
+    }
+    itunes::TrackPtr FirstByTrackID(std::int32_t trackId) override
+    {
+        itunes::TrackPtr found;
+        ForEach([&](const itunes::TrackPtr &track) {
+            if (track->TrackID() != trackId)
+                return true;
+            found = track;
+            return false;
+        });
+        return found;
+    }
+
+private:
+    std::shared_ptr<FakeLibrary> m_library;
+    int m_playlist;
+    std::vector<int> m_positions;
+};
+
+class FakePlaylist : public itunes::IITPlaylist
+{
+public:
+    FakePlaylist(std::shared_ptr<FakeLibrary> library, int index) : m_library(std::move(library)), m_index(index) {}
+    QString Name() override { return m_library->playlist(m_index).name; }
+    std::int32_t PlaylistID() override { return m_library->playlist(m_index).id; }
+    std::int32_t Kind() override { return m_library->playlist(m_index).kind; }
+    std::shared_ptr<itunes::IITTrackList> Tracks() override
+    {
+        return std::make_shared<FakeTrackList>(m_library, m_index);
+    }
+
+private:
+    std::shared_ptr<FakeLibrary> m_library;
+    int m_index;
+};
+
+class FakePlaylistCollection : public itunes::IITPlaylistCollection
+{
+public:
+    explicit FakePlaylistCollection(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
+    int Count() override { return m_library->playlistCount(); }
+    itunes::PlaylistPtr Item(int index) override
+    {
+        if (index < 0 || index >= Count())
+            throw ComError(itunes::kErrCallFailed, QStringLiteral("Index out of range"));
+        return m_library->playlistObject(index);
+    }
+    void ForEach(const std::function<bool(const itunes::PlaylistPtr &)> &visit) override
+    {
+        for (int i = 0; i < Count(); ++i) {
+            if (!visit(m_library->playlistObject(i)))
+                return;
+        }
+    }
+
+private:
+    std::shared_ptr<FakeLibrary> m_library;
+};
+
+class FakeSource : public itunes::IITSource
+{
+public:
+    explicit FakeSource(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
+    QString Name() override { return QStringLiteral("Library"); }
+    std::int32_t SourceID() override { return 1; }
+    std::int32_t Kind() override { return 1; }
+    std::shared_ptr<itunes::IITPlaylistCollection> Playlists() override
+    {
+        return std::make_shared<FakePlaylistCollection>(m_library);
+    }
+
+private:
+    std::shared_ptr<FakeLibrary> m_library;
+};
+
+class FakeITunes : public itunes::IiTunes
+{
+public:
+    explicit FakeITunes(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
+    void SetForceToForegroundOnDialog(bool) override {}
+    itunes::SourcePtr LibrarySource() override { return std::make_shared<FakeSource>(m_library); }
+    itunes::PlaylistPtr LibraryPlaylist() override { return m_library->playlistObject(0); }
+    void Quit() override {}
+    void SetOnQuittingEvent(std::function<void()>) override {}
+
+private:
+    std::shared_ptr<FakeLibrary> m_library;
+};
+
+} // namespace
+
+FakeLibrary::FakeLibrary()
+{
+    m_playlists.push_back(
+        Playlist{.id = 1, .kind = 1, .name = QStringLiteral("Library"), .members = {}, .objects = {}});
+}
+
+std::int32_t FakeLibrary::AddTrack(FakeTrackData data)
+{
+    if (data.databaseId == 0)
+        data.databaseId = m_nextDatabaseId++;
+    const std::int32_t id = data.databaseId;
+    m_tracks.push_back(std::move(data));
+    m_deleted.push_back(0);
+    m_playlists.front().members.push_back(static_cast<int>(m_tracks.size()) - 1);
+    return id;
+}
+
+void FakeLibrary::AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind)
+{
+    Playlist list{.id = static_cast<std::int32_t>(m_playlists.size()) + 1,
+                  .kind = kind,
+                  .name = name,
+                  .members = {},
+                  .objects = {}};
+    for (const std::int32_t id : databaseIds) {
+        for (int i = 0; i < static_cast<int>(m_tracks.size()); ++i) {
+            if (m_tracks[static_cast<size_t>(i)].databaseId == id)
+                list.members.push_back(i);
+        }
+    }
+    m_playlists.push_back(std::move(list));
+}
+
+itunes::ITunesPtr FakeLibrary::App()
+{
+    return std::make_shared<FakeITunes>(shared_from_this());
+}
+
+itunes::SourcePtr FakeLibrary::Source()
+{
+    return std::make_shared<FakeSource>(shared_from_this());
+}
+
+std::vector<std::int32_t> FakeLibrary::PresentIds() const
+{
+    std::vector<std::int32_t> ids;
+    for (const int index : m_playlists.front().members) {
+        if (!deleted(index))
+            ids.push_back(m_tracks[static_cast<size_t>(index)].databaseId);
+    }
+    return ids;
+}
+
+bool FakeLibrary::IsDeleted(std::int32_t databaseId) const
+{
+    for (size_t i = 0; i < m_tracks.size(); ++i) {
+        if (m_tracks[i].databaseId == databaseId)
+            return m_deleted[i] != 0;
+    }
+    return false;
+}
+
+void FakeLibrary::remove(int index)
+{
+    m_deleted[static_cast<size_t>(index)] = 1;
+    m_deletions.push_back(m_tracks[static_cast<size_t>(index)].databaseId);
+}
+
+itunes::TrackPtr FakeLibrary::trackObject(int playlistIndex, int position)
+{
+    Playlist &list = playlist(playlistIndex);
+    if (list.objects.size() != list.members.size())
+        list.objects.resize(list.members.size());
+    auto &object = list.objects[static_cast<size_t>(position)];
+    if (!object)
+        object = std::make_shared<FakeTrack>(this, list.members[static_cast<size_t>(position)], playlistIndex);
+    return object;
+}
+
+itunes::PlaylistPtr FakeLibrary::playlistObject(int playlistIndex)
+{
+    return std::make_shared<FakePlaylist>(shared_from_this(), playlistIndex);
+}
+
+} // namespace tidyfox::cleaning::test

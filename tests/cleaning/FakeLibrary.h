@@ -1,0 +1,89 @@
+// A music library in memory behind the automation interface, with the live
+// rules of the real one: a walk yields every track still present that it has
+// not yielded yet, Delete takes a track out of every playlist, calls on a
+// deleted track fail with "object deleted", and a stream has no Location.
+// Its objects must not outlive it.
+#pragma once
+
+#include "itunes/ITunesInterface.h"
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tidyfox::cleaning::test {
+
+struct FakeTrackData
+{
+    std::int32_t databaseId = 0; // assigned when 0
+    QString name;
+    QString album;
+    QString artist;
+    QString composer;
+    QString genre;
+    QString kindAsString = QStringLiteral("MPEG audio file");
+    QString time = QStringLiteral("3:07");
+    std::int32_t size = 0;
+    std::int32_t bitRate = 0;
+    std::int32_t sampleRate = 0;
+    QDateTime dateAdded;
+    QString location;
+    QString longDescription;
+    bool stream = false;       // no file: Location fails
+    bool refuseDelete = false; // Delete fails, as a refusing library would
+};
+
+class FakeLibrary : public std::enable_shared_from_this<FakeLibrary>
+{
+public:
+    static std::shared_ptr<FakeLibrary> Create() { return std::shared_ptr<FakeLibrary>(new FakeLibrary); }
+
+    // Appends a track to the library playlist; returns its database id.
+    std::int32_t AddTrack(FakeTrackData data);
+    // A user playlist (kind 2) of the tracks with these database ids.
+    void AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind = 2);
+
+    itunes::ITunesPtr App();
+    itunes::SourcePtr Source();
+
+    // Database ids of the tracks removed, in the order of removal.
+    const std::vector<std::int32_t> &Deletions() const { return m_deletions; }
+    // Database ids of the library playlist's tracks still present, in order.
+    std::vector<std::int32_t> PresentIds() const;
+    bool IsDeleted(std::int32_t databaseId) const;
+
+    // For the objects below.
+    struct Playlist
+    {
+        std::int32_t id = 0;
+        std::int32_t kind = 2;
+        QString name;
+        std::vector<int> members; // indices into m_tracks
+        std::vector<itunes::TrackPtr> objects;
+    };
+    FakeTrackData &data(int index) { return m_tracks[static_cast<size_t>(index)]; }
+    bool deleted(int index) const { return m_deleted[static_cast<size_t>(index)] != 0; }
+    void checkPresent(int index) const
+    {
+        if (deleted(index))
+            throw itunes::ComError::objectDeleted();
+    }
+    void remove(int index);
+    Playlist &playlist(int index) { return m_playlists[static_cast<size_t>(index)]; }
+    int playlistCount() const { return static_cast<int>(m_playlists.size()); }
+    itunes::TrackPtr trackObject(int playlistIndex, int position);
+    itunes::PlaylistPtr playlistObject(int playlistIndex);
+
+private:
+    FakeLibrary();
+
+    std::vector<FakeTrackData> m_tracks;
+    std::vector<char> m_deleted;
+    std::vector<Playlist> m_playlists;
+    std::vector<std::int32_t> m_deletions;
+    std::int32_t m_nextDatabaseId = 1001;
+};
+
+} // namespace tidyfox::cleaning::test

@@ -1,0 +1,35 @@
+// Small made-up libraries full of near and true copies, for comparing the
+// cleaning jobs with the plain walks they replace.
+#pragma once
+
+#include "FakeFileSystem.h"
+#include "FakeLibrary.h"
+
+#include <random>
+
+namespace tidyfox::cleaning::test {
+
+struct RandomFile
+{
+    QString path;
+    std::uint64_t inode = 0;
+};
+
+struct RandomLibrary
+{
+    std::vector<FakeTrackData> tracks;
+    std::vector<std::vector<std::int32_t>> playlists;
+    std::vector<RandomFile> files;
+    QStringList refusedByTrash;
+    QStringList hiddenIdentity;
+    QString filter;
+
+    std::shared_ptr<FakeLibrary> MakeLibrary() const;
+    void FillFileSystem(FakeFileSystem &fs) const;
+    QString Describe() const;
+};
+
+// allowRefusals: some tracks refuse removal (the library fails the call).
+RandomLibrary MakeRandomLibrary(std::mt19937 &rng, bool allowRefusals = true);
+
+} // namespace tidyfox::cleaning::test
