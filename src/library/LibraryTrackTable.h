@@ -1,0 +1,74 @@
+// The child table of one playlist row of the library model: that playlist's
+// tracks, in the order they were added.
+//
+// Rows are added at the end and written field by field, like this:
+//     LibraryTrackTable *tracks = recordset.chapter(u"Playlist");
+//     tracks->AddNew();
+//     tracks->setField(u"ItemID", playlistId);
+//     tracks->setField(u"TrackName", track.Name());  ...
+// Every value is cut to the field's length before it is stored.
+//
+// A library can hold hundreds of thousands of these rows, so a row keeps only
+// offsets into one text buffer per table, and a value equal to the one above
+// it (the playlist ID in every row, an album's artist) is stored once.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tidyfox::library {
+
+class LibraryRecordset;
+
+class LibraryTrackTable
+{
+public:
+    enum Field { ItemID, TrackName, TrackID, TrackPath, Time, Artist, Album, FieldCount };
+
+    // -1 for a name that is not a field; names are compared without regard to case.
+    static int fieldIndex(QStringView name);
+    static QString fieldName(int field);
+    static int fieldWidth(int field);
+    static int cutLength(int field);
+
+    // Appends an empty row and makes it the current one.
+    void AddNew();
+    // Writes a field of the current row; throws RecordsetError without a
+    // current row or for an unknown field.
+    void setField(QStringView name, const QString &value);
+    void setField(int field, const QString &value);
+    QString field(QStringView name) const;
+    // Makes the first row current; throws RecordsetError when there is none.
+    void MoveFirst();
+
+    int RecordCount() const { return static_cast<int>(m_rows.size()); }
+    int currentRow() const { return m_current; }
+    // A stored value; a field never written reads as a null text.
+    QString value(int row, int field) const;
+
+    LibraryTrackTable(const LibraryTrackTable &) = delete;
+    LibraryTrackTable &operator=(const LibraryTrackTable &) = delete;
+
+private:
+    friend class LibraryRecordset;
+    LibraryTrackTable(LibraryRecordset *owner, int parentRow) : m_owner(owner), m_parentRow(parentRow) {}
+    int checkedField(QStringView name) const;
+
+    struct Row
+    {
+        std::array<std::uint32_t, FieldCount> offset{};
+        // In UTF-16 units; a cut value has at most 2 * 149 of them.
+        std::array<std::uint16_t, FieldCount> length{};
+    };
+
+    LibraryRecordset *m_owner;
+    int m_parentRow;
+    std::vector<Row> m_rows;
+    std::vector<char16_t> m_text;
+    int m_current = -1;
+};
+
+} // namespace tidyfox::library
