@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <iterator>
 #include <limits>
 
 namespace tidyfox::library {
@@ -119,7 +118,7 @@ void LibraryStore::prepare(std::chrono::milliseconds busyTimeout)
 
     const QString journal = m_db.scalarText("PRAGMA journal_mode = WAL");
     qCDebug(lcService) << "library" << path() << "journal mode" << journal;
-    m_db.exec("PRAGMA synchronous = NORMAL");
+    m_db.exec("PRAGMA synchronous = NORMAL; PRAGMA temp_store = MEMORY");
 
     if (version < latestSchemaVersion()) {
         m_db.exec("BEGIN IMMEDIATE");
@@ -161,26 +160,18 @@ int LibraryStore::schemaVersion()
 
 // --- transactions ---------------------------------------------------------
 
-namespace {
-
-// Savepoints of nested transactions, as fixed texts so their statements are
-// prepared once; deeper nesting than this does not occur in practice.
-constexpr const char *kSavepoint[] = {"SAVEPOINT n1", "SAVEPOINT n2", "SAVEPOINT n3", "SAVEPOINT n4"};
-constexpr const char *kRelease[] = {"RELEASE n1", "RELEASE n2", "RELEASE n3", "RELEASE n4"};
-constexpr const char *kRollbackTo[] = {"ROLLBACK TO n1", "ROLLBACK TO n2", "ROLLBACK TO n3", "ROLLBACK TO n4"};
-constexpr int kMaxNesting = int(std::size(kSavepoint));
-
-} // namespace
-
+// A nested transaction joins the outer one. Savepoints would let an inner
+// failure be undone alone, but each one copies every page it touches to a
+// journal of its own, which made an import of many tracks several times slower.
+// So a failed inner part instead undoes the whole change at the outer commit;
+// the write calls check their arguments before they change anything, so that a
+// refused call does not count as a failure.
 void LibraryStore::begin()
 {
-    if (m_depth > kMaxNesting)
-        throw LibraryError("Transactions are nested too deeply.");
     if (m_depth == 0) {
         m_db.query("BEGIN IMMEDIATE").run();
         m_countersLoaded = false;
-    } else {
-        m_db.query(kSavepoint[m_depth - 1]).run();
+        m_innerFailed = false;
     }
     ++m_depth;
 }
@@ -189,30 +180,32 @@ void LibraryStore::commit()
 {
     if (m_depth == 0)
         throw LibraryError("commit without a transaction");
-    if (m_depth == 1) {
-        saveCounters();
-        m_db.query("COMMIT").run();
-        m_countersLoaded = false;
-    } else {
-        m_db.query(kRelease[m_depth - 2]).run();
+    if (m_depth > 1) {
+        --m_depth;
+        return;
     }
-    --m_depth;
+    if (m_innerFailed) {
+        rollback();
+        throw LibraryError("The change was undone because a part of it failed.");
+    }
+    saveCounters();
+    m_db.query("COMMIT").run();
+    m_countersLoaded = false;
+    m_depth = 0;
 }
 
 void LibraryStore::rollback()
 {
     if (m_depth == 0)
         return;
-    --m_depth;
-    if (m_depth == 0) {
-        m_countersLoaded = false;
-        // SQLite has already undone the transaction after some errors.
-        if (m_db.inTransaction())
-            m_db.query("ROLLBACK").run();
-    } else {
-        m_db.query(kRollbackTo[m_depth - 1]).run();
-        m_db.query(kRelease[m_depth - 1]).run();
+    if (--m_depth > 0) {
+        m_innerFailed = true;
+        return;
     }
+    m_countersLoaded = false;
+    // SQLite has already undone the transaction after some errors.
+    if (m_db.inTransaction())
+        m_db.query("ROLLBACK").run();
 }
 
 void LibraryStore::loadCounters()
@@ -236,15 +229,11 @@ void LibraryStore::saveCounters()
     }
 }
 
+// Callers have checked that a wanted ID is free.
 std::int32_t LibraryStore::takeTrackId(std::int32_t wanted)
 {
     loadCounters();
-    if (wanted < 0)
-        throw LibraryError(QStringLiteral("%1 is not a valid track ID.").arg(wanted).toStdString());
     if (wanted > 0) {
-        auto q = m_db.query("SELECT 1 FROM tracks WHERE track_id = ?1");
-        if (q.bind(1, wanted).next())
-            throw LibraryError(QStringLiteral("The track ID %1 is already in use.").arg(wanted).toStdString());
         m_topTrackId = std::max<std::int64_t>(m_topTrackId, wanted);
         return wanted;
     }
@@ -256,12 +245,7 @@ std::int32_t LibraryStore::takeTrackId(std::int32_t wanted)
 std::int32_t LibraryStore::takePlaylistId(std::int32_t wanted)
 {
     loadCounters();
-    if (wanted < 0)
-        throw LibraryError(QStringLiteral("%1 is not a valid playlist ID.").arg(wanted).toStdString());
     if (wanted > 0) {
-        auto q = m_db.query("SELECT 1 FROM playlists WHERE playlist_id = ?1");
-        if (q.bind(1, wanted).next())
-            throw LibraryError(QStringLiteral("The playlist ID %1 is already in use.").arg(wanted).toStdString());
         m_topPlaylistId = std::max<std::int64_t>(m_topPlaylistId, wanted);
         return wanted;
     }
@@ -437,12 +421,12 @@ std::int64_t LibraryStore::trackCount()
 void LibraryStore::deleteTrack(std::int32_t databaseId)
 {
     Transaction transaction(*this);
-    auto removeTrack = m_db.query("DELETE FROM tracks WHERE database_id = ?1");
-    removeTrack.bind(1, databaseId).run();
-    if (m_db.changes() == 0)
+    m_db.query("DELETE FROM tracks WHERE database_id = ?1").bind(1, databaseId).run();
+    if (m_db.changes() == 0) {
+        transaction.commit(); // nothing changed
         throw deletedTrack(databaseId);
-    auto removeItems = m_db.query("DELETE FROM playlist_items WHERE database_id = ?1");
-    removeItems.bind(1, databaseId).run();
+    }
+    m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
     transaction.commit();
 }
 
@@ -455,6 +439,10 @@ TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
 {
     if (track.databaseId < 0)
         throw LibraryError(QStringLiteral("%1 is not a valid database ID.").arg(track.databaseId).toStdString());
+    if (track.trackId < 0)
+        throw LibraryError(QStringLiteral("%1 is not a valid track ID.").arg(track.trackId).toStdString());
+    if (track.trackId > 0 && m_db.query("SELECT 1 FROM tracks WHERE track_id = ?1").bind(1, track.trackId).next())
+        throw LibraryError(QStringLiteral("The track ID %1 is already in use.").arg(track.trackId).toStdString());
     Transaction transaction(*this);
     track.trackId = takeTrackId(track.trackId);
     track.persistentId = track.persistentId.isEmpty() ? newPersistentId() : track.persistentId.toUpper();
@@ -506,6 +494,10 @@ PlaylistRecord LibraryStore::addPlaylist(const QString &name)
 
 PlaylistRecord LibraryStore::addPlaylist(const QString &name, std::int32_t playlistId, const QString &persistentId)
 {
+    if (playlistId < 0)
+        throw LibraryError(QStringLiteral("%1 is not a valid playlist ID.").arg(playlistId).toStdString());
+    if (playlistId > 0 && m_db.query("SELECT 1 FROM playlists WHERE playlist_id = ?1").bind(1, playlistId).next())
+        throw LibraryError(QStringLiteral("The playlist ID %1 is already in use.").arg(playlistId).toStdString());
     Transaction transaction(*this);
     PlaylistRecord playlist{takePlaylistId(playlistId), 2, name,
                             persistentId.isEmpty() ? newPersistentId() : persistentId.toUpper()};
@@ -515,11 +507,20 @@ PlaylistRecord LibraryStore::addPlaylist(const QString &name, std::int32_t playl
     return playlist;
 }
 
+void LibraryStore::checkTracks(const std::vector<std::int32_t> &databaseIds)
+{
+    for (const std::int32_t databaseId : databaseIds) {
+        if (!m_db.query("SELECT 1 FROM tracks WHERE database_id = ?1").bind(1, databaseId).next())
+            throw deletedTrack(databaseId);
+    }
+}
+
 void LibraryStore::appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds)
 {
     if (playlistId == m_libraryPlaylistId)
         throw LibraryError("Every track is in the library playlist from the moment it is added.");
     checkPlaylist(playlistId);
+    checkTracks(databaseIds);
     Transaction transaction(*this);
     std::int64_t position = 0;
     {
@@ -528,23 +529,24 @@ void LibraryStore::appendToPlaylist(std::int32_t playlistId, const std::vector<s
             position = q.int64(0);
     }
     for (const std::int32_t databaseId : databaseIds) {
-        auto q = m_db.query("INSERT INTO playlist_items(playlist_id, position, database_id)"
-                            " SELECT ?1, ?2, database_id FROM tracks WHERE database_id = ?3");
-        q.bind(1, playlistId).bind(2, position++).bind(3, databaseId).run();
-        if (m_db.changes() == 0)
-            throw deletedTrack(databaseId);
+        m_db.query("INSERT INTO playlist_items(playlist_id, position, database_id) VALUES(?1, ?2, ?3)")
+            .bind(1, playlistId)
+            .bind(2, position++)
+            .bind(3, databaseId)
+            .run();
     }
     transaction.commit();
 }
 
 void LibraryStore::moveToLibraryEnd(const std::vector<std::int32_t> &databaseIds)
 {
+    checkTracks(databaseIds);
     Transaction transaction(*this);
     for (const std::int32_t databaseId : databaseIds) {
-        auto q = m_db.query("UPDATE tracks SET library_order = ?2 WHERE database_id = ?1");
-        q.bind(1, databaseId).bind(2, takeLibraryOrder()).run();
-        if (m_db.changes() == 0)
-            throw deletedTrack(databaseId);
+        m_db.query("UPDATE tracks SET library_order = ?2 WHERE database_id = ?1")
+            .bind(1, databaseId)
+            .bind(2, takeLibraryOrder())
+            .run();
     }
     transaction.commit();
 }

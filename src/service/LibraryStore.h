@@ -77,6 +77,7 @@ private:
     explicit LibraryStore(const QString &path);
     void prepare(std::chrono::milliseconds busyTimeout);
     void checkPlaylist(std::int32_t playlistId);
+    void checkTracks(const std::vector<std::int32_t> &databaseIds);
     std::int32_t takeTrackId(std::int32_t wanted);
     std::int32_t takePlaylistId(std::int32_t wanted);
     std::int64_t takeLibraryOrder();
@@ -88,6 +89,7 @@ private:
     std::int32_t m_sourceId = 0;
     std::int32_t m_libraryPlaylistId = 0;
     int m_depth = 0;
+    bool m_innerFailed = false;
     // The ID and order counters, read once per transaction: while it holds the
     // write lock no other process can move them.
     bool m_countersLoaded = false;

@@ -1,0 +1,192 @@
+// Library import: generates a library XML file of 100,000 tracks in 50
+// playlists, runs `tidyfox-library import-xml` on it and reports the wall time
+// and the peak resident memory of that process; a file a quarter the size
+// shows whether memory grows with the file. Then times the library core on
+// the imported library: the library playlist's tracks, a look-up by TrackID and
+// deleting tracks.
+//
+// bench_import [TRACKS] [path of tidyfox-library]
+#include "service/LibraryStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+using namespace tidyfox::library;
+using Clock = std::chrono::steady_clock;
+
+extern char **environ;
+
+namespace {
+
+constexpr int kPlaylists = 50;
+constexpr int kItemsPerPlaylist = 2000;
+
+const char *const kGenres[] = {"Rock", "Jazz", "Classical", "Pop", "Electronic", "Folk", "Blues", "Soundtrack"};
+
+void writeLibraryXml(const QString &path, int tracks)
+{
+    FILE *f = std::fopen(QFile::encodeName(path).constData(), "w");
+    if (!f) {
+        std::perror("bench_import: cannot write the library file");
+        std::exit(1);
+    }
+    std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+               "<plist version=\"1.0\">\n<dict>\n"
+               "\t<key>Major Version</key><integer>1</integer>\n"
+               "\t<key>Minor Version</key><integer>1</integer>\n"
+               "\t<key>Tracks</key>\n\t<dict>\n",
+               f);
+    for (int i = 0; i < tracks; ++i) {
+        const int id = 1000 + 2 * i;
+        const int artist = i / 120;
+        const int album = i / 12;
+        std::fprintf(f,
+                     "\t\t<key>%d</key>\n\t\t<dict>\n"
+                     "\t\t\t<key>Track ID</key><integer>%d</integer>\n"
+                     "\t\t\t<key>Name</key><string>Song number %d &amp; friends</string>\n"
+                     "\t\t\t<key>Artist</key><string>Artist %d</string>\n"
+                     "\t\t\t<key>Album Artist</key><string>Artist %d</string>\n"
+                     "\t\t\t<key>Composer</key><string>Composer %d</string>\n"
+                     "\t\t\t<key>Album</key><string>Album %d</string>\n"
+                     "\t\t\t<key>Genre</key><string>%s</string>\n"
+                     "\t\t\t<key>Kind</key><string>MPEG audio file</string>\n"
+                     "\t\t\t<key>Size</key><integer>%d</integer>\n"
+                     "\t\t\t<key>Total Time</key><integer>%d</integer>\n"
+                     "\t\t\t<key>Track Number</key><integer>%d</integer>\n"
+                     "\t\t\t<key>Year</key><integer>%d</integer>\n"
+                     "\t\t\t<key>Date Modified</key><date>2019-05-06T07:08:09Z</date>\n"
+                     "\t\t\t<key>Date Added</key><date>2020-%02d-%02dT10:11:12Z</date>\n"
+                     "\t\t\t<key>Bit Rate</key><integer>%d</integer>\n"
+                     "\t\t\t<key>Sample Rate</key><integer>44100</integer>\n"
+                     "\t\t\t<key>Play Count</key><integer>%d</integer>\n"
+                     "\t\t\t<key>Persistent ID</key><string>%016llX</string>\n"
+                     "\t\t\t<key>Track Type</key><string>File</string>\n"
+                     "\t\t\t<key>Location</key><string>file://localhost/C:/Users/me/Music/Artist%%20%d/"
+                     "Album%%20%d/%02d%%20Song%%20number%%20%d.mp3</string>\n"
+                     "\t\t\t<key>File Folder Count</key><integer>5</integer>\n"
+                     "\t\t\t<key>Library Folder Count</key><integer>1</integer>\n"
+                     "\t\t</dict>\n",
+                     id, id, i, artist, artist, artist % 40, album, kGenres[i % 8], 3000000 + i * 7,
+                     150000 + (i * 7919) % 200000, i % 12 + 1, 1970 + i % 50, i % 12 + 1, i % 28 + 1,
+                     i % 3 == 0 ? 320 : 256, i % 17, 0x1000000000000000ULL + unsigned(i) * 7919ULL, artist, album,
+                     i % 12 + 1, i);
+    }
+    std::fputs("\t</dict>\n\t<key>Playlists</key>\n\t<array>\n", f);
+    std::mt19937 random(42);
+    for (int p = 0; p <= kPlaylists; ++p) {
+        const bool master = p == 0;
+        std::fprintf(f, "\t\t<dict>\n\t\t\t<key>Name</key><string>%s %d</string>\n", master ? "Library" : "Playlist",
+                     p);
+        if (master)
+            std::fputs("\t\t\t<key>Master</key><true/>\n\t\t\t<key>Visible</key><false/>\n", f);
+        std::fprintf(f,
+                     "\t\t\t<key>Playlist ID</key><integer>%d</integer>\n"
+                     "\t\t\t<key>Playlist Persistent ID</key><string>%016llX</string>\n"
+                     "\t\t\t<key>All Items</key><true/>\n"
+                     "\t\t\t<key>Playlist Items</key>\n\t\t\t<array>\n",
+                     500000 + p, 0x2000000000000000ULL + unsigned(p));
+        const int items = master ? tracks : std::min(kItemsPerPlaylist, tracks);
+        std::uniform_int_distribution<int> pick(0, tracks - 1);
+        for (int i = 0; i < items; ++i)
+            std::fprintf(f, "\t\t\t\t<dict>\n\t\t\t\t\t<key>Track ID</key><integer>%d</integer>\n\t\t\t\t</dict>\n",
+                         1000 + 2 * (master ? i : pick(random)));
+        std::fputs("\t\t\t</array>\n\t\t</dict>\n", f);
+    }
+    std::fputs("\t</array>\n</dict>\n</plist>\n", f);
+    std::fclose(f);
+}
+
+struct RunResult
+{
+    int exitCode = -1;
+    double seconds = 0;
+    long peakRssKb = 0;
+};
+
+RunResult runImport(const QString &tool, const QString &library, const QString &xml)
+{
+    const QByteArray toolPath = QFile::encodeName(tool);
+    const QByteArray libraryPath = QFile::encodeName(library);
+    const QByteArray xmlPath = QFile::encodeName(xml);
+    char *argv[] = {const_cast<char *>(toolPath.constData()),    const_cast<char *>("--library"),
+                    const_cast<char *>(libraryPath.constData()), const_cast<char *>("import-xml"),
+                    const_cast<char *>(xmlPath.constData()),     nullptr};
+    RunResult result;
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) {
+        std::perror("bench_import: cannot start tidyfox-library");
+        std::exit(1);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.peakRssKb = usage.ru_maxrss;
+    return result;
+}
+
+template<typename F> double millisecondsOf(F &&work)
+{
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int tracks = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const QString tool =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(TIDYFOX_APP_DIR "/tidyfox-library");
+    QTemporaryDir dir;
+    // TIDYFOX_BENCH_KEEP=1 leaves the generated files for a closer look.
+    if (qEnvironmentVariableIsSet("TIDYFOX_BENCH_KEEP")) {
+        dir.setAutoRemove(false);
+        std::printf("Files kept in %s\n", qPrintable(dir.path()));
+    }
+
+    std::printf("Library import: %d tracks, %d playlists of %d items\n", tracks, kPlaylists, kItemsPerPlaylist);
+    for (const int count : {tracks / 4, tracks}) {
+        const QString xml = dir.filePath(QStringLiteral("library-%1.xml").arg(count));
+        const QString library = dir.filePath(QStringLiteral("library-%1.db").arg(count));
+        writeLibraryXml(xml, count);
+        const RunResult r = runImport(tool, library, xml);
+        std::printf("  import-xml %7d tracks (%6.1f MB file): %.2f s wall, peak RSS %.1f MB, exit %d\n", count,
+                    double(QFileInfo(xml).size()) / 1e6, r.seconds, double(r.peakRssKb) / 1024.0, r.exitCode);
+        if (r.exitCode != 0)
+            return 1;
+    }
+
+    auto store = LibraryStore::open(dir.filePath(QStringLiteral("library-%1.db").arg(tracks)));
+    const std::int32_t library = store->libraryPlaylistId();
+    std::vector<TrackRecord> all;
+    const double fetch = millisecondsOf([&] { all = store->playlistTracks(library); });
+    std::printf("  core: playlistTracks(library) of %zu tracks: %.1f ms\n", all.size(), fetch);
+    const std::int32_t lastId = all.back().trackId;
+    const double find = millisecondsOf([&] { (void)store->firstTrackInPlaylist(library, lastId); });
+    std::printf("  core: firstTrackInPlaylist(library, last track): %.3f ms\n", find);
+    const std::vector<PlaylistRecord> playlists = store->playlists();
+    const double findUser =
+        millisecondsOf([&] { (void)store->firstTrackInPlaylist(playlists.back().playlistId, lastId); });
+    std::printf("  core: firstTrackInPlaylist(user playlist, absent track): %.3f ms\n", findUser);
+    constexpr int kDeletes = 1000;
+    const double deletes = millisecondsOf([&] {
+        for (int i = 0; i < kDeletes; ++i)
+            store->deleteTrack(all[std::size_t(i) * 7].databaseId);
+    });
+    std::printf("  core: deleteTrack, each its own transaction: %.1f us a track\n", deletes * 1000.0 / kDeletes);
+    return 0;
+}
