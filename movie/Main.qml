@@ -339,7 +339,8 @@ Rectangle {
                 }
                 Text {
                     objectName: "busyText"
-                    text: root.busy ? root.activationText : "Select a track to see its details"
+                    text: root.busy ? root.activationText
+                                    : root.viewEnabled ? "" : "Select a track to see its details"
                     textFormat: Text.PlainText
                     color: root.busy ? Theme.text : Theme.textSoft
                     font.family: Theme.font

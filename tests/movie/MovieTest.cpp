@@ -132,6 +132,46 @@ private slots:
             QCOMPARE(scene->shown(name), panel == name);
     }
 
+    void tabReachesEveryEnabledButtonInReadingOrder()
+    {
+        QVERIFY(scene->waitForStart());
+        scene->setVariable("_root.enableview2", "true");
+        scene->setVariable("_root.enabledelete", "true");
+        const QStringList order{"miniButton",      "exitButton",   "removeDuplicatesButton", "deleteDeadTracksButton",
+                                "viewTrackButton", "deleteButton", "refreshButton",          "helpButton",
+                                "aboutButton"};
+        scene->item(order.first())->forceActiveFocus(Qt::TabFocusReason);
+        for (qsizetype i = 1; i <= order.size(); ++i) {
+            QTest::keyClick(&scene->view(), Qt::Key_Tab);
+            const QString expected = order[i % order.size()];
+            QVERIFY2(scene->item(expected)->hasActiveFocus(), qPrintable("focus should be on " + expected));
+        }
+        // Disabled buttons are passed over.
+        scene->setVariable("_root.disableview2", "true");
+        scene->item("deleteDeadTracksButton")->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(&scene->view(), Qt::Key_Tab);
+        QVERIFY(scene->item("deleteButton")->hasActiveFocus());
+        QCOMPARE(sent(*scene), Commands());
+    }
+
+    void panelKeepsTheKeyboardInside()
+    {
+        QVERIFY(scene->waitForStart());
+        scene->key("removeDuplicatesButton", Qt::Key_Space);
+        QCOMPARE(sent(*scene), one("IDC_FS_removeDuplicate"));
+        QVERIFY(scene->item("filterName")->hasActiveFocus());
+        // Tab goes round the panel and the window's own buttons only.
+        for (int i = 0; i < 30; ++i) {
+            QTest::keyClick(&scene->view(), Qt::Key_Tab);
+            QQuickItem *focused = scene->view().activeFocusItem();
+            QVERIFY(focused);
+            QVERIFY2(!scene->item("removeDuplicatesButton")->hasActiveFocus() &&
+                         !scene->item("refreshButton")->hasActiveFocus() &&
+                         !scene->item("helpButton")->hasActiveFocus(),
+                     qPrintable(focused->objectName()));
+        }
+    }
+
     void deleteButtonSendsNothing()
     {
         QVERIFY(scene->waitForStart());
@@ -481,12 +521,15 @@ private slots:
         set("_root.enableactivationmovie", "true");
         set("_root.disableactivationmovie", "true");
         set("_root.enableactivationmovie", "true");
+        set("_root.alerttxt", "Early");
+        set("_root.showcriticalalert", "true");
         component.completeCreate();
 
         QCOMPARE(root->property("aboutVersion").toString(), QString("1.1.0.1"));
         QCOMPARE(root->property("aboutDescription").toString(), QString("About text"));
         QCOMPARE(root->property("activationText").toString(), QString("Connecting to iTunes..."));
         QVERIFY(root->property("busy").toBool());
+        QVERIFY(root->property("modal").toBool());
         QTRY_COMPARE(commands.count(), 1);
         QCOMPARE(commands.at(0).at(0).toString(), QString("start"));
     }

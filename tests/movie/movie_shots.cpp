@@ -105,6 +105,14 @@ int main(int argc, char **argv)
              s.setVariable("_root.activationtxt", "Removing Duplicates...");
              s.setVariable("_root.enableactivationmovie", "true");
          }},
+        {"tooltip",
+         [](MovieScene &s) {
+             about(s);
+             const QQuickItem *button = s.item("refreshButton");
+             const QPoint centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint();
+             QTest::mouseMove(&s.view(), centre);
+             QTest::qWait(1000);
+         }},
         {"focus",
          [](MovieScene &s) {
              about(s);
