@@ -5,6 +5,13 @@
 
 #include <QStringList>
 #include <functional>
+#include <ostream>
+
+// Readable texts in test failure messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace tidyfox::cleaning::test {
 

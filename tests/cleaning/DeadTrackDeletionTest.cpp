@@ -1,0 +1,127 @@
+// Dead-track deletion on small hand-made libraries.
+
+#include "cleaning/DeadTrackDeletion.h"
+
+#include "FakeFileSystem.h"
+#include "FakeLibrary.h"
+#include "RecordingHost.h"
+
+#include <QLoggingCategory>
+#include <gtest/gtest.h>
+
+namespace tidyfox::cleaning::test {
+namespace {
+
+QStringList successEnd(int count)
+{
+    return {QStringLiteral("HideBusy"),
+            QStringLiteral("ShowAlert(%1 Dead track(s) have been deleted|64|Tidyfox)").arg(count),
+            QStringLiteral("RefreshLibrarylist")};
+}
+
+QStringList failureEnd(int count)
+{
+    return {QStringLiteral("ShowAlert(Can not delete all tracks.\r%1 Dead track(s) have been deleted|64|Tidyfox)")
+                .arg(count),
+            QStringLiteral("HideBusy")};
+}
+
+FakeTrackData fileTrack(const QString &location)
+{
+    FakeTrackData track;
+    track.name = location;
+    track.location = location;
+    return track;
+}
+
+FakeTrackData streamTrack()
+{
+    FakeTrackData track;
+    track.name = QStringLiteral("radio");
+    track.stream = true;
+    return track;
+}
+
+class DeadTrackDeletionTest : public ::testing::Test
+{
+protected:
+    void Run() { DeleteDeadTracks(host, library->Source().get(), fs); }
+
+    std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
+    FakeFileSystem fs;
+    RecordingHost host;
+};
+
+TEST_F(DeadTrackDeletionTest, WithoutALibrarySourceNothingHappens)
+{
+    DeleteDeadTracks(host, nullptr, fs);
+    EXPECT_EQ(host.calls, QStringList({QStringLiteral("ShowAlert(0 Track have been deleted.|64|Tidyfox)"),
+                                       QStringLiteral("HideBusy")}));
+}
+
+TEST_F(DeadTrackDeletionTest, ALibraryWithoutDeadTracksReportsZeroAndReloads)
+{
+    library->AddTrack(fileTrack(QStringLiteral("/m/here.mp3")));
+    fs.AddFile(QStringLiteral("/m/here.mp3"), 1);
+    Run();
+    EXPECT_TRUE(library->Deletions().empty());
+    EXPECT_EQ(host.calls, successEnd(0));
+}
+
+TEST_F(DeadTrackDeletionTest, EveryDeadTrackGoesStreamsStayAndEachFileIsProbedOnce)
+{
+    const auto lost = library->AddTrack(fileTrack(QString()));
+    library->AddTrack(fileTrack(QStringLiteral("/m/here.mp3")));
+    const auto gone = library->AddTrack(fileTrack(QStringLiteral("/m/gone.mp3")));
+    const auto radio = library->AddTrack(streamTrack());
+    const auto offline = library->AddTrack(fileTrack(QStringLiteral("/media/usb/song.mp3")));
+    library->AddPlaylist(QStringLiteral("Mix"), {gone, radio});
+    fs.AddFile(QStringLiteral("/m/here.mp3"), 1);
+    Run();
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>({lost, gone, offline}));
+    EXPECT_FALSE(library->IsDeleted(radio));
+    EXPECT_EQ(fs.probes, 4);
+    EXPECT_EQ(host.yields, 0);
+    EXPECT_TRUE(fs.trashed.isEmpty());
+    EXPECT_EQ(host.calls, successEnd(3));
+}
+
+TEST_F(DeadTrackDeletionTest, OnlyLibraryPlaylistsAreWalked)
+{
+    library->AddTrack(fileTrack(QStringLiteral("/m/here.mp3")));
+    fs.AddFile(QStringLiteral("/m/here.mp3"), 1);
+    const auto dead = library->AddTrack(fileTrack(QStringLiteral("/m/gone.mp3")));
+    library->AddPlaylist(QStringLiteral("Mix"), {dead, dead});
+    Run();
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{dead});
+    EXPECT_EQ(fs.probes, 2);
+}
+
+TEST_F(DeadTrackDeletionTest, ARefusedRemovalEndsTheRunUncounted)
+{
+    const auto first = library->AddTrack(fileTrack(QStringLiteral("/m/a.mp3")));
+    FakeTrackData stuck = fileTrack(QStringLiteral("/m/b.mp3"));
+    stuck.refuseDelete = true;
+    library->AddTrack(stuck);
+    library->AddTrack(fileTrack(QStringLiteral("/m/c.mp3")));
+    QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
+    Run();
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{first});
+    EXPECT_EQ(host.calls, failureEnd(1));
+}
+
+TEST_F(DeadTrackDeletionTest, TheCountStopsAt32767BeforeTheTrackThatWouldPassIt)
+{
+    for (int i = 0; i < 32768; ++i)
+        library->AddTrack(fileTrack(QString()));
+    QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
+    Run();
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(library->Deletions().size(), 32767u);
+    EXPECT_EQ(library->PresentIds().size(), 1u);
+    EXPECT_EQ(host.calls, failureEnd(32767));
+}
+
+} // namespace
+} // namespace tidyfox::cleaning::test

@@ -1,0 +1,301 @@
+// Duplicate removal on small hand-made libraries: the filter's rules, which
+// copy goes, the three ends and what the window is asked to do.
+
+#include "cleaning/DuplicateRemoval.h"
+
+#include "FakeFileSystem.h"
+#include "FakeLibrary.h"
+#include "RecordingHost.h"
+
+#include <QLoggingCategory>
+#include <gtest/gtest.h>
+
+namespace tidyfox::cleaning::test {
+namespace {
+
+const QString kGateAndButtons[] = {QStringLiteral("ClearRemovingDuplicates"),
+                                   QStringLiteral("SetVariable(_root.enablebtns=1)")};
+
+QStringList successEnd(int count)
+{
+    return {QStringLiteral("HideBusy"),
+            QStringLiteral("ShowAlert(%1 Duplicate(s) have been deleted|64|Tidyfox)").arg(count),
+            QStringLiteral("RefreshLibrarylist"), kGateAndButtons[0], kGateAndButtons[1]};
+}
+
+QStringList failureEnd(int count)
+{
+    return {QStringLiteral("ShowAlert(Can not delete all duplicates.\r%1 Duplicate track(s) have been deleted|64|"
+                           "Tidyfox)")
+                .arg(count),
+            QStringLiteral("HideBusy"), kGateAndButtons[0], kGateAndButtons[1]};
+}
+
+const QStringList kRejectionEnd = {
+    QStringLiteral("ShowAlert(You must check one filter item at least, Operation aborted.|48|Tidyfox)"),
+    QStringLiteral("HideBusy"), kGateAndButtons[0], kGateAndButtons[1]};
+
+// Filter texts by position: name, size, album, artist, bit rate, sample rate,
+// file name, keep files.
+const QString kByName = QStringLiteral("true,false,false,false,false,false,false,false");
+const QString kByNameKeepFiles = QStringLiteral("true,false,false,false,false,false,false,true");
+const QString kByFileName = QStringLiteral("false,false,false,false,false,false,true,false");
+
+FakeTrackData song(const QString &name, const QString &location = {})
+{
+    FakeTrackData track;
+    track.name = name;
+    track.location = location;
+    return track;
+}
+
+class DuplicateRemovalTest : public ::testing::Test
+{
+protected:
+    void Run(const QString &filter) { RemoveDuplicates(host, library->App().get(), fs, filter); }
+
+    std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
+    FakeFileSystem fs;
+    RecordingHost host;
+};
+
+TEST_F(DuplicateRemovalTest, FilterWithoutAnExactTrueIsRejectedBeforeTheLibraryIsRead)
+{
+    for (const QString &filter : {QStringLiteral("false,false,false,false,false,false,false,true"),
+                                  QStringLiteral("TRUE,false,false,false,false,false,false,false"),
+                                  QStringLiteral(" true,True,,yes,false,false,false")}) {
+        RecordingHost rejected;
+        // No library at all: the rejection needs none.
+        RemoveDuplicates(rejected, nullptr, fs, filter);
+        EXPECT_EQ(rejected.calls, kRejectionEnd) << filter.toStdString();
+    }
+}
+
+TEST_F(DuplicateRemovalTest, ShortFiltersAndAMissingLibraryEndInFailure)
+{
+    for (const QString &filter : {QString(), QStringLiteral("true,true,true,true,true,true")}) {
+        RecordingHost failed;
+        RemoveDuplicates(failed, library->App().get(), fs, filter);
+        EXPECT_EQ(failed.calls, failureEnd(0));
+    }
+    RemoveDuplicates(host, nullptr, fs, kByName);
+    EXPECT_EQ(host.calls, failureEnd(0));
+}
+
+TEST_F(DuplicateRemovalTest, CapitalTrueChecksAPropertyOnceAnotherItemMadeTheFilterValid)
+{
+    // Size (TRUE) and album (true) compared, files kept.
+    auto track = [](const QString &album, std::int32_t size) {
+        FakeTrackData t = song(QStringLiteral("any"), QStringLiteral("/m/") + album);
+        t.album = album;
+        t.size = size;
+        return t;
+    };
+    const auto first = library->AddTrack(track(QStringLiteral("A"), 10));
+    library->AddTrack(track(QStringLiteral("A"), 20));
+    const auto copy = library->AddTrack(track(QStringLiteral("A"), 10));
+    library->AddTrack(track(QStringLiteral("B"), 10));
+    fs.AddFile(QStringLiteral("/m/A"), 1);
+    Run(QStringLiteral("false,TRUE,true,false,false,false,false,true"));
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{copy});
+    EXPECT_FALSE(library->IsDeleted(first));
+    EXPECT_TRUE(fs.trashed.isEmpty());
+    EXPECT_EQ(host.Ends(), successEnd(1));
+}
+
+TEST_F(DuplicateRemovalTest, SevenItemsSucceedWithoutCopiesAndFailAtTheFirstCopy)
+{
+    const QString seven = QStringLiteral("true,false,false,false,false,false,false");
+    library->AddTrack(song(QStringLiteral("a")));
+    library->AddTrack(song(QStringLiteral("b")));
+    Run(seven);
+    EXPECT_EQ(host.calls.mid(4), successEnd(0));
+
+    library->AddTrack(song(QStringLiteral("a")));
+    RecordingHost second;
+    RemoveDuplicates(second, library->App().get(), fs, seven);
+    EXPECT_TRUE(library->Deletions().empty());
+    EXPECT_EQ(second.calls, QStringList({QStringLiteral("Yield"), QStringLiteral("Yield")}) + failureEnd(0));
+}
+
+TEST_F(DuplicateRemovalTest, TheLaterOfTwoGoesAndEveryStepYieldsTwice)
+{
+    const auto first = library->AddTrack(song(QStringLiteral("Song"), QStringLiteral("/m/1.mp3")));
+    library->AddTrack(song(QStringLiteral("Other")));
+    const auto later = library->AddTrack(song(QStringLiteral("Song"), QStringLiteral("/m/2.mp3")));
+    fs.AddFile(QStringLiteral("/m/1.mp3"), 1);
+    fs.AddFile(QStringLiteral("/m/2.mp3"), 2);
+    Run(kByName);
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{later});
+    EXPECT_EQ(library->PresentIds().front(), first);
+    EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/2.mp3")});
+    // Two steps: the removed third track is never reached.
+    EXPECT_EQ(host.yields, 4);
+    EXPECT_EQ(host.calls.mid(4), successEnd(1));
+}
+
+TEST_F(DuplicateRemovalTest, WithThreeEqualTracksTheFirstIsTakenByTheLast)
+{
+    std::vector<std::int32_t> ids;
+    for (int position = 1; position <= 9; ++position) {
+        const bool equal = position == 1 || position == 5 || position == 9;
+        ids.push_back(
+            library->AddTrack(song(equal ? QStringLiteral("Same") : QStringLiteral("Song %1").arg(position))));
+    }
+    Run(kByName);
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>({ids[4], ids[0]}));
+    EXPECT_FALSE(library->IsDeleted(ids[8]));
+    EXPECT_EQ(host.Ends(), successEnd(2));
+}
+
+TEST_F(DuplicateRemovalTest, NamesCompareWithLetterCaseFileNamesWithout)
+{
+    library->AddTrack(song(QStringLiteral("Song"), QStringLiteral("/one/Track.MP3")));
+    library->AddTrack(song(QStringLiteral("song"), QStringLiteral("/two/track.mp3")));
+    Run(kByName);
+    EXPECT_TRUE(library->Deletions().empty());
+
+    RecordingHost byFile;
+    RemoveDuplicates(byFile, library->App().get(), fs, kByFileName);
+    EXPECT_EQ(library->Deletions().size(), 1u);
+    EXPECT_EQ(byFile.Ends(), successEnd(1));
+}
+
+TEST_F(DuplicateRemovalTest, LostFilesShareTheEmptyFileNameButStreamsShareNone)
+{
+    const auto lost1 = library->AddTrack(song(QStringLiteral("a")));
+    FakeTrackData radio = song(QStringLiteral("radio"));
+    radio.stream = true;
+    const auto stream1 = library->AddTrack(radio);
+    library->AddTrack(radio);
+    const auto lost2 = library->AddTrack(song(QStringLiteral("b")));
+    Run(kByFileName);
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{lost2});
+    EXPECT_FALSE(library->IsDeleted(lost1));
+    EXPECT_FALSE(library->IsDeleted(stream1));
+    EXPECT_EQ(host.Ends(), successEnd(1));
+}
+
+TEST_F(DuplicateRemovalTest, AStreamCopyLosesOnlyItsEntry)
+{
+    FakeTrackData radio = song(QStringLiteral("radio"));
+    radio.stream = true;
+    library->AddTrack(radio);
+    const auto copy = library->AddTrack(radio);
+    Run(kByName);
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{copy});
+    EXPECT_EQ(fs.probes, 0);
+    EXPECT_EQ(host.Ends(), successEnd(1));
+}
+
+TEST_F(DuplicateRemovalTest, NameAndArtistBothHaveToMatch)
+{
+    FakeTrackData ann = song(QStringLiteral("Song"));
+    ann.artist = QStringLiteral("Ann");
+    FakeTrackData bob = ann;
+    bob.artist = QStringLiteral("Bob");
+    library->AddTrack(ann);
+    library->AddTrack(bob);
+    Run(QStringLiteral("true,false,false,true,false,false,false,false"));
+    EXPECT_TRUE(library->Deletions().empty());
+    EXPECT_EQ(host.Ends(), successEnd(0));
+}
+
+TEST_F(DuplicateRemovalTest, KeepFilesLeavesFilesAndAMissingFileStillLosesItsEntry)
+{
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
+    library->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/3.mp3")));
+    library->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/gone.mp3")));
+    for (int i = 1; i <= 3; ++i)
+        fs.AddFile(QStringLiteral("/m/%1.mp3").arg(i), static_cast<std::uint64_t>(i));
+    Run(kByNameKeepFiles);
+    EXPECT_EQ(library->Deletions().size(), 2u);
+    EXPECT_TRUE(fs.trashed.isEmpty());
+
+    auto again = FakeLibrary::Create();
+    again->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/3.mp3")));
+    again->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/gone.mp3")));
+    RecordingHost second;
+    RemoveDuplicates(second, again->App().get(), fs, kByName);
+    EXPECT_EQ(again->Deletions().size(), 1u);
+    EXPECT_TRUE(fs.trashed.isEmpty());
+    EXPECT_EQ(second.Ends(), successEnd(1));
+}
+
+TEST_F(DuplicateRemovalTest, AFileThatAKeptTrackUsesStaysWhateverItsPath)
+{
+    // The same file through the same path, another spelling, a symlinked
+    // folder and a hard link.
+    fs.AddFile(QStringLiteral("/m/a.mp3"), 1);
+    fs.AddFile(QStringLiteral("/alias/a.mp3"), 1);
+    fs.AddFile(QStringLiteral("/m/hard.mp3"), 1);
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/a.mp3")));
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/a.mp3")));
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/./a.mp3")));
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/alias/a.mp3")));
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/hard.mp3")));
+    Run(kByName);
+    EXPECT_EQ(library->PresentIds().size(), 1u);
+    EXPECT_TRUE(fs.trashed.isEmpty());
+    EXPECT_EQ(host.Ends(), successEnd(4));
+}
+
+TEST_F(DuplicateRemovalTest, ATrashThatRefusesAFileKeepsItsEntryAndEndsTheRun)
+{
+    // The step on the first track takes the second; the step on the third
+    // finds the first, whose file the trash refuses.
+    const auto refused = library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
+    const auto second = library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/3.mp3")));
+    for (int i = 1; i <= 3; ++i)
+        fs.AddFile(QStringLiteral("/m/%1.mp3").arg(i), static_cast<std::uint64_t>(i));
+    fs.RefuseTrash(QStringLiteral("/m/1.mp3"));
+    QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
+    Run(kByName);
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{second});
+    EXPECT_FALSE(library->IsDeleted(refused));
+    EXPECT_TRUE(fs.Has(QStringLiteral("/m/1.mp3")));
+    EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/2.mp3")});
+    EXPECT_EQ(host.Ends(), failureEnd(1));
+}
+
+TEST_F(DuplicateRemovalTest, ARefusedRemovalIsNotCountedButItsFileIsAlreadyInTheTrash)
+{
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
+    FakeTrackData stuck = song(QStringLiteral("s"), QStringLiteral("/m/2.mp3"));
+    stuck.refuseDelete = true;
+    library->AddTrack(stuck);
+    fs.AddFile(QStringLiteral("/m/1.mp3"), 1);
+    fs.AddFile(QStringLiteral("/m/2.mp3"), 2);
+    QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
+    Run(kByName);
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_TRUE(library->Deletions().empty());
+    EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/2.mp3")});
+    EXPECT_EQ(host.Ends(), failureEnd(0));
+}
+
+TEST_F(DuplicateRemovalTest, AnEmptyLibrarySucceedsWithNoCopies)
+{
+    Run(kByName);
+    EXPECT_EQ(host.calls, successEnd(0));
+}
+
+TEST_F(DuplicateRemovalTest, TheCountStopsAt32767WithTheCopyThatPassedItRemoved)
+{
+    constexpr int pairs = 32768;
+    for (int i = 0; i < pairs; ++i) {
+        library->AddTrack(song(QString::number(i)));
+        library->AddTrack(song(QString::number(i)));
+    }
+    QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
+    Run(kByNameKeepFiles);
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(library->Deletions().size(), static_cast<size_t>(pairs));
+    EXPECT_EQ(host.Ends(), failureEnd(32767));
+}
+
+} // namespace
+} // namespace tidyfox::cleaning::test

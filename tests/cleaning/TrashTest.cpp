@@ -1,0 +1,214 @@
+// The real file system and trash, in the test's own temporary folders.
+
+#include "platform/Trash.h"
+
+#include "platform/FileSystem.h"
+#include "platform/TrashFileSystem.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tidyfox::platform {
+namespace {
+
+void writeFile(const QString &path, const QByteArray &content = "music")
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(content);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class TrashTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        // The test runner gives every test its own data folder, so its own
+        // home trash; refuse to run against a person's real trash.
+        ASSERT_TRUE(qEnvironmentVariableIsSet("TIDYFOX_TEST_ROOT"));
+        trash = HomeTrashPath();
+        QDir(trash).removeRecursively();
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/files-XXXXXX")};
+    QString trash;
+    TrashFileSystem fs;
+};
+
+TEST_F(TrashTest, FileNamesAndExistence)
+{
+    EXPECT_EQ(GetFileName(QStringLiteral("/a/b/Song.MP3")), QStringLiteral("Song.MP3"));
+    EXPECT_EQ(GetFileName(QStringLiteral("Song.mp3")), QStringLiteral("Song.mp3"));
+    EXPECT_EQ(GetFileName(QStringLiteral("/a/b/")), QString());
+    EXPECT_EQ(GetFileName(QString()), QString());
+
+    writeFile(path(QStringLiteral("a.mp3")));
+    ASSERT_EQ(::symlink("a.mp3", QFile::encodeName(path(QStringLiteral("link.mp3"))).constData()), 0);
+    ASSERT_EQ(::symlink("nowhere.mp3", QFile::encodeName(path(QStringLiteral("dangling.mp3"))).constData()), 0);
+    EXPECT_TRUE(fs.FileExists(path(QStringLiteral("a.mp3"))));
+    EXPECT_TRUE(fs.FileExists(path(QStringLiteral("link.mp3"))));
+    EXPECT_FALSE(fs.FileExists(path(QStringLiteral("dangling.mp3"))));
+    EXPECT_FALSE(fs.FileExists(path(QStringLiteral("missing.mp3"))));
+    EXPECT_FALSE(fs.FileExists(dir.path()));
+    EXPECT_FALSE(fs.FileExists(QString()));
+}
+
+TEST_F(TrashTest, IdentityFollowsSymlinksAndHardLinks)
+{
+    writeFile(path(QStringLiteral("a.mp3")));
+    writeFile(path(QStringLiteral("b.mp3")));
+    ASSERT_EQ(::link(QFile::encodeName(path(QStringLiteral("a.mp3"))).constData(),
+                     QFile::encodeName(path(QStringLiteral("hard.mp3"))).constData()),
+              0);
+    ASSERT_TRUE(QFile::link(dir.path(), path(QStringLiteral("alias"))));
+    const auto a = fs.Identity(path(QStringLiteral("a.mp3")));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(fs.Identity(path(QStringLiteral("hard.mp3"))), a);
+    EXPECT_EQ(fs.Identity(path(QStringLiteral("alias/a.mp3"))), a);
+    EXPECT_NE(fs.Identity(path(QStringLiteral("b.mp3"))), a);
+    EXPECT_FALSE(fs.Identity(path(QStringLiteral("missing.mp3"))));
+}
+
+TEST_F(TrashTest, AFileGoesToTheHomeTrashWithItsInfo)
+{
+    const QString name = QStringLiteral("My Song 100% ü.mp3");
+    writeFile(path(name), "tune");
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    fs.DeleteFile(path(name));
+
+    EXPECT_FALSE(QFile::exists(path(name)));
+    EXPECT_EQ(readFile(trash + QStringLiteral("/files/") + name), QByteArray("tune"));
+    const QString info = QString::fromUtf8(readFile(trash + QStringLiteral("/info/") + name + ".trashinfo"));
+    const QString encoded =
+        QString::fromLatin1(QFile::encodeName(QDir(dir.path()).canonicalPath() + "/" + name).toPercentEncoding("/"));
+    EXPECT_TRUE(info.startsWith(QStringLiteral("[Trash Info]\nPath=") + encoded + "\nDeletionDate="))
+        << info.toStdString();
+    EXPECT_TRUE(encoded.contains(QStringLiteral("My%20Song%20100%25%20%C3%BC.mp3")));
+    const auto date =
+        QRegularExpression(QStringLiteral("DeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n$")).match(info);
+    ASSERT_TRUE(date.hasMatch()) << info.toStdString();
+    const QDateTime when = QDateTime::fromString(date.captured(1), Qt::ISODate);
+    EXPECT_GE(when, before);
+    EXPECT_LE(when, QDateTime::currentDateTime().addSecs(1));
+}
+
+TEST_F(TrashTest, NamesAlreadyInTheTrashGetANumber)
+{
+    QDir().mkpath(path(QStringLiteral("one")));
+    QDir().mkpath(path(QStringLiteral("two")));
+    QDir().mkpath(path(QStringLiteral("three")));
+    writeFile(path(QStringLiteral("one/song.mp3")), "1");
+    writeFile(path(QStringLiteral("two/song.mp3")), "2");
+    writeFile(path(QStringLiteral("three/song.mp3")), "3");
+    const TrashedFile first = MoveToTrash(path(QStringLiteral("one/song.mp3")));
+    // An entry without its info (left by some other program) is not
+    // overwritten either.
+    writeFile(trash + QStringLiteral("/files/song.2.mp3"), "stray");
+    const TrashedFile second = MoveToTrash(path(QStringLiteral("two/song.mp3")));
+    const TrashedFile third = MoveToTrash(path(QStringLiteral("three/song.mp3")));
+    EXPECT_EQ(first.trashedPath, trash + QStringLiteral("/files/song.mp3"));
+    EXPECT_EQ(second.trashedPath, trash + QStringLiteral("/files/song.3.mp3"));
+    EXPECT_EQ(third.trashedPath, trash + QStringLiteral("/files/song.4.mp3"));
+    EXPECT_EQ(readFile(trash + QStringLiteral("/files/song.2.mp3")), QByteArray("stray"));
+    EXPECT_EQ(readFile(second.trashedPath), QByteArray("2"));
+    EXPECT_TRUE(readFile(third.infoPath).contains("/three/song.mp3"));
+    EXPECT_FALSE(QFile::exists(trash + QStringLiteral("/info/song.2.mp3.trashinfo")));
+}
+
+TEST_F(TrashTest, ReadOnlyFilesAreTaken)
+{
+    writeFile(path(QStringLiteral("locked.mp3")));
+    ASSERT_TRUE(QFile::setPermissions(path(QStringLiteral("locked.mp3")), QFile::ReadOwner));
+    fs.DeleteFile(path(QStringLiteral("locked.mp3")));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("locked.mp3"))));
+    EXPECT_TRUE(QFile::exists(trash + QStringLiteral("/files/locked.mp3")));
+}
+
+TEST_F(TrashTest, WhenTheTrashCannotBeMadeTheFileStays)
+{
+    // A plain file where the trash folder belongs: refused even for root.
+    writeFile(trash, "not a folder");
+    writeFile(path(QStringLiteral("keep.mp3")), "tune");
+    try {
+        fs.DeleteFile(path(QStringLiteral("keep.mp3")));
+        ADD_FAILURE() << "the move should have failed";
+    } catch (const TrashError &error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("keep.mp3")));
+    }
+    EXPECT_EQ(readFile(path(QStringLiteral("keep.mp3"))), QByteArray("tune"));
+    EXPECT_EQ(readFile(trash), QByteArray("not a folder"));
+    QFile::remove(trash);
+}
+
+TEST_F(TrashTest, MissingFilesAndFoldersAreRefused)
+{
+    EXPECT_THROW(fs.DeleteFile(path(QStringLiteral("missing.mp3"))), TrashError);
+    EXPECT_THROW(fs.DeleteFile(dir.path()), TrashError);
+    EXPECT_THROW(fs.DeleteFile(QString()), TrashError);
+    EXPECT_TRUE(QDir(dir.path()).exists());
+}
+
+// A file on another mounted volume goes to that volume's own trash, never
+// copied across. /dev/shm is a volume of its own on most systems.
+TEST_F(TrashTest, AFileOnAnotherVolumeGoesToThatVolumesTrash)
+{
+    const QString volume = QStringLiteral("/dev/shm");
+    struct stat home
+    {
+    }, other{};
+    if (::stat(QFile::encodeName(dir.path()).constData(), &home) != 0 ||
+        ::stat(QFile::encodeName(volume).constData(), &other) != 0 || home.st_dev == other.st_dev ||
+        ::access(QFile::encodeName(volume).constData(), W_OK) != 0)
+        GTEST_SKIP() << "no second writable volume";
+    const QString volumeTrash = volume + QStringLiteral("/.Trash-") + QString::number(::getuid());
+    const QString sharedTrash = volume + QStringLiteral("/.Trash");
+    if (QFileInfo::exists(volumeTrash) || QFileInfo::exists(sharedTrash))
+        GTEST_SKIP() << "the volume already has a trash of someone's";
+
+    QTemporaryDir there(volume + QStringLiteral("/tidyfox-test-XXXXXX"));
+    ASSERT_TRUE(there.isValid());
+    const QString file = there.filePath(QStringLiteral("far away.mp3"));
+    writeFile(file, "far");
+    const TrashedFile own = MoveToTrash(file);
+    EXPECT_EQ(own.trashedPath, volumeTrash + QStringLiteral("/files/far away.mp3"));
+    EXPECT_EQ(readFile(own.trashedPath), QByteArray("far"));
+    // Paths in a volume's trash are relative to the volume's top folder.
+    const QString relative = QDir(volume).relativeFilePath(there.path()) + QStringLiteral("/far%20away.mp3");
+    EXPECT_TRUE(readFile(own.infoPath).contains("\nPath=" + relative.toUtf8() + "\n"));
+    EXPECT_FALSE(QFileInfo::exists(HomeTrashPath() + QStringLiteral("/files/far away.mp3")));
+    QDir(volumeTrash).removeRecursively();
+
+    // An administrator's shared trash (sticky) is used when there is one.
+    ASSERT_TRUE(QDir().mkdir(sharedTrash));
+    ::chmod(QFile::encodeName(sharedTrash).constData(), 01777);
+    writeFile(file, "far");
+    const TrashedFile shared = MoveToTrash(file);
+    EXPECT_EQ(shared.trashedPath,
+              sharedTrash + QLatin1Char('/') + QString::number(::getuid()) + QStringLiteral("/files/far away.mp3"));
+    QDir(sharedTrash).removeRecursively();
+
+    // Without the sticky bit it is not trusted.
+    ASSERT_TRUE(QDir().mkdir(sharedTrash));
+    ::chmod(QFile::encodeName(sharedTrash).constData(), 0777);
+    writeFile(file, "far");
+    EXPECT_EQ(MoveToTrash(file).trashedPath, volumeTrash + QStringLiteral("/files/far away.mp3"));
+    QDir(sharedTrash).removeRecursively();
+    QDir(volumeTrash).removeRecursively();
+}
+
+} // namespace
+} // namespace tidyfox::platform
