@@ -147,6 +147,19 @@ Rectangle {
         panel.present();
     }
 
+    // Escape closes the top panel wherever the keyboard is, also on the
+    // window's own buttons outside the panel.
+    Keys.onEscapePressed: event => {
+        for (const panel of [alertPanel, trackPanel, aboutPanel, filterPanel]) {
+            if (panel.open) {
+                panel.dismissed();
+                event.accepted = true;
+                return;
+            }
+        }
+        event.accepted = false;
+    }
+
     function send(command, args) {
         fsCommand(command, args === undefined ? "" : args);
     }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Window
 
 // A modal card over the page: a dimmed backdrop that swallows the pointer,
 // a coloured title band and the panel's own content. The panel keeps the
@@ -21,13 +22,26 @@ FocusScope {
     visible: open
     z: 10
 
+    // Where the keyboard was before the panel opened; it goes back there
+    // when the panel closes.
+    property Item returnFocus
+
     onOpenChanged: {
         if (open) {
+            returnFocus = Window.activeFocusItem;
             appear.restart();
             if (initialFocus)
                 initialFocus.forceActiveFocus(Qt.TabFocusReason);
             else
                 forceActiveFocus();
+        } else if (returnFocus) {
+            const target = returnFocus;
+            returnFocus = null;
+            // Once the page behind has taken input again.
+            Qt.callLater(() => {
+                if (target.visible && target.enabled && !panel.open)
+                    target.forceActiveFocus(Qt.TabFocusReason);
+            });
         }
     }
     // Shown again while already open: make the repeat visible.

@@ -170,6 +170,11 @@ private slots:
                          !scene->item("helpButton")->hasActiveFocus(),
                      qPrintable(focused->objectName()));
         }
+        // Escape closes it also from the window's own buttons, and the
+        // keyboard goes back to the button that opened it.
+        scene->key("exitButton", Qt::Key_Escape);
+        QCOMPARE(sent(*scene), one("IDC_FS_cancel"));
+        QTRY_VERIFY(scene->item("removeDuplicatesButton")->hasActiveFocus());
     }
 
     void deleteButtonSendsNothing()
