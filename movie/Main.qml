@@ -347,8 +347,9 @@ Rectangle {
                     objectName: "busyIndicator"
                     visible: root.busy
                     running: root.busy
-                    Layout.preferredWidth: 18
-                    Layout.preferredHeight: 18
+                    dotSize: 3.5
+                    Layout.preferredWidth: 20
+                    Layout.preferredHeight: 20
                 }
                 Text {
                     objectName: "busyText"
@@ -386,19 +387,20 @@ Rectangle {
                     spacing: 12
 
                     Item {
-                        width: 56
-                        height: 56
+                        width: 96
+                        height: 96
                         anchors.horizontalCenter: parent.horizontalCenter
                         FoxMark {
-                            anchors.fill: parent
+                            anchors.centerIn: parent
+                            width: 56
+                            height: 56
                             opacity: root.busy ? 1 : 0.35
                         }
                         Spinner {
                             anchors.fill: parent
-                            anchors.margins: -10
                             visible: root.busy
                             running: root.busy
-                            track: "transparent"
+                            dotSize: 7
                         }
                     }
                     Text {
