@@ -259,6 +259,7 @@ void UltraGrid::settingsChanged()
     palette.setColor(QPalette::Base, pick({m_appearance->BackColor()}, QWidget::palette().color(QPalette::Base)));
     m_view->setPalette(palette);
     updateExtent();
+    m_view->settle();
     m_view->viewport()->update();
     m_headerBar->update();
     update();
@@ -536,10 +537,12 @@ void UltraGrid::requestCellEdit()
 void UltraGrid::scrollOneStep(int action)
 {
     QScrollBar *bar = m_view->verticalScrollBar();
+    // 0 moves toward the top of the list (a wheel turned away from the
+    // user), 1 toward its end.
     if (action == 0)
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    else if (action == 1)
         bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (action == 1)
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     else
         throw GridError(GridError::InvalidValue, QStringLiteral("Invalid scroll action %1").arg(action));
 }

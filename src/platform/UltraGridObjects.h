@@ -195,7 +195,7 @@ private:
 class UGScrollRegion
 {
 public:
-    // One step: action 0 scrolls down one row, 1 scrolls up one row.
+    // One step: action 0 scrolls up one row (toward the top), 1 down one row.
     void Scroll(int action);
 
     UGScrollRegion(const UGScrollRegion &) = delete;

@@ -13,7 +13,7 @@ namespace tidyfox::shell::modhook {
 namespace {
 constexpr double kWheelDelta = 120.0;
 
-bool isInside(const QObject *object, const QWidget *ancestor)
+bool isInside(const QObject *object, const QObject *ancestor)
 {
     for (const QObject *o = object; o; o = o->parent()) {
         if (o == ancestor)
@@ -52,12 +52,13 @@ bool MainWindowProc(frmMain &window, QObject *target, QEvent *event)
         return false;
     // An unaccepted wheel event travels on to the parent widgets; it is still
     // one message and scrolls once.
-    static const QWheelEvent *lastEvent = nullptr;
-    static quint64 lastTimestamp = 0;
-    if (wheel == lastEvent && wheel->timestamp() == lastTimestamp)
+    static const QEvent *lastEvent = nullptr;
+    static const QObject *lastTarget = nullptr;
+    const bool passedOn = event == lastEvent && lastTarget && target != lastTarget && isInside(lastTarget, target);
+    lastEvent = event;
+    lastTarget = target;
+    if (passedOn)
         return false;
-    lastEvent = wheel;
-    lastTimestamp = wheel->timestamp();
     const bool overGrid = isInside(target, window.LibraryGrid);
     QWidget *active = window.focusWidget();
     if (active && isInside(active, window.LibraryGrid)) {
