@@ -1,0 +1,309 @@
+// Both jobs with real files, the real trash (the test's own) and two
+// libraries: the in-memory fake and the library core behind the in-process
+// automation objects that the program's service uses.
+
+#include "FakeLibrary.h"
+#include "RecordingHost.h"
+#include "cleaning/DeadTrackDeletion.h"
+#include "cleaning/DuplicateRemoval.h"
+#include "itunes/InProcessITunes.h"
+#include "platform/Trash.h"
+#include "platform/TrashFileSystem.h"
+#include "service/LibraryCore.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tidyfox::cleaning::test {
+namespace {
+
+class TestLibrary
+{
+public:
+    virtual ~TestLibrary() = default;
+    virtual std::int32_t Add(const FakeTrackData &track) = 0;
+    virtual itunes::IiTunes *App() = 0;
+    virtual std::vector<std::int32_t> Present() = 0;
+};
+
+class FakeBackedLibrary : public TestLibrary
+{
+public:
+    std::int32_t Add(const FakeTrackData &track) override { return m_library->AddTrack(track); }
+    itunes::IiTunes *App() override
+    {
+        m_app = m_library->App();
+        return m_app.get();
+    }
+    std::vector<std::int32_t> Present() override { return m_library->PresentIds(); }
+
+private:
+    std::shared_ptr<FakeLibrary> m_library = FakeLibrary::Create();
+    itunes::ITunesPtr m_app;
+};
+
+class CoreBackedLibrary : public TestLibrary
+{
+public:
+    explicit CoreBackedLibrary(const QString &path) : m_core(library::LibraryCore::open(path)) {}
+    std::int32_t Add(const FakeTrackData &track) override
+    {
+        library::TrackRecord record;
+        record.kind = track.stream ? library::TrackKind::Url : library::TrackKind::File;
+        record.name = track.name;
+        record.artist = track.artist;
+        record.album = track.album;
+        record.size = track.size;
+        record.location = track.stream ? QStringLiteral("http://radio.example/live") : track.location;
+        return m_core->addTrack(record).databaseId;
+    }
+    itunes::IiTunes *App() override
+    {
+        m_app = std::make_unique<itunes::InProcessITunes>(m_core);
+        return m_app.get();
+    }
+    std::vector<std::int32_t> Present() override
+    {
+        std::vector<std::int32_t> ids;
+        for (const auto &record : m_core->playlistTracks(m_core->libraryPlaylistId()))
+            ids.push_back(record.databaseId);
+        return ids;
+    }
+
+private:
+    std::shared_ptr<library::LibraryCore> m_core;
+    std::unique_ptr<itunes::InProcessITunes> m_app;
+};
+
+// Every entry under a folder with what would show a change to it.
+std::map<QString, QString> snapshot(const QString &root)
+{
+    std::map<QString, QString> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st
+        {
+        };
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        entries[path.mid(root.size())] = QStringLiteral("%1 %2 %3 %4")
+                                             .arg(st.st_ino)
+                                             .arg(st.st_size)
+                                             .arg(st.st_mode)
+                                             .arg(st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec);
+    }
+    return entries;
+}
+
+FakeTrackData track(const QString &name, const QString &location)
+{
+    FakeTrackData t;
+    t.name = name;
+    t.location = location;
+    return t;
+}
+
+const QString kByName = QStringLiteral("true,false,false,false,false,false,false,false");
+const QString kByNameKeepFiles = QStringLiteral("true,false,false,false,false,false,false,true");
+
+class CleaningFilesTest : public ::testing::TestWithParam<const char *>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(qEnvironmentVariableIsSet("TIDYFOX_TEST_ROOT")) << "run through the test wrapper";
+        ASSERT_TRUE(music.isValid() && store.isValid());
+        trash = platform::HomeTrashPath();
+        QDir(trash).removeRecursively();
+        if (QLatin1String(GetParam()) == QLatin1String("core"))
+            library = std::make_unique<CoreBackedLibrary>(store.filePath(QStringLiteral("library.db")));
+        else
+            library = std::make_unique<FakeBackedLibrary>();
+        // A file of the folder that the library does not know.
+        write(QStringLiteral("cover.jpg"));
+    }
+
+    QString file(const QString &name) const { return music.filePath(name); }
+    void write(const QString &name, const QByteArray &content = "music")
+    {
+        QDir().mkpath(QFileInfo(file(name)).absolutePath());
+        QFile out(file(name));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+    }
+    QStringList trashed() const
+    {
+        return QDir(trash + QStringLiteral("/files")).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    void RemoveDuplicatesWith(const QString &filter) { RemoveDuplicates(host, library->App(), fs, filter); }
+
+    QTemporaryDir music{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/music-XXXXXX")};
+    QTemporaryDir store{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/store-XXXXXX")};
+    QString trash;
+    std::unique_ptr<TestLibrary> library;
+    platform::TrashFileSystem fs;
+    RecordingHost host;
+};
+
+TEST_P(CleaningFilesTest, RemovedCopiesFilesLandInTheTrashWithTheirInfo)
+{
+    std::vector<std::int32_t> ids;
+    for (int i = 1; i <= 4; ++i) {
+        write(QStringLiteral("song %1.mp3").arg(i), QByteArray::number(i));
+        ids.push_back(library->Add(track(QStringLiteral("Song"), file(QStringLiteral("song %1.mp3").arg(i)))));
+    }
+    ids.push_back(library->Add(track(QStringLiteral("Other"), file(QStringLiteral("other.mp3")))));
+    write(QStringLiteral("other.mp3"));
+    const auto before = snapshot(music.path());
+
+    RemoveDuplicatesWith(kByName);
+
+    // The first step takes the second track, the third step the first, the
+    // fourth the third; the last of the four stays.
+    EXPECT_EQ(library->Present(), std::vector<std::int32_t>({ids[3], ids[4]}));
+    EXPECT_EQ(trashed(),
+              QStringList({QStringLiteral("song 1.mp3"), QStringLiteral("song 2.mp3"), QStringLiteral("song 3.mp3")}));
+    for (int i = 1; i <= 3; ++i) {
+        QFile info(trash + QStringLiteral("/info/song %1.mp3.trashinfo").arg(i));
+        ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+        const QString path = QDir(music.path()).canonicalPath() + QStringLiteral("/song %1.mp3").arg(i);
+        EXPECT_TRUE(info.readAll().contains("Path=" + QFile::encodeName(path).toPercentEncoding("/") + "\n"));
+    }
+    auto after = snapshot(music.path());
+    auto expected = before;
+    for (int i = 1; i <= 3; ++i)
+        expected.erase(QStringLiteral("/song %1.mp3").arg(i));
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(host.alerts, QStringList{QStringLiteral("3 Duplicate(s) have been deleted")});
+    EXPECT_EQ(host.Ends().mid(2, 3),
+              QStringList({QStringLiteral("RefreshLibrarylist"), QStringLiteral("ClearRemovingDuplicates"),
+                           QStringLiteral("SetVariable(_root.enablebtns=1)")}));
+}
+
+TEST_P(CleaningFilesTest, AFileAKeptTrackUsesIsNeverTouched)
+{
+    write(QStringLiteral("same.mp3"));
+    write(QStringLiteral("linked.mp3"));
+    write(QStringLiteral("real/folder.mp3"));
+    ASSERT_EQ(::link(QFile::encodeName(file(QStringLiteral("linked.mp3"))).constData(),
+                     QFile::encodeName(file(QStringLiteral("hard.mp3"))).constData()),
+              0);
+    ASSERT_TRUE(QFile::link(file(QStringLiteral("real")), file(QStringLiteral("alias"))));
+    library->Add(track(QStringLiteral("Same path"), file(QStringLiteral("same.mp3"))));
+    library->Add(track(QStringLiteral("Same path"), file(QStringLiteral("same.mp3"))));
+    library->Add(track(QStringLiteral("Hard link"), file(QStringLiteral("linked.mp3"))));
+    library->Add(track(QStringLiteral("Hard link"), file(QStringLiteral("hard.mp3"))));
+    library->Add(track(QStringLiteral("Symlinked folder"), file(QStringLiteral("real/folder.mp3"))));
+    library->Add(track(QStringLiteral("Symlinked folder"), file(QStringLiteral("alias/folder.mp3"))));
+    const auto before = snapshot(music.path());
+
+    RemoveDuplicatesWith(kByName);
+
+    EXPECT_EQ(library->Present().size(), 3u);
+    EXPECT_EQ(snapshot(music.path()), before);
+    EXPECT_TRUE(trashed().isEmpty());
+    EXPECT_EQ(host.alerts, QStringList{QStringLiteral("3 Duplicate(s) have been deleted")});
+}
+
+TEST_P(CleaningFilesTest, KeepFilesLeavesEveryFile)
+{
+    write(QStringLiteral("a.mp3"));
+    write(QStringLiteral("b.mp3"));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("a.mp3"))));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("b.mp3"))));
+    const auto before = snapshot(music.path());
+
+    RemoveDuplicatesWith(kByNameKeepFiles);
+
+    EXPECT_EQ(library->Present().size(), 1u);
+    EXPECT_EQ(snapshot(music.path()), before);
+    EXPECT_FALSE(QFileInfo::exists(trash));
+    EXPECT_EQ(host.alerts, QStringList{QStringLiteral("1 Duplicate(s) have been deleted")});
+}
+
+TEST_P(CleaningFilesTest, ReadOnlyFilesAreTaken)
+{
+    write(QStringLiteral("a.mp3"));
+    write(QStringLiteral("b.mp3"));
+    ASSERT_TRUE(QFile::setPermissions(file(QStringLiteral("b.mp3")), QFile::ReadOwner | QFile::ReadGroup));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("a.mp3"))));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("b.mp3"))));
+
+    RemoveDuplicatesWith(kByName);
+
+    EXPECT_EQ(trashed(), QStringList{QStringLiteral("b.mp3")});
+    EXPECT_FALSE(QFileInfo::exists(file(QStringLiteral("b.mp3"))));
+    EXPECT_EQ(host.alerts, QStringList{QStringLiteral("1 Duplicate(s) have been deleted")});
+}
+
+TEST_P(CleaningFilesTest, AFileThatCannotBeMovedKeepsItsEntryAndEndsTheRun)
+{
+    write(QStringLiteral("a.mp3"));
+    write(QStringLiteral("b1.mp3"));
+    write(QStringLiteral("b2.mp3"));
+    library->Add(track(QStringLiteral("A"), file(QStringLiteral("a.mp3"))));
+    const auto lost = library->Add(track(QStringLiteral("A"), file(QStringLiteral("gone.mp3"))));
+    const auto b1 = library->Add(track(QStringLiteral("B"), file(QStringLiteral("b1.mp3"))));
+    const auto b2 = library->Add(track(QStringLiteral("B"), file(QStringLiteral("b2.mp3"))));
+    // A plain file where the trash belongs: no trash can be made, even by
+    // root, who could write into any folder.
+    QDir().mkpath(QFileInfo(trash).absolutePath());
+    QFile blocker(trash);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const auto before = snapshot(music.path());
+
+    QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
+    RemoveDuplicatesWith(kByName);
+    QLoggingCategory::setFilterRules(QString());
+
+    const auto present = library->Present();
+    EXPECT_EQ(std::count(present.begin(), present.end(), lost), 0);
+    EXPECT_EQ(std::count(present.begin(), present.end(), b1), 1);
+    EXPECT_EQ(std::count(present.begin(), present.end(), b2), 1);
+    EXPECT_EQ(snapshot(music.path()), before);
+    EXPECT_FALSE(QFileInfo::exists(file(QStringLiteral("gone.mp3"))));
+    EXPECT_EQ(host.Ends(),
+              QStringList({QStringLiteral("ShowAlert(Can not delete all duplicates.\r1 Duplicate track(s) have been "
+                                          "deleted|64|Tidyfox)"),
+                           QStringLiteral("HideBusy"), QStringLiteral("ClearRemovingDuplicates"),
+                           QStringLiteral("SetVariable(_root.enablebtns=1)")}));
+    QFile::remove(trash);
+}
+
+TEST_P(CleaningFilesTest, DeadTracksLeaveWithoutAnyFileTouched)
+{
+    write(QStringLiteral("here.mp3"));
+    const auto here = library->Add(track(QStringLiteral("here"), file(QStringLiteral("here.mp3"))));
+    library->Add(track(QStringLiteral("gone"), file(QStringLiteral("gone.mp3"))));
+    library->Add(track(QStringLiteral("lost"), QString()));
+    FakeTrackData radio = track(QStringLiteral("radio"), QString());
+    radio.stream = true;
+    const auto stream = library->Add(radio);
+    library->Add(track(QStringLiteral("unplugged"), file(QStringLiteral("no such folder/song.mp3"))));
+    const auto before = snapshot(music.path());
+
+    auto *app = library->App();
+    const auto source = app->LibrarySource();
+    DeleteDeadTracks(host, source.get(), fs);
+
+    EXPECT_EQ(library->Present(), std::vector<std::int32_t>({here, stream}));
+    EXPECT_EQ(snapshot(music.path()), before);
+    EXPECT_FALSE(QFileInfo::exists(trash));
+    EXPECT_EQ(host.calls, QStringList({QStringLiteral("HideBusy"),
+                                       QStringLiteral("ShowAlert(3 Dead track(s) have been deleted|64|Tidyfox)"),
+                                       QStringLiteral("RefreshLibrarylist")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, CleaningFilesTest, ::testing::Values("fake", "core"));
+
+} // namespace
+} // namespace tidyfox::cleaning::test
