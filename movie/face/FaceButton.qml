@@ -33,6 +33,8 @@ Button {
 
     hoverEnabled: true
     focusPolicy: Qt.StrongFocus
+    Accessible.name: text !== "" ? text : tip
+    Accessible.description: tip
     padding: 8
     leftPadding: look === "primary" && detail !== "" ? 12 : 10
     rightPadding: leftPadding

@@ -105,6 +105,27 @@ int main(int argc, char **argv)
              s.setVariable("_root.activationtxt", "Removing Duplicates...");
              s.setVariable("_root.enableactivationmovie", "true");
          }},
+        {"alert-long",
+         [](MovieScene &s) {
+             QString text = "An error occured while filling the Library list\r";
+             for (int i = 0; i < 12; ++i)
+                 text += QString("Line %1 of a long report that goes on and on.\r").arg(i + 1);
+             alert(s, "_root.showcriticalalert", text);
+         }},
+        {"track-long",
+         [](MovieScene &s) {
+             QString info = kTrack;
+             info.replace("Location:",
+                          "Description:" + QString("A long description of the track. ").repeated(8) + "\rLocation:");
+             s.setVariable("_root.trackinfo", info);
+             s.setVariable("_root.showtracinfowin", "true");
+         }},
+        {"filter-keep",
+         [](MovieScene &s) {
+             s.click("removeDuplicatesButton");
+             s.click("filterKeepFiles");
+             s.click("filterFileName");
+         }},
         {"tooltip",
          [](MovieScene &s) {
              about(s);
