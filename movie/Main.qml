@@ -29,7 +29,6 @@
 //   about:    aboutPanel, aboutVersion, aboutDescription, aboutCloseButton
 //   track:    trackPanel (lines), trackInfoList, trackValue<n>, trackCloseButton
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import "face"
 

@@ -521,6 +521,11 @@ private slots:
     {
         scene.reset();
         QQmlEngine engine;
+        QStringList warnings;
+        connect(&engine, &QQmlEngine::warnings, this, [&](const QList<QQmlError> &list) {
+            for (const QQmlError &warning : list)
+                warnings << warning.toString();
+        });
         QQmlComponent component(&engine, QUrl::fromLocalFile(QStringLiteral(TIDYFOX_APP_DIR "/Main.qml")));
         QVERIFY2(component.isReady(), qPrintable(component.errorString()));
         std::unique_ptr<QObject> root(component.beginCreate(engine.rootContext()));
@@ -547,6 +552,7 @@ private slots:
         QVERIFY(root->property("modal").toBool());
         QTRY_COMPARE(commands.count(), 1);
         QCOMPARE(commands.at(0).at(0).toString(), QString("start"));
+        QCOMPARE(warnings, QStringList());
     }
 };
 
