@@ -22,7 +22,12 @@ QStringList collectFiles(const QStringList &paths)
         QDirIterator it(path, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext())
             found << it.next();
-        std::sort(found.begin(), found.end());
+        // The order a person sees in a file manager, not byte order that puts
+        // "Zebra" before "apple".
+        std::sort(found.begin(), found.end(), [](const QString &a, const QString &b) {
+            const int c = a.compare(b, Qt::CaseInsensitive);
+            return c != 0 ? c < 0 : a < b;
+        });
         files << found;
     }
     return files;

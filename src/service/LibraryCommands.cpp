@@ -145,8 +145,10 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
         printLine(line);
         return kExitOk;
     } catch (const XmlImportError &e) {
-        std::fprintf(stderr, "%s:%lld:%lld: %s\n", fileName.toLocal8Bit().constData(), static_cast<long long>(e.line()),
-                     static_cast<long long>(e.column()), e.message().toLocal8Bit().constData());
+        const QByteArray place =
+            e.line() > 0 ? QByteArray(":" + QByteArray::number(e.line()) + ":" + QByteArray::number(e.column())) : "";
+        std::fprintf(stderr, "%s%s: %s\n", fileName.toLocal8Bit().constData(), place.constData(),
+                     e.message().toLocal8Bit().constData());
     } catch (const LibraryError &e) {
         reportError(QString::fromUtf8(e.what()));
     }

@@ -260,22 +260,32 @@ std::int64_t LibraryStore::takeLibraryOrder()
     return m_nextOrder++;
 }
 
-bool LibraryStore::isFreshTrackId(std::int32_t id)
+std::int64_t LibraryStore::topTrackId()
 {
     if (m_depth > 0) {
         loadCounters();
-        return id > m_topTrackId;
+        return m_topTrackId;
     }
-    return id > meta("top_track_id");
+    return meta("top_track_id");
 }
 
-bool LibraryStore::isFreshPlaylistId(std::int32_t id)
+std::int64_t LibraryStore::topPlaylistId()
 {
     if (m_depth > 0) {
         loadCounters();
-        return id > m_topPlaylistId;
+        return m_topPlaylistId;
     }
-    return id > meta("top_playlist_id");
+    return meta("top_playlist_id");
+}
+
+bool LibraryStore::isTrackIdInUse(std::int32_t id)
+{
+    return m_db.query("SELECT 1 FROM tracks WHERE track_id = ?1").bind(1, id).next();
+}
+
+bool LibraryStore::isPlaylistIdInUse(std::int32_t id)
+{
+    return m_db.query("SELECT 1 FROM playlists WHERE playlist_id = ?1").bind(1, id).next();
 }
 
 // --- reading --------------------------------------------------------------
@@ -441,7 +451,7 @@ TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
         throw LibraryError(QStringLiteral("%1 is not a valid database ID.").arg(track.databaseId).toStdString());
     if (track.trackId < 0)
         throw LibraryError(QStringLiteral("%1 is not a valid track ID.").arg(track.trackId).toStdString());
-    if (track.trackId > 0 && m_db.query("SELECT 1 FROM tracks WHERE track_id = ?1").bind(1, track.trackId).next())
+    if (track.trackId > 0 && isTrackIdInUse(track.trackId))
         throw LibraryError(QStringLiteral("The track ID %1 is already in use.").arg(track.trackId).toStdString());
     Transaction transaction(*this);
     track.trackId = takeTrackId(track.trackId);
@@ -496,7 +506,7 @@ PlaylistRecord LibraryStore::addPlaylist(const QString &name, std::int32_t playl
 {
     if (playlistId < 0)
         throw LibraryError(QStringLiteral("%1 is not a valid playlist ID.").arg(playlistId).toStdString());
-    if (playlistId > 0 && m_db.query("SELECT 1 FROM playlists WHERE playlist_id = ?1").bind(1, playlistId).next())
+    if (playlistId > 0 && isPlaylistIdInUse(playlistId))
         throw LibraryError(QStringLiteral("The playlist ID %1 is already in use.").arg(playlistId).toStdString());
     Transaction transaction(*this);
     PlaylistRecord playlist{takePlaylistId(playlistId), 2, name,

@@ -62,8 +62,13 @@ public:
 
     // True when id was never given to a track (or playlist) of this library,
     // so a library file's own ID can be kept without meeting a former track.
-    bool isFreshTrackId(std::int32_t id);
-    bool isFreshPlaylistId(std::int32_t id);
+    bool isFreshTrackId(std::int32_t id) { return id > topTrackId(); }
+    bool isFreshPlaylistId(std::int32_t id) { return id > topPlaylistId(); }
+    // The highest ID ever given to a track (playlist) of this library.
+    std::int64_t topTrackId();
+    std::int64_t topPlaylistId();
+    bool isTrackIdInUse(std::int32_t id);
+    bool isPlaylistIdInUse(std::int32_t id);
 
     // Moves tracks, in the order given, behind every other track of the
     // library playlist.

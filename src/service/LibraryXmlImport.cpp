@@ -23,6 +23,8 @@ public:
     XmlImportSummary run()
     {
         Transaction transaction(m_store);
+        m_topTrackIdBefore = m_store.topTrackId();
+        m_topPlaylistIdBefore = m_store.topPlaylistId();
         readFile(Pass::Everything);
         // A file may list its playlists before its tracks; their items can
         // only be resolved once every track is known.
@@ -58,6 +60,8 @@ private:
         QFile file(m_fileName);
         if (!file.open(QIODevice::ReadOnly))
             throw XmlImportError(0, 0, file.errorString());
+        if (file.size() == 0)
+            throw XmlImportError(1, 1, QStringLiteral("not a library file: the file is empty"));
         m_xml.setDevice(&file);
 
         if (!m_xml.readNextStartElement()) {
@@ -244,7 +248,8 @@ private:
         }
         // The file's own TrackID is kept unless this library has ever given
         // it to a track, so a round trip through a file keeps the IDs.
-        track.trackId = fileTrackId > 0 && m_store.isFreshTrackId(fileTrackId) ? fileTrackId : 0;
+        const bool keepId = fileTrackId > m_topTrackIdBefore && !m_store.isTrackIdInUse(fileTrackId);
+        track.trackId = keepId ? fileTrackId : 0;
         const TrackRecord added = m_store.addTrack(std::move(track), trackType);
         m_tracks.insert(fileTrackId, {added.databaseId, m_sequence++});
         ++m_summary.tracksAdded;
@@ -326,7 +331,8 @@ private:
             ++m_summary.playlistsAlreadyPresent;
             return;
         }
-        const std::int32_t id = filePlaylistId > 0 && m_store.isFreshPlaylistId(filePlaylistId) ? filePlaylistId : 0;
+        const bool keepId = filePlaylistId > m_topPlaylistIdBefore && !m_store.isPlaylistIdInUse(filePlaylistId);
+        const std::int32_t id = keepId ? filePlaylistId : 0;
         const PlaylistRecord playlist = m_store.addPlaylist(name, id, persistentId);
         std::vector<std::int32_t> databaseIds;
         databaseIds.reserve(items.size());
@@ -364,6 +370,8 @@ private:
     // The file's TrackIDs and what became of them; a few bytes a track.
     QHash<std::int32_t, ImportedTrack> m_tracks;
     std::int32_t m_sequence = 0;
+    std::int64_t m_topTrackIdBefore = 0;
+    std::int64_t m_topPlaylistIdBefore = 0;
     bool m_playlistsDeferred = false;
     XmlImportSummary m_summary;
 };

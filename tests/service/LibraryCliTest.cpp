@@ -1,0 +1,200 @@
+// tidyfox-library run as a process: import-xml, list, export-xml, add, and the
+// one-line errors for bad input that leave the library as it was.
+#include "AudioFixtures.h"
+#include "LibraryXmlBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tidyfox::library::test;
+
+namespace {
+
+struct RunResult
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class Cli : public ::testing::Test
+{
+protected:
+    RunResult run(QStringList args)
+    {
+        QProcess process;
+        process.start(QStringLiteral(TIDYFOX_APP_DIR "/tidyfox-library"), args);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    RunResult onLibrary(const QStringList &args)
+    {
+        return run(QStringList{QStringLiteral("--library"), library} + args);
+    }
+
+    QString file(const QString &name) const { return dir.filePath(name); }
+
+    static QString sampleXml()
+    {
+        XmlTrack a;
+        a.id = 501;
+        a.persistentId = QStringLiteral("00000000000000A1");
+        a.name = QStringLiteral("First");
+        a.artist = QStringLiteral("Artist");
+        a.album = QStringLiteral("Album");
+        a.location = QStringLiteral("file://localhost/C:/Users/me/Music/First%20Song.mp3");
+        XmlTrack stream;
+        stream.id = 502;
+        stream.persistentId = QStringLiteral("00000000000000A2");
+        stream.name = QStringLiteral("Radio");
+        stream.trackType = QStringLiteral("URL");
+        stream.location = QStringLiteral("http://radio.example/live");
+        XmlPlaylist mix{QStringLiteral("Mix"), 900, QStringLiteral("00000000000000F1"), false, {}, {502, 501}};
+        return libraryXml({a, stream}, {mix});
+    }
+
+    QTemporaryDir dir;
+    QString library = dir.filePath(QStringLiteral("library.db"));
+};
+
+} // namespace
+
+TEST_F(Cli, ImportListExportAndImportAgain)
+{
+    writeTextFile(file(QStringLiteral("in.xml")), sampleXml());
+    const RunResult imported =
+        onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml")), QStringLiteral("--map-prefix"),
+                   QStringLiteral("file://localhost/C:/Users/me/Music/=/home/me/Music/")});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_TRUE(imported.err.isEmpty()) << imported.err.toStdString();
+
+    const RunResult listed = onLibrary({QStringLiteral("list")});
+    ASSERT_EQ(listed.exitCode, 0);
+    const QStringList lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    const QStringList first = lines[0].split(QLatin1Char('\t'));
+    ASSERT_EQ(first.size(), 6);
+    EXPECT_GT(first[0].toInt(), 0);
+    EXPECT_EQ(first.mid(1), (QStringList{"501", "First", "Artist", "Album", "/home/me/Music/First Song.mp3"}));
+    EXPECT_EQ(lines[1].split(QLatin1Char('\t')).mid(1), (QStringList{"502", "Radio", "", "", ""}));
+
+    const RunResult exported = onLibrary({QStringLiteral("export-xml"), file(QStringLiteral("out.xml"))});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    const RunResult reimported = run({QStringLiteral("--library"), file(QStringLiteral("copy.db")),
+                                      QStringLiteral("import-xml"), file(QStringLiteral("out.xml"))});
+    ASSERT_EQ(reimported.exitCode, 0) << reimported.err.toStdString();
+    const RunResult copy = run({QStringLiteral("--library"), file(QStringLiteral("copy.db")), QStringLiteral("list")});
+    auto withoutDatabaseIds = [](const QString &out) {
+        QStringList rows;
+        for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            rows << line.section(QLatin1Char('\t'), 1);
+        return rows;
+    };
+    EXPECT_EQ(withoutDatabaseIds(copy.out), withoutDatabaseIds(listed.out));
+}
+
+TEST_F(Cli, TheDefaultLibraryLivesInTheDataFolder)
+{
+    writeTextFile(file(QStringLiteral("in.xml")), sampleXml());
+    ASSERT_EQ(run({QStringLiteral("import-xml"), file(QStringLiteral("in.xml"))}).exitCode, 0);
+    const QString expected =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/tidyfox/library.db");
+    EXPECT_TRUE(QFile::exists(expected)) << expected.toStdString();
+    EXPECT_EQ(run({QStringLiteral("list")}).out.count(QLatin1Char('\n')), 2);
+}
+
+TEST_F(Cli, BadInputGetsOneLineAndChangesNothing)
+{
+    writeTextFile(file(QStringLiteral("in.xml")), sampleXml());
+    ASSERT_EQ(onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml"))}).exitCode, 0);
+    const QString before = onLibrary({QStringLiteral("list")}).out;
+
+    const QString badXml = file(QStringLiteral("bad.xml"));
+    writeTextFile(badXml, QStringLiteral("<plist>\n<dict>\n<key>Tracks</key>\n<dict>\n<key>1</key>\n"
+                                         "<dict><key>Name</key><string>New</string></dict>\n</dict>\n<oops>\n"));
+    RunResult r = onLibrary({QStringLiteral("import-xml"), badXml});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(badXml + QStringLiteral(":8:"))) << r.err.toStdString();
+
+    r = onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("missing.xml"))});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("missing.xml"))) << r.err.toStdString();
+
+    r = onLibrary({QStringLiteral("add"), file(QStringLiteral("no such folder"))});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1);
+    EXPECT_EQ(onLibrary({QStringLiteral("list")}).out, before);
+
+    // A missing file does not even create a library.
+    r = run({QStringLiteral("--library"), file(QStringLiteral("never.db")), QStringLiteral("import-xml"),
+             file(QStringLiteral("missing.xml"))});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_FALSE(QFile::exists(file(QStringLiteral("never.db"))));
+}
+
+TEST_F(Cli, ALibraryFileThatIsNotALibraryIsRefusedUntouched)
+{
+    const QString notes = file(QStringLiteral("notes.db"));
+    writeTextFile(notes, QStringLiteral("just some text\n").repeated(100));
+    const RunResult r = run({QStringLiteral("--library"), notes, QStringLiteral("list")});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("not a Tidyfox library"))) << r.err.toStdString();
+    QFile f(notes);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QStringLiteral("just some text\n").repeated(100).toUtf8());
+}
+
+TEST_F(Cli, UsageErrors)
+{
+    for (const QStringList &args :
+         {QStringList{}, QStringList{QStringLiteral("frobnicate")}, QStringList{QStringLiteral("import-xml")},
+          QStringList{QStringLiteral("import-xml"), QStringLiteral("a.xml"), QStringLiteral("--map-prefix"),
+                      QStringLiteral("noequals")},
+          QStringList{QStringLiteral("import-xml"), QStringLiteral("a.xml"), QStringLiteral("b.xml")},
+          QStringList{QStringLiteral("export-xml")}, QStringList{QStringLiteral("add")},
+          QStringList{QStringLiteral("list"), QStringLiteral("extra")}, QStringList{QStringLiteral("--library")},
+          QStringList{QStringLiteral("--bogus"), QStringLiteral("list")}}) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const RunResult r = onLibrary(args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(library));
+}
+
+TEST_F(Cli, AddReportsUnreadableFilesAndAddsTheRest)
+{
+    QDir(dir.path()).mkpath(QStringLiteral("Music/Sub"));
+    writeWav(file(QStringLiteral("Music/a.wav")), 1000);
+    writeMp3(file(QStringLiteral("Music/Sub/b.mp3")), 40);
+    tagFile(file(QStringLiteral("Music/Sub/b.mp3")),
+            {QStringLiteral("Bee"), QStringLiteral("Artist"), QStringLiteral("Album"), QString(), QString()});
+    writeTextFile(file(QStringLiteral("Music/Sub/garbage.mp3")), QStringLiteral("no frames here\n").repeated(40));
+    writeTextFile(file(QStringLiteral("Music/readme.txt")), QStringLiteral("hello"));
+
+    RunResult r = onLibrary({QStringLiteral("add"), file(QStringLiteral("Music"))});
+    EXPECT_EQ(r.exitCode, 1); // one file could not be read
+    EXPECT_TRUE(r.err.contains(QStringLiteral("garbage.mp3"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Added 2 tracks"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("1 file that is not audio"))) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QLatin1Char('\r'))); // no progress when not on a terminal
+
+    const QStringList lines = onLibrary({QStringLiteral("list")}).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].section(QLatin1Char('\t'), 2, 2), QStringLiteral("a"));
+    EXPECT_EQ(lines[1].section(QLatin1Char('\t'), 2, 4), QStringLiteral("Bee\tArtist\tAlbum"));
+
+    r = onLibrary({QStringLiteral("add"), file(QStringLiteral("Music/a.wav"))});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Added 0 tracks. 1 file was already in the library.")))
+        << r.out.toStdString();
+}

@@ -1,0 +1,407 @@
+// The library core on SQLite: in memory and on disk, IDs, deletion, the
+// transaction rules and the files it must refuse without touching them.
+#include "service/LibraryStore.h"
+
+#include "service/LibrarySchema.h"
+#include "service/SqliteDatabase.h"
+#include "service/TimeText.h"
+#include "service/Transaction.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+using namespace tidyfox::library;
+
+namespace {
+
+TrackRecord makeTrack(const QString &name, std::int32_t totalTimeMs = 187000)
+{
+    TrackRecord t;
+    t.name = name;
+    t.artist = QStringLiteral("Artist of ") + name;
+    t.album = QStringLiteral("Album");
+    t.composer = QStringLiteral("Composer");
+    t.genre = QStringLiteral("Jazz");
+    t.kindAsString = QStringLiteral("MPEG audio file");
+    t.totalTimeMs = totalTimeMs;
+    t.bitRate = 256;
+    t.sampleRate = 44100;
+    t.size = 4000000;
+    t.dateAdded = QDateTime(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC);
+    t.location = QStringLiteral("/music/") + name + QStringLiteral(".mp3");
+    return t;
+}
+
+std::vector<QString> names(const std::vector<TrackRecord> &tracks)
+{
+    std::vector<QString> result;
+    for (const auto &t : tracks)
+        result.push_back(t.name);
+    return result;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return f.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A raw connection, as another program (or another process) would have.
+struct RawDb
+{
+    explicit RawDb(const QString &path) { sqlite3_open(path.toUtf8().constData(), &db); }
+    ~RawDb() { sqlite3_close(db); }
+    int exec(const char *sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+    QString text(const char *sql)
+    {
+        sqlite3_stmt *stmt = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+        QString result;
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+        sqlite3_finalize(stmt);
+        return result;
+    }
+    sqlite3 *db = nullptr;
+};
+
+class StoreOnDisk : public ::testing::Test
+{
+protected:
+    QString libraryPath() const { return dir.filePath(QStringLiteral("sub/library.db")); }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST(TimeText, AsAPersonReadsIt)
+{
+    EXPECT_EQ(timeText(5000), QStringLiteral("0:05"));
+    EXPECT_EQ(timeText(187000), QStringLiteral("3:07"));
+    EXPECT_EQ(timeText(3723000), QStringLiteral("1:02:03"));
+    EXPECT_EQ(timeText(36000000), QStringLiteral("10:00:00"));
+    EXPECT_EQ(timeText(59600), QStringLiteral("1:00")); // rounded, carried into the minutes
+    EXPECT_EQ(timeText(3599500), QStringLiteral("1:00:00"));
+    EXPECT_EQ(timeText(400), QStringLiteral("0:00"));
+    EXPECT_EQ(timeText(0), QString()); // a stream has no length
+}
+
+TEST(Store, NewLibraryHasTheLibrarySourceAndPlaylist)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    const SourceRecord source = store->source();
+    EXPECT_NE(source.sourceId, 0);
+    EXPECT_EQ(source.kind, 1);
+    EXPECT_EQ(source.name, QStringLiteral("Library"));
+
+    const auto playlists = store->playlists();
+    ASSERT_EQ(playlists.size(), 1u);
+    EXPECT_EQ(playlists[0].playlistId, store->libraryPlaylistId());
+    EXPECT_GT(playlists[0].playlistId, 0);
+    EXPECT_EQ(playlists[0].kind, 1);
+    EXPECT_EQ(playlists[0].name, QStringLiteral("Library"));
+    EXPECT_EQ(playlists[0].persistentId.size(), 16);
+    EXPECT_TRUE(store->playlistTracks(store->libraryPlaylistId()).empty());
+}
+
+TEST(Store, AddedTracksKeepEveryPropertyInTheOrderAdded)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    const TrackRecord a = store->addTrack(makeTrack(QStringLiteral("A")));
+    TrackRecord streamIn = makeTrack(QStringLiteral("Radio"), 0);
+    streamIn.kind = TrackKind::Url;
+    streamIn.location = QStringLiteral("http://radio.example/live");
+    const TrackRecord stream = store->addTrack(streamIn);
+    const TrackRecord c = store->addTrack(makeTrack(QStringLiteral("C")));
+
+    EXPECT_GT(a.databaseId, 0);
+    EXPECT_GT(a.trackId, 0);
+    EXPECT_NE(a.databaseId, c.databaseId);
+    EXPECT_NE(a.trackId, c.trackId);
+    EXPECT_EQ(a.persistentId.size(), 16);
+    EXPECT_NE(a.persistentId, c.persistentId);
+
+    const auto tracks = store->playlistTracks(store->libraryPlaylistId());
+    ASSERT_EQ(names(tracks), (std::vector<QString>{"A", "Radio", "C"}));
+    const TrackRecord &t = tracks[0];
+    EXPECT_EQ(t.databaseId, a.databaseId);
+    EXPECT_EQ(t.trackId, a.trackId);
+    EXPECT_EQ(t.kind, TrackKind::File);
+    EXPECT_EQ(t.artist, QStringLiteral("Artist of A"));
+    EXPECT_EQ(t.album, QStringLiteral("Album"));
+    EXPECT_EQ(t.composer, QStringLiteral("Composer"));
+    EXPECT_EQ(t.genre, QStringLiteral("Jazz"));
+    EXPECT_EQ(t.kindAsString, QStringLiteral("MPEG audio file"));
+    EXPECT_EQ(t.time, QStringLiteral("3:07"));
+    EXPECT_EQ(t.totalTimeMs, 187000);
+    EXPECT_EQ(t.bitRate, 256);
+    EXPECT_EQ(t.sampleRate, 44100);
+    EXPECT_EQ(t.size, 4000000);
+    EXPECT_EQ(t.dateAdded, QDateTime(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC));
+    EXPECT_EQ(t.location, QStringLiteral("/music/A.mp3"));
+    EXPECT_EQ(tracks[1].kind, TrackKind::Url);
+    EXPECT_EQ(tracks[1].location, QStringLiteral("http://radio.example/live"));
+    EXPECT_EQ(store->trackType(stream.databaseId), QStringLiteral("URL"));
+    EXPECT_EQ(store->trackType(a.databaseId), QStringLiteral("File"));
+    EXPECT_EQ(store->track(c.databaseId)->name, QStringLiteral("C"));
+}
+
+TEST(Store, DeleteRemovesTheTrackFromTheLibraryAndEveryPlaylist)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    const auto a = store->addTrack(makeTrack(QStringLiteral("A")));
+    const auto b = store->addTrack(makeTrack(QStringLiteral("B")));
+    const auto c = store->addTrack(makeTrack(QStringLiteral("C")));
+    const auto mix = store->addPlaylist(QStringLiteral("Mix"));
+    const auto other = store->addPlaylist(QStringLiteral("Other"));
+    EXPECT_EQ(mix.kind, 2);
+    store->appendToPlaylist(mix.playlistId, {c.databaseId, b.databaseId, c.databaseId});
+    store->appendToPlaylist(other.playlistId, {b.databaseId});
+    EXPECT_EQ(names(store->playlistTracks(mix.playlistId)), (std::vector<QString>{"C", "B", "C"}));
+
+    store->deleteTrack(b.databaseId);
+    EXPECT_EQ(names(store->playlistTracks(store->libraryPlaylistId())), (std::vector<QString>{"A", "C"}));
+    EXPECT_EQ(names(store->playlistTracks(mix.playlistId)), (std::vector<QString>{"C", "C"}));
+    EXPECT_TRUE(store->playlistTracks(other.playlistId).empty());
+    EXPECT_FALSE(store->track(b.databaseId));
+    EXPECT_FALSE(store->firstTrackInPlaylist(store->libraryPlaylistId(), b.trackId));
+
+    EXPECT_THROW(store->deleteTrack(b.databaseId), ObjectDeletedError);
+    EXPECT_THROW(store->playlistTracks(987654), ObjectDeletedError);
+    EXPECT_THROW(store->firstTrackInPlaylist(987654, a.trackId), ObjectDeletedError);
+    // A refused append leaves the playlist as it was.
+    EXPECT_THROW(store->appendToPlaylist(mix.playlistId, {a.databaseId, b.databaseId}), ObjectDeletedError);
+    EXPECT_EQ(names(store->playlistTracks(mix.playlistId)), (std::vector<QString>{"C", "C"}));
+    EXPECT_THROW(store->appendToPlaylist(987654, {a.databaseId}), ObjectDeletedError);
+}
+
+TEST(Store, FirstTrackInPlaylistFindsATrackOnlyInPlaylistsThatHoldIt)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    const auto a = store->addTrack(makeTrack(QStringLiteral("A")));
+    const auto b = store->addTrack(makeTrack(QStringLiteral("B")));
+    const auto mix = store->addPlaylist(QStringLiteral("Mix"));
+    store->appendToPlaylist(mix.playlistId, {b.databaseId});
+
+    ASSERT_TRUE(store->firstTrackInPlaylist(store->libraryPlaylistId(), a.trackId));
+    EXPECT_EQ(store->firstTrackInPlaylist(store->libraryPlaylistId(), a.trackId)->databaseId, a.databaseId);
+    EXPECT_EQ(store->firstTrackInPlaylist(mix.playlistId, b.trackId)->name, QStringLiteral("B"));
+    EXPECT_FALSE(store->firstTrackInPlaylist(mix.playlistId, a.trackId));
+    EXPECT_FALSE(store->firstTrackInPlaylist(mix.playlistId, 424242));
+}
+
+TEST(Store, ExplicitIdsAreKeptAndCheckedAndIdsAbove16BitsWork)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    TrackRecord big = makeTrack(QStringLiteral("Big"));
+    big.trackId = 70000;
+    big.databaseId = 2000000000;
+    const auto added = store->addTrack(big);
+    EXPECT_EQ(added.trackId, 70000);
+    EXPECT_EQ(added.databaseId, 2000000000);
+    EXPECT_EQ(store->firstTrackInPlaylist(store->libraryPlaylistId(), 70000)->name, QStringLiteral("Big"));
+
+    TrackRecord clash = makeTrack(QStringLiteral("Clash"));
+    clash.trackId = 70000;
+    EXPECT_THROW(store->addTrack(clash), LibraryError);
+    TrackRecord negative = makeTrack(QStringLiteral("Negative"));
+    negative.trackId = -5;
+    EXPECT_THROW(store->addTrack(negative), LibraryError);
+    // The next assigned ID continues above the highest one given.
+    EXPECT_GT(store->addTrack(makeTrack(QStringLiteral("Next"))).trackId, 70000);
+    EXPECT_EQ(store->trackCount(), 2);
+}
+
+TEST(Store, TransactionsUndoEverythingUnlessCommitted)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    store->addTrack(makeTrack(QStringLiteral("Kept")));
+    {
+        Transaction transaction(*store);
+        store->addTrack(makeTrack(QStringLiteral("Dropped")));
+        store->addPlaylist(QStringLiteral("Dropped list"));
+    }
+    EXPECT_EQ(store->trackCount(), 1);
+    EXPECT_EQ(store->playlists().size(), 1u);
+
+    // Nested transactions join the outer one: the outer commit decides.
+    {
+        Transaction outer(*store);
+        {
+            Transaction inner(*store);
+            store->addTrack(makeTrack(QStringLiteral("Inner")));
+            inner.commit();
+        }
+        EXPECT_EQ(store->trackCount(), 2);
+    }
+    EXPECT_EQ(store->trackCount(), 1);
+
+    // An inner part that failed undoes the whole change.
+    {
+        Transaction outer(*store);
+        store->addTrack(makeTrack(QStringLiteral("Before the failure")));
+        {
+            Transaction inner(*store);
+            store->addTrack(makeTrack(QStringLiteral("Failing part")));
+        }
+        EXPECT_THROW(outer.commit(), LibraryError);
+    }
+    EXPECT_EQ(names(store->playlistTracks(store->libraryPlaylistId())), (std::vector<QString>{"Kept"}));
+
+    // A refused call inside a transaction is not a failure of it.
+    {
+        Transaction outer(*store);
+        store->addTrack(makeTrack(QStringLiteral("Also kept")));
+        EXPECT_THROW(store->deleteTrack(999999), ObjectDeletedError);
+        outer.commit();
+    }
+    EXPECT_EQ(store->trackCount(), 2);
+}
+
+TEST_F(StoreOnDisk, CreatesReopensAndKeepsIdsStable)
+{
+    std::int32_t keptId = 0, keptTrackId = 0, deletedId = 0, deletedTrackId = 0, mixId = 0;
+    {
+        auto store = LibraryStore::open(libraryPath());
+        const auto a = store->addTrack(makeTrack(QStringLiteral("A")));
+        const auto b = store->addTrack(makeTrack(QStringLiteral("B")));
+        mixId = store->addPlaylist(QStringLiteral("Mix")).playlistId;
+        store->appendToPlaylist(mixId, {a.databaseId, b.databaseId});
+        keptId = a.databaseId;
+        keptTrackId = a.trackId;
+        deletedId = b.databaseId;
+        deletedTrackId = b.trackId;
+        store->deleteTrack(b.databaseId);
+    }
+    RawDb raw(libraryPath());
+    EXPECT_EQ(raw.text("PRAGMA journal_mode"), QStringLiteral("wal"));
+    EXPECT_EQ(raw.text("PRAGMA user_version").toInt(), latestSchemaVersion());
+
+    auto store = LibraryStore::open(libraryPath());
+    const auto tracks = store->playlistTracks(store->libraryPlaylistId());
+    ASSERT_EQ(tracks.size(), 1u);
+    EXPECT_EQ(tracks[0].databaseId, keptId);
+    EXPECT_EQ(tracks[0].trackId, keptTrackId);
+    EXPECT_EQ(names(store->playlistTracks(mixId)), (std::vector<QString>{"A"}));
+    // The IDs of a deleted track are never given to another one.
+    const auto c = store->addTrack(makeTrack(QStringLiteral("C")));
+    EXPECT_NE(c.databaseId, deletedId);
+    EXPECT_NE(c.trackId, deletedTrackId);
+    EXPECT_FALSE(store->isFreshTrackId(deletedTrackId));
+}
+
+TEST_F(StoreOnDisk, TwoConnectionsShareTheLibrary)
+{
+    auto service = LibraryStore::open(libraryPath());
+    auto commandLine = LibraryStore::open(libraryPath());
+    const auto a = commandLine->addTrack(makeTrack(QStringLiteral("A")));
+    const auto b = service->addTrack(makeTrack(QStringLiteral("B")));
+    EXPECT_NE(a.trackId, b.trackId);
+    EXPECT_NE(a.databaseId, b.databaseId);
+    EXPECT_EQ(names(service->playlistTracks(service->libraryPlaylistId())), (std::vector<QString>{"A", "B"}));
+    commandLine->deleteTrack(b.databaseId);
+    EXPECT_THROW(service->deleteTrack(b.databaseId), ObjectDeletedError);
+}
+
+TEST_F(StoreOnDisk, MigratesALibraryOfAnOlderSchema)
+{
+    ASSERT_GE(latestSchemaVersion(), 2);
+    QDir().mkpath(dir.filePath(QStringLiteral("sub")));
+    {
+        sql::Database db(libraryPath());
+        db.exec("BEGIN");
+        applySchemaSteps(db, 0, 1);
+        db.exec("INSERT INTO tracks(track_id, library_order, kind, track_type, persistent_id, name, location)"
+                " VALUES(41, 1, 1, 'File', '00000000000000AA', 'Old track', '/music/old.mp3')");
+        db.exec("COMMIT");
+        EXPECT_EQ(db.scalar("PRAGMA user_version"), 1);
+    }
+    auto store = LibraryStore::open(libraryPath());
+    EXPECT_EQ(store->schemaVersion(), latestSchemaVersion());
+    const auto tracks = store->playlistTracks(store->libraryPlaylistId());
+    ASSERT_EQ(tracks.size(), 1u);
+    EXPECT_EQ(tracks[0].name, QStringLiteral("Old track"));
+    EXPECT_EQ(tracks[0].trackId, 41);
+    EXPECT_TRUE(store->hasFileTrack(QStringLiteral("/music/old.mp3")));
+    RawDb raw(libraryPath());
+    EXPECT_EQ(raw.text("SELECT count(*) FROM sqlite_master WHERE name = 'tracks_by_location'").toInt(), 1);
+}
+
+TEST_F(StoreOnDisk, RefusesFilesThatAreNotLibrariesWithoutTouchingThem)
+{
+    QDir().mkpath(dir.filePath(QStringLiteral("sub")));
+    const QByteArray garbage = QByteArray("This is a text file, not a database.\n").repeated(200);
+    writeFile(libraryPath(), garbage);
+    EXPECT_THROW(LibraryStore::open(libraryPath()), LibraryError);
+    EXPECT_EQ(readAll(libraryPath()), garbage);
+
+    const QString foreign = dir.filePath(QStringLiteral("other.db"));
+    {
+        RawDb raw(foreign);
+        raw.exec("CREATE TABLE notes(text TEXT); INSERT INTO notes VALUES('mine')");
+    }
+    const QByteArray before = readAll(foreign);
+    try {
+        LibraryStore::open(foreign);
+        FAIL() << "a foreign SQLite file was opened";
+    } catch (const LibraryError &e) {
+        EXPECT_NE(std::string(e.what()).find("not a Tidyfox library"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readAll(foreign), before);
+
+    const QString newer = dir.filePath(QStringLiteral("newer.db"));
+    {
+        sql::Database db(newer);
+        applySchemaSteps(db, 0, latestSchemaVersion());
+        db.exec("PRAGMA user_version = 999");
+    }
+    EXPECT_THROW(LibraryStore::open(newer), LibraryError);
+}
+
+TEST_F(StoreOnDisk, ReadOnlyLibraryIsRefused)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root may write to any file";
+    {
+        LibraryStore::open(libraryPath())->addTrack(makeTrack(QStringLiteral("A")));
+    }
+    QFile::setPermissions(libraryPath(), QFile::ReadOwner);
+    const QByteArray before = readAll(libraryPath());
+    try {
+        LibraryStore::open(libraryPath());
+        FAIL() << "a read-only library was opened";
+    } catch (const LibraryError &e) {
+        EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readAll(libraryPath()), before);
+}
+
+TEST_F(StoreOnDisk, ALockedLibraryGivesAClearErrorAndStaysWhole)
+{
+    auto store = LibraryStore::open(libraryPath(), std::chrono::milliseconds(100));
+    store->addTrack(makeTrack(QStringLiteral("A")));
+    RawDb other(libraryPath());
+    ASSERT_EQ(other.exec("BEGIN IMMEDIATE; INSERT INTO meta(key, value) VALUES('x', 1)"), SQLITE_OK);
+    try {
+        store->addTrack(makeTrack(QStringLiteral("B")));
+        FAIL() << "the change went through a lock";
+    } catch (const LibraryError &e) {
+        EXPECT_NE(std::string(e.what()).find("locked"), std::string::npos) << e.what();
+    }
+    // Reading goes on while another process writes.
+    EXPECT_EQ(store->playlistTracks(store->libraryPlaylistId()).size(), 1u);
+    other.exec("ROLLBACK");
+    store->addTrack(makeTrack(QStringLiteral("B")));
+    EXPECT_EQ(store->trackCount(), 2);
+}
