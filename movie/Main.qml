@@ -21,6 +21,9 @@
 //   main:     removeDuplicatesButton, deleteDeadTracksButton, viewTrackButton,
 //             deleteButton, refreshButton, aboutButton, helpButton, libraryWell,
 //             busyIndicator, busyText, versionText
+//   dead tracks question: deadTracksConfirm, deadTracksConfirmOkButton
+//             (sends "IDC_FS_deleteDeadTracks"), deadTracksConfirmCancelButton
+//             (sends "IDC_FS_don'tDeleteFromLibrary")
 //   filter:   filterPanel, filterName, filterSize, filterAlbum, filterArtist,
 //             filterBitRate, filterSampleRate, filterFileName (positions 0-6),
 //             filterKeepFiles (position 7), filterOkButton, filterCancelButton
@@ -287,12 +290,14 @@ Rectangle {
             detail: "Find copies by the properties you choose"
             tip: "Choose what makes two tracks copies, then remove the later copies"
             enabled: root.buttonsEnabled
+            visible: !deadTracksConfirm.open
             onClicked: {
                 root.send("IDC_FS_removeDuplicate");
                 root.openPanel(filterPanel);
             }
         }
         FaceButton {
+            id: deadTracksButton
             objectName: "deleteDeadTracksButton"
             x: 230
             y: 12
@@ -304,7 +309,27 @@ Rectangle {
             detail: "Drop the entries whose file is gone"
             tip: "Remove every library entry whose music file can no longer be found"
             enabled: root.buttonsEnabled
-            onClicked: root.send("IDC_FS_deleteDeadTracks")
+            visible: !deadTracksConfirm.open
+            // Asked first: with a music drive disconnected, every track on
+            // it looks dead.
+            onClicked: {
+                deadTracksConfirm.returnFocus = deadTracksButton;
+                deadTracksConfirm.open = true;
+            }
+        }
+        ConfirmStrip {
+            id: deadTracksConfirm
+            objectName: "deadTracksConfirm"
+            x: 14
+            y: 12
+            width: 422
+            height: 60
+            title: "Delete dead tracks now?"
+            message: "Entries whose file is missing leave the library. Connect your music drives first."
+            confirmText: "Delete"
+            controlsEnabled: root.buttonsEnabled
+            onConfirmed: root.send("IDC_FS_deleteDeadTracks")
+            onCancelled: root.send("IDC_FS_don'tDeleteFromLibrary")
         }
 
         // The library card: a caption, the well the list lies in, and the

@@ -94,9 +94,6 @@ private slots:
         QTest::newRow("remove duplicates") << "removeDuplicatesButton"
                                            << "IDC_FS_removeDuplicate"
                                            << "filterPanel";
-        QTest::newRow("delete dead tracks") << "deleteDeadTracksButton"
-                                            << "IDC_FS_deleteDeadTracks"
-                                            << "";
         QTest::newRow("view track") << "viewTrackButton"
                                     << "IDC_FS_viewTrack2"
                                     << "";
@@ -140,6 +137,45 @@ private slots:
                 QTRY_VERIFY(scene->enabled(button));
             }
         }
+    }
+
+    void deadTracksAreAskedFirst()
+    {
+        QVERIFY(scene->waitForStart());
+        QVERIFY(!scene->shown("deadTracksConfirm"));
+        scene->click("deleteDeadTracksButton");
+        QCOMPARE(sent(*scene), Commands());
+        QVERIFY(scene->shown("deadTracksConfirm"));
+        // The question stays clear of the list: no panel over it.
+        for (const char *name : {"filterPanel", "alertPanel", "aboutPanel", "trackPanel"})
+            QVERIFY(!scene->shown(name));
+        QQuickItem *strip = scene->item("deadTracksConfirm");
+        const QRectF inWindow = strip->mapRectToScene(QRectF(0, 0, strip->width(), strip->height()));
+        QVERIFY(inWindow.bottom() <= 196);
+
+        scene->click("deadTracksConfirmCancelButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_don'tDeleteFromLibrary"));
+        QVERIFY(!scene->shown("deadTracksConfirm"));
+        QVERIFY(scene->shown("deleteDeadTracksButton"));
+
+        // By keyboard: Cancel has the focus first, so Escape and Space both
+        // say no; the answer yes is one Tab away.
+        scene->key("deleteDeadTracksButton", Qt::Key_Space);
+        QVERIFY(scene->item("deadTracksConfirmCancelButton")->hasActiveFocus());
+        QTest::keyClick(&scene->view(), Qt::Key_Escape);
+        QCOMPARE(sent(*scene), one("IDC_FS_don'tDeleteFromLibrary"));
+        QTRY_VERIFY(scene->item("deleteDeadTracksButton")->hasActiveFocus());
+
+        QTest::keyClick(&scene->view(), Qt::Key_Return);
+        QTest::keyClick(&scene->view(), Qt::Key_Tab);
+        QVERIFY(scene->item("deadTracksConfirmOkButton")->hasActiveFocus());
+        QTest::keyClick(&scene->view(), Qt::Key_Space);
+        QCOMPARE(sent(*scene), one("IDC_FS_deleteDeadTracks"));
+        QVERIFY(!scene->shown("deadTracksConfirm"));
+
+        scene->click("deleteDeadTracksButton");
+        scene->click("deadTracksConfirmOkButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_deleteDeadTracks"));
     }
 
     void tabReachesEveryEnabledButtonInReadingOrder()

@@ -126,6 +126,11 @@ int main(int argc, char **argv)
              s.click("filterKeepFiles");
              s.click("filterFileName");
          }},
+        {"dead-confirm",
+         [](MovieScene &s) {
+             about(s);
+             s.click("deleteDeadTracksButton");
+         }},
         {"tooltip",
          [](MovieScene &s) {
              about(s);

@@ -1,0 +1,106 @@
+import QtQuick
+import QtQuick.Layouts
+
+// A question asked in place, in a strip that stays clear of the library
+// list, for a job that starts at once and cannot be undone from here.
+// Cancel is the default: it has the keyboard when the strip opens, and
+// Escape answers with it.
+FocusScope {
+    id: strip
+
+    property bool open: false
+    property string title
+    property string message
+    property string confirmText
+    property bool controlsEnabled: true
+    // Where the keyboard goes back to once the question is answered.
+    property Item returnFocus
+
+    signal confirmed
+    signal cancelled
+
+    visible: open
+
+    onOpenChanged: {
+        if (open)
+            cancelButton.forceActiveFocus(Qt.TabFocusReason);
+    }
+    function answer(yes) {
+        open = false;
+        if (returnFocus)
+            Qt.callLater(() => returnFocus.forceActiveFocus(Qt.TabFocusReason));
+        if (yes)
+            confirmed();
+        else
+            cancelled();
+    }
+
+    Keys.onEscapePressed: event => {
+        event.accepted = true;
+        if (cancelButton.enabled)
+            answer(false);
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        radius: Theme.radius
+        color: "#fdf6e6"
+        border.color: Theme.warning
+        border.width: 1.5
+
+        RowLayout {
+            anchors.fill: parent
+            anchors.leftMargin: 12
+            anchors.rightMargin: 10
+            spacing: 10
+
+            FaceIcon {
+                name: "warning"
+                color: Theme.warning
+                Layout.preferredWidth: 24
+                Layout.preferredHeight: 24
+            }
+            ColumnLayout {
+                spacing: 1
+                Layout.fillWidth: true
+
+                Text {
+                    text: strip.title
+                    textFormat: Text.PlainText
+                    color: Theme.text
+                    font.family: Theme.font
+                    font.pixelSize: Theme.body
+                    font.bold: true
+                    Layout.fillWidth: true
+                    elide: Text.ElideRight
+                }
+                Text {
+                    text: strip.message
+                    textFormat: Text.PlainText
+                    color: Theme.textSoft
+                    font.family: Theme.font
+                    font.pixelSize: 10
+                    wrapMode: Text.WordWrap
+                    maximumLineCount: 2
+                    elide: Text.ElideRight
+                    Layout.fillWidth: true
+                }
+            }
+            FaceButton {
+                id: cancelButton
+                objectName: strip.objectName + "CancelButton"
+                text: "Cancel"
+                look: "secondary"
+                enabled: strip.controlsEnabled
+                onClicked: strip.answer(false)
+            }
+            FaceButton {
+                objectName: strip.objectName + "OkButton"
+                text: strip.confirmText
+                look: "primary"
+                enabled: strip.controlsEnabled
+                onClicked: strip.answer(true)
+            }
+        }
+    }
+}
