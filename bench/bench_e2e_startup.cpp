@@ -1,0 +1,113 @@
+// From the first start-up tick to the busy indicator hidden, with the real
+// program (offscreen) and the real library service: 10,000 tracks in 20
+// playlists (30,000 rows) and 100,000 tracks in 50 playlists (300,000 rows),
+// and the program's resident memory with each library shown.
+//
+// The times come from the movie variables the program announces on the bus:
+// "Connecting to iTunes..." (set at the start of the tick) to
+// "_root.disableactivationmovie" (set once the grid shows the library).
+//
+// Run it in a world of its own (private bus, data folder and trash):
+//   tests/support/isolated.sh build/bench/bench_e2e_startup
+#include "../tests/e2e/E2eSession.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <cstdio>
+
+using namespace tidyfox::e2e;
+
+namespace {
+
+double ms(qint64 ns)
+{
+    return double(ns) / 1e6;
+}
+
+// A line of /proc/<pid>/status such as VmRSS, in MB.
+double statusMb(qint64 pid, const char *key)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+// tracks in the library playlist, and each track in two of the other
+// playlists - 1 user playlists: 3 x tracks rows in all.
+void buildLibrary(int tracks, int playlists)
+{
+    QFile::remove(defaultLibraryPath());
+    LibraryBuilder builder;
+    std::vector<std::int32_t> ids;
+    ids.reserve(size_t(tracks));
+    for (int i = 0; i < tracks; ++i) {
+        ids.push_back(builder
+                          .addFile(QStringLiteral("Track %1 of a generated library").arg(i, 6, 10, QLatin1Char('0')),
+                                   QStringLiteral("Artist %1").arg(i / 40),
+                                   QStringLiteral("/music/d%1/%2.mp3").arg(i % 200).arg(i))
+                          .databaseId);
+    }
+    const int user = playlists - 1;
+    std::vector<std::vector<std::int32_t>> members(size_t(user));
+    for (int i = 0; i < tracks; ++i) {
+        members[size_t(i % user)].push_back(ids[size_t(i)]);
+        members[size_t((i + 7) % user)].push_back(ids[size_t(i)]);
+    }
+    for (int p = 0; p < user; ++p) {
+        const auto playlist = builder.core().addPlaylist(QStringLiteral("Playlist %1").arg(p + 1));
+        builder.core().appendToPlaylist(playlist.playlistId, members[size_t(p)]);
+    }
+}
+
+bool measure(int tracks, int playlists)
+{
+    QElapsedTimer clock;
+    clock.start();
+    buildLibrary(tracks, playlists);
+    std::printf("%d tracks in %d playlists (%d rows): library built in %.0f ms\n", tracks, playlists, 3 * tracks,
+                ms(clock.nsecsElapsed()));
+
+    E2eSession session;
+    if (!session.start()) {
+        std::fprintf(stderr, "bench_e2e_startup: the program did not start\n");
+        return false;
+    }
+    const int wait = 300000;
+    const int connecting = session.waitForBusyText(QStringLiteral("Connecting to iTunes..."), 0, wait);
+    const int loading = session.waitForBusyText(QStringLiteral("Loading Library Contents..."), connecting, wait);
+    const int shown = session.waitForLoaded(connecting, wait);
+    if (connecting < 0 || loading < 0 || shown < 0) {
+        std::fprintf(stderr, "bench_e2e_startup: the library was not shown\n");
+        return false;
+    }
+    std::printf("  tick to busy indicator hidden: %.0f ms (connect and start the service %.0f ms, load %.0f ms)\n",
+                ms(session.nsAt(shown) - session.nsAt(connecting)),
+                ms(session.nsAt(loading) - session.nsAt(connecting)), ms(session.nsAt(shown) - session.nsAt(loading)));
+    std::printf("  program resident memory with the library shown: %.0f MB (peak %.0f MB); service %.0f MB\n",
+                statusMb(session.pid(), "VmRSS:"), statusMb(session.pid(), "VmHWM:"), statusMb(servicePid(), "VmRSS:"));
+    session.stop();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("TIDYFOX_TEST_ROOT")) {
+        std::fprintf(stderr,
+                     "usage: tests/support/isolated.sh %s\n"
+                     "(it needs a private session bus and data folder of its own)\n",
+                     argv[0]);
+        return 2;
+    }
+    QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.*.debug=false"));
+    bool ok = measure(10000, 20);
+    ok = measure(100000, 50) && ok;
+    return ok ? 0 : 1;
+}
