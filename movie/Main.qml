@@ -175,8 +175,9 @@ Rectangle {
         startTimer.start();
     }
 
-    // "start" goes out once the first frame is on its way, so the program's
-    // start-up work never runs before the face is on screen.
+    // "start" goes out a moment after completion, from the event loop, so
+    // that the program has connected to the scene and the first frame is on
+    // its way before its start-up work begins.
     Timer {
         id: startTimer
         interval: 50
@@ -463,8 +464,8 @@ Rectangle {
                     text: "Delete"
                     tip: "Delete the selection (not available in this version)"
                     enabled: root.buttonsEnabled && root.deleteEnabled
-                    // The program has no delete operation yet.
-                    onClicked: {}
+                    // The program has no delete operation yet, so pressing
+                    // it sends nothing.
                 }
                 FaceButton {
                     objectName: "refreshButton"
