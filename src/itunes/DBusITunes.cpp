@@ -2,6 +2,7 @@
 
 #include "itunes/BusyTimeout.h"
 #include "itunes/Logging.h"
+#include "service/SealedMemoryFile.h"
 #include "service/ServiceBus.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
+#include <QDBusUnixFileDescriptor>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -67,7 +69,18 @@ public:
     }
     std::shared_ptr<const bus::TrackTable> playlistTracks(std::int32_t playlistId) override
     {
-        return table(QStringLiteral("PlaylistTracks"), {playlistId});
+        // A playlist can be tens of megabytes: taken from a memory file the
+        // service hands over when the bus can pass one, else inline.
+        if (!(m_bus.connectionCapabilities() & QDBusConnection::UnixFileDescriptorPassing))
+            return table(QStringLiteral("PlaylistTracks"), {playlistId});
+        const auto args = call(QStringLiteral("PlaylistTracksFile"), {playlistId}, 1);
+        const auto file = qvariant_cast<QDBusUnixFileDescriptor>(args[0]);
+        if (!file.isValid())
+            throw callFailed(QStringLiteral("The library handed over no playlist"));
+        return decoded([&] {
+            auto mapped = library::SealedMemoryFile::map(file.fileDescriptor());
+            return std::make_shared<const bus::TrackTable>(std::move(mapped.bytes), std::move(mapped.keeper));
+        });
     }
     std::shared_ptr<const bus::TrackTable> firstTrack(std::int32_t playlistId, std::int32_t trackId) override
     {
@@ -104,7 +117,7 @@ private:
     {
         try {
             return decode();
-        } catch (const bus::FormatError &e) {
+        } catch (const library::LibraryError &e) {
             throw callFailed(QString::fromUtf8(e.what()));
         }
     }

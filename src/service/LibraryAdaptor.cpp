@@ -1,17 +1,30 @@
 #include "service/LibraryAdaptor.h"
 
 #include "service/LibraryBusFormat.h"
+#include "service/LibraryStore.h"
+#include "service/ServiceLog.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <malloc.h>
 
 namespace tidyfox::library {
 
-LibraryAdaptor::LibraryAdaptor(std::unique_ptr<LibraryCore> core, QObject *parent)
-    : QObject(parent), m_core(std::move(core))
+LibraryAdaptor::LibraryAdaptor(std::unique_ptr<LibraryCore> core, const QString &libraryPath, QObject *parent)
+    : QObject(parent), m_core(std::move(core)), m_cache(libraryPath, kCacheBudget)
 {}
+
+void LibraryAdaptor::prepare()
+{
+    try {
+        tracksPayload(m_core->libraryPlaylistId());
+    } catch (const std::exception &e) {
+        // The call itself will report it when the program asks.
+        qCDebug(lcService) << "could not prepare the library playlist:" << e.what();
+    }
+}
 
 LibraryAdaptor::~LibraryAdaptor() = default;
 
@@ -62,9 +75,42 @@ QByteArray LibraryAdaptor::Playlists()
 
 QByteArray LibraryAdaptor::PlaylistTracks(int playlistId)
 {
-    QByteArray payload = guarded(QByteArray(), [&] { return bus::encodeTracks(m_core->playlistTracks(playlistId)); });
+    return guarded(QByteArray(), [&] { return tracksPayload(playlistId)->readAll(); });
+}
+
+QDBusUnixFileDescriptor LibraryAdaptor::PlaylistTracksFile(int playlistId)
+{
+    // QDBusUnixFileDescriptor takes a copy of the descriptor; the kept file
+    // stays ours.
+    return guarded(QDBusUnixFileDescriptor(), [&] { return QDBusUnixFileDescriptor(tracksPayload(playlistId)->fd()); });
+}
+
+std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::tracksPayload(std::int32_t playlistId)
+{
+    if (auto kept = m_cache.find(playlistId))
+        return kept;
+    m_cache.beginBuild();
+    QElapsedTimer timer;
+    timer.start();
+    auto payload = std::make_shared<const SealedMemoryFile>(buildTracksPayload(playlistId));
+    qCDebug(lcService) << "built the tracks of playlist" << playlistId << "in" << timer.elapsed()
+                       << "ms:" << payload->size() << "bytes";
+    m_cache.store(playlistId, payload);
     releaseMemorySoon();
     return payload;
+}
+
+QByteArray LibraryAdaptor::buildTracksPayload(std::int32_t playlistId)
+{
+    // The store can hand over one track at a time, which spares holding a
+    // large playlist twice (as records and as bytes).
+    if (auto *store = dynamic_cast<LibraryStore *>(m_core.get())) {
+        const bool library = playlistId == store->libraryPlaylistId();
+        bus::TrackPayloadWriter writer(library ? static_cast<qsizetype>(store->trackCount()) : 0);
+        store->forEachTrack(playlistId, [&](const TrackRecord &track, const QString &) { writer.add(track); });
+        return writer.finish();
+    }
+    return bus::encodeTracks(m_core->playlistTracks(playlistId));
 }
 
 QByteArray LibraryAdaptor::FirstTrackByID(int playlistId, int trackId)
@@ -93,6 +139,7 @@ void LibraryAdaptor::DeleteTrack(int databaseId)
         m_core->deleteTrack(databaseId);
         return true;
     });
+    m_cache.clear();
     if (deleted)
         emit TrackDeleted(databaseId);
 }

@@ -2,10 +2,12 @@
 // org.tidyfox.Library. Collections leave in one call (see LibraryBusFormat.h).
 #pragma once
 
+#include "service/LibraryBusCache.h"
 #include "service/LibraryCore.h"
 
 #include <QByteArray>
 #include <QDBusContext>
+#include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <memory>
 
@@ -17,8 +19,16 @@ class LibraryAdaptor : public QObject, protected QDBusContext
     Q_CLASSINFO("D-Bus Interface", "org.tidyfox.Library")
 
 public:
-    explicit LibraryAdaptor(std::unique_ptr<LibraryCore> core, QObject *parent = nullptr);
+    // libraryPath: the file the core was opened on, watched so that kept
+    // payloads never outlive a change.
+    LibraryAdaptor(std::unique_ptr<LibraryCore> core, const QString &libraryPath, QObject *parent = nullptr);
     ~LibraryAdaptor() override;
+
+    // Bytes of track payloads kept between calls at most.
+    static constexpr qsizetype kCacheBudget = qsizetype(48) << 20;
+
+    // Builds the library playlist's payload ahead of the first call for it.
+    void prepare();
 
     // Announces Quitting on the bus and asks the owner to stop serving.
     void announceQuit();
@@ -30,6 +40,9 @@ public slots:
     Q_SCRIPTABLE int LibraryPlaylist(int &kind, QString &name);
     Q_SCRIPTABLE QByteArray Playlists();
     Q_SCRIPTABLE QByteArray PlaylistTracks(int playlistId);
+    // The same payload in a sealed memory file: a large playlist then goes
+    // straight to the program instead of being copied through the bus daemon.
+    Q_SCRIPTABLE QDBusUnixFileDescriptor PlaylistTracksFile(int playlistId);
     // Zero or one track: the first of the playlist with that track id.
     Q_SCRIPTABLE QByteArray FirstTrackByID(int playlistId, int trackId);
     // One track by database id; fails with ObjectDeleted when it is gone.
@@ -45,9 +58,12 @@ signals:
 
 private:
     template<typename Result, typename Call> Result guarded(Result fallback, Call &&call);
+    std::shared_ptr<const SealedMemoryFile> tracksPayload(std::int32_t playlistId);
+    QByteArray buildTracksPayload(std::int32_t playlistId);
     void releaseMemorySoon();
 
     std::unique_ptr<LibraryCore> m_core;
+    LibraryBusCache m_cache;
     bool m_quitting = false;
     bool m_trimPending = false;
 };

@@ -18,7 +18,7 @@ constexpr qsizetype kFixedTrackBytes = 7 * 4 + 8;
 class Writer
 {
 public:
-    explicit Writer(qsizetype reserve) { m_out.reserve(reserve); }
+    explicit Writer(QByteArray &out) : m_out(out) {}
     template<typename T> void put(T value)
     {
         const T le = qToLittleEndian(value);
@@ -30,10 +30,9 @@ public:
         put<std::uint32_t>(static_cast<std::uint32_t>(utf8.size()));
         m_out.append(utf8);
     }
-    QByteArray take() { return std::move(m_out); }
 
 private:
-    QByteArray m_out;
+    QByteArray &m_out;
 };
 
 class Reader
@@ -78,37 +77,61 @@ private:
 
 } // namespace
 
-QByteArray encodeTracks(const std::vector<TrackRecord> &tracks)
+TrackPayloadWriter::TrackPayloadWriter(qsizetype expectedTracks)
 {
     // Most texts are short; the guess only saves reallocations.
-    Writer out(8 + static_cast<qsizetype>(tracks.size()) * (kFixedTrackBytes + kTextCount * 4 + 160));
+    m_out.reserve(8 + expectedTracks * (kFixedTrackBytes + kTextCount * 4 + 160));
+    Writer out(m_out);
     out.put<std::uint32_t>(kTrackMagic);
-    out.put<std::uint32_t>(static_cast<std::uint32_t>(tracks.size()));
-    for (const TrackRecord &t : tracks) {
-        out.put<std::int32_t>(t.databaseId);
-        out.put<std::int32_t>(t.trackId);
-        out.put<std::int32_t>(static_cast<std::int32_t>(t.kind));
-        out.put<std::int32_t>(t.totalTimeMs);
-        out.put<std::int32_t>(t.bitRate);
-        out.put<std::int32_t>(t.sampleRate);
-        out.put<std::int32_t>(t.size);
-        out.put<std::int64_t>(t.dateAdded.isValid() ? t.dateAdded.toMSecsSinceEpoch() : kNoDate);
-        out.putText(t.name);
-        out.putText(t.artist);
-        out.putText(t.album);
-        out.putText(t.composer);
-        out.putText(t.genre);
-        out.putText(t.kindAsString);
-        out.putText(t.time);
-        out.putText(t.location);
-        out.putText(t.longDescription);
-    }
-    return out.take();
+    out.put<std::uint32_t>(0); // the count, set by finish()
+}
+
+void TrackPayloadWriter::add(const TrackRecord &t)
+{
+    Writer out(m_out);
+    out.put<std::int32_t>(t.databaseId);
+    out.put<std::int32_t>(t.trackId);
+    out.put<std::int32_t>(static_cast<std::int32_t>(t.kind));
+    out.put<std::int32_t>(t.totalTimeMs);
+    out.put<std::int32_t>(t.bitRate);
+    out.put<std::int32_t>(t.sampleRate);
+    out.put<std::int32_t>(t.size);
+    out.put<std::int64_t>(t.dateAdded.isValid() ? t.dateAdded.toMSecsSinceEpoch() : kNoDate);
+    out.putText(t.name);
+    out.putText(t.artist);
+    out.putText(t.album);
+    out.putText(t.composer);
+    out.putText(t.genre);
+    out.putText(t.kindAsString);
+    out.putText(t.time);
+    out.putText(t.location);
+    out.putText(t.longDescription);
+    ++m_count;
+}
+
+QByteArray TrackPayloadWriter::finish()
+{
+    const std::uint32_t count = qToLittleEndian(m_count);
+    std::memcpy(m_out.data() + sizeof(std::uint32_t), &count, sizeof count);
+    // A wrong guess would otherwise stay with a cached payload for good.
+    if (m_out.capacity() - m_out.size() > m_out.size() / 4)
+        m_out.squeeze();
+    return std::move(m_out);
+}
+
+QByteArray encodeTracks(const std::vector<TrackRecord> &tracks)
+{
+    TrackPayloadWriter writer(static_cast<qsizetype>(tracks.size()));
+    for (const TrackRecord &t : tracks)
+        writer.add(t);
+    return writer.finish();
 }
 
 QByteArray encodePlaylists(const std::vector<PlaylistRecord> &playlists)
 {
-    Writer out(8 + static_cast<qsizetype>(playlists.size()) * 48);
+    QByteArray payload;
+    payload.reserve(8 + static_cast<qsizetype>(playlists.size()) * 48);
+    Writer out(payload);
     out.put<std::uint32_t>(kPlaylistMagic);
     out.put<std::uint32_t>(static_cast<std::uint32_t>(playlists.size()));
     for (const PlaylistRecord &p : playlists) {
@@ -116,7 +139,7 @@ QByteArray encodePlaylists(const std::vector<PlaylistRecord> &playlists)
         out.put<std::int32_t>(p.kind);
         out.putText(p.name);
     }
-    return out.take();
+    return payload;
 }
 
 std::vector<PlaylistRecord> decodePlaylists(const QByteArray &payload)
@@ -138,7 +161,8 @@ std::vector<PlaylistRecord> decodePlaylists(const QByteArray &payload)
     return playlists;
 }
 
-TrackTable::TrackTable(QByteArray payload) : m_payload(std::move(payload))
+TrackTable::TrackTable(QByteArray payload, std::shared_ptr<const void> keeper)
+    : m_keeper(std::move(keeper)), m_payload(std::move(payload))
 {
     Reader in(m_payload);
     if (in.get<std::uint32_t>() != kTrackMagic)

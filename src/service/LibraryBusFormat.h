@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tidyfox::library::bus {
@@ -32,6 +33,20 @@ public:
 // added in ms since the epoch (kNoDate when unknown) and the nine texts of
 // TrackText, each a uint32 byte length and UTF-8 bytes.
 QByteArray encodeTracks(const std::vector<TrackRecord> &tracks);
+
+// The same payload, built one track at a time, so that a large playlist never
+// has to be held as records.
+class TrackPayloadWriter
+{
+public:
+    explicit TrackPayloadWriter(qsizetype expectedTracks = 0);
+    void add(const TrackRecord &track);
+    QByteArray finish();
+
+private:
+    QByteArray m_out;
+    std::uint32_t m_count = 0;
+};
 QByteArray encodePlaylists(const std::vector<PlaylistRecord> &playlists);
 std::vector<PlaylistRecord> decodePlaylists(const QByteArray &payload);
 
@@ -53,7 +68,9 @@ enum class TrackText : int {
 class TrackTable
 {
 public:
-    explicit TrackTable(QByteArray payload); // throws FormatError
+    // Throws FormatError. keeper, when given, owns the memory payload points
+    // into and lives as long as the table.
+    explicit TrackTable(QByteArray payload, std::shared_ptr<const void> keeper = nullptr);
     TrackTable() = default;
 
     int count() const { return static_cast<int>(m_rows.size()); }
@@ -83,6 +100,7 @@ private:
         std::int64_t dateAddedMs;
         std::uint32_t textOffset; // where the first text's length starts
     };
+    std::shared_ptr<const void> m_keeper; // before m_payload: outlives it
     QByteArray m_payload;
     std::vector<Row> m_rows;
 };

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -122,7 +123,9 @@ int serveLibrary(const QString &libraryPath)
         return 1;
     }
 
-    LibraryAdaptor adaptor(std::move(core));
+    LibraryAdaptor adaptor(std::move(core), path);
+    // Before the name is claimed: whoever sees it may signal us at once.
+    TerminationWatch termination([&adaptor] { adaptor.announceQuit(); });
     const QString objectPath = QString::fromLatin1(bus::kObjectPath);
     if (!bus.registerObject(objectPath, &adaptor, QDBusConnection::ExportScriptableContents)) {
         complain(QStringLiteral("cannot offer the library on the session bus"));
@@ -141,10 +144,9 @@ int serveLibrary(const QString &libraryPath)
 
     QEventLoop loop;
     QObject::connect(&adaptor, &LibraryAdaptor::quitRequested, &loop, &QEventLoop::quit);
-    {
-        TerminationWatch termination([&adaptor] { adaptor.announceQuit(); });
-        loop.exec();
-    }
+    // The program's first wish is the library playlist; have it ready.
+    QTimer::singleShot(0, &adaptor, &LibraryAdaptor::prepare);
+    loop.exec();
     // A blocking call on the same connection also makes sure that Quitting
     // and the last replies have left before the process ends.
     bus.interface()->unregisterService(QString::fromLatin1(kServiceName));

@@ -1,8 +1,11 @@
 // The payload that carries collections over the bus: what goes in comes out,
 // and a damaged payload is refused rather than read past its end.
 #include "service/LibraryBusFormat.h"
+#include "service/SealedMemoryFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace tidyfox::library::bus {
 namespace {
@@ -95,6 +98,31 @@ TEST(BusFormat, DamagedPayloadsAreRefused)
     // A playlist payload is not a track payload.
     EXPECT_THROW(TrackTable(encodePlaylists({})), FormatError);
     EXPECT_THROW(decodePlaylists(good), FormatError);
+}
+
+TEST(BusFormat, MemoryFilesCarryThePayloadIntact)
+{
+    const QByteArray payload = encodeTracks({sampleTrack(), sampleTrack()});
+    auto mapped = [&] {
+        const SealedMemoryFile file(payload);
+        EXPECT_EQ(file.size(), payload.size());
+        EXPECT_EQ(file.readAll(), payload);
+        return SealedMemoryFile::map(file.fd());
+    }();
+    // The mapping outlives the file's descriptor, as in the program.
+    ASSERT_TRUE(mapped.keeper);
+    const TrackTable table(mapped.bytes, mapped.keeper);
+    EXPECT_EQ(table.count(), 2);
+    EXPECT_EQ(table.text(1, TrackText::Name), sampleTrack().name);
+
+    // A file that its sender could still shorten is copied, not mapped.
+    const int open = memfd_create("unsealed", MFD_CLOEXEC);
+    ASSERT_GE(open, 0);
+    ASSERT_EQ(::write(open, payload.constData(), static_cast<size_t>(payload.size())), payload.size());
+    const auto copied = SealedMemoryFile::map(open);
+    ::close(open);
+    EXPECT_FALSE(copied.keeper);
+    EXPECT_EQ(copied.bytes, payload);
 }
 
 } // namespace

@@ -37,6 +37,34 @@ TEST_F(LibraryService, ServesTheLibraryAndRefusesASecondServer)
     EXPECT_EQ(client.LibraryPlaylist()->Tracks()->Count(), static_cast<int>(sample.tracks.size()));
 }
 
+TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    DBusITunes client(QStringLiteral(TIDYFOX_APP_DIR));
+    const auto library = client.LibraryPlaylist();
+    ASSERT_EQ(library->Tracks()->Count(), 5);
+
+    {
+        // Another writer on the same file while the service runs, as the
+        // command line is.
+        auto core = library::LibraryCore::open(sample.path);
+        library::TrackRecord added;
+        added.name = QStringLiteral("Added meanwhile");
+        added.location = QStringLiteral("/music/added.mp3");
+        core->addTrack(added);
+        core->deleteTrack(sample.alpha().databaseId);
+    }
+    const auto tracks = library->Tracks();
+    ASSERT_EQ(tracks->Count(), 5);
+    EXPECT_EQ(tracks->Item(0)->Name(), QStringLiteral("Radio"));
+    EXPECT_EQ(tracks->Item(4)->Name(), QStringLiteral("Added meanwhile"));
+    EXPECT_EQ(library->Tracks()->FirstByTrackID(sample.alpha().trackId), nullptr);
+
+    // And a delete through the bus is seen by the next fetch as well.
+    tracks->Item(4)->Delete();
+    EXPECT_EQ(library->Tracks()->Count(), 4);
+}
+
 TEST_F(LibraryService, QuitCommandAnnouncesQuittingOnce)
 {
     ASSERT_TRUE(service.start(sample.path));
@@ -107,7 +135,7 @@ TEST_F(LibraryService, CreationFailsWhenTheServiceCannotStart)
     const QString broken = freshFolder();
     QFile script(broken + QStringLiteral("/tidyfox-library"));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\necho 'cannot open the library' >&2\nexit 1\n");
+    script.write("#!/bin/sh\nexit 1\n");
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_THROW(DBusITunes client(broken, 60000), ComError);

@@ -1,0 +1,226 @@
+// The library over the bus at full size: 100,000 tracks in 50 playlists,
+// served by the real tidyfox-library on a private session bus. Measures how
+// long the program waits for the library playlist's tracks and for one track
+// found by its ID, and how much memory the service holds.
+//
+//   bench_bus [--tracks N] [--library FILE]
+// With --library, an existing FILE is used as it is, or a new one is kept
+// there for the next run.
+#include "itunes/DBusITunes.h"
+#include "service/LibraryCore.h"
+#include "service/ServiceBus.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+using namespace tidyfox;
+
+namespace {
+
+constexpr int kPlaylists = 50;
+
+double ms(const QElapsedTimer &timer)
+{
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The library file, built through the core as an import would.
+void buildLibrary(const QString &path, int trackCount)
+{
+    auto core = library::LibraryCore::open(path);
+    core->begin();
+    std::vector<std::int32_t> ids;
+    ids.reserve(static_cast<std::size_t>(trackCount));
+    const QDateTime added(QDate(2019, 3, 1), QTime(10, 0), Qt::UTC);
+    for (int i = 0; i < trackCount; ++i) {
+        library::TrackRecord t;
+        const int artist = i / 40;
+        const int album = i / 12;
+        t.name = QStringLiteral("Track %1 of a generated library").arg(i, 6, 10, QLatin1Char('0'));
+        t.artist = QStringLiteral("Artist %1").arg(artist);
+        t.album = QStringLiteral("Album %1").arg(album);
+        t.composer = QStringLiteral("Composer %1").arg(i % 997);
+        t.genre = QStringLiteral("Genre %1").arg(i % 23);
+        t.kindAsString = QStringLiteral("MPEG audio file");
+        t.totalTimeMs = 120000 + (i % 240) * 1000;
+        t.bitRate = 192;
+        t.sampleRate = 44100;
+        t.size = 3000000 + i;
+        t.dateAdded = added.addSecs(i);
+        t.location =
+            QStringLiteral("/home/someone/Music/Artist %1/Album %2/%3 Track.mp3").arg(artist).arg(album).arg(i);
+        ids.push_back(core->addTrack(std::move(t)).databaseId);
+    }
+    const int perList = trackCount / kPlaylists;
+    for (int p = 0; p < kPlaylists; ++p) {
+        const auto playlist = core->addPlaylist(QStringLiteral("Playlist %1").arg(p + 1));
+        const auto first = ids.begin() + p * perList;
+        core->appendToPlaylist(playlist.playlistId, std::vector<std::int32_t>(first, first + perList));
+    }
+    core->commit();
+}
+
+struct PrivateBus
+{
+    qint64 pid = 0;
+    QByteArray address;
+    bool start()
+    {
+        QProcess daemon;
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--fork"), QStringLiteral("--print-address=1"),
+                      QStringLiteral("--print-pid=1")});
+        if (!daemon.waitForFinished(10000))
+            return false;
+        const auto lines = daemon.readAllStandardOutput().split('\n');
+        if (lines.size() < 2)
+            return false;
+        address = lines[0].trimmed();
+        pid = lines[1].trimmed().toLongLong();
+        return !address.isEmpty() && pid > 0;
+    }
+    ~PrivateBus()
+    {
+        if (pid > 0)
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+    }
+};
+
+QString statusField(qint64 pid, const char *field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return QString::fromLatin1(line.mid(qstrlen(field) + 1).simplified());
+    }
+    return QStringLiteral("?");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The bus must be ours before anything opens the session bus.
+    PrivateBus bus;
+    if (!bus.start()) {
+        std::fprintf(stderr, "bench_bus: cannot start a private dbus-daemon\n");
+        return 1;
+    }
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    int trackCount = 100000;
+    if (const auto at = args.indexOf(QStringLiteral("--tracks")); at > 0 && at + 1 < args.size())
+        trackCount = args[at + 1].toInt();
+
+    QTemporaryDir dir;
+    QString path = dir.path() + QStringLiteral("/library.db");
+    if (const auto at = args.indexOf(QStringLiteral("--library")); at > 0 && at + 1 < args.size())
+        path = args[at + 1];
+    QElapsedTimer timer;
+    timer.start();
+    if (!QFile::exists(path)) {
+        buildLibrary(path, trackCount);
+        std::printf("library of %d tracks in %d playlists built in %.0f ms\n", trackCount, kPlaylists, ms(timer));
+    }
+
+    QProcess service;
+    service.setProcessChannelMode(QProcess::ForwardedChannels);
+    service.start(QStringLiteral(TIDYFOX_APP_DIR "/tidyfox-library"),
+                  {QStringLiteral("--library"), path, QStringLiteral("serve")});
+    const QDeadlineTimer deadline(10000);
+    auto *busIface = QDBusConnection::sessionBus().interface();
+    while (!busIface->isServiceRegistered(QString::fromLatin1(library::kServiceName)).value()) {
+        if (deadline.hasExpired() || service.state() == QProcess::NotRunning) {
+            std::fprintf(stderr, "bench_bus: the service did not start\n");
+            return 1;
+        }
+        QThread::msleep(10);
+    }
+    const qint64 servicePid = service.processId();
+    std::printf("service idle: VmRSS %s\n", qPrintable(statusField(servicePid, "VmRSS:")));
+
+    timer.restart();
+    itunes::DBusITunes client{QStringLiteral(TIDYFOX_APP_DIR)};
+    const auto libraryPlaylist = client.LibraryPlaylist();
+    std::printf("connect and library playlist: %.2f ms\n", ms(timer));
+
+    // Fetching the library playlist's tracks: the first time, then repeated.
+    std::vector<double> fetches;
+    std::vector<std::int32_t> trackIds;
+    for (int round = 0; round < 6; ++round) {
+        timer.restart();
+        const auto tracks = libraryPlaylist->Tracks();
+        const int count = tracks->Count();
+        fetches.push_back(ms(timer));
+        if (count != trackCount) {
+            std::fprintf(stderr, "bench_bus: fetched %d tracks, expected %d\n", count, trackCount);
+            return 1;
+        }
+        if (round == 0) {
+            // Reading every property the grid shows, once fetched, is local.
+            timer.restart();
+            qsizetype chars = 0;
+            tracks->ForEach([&](const itunes::TrackPtr &t) {
+                trackIds.push_back(t->TrackID());
+                chars += t->Name().size() + t->Artist().size() + t->Album().size() + t->Time().size();
+                return true;
+            });
+            std::printf("walk reading TrackID, Name, Artist, Album, Time of every track: %.1f ms (%lld chars)\n",
+                        ms(timer), static_cast<long long>(chars));
+        }
+    }
+    std::printf("fetch library playlist tracks: first %.1f ms, median of the next five %.1f ms\n", fetches[0],
+                median({fetches.begin() + 1, fetches.end()}));
+    std::printf("service after fetches: VmRSS %s, VmHWM %s\n", qPrintable(statusField(servicePid, "VmRSS:")),
+                qPrintable(statusField(servicePid, "VmHWM:")));
+
+    // One track by its ID, as a selection in the grid looks it up: a fresh
+    // collection each time, so the service answers.
+    std::mt19937 random(7);
+    std::vector<double> lookups;
+    for (int i = 0; i < 200; ++i) {
+        const std::int32_t id = trackIds[random() % trackIds.size()];
+        timer.restart();
+        const auto track = libraryPlaylist->Tracks()->FirstByTrackID(id);
+        lookups.push_back(ms(timer));
+        if (!track || track->TrackID() != id) {
+            std::fprintf(stderr, "bench_bus: track %d not found\n", id);
+            return 1;
+        }
+    }
+    // The last track of the library is the worst case for a walk.
+    timer.restart();
+    libraryPlaylist->Tracks()->FirstByTrackID(trackIds.back());
+    const double last = ms(timer);
+    std::printf("FirstByTrackID in the library playlist: median %.3f ms, max %.3f ms, last track %.3f ms "
+                "(max track ID %d)\n",
+                median(lookups), *std::max_element(lookups.begin(), lookups.end()), last,
+                *std::max_element(trackIds.begin(), trackIds.end()));
+
+    std::printf("service at the end: VmRSS %s, VmHWM %s\n", qPrintable(statusField(servicePid, "VmRSS:")),
+                qPrintable(statusField(servicePid, "VmHWM:")));
+    client.Quit();
+    service.waitForFinished(10000);
+    return 0;
+}

@@ -1,0 +1,88 @@
+#include "service/SealedMemoryFile.h"
+
+#include "service/LibraryCore.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tidyfox::library {
+
+namespace {
+
+[[noreturn]] void fail(const char *what)
+{
+    throw LibraryError(std::string(what) + ": " + std::strerror(errno));
+}
+
+} // namespace
+
+SealedMemoryFile::SealedMemoryFile(const QByteArray &payload) : m_size(payload.size())
+{
+    m_fd = memfd_create("tidyfox-tracks", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (m_fd < 0)
+        fail("Cannot make a memory file");
+    const char *data = payload.constData();
+    qsizetype left = payload.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_fd, data, static_cast<std::size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            ::close(m_fd);
+            fail("Cannot fill a memory file");
+        }
+        data += written;
+        left -= written;
+    }
+    if (fcntl(m_fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        ::close(m_fd);
+        fail("Cannot seal a memory file");
+    }
+}
+
+SealedMemoryFile::~SealedMemoryFile()
+{
+    ::close(m_fd);
+}
+
+QByteArray SealedMemoryFile::readAll() const
+{
+    return map(m_fd).bytes.sliced(0); // a deep copy: the mapping goes with this call
+}
+
+SealedMemoryFile::Mapped SealedMemoryFile::map(int fd)
+{
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0)
+        fail("Cannot read a memory file");
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size == 0)
+        return {};
+    // Mapping is only safe when the other side cannot shorten the file under
+    // us (that would be a crash on reading): otherwise take a copy.
+    const int seals = fcntl(fd, F_GET_SEALS);
+    if (seals < 0 || !(seals & F_SEAL_SHRINK) || !(seals & F_SEAL_WRITE)) {
+        QByteArray copy(static_cast<qsizetype>(size), Qt::Uninitialized);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t got = ::pread(fd, copy.data() + done, size - done, static_cast<off_t>(done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                fail("Cannot read a memory file");
+            done += static_cast<std::size_t>(got);
+        }
+        return {copy, nullptr};
+    }
+    void *address = ::mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+    if (address == MAP_FAILED)
+        fail("Cannot map a memory file");
+    std::shared_ptr<const void> keeper(address, [size](const void *a) { ::munmap(const_cast<void *>(a), size); });
+    return {QByteArray::fromRawData(static_cast<const char *>(address), static_cast<qsizetype>(size)), keeper};
+}
+
+} // namespace tidyfox::library
