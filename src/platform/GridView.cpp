@@ -64,6 +64,12 @@ int GridView::rowHeight() const
     return fontMetrics().height() + kRowPadding;
 }
 
+void GridView::settle()
+{
+    executeDelayedItemsLayout();
+    updateGeometries();
+}
+
 void GridView::drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     m_grid->paintViewRow(*painter, QRect(0, option.rect.y(), viewport()->width(), option.rect.height()), index);

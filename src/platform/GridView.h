@@ -16,6 +16,9 @@ public:
 
     // Height of every row, header rows included.
     int rowHeight() const;
+    // Lays out the rows and scroll bars now rather than at the next event
+    // loop pass, so that what the grid reports and shows is current.
+    void settle();
 
 protected:
     void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;

@@ -536,6 +536,7 @@ void UltraGrid::requestCellEdit()
 
 void UltraGrid::scrollOneStep(int action)
 {
+    m_view->settle();
     QScrollBar *bar = m_view->verticalScrollBar();
     // 0 moves toward the top of the list (a wheel turned away from the
     // user), 1 toward its end.

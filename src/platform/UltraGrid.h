@@ -45,7 +45,7 @@ class UltraGrid : public QWidget
     Q_OBJECT
 public:
     // The width a column has until it is given one, in twips.
-    static constexpr int kDefaultColumnWidth = 1000;
+    static constexpr int kDefaultColumnWidth = 900;
 
     explicit UltraGrid(QWidget *parent = nullptr);
     ~UltraGrid() override;

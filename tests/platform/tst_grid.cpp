@@ -129,11 +129,11 @@ void GridTest::widthsAreTwips()
     QCOMPARE(grid.Bands(1).Columns(5).Width(), UltraGrid::kDefaultColumnWidth);
 
     // The rows are as wide as the widest band: band 1 is indented twice (12 px
-    // each) and holds 100 + 50 + 67 + 67 px of shown columns.
+    // each) and holds 100 + 50 + 60 + 60 px of shown columns.
     const int indent = grid.view()->indentation();
-    QCOMPARE(grid.view()->header()->sectionSize(0), 2 * indent + 100 + 50 + 67 + 67 + 1);
+    QCOMPARE(grid.view()->header()->sectionSize(0), 2 * indent + 100 + 50 + 60 + 60 + 1);
     grid.setTwipsPerPixel(12);
-    QCOMPARE(grid.view()->header()->sectionSize(0), 2 * indent + 125 + 63 + 83 + 83 + 1);
+    QCOMPARE(grid.view()->header()->sectionSize(0), 2 * indent + 125 + 63 + 75 + 75 + 1);
     QCOMPARE(grid.Bands(1).Columns(4).Width(), 750);
     QCOMPARE(grid.pixelsFromTwips(1440), 120);
     QCOMPARE(grid.twipsFromPixels(120), 1440);
@@ -290,14 +290,15 @@ void GridTest::scrollsOneRowPerStep()
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     QScrollBar *bar = grid.view()->verticalScrollBar();
     QCOMPARE(bar->value(), 0);
-    grid.ScrollRegions(0).Scroll(0);
+    // 1 moves one row toward the end, 0 one row toward the top.
+    grid.ScrollRegions(0).Scroll(1);
     QCOMPARE(bar->value(), 1);
     QCOMPARE(grid.view()->indexAt(QPoint(30, 2)), viewRow(grid, 1));
+    grid.ScrollRegions(0).Scroll(1);
     grid.ScrollRegions(0).Scroll(0);
-    grid.ScrollRegions(0).Scroll(1);
     QCOMPARE(bar->value(), 1);
-    grid.ScrollRegions(0).Scroll(1);
-    grid.ScrollRegions(0).Scroll(1); // already at the top
+    grid.ScrollRegions(0).Scroll(0);
+    grid.ScrollRegions(0).Scroll(0); // already at the top
     QCOMPARE(bar->value(), 0);
     QCOMPARE(errorNumber([&] { grid.ScrollRegions(0).Scroll(2); }), int(GridError::InvalidValue));
 }
