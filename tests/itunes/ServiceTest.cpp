@@ -3,7 +3,13 @@
 #include "SampleLibrary.h"
 #include "ServiceProcess.h"
 #include "itunes/DBusITunes.h"
+#include "service/LibraryBusFormat.h"
+#include "service/SealedMemoryFile.h"
+#include "service/ServiceBus.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -35,6 +41,51 @@ TEST_F(LibraryService, ServesTheLibraryAndRefusesASecondServer)
 
     DBusITunes client(QStringLiteral(TIDYFOX_APP_DIR));
     EXPECT_EQ(client.LibraryPlaylist()->Tracks()->Count(), static_cast<int>(sample.tracks.size()));
+}
+
+QDBusMessage callService(const char *method, const QVariantList &args = {})
+{
+    auto message = QDBusMessage::createMethodCall(
+        QString::fromLatin1(library::kServiceName), QString::fromLatin1(library::bus::kObjectPath),
+        QString::fromLatin1(library::bus::kInterface), QString::fromLatin1(method));
+    message.setArguments(args);
+    return QDBusConnection::sessionBus().call(message);
+}
+
+TEST_F(LibraryService, TheBusInterfaceItself)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    const std::int32_t libraryId = sample.playlists[0].playlistId;
+
+    // Inline and as a memory file, the same payload.
+    const QDBusMessage inlineReply = callService("PlaylistTracks", {libraryId});
+    ASSERT_EQ(inlineReply.type(), QDBusMessage::ReplyMessage) << inlineReply.errorMessage().toStdString();
+    const QByteArray payload = inlineReply.arguments().at(0).toByteArray();
+    const QDBusMessage fileReply = callService("PlaylistTracksFile", {libraryId});
+    ASSERT_EQ(fileReply.type(), QDBusMessage::ReplyMessage);
+    const auto file = qvariant_cast<QDBusUnixFileDescriptor>(fileReply.arguments().at(0));
+    ASSERT_TRUE(file.isValid());
+    EXPECT_EQ(library::SealedMemoryFile::map(file.fileDescriptor()).bytes, payload);
+    EXPECT_EQ(library::bus::TrackTable(payload).count(), 5);
+
+    const QDBusMessage one = callService("Track", {sample.beta().databaseId});
+    ASSERT_EQ(one.type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(library::bus::TrackTable(one.arguments().at(0).toByteArray()).text(0, library::bus::TrackText::Name),
+              QStringLiteral("Beta"));
+    const QDBusMessage source = callService("Source");
+    ASSERT_EQ(source.arguments().size(), 3);
+    EXPECT_EQ(source.arguments().at(2).toString(), QStringLiteral("Library"));
+
+    // What is not there is "deleted", whichever way it is asked for.
+    for (const auto &[method, args] : std::vector<std::pair<const char *, QVariantList>>{
+             {"PlaylistTracks", {987654}},
+             {"PlaylistTracksFile", {987654}},
+             {"Track", {987654}},
+             {"DeleteTrack", {987654}},
+         }) {
+        const QDBusMessage reply = callService(method, args);
+        EXPECT_EQ(reply.errorName(), QLatin1String(library::bus::kErrorObjectDeleted)) << method;
+    }
 }
 
 TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)
