@@ -10,7 +10,7 @@ packages=(
   qml6-module-qttest
   libsqlite3-dev libtag1-dev libgtest-dev
   dbus dbus-bin xvfb xauth x11-utils xdotool fonts-dejavu-core
-  python3 imagemagick
+  python3 imagemagick libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -408,6 +408,9 @@ def main():
     result = subprocess.run([str(tool), "--library", str(data / "tidyfox" / "library.db"), "import-xml", str(xml)],
                             env=env)
     if result.returncode != 0:
+        # Leave no half-made library behind, so that the next run makes it again.
+        shutil.rmtree(data, ignore_errors=True)
+        xml.unlink()
         print(f"make-demo-library: importing {xml} failed", file=sys.stderr)
         return result.returncode
     return 0

@@ -11,12 +11,15 @@
 #
 #   bash scripts/run-demo.sh            make the demo library once and run
 #   bash scripts/run-demo.sh --fresh    make the demo library again first
+#
+# TIDYFOX_BUILD_DIR and TIDYFOX_DEMO_DIR choose other folders than
+# build/release and build/demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build/release
+build=$(realpath -m "${TIDYFOX_BUILD_DIR:-build/release}")
 app=$build/app
-demo=$root/build/demo
+demo=$(realpath -m "${TIDYFOX_DEMO_DIR:-build/demo}")
 
 # Second stage: runs inside the private session bus (and under Xvfb when
 # there is no display), with the demo's environment already set.
@@ -33,8 +36,12 @@ if [ "${1:-}" = "--in-session" ]; then
     # Watch the program's automation signals from before its start: the first
     # time it hides the busy indicator, the library has been loaded and shown.
     signals=$(mktemp "${TMPDIR:-/tmp}/tidyfox-demo-signals.XXXXXX")
-    dbus-monitor --session "type='signal',interface='org.tidyfox.Tidyfox.MainWindow'" >"$signals" 2>&1 &
+    gdbus monitor --session --dest org.tidyfox.Tidyfox --object-path /MainWindow >"$signals" 2>&1 &
     monitor=$!
+    for _ in $(seq 1 20); do
+        grep -q 'Monitoring' "$signals" && break
+        sleep 0.25
+    done
     "$app/tidyfox" &
     program=$!
     shown=0
@@ -98,7 +105,8 @@ else
     cmake --build "$build" -j"$(nproc)"
 fi
 
-if [ "$fresh" = 1 ] || [ ! -f "$demo/data/tidyfox/library.db" ]; then
+# demo.xml stays only when its import succeeded.
+if [ "$fresh" = 1 ] || [ ! -f "$demo/demo.xml" ] || [ ! -f "$demo/data/tidyfox/library.db" ]; then
     python3 scripts/make-demo-library.py "$demo" --tool "$app/tidyfox-library"
 fi
 
