@@ -6,6 +6,7 @@
 // deleting tracks.
 //
 // bench_import [TRACKS] [path of tidyfox-library]
+// bench_import LIBRARY.db   (only the core timings, on an existing library)
 #include "service/LibraryStore.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -109,6 +111,7 @@ struct RunResult
 {
     int exitCode = -1;
     double seconds = 0;
+    double cpuSeconds = 0; // user and system
     long peakRssKb = 0;
 };
 
@@ -133,21 +136,68 @@ RunResult runImport(const QString &tool, const QString &library, const QString &
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.peakRssKb = usage.ru_maxrss;
+    result.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return result;
 }
 
-template<typename F> double millisecondsOf(F &&work)
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// Wall time, and the processor time of this thread, which shows the cost apart
+// from waiting for a busy machine.
+struct Timing
+{
+    double wallMs = 0;
+    double cpuMs = 0;
+};
+
+template<typename F> Timing timeOf(F &&work)
 {
     const auto start = Clock::now();
+    const double cpuStart = threadCpuMs();
     work();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return {std::chrono::duration<double, std::milli>(Clock::now() - start).count(), threadCpuMs() - cpuStart};
 }
 
 } // namespace
 
+void timeCore(const QString &libraryPath)
+{
+    auto store = LibraryStore::open(libraryPath);
+    const std::int32_t library = store->libraryPlaylistId();
+    std::vector<TrackRecord> all;
+    const Timing fetch = timeOf([&] { all = store->playlistTracks(library); });
+    std::printf("  core: playlistTracks(library) of %zu tracks: %.1f ms wall, %.1f ms CPU\n", all.size(), fetch.wallMs,
+                fetch.cpuMs);
+    const std::int32_t lastId = all.back().trackId;
+    const Timing find = timeOf([&] { (void)store->firstTrackInPlaylist(library, lastId); });
+    std::printf("  core: firstTrackInPlaylist(library, last track): %.3f ms wall, %.3f ms CPU\n", find.wallMs,
+                find.cpuMs);
+    const std::vector<PlaylistRecord> playlists = store->playlists();
+    const Timing findUser = timeOf([&] { (void)store->firstTrackInPlaylist(playlists.back().playlistId, lastId); });
+    std::printf("  core: firstTrackInPlaylist(user playlist, absent track): %.3f ms wall, %.3f ms CPU\n",
+                findUser.wallMs, findUser.cpuMs);
+    constexpr int kDeletes = 1000;
+    const Timing deletes = timeOf([&] {
+        for (int i = 0; i < kDeletes; ++i)
+            store->deleteTrack(all[std::size_t(i) * 7].databaseId);
+    });
+    std::printf("  core: deleteTrack, each its own transaction: %.1f us wall, %.1f us CPU a track\n",
+                deletes.wallMs * 1000.0 / kDeletes, deletes.cpuMs * 1000.0 / kDeletes);
+}
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 2 && QByteArray(argv[1]).endsWith(".db")) {
+        timeCore(QString::fromLocal8Bit(argv[1]));
+        return 0;
+    }
     const int tracks = argc > 1 ? std::atoi(argv[1]) : 100000;
     const QString tool =
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(TIDYFOX_APP_DIR "/tidyfox-library");
@@ -164,29 +214,13 @@ int main(int argc, char *argv[])
         const QString library = dir.filePath(QStringLiteral("library-%1.db").arg(count));
         writeLibraryXml(xml, count);
         const RunResult r = runImport(tool, library, xml);
-        std::printf("  import-xml %7d tracks (%6.1f MB file): %.2f s wall, peak RSS %.1f MB, exit %d\n", count,
-                    double(QFileInfo(xml).size()) / 1e6, r.seconds, double(r.peakRssKb) / 1024.0, r.exitCode);
+        std::printf("  import-xml %7d tracks (%6.1f MB file): %.2f s wall, %.2f s CPU, peak RSS %.1f MB, exit %d\n",
+                    count, double(QFileInfo(xml).size()) / 1e6, r.seconds, r.cpuSeconds, double(r.peakRssKb) / 1024.0,
+                    r.exitCode);
         if (r.exitCode != 0)
             return 1;
     }
 
-    auto store = LibraryStore::open(dir.filePath(QStringLiteral("library-%1.db").arg(tracks)));
-    const std::int32_t library = store->libraryPlaylistId();
-    std::vector<TrackRecord> all;
-    const double fetch = millisecondsOf([&] { all = store->playlistTracks(library); });
-    std::printf("  core: playlistTracks(library) of %zu tracks: %.1f ms\n", all.size(), fetch);
-    const std::int32_t lastId = all.back().trackId;
-    const double find = millisecondsOf([&] { (void)store->firstTrackInPlaylist(library, lastId); });
-    std::printf("  core: firstTrackInPlaylist(library, last track): %.3f ms\n", find);
-    const std::vector<PlaylistRecord> playlists = store->playlists();
-    const double findUser =
-        millisecondsOf([&] { (void)store->firstTrackInPlaylist(playlists.back().playlistId, lastId); });
-    std::printf("  core: firstTrackInPlaylist(user playlist, absent track): %.3f ms\n", findUser);
-    constexpr int kDeletes = 1000;
-    const double deletes = millisecondsOf([&] {
-        for (int i = 0; i < kDeletes; ++i)
-            store->deleteTrack(all[std::size_t(i) * 7].databaseId);
-    });
-    std::printf("  core: deleteTrack, each its own transaction: %.1f us a track\n", deletes * 1000.0 / kDeletes);
+    timeCore(dir.filePath(QStringLiteral("library-%1.db").arg(tracks)));
     return 0;
 }

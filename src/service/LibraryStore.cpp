@@ -24,7 +24,18 @@ constexpr std::int64_t kMaxId = std::numeric_limits<std::int32_t>::max();
 
 constexpr int kTrackTypeColumn = 17;
 
-TrackRecord readTrack(const sql::Query &q)
+// Columns whose values repeat from one track to the next.
+struct RepeatedColumns
+{
+    struct Last
+    {
+        QByteArray bytes;
+        QString text;
+    };
+    Last artist, album, composer, genre, kind;
+};
+
+TrackRecord readTrack(const sql::Query &q, RepeatedColumns *repeated = nullptr)
 {
     TrackRecord t;
     t.databaseId = q.int32(0);
@@ -32,11 +43,19 @@ TrackRecord readTrack(const sql::Query &q)
     t.kind = q.int32(2) == int(TrackKind::Url) ? TrackKind::Url : TrackKind::File;
     t.persistentId = q.text(3);
     t.name = q.text(4);
-    t.artist = q.text(5);
-    t.album = q.text(6);
-    t.composer = q.text(7);
-    t.genre = q.text(8);
-    t.kindAsString = q.text(9);
+    if (repeated) {
+        t.artist = q.text(5, repeated->artist.bytes, repeated->artist.text);
+        t.album = q.text(6, repeated->album.bytes, repeated->album.text);
+        t.composer = q.text(7, repeated->composer.bytes, repeated->composer.text);
+        t.genre = q.text(8, repeated->genre.bytes, repeated->genre.text);
+        t.kindAsString = q.text(9, repeated->kind.bytes, repeated->kind.text);
+    } else {
+        t.artist = q.text(5);
+        t.album = q.text(6);
+        t.composer = q.text(7);
+        t.genre = q.text(8);
+        t.kindAsString = q.text(9);
+    }
     t.totalTimeMs = q.int32(10);
     t.time = timeText(t.totalTimeMs);
     t.bitRate = q.int32(11);
@@ -334,18 +353,19 @@ std::vector<TrackRecord> LibraryStore::playlistTracks(std::int32_t playlistId)
 {
     checkPlaylist(playlistId);
     std::vector<TrackRecord> result;
+    RepeatedColumns repeated;
     if (playlistId == m_libraryPlaylistId) {
         result.reserve(std::size_t(trackCount()));
         auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order");
         while (q.next())
-            result.push_back(readTrack(q));
+            result.push_back(readTrack(q, &repeated));
         return result;
     }
     auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM playlist_items i JOIN tracks t ON t.database_id = i.database_id"
                         " WHERE i.playlist_id = ?1 ORDER BY i.position");
     q.bind(1, playlistId);
     while (q.next())
-        result.push_back(readTrack(q));
+        result.push_back(readTrack(q, &repeated));
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "service/LibraryCore.h"
 
+#include <cstring>
 #include <sqlite3.h>
 
 namespace tidyfox::library::sql {
@@ -86,6 +87,17 @@ QString Query::text(int column) const
 {
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+}
+
+QString Query::text(int column, QByteArray &lastBytes, QString &lastText) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    const int size = sqlite3_column_bytes(m_stmt, column);
+    if (size == lastBytes.size() && (size == 0 || std::memcmp(data, lastBytes.constData(), std::size_t(size)) == 0))
+        return lastText;
+    lastBytes = QByteArray(data, size);
+    lastText = QString::fromUtf8(data, size);
+    return lastText;
 }
 
 bool Query::isNull(int column) const

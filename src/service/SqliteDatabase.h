@@ -37,6 +37,11 @@ public:
     std::int64_t int64(int column) const;
     std::int32_t int32(int column) const { return static_cast<std::int32_t>(int64(column)); }
     QString text(int column) const;
+    // The column's text, reusing the QString of the previous row when the
+    // bytes are the same: a walk in library order meets the same artist,
+    // album, genre and kind many times in a row, and shared strings save both
+    // the conversions and the memory.
+    QString text(int column, QByteArray &lastBytes, QString &lastText) const;
     bool isNull(int column) const;
 
 private:
