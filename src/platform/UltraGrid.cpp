@@ -68,15 +68,13 @@ UltraGrid::UltraGrid(QWidget *parent)
     m_view->header()->setSectionResizeMode(QHeaderView::Fixed);
     connect(m_view->horizontalScrollBar(), &QScrollBar::valueChanged, m_headerBar, qOverload<>(&QWidget::update));
     connect(m_rows, &QAbstractItemModel::modelReset, this, [this] {
-        // The source changed shape under the grid: its bands may have too.
-        if (!m_source)
-            return;
-        const auto columns = [this](int band) { return band < BandCount() ? m_bands[size_t(band)]->ColumnCount() : 0; };
-        const int before0 = columns(0);
-        const int before1 = columns(1);
-        rebuildBands();
-        if (columns(0) != before0 || columns(1) != before1)
-            qCDebug(lcGrid) << "the data source changed its columns; the bands were set up again";
+        ++m_generation;
+        // The bound data changed shape; its bands are set up again only when
+        // their columns changed, so the settings made on them stay.
+        if (m_source && bandShape() != currentBandShape()) {
+            qCDebug(lcGrid) << "the data source changed its columns; the bands are set up again";
+            rebuildBands();
+        }
         settingsChanged();
     });
     settingsChanged();
@@ -174,22 +172,34 @@ void UltraGrid::bind(std::shared_ptr<QAbstractItemModel> owned, QAbstractItemMod
     settingsChanged();
 }
 
-void UltraGrid::rebuildBands()
+std::pair<int, int> UltraGrid::bandShape() const
 {
-    m_bands.clear();
     if (!m_source)
-        return;
-    std::vector<QString> captions;
-    for (int c = 0; c < m_source->columnCount(); ++c)
-        captions.push_back(m_source->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
-    m_bands.push_back(std::unique_ptr<UGBand>(new UGBand(this, 0, captions)));
-
+        return {0, 0};
     const QVariant declared = m_source->headerData(0, Qt::Horizontal, GridRoles::ChildColumnCountRole);
     int childColumns = 0;
     if (declared.isValid())
         childColumns = declared.toInt();
     else if (m_source->rowCount() > 0)
         childColumns = m_source->columnCount(m_source->index(0, 0));
+    return {m_source->columnCount(), std::max(childColumns, 0)};
+}
+
+std::pair<int, int> UltraGrid::currentBandShape() const
+{
+    return {BandCount() > 0 ? m_bands[0]->ColumnCount() : 0, BandCount() > 1 ? m_bands[1]->ColumnCount() : 0};
+}
+
+void UltraGrid::rebuildBands()
+{
+    m_bands.clear();
+    if (!m_source)
+        return;
+    const auto [topColumns, childColumns] = bandShape();
+    std::vector<QString> captions;
+    for (int c = 0; c < topColumns; ++c)
+        captions.push_back(m_source->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+    m_bands.push_back(std::unique_ptr<UGBand>(new UGBand(this, 0, captions)));
     if (childColumns <= 0)
         return;
     captions.clear();

@@ -27,7 +27,9 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QAbstractItemModel;
@@ -127,6 +129,9 @@ private:
 
     void bind(std::shared_ptr<QAbstractItemModel> owned, QAbstractItemModel *source);
     void rebuildBands();
+    // Column counts of band 0 and band 1: of the bound data, and of the bands set up.
+    std::pair<int, int> bandShape() const;
+    std::pair<int, int> currentBandShape() const;
     void settingsChanged();
     void updateExtent();
     void requireData() const;
@@ -175,6 +180,9 @@ private:
     std::unique_ptr<UGAppearance> m_appearance;
     std::unique_ptr<UGScrollRegion> m_scrollRegion;
 
+    // Counts bindings and changes of the data's shape; rows handed out
+    // before the last one are no longer valid.
+    std::uint64_t m_generation = 0;
     int m_viewStyle = 1;
     int m_viewStyleBand = 0;
     double m_twipsPerPixel = 0;

@@ -14,9 +14,18 @@ void throwItemOutOfRange(int index, int count)
                     QStringLiteral("Item %1 does not exist; the collection has %2 items").arg(index).arg(count));
 }
 
+UGRow::UGRow(UltraGrid *grid, const QModelIndex &sourceRow, int band)
+    : m_grid(grid), m_index(sourceRow), m_generation(grid->m_generation), m_band(band)
+{}
+
+bool UGRow::operator==(const UGRow &other) const
+{
+    return m_grid == other.m_grid && m_generation == other.m_generation && m_index == other.m_index;
+}
+
 UltraGrid &UGRow::grid() const
 {
-    if (!m_grid || !m_index.isValid())
+    if (!m_grid || m_generation != m_grid->m_generation || !m_index.isValid())
         throw GridError(GridError::RowNotAvailable, QStringLiteral("The row is no longer in the grid"));
     return *m_grid;
 }

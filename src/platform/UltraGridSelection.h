@@ -1,12 +1,15 @@
 // Rows and cells of the grid as its users see them, and the collections of
-// selected ones. They are small values that name a row of the bound data; a
-// row that has gone (the data source was replaced) makes their calls throw
-// GridError. Collections are taken when asked for, so a handler may deselect
+// selected ones. They are small values that name a row of the bound data. A
+// row stays usable while the grid shows the same data in the same shape; once
+// the data source is replaced or changes shape (or the grid goes), their
+// calls throw GridError. Collections are taken when asked for, so a handler may deselect
 // items while it walks them.
 #pragma once
 
-#include <QPersistentModelIndex>
+#include <QModelIndex>
+#include <QPointer>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 namespace tidyfox::platform {
@@ -31,15 +34,17 @@ public:
 
     // The row in the bound data source (column 0).
     QModelIndex sourceIndex() const { return m_index; }
-    bool operator==(const UGRow &other) const { return m_grid == other.m_grid && m_index == other.m_index; }
+    bool operator==(const UGRow &other) const;
 
 private:
     friend class UltraGrid;
-    UGRow(UltraGrid *grid, const QModelIndex &sourceRow, int band) : m_grid(grid), m_index(sourceRow), m_band(band) {}
+    UGRow(UltraGrid *grid, const QModelIndex &sourceRow, int band);
     UltraGrid &grid() const;
 
-    UltraGrid *m_grid = nullptr;
-    QPersistentModelIndex m_index;
+    // A plain index: a selection of 100,000 rows must be cheap to hand out.
+    QPointer<UltraGrid> m_grid;
+    QModelIndex m_index;
+    std::uint64_t m_generation = 0;
     int m_band = 0;
 };
 

@@ -316,6 +316,14 @@ void GridTest::rebindingStartsFreshBandsAndKeepsDataAlive()
     const UGRow row = playlistRow(grid, 1);
     QCOMPARE(row.Cell(1).Value(), QStringLiteral("Playlist 1"));
 
+    // Rows added to the bound data: the settings stay, rows handed out before do not.
+    auto *data = static_cast<QStandardItemModel *>(grid.DataSource());
+    data->appendRow({new QStandardItem(QStringLiteral("200")), new QStandardItem(QStringLiteral("Added"))});
+    QVERIFY(grid.Bands(0).Columns(0).Hidden());
+    QCOMPARE(grid.view()->model()->rowCount(), 3);
+    QCOMPARE(errorNumber([&] { row.Cell(1).Value(); }), int(GridError::RowNotAvailable));
+    QCOMPARE(playlistRow(grid, 2).Cell(1).Value(), QStringLiteral("Added"));
+
     grid.setDataSource(nullptr);
     QVERIFY(watch.expired());
     QCOMPARE(errorNumber([&] { row.Cell(1).Value(); }), int(GridError::RowNotAvailable));
@@ -352,10 +360,12 @@ void GridTest::captionBarAndViewStyle()
     auto model = makeGridTestModel(2, 2);
     grid->setDataSource(model);
     QVERIFY(grid->view()->model()->hasChildren(viewRow(*grid, 0)));
+    grid->Bands(1).Columns(2).setHidden(true);
     grid->setViewStyle(0); // band 0 only
     QVERIFY(!grid->view()->model()->hasChildren(viewRow(*grid, 0)));
     grid->setViewStyle(1);
     QCOMPARE(grid->view()->model()->rowCount(viewRow(*grid, 0)), 3); // the header row and two tracks
+    QVERIFY(grid->Bands(1).Columns(2).Hidden());                     // settings survive the switch
     QCOMPARE(errorNumber([&] { grid->setViewStyle(2); }), int(GridError::InvalidValue));
 }
 

@@ -1,0 +1,130 @@
+// The library grid with a large library: 100,000 tracks, listed in the library
+// playlist and in 49 more playlists that share them out twice (300,000 track
+// rows in 50 playlists). Fills the library model the way the program's fill
+// does, binds and formats it, opens the big playlist, selects a row, extends
+// the selection to the end with Shift+End and reads the selected cells.
+// Prints the time of each step and the resident memory.
+#include "library/FormatGrid.h"
+#include "library/LibraryRecordset.h"
+#include "platform/UltraGrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTreeView>
+#include <cstdio>
+
+using namespace tidyfox;
+
+namespace {
+
+long statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+void report(const char *step, QElapsedTimer &timer)
+{
+    std::printf("%-44s %9.1f ms   RSS %6ld MB\n", step, timer.nsecsElapsed() / 1e6, statusKb("VmRSS:") / 1024);
+    timer.restart();
+}
+
+void addTrack(library::LibraryTrackTable &tracks, const QString &playlistId, int t)
+{
+    tracks.AddNew();
+    tracks.setField(u"ItemID", playlistId);
+    tracks.setField(u"TrackName", QStringLiteral("Track number %1 of the benchmark library").arg(t));
+    tracks.setField(u"TrackID", QString::number(t + 1));
+    tracks.setField(u"Time", QStringLiteral("%1:%2").arg(1 + t % 9).arg(t % 60, 2, 10, QLatin1Char('0')));
+    tracks.setField(u"Artist", QStringLiteral("Artist %1").arg(t % 2000));
+    tracks.setField(u"Album", QStringLiteral("Album %1").arg(t % 8000));
+}
+
+void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(widget, &release);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    constexpr int kTracks = 100000;
+    constexpr int kPlaylists = 50;
+
+    platform::UltraGrid grid;
+    grid.setTwipsPerPixel(15);
+    grid.resize(293, 229);
+    grid.show();
+    QApplication::processEvents();
+    std::printf("RSS before the fill: %ld MB\n", statusKb("VmRSS:") / 1024);
+
+    QElapsedTimer timer;
+    timer.start();
+    auto rs = std::make_shared<library::LibraryRecordset>();
+    for (int p = 0; p < kPlaylists; ++p) {
+        const QString id = QString::number(p + 1);
+        rs->AddNew();
+        rs->setField(u"ID", id);
+        rs->setField(u"PlayList_Name", p == 0 ? QStringLiteral("Library") : QStringLiteral("Playlist %1").arg(p));
+        library::LibraryTrackTable &tracks = *rs->chapter(u"Playlist");
+        if (p == 0) {
+            for (int t = 0; t < kTracks; ++t)
+                addTrack(tracks, id, t);
+        } else {
+            // Every track twice over the other 49 playlists.
+            for (int t = p - 1; t < 2 * kTracks; t += kPlaylists - 1)
+                addTrack(tracks, id, t % kTracks);
+        }
+    }
+    rs->MoveFirst();
+    int rows = 0;
+    for (int p = 0; p < kPlaylists; ++p)
+        rows += rs->tracks(p).RecordCount();
+    std::printf("track rows: %d in %d playlists\n", rows, kPlaylists);
+    report("fill the library model", timer);
+
+    const bool formatted = library::FormatGrid(
+        grid, rs, [](const QString &text, int, const QString &) { std::printf("alert: %s\n", qPrintable(text)); });
+    QApplication::processEvents();
+    report(formatted ? "bind and format (FormatGrid), painted" : "FormatGrid FAILED", timer);
+
+    QTreeView *view = grid.view();
+    const QModelIndex big = view->model()->index(0, 0);
+    view->expand(big);
+    view->scrollTo(view->model()->index(1, 0, big));
+    QApplication::processEvents();
+    report("expand the 100,000-track playlist, painted", timer);
+
+    view->setFocus();
+    view->setCurrentIndex(big);
+    pressKey(view, Qt::Key_Down, Qt::NoModifier);
+    QApplication::processEvents();
+    const QString picked = grid.Selected().Cells().Item(0).Row().Cell(1).Value();
+    report("select a track with the keyboard", timer);
+
+    pressKey(view, Qt::Key_End, Qt::ShiftModifier);
+    QApplication::processEvents();
+    report("Shift+End: select to the last row", timer);
+    const int selected = grid.Selected().Cells().Count();
+    report("read the selected cells collection", timer);
+    std::printf("picked \"%s\", %d cells selected\n", qPrintable(picked), selected);
+
+    grid.Bands(0).Collapse();
+    QApplication::processEvents();
+    report("collapse every playlist", timer);
+
+    std::printf("peak RSS: %ld MB\n", statusKb("VmHWM:") / 1024);
+    return formatted ? 0 : 1;
+}
