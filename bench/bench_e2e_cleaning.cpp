@@ -43,7 +43,7 @@ QString musicFolder()
 // the originals' entries need no file.
 bool buildDuplicates(int tracks)
 {
-    QFile::remove(defaultLibraryPath());
+    removeLibrary();
     for (int d = 0; d < 100; ++d)
         QDir().mkpath(QStringLiteral("%1/copies/%2").arg(musicFolder()).arg(d));
     LibraryBuilder builder;
@@ -67,7 +67,7 @@ bool buildDuplicates(int tracks)
 // files.
 bool buildDeadTracks(int tracks)
 {
-    QFile::remove(defaultLibraryPath());
+    removeLibrary();
     for (int f = 0; f < 1000; ++f) {
         if (!writeSong(QStringLiteral("%1/live/%2.mp3").arg(musicFolder()).arg(f), QByteArray::number(f)))
             return false;

@@ -41,7 +41,7 @@ double statusMb(qint64 pid, const char *key)
 // playlists - 1 user playlists: 3 x tracks rows in all.
 void buildLibrary(int tracks, int playlists)
 {
-    QFile::remove(defaultLibraryPath());
+    removeLibrary();
     LibraryBuilder builder;
     std::vector<std::int32_t> ids;
     ids.reserve(size_t(tracks));

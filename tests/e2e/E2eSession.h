@@ -20,12 +20,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -66,6 +68,14 @@ inline QString dataHome()
 inline QString defaultLibraryPath()
 {
     return dataHome() + QStringLiteral("/tidyfox/library.db");
+}
+
+// Removes the library file with its journal, so that the next one starts
+// afresh.
+inline void removeLibrary(const QString &path = defaultLibraryPath())
+{
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(path + QLatin1String(suffix));
 }
 
 inline QString trashFiles()
@@ -284,14 +294,17 @@ public:
         stopService();
     }
 
-    // Sends a movie command and returns when its handler has returned; false
-    // when the call failed.
+    // Sends a movie command and returns when its handler has returned, with
+    // the variables it set recorded; false when the call failed.
     bool command(const QString &name, const QString &args = {})
     {
         QDBusMessage call = QDBusMessage::createMethodCall(kProgramService, kProgramPath, kProgramInterface,
                                                            QStringLiteral("FLashCommand"));
         call << name << args;
         const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 120000);
+        // The handler's variables reached the bus before its reply, but the
+        // waiting call left them in the queue: take them in now.
+        QCoreApplication::processEvents();
         if (reply.type() == QDBusMessage::ErrorMessage) {
             m_lastError = reply.errorMessage();
             return false;

@@ -123,7 +123,7 @@ private Q_SLOTS:
                     QVERIFY(writeSong(pathOf(song), contentOf(song)));
             }
         }
-        QCOMPARE(listLibrary().size(), int(kSongs.size()));
+        QCOMPARE(int(listLibrary().size()), int(kSongs.size()));
 
         m_session = std::make_unique<E2eSession>();
         QVERIFY(session().subscribed());
@@ -289,7 +289,7 @@ private Q_SLOTS:
         const int from = removeDuplicates(QStringLiteral("true,false,false,true,false,false,false,false"));
         QVERIFY(from >= 0);
         QVERIFY(session().find(kAlertText, QStringLiteral("0 Duplicate(s) have been deleted"), from) >= 0);
-        QCOMPARE(namesAndLocations().size(), 5);
+        QCOMPARE(int(namesAndLocations().size()), 5);
     }
 };
 

@@ -54,7 +54,7 @@ private Q_SLOTS:
     void init()
     {
         QVERIFY(stopService());
-        QFile::remove(defaultLibraryPath());
+        removeLibrary();
     }
 
     void cleanup() { QVERIFY(stopService()); }
@@ -74,7 +74,7 @@ private Q_SLOTS:
         // The program started the service from its own folder, on the
         // library in the data folder.
         QVERIFY(libraryServed());
-        QCOMPARE(listLibrary().size(), 5);
+        QCOMPARE(int(listLibrary().size()), 5);
         // Nothing else happens once the library is shown: no alert, no
         // second attempt.
         QCOMPARE(session.find(QStringLiteral("_root.showinfoalert"), QStringLiteral("true")), -1);
@@ -140,6 +140,8 @@ private Q_SLOTS:
         QVERIFY(session.start(folder.filePath(QStringLiteral("tidyfox"))));
         const int connecting = session.waitForBusyText(kConnecting);
         QVERIFY(connecting >= 0);
+        QVERIFY(session.waitFor(QStringLiteral("_root.enableactivationmovie"), QStringLiteral("true"), connecting) >=
+                0);
         QCOMPARE(session.since(connecting, connecting + 2),
                  (QStringList{QStringLiteral("_root.activationtxt=") + kConnecting,
                               QStringLiteral("_root.enableactivationmovie=true")}));
@@ -192,7 +194,7 @@ private Q_SLOTS:
         QCOMPARE(session.since(connecting, connecting + int(kStartupSequence.size())), kStartupSequence);
         QVERIFY(libraryServed());
         QVERIFY(servicePid() != secondPid);
-        QCOMPARE(listLibrary().size(), 5);
+        QCOMPARE(int(listLibrary().size()), 5);
 
         // One reconnect for each loss, no more.
         QCOMPARE(session.find(QStringLiteral("_root.activationtxt"), kConnecting, connecting + 1), -1);
