@@ -220,7 +220,7 @@ TrashedFile MoveToTrash(const QString &path)
         // A volume trash records paths relative to the volume's top folder,
         // so that the volume can be mounted elsewhere.
         recordedPath = topDir == QLatin1String("/") ? original.mid(1) : original.mid(topDir.size() + 1);
-    } else if (!ensureTrashLayout(trash)) {
+    } else if (!QDir().mkpath(parentOf(trash)) || !ensureTrashLayout(trash)) {
         fail(path, QStringLiteral("the trash folder %1 cannot be made").arg(trash));
     }
     if (const auto st = statOf(trash); !st || st->st_dev != entry->st_dev)

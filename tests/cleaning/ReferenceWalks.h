@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 
 #include <QStringList>
+#include <array>
 #include <optional>
 #include <stdexcept>
 
@@ -29,22 +30,22 @@ inline std::optional<QString> ReferenceLocation(itunes::IITTrack &track)
     }
 }
 
-inline bool ReferenceEqual(itunes::IITTrack &a, itunes::IITTrack &b, const QStringList &items)
+// checked: the filter's items 0 to 6, read once.
+inline bool ReferenceEqual(itunes::IITTrack &a, itunes::IITTrack &b, const std::array<bool, 7> &checked)
 {
-    const auto checked = [&](int i) { return items.at(i).toLower() == QLatin1String("true"); };
-    if (checked(0) && a.Name() != b.Name())
+    if (checked[0] && a.Name() != b.Name())
         return false;
-    if (checked(1) && a.Size() != b.Size())
+    if (checked[1] && a.Size() != b.Size())
         return false;
-    if (checked(2) && a.Album() != b.Album())
+    if (checked[2] && a.Album() != b.Album())
         return false;
-    if (checked(3) && a.Artist() != b.Artist())
+    if (checked[3] && a.Artist() != b.Artist())
         return false;
-    if (checked(4) && a.BitRate() != b.BitRate())
+    if (checked[4] && a.BitRate() != b.BitRate())
         return false;
-    if (checked(5) && a.SampleRate() != b.SampleRate())
+    if (checked[5] && a.SampleRate() != b.SampleRate())
         return false;
-    if (checked(6)) {
+    if (checked[6]) {
         const auto la = ReferenceLocation(a);
         const auto lb = ReferenceLocation(b);
         if (!la || !lb)
@@ -99,13 +100,16 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTune
         }
         if (!iTunes)
             throw std::runtime_error("no iTunes");
+        std::array<bool, 7> checked{};
+        for (int i = 0; i < 7; ++i)
+            checked[static_cast<size_t>(i)] = items.at(i).toLower() == QLatin1String("true");
         const auto library = iTunes->LibraryPlaylist();
         library->Tracks()->ForEach([&](const itunes::TrackPtr &a) {
             host.YieldOnce();
             host.YieldOnce();
             itunes::TrackPtr copy;
             library->Tracks()->ForEach([&](const itunes::TrackPtr &b) {
-                if (b->TrackDatabaseID() != a->TrackDatabaseID() && ReferenceEqual(*a, *b, items))
+                if (b->TrackDatabaseID() != a->TrackDatabaseID() && ReferenceEqual(*a, *b, checked))
                     copy = b;
                 return !copy;
             });

@@ -85,6 +85,8 @@ TEST_F(TrashTest, IdentityFollowsSymlinksAndHardLinks)
 
 TEST_F(TrashTest, AFileGoesToTheHomeTrashWithItsInfo)
 {
+    // The data folder itself may not exist yet on a fresh account.
+    QDir(qEnvironmentVariable("XDG_DATA_HOME")).removeRecursively();
     const QString name = QStringLiteral("My Song 100% ü.mp3");
     writeFile(path(name), "tune");
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
