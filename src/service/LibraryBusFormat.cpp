@@ -1,5 +1,6 @@
 #include "service/LibraryBusFormat.h"
 
+#include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
@@ -24,15 +25,23 @@ public:
         const T le = qToLittleEndian(value);
         m_out.append(reinterpret_cast<const char *>(&le), sizeof le);
     }
+    // Encoded straight into the payload: a large playlist has a million texts,
+    // and a temporary array for each was a good part of the cost.
     void putText(const QString &text)
     {
-        const QByteArray utf8 = text.toUtf8();
-        put<std::uint32_t>(static_cast<std::uint32_t>(utf8.size()));
-        m_out.append(utf8);
+        const qsizetype at = m_out.size();
+        m_out.resize(at + qsizetype(sizeof(std::uint32_t)) + m_utf8.requiredSpace(text.size()));
+        char *start = m_out.data() + at + sizeof(std::uint32_t);
+        char *end = m_utf8.appendToBuffer(start, text);
+        const auto length = static_cast<std::uint32_t>(end - start);
+        m_out.resize(at + qsizetype(sizeof(std::uint32_t)) + length);
+        const std::uint32_t le = qToLittleEndian(length);
+        std::memcpy(m_out.data() + at, &le, sizeof le);
     }
 
 private:
     QByteArray &m_out;
+    QStringEncoder m_utf8{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
 };
 
 class Reader
