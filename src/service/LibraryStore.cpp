@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <limits>
 
 namespace tidyfox::library {
@@ -355,11 +356,26 @@ std::vector<TrackRecord> LibraryStore::playlistTracks(std::int32_t playlistId)
     std::vector<TrackRecord> result;
     RepeatedColumns repeated;
     if (playlistId == m_libraryPlaylistId) {
-        result.reserve(std::size_t(trackCount()));
-        auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order");
-        while (q.next())
+        // Read in storage order and sort here: following the order index
+        // would look every row up in the table separately, which costs more
+        // than sorting the nearly sorted orders.
+        const auto count = std::size_t(trackCount());
+        result.reserve(count);
+        std::vector<std::pair<std::int64_t, std::uint32_t>> order;
+        order.reserve(count);
+        auto q = m_db.query("SELECT " TRACK_COLUMNS ", t.library_order FROM tracks t");
+        while (q.next()) {
+            order.emplace_back(q.int64(kTrackTypeColumn + 1), std::uint32_t(result.size()));
             result.push_back(readTrack(q, &repeated));
-        return result;
+        }
+        if (std::is_sorted(order.begin(), order.end()))
+            return result;
+        std::sort(order.begin(), order.end());
+        std::vector<TrackRecord> sorted;
+        sorted.reserve(result.size());
+        for (const auto &[libraryOrder, index] : order)
+            sorted.push_back(std::move(result[index]));
+        return sorted;
     }
     auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM playlist_items i JOIN tracks t ON t.database_id = i.database_id"
                         " WHERE i.playlist_id = ?1 ORDER BY i.position");
