@@ -127,6 +127,8 @@ bool duplicates(int tracks)
             firstTrashed = session.nowNs();
     });
 
+    const double programCpu = cpuMs(session.pid());
+    const double serviceCpu = cpuMs(servicePid());
     const int from = session.mark();
     session.post(QStringLiteral("IDC_FS_okfilter"), QStringLiteral("true,false,false,true,false,false,false,false"));
     const int busy = session.waitForBusyText(QStringLiteral("Removing Duplicates..."), from, kWait);
@@ -155,6 +157,8 @@ bool duplicates(int tracks)
                 ms(session.nsAt(hidden) - firstTrashed));
     std::printf("  reload into the grid: %.0f ms; whole job, tick to buttons enabled: %.0f ms\n", ms(reload),
                 ms(session.nsAt(end) - tick));
+    std::printf("  CPU time for the whole job: program %.0f ms, service %.0f ms\n", cpuMs(session.pid()) - programCpu,
+                cpuMs(servicePid()) - serviceCpu);
     session.stop();
     return removals == tracks / 10 && trashed == removals;
 }
@@ -170,6 +174,8 @@ bool deadTracks(int tracks)
     E2eSession session;
     if (!startShown(session))
         return false;
+    const double programCpu = cpuMs(session.pid());
+    const double serviceCpu = cpuMs(servicePid());
     const int from = session.mark();
     session.post(QStringLiteral("IDC_FS_deleteDeadTracks"));
     const int busy = session.waitForBusyText(QStringLiteral("Deleting dead tracks..."), from, kWait);
@@ -181,9 +187,12 @@ bool deadTracks(int tracks)
         return false;
     }
     const QString text = session.variables()[size_t(alert - 1)].value;
+    const double programCpuRun = cpuMs(session.pid()) - programCpu;
+    const double serviceCpuRun = cpuMs(servicePid()) - serviceCpu;
     const qint64 tick = session.nsAt(busy) + kTimerNs;
     const qint64 reload = reloadNs(session, alert);
     std::printf("  %s\n", qPrintable(text));
+    std::printf("  CPU time up to the alert: program %.0f ms, service %.0f ms\n", programCpuRun, serviceCpuRun);
     std::printf("  tick to busy indicator hidden (the whole run, reload excluded): %.0f ms; reload %.0f ms\n",
                 ms(session.nsAt(hidden) - tick), ms(reload));
     session.stop();
