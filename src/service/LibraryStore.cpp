@@ -337,17 +337,21 @@ void LibraryStore::forEachTrack(std::int32_t playlistId,
                                 const std::function<void(const TrackRecord &, const QString &)> &visit)
 {
     checkPlaylist(playlistId);
+    RepeatedColumns repeated;
+    RepeatedColumns::Last trackType;
+    auto walk = [&](sql::Query &q) {
+        while (q.next())
+            visit(readTrack(q, &repeated), q.text(kTrackTypeColumn, trackType.bytes, trackType.text));
+    };
     if (playlistId == m_libraryPlaylistId) {
         auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order");
-        while (q.next())
-            visit(readTrack(q), q.text(kTrackTypeColumn));
+        walk(q);
         return;
     }
     auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM playlist_items i JOIN tracks t ON t.database_id = i.database_id"
                         " WHERE i.playlist_id = ?1 ORDER BY i.position");
     q.bind(1, playlistId);
-    while (q.next())
-        visit(readTrack(q), q.text(kTrackTypeColumn));
+    walk(q);
 }
 
 std::vector<TrackRecord> LibraryStore::playlistTracks(std::int32_t playlistId)
