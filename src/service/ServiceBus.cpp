@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <unistd.h>
@@ -54,7 +55,7 @@ class TerminationWatch
 public:
     explicit TerminationWatch(std::function<void()> onSignal)
     {
-        if (::pipe(s_fds) != 0)
+        if (::pipe2(s_fds, O_CLOEXEC) != 0)
             return;
         m_notifier = std::make_unique<QSocketNotifier>(s_fds[0], QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [onSignal = std::move(onSignal)] {
