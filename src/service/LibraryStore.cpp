@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <limits>
@@ -34,6 +35,17 @@ struct RepeatedColumns
         QString text;
     };
     Last artist, album, composer, genre, kind;
+    // Time texts by rounded second: a library has a few thousand lengths.
+    QHash<std::int32_t, QString> times;
+
+    QString time(std::int32_t milliseconds)
+    {
+        const std::int32_t key = milliseconds <= 0 ? -1 : (milliseconds + 500) / 1000;
+        auto found = times.find(key);
+        if (found == times.end())
+            found = times.insert(key, timeText(milliseconds));
+        return *found;
+    }
 };
 
 TrackRecord readTrack(const sql::Query &q, RepeatedColumns *repeated = nullptr)
@@ -58,7 +70,7 @@ TrackRecord readTrack(const sql::Query &q, RepeatedColumns *repeated = nullptr)
         t.kindAsString = q.text(9);
     }
     t.totalTimeMs = q.int32(10);
-    t.time = timeText(t.totalTimeMs);
+    t.time = repeated ? repeated->time(t.totalTimeMs) : timeText(t.totalTimeMs);
     t.bitRate = q.int32(11);
     t.sampleRate = q.int32(12);
     t.size = q.int32(13);
