@@ -40,7 +40,7 @@ struct RepeatedColumns
 
     QString time(std::int32_t milliseconds)
     {
-        const std::int32_t key = milliseconds <= 0 ? -1 : (milliseconds + 500) / 1000;
+        const auto key = milliseconds <= 0 ? -1 : std::int32_t((std::int64_t(milliseconds) + 500) / 1000);
         auto found = times.find(key);
         if (found == times.end())
             found = times.insert(key, timeText(milliseconds));
