@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -95,6 +96,18 @@ TEST(TimeText, AsAPersonReadsIt)
     EXPECT_EQ(timeText(3599500), QStringLiteral("1:00:00"));
     EXPECT_EQ(timeText(400), QStringLiteral("0:00"));
     EXPECT_EQ(timeText(0), QString()); // a stream has no length
+    EXPECT_EQ(timeText(std::numeric_limits<std::int32_t>::max()), QStringLiteral("596:31:24"));
+}
+
+TEST(Store, TimesComeFromTheLengthOfEachTrack)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    for (const std::int32_t ms : {187000, 0, 400, std::numeric_limits<std::int32_t>::max(), 187400})
+        store->addTrack(makeTrack(QStringLiteral("T"), ms));
+    std::vector<QString> times;
+    for (const auto &t : store->playlistTracks(store->libraryPlaylistId()))
+        times.push_back(t.time);
+    EXPECT_EQ(times, (std::vector<QString>{"3:07", "", "0:00", "596:31:24", "3:07"}));
 }
 
 TEST(Store, NewLibraryHasTheLibrarySourceAndPlaylist)
