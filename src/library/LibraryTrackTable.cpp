@@ -83,17 +83,29 @@ void LibraryTrackTable::setField(int field, const QString &value)
     if (m_current > 0) {
         const Row &above = m_rows[static_cast<size_t>(m_current - 1)];
         if (above.length[field] == length &&
-            std::equal(stored.utf16(), stored.utf16() + length, m_text.data() + above.offset[field])) {
+            std::equal(stored.utf16(), stored.utf16() + length, text(above.offset[field]))) {
             row.offset[field] = above.offset[field];
             row.length[field] = length;
             m_owner->trackChanged(m_parentRow, m_current, field);
             return;
         }
     }
-    row.offset[field] = static_cast<std::uint32_t>(m_text.size());
+    row.offset[field] = store(reinterpret_cast<const char16_t *>(stored.utf16()), length);
     row.length[field] = length;
-    m_text.insert(m_text.end(), stored.utf16(), stored.utf16() + length);
     m_owner->trackChanged(m_parentRow, m_current, field);
+}
+
+std::uint32_t LibraryTrackTable::store(const char16_t *value, std::uint16_t length)
+{
+    if (m_used + length > m_capacity) {
+        m_capacity = std::min(kBlockSize, std::max<std::uint32_t>(1024, 2 * m_capacity));
+        m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(m_capacity));
+        m_used = 0;
+    }
+    std::copy(value, value + length, m_blocks.back().get() + m_used);
+    const auto offset = static_cast<std::uint32_t>((m_blocks.size() - 1) * kBlockSize + m_used);
+    m_used += length;
+    return offset;
 }
 
 QString LibraryTrackTable::field(QStringView name) const
@@ -118,7 +130,7 @@ QString LibraryTrackTable::value(int row, int field) const
     const Row &r = m_rows[static_cast<size_t>(row)];
     if (r.length[field] == 0)
         return QString();
-    return QString(reinterpret_cast<const QChar *>(m_text.data() + r.offset[field]), r.length[field]);
+    return QString(reinterpret_cast<const QChar *>(text(r.offset[field])), r.length[field]);
 }
 
 } // namespace tidyfox::library

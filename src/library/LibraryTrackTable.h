@@ -17,6 +17,7 @@
 #include <QStringView>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tidyfox::library {
@@ -67,7 +68,19 @@ private:
     LibraryRecordset *m_owner;
     int m_parentRow;
     std::vector<Row> m_rows;
-    std::vector<char16_t> m_text;
+    // The text lives in blocks that never move: growing the table never copies
+    // what is stored. An offset is block * kBlockSize + position, and a value
+    // never straddles two blocks. Blocks start small and double up to
+    // kBlockSize, so a playlist of a few tracks takes little room.
+    static constexpr std::uint32_t kBlockSize = 1u << 16;
+    const char16_t *text(std::uint32_t offset) const
+    {
+        return m_blocks[offset / kBlockSize].get() + offset % kBlockSize;
+    }
+    std::uint32_t store(const char16_t *text, std::uint16_t length);
+    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    std::uint32_t m_used = 0;     // in the last block
+    std::uint32_t m_capacity = 0; // of the last block
     int m_current = -1;
 };
 
