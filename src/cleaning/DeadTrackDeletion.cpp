@@ -68,9 +68,9 @@ template<typename Step> void tryStep(Step step)
     try {
         step();
     } catch (const std::exception &error) {
-        qCWarning(lcCleaning) << "Ending dead-track deletion:" << error.what();
+        qCDebug(lcCleaning) << "Ending dead-track deletion:" << error.what();
     } catch (...) {
-        qCWarning(lcCleaning) << "Ending dead-track deletion failed";
+        qCDebug(lcCleaning) << "Ending dead-track deletion failed";
     }
 }
 
@@ -100,9 +100,9 @@ void DeleteDeadTracks(CleaningHost &host, itunes::IITSource *oLibrarySource, pla
         host.RefreshLibrarylist();
         return;
     } catch (const std::exception &error) {
-        qCWarning(lcCleaning) << "Dead-track deletion stopped after" << count << "removals:" << error.what();
+        qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals:" << error.what();
     } catch (...) {
-        qCWarning(lcCleaning) << "Dead-track deletion stopped after" << count << "removals";
+        qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals";
     }
     failureEnd(host, count);
 }

@@ -127,9 +127,9 @@ template<typename Step> void tryStep(Step step)
     try {
         step();
     } catch (const std::exception &error) {
-        qCWarning(lcCleaning) << "Ending duplicate removal:" << error.what();
+        qCDebug(lcCleaning) << "Ending duplicate removal:" << error.what();
     } catch (...) {
-        qCWarning(lcCleaning) << "Ending duplicate removal failed";
+        qCDebug(lcCleaning) << "Ending duplicate removal failed";
     }
 }
 
@@ -164,9 +164,9 @@ void RemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTunes, platform::Fil
         successEnd(host, count);
         return;
     } catch (const std::exception &error) {
-        qCWarning(lcCleaning) << "Duplicate removal stopped after" << count << "removals:" << error.what();
+        qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals:" << error.what();
     } catch (...) {
-        qCWarning(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
+        qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
     }
     failureEnd(host, count);
 }
