@@ -1,3 +1,3 @@
 #include "cleaning/CleaningLog.h"
 
-Q_LOGGING_CATEGORY(lcCleaning, "tidyfox.cleaning")
+Q_LOGGING_CATEGORY(lcCleaning, "tidyfox.cleaning", QtWarningMsg)

@@ -1,5 +1,5 @@
 #include "shell/ShellLog.h"
 
 namespace tidyfox::shell {
-Q_LOGGING_CATEGORY(lcShell, "tidyfox.shell", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcShell, "tidyfox.shell", QtWarningMsg)
 }
