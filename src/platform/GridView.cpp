@@ -114,7 +114,13 @@ void GridView::mousePressEvent(QMouseEvent *event)
     if (!m_grid->activate(index, position))
         return;
     m_ignoreRelease = false;
+    // A click must not scroll a half-shown row into view: the rows would move
+    // between the two presses of a double-click, and the second would land on
+    // another row. The keyboard still scrolls to the row it moves to.
+    const bool scrolls = hasAutoScroll();
+    setAutoScroll(false);
     QTreeView::mousePressEvent(event);
+    setAutoScroll(scrolls);
 }
 
 void GridView::mouseMoveEvent(QMouseEvent *event)

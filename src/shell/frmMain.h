@@ -7,6 +7,7 @@
 
 #include "itunes/ITunesInterface.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -165,6 +166,7 @@ private:
     bool m_mainHooked = false;
     bool m_attemptRunning = false;
     bool m_quitDuringAttempt = false;
+    QElapsedTimer m_lastInputPoll;
 
     friend class CleaningHostAdapter;
 };
