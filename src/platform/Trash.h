@@ -1,6 +1,6 @@
-// Moving files to the user's trash, as the freedesktop.org trash
-// specification lays it out, so that a person can get every file back with
-// their file manager.
+// Moving files to the user's trash, laid out as freedesktop.org's trash
+// standard says, so that a person can get every file back with their file
+// manager.
 #pragma once
 
 #include <QString>
