@@ -1,5 +1,6 @@
 #include "library/LibraryRecordset.h"
 
+#include "library/FieldTable.h"
 #include "library/RecordsetError.h"
 #include "library/TextCut.h"
 #include "platform/GridRoles.h"
@@ -8,39 +9,30 @@ namespace tidyfox::library {
 
 namespace {
 
-struct FieldInfo
-{
-    const char16_t *name;
-    int width;
-    int cut;
-};
-
 constexpr FieldInfo kFields[LibraryRecordset::FieldCount] = {{u"ID", 10, 9}, {u"PlayList_Name", 60, 59}};
+constexpr FieldTable kTable{kFields};
 constexpr char16_t kChapter[] = u"PlayList";
 
 } // namespace
 
 int LibraryRecordset::fieldIndex(QStringView name)
 {
-    for (int i = 0; i < FieldCount; ++i)
-        if (name.compare(QStringView(kFields[i].name), Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return kTable.index(name);
 }
 
 QString LibraryRecordset::fieldName(int field)
 {
-    return field >= 0 && field < FieldCount ? QString::fromUtf16(kFields[field].name) : QString();
+    return kTable.name(field);
 }
 
 int LibraryRecordset::fieldWidth(int field)
 {
-    return field >= 0 && field < FieldCount ? kFields[field].width : 0;
+    return kTable.width(field);
 }
 
 int LibraryRecordset::cutLength(int field)
 {
-    return field >= 0 && field < FieldCount ? kFields[field].cut : 0;
+    return kTable.cut(field);
 }
 
 LibraryRecordset::LibraryRecordset(QObject *parent) : QAbstractItemModel(parent) {}

@@ -1,5 +1,6 @@
 #include "library/LibraryTrackTable.h"
 
+#include "library/FieldTable.h"
 #include "library/LibraryRecordset.h"
 #include "library/RecordsetError.h"
 #include "library/TextCut.h"
@@ -10,41 +11,32 @@ namespace tidyfox::library {
 
 namespace {
 
-struct FieldInfo
-{
-    const char16_t *name;
-    int width;
-    int cut;
-};
-
 constexpr FieldInfo kFields[LibraryTrackTable::FieldCount] = {
     {u"ItemID", 10, 9}, {u"TrackName", 100, 99}, {u"TrackID", 10, 9}, {u"TrackPath", 150, 149},
     {u"Time", 10, 9},   {u"Artist", 120, 40},    {u"Album", 120, 40},
 };
+constexpr FieldTable kTable{kFields};
 
 } // namespace
 
 int LibraryTrackTable::fieldIndex(QStringView name)
 {
-    for (int i = 0; i < FieldCount; ++i)
-        if (name.compare(QStringView(kFields[i].name), Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return kTable.index(name);
 }
 
 QString LibraryTrackTable::fieldName(int field)
 {
-    return field >= 0 && field < FieldCount ? QString::fromUtf16(kFields[field].name) : QString();
+    return kTable.name(field);
 }
 
 int LibraryTrackTable::fieldWidth(int field)
 {
-    return field >= 0 && field < FieldCount ? kFields[field].width : 0;
+    return kTable.width(field);
 }
 
 int LibraryTrackTable::cutLength(int field)
 {
-    return field >= 0 && field < FieldCount ? kFields[field].cut : 0;
+    return kTable.cut(field);
 }
 
 void LibraryTrackTable::AddNew()
