@@ -6,7 +6,7 @@
 //   bench_bus [--tracks N] [--library FILE]
 // With --library, an existing FILE is used as it is, or a new one is kept
 // there for the next run.
-#include "itunes/DBusITunes.h"
+#include "libraryclient/BusLibraryClient.h"
 #include "service/LibraryCore.h"
 #include "service/ServiceBus.h"
 
@@ -185,8 +185,8 @@ int main(int argc, char **argv)
     std::printf("service idle: VmRSS %s\n", qPrintable(statusField(servicePid, "VmRSS:")));
 
     timer.restart();
-    itunes::DBusITunes client{QStringLiteral(TIDYFOX_APP_DIR)};
-    const auto libraryPlaylist = client.LibraryPlaylist();
+    libraryclient::BusLibraryClient client{QStringLiteral(TIDYFOX_APP_DIR)};
+    const auto libraryPlaylist = client.libraryPlaylist();
     std::printf("connect and library playlist: %.2f ms\n", ms(timer));
 
     // Fetching the library playlist's tracks: the first time, then repeated.
@@ -194,8 +194,8 @@ int main(int argc, char **argv)
     std::vector<std::int32_t> trackIds;
     for (int round = 0; round < 6; ++round) {
         timer.restart();
-        const auto tracks = libraryPlaylist->Tracks();
-        const int count = tracks->Count();
+        const auto tracks = libraryPlaylist->tracks();
+        const int count = tracks->count();
         fetches.push_back(ms(timer));
         if (count != trackCount) {
             std::fprintf(stderr, "bench_bus: fetched %d tracks, expected %d\n", count, trackCount);
@@ -205,9 +205,9 @@ int main(int argc, char **argv)
             // Reading every property the grid shows, once fetched, is local.
             timer.restart();
             qsizetype chars = 0;
-            tracks->ForEach([&](const itunes::TrackPtr &t) {
-                trackIds.push_back(t->TrackID());
-                chars += t->Name().size() + t->Artist().size() + t->Album().size() + t->Time().size();
+            tracks->forEach([&](const libraryclient::TrackPtr &t) {
+                trackIds.push_back(t->trackId());
+                chars += t->name().size() + t->artist().size() + t->album().size() + t->time().size();
                 return true;
             });
             std::printf("walk reading TrackID, Name, Artist, Album, Time of every track: %.1f ms (%lld chars)\n",
@@ -225,16 +225,16 @@ int main(int argc, char **argv)
     for (int i = 0; i < 200; ++i) {
         const std::int32_t id = trackIds[random() % trackIds.size()];
         timer.restart();
-        const auto track = libraryPlaylist->Tracks()->FirstByTrackID(id);
+        const auto track = libraryPlaylist->tracks()->firstByTrackId(id);
         lookups.push_back(ms(timer));
-        if (!track || track->TrackID() != id) {
+        if (!track || track->trackId() != id) {
             std::fprintf(stderr, "bench_bus: track %d not found\n", id);
             return 1;
         }
     }
     // The last track of the library is the worst case for a walk.
     timer.restart();
-    libraryPlaylist->Tracks()->FirstByTrackID(trackIds.back());
+    libraryPlaylist->tracks()->firstByTrackId(trackIds.back());
     const double last = ms(timer);
     std::printf("FirstByTrackID in the library playlist: median %.3f ms, max %.3f ms, last track %.3f ms "
                 "(max track ID %d)\n",
@@ -244,28 +244,28 @@ int main(int argc, char **argv)
     // What the program's fill asks for: every playlist's tracks.
     timer.restart();
     int items = 0;
-    client.LibrarySource()->Playlists()->ForEach([&](const itunes::PlaylistPtr &p) {
-        items += p->Tracks()->Count();
+    client.librarySource()->playlists()->forEach([&](const libraryclient::PlaylistPtr &p) {
+        items += p->tracks()->count();
         return true;
     });
     std::printf("fetch the tracks of all %d playlists (%d items), first time: %.1f ms\n", kPlaylists + 1, items,
                 ms(timer));
     timer.restart();
-    client.LibrarySource()->Playlists()->ForEach([&](const itunes::PlaylistPtr &p) {
-        p->Tracks()->Count();
+    client.librarySource()->playlists()->forEach([&](const libraryclient::PlaylistPtr &p) {
+        p->tracks()->count();
         return true;
     });
     std::printf("fetch the tracks of all playlists again: %.1f ms\n", ms(timer));
     printMemory("after fetching every playlist", servicePid);
 
     // A change makes the service build the playlist anew on the next fetch.
-    libraryPlaylist->Tracks()->FirstByTrackID(trackIds.front())->Delete();
+    libraryPlaylist->tracks()->firstByTrackId(trackIds.front())->deleteFromLibrary();
     timer.restart();
-    const int remaining = libraryPlaylist->Tracks()->Count();
+    const int remaining = libraryPlaylist->tracks()->count();
     std::printf("fetch library playlist tracks after a delete (built anew): %.1f ms (%d tracks)\n", ms(timer),
                 remaining);
     printMemory("at the end", servicePid);
-    client.Quit();
+    client.quit();
     service.waitForFinished(10000);
     return 0;
 }

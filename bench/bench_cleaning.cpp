@@ -9,13 +9,13 @@
 #include "../tests/cleaning/FakeFileSystem.h"
 #include "../tests/cleaning/FakeLibrary.h"
 #include "../tests/cleaning/ReferenceWalks.h"
+#include "InProcessLibraryClient.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"
-#include "itunes/DBusITunes.h"
-#include "itunes/InProcessITunes.h"
-#include "platform/TrashFileSystem.h"
+#include "libraryclient/BusLibraryClient.h"
 #include "service/LibraryCore.h"
 #include "service/ServiceBus.h"
+#include "system/TrashFileSystem.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -60,25 +60,27 @@ qint64 cpuNow()
 class BenchHost : public cleaning::CleaningHost
 {
 public:
-    BenchHost(QElapsedTimer &clock, std::function<itunes::IiTunes *()> app) : m_clock(clock), m_app(std::move(app)) {}
-    void ShowAlert(const QString &text, int, const QString &) override { alert = text; }
-    void HideBusy() override { endOfWork = m_clock.nsecsElapsed(); }
-    void RefreshLibrarylist() override
+    BenchHost(QElapsedTimer &clock, std::function<libraryclient::LibraryClient *()> app)
+        : m_clock(clock), m_app(std::move(app))
+    {}
+    void showAlert(const QString &text, AlertKind, const QString &) override { alert = text; }
+    void hideBusy() override { endOfWork = m_clock.nsecsElapsed(); }
+    void refreshLibraryList() override
     {
         const qint64 start = m_clock.nsecsElapsed();
         if (auto *app = m_app()) {
             qsizetype chars = 0;
-            app->LibraryPlaylist()->Tracks()->ForEach([&](const itunes::TrackPtr &t) {
-                chars += t->Name().size() + t->Artist().size() + t->Album().size() + t->Time().size();
+            app->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
+                chars += t->name().size() + t->artist().size() + t->album().size() + t->time().size();
                 return true;
             });
             reloadedChars = chars;
         }
         reload = m_clock.nsecsElapsed() - start;
     }
-    void SetVariable(const QString &, const QString &) override {}
-    void ClearRemovingDuplicates() override {}
-    void YieldOnce() override { QCoreApplication::processEvents(); }
+    void enableButtons() override {}
+    void reopenCommandGate() override {}
+    void yieldOnce() override { QCoreApplication::processEvents(); }
 
     QString alert;
     qint64 endOfWork = 0;
@@ -87,27 +89,27 @@ public:
 
 private:
     QElapsedTimer &m_clock;
-    std::function<itunes::IiTunes *()> m_app;
+    std::function<libraryclient::LibraryClient *()> m_app;
 };
 
 // The real file system, noting when the first copy's file is looked at (the
 // first removal begins) and the time spent moving files to the trash.
-class TimedFileSystem : public platform::TrashFileSystem
+class TimedFileSystem : public system::TrashFileSystem
 {
 public:
     explicit TimedFileSystem(QElapsedTimer &clock) : m_clock(clock) {}
-    bool FileExists(const QString &path) override
+    bool fileExists(const QString &path) override
     {
         if (firstProbe < 0) {
             firstProbe = m_clock.nsecsElapsed();
             firstProbeCpu = cpuNow();
         }
-        return TrashFileSystem::FileExists(path);
+        return TrashFileSystem::fileExists(path);
     }
-    void DeleteFile(const QString &path) override
+    void moveToTrash(const QString &path) override
     {
         const qint64 start = m_clock.nsecsElapsed();
-        TrashFileSystem::DeleteFile(path);
+        TrashFileSystem::moveToTrash(path);
         trashing += m_clock.nsecsElapsed() - start;
         ++trashed;
     }
@@ -218,14 +220,14 @@ public:
     ~LibraryUnderTest()
     {
         if (m_client) {
-            m_client->Quit();
+            m_client->quit();
             m_service.waitForFinished(10000);
         }
     }
-    itunes::IiTunes *open()
+    libraryclient::LibraryClient *open()
     {
         if (!m_overBus) {
-            m_inProcess = std::make_unique<itunes::InProcessITunes>(m_path);
+            m_inProcess = std::make_unique<libraryclient::InProcessLibraryClient>(m_path);
             return m_inProcess.get();
         }
         m_service.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -238,17 +240,20 @@ public:
                 return nullptr;
             QThread::msleep(10);
         }
-        m_client = std::make_unique<itunes::DBusITunes>(QStringLiteral(TIDYFOX_APP_DIR));
+        m_client = std::make_unique<libraryclient::BusLibraryClient>(QStringLiteral(TIDYFOX_APP_DIR));
         return m_client.get();
     }
-    itunes::IiTunes *app() { return m_client ? static_cast<itunes::IiTunes *>(m_client.get()) : m_inProcess.get(); }
+    libraryclient::LibraryClient *app()
+    {
+        return m_client ? static_cast<libraryclient::LibraryClient *>(m_client.get()) : m_inProcess.get();
+    }
 
 private:
     QString m_path;
     bool m_overBus;
     QProcess m_service;
-    std::unique_ptr<itunes::DBusITunes> m_client;
-    std::unique_ptr<itunes::InProcessITunes> m_inProcess;
+    std::unique_ptr<libraryclient::BusLibraryClient> m_client;
+    std::unique_ptr<libraryclient::InProcessLibraryClient> m_inProcess;
 };
 
 const QString kByNameAndArtist = QStringLiteral("true,false,false,true,false,false,false,false");
@@ -265,7 +270,7 @@ bool duplicatesAtFullSize(const QString &root, const Shape &shape, bool overBus)
                 ms(clock.nsecsElapsed()));
 
     LibraryUnderTest library(libraryPath, overBus);
-    itunes::IiTunes *app = library.open();
+    libraryclient::LibraryClient *app = library.open();
     if (!app) {
         std::fprintf(stderr, "bench_cleaning: the library service did not start\n");
         return false;
@@ -274,7 +279,7 @@ bool duplicatesAtFullSize(const QString &root, const Shape &shape, bool overBus)
     BenchHost host(clock, [&library] { return library.app(); });
     const qint64 cpuStart = cpuNow();
     clock.restart();
-    cleaning::RemoveDuplicates(host, app, fs, kByNameAndArtist);
+    cleaning::removeDuplicates(host, app, fs, kByNameAndArtist);
     const qint64 total = clock.nsecsElapsed();
     const qint64 cpu = cpuNow() - cpuStart;
     const int removals = host.alert.section(QLatin1Char(' '), 0, 0).toInt();
@@ -299,15 +304,15 @@ bool deadTracksAtFullSize(const QString &root, const Shape &shape, bool overBus)
     std::printf("dead tracks: library of %d tracks built in %.0f ms\n", shape.tracks, ms(clock.nsecsElapsed()));
 
     LibraryUnderTest library(libraryPath, overBus);
-    itunes::IiTunes *app = library.open();
+    libraryclient::LibraryClient *app = library.open();
     if (!app)
         return false;
     TimedFileSystem fs(clock);
     BenchHost host(clock, [&library] { return library.app(); });
     const qint64 cpuStart = cpuNow();
     clock.restart();
-    const auto source = app->LibrarySource();
-    cleaning::DeleteDeadTracks(host, source.get(), fs);
+    const auto source = app->librarySource();
+    cleaning::deleteDeadTracks(host, source.get(), fs);
     const qint64 cpu = cpuNow() - cpuStart;
     std::printf("dead tracks (%s): %s\n", overBus ? "over the bus" : "in process", qPrintable(host.alert));
     std::printf("  whole run without the reload: %.1f ms; reload %.1f ms (this process's CPU time, reload included, "
@@ -337,12 +342,12 @@ void ratioToThePlainWalk(int tracks)
     };
     struct NullHost : cleaning::CleaningHost
     {
-        void ShowAlert(const QString &text, int, const QString &) override { alert = text; }
-        void HideBusy() override {}
-        void RefreshLibrarylist() override {}
-        void SetVariable(const QString &, const QString &) override {}
-        void ClearRemovingDuplicates() override {}
-        void YieldOnce() override {}
+        void showAlert(const QString &text, AlertKind, const QString &) override { alert = text; }
+        void hideBusy() override {}
+        void refreshLibraryList() override {}
+        void enableButtons() override {}
+        void reopenCommandGate() override {}
+        void yieldOnce() override {}
         QString alert;
     };
 
@@ -358,7 +363,7 @@ void ratioToThePlainWalk(int tracks)
     cleaning::test::FakeFileSystem fastFs;
     NullHost fastHost;
     clock.restart();
-    cleaning::RemoveDuplicates(fastHost, fastLibrary->App().get(), fastFs, kByNameAndArtist);
+    cleaning::removeDuplicates(fastHost, fastLibrary->App().get(), fastFs, kByNameAndArtist);
     const qint64 fast = clock.nsecsElapsed();
 
     const bool same = plainLibrary->Deletions() == fastLibrary->Deletions() && plainHost.alert == fastHost.alert;

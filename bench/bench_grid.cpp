@@ -4,9 +4,9 @@
 // does, binds and formats it, opens the big playlist, selects a row, extends
 // the selection to the end with Shift+End and reads the selected cells.
 // Prints the time of each step and the resident memory.
-#include "library/FormatGrid.h"
-#include "library/LibraryRecordset.h"
-#include "platform/UltraGrid.h"
+#include "librarylist/LibraryListFormat.h"
+#include "librarylist/LibraryListModel.h"
+#include "widgets/TreeGrid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -43,9 +43,9 @@ void report(const char *step, QElapsedTimer &timer)
     timer.restart();
 }
 
-void addTrack(library::LibraryTrackTable &tracks, const QString &playlistId, int t)
+void addTrack(librarylist::PlaylistTrackTable &tracks, const QString &playlistId, int t)
 {
-    tracks.AddNew();
+    tracks.addRow();
     tracks.setField(u"ItemID", playlistId);
     tracks.setField(u"TrackName", QStringLiteral("Track number %1 of the benchmark library").arg(t));
     tracks.setField(u"TrackID", QString::number(t + 1));
@@ -70,7 +70,7 @@ int main(int argc, char **argv)
     constexpr int kTracks = 100000;
     constexpr int kPlaylists = 50;
 
-    platform::UltraGrid grid;
+    widgets::TreeGrid grid;
     grid.setTwipsPerPixel(15);
     grid.resize(293, 229);
     grid.show();
@@ -80,13 +80,13 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     cpuStart = std::clock();
-    auto rs = std::make_shared<library::LibraryRecordset>();
+    auto rs = std::make_shared<librarylist::LibraryListModel>();
     for (int p = 0; p < kPlaylists; ++p) {
         const QString id = QString::number(p + 1);
-        rs->AddNew();
+        rs->addRow();
         rs->setField(u"ID", id);
         rs->setField(u"PlayList_Name", p == 0 ? QStringLiteral("Library") : QStringLiteral("Playlist %1").arg(p));
-        library::LibraryTrackTable &tracks = *rs->chapter(u"Playlist");
+        librarylist::PlaylistTrackTable &tracks = *rs->chapter(u"Playlist");
         if (p == 0) {
             for (int t = 0; t < kTracks; ++t)
                 addTrack(tracks, id, t);
@@ -96,17 +96,19 @@ int main(int argc, char **argv)
                 addTrack(tracks, id, t % kTracks);
         }
     }
-    rs->MoveFirst();
+    rs->moveFirst();
     int rows = 0;
     for (int p = 0; p < kPlaylists; ++p)
-        rows += rs->tracks(p).RecordCount();
+        rows += rs->tracks(p).recordCount();
     std::printf("track rows: %d in %d playlists\n", rows, kPlaylists);
     report("fill the library model", timer);
 
-    const bool formatted = library::FormatGrid(
-        grid, rs, [](const QString &text, int, const QString &) { std::printf("alert: %s\n", qPrintable(text)); });
+    const bool formatted =
+        librarylist::formatLibraryList(grid, rs, [](const QString &text, tidyfox::AlertKind, const QString &) {
+            std::printf("alert: %s\n", qPrintable(text));
+        });
     QApplication::processEvents();
-    report(formatted ? "bind and format (FormatGrid), painted" : "FormatGrid FAILED", timer);
+    report(formatted ? "bind and format (formatLibraryList), painted" : "formatLibraryList FAILED", timer);
 
     QTreeView *view = grid.view();
     const QModelIndex big = view->model()->index(0, 0);
@@ -119,17 +121,17 @@ int main(int argc, char **argv)
     view->setCurrentIndex(big);
     pressKey(view, Qt::Key_Down, Qt::NoModifier);
     QApplication::processEvents();
-    const QString picked = grid.Selected().Cells().Item(0).Row().Cell(1).Value();
+    const QString picked = grid.selection().cells().item(0).row().cell(1).text();
     report("select a track with the keyboard", timer);
 
     pressKey(view, Qt::Key_End, Qt::ShiftModifier);
     QApplication::processEvents();
     report("Shift+End: select to the last row", timer);
-    const int selected = grid.Selected().Cells().Count();
+    const int selected = grid.selection().cells().count();
     report("read the selected cells collection", timer);
     std::printf("picked \"%s\", %d cells selected\n", qPrintable(picked), selected);
 
-    grid.Bands(0).Collapse();
+    grid.band(0).collapse();
     QApplication::processEvents();
     report("collapse every playlist", timer);
 

@@ -6,9 +6,9 @@
 // spread over the playlist and for tracks whose ID is above 32767.
 //
 //   bench_selection [--tracks N] [--rounds N]
-#include "../tests/shell/WindowFixture.h"
-#include "platform/UltraGrid.h"
-#include "shell/VbTimer.h"
+#include "../tests/window/WindowFixture.h"
+#include "widgets/TreeGrid.h"
+#include "window/IntervalTimer.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -20,6 +20,8 @@
 #include <vector>
 
 using namespace tidyfox;
+using tidyfox::window::MainWindowProbe;
+using tidyfox::window::WindowState;
 
 namespace {
 
@@ -93,24 +95,24 @@ int main(int argc, char **argv)
     fill(*f.core, trackCount);
     std::printf("library of %d tracks made in %.0f ms\n", trackCount, ms(timer.nsecsElapsed()));
 
-    shell::frmMain &w = f.make();
-    if (!w.Form_Load())
+    window::MainWindow &w = f.make();
+    if (!w.start())
         return 1;
     w.show();
-    w.FLashCommand(QStringLiteral("start"), {});
+    w.handleFaceCommand(QStringLiteral("start"), {});
     timer.restart();
-    w.tmrStart_Timer();
+    MainWindowProbe(w).tickStartTimer();
     std::printf("shown in the list in %.0f ms\n", ms(timer.nsecsElapsed()));
 
     // The library playlist's row, opened.
-    QTreeView *view = w.LibraryGrid->view();
+    QTreeView *view = MainWindowProbe(w).libraryList().view();
     QAbstractItemModel *rows = view->model();
     QModelIndex libraryRow;
     for (int r = 0; r < rows->rowCount(); ++r) {
-        w.LibraryGrid->view()->selectionModel()->select(rows->index(r, 0), QItemSelectionModel::ClearAndSelect |
-                                                                               QItemSelectionModel::Rows);
-        const platform::UGRow row = w.LibraryGrid->Selected().Cells().Item(0).Row();
-        if (row.CellCount() > 1 && row.Cell(1).Value() == QLatin1String("Library")) {
+        MainWindowProbe(w).libraryList().view()->selectionModel()->select(
+            rows->index(r, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        const widgets::GridRow row = MainWindowProbe(w).libraryList().selection().cells().item(0).row();
+        if (row.cellCount() > 1 && row.cell(1).text() == QLatin1String("Library")) {
             libraryRow = rows->index(r, 0);
             break;
         }
@@ -129,7 +131,7 @@ int main(int argc, char **argv)
     qint64 lastSet = 0;
     QElapsedTimer clock;
     clock.start();
-    QObject::connect(&w, &shell::frmMain::MovieVariableSet, [&](const QString &name, const QString &) {
+    QObject::connect(&w, &window::MainWindow::faceVariableSet, [&](const QString &name, const QString &) {
         if (name == QLatin1String("_root.enabledelete"))
             lastSet = clock.nsecsElapsed();
     });
@@ -137,14 +139,14 @@ int main(int argc, char **argv)
         // Child row 0 is the band's header row; the tracks follow.
         const QModelIndex index = rows->index(track + 1, 0, libraryRow);
         view->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        platform::UGCell cell = w.LibraryGrid->Selected().Cells().Item(0);
+        widgets::GridCell cell = MainWindowProbe(w).libraryList().selection().cells().item(0);
         if (trackId)
-            *trackId = cell.Row().Cell(2).Value();
-        platform::UGFlag cancel(false);
+            *trackId = cell.row().cell(2).text();
+        widgets::GridFlag cancel(false);
         f.variables.clear();
         lastSet = 0;
         const qint64 start = clock.nsecsElapsed();
-        Q_EMIT w.LibraryGrid->BeforeCellActivate(cell, cancel);
+        Q_EMIT MainWindowProbe(w).libraryList().cellActivating(cell, cancel);
         if (f.names() != QStringList{QStringLiteral("_root.enableview2"), QStringLiteral("_root.enabledelete")}) {
             std::fprintf(stderr, "track %d: the buttons were not set: %s\n", track,
                          qPrintable(f.names().join(QLatin1Char(' '))));

@@ -1,8 +1,10 @@
 // Pieces shared by the two cleaning jobs.
 #pragma once
 
+#include "cleaning/CleaningHost.h"
+#include "common/Error.h"
+
 #include <cstdint>
-#include <stdexcept>
 
 namespace tidyfox::cleaning {
 
@@ -11,10 +13,19 @@ inline constexpr int kMaxRemovals = 32767;
 
 // A job cannot go on; the message is for the log, the user sees the job's
 // failure alert.
-class RunFailure : public std::runtime_error
+class RunFailure : public Error
 {
 public:
-    using std::runtime_error::runtime_error;
+    static constexpr std::int32_t kNumber = 33001;
+    explicit RunFailure(const char *message) : Error(kNumber, QString::fromUtf8(message)) {}
 };
+
+// What a job gives back once it ends early.
+enum class AfterFailure { KeepGate, ReopenGateAndButtons };
+
+// The end of a job that stopped early: its alert, the busy indicator off and,
+// for a job that closed the command gate, the gate and the buttons back. Each
+// step runs on its own, so that a refused alert never keeps the gate shut.
+void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure after);
 
 } // namespace tidyfox::cleaning

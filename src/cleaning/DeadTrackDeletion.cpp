@@ -12,26 +12,26 @@ constexpr std::int32_t kLibraryPlaylistKind = 1;
 
 // Whether the track is an entry of a file that is gone. A track without a
 // file (a stream) has no Location at all and is never dead.
-bool isDead(itunes::IITTrack &track, platform::FileSystem &fs)
+bool isDead(libraryclient::LibraryTrack &track, system::FileSystem &fs)
 {
     QString location;
     try {
-        location = track.Location();
-    } catch (const itunes::ComError &error) {
-        if (error.number() == itunes::kErrNoSuchProperty)
+        location = track.location();
+    } catch (const libraryclient::ClientError &error) {
+        if (error.number() == libraryclient::kErrNoSuchProperty)
             return false;
         throw;
     }
-    return !fs.FileExists(location);
+    return !fs.fileExists(location);
 }
 
-void deleteDeadIn(itunes::IITPlaylist &playlist, platform::FileSystem &fs, int &count)
+void deleteDeadIn(libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs, int &count)
 {
-    const auto collection = playlist.Tracks();
+    const auto collection = playlist.tracks();
     if (!collection)
-        throw itunes::ComError::objectNotSet();
-    std::vector<itunes::TrackPtr> tracks;
-    collection->ForEach([&tracks](const itunes::TrackPtr &track) {
+        throw libraryclient::ClientError::objectNotSet();
+    std::vector<libraryclient::TrackPtr> tracks;
+    collection->forEach([&tracks](const libraryclient::TrackPtr &track) {
         tracks.push_back(track);
         return true;
     });
@@ -42,62 +42,51 @@ void deleteDeadIn(itunes::IITPlaylist &playlist, platform::FileSystem &fs, int &
             continue;
         if (count == kMaxRemovals)
             throw RunFailure("more dead tracks than one run can count");
-        track->Delete();
+        track->deleteFromLibrary();
         ++count;
     }
 }
 
-void deleteDead(itunes::IITSource &source, platform::FileSystem &fs, int &count)
+void deleteDead(libraryclient::LibrarySource &source, system::FileSystem &fs, int &count)
 {
-    const auto playlists = source.Playlists();
+    const auto playlists = source.playlists();
     if (!playlists)
-        throw itunes::ComError::objectNotSet();
-    std::vector<itunes::PlaylistPtr> all;
-    playlists->ForEach([&all](const itunes::PlaylistPtr &playlist) {
+        throw libraryclient::ClientError::objectNotSet();
+    std::vector<libraryclient::PlaylistPtr> all;
+    playlists->forEach([&all](const libraryclient::PlaylistPtr &playlist) {
         all.push_back(playlist);
         return true;
     });
     for (const auto &playlist : all) {
-        if (playlist->Kind() == kLibraryPlaylistKind)
+        if (playlist->kind() == kLibraryPlaylistKind)
             deleteDeadIn(*playlist, fs, count);
-    }
-}
-
-template<typename Step> void tryStep(Step step)
-{
-    try {
-        step();
-    } catch (const std::exception &error) {
-        qCDebug(lcCleaning) << "Ending dead-track deletion:" << error.what();
-    } catch (...) {
-        qCDebug(lcCleaning) << "Ending dead-track deletion failed";
     }
 }
 
 void failureEnd(CleaningHost &host, int count)
 {
-    const QString text = QStringLiteral("Can not delete all tracks.") + QLatin1Char('\r') + QString::number(count) +
-                         QStringLiteral(" Dead track(s) have been deleted");
-    tryStep([&] { host.ShowAlert(text, kAlertInformation, kAppTitle); });
-    tryStep([&] { host.HideBusy(); });
+    endFailedJob(host,
+                 QStringLiteral("Can not delete all tracks.") + QLatin1Char('\r') + QString::number(count) +
+                     QStringLiteral(" Dead track(s) have been deleted"),
+                 AfterFailure::KeepGate);
 }
 
 } // namespace
 
-void DeleteDeadTracks(CleaningHost &host, itunes::IITSource *oLibrarySource, platform::FileSystem &fs)
+void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs)
 {
     int count = 0;
     try {
-        if (!oLibrarySource) {
-            host.ShowAlert(QStringLiteral("0 Track have been deleted."), kAlertInformation, kAppTitle);
-            host.HideBusy();
+        if (!source) {
+            host.showAlert(QStringLiteral("0 Track have been deleted."), AlertKind::Information, kAppTitle);
+            host.hideBusy();
             return;
         }
-        deleteDead(*oLibrarySource, fs, count);
-        host.HideBusy();
-        host.ShowAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"), kAlertInformation,
-                       kAppTitle);
-        host.RefreshLibrarylist();
+        deleteDead(*source, fs, count);
+        host.hideBusy();
+        host.showAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"),
+                       AlertKind::Information, kAppTitle);
+        host.refreshLibraryList();
         return;
     } catch (const std::exception &error) {
         qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals:" << error.what();

@@ -1,6 +1,6 @@
 #include "cleaning/DuplicateIndex.h"
 
-#include "platform/FileSystem.h"
+#include "system/FileSystem.h"
 
 #include <QHash>
 
@@ -27,12 +27,12 @@ size_t qHash(const GroupKey &key, size_t seed = 0)
 }
 
 // Location of a track, or nothing for a track that has no file.
-std::optional<QString> locationOf(itunes::IITTrack &track)
+std::optional<QString> locationOf(libraryclient::LibraryTrack &track)
 {
     try {
-        return track.Location();
-    } catch (const itunes::ComError &error) {
-        if (error.number() == itunes::kErrNoSuchProperty)
+        return track.location();
+    } catch (const libraryclient::ClientError &error) {
+        if (error.number() == libraryclient::kErrNoSuchProperty)
             return std::nullopt;
         throw;
     }
@@ -40,9 +40,10 @@ std::optional<QString> locationOf(itunes::IITTrack &track)
 
 } // namespace
 
-DuplicateIndex::DuplicateIndex(itunes::IITTrackCollection &tracks, const DuplicateFilter &filter, bool readLocations)
+DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
+                               bool readLocations)
 {
-    tracks.ForEach([this](const itunes::TrackPtr &track) {
+    tracks.forEach([this](const libraryclient::TrackPtr &track) {
         IndexedTrack entry;
         entry.track = track;
         m_tracks.push_back(std::move(entry));
@@ -55,8 +56,8 @@ DuplicateIndex::DuplicateIndex(itunes::IITTrackCollection &tracks, const Duplica
     std::vector<int> tails;
     for (int i = 0; i < size(); ++i) {
         IndexedTrack &entry = at(i);
-        itunes::IITTrack &track = *entry.track;
-        entry.databaseId = track.TrackDatabaseID();
+        libraryclient::LibraryTrack &track = *entry.track;
+        entry.databaseId = track.databaseId();
         if (readLocations || byFileName) {
             const auto location = locationOf(track);
             entry.hasFile = location.has_value();
@@ -68,19 +69,19 @@ DuplicateIndex::DuplicateIndex(itunes::IITTrackCollection &tracks, const Duplica
 
         GroupKey key;
         if (filter.Checked(kFilterName))
-            key.name = track.Name();
+            key.name = track.name();
         if (filter.Checked(kFilterSize))
-            key.size = track.Size();
+            key.size = track.size();
         if (filter.Checked(kFilterAlbum))
-            key.album = track.Album();
+            key.album = track.album();
         if (filter.Checked(kFilterArtist))
-            key.artist = track.Artist();
+            key.artist = track.artist();
         if (filter.Checked(kFilterBitRate))
-            key.bitRate = track.BitRate();
+            key.bitRate = track.bitRate();
         if (filter.Checked(kFilterSampleRate))
-            key.sampleRate = track.SampleRate();
+            key.sampleRate = track.sampleRate();
         if (byFileName)
-            key.fileName = platform::GetFileName(entry.location).toLower();
+            key.fileName = system::fileNameOf(entry.location).toLower();
 
         const auto found = groups.constFind(key);
         if (found == groups.cend()) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cleaning/DuplicateFilter.h"
-#include "itunes/ITunesInterface.h"
+#include "libraryclient/LibraryClient.h"
 
 #include <QString>
 #include <cstdint>
@@ -14,7 +14,7 @@ namespace tidyfox::cleaning {
 
 struct IndexedTrack
 {
-    itunes::TrackPtr track;
+    libraryclient::TrackPtr track;
     std::int32_t databaseId = 0;
     bool hasFile = true; // false for a track without a file (a stream)
     QString location;    // read only when the run needs it
@@ -30,7 +30,7 @@ public:
     // Reads each track of the collection once, in one enumeration: the
     // database id, the checked properties and, when readLocations is set,
     // the location. Throws what the reads throw.
-    DuplicateIndex(itunes::IITTrackCollection &tracks, const DuplicateFilter &filter, bool readLocations);
+    DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter, bool readLocations);
 
     int size() const { return static_cast<int>(m_tracks.size()); }
     IndexedTrack &at(int index) { return m_tracks[static_cast<size_t>(index)]; }

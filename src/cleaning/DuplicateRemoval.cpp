@@ -19,7 +19,7 @@ const QString kRejectionText = QStringLiteral("You must check one filter item at
 class FileUsers
 {
 public:
-    FileUsers(DuplicateIndex &index, platform::FileSystem &fs) : m_index(index), m_fs(fs) {}
+    FileUsers(DuplicateIndex &index, system::FileSystem &fs) : m_index(index), m_fs(fs) {}
 
     // Whether a track other than the one at copy, still in the library, uses
     // the file of copy.
@@ -57,25 +57,25 @@ private:
     }
 
     DuplicateIndex &m_index;
-    platform::FileSystem &m_fs;
+    system::FileSystem &m_fs;
     std::optional<FileUsage> m_usage;
     std::vector<std::optional<FileUsage::Use>> m_uses;
 };
 
 // The walk: each track still present, in library order, keeps itself and
 // loses its first copy. Counts into count as it goes.
-void removeCopies(CleaningHost &host, itunes::IiTunes &iTunes, platform::FileSystem &fs, const DuplicateFilter &filter,
-                  int &count)
+void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
+                  const DuplicateFilter &filter, int &count)
 {
     const std::optional<bool> keepFiles = filter.KeepFiles();
     const bool trashFiles = keepFiles == false;
 
-    const itunes::PlaylistPtr library = iTunes.LibraryPlaylist();
-    if (!library)
-        throw itunes::ComError::objectNotSet();
-    const auto tracks = library->Tracks();
+    const libraryclient::PlaylistPtr playlist = library.libraryPlaylist();
+    if (!playlist)
+        throw libraryclient::ClientError::objectNotSet();
+    const auto tracks = playlist->tracks();
     if (!tracks)
-        throw itunes::ComError::objectNotSet();
+        throw libraryclient::ClientError::objectNotSet();
     DuplicateIndex index(*tracks, filter, trashFiles);
     FileUsers users(index, fs);
 
@@ -83,8 +83,8 @@ void removeCopies(CleaningHost &host, itunes::IiTunes &iTunes, platform::FileSys
         if (index.at(kept).removed)
             continue;
         // Let the movie animate and the window answer between tracks.
-        host.YieldOnce();
-        host.YieldOnce();
+        host.yieldOnce();
+        host.yieldOnce();
 
         const int copyIndex = index.FindCopy(kept);
         if (copyIndex < 0)
@@ -93,9 +93,9 @@ void removeCopies(CleaningHost &host, itunes::IiTunes &iTunes, platform::FileSys
             throw RunFailure("the filter has no keep-files item");
         IndexedTrack &copy = index.at(copyIndex);
         // The file goes first: if the trash cannot take it, the entry stays.
-        if (trashFiles && copy.hasFile && fs.FileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
-            fs.DeleteFile(copy.location);
-        copy.track->Delete();
+        if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
+            fs.moveToTrash(copy.location);
+        copy.track->deleteFromLibrary();
         index.Remove(copyIndex);
         users.Removed(copyIndex);
         if (count == kMaxRemovals)
@@ -106,50 +106,36 @@ void removeCopies(CleaningHost &host, itunes::IiTunes &iTunes, platform::FileSys
 
 void successEnd(CleaningHost &host, int count)
 {
-    host.HideBusy();
-    host.ShowAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), kAlertInformation,
+    host.hideBusy();
+    host.showAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), AlertKind::Information,
                    kAppTitle);
-    host.RefreshLibrarylist();
-    host.ClearRemovingDuplicates();
-    host.SetVariable(QStringLiteral("_root.enablebtns"), QStringLiteral("1"));
+    host.refreshLibraryList();
+    host.reopenCommandGate();
+    host.enableButtons();
 }
 
 void rejectionEnd(CleaningHost &host)
 {
-    host.ShowAlert(kRejectionText, kAlertWarning, kAppTitle);
-    host.HideBusy();
-    host.ClearRemovingDuplicates();
-    host.SetVariable(QStringLiteral("_root.enablebtns"), QStringLiteral("1"));
+    host.showAlert(kRejectionText, AlertKind::Warning, kAppTitle);
+    host.hideBusy();
+    host.reopenCommandGate();
+    host.enableButtons();
 }
 
-template<typename Step> void tryStep(Step step)
-{
-    try {
-        step();
-    } catch (const std::exception &error) {
-        qCDebug(lcCleaning) << "Ending duplicate removal:" << error.what();
-    } catch (...) {
-        qCDebug(lcCleaning) << "Ending duplicate removal failed";
-    }
-}
-
-// Each step on its own, so that the gate reopens and the buttons come back
-// even when the movie refuses the alert.
 void failureEnd(CleaningHost &host, int count)
 {
-    const QString text = QStringLiteral("Can not delete all duplicates.") + QLatin1Char('\r') + QString::number(count) +
-                         QStringLiteral(" Duplicate track(s) have been deleted");
-    tryStep([&] { host.ShowAlert(text, kAlertInformation, kAppTitle); });
-    tryStep([&] { host.HideBusy(); });
-    tryStep([&] { host.ClearRemovingDuplicates(); });
-    tryStep([&] { host.SetVariable(QStringLiteral("_root.enablebtns"), QStringLiteral("1")); });
+    endFailedJob(host,
+                 QStringLiteral("Can not delete all duplicates.") + QLatin1Char('\r') + QString::number(count) +
+                     QStringLiteral(" Duplicate track(s) have been deleted"),
+                 AfterFailure::ReopenGateAndButtons);
 }
 
 } // namespace
 
-void RemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTunes, platform::FileSystem &fs, const QString &sFilter)
+void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library, system::FileSystem &fs,
+                      const QString &filterText)
 {
-    const DuplicateFilter filter(sFilter);
+    const DuplicateFilter filter(filterText);
     int count = 0;
     try {
         if (!filter.HasAllProperties())
@@ -158,9 +144,9 @@ void RemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTunes, platform::Fil
             rejectionEnd(host);
             return;
         }
-        if (!iTunes)
+        if (!library)
             throw RunFailure("not connected to the library");
-        removeCopies(host, *iTunes, fs, filter, count);
+        removeCopies(host, *library, fs, filter, count);
         successEnd(host, count);
         return;
     } catch (const std::exception &error) {

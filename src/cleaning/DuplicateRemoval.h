@@ -4,14 +4,14 @@
 #pragma once
 
 #include "cleaning/CleaningHost.h"
-#include "itunes/ITunesInterface.h"
-#include "platform/FileSystem.h"
+#include "libraryclient/LibraryClient.h"
+#include "system/FileSystem.h"
 
 #include <QString>
 
 namespace tidyfox::cleaning {
 
-// Runs one removal over the library of iTunes (null when not connected) with
+// Runs one removal over the library (null when not connected) with
 // the filter text of the filter panel, and ends it on host: an alert with the
 // count, the library reloaded on success, the gate reopened and the movie's
 // buttons enabled in every case. Never throws.
@@ -19,6 +19,7 @@ namespace tidyfox::cleaning {
 // The library is read once and the copies are found through an index, with
 // the outcome of walking the whole library afresh for every track: the same
 // copies in the same order, the same files, the same counts and alerts.
-void RemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTunes, platform::FileSystem &fs, const QString &sFilter);
+void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library, system::FileSystem &fs,
+                      const QString &filterText);
 
 } // namespace tidyfox::cleaning

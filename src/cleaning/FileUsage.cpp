@@ -2,9 +2,9 @@
 
 namespace tidyfox::cleaning {
 
-FileUsage::Use FileUsage::Of(platform::FileSystem &fs, const QString &location)
+FileUsage::Use FileUsage::Of(system::FileSystem &fs, const QString &location)
 {
-    return {platform::NormalisedPath(location), fs.Identity(location)};
+    return {system::normalisedPath(location), fs.identity(location)};
 }
 
 void FileUsage::Add(const Use &use)

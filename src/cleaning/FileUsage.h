@@ -5,7 +5,7 @@
 // folder, a hard link).
 #pragma once
 
-#include "platform/FileSystem.h"
+#include "system/FileSystem.h"
 
 #include <QHash>
 #include <QString>
@@ -19,11 +19,11 @@ public:
     struct Use
     {
         QString path; // normalised
-        std::optional<platform::FileId> id;
+        std::optional<system::FileId> id;
     };
 
     // The file a location names; the location must not be empty.
-    static Use Of(platform::FileSystem &fs, const QString &location);
+    static Use Of(system::FileSystem &fs, const QString &location);
 
     void Add(const Use &use);
     void Release(const Use &use);
@@ -33,7 +33,7 @@ public:
 
 private:
     QHash<QString, int> m_paths;
-    QHash<platform::FileId, int> m_ids;
+    QHash<system::FileId, int> m_ids;
 };
 
 } // namespace tidyfox::cleaning

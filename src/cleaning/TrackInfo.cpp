@@ -54,7 +54,7 @@ QString dateText(const QDateTime &added, const QLocale &locale)
 
 } // namespace
 
-QString FormatFileSize(float size, const QLocale &locale)
+QString formatFileSize(float size, const QLocale &locale)
 {
     if (size < 1024.0f)
         return shortestDecimal(size, locale) + QStringLiteral(" Bytes");
@@ -65,7 +65,7 @@ QString FormatFileSize(float size, const QLocale &locale)
     return oneDecimal(double(size) / 1073741824.0, locale) + QStringLiteral(" GB");
 }
 
-QString BuildTrackInfo(itunes::IITTrack *track, const QLocale &locale)
+QString buildTrackInfo(libraryclient::LibraryTrack *track, const QLocale &locale)
 {
     if (!track)
         return {};
@@ -76,30 +76,30 @@ QString BuildTrackInfo(itunes::IITTrack *track, const QLocale &locale)
             line(label, *value);
     };
 
-    const auto name = tryRead([&] { return track->Name(); });
-    const auto time = tryRead([&] { return track->Time(); });
-    const auto album = tryRead([&] { return track->Album(); });
-    const auto artist = tryRead([&] { return track->Artist(); });
+    const auto name = tryRead([&] { return track->name(); });
+    const auto time = tryRead([&] { return track->time(); });
+    const auto album = tryRead([&] { return track->album(); });
+    const auto artist = tryRead([&] { return track->artist(); });
     if (name && time && album && artist) {
         line(QLatin1String("Name:"), *name);
         line(QLatin1String("Time:"), *time);
         line(QLatin1String("Album:"), *album);
         line(QLatin1String("Artist:"), *artist);
     }
-    textLine(QLatin1String("Genre:"), [&] { return track->Genre(); });
-    textLine(QLatin1String("Kind:"), [&] { return track->KindAsString(); });
-    if (const auto bitRate = tryRead([&] { return track->BitRate(); }))
+    textLine(QLatin1String("Genre:"), [&] { return track->genre(); });
+    textLine(QLatin1String("Kind:"), [&] { return track->kindText(); });
+    if (const auto bitRate = tryRead([&] { return track->bitRate(); }))
         line(QLatin1String("Bitrate:"), QString::number(*bitRate) + QStringLiteral(" Kb/s"));
-    if (const auto sampleRate = tryRead([&] { return track->SampleRate(); }))
+    if (const auto sampleRate = tryRead([&] { return track->sampleRate(); }))
         line(QLatin1String("Sample Rate:"),
              shortestDecimal(double(*sampleRate) / 1000.0, locale) + QStringLiteral(" KHz"));
-    textLine(QLatin1String("Composer:"), [&] { return track->Composer(); });
-    if (const auto added = tryRead([&] { return track->DateAdded(); }))
+    textLine(QLatin1String("Composer:"), [&] { return track->composer(); });
+    if (const auto added = tryRead([&] { return track->dateAdded(); }))
         line(QLatin1String("Date Added:"), dateText(*added, locale));
-    textLine(QLatin1String("Description:"), [&] { return track->LongDescription(); });
-    if (const auto size = tryRead([&] { return track->Size(); }))
-        line(QLatin1String("Size:"), FormatFileSize(static_cast<float>(*size), locale));
-    textLine(QLatin1String("Location:"), [&] { return track->Location(); });
+    textLine(QLatin1String("Description:"), [&] { return track->longDescription(); });
+    if (const auto size = tryRead([&] { return track->size(); }))
+        line(QLatin1String("Size:"), formatFileSize(static_cast<float>(*size), locale));
+    textLine(QLatin1String("Location:"), [&] { return track->location(); });
     return text;
 }
 

@@ -3,13 +3,13 @@
 // automation objects that the program's service uses.
 
 #include "FakeLibrary.h"
+#include "InProcessLibraryClient.h"
 #include "RecordingHost.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"
-#include "itunes/InProcessITunes.h"
-#include "platform/Trash.h"
-#include "platform/TrashFileSystem.h"
 #include "service/LibraryCore.h"
+#include "system/Trash.h"
+#include "system/TrashFileSystem.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -29,7 +29,7 @@ class TestLibrary
 public:
     virtual ~TestLibrary() = default;
     virtual std::int32_t Add(const FakeTrackData &track) = 0;
-    virtual itunes::IiTunes *App() = 0;
+    virtual libraryclient::LibraryClient *App() = 0;
     virtual std::vector<std::int32_t> Present() = 0;
 };
 
@@ -37,7 +37,7 @@ class FakeBackedLibrary : public TestLibrary
 {
 public:
     std::int32_t Add(const FakeTrackData &track) override { return m_library->AddTrack(track); }
-    itunes::IiTunes *App() override
+    libraryclient::LibraryClient *App() override
     {
         m_app = m_library->App();
         return m_app.get();
@@ -46,7 +46,7 @@ public:
 
 private:
     std::shared_ptr<FakeLibrary> m_library = FakeLibrary::Create();
-    itunes::ITunesPtr m_app;
+    libraryclient::LibraryClientPtr m_app;
 };
 
 class CoreBackedLibrary : public TestLibrary
@@ -64,9 +64,9 @@ public:
         record.location = track.stream ? QStringLiteral("http://radio.example/live") : track.location;
         return m_core->addTrack(record).databaseId;
     }
-    itunes::IiTunes *App() override
+    libraryclient::LibraryClient *App() override
     {
-        m_app = std::make_unique<itunes::InProcessITunes>(m_core);
+        m_app = std::make_unique<libraryclient::InProcessLibraryClient>(m_core);
         return m_app.get();
     }
     std::vector<std::int32_t> Present() override
@@ -79,7 +79,7 @@ public:
 
 private:
     std::shared_ptr<library::LibraryCore> m_core;
-    std::unique_ptr<itunes::InProcessITunes> m_app;
+    std::unique_ptr<libraryclient::InProcessLibraryClient> m_app;
 };
 
 // Every entry under a folder with what would show a change to it.
@@ -121,7 +121,7 @@ protected:
     {
         ASSERT_TRUE(qEnvironmentVariableIsSet("TIDYFOX_TEST_ROOT")) << "run through the test wrapper";
         ASSERT_TRUE(music.isValid() && store.isValid());
-        trash = platform::HomeTrashPath();
+        trash = system::homeTrashPath();
         QDir(trash).removeRecursively();
         if (QLatin1String(GetParam()) == QLatin1String("core"))
             library = std::make_unique<CoreBackedLibrary>(store.filePath(QStringLiteral("library.db")));
@@ -143,13 +143,13 @@ protected:
     {
         return QDir(trash + QStringLiteral("/files")).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     }
-    void RemoveDuplicatesWith(const QString &filter) { RemoveDuplicates(host, library->App(), fs, filter); }
+    void RemoveDuplicatesWith(const QString &filter) { removeDuplicates(host, library->App(), fs, filter); }
 
     QTemporaryDir music{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/music-XXXXXX")};
     QTemporaryDir store{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/store-XXXXXX")};
     QString trash;
     std::unique_ptr<TestLibrary> library;
-    platform::TrashFileSystem fs;
+    system::TrashFileSystem fs;
     RecordingHost host;
 };
 
@@ -184,8 +184,8 @@ TEST_P(CleaningFilesTest, RemovedCopiesFilesLandInTheTrashWithTheirInfo)
     EXPECT_EQ(after, expected);
     EXPECT_EQ(host.alerts, QStringList{QStringLiteral("3 Duplicate(s) have been deleted")});
     EXPECT_EQ(host.Ends().mid(2, 3),
-              QStringList({QStringLiteral("RefreshLibrarylist"), QStringLiteral("ClearRemovingDuplicates"),
-                           QStringLiteral("SetVariable(_root.enablebtns=1)")}));
+              QStringList({QStringLiteral("refreshLibraryList"), QStringLiteral("reopenCommandGate"),
+                           QStringLiteral("enableButtons")}));
 }
 
 TEST_P(CleaningFilesTest, AFileAKeptTrackUsesIsNeverTouched)
@@ -272,10 +272,10 @@ TEST_P(CleaningFilesTest, AFileThatCannotBeMovedKeepsItsEntryAndEndsTheRun)
     EXPECT_EQ(snapshot(music.path()), before);
     EXPECT_FALSE(QFileInfo::exists(file(QStringLiteral("gone.mp3"))));
     EXPECT_EQ(host.Ends(),
-              QStringList({QStringLiteral("ShowAlert(Can not delete all duplicates.\r1 Duplicate track(s) have been "
+              QStringList({QStringLiteral("showAlert(Can not delete all duplicates.\r1 Duplicate track(s) have been "
                                           "deleted|64|Tidyfox)"),
-                           QStringLiteral("HideBusy"), QStringLiteral("ClearRemovingDuplicates"),
-                           QStringLiteral("SetVariable(_root.enablebtns=1)")}));
+                           QStringLiteral("hideBusy"), QStringLiteral("reopenCommandGate"),
+                           QStringLiteral("enableButtons")}));
     QFile::remove(trash);
 }
 
@@ -292,15 +292,15 @@ TEST_P(CleaningFilesTest, DeadTracksLeaveWithoutAnyFileTouched)
     const auto before = snapshot(music.path());
 
     auto *app = library->App();
-    const auto source = app->LibrarySource();
-    DeleteDeadTracks(host, source.get(), fs);
+    const auto source = app->librarySource();
+    deleteDeadTracks(host, source.get(), fs);
 
     EXPECT_EQ(library->Present(), std::vector<std::int32_t>({here, stream}));
     EXPECT_EQ(snapshot(music.path()), before);
     EXPECT_FALSE(QFileInfo::exists(trash));
-    EXPECT_EQ(host.calls, QStringList({QStringLiteral("HideBusy"),
-                                       QStringLiteral("ShowAlert(3 Dead track(s) have been deleted|64|Tidyfox)"),
-                                       QStringLiteral("RefreshLibrarylist")}));
+    EXPECT_EQ(host.calls, QStringList({QStringLiteral("hideBusy"),
+                                       QStringLiteral("showAlert(3 Dead track(s) have been deleted|64|Tidyfox)"),
+                                       QStringLiteral("refreshLibraryList")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, CleaningFilesTest, ::testing::Values("fake", "core"));

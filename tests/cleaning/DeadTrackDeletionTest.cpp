@@ -14,16 +14,16 @@ namespace {
 
 QStringList successEnd(int count)
 {
-    return {QStringLiteral("HideBusy"),
-            QStringLiteral("ShowAlert(%1 Dead track(s) have been deleted|64|Tidyfox)").arg(count),
-            QStringLiteral("RefreshLibrarylist")};
+    return {QStringLiteral("hideBusy"),
+            QStringLiteral("showAlert(%1 Dead track(s) have been deleted|64|Tidyfox)").arg(count),
+            QStringLiteral("refreshLibraryList")};
 }
 
 QStringList failureEnd(int count)
 {
-    return {QStringLiteral("ShowAlert(Can not delete all tracks.\r%1 Dead track(s) have been deleted|64|Tidyfox)")
+    return {QStringLiteral("showAlert(Can not delete all tracks.\r%1 Dead track(s) have been deleted|64|Tidyfox)")
                 .arg(count),
-            QStringLiteral("HideBusy")};
+            QStringLiteral("hideBusy")};
 }
 
 FakeTrackData fileTrack(const QString &location)
@@ -45,7 +45,7 @@ FakeTrackData streamTrack()
 class DeadTrackDeletionTest : public ::testing::Test
 {
 protected:
-    void Run() { DeleteDeadTracks(host, library->Source().get(), fs); }
+    void Run() { deleteDeadTracks(host, library->Source().get(), fs); }
 
     std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
     FakeFileSystem fs;
@@ -54,9 +54,9 @@ protected:
 
 TEST_F(DeadTrackDeletionTest, WithoutALibrarySourceNothingHappens)
 {
-    DeleteDeadTracks(host, nullptr, fs);
-    EXPECT_EQ(host.calls, QStringList({QStringLiteral("ShowAlert(0 Track have been deleted.|64|Tidyfox)"),
-                                       QStringLiteral("HideBusy")}));
+    deleteDeadTracks(host, nullptr, fs);
+    EXPECT_EQ(host.calls, QStringList({QStringLiteral("showAlert(0 Track have been deleted.|64|Tidyfox)"),
+                                       QStringLiteral("hideBusy")}));
 }
 
 TEST_F(DeadTrackDeletionTest, ALibraryWithoutDeadTracksReportsZeroAndReloads)

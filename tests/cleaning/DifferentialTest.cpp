@@ -3,12 +3,12 @@
 // trashed in the same order, and the same calls on the window, yields included.
 
 #include "FakeFileSystem.h"
+#include "InProcessLibraryClient.h"
 #include "RandomLibrary.h"
 #include "RecordingHost.h"
 #include "ReferenceWalks.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"
-#include "itunes/InProcessITunes.h"
 #include "service/LibraryCore.h"
 
 #include <QLoggingCategory>
@@ -55,13 +55,13 @@ Outcome runOnFake(const RandomLibrary &lib, Job job, bool reference)
         if (reference)
             ReferenceRemoveDuplicates(host, app.get(), fs, lib.filter);
         else
-            RemoveDuplicates(host, app.get(), fs, lib.filter);
+            removeDuplicates(host, app.get(), fs, lib.filter);
     } else {
         const auto source = library->Source();
         if (reference)
             ReferenceDeleteDeadTracks(host, source.get(), fs);
         else
-            DeleteDeadTracks(host, source.get(), fs);
+            deleteDeadTracks(host, source.get(), fs);
     }
     return {library->Deletions(), fs.trashed, host.calls, library->PresentIds()};
 }
@@ -135,11 +135,11 @@ TEST(DifferentialTest, DuplicateRemovalOnTheLibraryCoreMatchesThePlainWalk)
             core->addTrack(record);
         }
         core->commit();
-        itunes::InProcessITunes app(core);
+        libraryclient::InProcessLibraryClient app(core);
         FakeFileSystem fs;
         lib.FillFileSystem(fs);
         RecordingHost host;
-        RemoveDuplicates(host, &app, fs, lib.filter);
+        removeDuplicates(host, &app, fs, lib.filter);
 
         std::vector<std::int32_t> present;
         for (const auto &record : core->playlistTracks(core->libraryPlaylistId()))

@@ -13,27 +13,26 @@
 namespace tidyfox::cleaning::test {
 namespace {
 
-const QString kGateAndButtons[] = {QStringLiteral("ClearRemovingDuplicates"),
-                                   QStringLiteral("SetVariable(_root.enablebtns=1)")};
+const QString kGateAndButtons[] = {QStringLiteral("reopenCommandGate"), QStringLiteral("enableButtons")};
 
 QStringList successEnd(int count)
 {
-    return {QStringLiteral("HideBusy"),
-            QStringLiteral("ShowAlert(%1 Duplicate(s) have been deleted|64|Tidyfox)").arg(count),
-            QStringLiteral("RefreshLibrarylist"), kGateAndButtons[0], kGateAndButtons[1]};
+    return {QStringLiteral("hideBusy"),
+            QStringLiteral("showAlert(%1 Duplicate(s) have been deleted|64|Tidyfox)").arg(count),
+            QStringLiteral("refreshLibraryList"), kGateAndButtons[0], kGateAndButtons[1]};
 }
 
 QStringList failureEnd(int count)
 {
-    return {QStringLiteral("ShowAlert(Can not delete all duplicates.\r%1 Duplicate track(s) have been deleted|64|"
+    return {QStringLiteral("showAlert(Can not delete all duplicates.\r%1 Duplicate track(s) have been deleted|64|"
                            "Tidyfox)")
                 .arg(count),
-            QStringLiteral("HideBusy"), kGateAndButtons[0], kGateAndButtons[1]};
+            QStringLiteral("hideBusy"), kGateAndButtons[0], kGateAndButtons[1]};
 }
 
 const QStringList kRejectionEnd = {
-    QStringLiteral("ShowAlert(You must check one filter item at least, Operation aborted.|48|Tidyfox)"),
-    QStringLiteral("HideBusy"), kGateAndButtons[0], kGateAndButtons[1]};
+    QStringLiteral("showAlert(You must check one filter item at least, Operation aborted.|48|Tidyfox)"),
+    QStringLiteral("hideBusy"), kGateAndButtons[0], kGateAndButtons[1]};
 
 // Filter texts by position: name, size, album, artist, bit rate, sample rate,
 // file name, keep files.
@@ -52,7 +51,7 @@ FakeTrackData song(const QString &name, const QString &location = {})
 class DuplicateRemovalTest : public ::testing::Test
 {
 protected:
-    void Run(const QString &filter) { RemoveDuplicates(host, library->App().get(), fs, filter); }
+    void Run(const QString &filter) { removeDuplicates(host, library->App().get(), fs, filter); }
 
     std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
     FakeFileSystem fs;
@@ -66,7 +65,7 @@ TEST_F(DuplicateRemovalTest, FilterWithoutAnExactTrueIsRejectedBeforeTheLibraryI
                                   QStringLiteral(" true,True,,yes,false,false,false")}) {
         RecordingHost rejected;
         // No library at all: the rejection needs none.
-        RemoveDuplicates(rejected, nullptr, fs, filter);
+        removeDuplicates(rejected, nullptr, fs, filter);
         EXPECT_EQ(rejected.calls, kRejectionEnd) << filter.toStdString();
     }
 }
@@ -75,10 +74,10 @@ TEST_F(DuplicateRemovalTest, ShortFiltersAndAMissingLibraryEndInFailure)
 {
     for (const QString &filter : {QString(), QStringLiteral("true,true,true,true,true,true")}) {
         RecordingHost failed;
-        RemoveDuplicates(failed, library->App().get(), fs, filter);
+        removeDuplicates(failed, library->App().get(), fs, filter);
         EXPECT_EQ(failed.calls, failureEnd(0));
     }
-    RemoveDuplicates(host, nullptr, fs, kByName);
+    removeDuplicates(host, nullptr, fs, kByName);
     EXPECT_EQ(host.calls, failureEnd(0));
 }
 
@@ -113,7 +112,7 @@ TEST_F(DuplicateRemovalTest, SevenItemsSucceedWithoutCopiesAndFailAtTheFirstCopy
 
     library->AddTrack(song(QStringLiteral("a")));
     RecordingHost second;
-    RemoveDuplicates(second, library->App().get(), fs, seven);
+    removeDuplicates(second, library->App().get(), fs, seven);
     EXPECT_TRUE(library->Deletions().empty());
     EXPECT_EQ(second.calls, QStringList({QStringLiteral("Yield"), QStringLiteral("Yield")}) + failureEnd(0));
 }
@@ -156,7 +155,7 @@ TEST_F(DuplicateRemovalTest, NamesCompareWithLetterCaseFileNamesWithout)
     EXPECT_TRUE(library->Deletions().empty());
 
     RecordingHost byFile;
-    RemoveDuplicates(byFile, library->App().get(), fs, kByFileName);
+    removeDuplicates(byFile, library->App().get(), fs, kByFileName);
     EXPECT_EQ(library->Deletions().size(), 1u);
     EXPECT_EQ(byFile.Ends(), successEnd(1));
 }
@@ -217,7 +216,7 @@ TEST_F(DuplicateRemovalTest, KeepFilesLeavesFilesAndAMissingFileStillLosesItsEnt
     again->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/3.mp3")));
     again->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/gone.mp3")));
     RecordingHost second;
-    RemoveDuplicates(second, again->App().get(), fs, kByName);
+    removeDuplicates(second, again->App().get(), fs, kByName);
     EXPECT_EQ(again->Deletions().size(), 1u);
     EXPECT_TRUE(fs.trashed.isEmpty());
     EXPECT_EQ(second.Ends(), successEnd(1));

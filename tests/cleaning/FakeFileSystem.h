@@ -4,8 +4,8 @@
 // is recorded.
 #pragma once
 
-#include "platform/FileSystem.h"
-#include "platform/Trash.h"
+#include "system/FileSystem.h"
+#include "system/Trash.h"
 
 #include <QStringList>
 #include <map>
@@ -13,37 +13,37 @@
 
 namespace tidyfox::cleaning::test {
 
-class FakeFileSystem : public platform::FileSystem
+class FakeFileSystem : public system::FileSystem
 {
 public:
     // A file at path; paths given the same inode name the same file.
-    void AddFile(const QString &path, std::uint64_t inode) { m_files[platform::NormalisedPath(path)] = inode; }
+    void AddFile(const QString &path, std::uint64_t inode) { m_files[system::normalisedPath(path)] = inode; }
     // DeleteFile of path fails as a full or read-only trash would.
-    void RefuseTrash(const QString &path) { m_refused.insert(platform::NormalisedPath(path)); }
+    void RefuseTrash(const QString &path) { m_refused.insert(system::normalisedPath(path)); }
     // Identity of path fails although the file is there (no permission).
-    void HideIdentity(const QString &path) { m_hidden.insert(platform::NormalisedPath(path)); }
-    bool Has(const QString &path) const { return m_files.count(platform::NormalisedPath(path)) != 0; }
+    void HideIdentity(const QString &path) { m_hidden.insert(system::normalisedPath(path)); }
+    bool Has(const QString &path) const { return m_files.count(system::normalisedPath(path)) != 0; }
 
-    bool FileExists(const QString &path) override
+    bool fileExists(const QString &path) override
     {
         ++probes;
         return !path.isEmpty() && Has(path);
     }
-    void DeleteFile(const QString &path) override
+    void moveToTrash(const QString &path) override
     {
-        const QString key = platform::NormalisedPath(path);
+        const QString key = system::normalisedPath(path);
         if (m_refused.count(key) || !m_files.count(key))
-            throw platform::TrashError("the trash cannot take " + path.toStdString());
+            throw system::TrashError("the trash cannot take " + path.toStdString());
         m_files.erase(key);
         trashed << path;
     }
-    std::optional<platform::FileId> Identity(const QString &path) override
+    std::optional<system::FileId> identity(const QString &path) override
     {
-        const QString key = platform::NormalisedPath(path);
+        const QString key = system::normalisedPath(path);
         const auto found = m_files.find(key);
         if (found == m_files.end() || m_hidden.count(key))
             return std::nullopt;
-        return platform::FileId{1, found->second};
+        return system::FileId{1, found->second};
     }
 
     QStringList trashed; // paths handed to DeleteFile that went, in order

@@ -5,44 +5,44 @@
 namespace tidyfox::cleaning::test {
 namespace {
 
-using itunes::ComError;
+using libraryclient::ClientError;
 
-class FakeTrack : public itunes::IITTrack
+class FakeTrack : public libraryclient::LibraryTrack
 {
 public:
     // The library keeps its track objects, so they point back without owning.
     FakeTrack(FakeLibrary *library, int index, int playlist) : m_library(library), m_index(index), m_playlist(playlist)
     {}
 
-    QString Name() override { return d().name; }
-    std::int32_t TrackID() override { return d().databaseId + 100000; }
-    std::int32_t TrackDatabaseID() override { return d().databaseId; }
-    QString Album() override { return d().album; }
-    QString Artist() override { return d().artist; }
-    QString Time() override { return d().time; }
-    QString Composer() override { return d().composer; }
-    QString Genre() override { return d().genre; }
-    QString KindAsString() override { return d().kindAsString; }
-    std::int32_t BitRate() override { return d().bitRate; }
-    std::int32_t SampleRate() override { return d().sampleRate; }
-    std::int32_t Size() override { return d().size; }
-    QDateTime DateAdded() override { return d().dateAdded; }
-    itunes::PlaylistPtr Playlist() override
+    QString name() override { return d().name; }
+    std::int32_t trackId() override { return d().databaseId + 100000; }
+    std::int32_t databaseId() override { return d().databaseId; }
+    QString album() override { return d().album; }
+    QString artist() override { return d().artist; }
+    QString time() override { return d().time; }
+    QString composer() override { return d().composer; }
+    QString genre() override { return d().genre; }
+    QString kindText() override { return d().kindAsString; }
+    std::int32_t bitRate() override { return d().bitRate; }
+    std::int32_t sampleRate() override { return d().sampleRate; }
+    std::int32_t size() override { return d().size; }
+    QDateTime dateAdded() override { return d().dateAdded; }
+    libraryclient::PlaylistPtr playlist() override
     {
         d();
         return m_library->playlistObject(m_playlist);
     }
-    QString Location() override
+    QString location() override
     {
         if (d().stream)
-            throw ComError(itunes::kErrNoSuchProperty, QStringLiteral("A stream has no location"));
+            throw ClientError(libraryclient::kErrNoSuchProperty, QStringLiteral("A stream has no location"));
         return d().location;
     }
-    QString LongDescription() override { return d().longDescription; }
-    void Delete() override
+    QString longDescription() override { return d().longDescription; }
+    void deleteFromLibrary() override
     {
         if (d().refuseDelete)
-            throw ComError(itunes::kErrCallFailed, QStringLiteral("The library refused the removal"));
+            throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("The library refused the removal"));
         m_library->remove(m_index);
     }
 
@@ -58,7 +58,7 @@ private:
     int m_playlist;
 };
 
-class FakeTrackList : public itunes::IITTrackList
+class FakeTrackList : public libraryclient::LibraryTrackList
 {
 public:
     FakeTrackList(std::shared_ptr<FakeLibrary> library, int playlist)
@@ -71,14 +71,14 @@ public:
         }
     }
 
-    int Count() override { return static_cast<int>(m_positions.size()); }
-    itunes::TrackPtr Item(int index) override
+    int count() override { return static_cast<int>(m_positions.size()); }
+    libraryclient::TrackPtr item(int index) override
     {
-        if (index < 0 || index >= Count())
-            throw ComError(itunes::kErrCallFailed, QStringLiteral("Index out of range"));
+        if (index < 0 || index >= count())
+            throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("Index out of range"));
         return m_library->trackObject(m_playlist, m_positions[static_cast<size_t>(index)]);
     }
-    void ForEach(const std::function<bool(const itunes::TrackPtr &)> &visit) override
+    void forEach(const std::function<bool(const libraryclient::TrackPtr &)> &visit) override
     {
         const auto &members = m_library->playlist(m_playlist).members;
         for (const int position : m_positions) {
@@ -88,11 +88,11 @@ public:
                 return;
         }
     }
-    itunes::TrackPtr FirstByTrackID(std::int32_t trackId) override
+    libraryclient::TrackPtr firstByTrackId(std::int32_t trackId) override
     {
-        itunes::TrackPtr found;
-        ForEach([&](const itunes::TrackPtr &track) {
-            if (track->TrackID() != trackId)
+        libraryclient::TrackPtr found;
+        forEach([&](const libraryclient::TrackPtr &track) {
+            if (track->trackId() != trackId)
                 return true;
             found = track;
             return false;
@@ -106,14 +106,14 @@ private:
     std::vector<int> m_positions;
 };
 
-class FakePlaylist : public itunes::IITPlaylist
+class FakePlaylist : public libraryclient::LibraryPlaylist
 {
 public:
     FakePlaylist(std::shared_ptr<FakeLibrary> library, int index) : m_library(std::move(library)), m_index(index) {}
-    QString Name() override { return m_library->playlist(m_index).name; }
-    std::int32_t PlaylistID() override { return m_library->playlist(m_index).id; }
-    std::int32_t Kind() override { return m_library->playlist(m_index).kind; }
-    std::shared_ptr<itunes::IITTrackList> Tracks() override
+    QString name() override { return m_library->playlist(m_index).name; }
+    std::int32_t playlistId() override { return m_library->playlist(m_index).id; }
+    std::int32_t kind() override { return m_library->playlist(m_index).kind; }
+    std::shared_ptr<libraryclient::LibraryTrackList> tracks() override
     {
         return std::make_shared<FakeTrackList>(m_library, m_index);
     }
@@ -123,20 +123,20 @@ private:
     int m_index;
 };
 
-class FakePlaylistCollection : public itunes::IITPlaylistCollection
+class FakePlaylistCollection : public libraryclient::LibraryPlaylistCollection
 {
 public:
     explicit FakePlaylistCollection(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
-    int Count() override { return m_library->playlistCount(); }
-    itunes::PlaylistPtr Item(int index) override
+    int count() override { return m_library->playlistCount(); }
+    libraryclient::PlaylistPtr item(int index) override
     {
-        if (index < 0 || index >= Count())
-            throw ComError(itunes::kErrCallFailed, QStringLiteral("Index out of range"));
+        if (index < 0 || index >= count())
+            throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("Index out of range"));
         return m_library->playlistObject(index);
     }
-    void ForEach(const std::function<bool(const itunes::PlaylistPtr &)> &visit) override
+    void forEach(const std::function<bool(const libraryclient::PlaylistPtr &)> &visit) override
     {
-        for (int i = 0; i < Count(); ++i) {
+        for (int i = 0; i < count(); ++i) {
             if (!visit(m_library->playlistObject(i)))
                 return;
         }
@@ -146,14 +146,14 @@ private:
     std::shared_ptr<FakeLibrary> m_library;
 };
 
-class FakeSource : public itunes::IITSource
+class FakeSource : public libraryclient::LibrarySource
 {
 public:
     explicit FakeSource(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
-    QString Name() override { return QStringLiteral("Library"); }
-    std::int32_t SourceID() override { return 1; }
-    std::int32_t Kind() override { return 1; }
-    std::shared_ptr<itunes::IITPlaylistCollection> Playlists() override
+    QString name() override { return QStringLiteral("Library"); }
+    std::int32_t sourceId() override { return 1; }
+    std::int32_t kind() override { return 1; }
+    std::shared_ptr<libraryclient::LibraryPlaylistCollection> playlists() override
     {
         return std::make_shared<FakePlaylistCollection>(m_library);
     }
@@ -162,15 +162,15 @@ private:
     std::shared_ptr<FakeLibrary> m_library;
 };
 
-class FakeITunes : public itunes::IiTunes
+class FakeITunes : public libraryclient::LibraryClient
 {
 public:
     explicit FakeITunes(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
-    void SetForceToForegroundOnDialog(bool) override {}
-    itunes::SourcePtr LibrarySource() override { return std::make_shared<FakeSource>(m_library); }
-    itunes::PlaylistPtr LibraryPlaylist() override { return m_library->playlistObject(0); }
-    void Quit() override {}
-    void SetOnQuittingEvent(std::function<void()>) override {}
+    void setForceToForegroundOnDialog(bool) override {}
+    libraryclient::SourcePtr librarySource() override { return std::make_shared<FakeSource>(m_library); }
+    libraryclient::PlaylistPtr libraryPlaylist() override { return m_library->playlistObject(0); }
+    void quit() override {}
+    void setQuittingHandler(std::function<void()>) override {}
 
 private:
     std::shared_ptr<FakeLibrary> m_library;
@@ -211,12 +211,12 @@ void FakeLibrary::AddPlaylist(const QString &name, const std::vector<std::int32_
     m_playlists.push_back(std::move(list));
 }
 
-itunes::ITunesPtr FakeLibrary::App()
+libraryclient::LibraryClientPtr FakeLibrary::App()
 {
     return std::make_shared<FakeITunes>(shared_from_this());
 }
 
-itunes::SourcePtr FakeLibrary::Source()
+libraryclient::SourcePtr FakeLibrary::Source()
 {
     return std::make_shared<FakeSource>(shared_from_this());
 }
@@ -246,7 +246,7 @@ void FakeLibrary::remove(int index)
     m_deletions.push_back(m_tracks[static_cast<size_t>(index)].databaseId);
 }
 
-itunes::TrackPtr FakeLibrary::trackObject(int playlistIndex, int position)
+libraryclient::TrackPtr FakeLibrary::trackObject(int playlistIndex, int position)
 {
     Playlist &list = playlist(playlistIndex);
     if (list.objects.size() != list.members.size())
@@ -257,7 +257,7 @@ itunes::TrackPtr FakeLibrary::trackObject(int playlistIndex, int position)
     return object;
 }
 
-itunes::PlaylistPtr FakeLibrary::playlistObject(int playlistIndex)
+libraryclient::PlaylistPtr FakeLibrary::playlistObject(int playlistIndex)
 {
     return std::make_shared<FakePlaylist>(shared_from_this(), playlistIndex);
 }

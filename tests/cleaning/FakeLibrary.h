@@ -5,7 +5,7 @@
 // Its objects must not outlive it.
 #pragma once
 
-#include "itunes/ITunesInterface.h"
+#include "libraryclient/LibraryClient.h"
 
 #include <QDateTime>
 #include <QString>
@@ -45,8 +45,8 @@ public:
     // A user playlist (kind 2) of the tracks with these database ids.
     void AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind = 2);
 
-    itunes::ITunesPtr App();
-    itunes::SourcePtr Source();
+    libraryclient::LibraryClientPtr App();
+    libraryclient::SourcePtr Source();
 
     // Database ids of the tracks removed, in the order of removal.
     const std::vector<std::int32_t> &Deletions() const { return m_deletions; }
@@ -61,20 +61,20 @@ public:
         std::int32_t kind = 2;
         QString name;
         std::vector<int> members; // indices into m_tracks
-        std::vector<itunes::TrackPtr> objects;
+        std::vector<libraryclient::TrackPtr> objects;
     };
     FakeTrackData &data(int index) { return m_tracks[static_cast<size_t>(index)]; }
     bool deleted(int index) const { return m_deleted[static_cast<size_t>(index)] != 0; }
     void checkPresent(int index) const
     {
         if (deleted(index))
-            throw itunes::ComError::objectDeleted();
+            throw libraryclient::ClientError::objectDeleted();
     }
     void remove(int index);
     Playlist &playlist(int index) { return m_playlists[static_cast<size_t>(index)]; }
     int playlistCount() const { return static_cast<int>(m_playlists.size()); }
-    itunes::TrackPtr trackObject(int playlistIndex, int position);
-    itunes::PlaylistPtr playlistObject(int playlistIndex);
+    libraryclient::TrackPtr trackObject(int playlistIndex, int position);
+    libraryclient::PlaylistPtr playlistObject(int playlistIndex);
 
 private:
     FakeLibrary();

@@ -18,19 +18,16 @@ namespace tidyfox::cleaning::test {
 class RecordingHost : public CleaningHost
 {
 public:
-    void ShowAlert(const QString &text, int kind, const QString &title) override
+    void showAlert(const QString &text, AlertKind kind, const QString &title) override
     {
-        calls << QStringLiteral("ShowAlert(%1|%2|%3)").arg(text).arg(kind).arg(title);
+        calls << QStringLiteral("showAlert(%1|%2|%3)").arg(text).arg(static_cast<int>(kind)).arg(title);
         alerts << text;
     }
-    void HideBusy() override { calls << QStringLiteral("HideBusy"); }
-    void RefreshLibrarylist() override { calls << QStringLiteral("RefreshLibrarylist"); }
-    void SetVariable(const QString &name, const QString &value) override
-    {
-        calls << QStringLiteral("SetVariable(%1=%2)").arg(name, value);
-    }
-    void ClearRemovingDuplicates() override { calls << QStringLiteral("ClearRemovingDuplicates"); }
-    void YieldOnce() override
+    void hideBusy() override { calls << QStringLiteral("hideBusy"); }
+    void refreshLibraryList() override { calls << QStringLiteral("refreshLibraryList"); }
+    void enableButtons() override { calls << QStringLiteral("enableButtons"); }
+    void reopenCommandGate() override { calls << QStringLiteral("reopenCommandGate"); }
+    void yieldOnce() override
     {
         ++yields;
         calls << QStringLiteral("Yield");

@@ -9,8 +9,8 @@
 #pragma once
 
 #include "cleaning/CleaningHost.h"
-#include "itunes/ITunesInterface.h"
-#include "platform/FileSystem.h"
+#include "libraryclient/LibraryClient.h"
+#include "system/FileSystem.h"
 
 #include <QStringList>
 #include <array>
@@ -19,38 +19,39 @@
 
 namespace tidyfox::cleaning::test {
 
-inline std::optional<QString> ReferenceLocation(itunes::IITTrack &track)
+inline std::optional<QString> ReferenceLocation(libraryclient::LibraryTrack &track)
 {
     try {
-        return track.Location();
-    } catch (const itunes::ComError &error) {
-        if (error.number() == itunes::kErrNoSuchProperty)
+        return track.location();
+    } catch (const libraryclient::ClientError &error) {
+        if (error.number() == libraryclient::kErrNoSuchProperty)
             return std::nullopt;
         throw;
     }
 }
 
 // checked: the filter's items 0 to 6, read once.
-inline bool ReferenceEqual(itunes::IITTrack &a, itunes::IITTrack &b, const std::array<bool, 7> &checked)
+inline bool ReferenceEqual(libraryclient::LibraryTrack &a, libraryclient::LibraryTrack &b,
+                           const std::array<bool, 7> &checked)
 {
-    if (checked[0] && a.Name() != b.Name())
+    if (checked[0] && a.name() != b.name())
         return false;
-    if (checked[1] && a.Size() != b.Size())
+    if (checked[1] && a.size() != b.size())
         return false;
-    if (checked[2] && a.Album() != b.Album())
+    if (checked[2] && a.album() != b.album())
         return false;
-    if (checked[3] && a.Artist() != b.Artist())
+    if (checked[3] && a.artist() != b.artist())
         return false;
-    if (checked[4] && a.BitRate() != b.BitRate())
+    if (checked[4] && a.bitRate() != b.bitRate())
         return false;
-    if (checked[5] && a.SampleRate() != b.SampleRate())
+    if (checked[5] && a.sampleRate() != b.sampleRate())
         return false;
     if (checked[6]) {
         const auto la = ReferenceLocation(a);
         const auto lb = ReferenceLocation(b);
         if (!la || !lb)
             return false;
-        if (platform::GetFileName(*la).toLower() != platform::GetFileName(*lb).toLower())
+        if (system::fileNameOf(*la).toLower() != system::fileNameOf(*lb).toLower())
             return false;
     }
     return true;
@@ -58,32 +59,32 @@ inline bool ReferenceEqual(itunes::IITTrack &a, itunes::IITTrack &b, const std::
 
 // Whether a track other than copy, still in the library, uses the file at
 // location.
-inline bool ReferenceFileInUse(itunes::IITPlaylist &library, itunes::IITTrack &copy, const QString &location,
-                               platform::FileSystem &fs)
+inline bool ReferenceFileInUse(libraryclient::LibraryPlaylist &library, libraryclient::LibraryTrack &copy,
+                               const QString &location, system::FileSystem &fs)
 {
-    const std::int32_t copyId = copy.TrackDatabaseID();
-    const auto copyFile = fs.Identity(location);
+    const std::int32_t copyId = copy.databaseId();
+    const auto copyFile = fs.identity(location);
     bool used = false;
-    library.Tracks()->ForEach([&](const itunes::TrackPtr &other) {
-        if (other->TrackDatabaseID() == copyId)
+    library.tracks()->forEach([&](const libraryclient::TrackPtr &other) {
+        if (other->databaseId() == copyId)
             return true;
         const auto otherLocation = ReferenceLocation(*other);
         if (!otherLocation || otherLocation->isEmpty())
             return true;
-        const auto otherFile = fs.Identity(*otherLocation);
-        used = platform::NormalisedPath(*otherLocation) == platform::NormalisedPath(location) ||
+        const auto otherFile = fs.identity(*otherLocation);
+        used = system::normalisedPath(*otherLocation) == system::normalisedPath(location) ||
                (otherFile && copyFile && *otherFile == *copyFile);
         return !used;
     });
     return used;
 }
 
-inline void ReferenceRemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTunes, platform::FileSystem &fs,
+inline void ReferenceRemoveDuplicates(CleaningHost &host, libraryclient::LibraryClient *iTunes, system::FileSystem &fs,
                                       const QString &sFilter)
 {
     int count = 0;
     const QStringList items = sFilter.split(QLatin1Char(','));
-    const auto enableButtons = [&] { host.SetVariable(QStringLiteral("_root.enablebtns"), QStringLiteral("1")); };
+    const auto enableButtons = [&] { host.enableButtons(); };
     try {
         if (items.size() < 7)
             throw std::runtime_error("short filter");
@@ -91,10 +92,10 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTune
         for (int i = 0; i < 7; ++i)
             valid = valid || items.at(i) == QLatin1String("true");
         if (!valid) {
-            host.ShowAlert(QStringLiteral("You must check one filter item at least, Operation aborted."), 48,
-                           QStringLiteral("Tidyfox"));
-            host.HideBusy();
-            host.ClearRemovingDuplicates();
+            host.showAlert(QStringLiteral("You must check one filter item at least, Operation aborted."),
+                           AlertKind::Warning, QStringLiteral("Tidyfox"));
+            host.hideBusy();
+            host.reopenCommandGate();
             enableButtons();
             return;
         }
@@ -103,13 +104,13 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTune
         std::array<bool, 7> checked{};
         for (int i = 0; i < 7; ++i)
             checked[static_cast<size_t>(i)] = items.at(i).toLower() == QLatin1String("true");
-        const auto library = iTunes->LibraryPlaylist();
-        library->Tracks()->ForEach([&](const itunes::TrackPtr &a) {
-            host.YieldOnce();
-            host.YieldOnce();
-            itunes::TrackPtr copy;
-            library->Tracks()->ForEach([&](const itunes::TrackPtr &b) {
-                if (b->TrackDatabaseID() != a->TrackDatabaseID() && ReferenceEqual(*a, *b, checked))
+        const auto library = iTunes->libraryPlaylist();
+        library->tracks()->forEach([&](const libraryclient::TrackPtr &a) {
+            host.yieldOnce();
+            host.yieldOnce();
+            libraryclient::TrackPtr copy;
+            library->tracks()->forEach([&](const libraryclient::TrackPtr &b) {
+                if (b->databaseId() != a->databaseId() && ReferenceEqual(*a, *b, checked))
                     copy = b;
                 return !copy;
             });
@@ -119,53 +120,54 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, itunes::IiTunes *iTune
                 throw std::runtime_error("no keep-files item");
             if (items.at(7).toLower() != QLatin1String("true")) {
                 const auto location = ReferenceLocation(*copy);
-                if (location && fs.FileExists(*location) && !ReferenceFileInUse(*library, *copy, *location, fs))
-                    fs.DeleteFile(*location);
+                if (location && fs.fileExists(*location) && !ReferenceFileInUse(*library, *copy, *location, fs))
+                    fs.moveToTrash(*location);
             }
-            copy->Delete();
+            copy->deleteFromLibrary();
             if (++count > 32767) {
                 count = 32767;
                 throw std::runtime_error("count overflow");
             }
             return true;
         });
-        host.HideBusy();
-        host.ShowAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), 64,
-                       QStringLiteral("Tidyfox"));
-        host.RefreshLibrarylist();
-        host.ClearRemovingDuplicates();
+        host.hideBusy();
+        host.showAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"),
+                       AlertKind::Information, QStringLiteral("Tidyfox"));
+        host.refreshLibraryList();
+        host.reopenCommandGate();
         enableButtons();
     } catch (const std::exception &) {
-        host.ShowAlert(QStringLiteral("Can not delete all duplicates.\r") + QString::number(count) +
+        host.showAlert(QStringLiteral("Can not delete all duplicates.\r") + QString::number(count) +
                            QStringLiteral(" Duplicate track(s) have been deleted"),
-                       64, QStringLiteral("Tidyfox"));
-        host.HideBusy();
-        host.ClearRemovingDuplicates();
+                       AlertKind::Information, QStringLiteral("Tidyfox"));
+        host.hideBusy();
+        host.reopenCommandGate();
         enableButtons();
     }
 }
 
-inline void ReferenceDeleteDeadTracks(CleaningHost &host, itunes::IITSource *source, platform::FileSystem &fs)
+inline void ReferenceDeleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs)
 {
     int count = 0;
     try {
         if (!source) {
-            host.ShowAlert(QStringLiteral("0 Track have been deleted."), 64, QStringLiteral("Tidyfox"));
-            host.HideBusy();
+            host.showAlert(QStringLiteral("0 Track have been deleted."), AlertKind::Information,
+                           QStringLiteral("Tidyfox"));
+            host.hideBusy();
             return;
         }
-        source->Playlists()->ForEach([&](const itunes::PlaylistPtr &playlist) {
-            if (playlist->Kind() != 1)
+        source->playlists()->forEach([&](const libraryclient::PlaylistPtr &playlist) {
+            if (playlist->kind() != 1)
                 return true;
             for (bool again = true; again;) {
                 again = false;
-                playlist->Tracks()->ForEach([&](const itunes::TrackPtr &track) {
+                playlist->tracks()->forEach([&](const libraryclient::TrackPtr &track) {
                     const auto location = ReferenceLocation(*track);
-                    if (!location || fs.FileExists(*location))
+                    if (!location || fs.fileExists(*location))
                         return true;
                     if (count == 32767)
                         throw std::runtime_error("count overflow");
-                    track->Delete();
+                    track->deleteFromLibrary();
                     ++count;
                     again = true;
                     return false;
@@ -173,15 +175,15 @@ inline void ReferenceDeleteDeadTracks(CleaningHost &host, itunes::IITSource *sou
             }
             return true;
         });
-        host.HideBusy();
-        host.ShowAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"), 64,
-                       QStringLiteral("Tidyfox"));
-        host.RefreshLibrarylist();
+        host.hideBusy();
+        host.showAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"),
+                       AlertKind::Information, QStringLiteral("Tidyfox"));
+        host.refreshLibraryList();
     } catch (const std::exception &) {
-        host.ShowAlert(QStringLiteral("Can not delete all tracks.\r") + QString::number(count) +
+        host.showAlert(QStringLiteral("Can not delete all tracks.\r") + QString::number(count) +
                            QStringLiteral(" Dead track(s) have been deleted"),
-                       64, QStringLiteral("Tidyfox"));
-        host.HideBusy();
+                       AlertKind::Information, QStringLiteral("Tidyfox"));
+        host.hideBusy();
     }
 }
 

@@ -35,15 +35,15 @@ TEST(FormatFileSizeTest, UnitsAndRounding)
         {1073741824.0f, "1 GB"}, {2147483648.0f, "2 GB"},
     };
     for (const auto &[size, expected] : cases)
-        EXPECT_EQ(FormatFileSize(size, kUs), QLatin1String(expected)) << size;
+        EXPECT_EQ(formatFileSize(size, kUs), QLatin1String(expected)) << size;
 }
 
 TEST(FormatFileSizeTest, DecimalCommaAndNoGrouping)
 {
-    EXPECT_EQ(FormatFileSize(1536.0f, kGerman), QStringLiteral("1,5 KB"));
-    EXPECT_EQ(FormatFileSize(5000000.0f, kGerman), QStringLiteral("4,8 MB"));
-    EXPECT_EQ(FormatFileSize(1048575.0f, kGerman), QStringLiteral("1024 KB"));
-    EXPECT_EQ(FormatFileSize(1000.0f, kGerman), QStringLiteral("1000 Bytes"));
+    EXPECT_EQ(formatFileSize(1536.0f, kGerman), QStringLiteral("1,5 KB"));
+    EXPECT_EQ(formatFileSize(5000000.0f, kGerman), QStringLiteral("4,8 MB"));
+    EXPECT_EQ(formatFileSize(1048575.0f, kGerman), QStringLiteral("1024 KB"));
+    EXPECT_EQ(formatFileSize(1000.0f, kGerman), QStringLiteral("1000 Bytes"));
 }
 
 FakeTrackData fullTrack()
@@ -69,12 +69,12 @@ QString infoOf(const FakeTrackData &data, const QLocale &locale)
 {
     auto library = FakeLibrary::Create();
     library->AddTrack(data);
-    itunes::TrackPtr track;
-    library->App()->LibraryPlaylist()->Tracks()->ForEach([&](const itunes::TrackPtr &t) {
+    libraryclient::TrackPtr track;
+    library->App()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
         track = t;
         return false;
     });
-    return BuildTrackInfo(track.get(), locale);
+    return buildTrackInfo(track.get(), locale);
 }
 
 TEST(TrackInfoTest, AllThirteenLinesInOrder)
@@ -138,17 +138,17 @@ TEST(TrackInfoTest, AStreamHasNoLocationLine)
 
 TEST(TrackInfoTest, NothingReadableGivesAnEmptyText)
 {
-    EXPECT_TRUE(BuildTrackInfo(nullptr, kUs).isEmpty());
+    EXPECT_TRUE(buildTrackInfo(nullptr, kUs).isEmpty());
 
     auto library = FakeLibrary::Create();
     library->AddTrack(fullTrack());
-    itunes::TrackPtr track;
-    library->App()->LibraryPlaylist()->Tracks()->ForEach([&](const itunes::TrackPtr &t) {
+    libraryclient::TrackPtr track;
+    library->App()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
         track = t;
         return false;
     });
-    track->Delete();
-    EXPECT_TRUE(BuildTrackInfo(track.get(), kUs).isEmpty());
+    track->deleteFromLibrary();
+    EXPECT_TRUE(buildTrackInfo(track.get(), kUs).isEmpty());
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // The real file system and trash, in the test's own temporary folders.
 
-#include "platform/Trash.h"
+#include "system/Trash.h"
 
-#include "platform/FileSystem.h"
-#include "platform/TrashFileSystem.h"
+#include "system/FileSystem.h"
+#include "system/TrashFileSystem.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tidyfox::platform {
+namespace tidyfox::system {
 namespace {
 
 void writeFile(const QString &path, const QByteArray &content = "music")
@@ -39,7 +39,7 @@ protected:
         // The test runner gives every test its own data folder, so its own
         // home trash; refuse to run against a person's real trash.
         ASSERT_TRUE(qEnvironmentVariableIsSet("TIDYFOX_TEST_ROOT"));
-        trash = HomeTrashPath();
+        trash = homeTrashPath();
         QDir(trash).removeRecursively();
     }
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -51,20 +51,20 @@ protected:
 
 TEST_F(TrashTest, FileNamesAndExistence)
 {
-    EXPECT_EQ(GetFileName(QStringLiteral("/a/b/Song.MP3")), QStringLiteral("Song.MP3"));
-    EXPECT_EQ(GetFileName(QStringLiteral("Song.mp3")), QStringLiteral("Song.mp3"));
-    EXPECT_EQ(GetFileName(QStringLiteral("/a/b/")), QString());
-    EXPECT_EQ(GetFileName(QString()), QString());
+    EXPECT_EQ(fileNameOf(QStringLiteral("/a/b/Song.MP3")), QStringLiteral("Song.MP3"));
+    EXPECT_EQ(fileNameOf(QStringLiteral("Song.mp3")), QStringLiteral("Song.mp3"));
+    EXPECT_EQ(fileNameOf(QStringLiteral("/a/b/")), QString());
+    EXPECT_EQ(fileNameOf(QString()), QString());
 
     writeFile(path(QStringLiteral("a.mp3")));
     ASSERT_EQ(::symlink("a.mp3", QFile::encodeName(path(QStringLiteral("link.mp3"))).constData()), 0);
     ASSERT_EQ(::symlink("nowhere.mp3", QFile::encodeName(path(QStringLiteral("dangling.mp3"))).constData()), 0);
-    EXPECT_TRUE(fs.FileExists(path(QStringLiteral("a.mp3"))));
-    EXPECT_TRUE(fs.FileExists(path(QStringLiteral("link.mp3"))));
-    EXPECT_FALSE(fs.FileExists(path(QStringLiteral("dangling.mp3"))));
-    EXPECT_FALSE(fs.FileExists(path(QStringLiteral("missing.mp3"))));
-    EXPECT_FALSE(fs.FileExists(dir.path()));
-    EXPECT_FALSE(fs.FileExists(QString()));
+    EXPECT_TRUE(fs.fileExists(path(QStringLiteral("a.mp3"))));
+    EXPECT_TRUE(fs.fileExists(path(QStringLiteral("link.mp3"))));
+    EXPECT_FALSE(fs.fileExists(path(QStringLiteral("dangling.mp3"))));
+    EXPECT_FALSE(fs.fileExists(path(QStringLiteral("missing.mp3"))));
+    EXPECT_FALSE(fs.fileExists(dir.path()));
+    EXPECT_FALSE(fs.fileExists(QString()));
 }
 
 TEST_F(TrashTest, IdentityFollowsSymlinksAndHardLinks)
@@ -75,12 +75,12 @@ TEST_F(TrashTest, IdentityFollowsSymlinksAndHardLinks)
                      QFile::encodeName(path(QStringLiteral("hard.mp3"))).constData()),
               0);
     ASSERT_TRUE(QFile::link(dir.path(), path(QStringLiteral("alias"))));
-    const auto a = fs.Identity(path(QStringLiteral("a.mp3")));
+    const auto a = fs.identity(path(QStringLiteral("a.mp3")));
     ASSERT_TRUE(a);
-    EXPECT_EQ(fs.Identity(path(QStringLiteral("hard.mp3"))), a);
-    EXPECT_EQ(fs.Identity(path(QStringLiteral("alias/a.mp3"))), a);
-    EXPECT_NE(fs.Identity(path(QStringLiteral("b.mp3"))), a);
-    EXPECT_FALSE(fs.Identity(path(QStringLiteral("missing.mp3"))));
+    EXPECT_EQ(fs.identity(path(QStringLiteral("hard.mp3"))), a);
+    EXPECT_EQ(fs.identity(path(QStringLiteral("alias/a.mp3"))), a);
+    EXPECT_NE(fs.identity(path(QStringLiteral("b.mp3"))), a);
+    EXPECT_FALSE(fs.identity(path(QStringLiteral("missing.mp3"))));
 }
 
 TEST_F(TrashTest, AFileGoesToTheHomeTrashWithItsInfo)
@@ -90,7 +90,7 @@ TEST_F(TrashTest, AFileGoesToTheHomeTrashWithItsInfo)
     const QString name = QStringLiteral("My Song 100% ü.mp3");
     writeFile(path(name), "tune");
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    fs.DeleteFile(path(name));
+    fs.moveToTrash(path(name));
 
     EXPECT_FALSE(QFile::exists(path(name)));
     EXPECT_EQ(readFile(trash + QStringLiteral("/files/") + name), QByteArray("tune"));
@@ -116,12 +116,12 @@ TEST_F(TrashTest, NamesAlreadyInTheTrashGetANumber)
     writeFile(path(QStringLiteral("one/song.mp3")), "1");
     writeFile(path(QStringLiteral("two/song.mp3")), "2");
     writeFile(path(QStringLiteral("three/song.mp3")), "3");
-    const TrashedFile first = MoveToTrash(path(QStringLiteral("one/song.mp3")));
+    const TrashedFile first = moveToTrash(path(QStringLiteral("one/song.mp3")));
     // An entry without its info (left by some other program) is not
     // overwritten either.
     writeFile(trash + QStringLiteral("/files/song.2.mp3"), "stray");
-    const TrashedFile second = MoveToTrash(path(QStringLiteral("two/song.mp3")));
-    const TrashedFile third = MoveToTrash(path(QStringLiteral("three/song.mp3")));
+    const TrashedFile second = moveToTrash(path(QStringLiteral("two/song.mp3")));
+    const TrashedFile third = moveToTrash(path(QStringLiteral("three/song.mp3")));
     EXPECT_EQ(first.trashedPath, trash + QStringLiteral("/files/song.mp3"));
     EXPECT_EQ(second.trashedPath, trash + QStringLiteral("/files/song.3.mp3"));
     EXPECT_EQ(third.trashedPath, trash + QStringLiteral("/files/song.4.mp3"));
@@ -135,7 +135,7 @@ TEST_F(TrashTest, ReadOnlyFilesAreTaken)
 {
     writeFile(path(QStringLiteral("locked.mp3")));
     ASSERT_TRUE(QFile::setPermissions(path(QStringLiteral("locked.mp3")), QFile::ReadOwner));
-    fs.DeleteFile(path(QStringLiteral("locked.mp3")));
+    fs.moveToTrash(path(QStringLiteral("locked.mp3")));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("locked.mp3"))));
     EXPECT_TRUE(QFile::exists(trash + QStringLiteral("/files/locked.mp3")));
 }
@@ -146,7 +146,7 @@ TEST_F(TrashTest, WhenTheTrashCannotBeMadeTheFileStays)
     writeFile(trash, "not a folder");
     writeFile(path(QStringLiteral("keep.mp3")), "tune");
     try {
-        fs.DeleteFile(path(QStringLiteral("keep.mp3")));
+        fs.moveToTrash(path(QStringLiteral("keep.mp3")));
         ADD_FAILURE() << "the move should have failed";
     } catch (const TrashError &error) {
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("keep.mp3")));
@@ -158,9 +158,9 @@ TEST_F(TrashTest, WhenTheTrashCannotBeMadeTheFileStays)
 
 TEST_F(TrashTest, MissingFilesAndFoldersAreRefused)
 {
-    EXPECT_THROW(fs.DeleteFile(path(QStringLiteral("missing.mp3"))), TrashError);
-    EXPECT_THROW(fs.DeleteFile(dir.path()), TrashError);
-    EXPECT_THROW(fs.DeleteFile(QString()), TrashError);
+    EXPECT_THROW(fs.moveToTrash(path(QStringLiteral("missing.mp3"))), TrashError);
+    EXPECT_THROW(fs.moveToTrash(dir.path()), TrashError);
+    EXPECT_THROW(fs.moveToTrash(QString()), TrashError);
     EXPECT_TRUE(QDir(dir.path()).exists());
 }
 
@@ -185,20 +185,20 @@ TEST_F(TrashTest, AFileOnAnotherVolumeGoesToThatVolumesTrash)
     ASSERT_TRUE(there.isValid());
     const QString file = there.filePath(QStringLiteral("far away.mp3"));
     writeFile(file, "far");
-    const TrashedFile own = MoveToTrash(file);
+    const TrashedFile own = moveToTrash(file);
     EXPECT_EQ(own.trashedPath, volumeTrash + QStringLiteral("/files/far away.mp3"));
     EXPECT_EQ(readFile(own.trashedPath), QByteArray("far"));
     // Paths in a volume's trash are relative to the volume's top folder.
     const QString relative = QDir(volume).relativeFilePath(there.path()) + QStringLiteral("/far%20away.mp3");
     EXPECT_TRUE(readFile(own.infoPath).contains("\nPath=" + relative.toUtf8() + "\n"));
-    EXPECT_FALSE(QFileInfo::exists(HomeTrashPath() + QStringLiteral("/files/far away.mp3")));
+    EXPECT_FALSE(QFileInfo::exists(homeTrashPath() + QStringLiteral("/files/far away.mp3")));
     QDir(volumeTrash).removeRecursively();
 
     // An administrator's shared trash (sticky) is used when there is one.
     ASSERT_TRUE(QDir().mkdir(sharedTrash));
     ::chmod(QFile::encodeName(sharedTrash).constData(), 01777);
     writeFile(file, "far");
-    const TrashedFile shared = MoveToTrash(file);
+    const TrashedFile shared = moveToTrash(file);
     EXPECT_EQ(shared.trashedPath,
               sharedTrash + QLatin1Char('/') + QString::number(::getuid()) + QStringLiteral("/files/far away.mp3"));
     QDir(sharedTrash).removeRecursively();
@@ -207,10 +207,10 @@ TEST_F(TrashTest, AFileOnAnotherVolumeGoesToThatVolumesTrash)
     ASSERT_TRUE(QDir().mkdir(sharedTrash));
     ::chmod(QFile::encodeName(sharedTrash).constData(), 0777);
     writeFile(file, "far");
-    EXPECT_EQ(MoveToTrash(file).trashedPath, volumeTrash + QStringLiteral("/files/far away.mp3"));
+    EXPECT_EQ(moveToTrash(file).trashedPath, volumeTrash + QStringLiteral("/files/far away.mp3"));
     QDir(sharedTrash).removeRecursively();
     QDir(volumeTrash).removeRecursively();
 }
 
 } // namespace
-} // namespace tidyfox::platform
+} // namespace tidyfox::system

@@ -6,7 +6,7 @@
 //
 // The window is grabbed once the face has shown the alert.
 #include "../shell/WindowFixture.h"
-#include "itunes/FaultyITunes.h"
+#include "FaultyLibraryClient.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -14,6 +14,8 @@
 #include <cstdio>
 
 using namespace tidyfox;
+using tidyfox::window::MainWindowProbe;
+using tidyfox::window::WindowState;
 
 int main(int argc, char **argv)
 {
@@ -33,15 +35,15 @@ int main(int argc, char **argv)
         f.core->addTrack(t);
     }
     // The second artist read fails, as a library that stops answering would.
-    auto plan = std::make_shared<itunes::FaultPlan>();
-    plan->failCall(QStringLiteral("Artist"), 1, itunes::kErrCallFailed, 1);
-    shell::WindowEnvironment env = f.environment();
-    env.createITunes = itunes::FaultyITunes::factory(env.createITunes, plan);
-    shell::frmMain &w = f.make(std::move(env));
-    if (!w.Form_Load())
+    auto plan = std::make_shared<libraryclient::FaultPlan>();
+    plan->failCall(QStringLiteral("artist"), 1, libraryclient::kErrCallFailed, 1);
+    window::WindowEnvironment env = f.environment();
+    env.createLibraryClient = libraryclient::FaultyLibraryClient::factory(env.createLibraryClient, plan);
+    window::MainWindow &w = f.make(std::move(env));
+    if (!w.start())
         return 1;
     w.show();
-    w.FLashCommand(QStringLiteral("start"), {});
+    w.handleFaceCommand(QStringLiteral("start"), {});
     // The face starts the load itself ("start"); wait for its alert.
     QTimer::singleShot(6000, &app, [&] {
         if (!f.names().contains(QStringLiteral("_root.showcriticalalert"))) {

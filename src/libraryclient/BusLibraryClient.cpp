@@ -1,0 +1,235 @@
+#include "libraryclient/BusLibraryClient.h"
+
+#include "libraryclient/CallTimeout.h"
+#include "libraryclient/ClientLog.h"
+#include "service/SealedMemoryFile.h"
+#include "service/ServiceBus.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
+#include <QDBusUnixFileDescriptor>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QProcess>
+#include <QThread>
+
+namespace tidyfox::libraryclient {
+
+namespace bus = library::bus;
+
+namespace {
+
+const QString kService = QString::fromLatin1(library::kServiceName);
+
+ClientError callFailed(const QString &what)
+{
+    return {kErrCallFailed, what};
+}
+
+// Gone, or a zombie that no one has reaped yet: either way it will never
+// offer the library.
+bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || close + 2 >= line.size() || line.at(close + 2) == 'Z';
+}
+
+class DBusBackend final : public LibraryBackend
+{
+public:
+    explicit DBusBackend(QDBusConnection connection) : m_bus(std::move(connection)) {}
+
+    library::SourceRecord source() override
+    {
+        const auto args = call(QStringLiteral("Source"), {}, 3);
+        return {args[0].toInt(), args[1].toInt(), args[2].toString()};
+    }
+    library::PlaylistRecord libraryPlaylist() override
+    {
+        const auto args = call(QStringLiteral("LibraryPlaylist"), {}, 3);
+        library::PlaylistRecord playlist;
+        playlist.playlistId = args[0].toInt();
+        playlist.kind = args[1].toInt();
+        playlist.name = args[2].toString();
+        return playlist;
+    }
+    std::vector<library::PlaylistRecord> playlists() override
+    {
+        return decoded([&] { return bus::decodePlaylists(bytes(QStringLiteral("Playlists"), {})); });
+    }
+    std::shared_ptr<const bus::TrackTable> playlistTracks(std::int32_t playlistId) override
+    {
+        // A playlist can be tens of megabytes: taken from a memory file the
+        // service hands over when the bus can pass one, else inline.
+        if (!(m_bus.connectionCapabilities() & QDBusConnection::UnixFileDescriptorPassing))
+            return table(QStringLiteral("PlaylistTracks"), {playlistId});
+        const auto args = call(QStringLiteral("PlaylistTracksFile"), {playlistId}, 1);
+        const auto file = qvariant_cast<QDBusUnixFileDescriptor>(args[0]);
+        if (!file.isValid())
+            throw callFailed(QStringLiteral("The library handed over no playlist"));
+        return decoded([&] {
+            auto mapped = library::SealedMemoryFile::map(file.fileDescriptor());
+            return std::make_shared<const bus::TrackTable>(std::move(mapped.bytes), std::move(mapped.keeper));
+        });
+    }
+    std::shared_ptr<const bus::TrackTable> firstTrack(std::int32_t playlistId, std::int32_t trackId) override
+    {
+        return table(QStringLiteral("FirstTrackByID"), {playlistId, trackId});
+    }
+    void deleteTrack(std::int32_t databaseId) override { call(QStringLiteral("DeleteTrack"), {databaseId}, 0); }
+    void quit() override { call(QStringLiteral("Quit"), {}, 0); }
+
+private:
+    QVariantList call(const QString &method, const QVariantList &args, int expected)
+    {
+        auto message = QDBusMessage::createMethodCall(kService, QString::fromLatin1(bus::kObjectPath),
+                                                      QString::fromLatin1(bus::kInterface), method);
+        message.setArguments(args);
+        const QDBusMessage reply = m_bus.call(message, QDBus::Block, kCallTimeoutMs);
+        if (reply.type() == QDBusMessage::ErrorMessage) {
+            if (reply.errorName() == QLatin1String(bus::kErrorObjectDeleted))
+                throw ClientError(kErrObjectDeleted, reply.errorMessage());
+            throw callFailed(reply.errorMessage());
+        }
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != expected)
+            throw callFailed(QStringLiteral("The library gave an unexpected answer to %1").arg(method));
+        return reply.arguments();
+    }
+    QByteArray bytes(const QString &method, const QVariantList &args)
+    {
+        return call(method, args, 1).constFirst().toByteArray();
+    }
+    std::shared_ptr<const bus::TrackTable> table(const QString &method, const QVariantList &args)
+    {
+        return decoded([&] { return std::make_shared<const bus::TrackTable>(bytes(method, args)); });
+    }
+    template<typename Decode> static auto decoded(Decode &&decode) -> decltype(decode())
+    {
+        try {
+            return decode();
+        } catch (const library::LibraryError &e) {
+            throw callFailed(QString::fromUtf8(e.what()));
+        }
+    }
+
+    QDBusConnection m_bus;
+};
+
+} // namespace
+
+// Hears the service's signals and its name coming and going.
+class BusWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    BusWatch(QDBusConnection connection, LibraryBackend &backend, std::function<void()> onLoss)
+        : m_bus(std::move(connection)), m_backend(backend), m_onLoss(std::move(onLoss)),
+          m_watcher(kService, m_bus,
+                    QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration)
+    {
+        connect(&m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &BusWatch::lost);
+        connect(&m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { m_lost = false; });
+        const QString path = QString::fromLatin1(bus::kObjectPath);
+        const QString iface = QString::fromLatin1(bus::kInterface);
+        m_bus.connect(kService, path, iface, QStringLiteral("Quitting"), this, SLOT(lost()));
+        m_bus.connect(kService, path, iface, QStringLiteral("TrackDeleted"), this, SLOT(trackDeleted(int)));
+    }
+    ~BusWatch() override
+    {
+        const QString path = QString::fromLatin1(bus::kObjectPath);
+        const QString iface = QString::fromLatin1(bus::kInterface);
+        m_bus.disconnect(kService, path, iface, QStringLiteral("Quitting"), this, SLOT(lost()));
+        m_bus.disconnect(kService, path, iface, QStringLiteral("TrackDeleted"), this, SLOT(trackDeleted(int)));
+    }
+
+private slots:
+    // Quitting, and then the name going, is one loss: the program hears it
+    // once, and again only after the service has come back.
+    void lost()
+    {
+        if (m_lost)
+            return;
+        m_lost = true;
+        qCDebug(lcLibraryClient) << "the library service has gone";
+        m_onLoss();
+    }
+    // Another client deleted a track: our collections must not offer it.
+    void trackDeleted(int databaseId) { m_backend.markDeleted(databaseId); }
+
+private:
+    QDBusConnection m_bus;
+    LibraryBackend &m_backend;
+    std::function<void()> m_onLoss;
+    QDBusServiceWatcher m_watcher;
+    bool m_lost = false;
+};
+
+namespace {
+
+QDBusConnection connectedBus()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        throw callFailed(QStringLiteral("The session bus is not available: %1").arg(bus.lastError().message()));
+    return bus;
+}
+
+bool served(QDBusConnection &bus)
+{
+    return bus.interface()->isServiceRegistered(kService).value();
+}
+
+void startService(QDBusConnection &bus, const QString &appDir, int waitMs)
+{
+    const QString dir = appDir.isEmpty() ? QCoreApplication::applicationDirPath() : appDir;
+    const QString program = dir + QStringLiteral("/tidyfox-library");
+    if (!QFileInfo(program).isExecutable())
+        throw callFailed(QStringLiteral("The library service %1 is missing").arg(program));
+    qint64 pid = 0;
+    if (!QProcess::startDetached(program, {QStringLiteral("serve")}, QString(), &pid))
+        throw callFailed(QStringLiteral("The library service %1 could not be started").arg(program));
+    qCDebug(lcLibraryClient) << "started" << program << "as" << pid;
+    const QDeadlineTimer deadline(waitMs);
+    while (!served(bus)) {
+        // Someone else may win the race for the name; only give up when ours
+        // has died and no one offers the library.
+        if (processGone(pid) && !served(bus))
+            throw callFailed(QStringLiteral("The library service stopped before offering the library"));
+        if (deadline.hasExpired())
+            throw callFailed(QStringLiteral("The library service did not appear on the bus in time"));
+        QThread::msleep(20);
+    }
+}
+
+} // namespace
+
+BusLibraryClient::BusLibraryClient(const QString &appDir, int startWaitMs)
+    : BackendLibraryClient(std::make_shared<DBusBackend>(connectedBus()))
+{
+    QDBusConnection bus = connectedBus();
+    m_watch = std::make_unique<BusWatch>(bus, *backend(), [this] { raiseQuitting(); });
+    if (!served(bus))
+        startService(bus, appDir, startWaitMs);
+}
+
+BusLibraryClient::~BusLibraryClient() = default;
+
+LibraryClientFactory BusLibraryClient::factory(const QString &appDir)
+{
+    return [appDir] { return std::make_shared<BusLibraryClient>(appDir); };
+}
+
+} // namespace tidyfox::libraryclient
+
+#include "BusLibraryClient.moc"

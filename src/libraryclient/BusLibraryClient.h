@@ -1,0 +1,34 @@
+// The program's automation interface: the library service on the session bus.
+//
+// Creating it connects to org.tidyfox.Library, starting `tidyfox-library serve`
+// from the application folder when no one offers that name, and throws
+// ClientError when that fails. The quitting event fires when the service
+// announces Quitting and also when its name vanishes from the bus (a crash or
+// a kill), once per loss.
+#pragma once
+
+#include "libraryclient/LibraryObjects.h"
+
+#include <memory>
+
+namespace tidyfox::libraryclient {
+
+class BusWatch;
+
+class BusLibraryClient : public BackendLibraryClient
+{
+public:
+    // How long creation waits for a service it started to appear.
+    static constexpr int kStartWaitMs = 5000;
+
+    // appDir: where tidyfox-library lives; empty for the application folder.
+    explicit BusLibraryClient(const QString &appDir = {}, int startWaitMs = kStartWaitMs);
+    ~BusLibraryClient() override;
+
+    static LibraryClientFactory factory(const QString &appDir = {});
+
+private:
+    std::unique_ptr<BusWatch> m_watch;
+};
+
+} // namespace tidyfox::libraryclient

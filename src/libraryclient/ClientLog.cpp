@@ -1,0 +1,5 @@
+#include "libraryclient/ClientLog.h"
+
+namespace tidyfox::libraryclient {
+Q_LOGGING_CATEGORY(lcLibraryClient, "tidyfox.libraryclient", QtWarningMsg)
+} // namespace tidyfox::libraryclient

@@ -1,0 +1,43 @@
+// What the automation objects need from wherever the library lives: the
+// service over the bus, or a library core in this process. The objects in
+// LibraryObjects.h are written once against this, so both implementations of
+// the interface behave alike.
+#pragma once
+
+#include "libraryclient/LibraryClient.h"
+#include "service/LibraryBusFormat.h"
+#include "service/LibraryCore.h"
+
+#include <memory>
+#include <unordered_set>
+
+namespace tidyfox::libraryclient {
+
+class LibraryBackend
+{
+public:
+    virtual ~LibraryBackend() = default;
+
+    // Each of these throws ClientError.
+    virtual library::SourceRecord source() = 0;
+    virtual library::PlaylistRecord libraryPlaylist() = 0;
+    virtual std::vector<library::PlaylistRecord> playlists() = 0;
+    virtual std::shared_ptr<const library::bus::TrackTable> playlistTracks(std::int32_t playlistId) = 0;
+    // A table of zero or one row.
+    virtual std::shared_ptr<const library::bus::TrackTable> firstTrack(std::int32_t playlistId,
+                                                                       std::int32_t trackId) = 0;
+    virtual void deleteTrack(std::int32_t databaseId) = 0;
+    virtual void quit() = 0;
+
+    // Tracks known to be gone since collections were fetched; calls on them
+    // fail and walks skip them.
+    bool isDeleted(std::int32_t databaseId) const { return m_deleted.contains(databaseId); }
+    void markDeleted(std::int32_t databaseId) { m_deleted.insert(databaseId); }
+
+private:
+    std::unordered_set<std::int32_t> m_deleted;
+};
+
+using BackendPtr = std::shared_ptr<LibraryBackend>;
+
+} // namespace tidyfox::libraryclient

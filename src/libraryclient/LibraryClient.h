@@ -1,0 +1,140 @@
+// The automation interface of the music library, as the program uses it.
+//
+// Two implementations live behind it: the D-Bus client of the library service
+// (what the program uses) and an in-process adapter over the same library core
+// (tests and benchmarks). Every call may throw ClientError.
+#pragma once
+
+#include "common/Error.h"
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace tidyfox::libraryclient {
+
+// Error numbers the program tests for.
+inline constexpr std::int32_t kErrObjectNotSet = 91;
+inline constexpr std::int32_t kErrObjectDeleted = static_cast<std::int32_t>(0xA0040202u);
+// Anything the service refuses or a broken connection.
+inline constexpr std::int32_t kErrCallFailed = static_cast<std::int32_t>(0x80004005u);
+// A property the object does not have (Location of a stream).
+inline constexpr std::int32_t kErrNoSuchProperty = 438;
+
+// What every call of the library client throws.
+class ClientError : public Error
+{
+public:
+    using Error::Error;
+
+    static ClientError objectNotSet() { return {kErrObjectNotSet, QStringLiteral("Object variable not set")}; }
+    static ClientError objectDeleted() { return {kErrObjectDeleted, QStringLiteral("The object has been deleted")}; }
+};
+
+class LibraryPlaylist;
+class LibraryTrack;
+class LibrarySource;
+
+using PlaylistPtr = std::shared_ptr<LibraryPlaylist>;
+using TrackPtr = std::shared_ptr<LibraryTrack>;
+using SourcePtr = std::shared_ptr<LibrarySource>;
+
+// A collection walked front to back. An enumeration yields every object still
+// present that it has not yielded yet: objects deleted after the collection was
+// fetched are skipped.
+template<typename T> class LibraryCollection
+{
+public:
+    virtual ~LibraryCollection() = default;
+    // Number of objects when the collection was fetched (deleted ones included).
+    virtual int count() = 0;
+    // 0-based; throws for an index out of range.
+    virtual std::shared_ptr<T> item(int index) = 0;
+    // Calls visit for each object still present, in order, until it returns false.
+    virtual void forEach(const std::function<bool(const std::shared_ptr<T> &)> &visit) = 0;
+};
+
+using LibraryPlaylistCollection = LibraryCollection<LibraryPlaylist>;
+using LibraryTrackCollection = LibraryCollection<LibraryTrack>;
+
+class LibraryObject
+{
+public:
+    virtual ~LibraryObject() = default;
+    virtual QString name() = 0;
+};
+
+class LibrarySource : public LibraryObject
+{
+public:
+    virtual std::int32_t sourceId() = 0;
+    virtual std::int32_t kind() = 0; // 1 = library source
+    virtual std::shared_ptr<LibraryPlaylistCollection> playlists() = 0;
+};
+
+// Track collections offer a direct look-up that gives the same answer as a walk
+// comparing TrackID front to back, without fetching the whole playlist.
+class LibraryTrackList : public LibraryTrackCollection
+{
+public:
+    // The first track of the collection whose TrackID is trackId, or null.
+    virtual TrackPtr firstByTrackId(std::int32_t trackId) = 0;
+};
+
+class LibraryPlaylist : public LibraryObject
+{
+public:
+    virtual std::int32_t playlistId() = 0;
+    virtual std::int32_t kind() = 0; // 1 = library playlist, 2 = user playlist
+    virtual std::shared_ptr<LibraryTrackList> tracks() = 0;
+};
+
+class LibraryTrack : public LibraryObject
+{
+public:
+    virtual std::int32_t trackId() = 0;
+    virtual std::int32_t databaseId() = 0;
+    virtual QString album() = 0;
+    virtual QString artist() = 0;
+    virtual QString time() = 0;
+    virtual QString composer() = 0;
+    virtual QString genre() = 0;
+    virtual QString kindText() = 0;
+    virtual std::int32_t bitRate() = 0;
+    virtual std::int32_t sampleRate() = 0;
+    virtual std::int32_t size() = 0;
+    virtual QDateTime dateAdded() = 0;
+    // The playlist the track was reached through.
+    virtual PlaylistPtr playlist() = 0;
+    // The full path of the file; throws kErrNoSuchProperty for a track without
+    // a file (a stream); empty when the library has lost the file.
+    virtual QString location() = 0;
+    virtual QString longDescription() = 0;
+    // Removes the track from the library and every playlist.
+    virtual void deleteFromLibrary() = 0;
+};
+
+class LibraryClient
+{
+public:
+    virtual ~LibraryClient() = default;
+    virtual void setForceToForegroundOnDialog(bool value) = 0;
+    virtual SourcePtr librarySource() = 0;
+    virtual PlaylistPtr libraryPlaylist() = 0;
+    virtual void quit() = 0;
+    // Called on the GUI thread when the library announces that it quits or
+    // disappears. Replacing the handler disconnects the previous one.
+    virtual void setQuittingHandler(std::function<void()> handler) = 0;
+};
+
+using LibraryClientPtr = std::shared_ptr<LibraryClient>;
+
+// Creates the application object (the "create iTunesApp" of the program):
+// throws ClientError when it cannot connect.
+using LibraryClientFactory = std::function<LibraryClientPtr()>;
+
+} // namespace tidyfox::libraryclient

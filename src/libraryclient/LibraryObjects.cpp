@@ -1,0 +1,255 @@
+#include "libraryclient/LibraryObjects.h"
+
+namespace tidyfox::libraryclient {
+
+using library::bus::TrackTable;
+using library::bus::TrackText;
+
+namespace {
+
+ClientError indexOutOfRange(int index)
+{
+    return {kErrCallFailed, QStringLiteral("There is no item %1 in the collection").arg(index)};
+}
+
+class BackendTrack final : public LibraryTrack
+{
+public:
+    BackendTrack(BackendPtr backend, std::shared_ptr<const TrackTable> table, int row, PlaylistPtr playlist)
+        : m_backend(std::move(backend)), m_table(std::move(table)), m_row(row), m_playlist(std::move(playlist))
+    {}
+
+    QString name() override { return text(TrackText::Name); }
+    std::int32_t trackId() override { return alive().trackId(m_row); }
+    std::int32_t databaseId() override { return alive().databaseId(m_row); }
+    QString album() override { return text(TrackText::Album); }
+    QString artist() override { return text(TrackText::Artist); }
+    QString time() override { return text(TrackText::Time); }
+    QString composer() override { return text(TrackText::Composer); }
+    QString genre() override { return text(TrackText::Genre); }
+    QString kindText() override { return text(TrackText::KindAsString); }
+    std::int32_t bitRate() override { return alive().bitRate(m_row); }
+    std::int32_t sampleRate() override { return alive().sampleRate(m_row); }
+    std::int32_t size() override { return alive().size(m_row); }
+    QDateTime dateAdded() override { return alive().dateAdded(m_row); }
+    PlaylistPtr playlist() override
+    {
+        alive();
+        return m_playlist;
+    }
+    QString location() override
+    {
+        // A stream has no file, and asking for one is an error, as it is for
+        // the program's original partner.
+        if (alive().kind(m_row) == library::TrackKind::Url)
+            throw ClientError(kErrNoSuchProperty, QStringLiteral("Object doesn't support this property or method"));
+        return m_table->text(m_row, TrackText::Location);
+    }
+    QString longDescription() override { return text(TrackText::LongDescription); }
+    void deleteFromLibrary() override
+    {
+        const std::int32_t id = alive().databaseId(m_row);
+        try {
+            m_backend->deleteTrack(id);
+        } catch (const ClientError &e) {
+            if (e.number() == kErrObjectDeleted)
+                m_backend->markDeleted(id);
+            throw;
+        }
+        m_backend->markDeleted(id);
+    }
+
+private:
+    const TrackTable &alive() const
+    {
+        if (m_backend->isDeleted(m_table->databaseId(m_row)))
+            throw ClientError::objectDeleted();
+        return *m_table;
+    }
+    QString text(TrackText which) const { return alive().text(m_row, which); }
+
+    BackendPtr m_backend;
+    std::shared_ptr<const TrackTable> m_table;
+    int m_row;
+    PlaylistPtr m_playlist;
+};
+
+class BackendTrackList final : public LibraryTrackList
+{
+public:
+    BackendTrackList(BackendPtr backend, PlaylistPtr playlist, std::int32_t playlistId)
+        : m_backend(std::move(backend)), m_playlist(std::move(playlist)), m_playlistId(playlistId)
+    {}
+
+    int count() override { return table().count(); }
+    TrackPtr item(int index) override
+    {
+        if (index < 0 || index >= table().count())
+            throw indexOutOfRange(index);
+        return track(m_table, index);
+    }
+    void forEach(const std::function<bool(const TrackPtr &)> &visit) override
+    {
+        const auto snapshot = fetched();
+        for (int row = 0; row < snapshot->count(); ++row) {
+            if (m_backend->isDeleted(snapshot->databaseId(row)))
+                continue;
+            if (!visit(track(snapshot, row)))
+                break;
+        }
+    }
+    TrackPtr firstByTrackId(std::int32_t trackId) override
+    {
+        // Once the tracks are here the walk is local and cheaper than a
+        // round trip; before that, the library answers without sending the
+        // whole playlist.
+        if (m_table) {
+            for (int row = 0; row < m_table->count(); ++row) {
+                if (m_table->trackId(row) == trackId && !m_backend->isDeleted(m_table->databaseId(row)))
+                    return track(m_table, row);
+            }
+            return nullptr;
+        }
+        auto found = m_backend->firstTrack(m_playlistId, trackId);
+        if (found->count() == 0 || m_backend->isDeleted(found->databaseId(0)))
+            return nullptr;
+        return track(found, 0);
+    }
+
+private:
+    const TrackTable &table() { return *fetched(); }
+    const std::shared_ptr<const TrackTable> &fetched()
+    {
+        if (!m_table)
+            m_table = m_backend->playlistTracks(m_playlistId);
+        return m_table;
+    }
+    TrackPtr track(const std::shared_ptr<const TrackTable> &table, int row) const
+    {
+        return std::make_shared<BackendTrack>(m_backend, table, row, m_playlist);
+    }
+
+    BackendPtr m_backend;
+    PlaylistPtr m_playlist;
+    std::int32_t m_playlistId;
+    std::shared_ptr<const TrackTable> m_table;
+};
+
+class BackendPlaylist final : public LibraryPlaylist, public std::enable_shared_from_this<BackendPlaylist>
+{
+public:
+    BackendPlaylist(BackendPtr backend, library::PlaylistRecord record)
+        : m_backend(std::move(backend)), m_record(std::move(record))
+    {}
+
+    QString name() override { return m_record.name; }
+    std::int32_t playlistId() override { return m_record.playlistId; }
+    std::int32_t kind() override { return m_record.kind; }
+    std::shared_ptr<LibraryTrackList> tracks() override
+    {
+        return std::make_shared<BackendTrackList>(m_backend, shared_from_this(), m_record.playlistId);
+    }
+
+private:
+    BackendPtr m_backend;
+    library::PlaylistRecord m_record;
+};
+
+class BackendPlaylistCollection final : public LibraryPlaylistCollection
+{
+public:
+    BackendPlaylistCollection(BackendPtr backend, const std::vector<library::PlaylistRecord> &records)
+    {
+        m_playlists.reserve(records.size());
+        for (const auto &record : records)
+            m_playlists.push_back(makePlaylist(backend, record));
+    }
+
+    int count() override { return static_cast<int>(m_playlists.size()); }
+    PlaylistPtr item(int index) override
+    {
+        if (index < 0 || index >= count())
+            throw indexOutOfRange(index);
+        return m_playlists[static_cast<std::size_t>(index)];
+    }
+    void forEach(const std::function<bool(const PlaylistPtr &)> &visit) override
+    {
+        for (const auto &playlist : m_playlists) {
+            if (!visit(playlist))
+                break;
+        }
+    }
+
+private:
+    std::vector<PlaylistPtr> m_playlists;
+};
+
+class BackendSource final : public LibrarySource
+{
+public:
+    BackendSource(BackendPtr backend, library::SourceRecord record)
+        : m_backend(std::move(backend)), m_record(std::move(record))
+    {}
+
+    QString name() override { return m_record.name; }
+    std::int32_t sourceId() override { return m_record.sourceId; }
+    std::int32_t kind() override { return m_record.kind; }
+    std::shared_ptr<LibraryPlaylistCollection> playlists() override
+    {
+        return std::make_shared<BackendPlaylistCollection>(m_backend, m_backend->playlists());
+    }
+
+private:
+    BackendPtr m_backend;
+    library::SourceRecord m_record;
+};
+
+} // namespace
+
+SourcePtr makeSource(const BackendPtr &backend, const library::SourceRecord &record)
+{
+    return std::make_shared<BackendSource>(backend, record);
+}
+
+PlaylistPtr makePlaylist(const BackendPtr &backend, const library::PlaylistRecord &record)
+{
+    return std::make_shared<BackendPlaylist>(backend, record);
+}
+
+BackendLibraryClient::BackendLibraryClient(BackendPtr backend) : m_backend(std::move(backend)) {}
+
+void BackendLibraryClient::setForceToForegroundOnDialog(bool value)
+{
+    // There is no dialog to bring forward here; the value is kept so it can
+    // be read back.
+    m_forceToForeground = value;
+}
+
+SourcePtr BackendLibraryClient::librarySource()
+{
+    return makeSource(m_backend, m_backend->source());
+}
+
+PlaylistPtr BackendLibraryClient::libraryPlaylist()
+{
+    return makePlaylist(m_backend, m_backend->libraryPlaylist());
+}
+
+void BackendLibraryClient::quit()
+{
+    m_backend->quit();
+}
+
+void BackendLibraryClient::setQuittingHandler(std::function<void()> handler)
+{
+    m_onQuitting = std::move(handler);
+}
+
+void BackendLibraryClient::raiseQuitting()
+{
+    // A copy: the handler may replace itself.
+    if (auto handler = m_onQuitting)
+        handler();
+}
+
+} // namespace tidyfox::libraryclient

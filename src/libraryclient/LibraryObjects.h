@@ -1,0 +1,40 @@
+// The automation objects (source, playlists, tracks and their collections)
+// over a LibraryBackend, and an application object built on them.
+//
+// A collection is fetched in one call the first time it is used; property
+// reads are then local. Tracks deleted through the same backend since the
+// fetch are skipped by walks and refuse calls with "object deleted".
+#pragma once
+
+#include "libraryclient/LibraryBackend.h"
+#include "libraryclient/LibraryClient.h"
+
+namespace tidyfox::libraryclient {
+
+SourcePtr makeSource(const BackendPtr &backend, const library::SourceRecord &record);
+PlaylistPtr makePlaylist(const BackendPtr &backend, const library::PlaylistRecord &record);
+
+class BackendLibraryClient : public LibraryClient
+{
+public:
+    void setForceToForegroundOnDialog(bool value) override;
+    SourcePtr librarySource() override;
+    PlaylistPtr libraryPlaylist() override;
+    void quit() override;
+    void setQuittingHandler(std::function<void()> handler) override;
+
+    bool forceToForegroundOnDialog() const { return m_forceToForeground; }
+
+protected:
+    explicit BackendLibraryClient(BackendPtr backend);
+    const BackendPtr &backend() const { return m_backend; }
+    // Calls the quitting handler, if any.
+    void raiseQuitting();
+
+private:
+    BackendPtr m_backend;
+    std::function<void()> m_onQuitting;
+    bool m_forceToForeground = false;
+};
+
+} // namespace tidyfox::libraryclient

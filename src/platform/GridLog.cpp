@@ -1,3 +1,0 @@
-#include "platform/GridLog.h"
-
-Q_LOGGING_CATEGORY(lcGrid, "tidyfox.grid", QtWarningMsg)

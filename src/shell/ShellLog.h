@@ -1,7 +1,0 @@
-#pragma once
-
-#include <QLoggingCategory>
-
-namespace tidyfox::shell {
-Q_DECLARE_LOGGING_CATEGORY(lcShell)
-}

@@ -1,0 +1,48 @@
+// The few file operations the cleaning jobs need, behind an interface so that
+// the jobs can be tested without touching real files.
+#pragma once
+
+#include <QHashFunctions>
+#include <QString>
+#include <compare>
+#include <cstdint>
+#include <optional>
+
+namespace tidyfox::system {
+
+// Which file a path reaches: the device and inode after following symlinks.
+// Two paths with equal ids name the same file (another spelling, a symlinked
+// folder or a hard link).
+struct FileId
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    auto operator<=>(const FileId &) const = default;
+};
+
+inline size_t qHash(const FileId &id, size_t seed = 0)
+{
+    return qHashMulti(seed, id.device, id.inode);
+}
+
+// The text after the last "/" of path; empty for an empty path.
+QString fileNameOf(const QString &path);
+
+// path with "." and ".." folded and doubled separators removed, without asking
+// the disk; two equal results name the same entry unless symlinks intervene.
+QString normalisedPath(const QString &path);
+
+class FileSystem
+{
+public:
+    virtual ~FileSystem() = default;
+    // True when a file (not a folder) exists at path; false for an empty path.
+    virtual bool fileExists(const QString &path) = 0;
+    // Moves the file at path to the user's trash. Throws TrashError, leaving
+    // the file where it was, when the trash cannot take it.
+    virtual void moveToTrash(const QString &path) = 0;
+    // The file path reaches, or nothing when it cannot be reached.
+    virtual std::optional<FileId> identity(const QString &path) = 0;
+};
+
+} // namespace tidyfox::system

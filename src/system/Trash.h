@@ -1,0 +1,39 @@
+// Moving files to the user's trash, laid out as freedesktop.org's trash
+// standard says, so that a person can get every file back with their file
+// manager.
+#pragma once
+
+#include "common/Error.h"
+
+#include <QString>
+#include <string>
+
+namespace tidyfox::system {
+
+// The trash could not take a file; the message says which file and why. The
+// file is where it was.
+class TrashError : public Error
+{
+public:
+    static constexpr std::int32_t kNumber = 32001;
+    explicit TrashError(const QString &message) : Error(kNumber, message) {}
+    explicit TrashError(const std::string &message) : Error(kNumber, QString::fromStdString(message)) {}
+};
+
+struct TrashedFile
+{
+    QString trashedPath; // where the file is now, in the trash's files folder
+    QString infoPath;    // its .trashinfo
+};
+
+// Moves the file (or symlink) at path into the trash of its volume: the home
+// trash under $XDG_DATA_HOME for files on the home trash's device, otherwise
+// the volume's $topdir/.Trash/$uid or $topdir/.Trash-$uid. The file is only
+// ever renamed: never copied across devices, never unlinked. Throws TrashError
+// when that is not possible.
+TrashedFile moveToTrash(const QString &path);
+
+// The home trash folder: $XDG_DATA_HOME/Trash (~/.local/share/Trash).
+QString homeTrashPath();
+
+} // namespace tidyfox::system

@@ -1,0 +1,17 @@
+// The file system as the cleaning jobs see it on this machine: deleting a file
+// moves it to the user's trash.
+#pragma once
+
+#include "system/FileSystem.h"
+
+namespace tidyfox::system {
+
+class TrashFileSystem : public FileSystem
+{
+public:
+    bool fileExists(const QString &path) override;
+    void moveToTrash(const QString &path) override;
+    std::optional<FileId> identity(const QString &path) override;
+};
+
+} // namespace tidyfox::system

@@ -1,0 +1,3 @@
+#include "widgets/GridLog.h"
+
+Q_LOGGING_CATEGORY(lcGrid, "tidyfox.grid", QtWarningMsg)

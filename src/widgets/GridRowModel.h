@@ -1,0 +1,63 @@
+// The rows the grid's view shows, over a bound two-level data source: the
+// source's top rows (band 0), and under each of them a header row for band 1
+// followed by the source's child rows. It has one column: the grid paints a
+// row's cells itself, since each band has its own columns and widths.
+//
+// Child indexes carry a pointer to their parent's entry as internal id. Small
+// integer ids hash badly in Qt's index hashes and made expanding a large
+// playlist hundreds of times slower.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QPointer>
+#include <vector>
+
+namespace tidyfox::widgets {
+
+class GridRowModel : public QAbstractItemModel
+{
+    Q_OBJECT
+public:
+    explicit GridRowModel(QObject *parent = nullptr);
+
+    void setSource(QAbstractItemModel *source);
+    QAbstractItemModel *source() const { return m_source; }
+    // Without children only band 0 is shown.
+    void setShowChildren(bool show);
+
+    bool isHeaderRow(const QModelIndex &index) const;
+    // 0 for a top row, 1 for a child or header row.
+    static int bandOf(const QModelIndex &index) { return index.internalPointer() ? 1 : 0; }
+    // The source index of a data row in the given column; invalid for a header row.
+    QModelIndex toSource(const QModelIndex &index, int column = 0) const;
+    QModelIndex fromSource(const QModelIndex &source) const;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    bool hasChildren(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    struct TopRow
+    {
+        int row;
+    };
+
+    void rebuild();
+    void beginSourceChange();
+    void endSourceChange();
+    void forwardDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
+    const TopRow *topOf(const QModelIndex &index) const { return static_cast<const TopRow *>(index.internalPointer()); }
+
+    QPointer<QAbstractItemModel> m_source;
+    std::vector<QMetaObject::Connection> m_connections;
+    // One entry per source top row; its address is the id of that row's children.
+    std::vector<TopRow> m_top;
+    bool m_showChildren = true;
+    bool m_resetting = false;
+};
+
+} // namespace tidyfox::widgets

@@ -1,0 +1,198 @@
+// The library grid: a hierarchical grid over a QTreeView, bound to a two-level
+// data source (top rows are band 0, their children band 1, columns by
+// position). Each band has its own columns, widths, header row, colours and
+// row selectors; the grid paints the rows itself.
+//
+// Its members carry the names the window's code uses (Caption, Bands,
+// Columns, Override, Selected, ScrollRegions, ...). Calls that cannot be
+// carried out throw GridError.
+//
+// User gestures and the events they raise:
+//   click or keyboard move to a cell   BeforeCellActivate (cancel keeps the old active cell)
+//   double-click                       DblClick (rows are opened with the marker, '+', '-' or by a handler)
+//   key released                       KeyUp
+//   header cell dragged onto another   BeforeColPosChanged; uncancelled, the column moves
+//                                      (with Ctrl: the two swap) where the band allows it
+//   Delete key                         BeforeRowsDeleted; the grid never deletes rows itself
+//   F2 on the active cell              BeforeEnterEditMode; the grid never edits cells
+//   dragging a header cell's right edge  resizes the column where AllowColSizing allows it
+#pragma once
+
+#include "widgets/GridError.h"
+#include "widgets/GridPainter.h"
+#include "widgets/TreeGridSelection.h"
+#include "widgets/TreeGridSettings.h"
+
+#include <QPersistentModelIndex>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QAbstractItemModel;
+class QLabel;
+class QTreeView;
+
+namespace tidyfox::widgets {
+
+class GridRowModel;
+class GridView;
+class GridHeaderBar;
+
+class TreeGrid : public QWidget
+{
+    Q_OBJECT
+public:
+    // The width a column has until it is given one, in twips.
+    static constexpr int kDefaultColumnWidth = 900;
+
+    explicit TreeGrid(QWidget *parent = nullptr);
+    ~TreeGrid() override;
+
+    enum class StackOrder { Front = 0, Back = 1 };
+    void setStackOrder(StackOrder order);
+
+    QString caption() const;
+    void setCaption(const QString &caption);
+    enum class ViewStyle { SingleBand = 0, MultiBand = 1 };
+    // How bands are laid out when several show; kept, the grid draws one way.
+    enum class BandLayout { Vertical = 0, Horizontal = 1, OutlookGroupBy = 2 };
+    // MultiBand shows both bands as a hierarchy; SingleBand shows band 0 only.
+    ViewStyle viewStyle() const { return ViewStyle(m_viewStyle); }
+    void setViewStyle(ViewStyle style);
+    BandLayout viewStyleBand() const { return BandLayout(m_viewStyleBand); }
+    void setViewStyleBand(BandLayout layout);
+    void refresh();
+
+    // Binding replaces the bands and their columns with fresh ones for the new
+    // data; the grid-wide Override and Appearance stay. The shared form keeps
+    // the data alive while the grid shows it.
+    void setDataSource(std::shared_ptr<QAbstractItemModel> source);
+    void setDataSource(QAbstractItemModel *source);
+    void setDataSource(std::nullptr_t);
+    QAbstractItemModel *dataSource() const;
+
+    GridSettings &settings() { return *m_override; }
+    GridAppearance &appearance() { return *m_appearance; }
+    GridBand &band(int index);
+    int bandCount() const { return static_cast<int>(m_bands.size()); }
+    GridSelection selection() { return GridSelection(this); }
+    GridScrollRegion &scrollRegion(int index);
+    // The active cell; an empty row (row().sourceIndex() invalid) when there is none.
+    GridCell activeCell() const;
+
+    // Twips per pixel for column widths; by default 1440 / the screen's logical DPI.
+    double twipsPerPixel() const;
+    void setTwipsPerPixel(double ratio);
+    int pixelsFromTwips(int twips) const;
+    int twipsFromPixels(int pixels) const;
+
+    // The view inside, for focus handling and tests.
+    QTreeView *view() const;
+
+Q_SIGNALS:
+    void cellActivating(tidyfox::widgets::GridCell &cell, tidyfox::widgets::GridFlag &cancel);
+    void doubleClicked();
+    void keyReleased(int keyCode, int shift);
+    void columnMoveRequested(tidyfox::widgets::GridColumn &column, tidyfox::widgets::GridColumn &target,
+                             tidyfox::widgets::GridFlag &cancel);
+    void rowDeletionRequested(tidyfox::widgets::GridRows &rows, tidyfox::widgets::GridBand &band,
+                              tidyfox::widgets::GridFlag &cancel);
+    void editRequested(tidyfox::widgets::GridCell &cell, tidyfox::widgets::GridFlag &goOnEditing,
+                       tidyfox::widgets::GridColumn &column);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    friend class GridAppearance;
+    friend class GridSettings;
+    friend class GridColumnHeader;
+    friend class GridColumn;
+    friend class GridBand;
+    friend class GridScrollRegion;
+    friend class GridRow;
+    friend class GridCell;
+    friend class GridSelection;
+    friend class GridView;
+    friend class GridHeaderBar;
+
+    struct HeaderGesture
+    {
+        int band = -1;
+        int position = -1;
+        bool resizing = false;
+        bool moved = false;
+        int pressX = 0;
+        int startWidth = 0;
+    };
+
+    void bind(std::shared_ptr<QAbstractItemModel> owned, QAbstractItemModel *source);
+    void rebuildBands();
+    // Column counts of band 0 and band 1: of the bound data, and of the bands set up.
+    std::pair<int, int> bandShape() const;
+    std::pair<int, int> currentBandShape() const;
+    void settingsChanged();
+    void updateExtent();
+    void requireData() const;
+
+    // Layout and colours, for painting and hit tests.
+    int indentation() const;
+    int selectorWidth(int band) const;
+    int bandCellOrigin(int band) const; // from the view's column start
+    int columnStart() const;            // the view's column start in viewport x
+    std::vector<GridColumnSpan> spans(int band) const;
+    GridBandColors colors(int band) const;
+    int spanAt(const std::vector<GridColumnSpan> &spans, int x) const;
+    void paintViewRow(QPainter &painter, const QRect &rowRect, const QModelIndex &index) const;
+    void paintBandHeader(QPainter &painter, int band, const QRect &rowRect) const;
+
+    // Rows, cells and the active cell.
+    GridRow rowFor(const QModelIndex &viewIndex) const;
+    QModelIndex viewIndexOf(const GridRow &row) const;
+    int cellPosition(int band) const;
+    bool activate(const QModelIndex &viewIndex, int position);
+    QModelIndex activeIndex() const { return m_activeRow; }
+    int activePosition() const { return m_activePosition; }
+    void moveActiveCell(int step);
+    GridCells selectedCells();
+    GridRows selectedRows();
+    void requestRowDeletion();
+    void requestCellEdit();
+    void scrollOneStep(int action);
+    void collapseBand(int band);
+
+    // Header gestures (x is relative to the band's first cell).
+    void headerPress(int band, int x);
+    void headerMove(int x);
+    void headerRelease(int x, Qt::KeyboardModifiers modifiers);
+    bool onColumnEdge(int band, int x) const;
+
+    QLabel *m_caption;
+    GridHeaderBar *m_headerBar;
+    GridView *m_view;
+    GridRowModel *m_rows;
+
+    std::shared_ptr<QAbstractItemModel> m_owned;
+    QPointer<QAbstractItemModel> m_source;
+    std::vector<std::unique_ptr<GridBand>> m_bands;
+    std::unique_ptr<GridSettings> m_override;
+    std::unique_ptr<GridAppearance> m_appearance;
+    std::unique_ptr<GridScrollRegion> m_scrollRegion;
+
+    // Counts bindings and changes of the data's shape; rows handed out
+    // before the last one are no longer valid.
+    std::uint64_t m_generation = 0;
+    int m_viewStyle = 1;
+    int m_viewStyleBand = 0;
+    double m_twipsPerPixel = 0;
+    QPersistentModelIndex m_activeRow;
+    int m_activePosition = -1;
+    std::array<int, 2> m_bandPosition{-1, -1};
+    HeaderGesture m_gesture;
+};
+
+} // namespace tidyfox::widgets

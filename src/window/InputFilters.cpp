@@ -1,0 +1,71 @@
+#include "window/InputFilters.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QWidget>
+
+namespace tidyfox::window::input {
+
+namespace {
+constexpr double kWheelDelta = 120.0;
+
+bool isInside(const QObject *object, const QObject *ancestor)
+{
+    for (const QObject *o = object; o; o = o->parent()) {
+        if (o == ancestor)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+std::int16_t highWord(std::int32_t value)
+{
+    return static_cast<std::int16_t>((static_cast<std::uint32_t>(value) >> 16) & 0xFFFFu);
+}
+
+bool isBlockedFaceEvent(QObject *, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        return static_cast<QMouseEvent *>(event)->button() == Qt::RightButton;
+    case QEvent::KeyPress:
+        return static_cast<QKeyEvent *>(event)->key() == Qt::Key_Menu;
+    case QEvent::ContextMenu:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool WheelForwarder::handle(QWidget &window, QWidget &list, QObject *target, QEvent *event, const Scroll &scroll)
+{
+    if (event->type() != QEvent::Wheel || !isInside(target, &window))
+        return false;
+    const auto *wheel = static_cast<QWheelEvent *>(event);
+    if (wheel->angleDelta().y() == 0)
+        return false;
+    const bool passedOn =
+        event == m_lastEvent && m_lastTarget && target != m_lastTarget && isInside(m_lastTarget, target);
+    m_lastEvent = event;
+    m_lastTarget = target;
+    if (passedOn)
+        return false;
+    const bool overList = isInside(target, &list);
+    QWidget *active = window.focusWidget();
+    if (active && isInside(active, &list)) {
+        // The turn is read as the system reports it: the delta in the high
+        // word of a 32-bit value. A turn away from the user moves up.
+        const std::int32_t packed =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(wheel->angleDelta().y()) << 16);
+        scroll(highWord(packed) / kWheelDelta >= 0 ? Direction::Up : Direction::Down);
+        return overList || target == &window;
+    }
+    // The list scrolls only through the step above, never by itself.
+    return overList;
+}
+
+} // namespace tidyfox::window::input

@@ -1,0 +1,221 @@
+// The window itself: its controls, start-up, layout and exit.
+#include "window/MainWindow.h"
+
+#include "system/SingleInstance.h"
+#include "system/TrashFileSystem.h"
+#include "widgets/TreeGrid.h"
+#include "window/FaceView.h"
+#include "window/InputFilters.h"
+#include "window/IntervalTimer.h"
+#include "window/WindowCleaningHost.h"
+#include "window/WindowLog.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <cstdlib>
+
+namespace tidyfox::window {
+
+namespace {
+
+constexpr int kWindowWidthPx = 450;
+constexpr int kWindowHeightPx = 525;
+constexpr int kListLeftPx = 85;
+constexpr int kListTopPx = 196;
+// The list's size is given in twips (1/1440 inch), so that it keeps its size
+// on the page whatever the screen's resolution.
+constexpr float kListWidthTwips = 4400;
+constexpr float kListHeightTwips = 3435;
+
+// Turns layout lengths in twips into pixels. Lengths pass through twips as
+// single-precision values, which decides how they round at odd resolutions.
+class TwipScale
+{
+public:
+    TwipScale(double twipsPerPixelX, double twipsPerPixelY, const QScreen *screen)
+    {
+        if (twipsPerPixelX <= 0 || twipsPerPixelY <= 0) {
+            const double dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
+            const double dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
+            twipsPerPixelX = 1440.0 / (dpiX > 0 ? dpiX : 96.0);
+            twipsPerPixelY = 1440.0 / (dpiY > 0 ? dpiY : 96.0);
+        }
+        m_x = twipsPerPixelX;
+        m_y = twipsPerPixelY;
+    }
+
+    double twipsPerPixelX() const { return m_x; }
+    int widthFromTwips(float twips) const { return qRound(twips / m_x); }
+    int heightFromTwips(float twips) const { return qRound(twips / m_y); }
+    // A length in pixels as it comes out after a round trip through twips.
+    int width(int pixels) const { return widthFromTwips(pixels * static_cast<float>(m_x)); }
+    int height(int pixels) const { return heightFromTwips(pixels * static_cast<float>(m_y)); }
+
+private:
+    double m_x;
+    double m_y;
+};
+
+const QString kAboutDescription = QStringLiteral(
+    "Tidyfox is an easy-to-use tool to clean up your iTunes library contents. You can remove duplicates using "
+    "duplicate filter, and deleate dead tracks.");
+
+} // namespace
+
+MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_env(std::move(environment))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral(" Tidyfox"));
+    for (const char *name : {"tidyfox.png", "tidyfox.svg"}) {
+        const QString icon = m_env.applicationFolder + QLatin1Char('/') + QLatin1String(name);
+        if (QFileInfo::exists(icon)) {
+            setWindowIcon(QIcon(icon));
+            break;
+        }
+    }
+
+    // The three hidden buttons lie under the face and are never seen; they
+    // are created first so that everything else stacks above them.
+    m_connectButton = new QPushButton(QStringLiteral("Connect"), this);
+    m_disconnectButton = new QPushButton(QStringLiteral("Disconnect"), this);
+    m_loadLibraryButton = new QPushButton(QStringLiteral("Load Library"), this);
+    for (QPushButton *button : {m_connectButton, m_disconnectButton, m_loadLibraryButton}) {
+        button->setGeometry(0, 0, 1, 1);
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+    m_connectButton->setObjectName(QStringLiteral("cmdConnect"));
+    m_disconnectButton->setObjectName(QStringLiteral("cmdDisconnect"));
+    m_loadLibraryButton->setObjectName(QStringLiteral("cmdLoadLibrary"));
+    connect(m_connectButton, &QPushButton::clicked, this, &MainWindow::onConnectButton);
+    connect(m_disconnectButton, &QPushButton::clicked, this, &MainWindow::onDisconnectButton);
+    connect(m_loadLibraryButton, &QPushButton::clicked, this, &MainWindow::onLoadLibraryButton);
+
+    m_libraryList = new widgets::TreeGrid(this);
+    m_libraryList->setObjectName(QStringLiteral("LibraryGrid"));
+    m_libraryList->setCaption(QStringLiteral("Library Contents"));
+
+    m_face = new FaceView(this);
+    m_face->setObjectName(QStringLiteral("Flash"));
+    connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
+    connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
+
+    m_startTimer = new IntervalTimer(8000, this);
+    m_startTimer->setObjectName(QStringLiteral("tmrStart"));
+    m_duplicatesTimer = new IntervalTimer(2000, this);
+    m_duplicatesTimer->setObjectName(QStringLiteral("tmrDuplicates"));
+    m_deadTracksTimer = new IntervalTimer(2000, this);
+    m_deadTracksTimer->setObjectName(QStringLiteral("tmrDeadtracks"));
+    connect(m_startTimer, &IntervalTimer::timeout, this, &MainWindow::onStartTimer);
+    connect(m_duplicatesTimer, &IntervalTimer::timeout, this, &MainWindow::onDuplicatesTimer);
+    connect(m_deadTracksTimer, &IntervalTimer::timeout, this, &MainWindow::onDeadTracksTimer);
+
+    connectListEvents();
+    m_cleaningHost = std::make_unique<WindowCleaningHost>(*this);
+    m_wheel = std::make_unique<input::WheelForwarder>();
+}
+
+MainWindow::~MainWindow() = default;
+
+bool MainWindow::start()
+{
+    // Held until the process ends; the kernel lets go of it even after a crash.
+    m_singleInstance = std::make_unique<system::SingleInstance>(m_env.lockFolder, QStringLiteral("Vantorotidyfox"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tidyfox"));
+    if (m_singleInstance->anotherInstanceRuns()) {
+        if (m_env.showWarning)
+            m_env.showWarning(QCoreApplication::applicationName(), QStringLiteral("Tidyfox is already running"));
+        exitApp();
+        return false;
+    }
+    if (m_env.publish)
+        m_env.publish(*this);
+    arrangeWindow();
+    showAboutTexts();
+    installInputFilters();
+    return true;
+}
+
+void MainWindow::arrangeWindow()
+{
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const TwipScale scale(m_env.twipsPerPixelX, m_env.twipsPerPixelY, screen);
+
+    m_face->move(0, 0);
+    m_face->raise();
+    m_face->resize(scale.width(kWindowWidthPx), scale.height(kWindowHeightPx));
+    setFixedSize(scale.width(kWindowWidthPx), scale.height(kWindowHeightPx));
+    if (const QScreen *primary = QGuiApplication::primaryScreen()) {
+        const QRect area = primary->availableGeometry();
+        move(area.center() - rect().center());
+    }
+    m_face->loadScene(0, m_env.applicationFolder + QStringLiteral("/Main.qml"));
+    m_libraryList->setGeometry(scale.width(kListLeftPx), scale.height(kListTopPx),
+                               scale.widthFromTwips(kListWidthTwips), scale.heightFromTwips(kListHeightTwips));
+    m_libraryList->setTwipsPerPixel(scale.twipsPerPixelX());
+}
+
+void MainWindow::showAboutTexts()
+{
+    setVariable(
+        QStringLiteral("_root.aboutversion"),
+        QStringLiteral("%1.%2.0.%3").arg(TIDYFOX_VERSION_MAJOR).arg(TIDYFOX_VERSION_MINOR).arg(TIDYFOX_VERSION_TWEAK));
+    setVariable(QStringLiteral("_root.aboutdescription"), kAboutDescription);
+}
+
+void MainWindow::exitApp()
+{
+    m_state.enter(WindowState::Phase::Closing);
+    removeInputFilters();
+    // Release what the program holds before the process goes: the library
+    // connection above all, so the service sees us leave.
+    m_selectedTrack.reset();
+    m_selectedPlaylist.reset();
+    m_librarySource.reset();
+    m_library.reset();
+    if (m_env.endProcess)
+        m_env.endProcess(0);
+}
+
+void MainWindow::yieldToEvents(int times)
+{
+    // A load yields millions of times, and asking the system for new input
+    // costs a poll each time. Every yield runs what is already queued (the
+    // movie's commands arrive that way); new input and timers are looked at
+    // when a little time has passed since the last look, which no user can
+    // tell apart from looking every time.
+    constexpr qint64 kInputPollNs = 250'000;
+    for (int i = 0; i < times; ++i) {
+        if (m_lastInputPoll.isValid() && m_lastInputPoll.nsecsElapsed() < kInputPollNs) {
+            QCoreApplication::sendPostedEvents();
+            continue;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        m_lastInputPoll.start();
+    }
+}
+
+WindowEnvironment makeDefaultEnvironment()
+{
+    WindowEnvironment env;
+    env.applicationFolder = QCoreApplication::applicationDirPath();
+    env.lockFolder = system::defaultLockFolder();
+    env.showWarning = [](const QString &title, const QString &text) {
+        QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
+    };
+    env.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    env.endProcess = [](int code) {
+        // Every window goes without further events; the kernel releases the
+        // rest, the single-instance lock included.
+        std::fflush(nullptr);
+        std::quick_exit(code);
+    };
+    env.fileSystem = std::make_shared<system::TrashFileSystem>();
+    return env;
+}
+
+} // namespace tidyfox::window

@@ -1,0 +1,232 @@
+// The program's one window: the QML face that fills it, the library list laid
+// over it, the three timers, and the window's state that every operation
+// shares. Its operations are split over several files by subject
+// (MainWindow*.cpp); everything runs on the GUI thread and yields to the event
+// loop only where the program's logic says so.
+#pragma once
+
+#include "common/AlertKind.h"
+#include "libraryclient/LibraryClient.h"
+#include "window/WindowState.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QPushButton;
+class QEvent;
+
+namespace tidyfox::widgets {
+class TreeGrid;
+class GridCell;
+class GridFlag;
+} // namespace tidyfox::widgets
+
+namespace tidyfox::system {
+class FileSystem;
+class SingleInstance;
+} // namespace tidyfox::system
+
+namespace tidyfox::librarylist {
+class LibraryListModel;
+}
+
+namespace tidyfox::window {
+
+namespace input {
+class WheelForwarder;
+}
+
+class FaceView;
+class IntervalTimer;
+class WindowCleaningHost;
+class MainWindowProbe;
+class MainWindow;
+
+// What the window takes from its surroundings. Tests replace these; the
+// program uses the defaults from makeDefaultEnvironment().
+struct WindowEnvironment
+{
+    QString applicationFolder;
+    // Where the single-instance lock lives.
+    QString lockFolder;
+    // Creates the application object of the music library (connects to the
+    // library service); throws libraryclient::ClientError when it cannot.
+    libraryclient::LibraryClientFactory createLibraryClient;
+    // The warning box of the previous-instance test.
+    std::function<void(const QString &title, const QString &text)> showWarning;
+    // Opens a document with the desktop's handler for it.
+    std::function<bool(const QUrl &url)> openUrl;
+    // Ends the process at once.
+    std::function<void(int code)> endProcess;
+    // Offers the window to other programs (on the session bus); called once
+    // this copy knows it is the only one, before the face gets its first
+    // variable, so that a client watching from the start sees every one.
+    std::function<void(MainWindow &window)> publish;
+    std::shared_ptr<system::FileSystem> fileSystem;
+    // Twips per pixel, horizontally and vertically; 0 means from the screen.
+    double twipsPerPixelX = 0;
+    double twipsPerPixelY = 0;
+};
+
+WindowEnvironment makeDefaultEnvironment();
+
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(WindowEnvironment environment, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Takes the single-instance lock, lays the window out, hands the face its
+    // about texts and starts listening to input. Returns false when another
+    // copy runs; this copy has then been ended.
+    bool start();
+
+    // Carries out one command of the face (or of a bus client) and returns
+    // once its handler has.
+    void handleFaceCommand(const QString &command, const QString &args);
+
+Q_SIGNALS:
+    // Every face variable assignment, in the order made.
+    void faceVariableSet(const QString &name, const QString &value);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class WindowCleaningHost;
+    friend class MainWindowProbe;
+
+    // Start-up, layout, exit.
+    void arrangeWindow();
+    void showAboutTexts();
+    void exitApp();
+
+    // The face.
+    void setVariable(const QString &name, const QString &value);
+    void hideList();
+    void showList();
+    void showBusy(const QString &text);
+    void hideBusy();
+    void updateTrackButtons();
+    // Hides the list and shows the face's alert panel of that kind; returns at once.
+    void showAlert(const QString &text, AlertKind kind, const QString &title);
+
+    // Input.
+    void installInputFilters();
+    void removeInputFilters();
+    void scrollListUp();
+    void scrollListDown();
+    bool listIsActiveControl() const;
+    void yieldToEvents(int times = 1);
+
+    // The connection with the library.
+    std::int16_t connectToLibrary();
+    void disconnectFromLibrary();
+    std::int16_t loadLibrarySource();
+    void onStartTimer();
+    void onLibraryQuitting();
+    void onConnectButton();
+    void onDisconnectButton();
+    void onLoadLibraryButton();
+    void watchLibraryQuitting();
+
+    // The library list.
+    void fillListFromSource(widgets::TreeGrid &list, libraryclient::SourcePtr &source);
+    void refreshLibraryList();
+    void connectListEvents();
+    void onListCellActivating(widgets::GridCell &cell, widgets::GridFlag &cancel);
+    void onListDoubleClick();
+    void onListKeyReleased(int keyCode, int shift);
+    void refuseListRequest(widgets::GridFlag &cancel);
+    void clearListFlag(widgets::GridFlag &flag);
+
+    // Cleaning and the track view.
+    void onDuplicatesTimer();
+    void removeDuplicates(const QString &filterText);
+    void onDeadTracksTimer();
+    void deleteDeadTracks();
+    bool viewSelectedTrack();
+
+    WindowEnvironment m_env;
+    WindowState m_state;
+
+    FaceView *m_face = nullptr;
+    widgets::TreeGrid *m_libraryList = nullptr;
+    IntervalTimer *m_startTimer = nullptr;
+    IntervalTimer *m_duplicatesTimer = nullptr;
+    IntervalTimer *m_deadTracksTimer = nullptr;
+    // Hidden 1 x 1 buttons under the face: connect, disconnect and reload by
+    // a click, for automation.
+    QPushButton *m_connectButton = nullptr;
+    QPushButton *m_disconnectButton = nullptr;
+    QPushButton *m_loadLibraryButton = nullptr;
+
+    QString m_duplicateFilter;
+    libraryclient::LibraryClientPtr m_library;
+    libraryclient::SourcePtr m_librarySource;
+    std::shared_ptr<librarylist::LibraryListModel> m_listModel;
+    libraryclient::PlaylistPtr m_selectedPlaylist;
+    libraryclient::TrackPtr m_selectedTrack;
+
+    std::unique_ptr<system::SingleInstance> m_singleInstance;
+    std::unique_ptr<WindowCleaningHost> m_cleaningHost;
+    std::unique_ptr<input::WheelForwarder> m_wheel;
+    bool m_faceFiltered = false;
+    bool m_windowFiltered = false;
+    QElapsedTimer m_lastInputPoll;
+};
+
+// The narrow door tests use to see and drive what a user cannot reach directly:
+// the list widget, the timers (to tick them without waiting), the state and
+// the library connection. The program itself never uses it.
+class MainWindowProbe
+{
+public:
+    explicit MainWindowProbe(MainWindow &window) : m_window(window) {}
+
+    widgets::TreeGrid &libraryList() const { return *m_window.m_libraryList; }
+    FaceView &face() const { return *m_window.m_face; }
+    IntervalTimer &startTimer() const { return *m_window.m_startTimer; }
+    IntervalTimer &duplicatesTimer() const { return *m_window.m_duplicatesTimer; }
+    IntervalTimer &deadTracksTimer() const { return *m_window.m_deadTracksTimer; }
+    WindowState &state() const { return m_window.m_state; }
+    const WindowEnvironment &environment() const { return m_window.m_env; }
+    // The connection and the selection can be set directly, to start a test
+    // from a given state.
+    libraryclient::LibraryClientPtr &library() const { return m_window.m_library; }
+    // Tests take the source away to see a fill without one.
+    libraryclient::SourcePtr &librarySource() const { return m_window.m_librarySource; }
+    libraryclient::PlaylistPtr &selectedPlaylist() const { return m_window.m_selectedPlaylist; }
+    libraryclient::TrackPtr &selectedTrack() const { return m_window.m_selectedTrack; }
+    const QString &duplicateFilter() const { return m_window.m_duplicateFilter; }
+    QPushButton &connectButton() const { return *m_window.m_connectButton; }
+    QPushButton &disconnectButton() const { return *m_window.m_disconnectButton; }
+    QPushButton &loadLibraryButton() const { return *m_window.m_loadLibraryButton; }
+
+    // The handlers as their timers and events call them.
+    void tickStartTimer() const { m_window.onStartTimer(); }
+    void tickDuplicatesTimer() const { m_window.onDuplicatesTimer(); }
+    void tickDeadTracksTimer() const { m_window.onDeadTracksTimer(); }
+    void raiseLibraryQuitting() const { m_window.onLibraryQuitting(); }
+    void refreshLibraryList() const { m_window.refreshLibraryList(); }
+    void exitApp() const { m_window.exitApp(); }
+    void updateTrackButtons() const { m_window.updateTrackButtons(); }
+    void showBusy(const QString &text) const { m_window.showBusy(text); }
+    void hideBusy() const { m_window.hideBusy(); }
+    void showList() const { m_window.showList(); }
+    void hideList() const { m_window.hideList(); }
+    void showAlert(const QString &text, AlertKind kind) const
+    {
+        m_window.showAlert(text, kind, QStringLiteral("Tidyfox"));
+    }
+
+private:
+    MainWindow &m_window;
+};
+
+} // namespace tidyfox::window

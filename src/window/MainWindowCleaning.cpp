@@ -1,0 +1,83 @@
+// The cleaning jobs and the track view, as the window runs them.
+#include "cleaning/DeadTrackDeletion.h"
+#include "cleaning/DuplicateRemoval.h"
+#include "cleaning/TrackInfo.h"
+#include "system/FileSystem.h"
+#include "window/FaceView.h"
+#include "window/IntervalTimer.h"
+#include "window/MainWindow.h"
+#include "window/WindowCleaningHost.h"
+
+#include <QLocale>
+
+namespace tidyfox::window {
+
+void WindowCleaningHost::showAlert(const QString &text, AlertKind kind, const QString &title)
+{
+    m_window.showAlert(text, kind, title);
+}
+
+void WindowCleaningHost::hideBusy()
+{
+    m_window.hideBusy();
+}
+
+void WindowCleaningHost::refreshLibraryList()
+{
+    m_window.refreshLibraryList();
+}
+
+void WindowCleaningHost::enableButtons()
+{
+    m_window.setVariable(QStringLiteral("_root.enablebtns"), QStringLiteral("1"));
+}
+
+void WindowCleaningHost::reopenCommandGate()
+{
+    m_window.m_state.leave(WindowState::Phase::RemovingDuplicates);
+}
+
+void WindowCleaningHost::yieldOnce()
+{
+    m_window.yieldToEvents(1);
+}
+
+void MainWindow::onDuplicatesTimer()
+{
+    m_duplicatesTimer->setEnabled(false);
+    removeDuplicates(m_duplicateFilter);
+}
+
+void MainWindow::removeDuplicates(const QString &filterText)
+{
+    // Hold the library client for the whole run: a reconnect in a yield
+    // replaces the window's reference, not this run's.
+    const libraryclient::LibraryClientPtr library = m_library;
+    cleaning::removeDuplicates(*m_cleaningHost, library.get(), *m_env.fileSystem, filterText);
+}
+
+void MainWindow::onDeadTracksTimer()
+{
+    m_deadTracksTimer->setEnabled(false);
+    deleteDeadTracks();
+}
+
+void MainWindow::deleteDeadTracks()
+{
+    const libraryclient::SourcePtr source = m_librarySource;
+    m_state.enter(WindowState::Phase::DeletingDeadTracks);
+    cleaning::deleteDeadTracks(*m_cleaningHost, source.get(), *m_env.fileSystem);
+    m_state.leave(WindowState::Phase::DeletingDeadTracks);
+}
+
+bool MainWindow::viewSelectedTrack()
+{
+    const QString text = cleaning::buildTrackInfo(m_selectedTrack.get(), QLocale());
+    if (text.isEmpty())
+        return false;
+    setVariable(QStringLiteral("_root.trackinfo"), text);
+    setVariable(QStringLiteral("_root.showtracinfowin"), QStringLiteral("true"));
+    return true;
+}
+
+} // namespace tidyfox::window

@@ -1,0 +1,62 @@
+// The face's commands: the gate, the command table and the yields.
+#include "widgets/TreeGrid.h"
+#include "window/IntervalTimer.h"
+#include "window/MainWindow.h"
+#include "window/WindowDrag.h"
+
+#include <QUrl>
+
+namespace tidyfox::window {
+
+void MainWindow::handleFaceCommand(const QString &command, const QString &args)
+{
+    if (!m_state.admits(command))
+        return;
+
+    if (command == QLatin1String("start")) {
+        m_startTimer->setInterval(1000);
+        m_startTimer->setEnabled(true);
+    } else if (command == QLatin1String("IDC_FS_transfer") || command == QLatin1String("IDC_FS_cancel") ||
+               command == QLatin1String("IDC_FS_exitTrackInfoWindow") ||
+               command == QLatin1String("IDC_FS_listNameCanceld") ||
+               command == QLatin1String("IDC_FS_don'tDeleteFromLibrary") ||
+               command == QLatin1String("IDC_FS_don'tDeleteFromhard") ||
+               command == QLatin1String("IDC_FS_don'tRemoveDuplicateFromlibrary") ||
+               command == QLatin1String("IDC_FS_don'tRemoveDuplicateFromhard") ||
+               command == QLatin1String("IDC_FS_okalert")) {
+        showList();
+    } else if (command == QLatin1String("IDC_FS_about") || command == QLatin1String("IDC_FS_removeDuplicate")) {
+        hideList();
+    } else if (command == QLatin1String("IDC_FS_exit")) {
+        exitApp();
+        return;
+    } else if (command == QLatin1String("IDC_FS_mini")) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+    } else if (command == QLatin1String("IDC_FS_help")) {
+        // Nothing is reported when the help cannot be opened.
+        if (m_env.openUrl)
+            m_env.openUrl(QUrl::fromLocalFile(m_env.applicationFolder + QStringLiteral("/Help.html")));
+    } else if (command == QLatin1String("IDC_FS_drag")) {
+        dragWindow(this);
+    } else if (command == QLatin1String("IDC_FS_okfilter")) {
+        m_state.enter(WindowState::Phase::RemovingDuplicates);
+        setVariable(QStringLiteral("_root.disablebtns"), QStringLiteral("1"));
+        showBusy(QStringLiteral("Removing Duplicates..."));
+        m_duplicateFilter = args;
+        m_duplicatesTimer->setEnabled(true);
+        showList();
+    } else if (command == QLatin1String("IDC_FS_deleteDeadTracks")) {
+        showBusy(QStringLiteral("Deleting dead tracks..."));
+        yieldToEvents(3);
+        m_deadTracksTimer->setEnabled(true);
+    } else if (command == QLatin1String("IDC_FS_viewTrack2")) {
+        if (viewSelectedTrack())
+            hideList();
+    } else if (command == QLatin1String("IDC_FS_refreshList2")) {
+        refreshLibraryList();
+    }
+
+    yieldToEvents(4);
+}
+
+} // namespace tidyfox::window

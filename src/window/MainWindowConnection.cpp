@@ -1,0 +1,125 @@
+// The connection with the music library: start-up attempts, retries,
+// reconnecting when the library goes away, and the hidden buttons.
+#include "libraryclient/LibraryLookups.h"
+#include "widgets/TreeGrid.h"
+#include "window/IntervalTimer.h"
+#include "window/MainWindow.h"
+
+#include <QPointer>
+
+namespace tidyfox::window {
+
+namespace {
+constexpr std::int16_t kConnected = 0;
+constexpr std::int16_t kNoLibrarySource = 2;
+constexpr std::int16_t kConnectFailed = 3;
+} // namespace
+
+std::int16_t MainWindow::connectToLibrary()
+{
+    try {
+        yieldToEvents(1);
+        libraryclient::LibraryClientPtr created = m_env.createLibraryClient ? m_env.createLibraryClient() : nullptr;
+        if (!created)
+            throw libraryclient::ClientError(libraryclient::kErrCallFailed,
+                                             QStringLiteral("The music library cannot be reached"));
+        // The previous object is released and no longer reports to us.
+        if (m_library)
+            m_library->setQuittingHandler({});
+        m_library = std::move(created);
+        watchLibraryQuitting();
+        m_library->setForceToForegroundOnDialog(true);
+        yieldToEvents(4);
+        return loadLibrarySource();
+    } catch (const libraryclient::ClientError &) {
+        return kConnectFailed;
+    }
+}
+
+void MainWindow::watchLibraryQuitting()
+{
+    QPointer<MainWindow> self(this);
+    m_library->setQuittingHandler([self] {
+        if (self)
+            self->onLibraryQuitting();
+    });
+}
+
+void MainWindow::disconnectFromLibrary()
+{
+    try {
+        if (m_library)
+            m_library->quit();
+    } catch (const libraryclient::ClientError &) {
+    }
+    if (m_library)
+        m_library->setQuittingHandler({});
+    m_library.reset();
+}
+
+std::int16_t MainWindow::loadLibrarySource()
+{
+    return libraryclient::fetchLibrarySource(m_library.get(), m_librarySource) ? kConnected : kNoLibrarySource;
+}
+
+void MainWindow::onStartTimer()
+{
+    // A tick that falls due while an attempt still yields would start a second
+    // attempt inside the first; the running attempt decides what comes next.
+    if (m_state.attempt() != WindowState::Attempt::None)
+        return;
+    m_state.setAttempt(WindowState::Attempt::Running);
+    m_state.enter(WindowState::Phase::Connecting);
+    showBusy(QStringLiteral("Connecting to iTunes..."));
+    const std::int16_t result = connectToLibrary();
+    if (result == kConnectFailed) {
+        m_startTimer->setInterval(8000);
+        m_state.setAttempt(WindowState::Attempt::None);
+        return;
+    }
+    if (result == kNoLibrarySource) {
+        showAlert(QStringLiteral("No library found, Use Add File(s)/Folder(s) to make your own library"),
+                  AlertKind::Information, QStringLiteral("Tidyfox"));
+    }
+    m_startTimer->setEnabled(false);
+    m_startTimer->setInterval(2000);
+    setVariable(QStringLiteral("_root.activationtxt"), QStringLiteral("Loading Library Contents..."));
+    fillListFromSource(*m_libraryList, m_librarySource);
+    m_libraryList->setStackOrder(widgets::TreeGrid::StackOrder::Front);
+    hideBusy();
+    updateTrackButtons();
+    m_state.leave(WindowState::Phase::Connecting);
+    const bool libraryQuit = m_state.attempt() == WindowState::Attempt::RunningLibraryQuit;
+    m_state.setAttempt(WindowState::Attempt::None);
+    // The library went away while this attempt ran: the attempt has turned
+    // the timer off, so arm it again as the quitting event asked.
+    if (libraryQuit)
+        onLibraryQuitting();
+}
+
+void MainWindow::onLibraryQuitting()
+{
+    if (m_state.isIn(WindowState::Phase::Closing))
+        return;
+    if (m_state.attempt() == WindowState::Attempt::Running)
+        m_state.setAttempt(WindowState::Attempt::RunningLibraryQuit);
+    m_startTimer->setInterval(2000);
+    m_startTimer->setEnabled(true);
+}
+
+void MainWindow::onConnectButton()
+{
+    connectToLibrary();
+}
+
+void MainWindow::onDisconnectButton()
+{
+    disconnectFromLibrary();
+}
+
+void MainWindow::onLoadLibraryButton()
+{
+    fillListFromSource(*m_libraryList, m_librarySource);
+}
+
+} // namespace tidyfox::window

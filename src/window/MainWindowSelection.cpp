@@ -1,0 +1,126 @@
+// The grid's events: which playlist and track are selected, opening rows and
+// the track view, and the grid actions the program refuses.
+#include "libraryclient/LibraryLookups.h"
+#include "widgets/TreeGrid.h"
+#include "window/MainWindow.h"
+
+namespace tidyfox::window {
+
+namespace {
+
+// IDs travel through the grid as decimal text; text that is no 32-bit number
+// fails as a conversion does.
+std::int32_t idFromCell(const QString &text)
+{
+    bool ok = false;
+    const std::int32_t id = text.trimmed().toInt(&ok);
+    if (!ok)
+        throw libraryclient::ClientError(13, QStringLiteral("Type mismatch"));
+    return id;
+}
+
+} // namespace
+
+void MainWindow::connectListEvents()
+{
+    using widgets::TreeGrid;
+    connect(m_libraryList, &TreeGrid::cellActivating, this,
+            [this](widgets::GridCell &cell, widgets::GridFlag &cancel) { onListCellActivating(cell, cancel); });
+    connect(m_libraryList, &TreeGrid::doubleClicked, this, &MainWindow::onListDoubleClick);
+    connect(m_libraryList, &TreeGrid::keyReleased, this, &MainWindow::onListKeyReleased);
+    // Moving columns and deleting rows are refused; editing a cell in place is
+    // called off.
+    connect(
+        m_libraryList, &TreeGrid::columnMoveRequested, this,
+        [this](widgets::GridColumn &, widgets::GridColumn &, widgets::GridFlag &cancel) { refuseListRequest(cancel); });
+    connect(m_libraryList, &TreeGrid::rowDeletionRequested, this,
+            [this](widgets::GridRows &, widgets::GridBand &, widgets::GridFlag &cancel) { refuseListRequest(cancel); });
+    connect(m_libraryList, &TreeGrid::editRequested, this,
+            [this](widgets::GridCell &, widgets::GridFlag &flag, widgets::GridColumn &) { clearListFlag(flag); });
+}
+
+void MainWindow::onListCellActivating(widgets::GridCell &cell, widgets::GridFlag & /*cancel*/)
+{
+    // Stops at the first failure: what was assigned stays, and the buttons
+    // keep their state.
+    try {
+        widgets::GridRow row = cell.row();
+        if (cell.bandIndex() == 0) {
+            m_selectedPlaylist = row.cellCount() >= 1
+                                     ? libraryclient::findPlaylist(m_librarySource, idFromCell(row.cell(0).text()))
+                                     : nullptr;
+            m_selectedTrack = nullptr;
+        } else {
+            m_selectedPlaylist = row.cellCount() >= 1
+                                     ? libraryclient::findPlaylist(m_librarySource, idFromCell(row.cell(0).text()))
+                                     : nullptr;
+            m_selectedTrack = row.cellCount() >= 1
+                                  ? libraryclient::findTrack(m_selectedPlaylist, idFromCell(row.cell(2).text()))
+                                  : nullptr;
+        }
+        updateTrackButtons();
+    } catch (const libraryclient::ClientError &) {
+    } catch (const widgets::GridError &) {
+    }
+}
+
+void MainWindow::onListDoubleClick()
+{
+    if (m_state.isIn(WindowState::Phase::Connecting))
+        return;
+    try {
+        widgets::GridRow row = m_libraryList->selection().cells().item(0).row();
+        if (row.isExpanded())
+            row.collapse();
+        else
+            row.expand();
+    } catch (const widgets::GridError &) {
+    }
+    if (!m_selectedTrack)
+        return;
+    if (!viewSelectedTrack())
+        return;
+    hideList();
+    setVariable(QStringLiteral("_root.showtracinfowin"), QStringLiteral("true"));
+}
+
+void MainWindow::onListKeyReleased(int /*keyCode*/, int /*shift*/)
+{
+    if (!m_selectedPlaylist || !m_selectedTrack)
+        return;
+    QString selectedName;
+    try {
+        selectedName = m_selectedPlaylist->name();
+    } catch (const libraryclient::ClientError &) {
+        return;
+    }
+    // The collection is taken now; deselecting an item does not disturb the walk.
+    widgets::GridCells items = m_libraryList->selection().cells();
+    for (widgets::GridCell &item : items) {
+        try {
+            widgets::GridRow row = item.row();
+            const libraryclient::PlaylistPtr playlist =
+                libraryclient::findPlaylist(m_librarySource, idFromCell(row.cell(0).text()));
+            const libraryclient::TrackPtr track = libraryclient::findTrack(playlist, idFromCell(row.cell(2).text()));
+            if (!track)
+                throw libraryclient::ClientError(libraryclient::kErrObjectNotSet,
+                                                 QStringLiteral("Object variable not set"));
+            if (track->playlist()->name() != selectedName)
+                item.setSelected(false);
+        } catch (const libraryclient::ClientError &) {
+        } catch (const widgets::GridError &) {
+        }
+    }
+}
+
+void MainWindow::refuseListRequest(widgets::GridFlag &cancel)
+{
+    cancel.setValue(true);
+}
+
+void MainWindow::clearListFlag(widgets::GridFlag &flag)
+{
+    flag.setValue(false);
+}
+
+} // namespace tidyfox::window

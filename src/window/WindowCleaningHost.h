@@ -1,0 +1,26 @@
+// The window as the cleaning jobs see it.
+#pragma once
+
+#include "cleaning/CleaningHost.h"
+
+namespace tidyfox::window {
+
+class MainWindow;
+
+class WindowCleaningHost : public cleaning::CleaningHost
+{
+public:
+    explicit WindowCleaningHost(MainWindow &window) : m_window(window) {}
+
+    void showAlert(const QString &text, AlertKind kind, const QString &title) override;
+    void hideBusy() override;
+    void refreshLibraryList() override;
+    void enableButtons() override;
+    void reopenCommandGate() override;
+    void yieldOnce() override;
+
+private:
+    MainWindow &m_window;
+};
+
+} // namespace tidyfox::window

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+namespace tidyfox::window {
+Q_DECLARE_LOGGING_CATEGORY(lcWindow)
+}

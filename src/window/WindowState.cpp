@@ -1,0 +1,28 @@
+#include "window/WindowState.h"
+
+#include <array>
+
+namespace tidyfox::window {
+
+namespace {
+
+// The phases that close the gate, and the commands that pass it anyway.
+constexpr WindowState::Phase kGatedPhases[] = {WindowState::Phase::Connecting, WindowState::Phase::RemovingDuplicates};
+constexpr std::array<const char *, 3> kAlwaysAdmitted = {"IDC_FS_help", "IDC_FS_exit", "IDC_FS_mini"};
+
+} // namespace
+
+bool WindowState::admits(const QString &command) const
+{
+    for (const char *admitted : kAlwaysAdmitted) {
+        if (command == QLatin1String(admitted))
+            return true;
+    }
+    for (const Phase phase : kGatedPhases) {
+        if (isIn(phase))
+            return false;
+    }
+    return true;
+}
+
+} // namespace tidyfox::window

@@ -1,0 +1,197 @@
+// The real service on the test's private session bus: serving, refusing a
+// second server, quitting, dying, and being started on demand.
+#include "SampleLibrary.h"
+#include "ServiceProcess.h"
+#include "libraryclient/BusLibraryClient.h"
+#include "service/LibraryBusFormat.h"
+#include "service/SealedMemoryFile.h"
+#include "service/ServiceBus.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace tidyfox::libraryclient::test {
+namespace {
+
+class LibraryService : public ::testing::Test
+{
+protected:
+    void SetUp() override { sample = SampleLibrary::create(freshFolder() + QStringLiteral("/library.db")); }
+    void TearDown() override
+    {
+        // A service started on demand is not our child: ask it to go.
+        if (libraryServed())
+            ServiceProcess::run({QStringLiteral("quit")});
+    }
+
+    SampleLibrary sample;
+    ServiceProcess service;
+};
+
+TEST_F(LibraryService, ServesTheLibraryAndRefusesASecondServer)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    QString error;
+    EXPECT_NE(ServiceProcess::run({QStringLiteral("--library"), sample.path, QStringLiteral("serve")}, &error), 0);
+    EXPECT_TRUE(error.contains(QStringLiteral("already served"))) << error.toStdString();
+    EXPECT_TRUE(service.running());
+
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    EXPECT_EQ(client.libraryPlaylist()->tracks()->count(), static_cast<int>(sample.tracks.size()));
+}
+
+QDBusMessage callService(const char *method, const QVariantList &args = {})
+{
+    auto message = QDBusMessage::createMethodCall(
+        QString::fromLatin1(library::kServiceName), QString::fromLatin1(library::bus::kObjectPath),
+        QString::fromLatin1(library::bus::kInterface), QString::fromLatin1(method));
+    message.setArguments(args);
+    return QDBusConnection::sessionBus().call(message);
+}
+
+TEST_F(LibraryService, TheBusInterfaceItself)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    const std::int32_t libraryId = sample.playlists[0].playlistId;
+
+    // Inline and as a memory file, the same payload.
+    const QDBusMessage inlineReply = callService("PlaylistTracks", {libraryId});
+    ASSERT_EQ(inlineReply.type(), QDBusMessage::ReplyMessage) << inlineReply.errorMessage().toStdString();
+    const QByteArray payload = inlineReply.arguments().at(0).toByteArray();
+    const QDBusMessage fileReply = callService("PlaylistTracksFile", {libraryId});
+    ASSERT_EQ(fileReply.type(), QDBusMessage::ReplyMessage);
+    const auto file = qvariant_cast<QDBusUnixFileDescriptor>(fileReply.arguments().at(0));
+    ASSERT_TRUE(file.isValid());
+    EXPECT_EQ(library::SealedMemoryFile::map(file.fileDescriptor()).bytes, payload);
+    EXPECT_EQ(library::bus::TrackTable(payload).count(), 5);
+
+    const QDBusMessage one = callService("Track", {sample.beta().databaseId});
+    ASSERT_EQ(one.type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(library::bus::TrackTable(one.arguments().at(0).toByteArray()).text(0, library::bus::TrackText::Name),
+              QStringLiteral("Beta"));
+    const QDBusMessage source = callService("Source");
+    ASSERT_EQ(source.arguments().size(), 3);
+    EXPECT_EQ(source.arguments().at(2).toString(), QStringLiteral("Library"));
+
+    // What is not there is "deleted", whichever way it is asked for.
+    for (const auto &[method, args] : std::vector<std::pair<const char *, QVariantList>>{
+             {"PlaylistTracks", {987654}},
+             {"PlaylistTracksFile", {987654}},
+             {"Track", {987654}},
+             {"DeleteTrack", {987654}},
+         }) {
+        const QDBusMessage reply = callService(method, args);
+        EXPECT_EQ(reply.errorName(), QLatin1String(library::bus::kErrorObjectDeleted)) << method;
+    }
+}
+
+TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    const auto library = client.libraryPlaylist();
+    ASSERT_EQ(library->tracks()->count(), 5);
+
+    {
+        // Another writer on the same file while the service runs, as the
+        // command line is.
+        auto core = library::LibraryCore::open(sample.path);
+        library::TrackRecord added;
+        added.name = QStringLiteral("Added meanwhile");
+        added.location = QStringLiteral("/music/added.mp3");
+        core->addTrack(added);
+        core->deleteTrack(sample.alpha().databaseId);
+    }
+    const auto tracks = library->tracks();
+    ASSERT_EQ(tracks->count(), 5);
+    EXPECT_EQ(tracks->item(0)->name(), QStringLiteral("Radio"));
+    EXPECT_EQ(tracks->item(4)->name(), QStringLiteral("Added meanwhile"));
+    EXPECT_EQ(library->tracks()->firstByTrackId(sample.alpha().trackId), nullptr);
+
+    // And a delete through the bus is seen by the next fetch as well.
+    tracks->item(4)->deleteFromLibrary();
+    EXPECT_EQ(library->tracks()->count(), 4);
+}
+
+TEST_F(LibraryService, QuitCommandAnnouncesQuittingOnce)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    int quitting = 0;
+    client.setQuittingHandler([&] { ++quitting; });
+
+    EXPECT_EQ(ServiceProcess::run({QStringLiteral("quit")}), 0);
+    ASSERT_TRUE(service.waitForExit());
+    EXPECT_EQ(service.exitCode(), 0);
+    // Both the signal and the name going have been heard by now.
+    EXPECT_TRUE(waitFor([&] { return quitting > 0; }));
+    waitFor([] { return false; }, 200);
+    EXPECT_EQ(quitting, 1);
+    EXPECT_NE(ServiceProcess::run({QStringLiteral("quit")}), 0) << "nothing left to quit";
+}
+
+TEST_F(LibraryService, TerminationAlsoAnnouncesQuitting)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    int quitting = 0;
+    client.setQuittingHandler([&] { ++quitting; });
+    ::kill(static_cast<pid_t>(service.pid()), SIGTERM);
+    ASSERT_TRUE(service.waitForExit());
+    EXPECT_EQ(service.exitCode(), 0);
+    EXPECT_TRUE(waitFor([&] { return quitting == 1; }));
+}
+
+TEST_F(LibraryService, AKilledServiceIsHeardAsQuittingAndComesBackOnDemand)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    int quitting = 0;
+    client.setQuittingHandler([&] { ++quitting; });
+    const TrackPtr first = client.libraryPlaylist()->tracks()->item(0);
+
+    service.kill();
+    EXPECT_TRUE(waitFor([&] { return quitting == 1; }));
+    // Properties already fetched stay readable; calls to the library fail.
+    EXPECT_EQ(first->name(), sample.alpha().name);
+    EXPECT_THROW(first->deleteFromLibrary(), ClientError);
+    EXPECT_THROW(client.librarySource(), ClientError);
+
+    // A new application object starts the service again (on the default
+    // library, in this test's own data folder), and the old one hears a
+    // later loss again.
+    BusLibraryClient again(QStringLiteral(TIDYFOX_APP_DIR));
+    EXPECT_TRUE(libraryServed());
+    EXPECT_EQ(again.librarySource()->name(), QStringLiteral("Library"));
+    EXPECT_TRUE(QFile::exists(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/tidyfox/library.db")));
+    again.quit();
+    EXPECT_TRUE(waitFor([&] { return quitting == 2; }));
+}
+
+TEST_F(LibraryService, CreationFailsWhenTheServiceCannotStart)
+{
+    // No service in the folder at all.
+    const QString empty = freshFolder();
+    try {
+        BusLibraryClient client(empty);
+        FAIL() << "created without a service";
+    } catch (const ClientError &e) {
+        EXPECT_EQ(e.number(), kErrCallFailed);
+    }
+
+    // A service that exits at once: creation does not wait out the time-out.
+    const QString broken = freshFolder();
+    QFile script(broken + QStringLiteral("/tidyfox-library"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nexit 1\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_THROW(BusLibraryClient client(broken, 60000), ClientError);
+    EXPECT_FALSE(libraryServed());
+}
+
+} // namespace
+} // namespace tidyfox::libraryclient::test

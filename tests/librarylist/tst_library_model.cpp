@@ -1,0 +1,202 @@
+// The library model: filling it in order, its item model (checked by Qt's
+// model tester while it is filled), the fields' cut lengths by characters,
+// the empty table, and field names without regard to case.
+#include "LibraryTestData.h"
+#include "librarylist/LibraryListModel.h"
+#include "librarylist/ListModelError.h"
+#include "librarylist/TextCut.h"
+#include "widgets/GridRoles.h"
+
+#include <QAbstractItemModelTester>
+#include <QTest>
+
+using namespace tidyfox::librarylist;
+using namespace tidyfox::test;
+
+namespace {
+
+int errorNumber(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const ListModelError &error) {
+        return error.number();
+    }
+    return 0;
+}
+
+QString track(const LibraryListModel &rs, int playlist, int row, int column)
+{
+    return rs.index(row, column, rs.index(playlist, 0)).data().toString();
+}
+
+} // namespace
+
+class LibraryModelTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void filledInOrderUnderTheModelTester();
+    void valuesAreCutByCharacters();
+    void cutNeverSplitsASurrogatePair();
+    void emptyTable();
+    void fieldNamesIgnoreCase();
+    void repeatedValuesReadBackPerRow();
+};
+
+void LibraryModelTest::filledInOrderUnderTheModelTester()
+{
+    LibraryListModel rs;
+    QAbstractItemModelTester tester(&rs, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    fillRecordset(rs, sampleLibrary());
+    rs.moveFirst();
+    QCOMPARE(rs.currentRow(), 0);
+
+    QCOMPARE(rs.rowCount(), 4);
+    QCOMPARE(rs.columnCount(), 2);
+    QCOMPARE(rs.index(1, 1).data().toString(), QStringLiteral("Favourites"));
+    QCOMPARE(rs.index(3, 0).data().toString(), QStringLiteral("4"));
+    const QModelIndex library = rs.index(0, 0);
+    QCOMPARE(rs.rowCount(library), 4);
+    QCOMPARE(rs.columnCount(library), 7);
+    QCOMPARE(rs.rowCount(rs.index(3, 0)), 0);
+    QVERIFY(!rs.hasChildren(rs.index(3, 0)));
+    // Tracks in insertion order, every field by position.
+    QCOMPARE(track(rs, 0, 0, 1), QStringLiteral("Morning Light"));
+    QCOMPARE(track(rs, 0, 3, 1), QStringLiteral("Café Nocturne"));
+    QCOMPARE(track(rs, 2, 1, 0), QStringLiteral("3"));
+    QCOMPARE(track(rs, 2, 1, 2), QStringLiteral("13"));
+    QCOMPARE(track(rs, 2, 1, 4), QStringLiteral("1:02:03"));
+    QCOMPARE(track(rs, 2, 1, 5), QStringLiteral("The Larks"));
+    QCOMPARE(track(rs, 2, 1, 6), QStringLiteral("Early"));
+    // TrackPath is never written.
+    for (int p = 0; p < 3; ++p)
+        for (int t = 0; t < rs.rowCount(rs.index(p, 0)); ++t)
+            QVERIFY(rs.index(t, 3, rs.index(p, 0)).data().toString().isEmpty());
+
+    const QModelIndex child = rs.index(1, 5, library);
+    QCOMPARE(child.parent(), library);
+    QVERIFY(child.internalPointer() != nullptr);
+    QVERIFY(rs.flags(child) & Qt::ItemNeverHasChildren);
+    QVERIFY(!(rs.flags(child) & Qt::ItemIsEditable));
+    QCOMPARE(rs.headerData(1, Qt::Horizontal).toString(), QStringLiteral("PlayList_Name"));
+    QCOMPARE(rs.headerData(4, Qt::Horizontal, tidyfox::widgets::GridRoles::ChildHeaderRole).toString(),
+             QStringLiteral("Time"));
+    QCOMPARE(rs.headerData(0, Qt::Horizontal, tidyfox::widgets::GridRoles::ChildColumnCountRole).toInt(), 7);
+}
+
+void LibraryModelTest::valuesAreCutByCharacters()
+{
+    LibraryListModel rs;
+    rs.addRow();
+    rs.setField(u"ID", QStringLiteral("1234567890"));
+    rs.setField(u"PlayList_Name", QString(60, QChar(u'é')));
+    PlaylistTrackTable *tracks = rs.chapter(u"PlayList");
+    tracks->addRow();
+    tracks->setField(u"ItemID", QStringLiteral("1234567890"));
+    tracks->setField(u"TrackName", QString(100, QChar(u'ß')));
+    tracks->setField(u"TrackID", QStringLiteral("98765432109"));
+    tracks->setField(u"Time", QStringLiteral("1:23:45:678"));
+    tracks->setField(u"Artist", QString(41, QChar(u'Ж')));
+    tracks->setField(u"Album", QString(40, QChar(u'a')));
+
+    QCOMPARE(rs.value(0, LibraryListModel::ID), QStringLiteral("123456789"));
+    QCOMPARE(rs.value(0, LibraryListModel::PlayList_Name), QString(59, QChar(u'é')));
+    QCOMPARE(tracks->value(0, PlaylistTrackTable::ItemID), QStringLiteral("123456789"));
+    QCOMPARE(tracks->value(0, PlaylistTrackTable::TrackName), QString(99, QChar(u'ß')));
+    QCOMPARE(tracks->value(0, PlaylistTrackTable::TrackID), QStringLiteral("987654321"));
+    QCOMPARE(tracks->value(0, PlaylistTrackTable::Time), QStringLiteral("1:23:45:6"));
+    QCOMPARE(tracks->value(0, PlaylistTrackTable::Artist), QString(40, QChar(u'Ж')));
+    QCOMPARE(tracks->value(0, PlaylistTrackTable::Album), QString(40, QChar(u'a')));
+    QCOMPARE(PlaylistTrackTable::fieldWidth(PlaylistTrackTable::Artist), 120);
+    QCOMPARE(PlaylistTrackTable::cutLength(PlaylistTrackTable::Artist), 40);
+    QCOMPARE(LibraryListModel::fieldWidth(LibraryListModel::PlayList_Name), 60);
+    QCOMPARE(LibraryListModel::cutLength(LibraryListModel::PlayList_Name), 59);
+}
+
+void LibraryModelTest::cutNeverSplitsASurrogatePair()
+{
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
+    QCOMPARE(leftChars(QString(58, u'a') + smile + u'b', 59), QString(58, u'a') + smile);
+    QCOMPARE(leftChars(QString(59, u'a') + smile, 59), QString(59, u'a'));
+    QCOMPARE(leftChars(smile.repeated(70), 59), smile.repeated(59));
+    QCOMPARE(leftChars(QStringLiteral("abc"), 0), QString());
+    QCOMPARE(leftChars(QStringLiteral("abc"), 9), QStringLiteral("abc"));
+    // A lone surrogate counts as one character.
+    const QString lone = QString(QChar(0xD83D)) + u'x' + u'y';
+    QCOMPARE(leftChars(lone, 2), lone.left(2));
+
+    LibraryListModel rs;
+    rs.addRow();
+    PlaylistTrackTable *tracks = rs.chapter(u"PlayList");
+    tracks->addRow();
+    tracks->setField(u"Artist", QString(39, u'x') + smile + u'y');
+    QCOMPARE(tracks->value(0, PlaylistTrackTable::Artist), QString(39, u'x') + smile);
+    rs.setField(u"PlayList_Name", QString::fromUtf8("Caf\xC3\xA9 ") + smile.repeated(60));
+    QCOMPARE(rs.value(0, LibraryListModel::PlayList_Name), QString::fromUtf8("Caf\xC3\xA9 ") + smile.repeated(54));
+}
+
+void LibraryModelTest::emptyTable()
+{
+    LibraryListModel rs;
+    QAbstractItemModelTester tester(&rs, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(rs.recordCount(), 0);
+    QCOMPARE(rs.rowCount(), 0);
+    QCOMPARE(errorNumber([&] { rs.moveFirst(); }), int(ListModelError::NoRows));
+    QCOMPARE(errorNumber([&] { rs.setField(u"ID", QStringLiteral("1")); }), int(ListModelError::NoCurrentRow));
+    QCOMPARE(rs.chapter(u"PlayList"), nullptr);
+
+    rs.addRow();
+    PlaylistTrackTable *tracks = rs.chapter(u"PlayList");
+    QVERIFY(tracks);
+    QCOMPARE(errorNumber([&] { tracks->moveFirst(); }), int(ListModelError::NoRows));
+    QCOMPARE(errorNumber([&] { tracks->setField(u"TrackName", QStringLiteral("x")); }),
+             int(ListModelError::NoCurrentRow));
+    QVERIFY(rs.value(0, LibraryListModel::ID).isNull());
+}
+
+void LibraryModelTest::fieldNamesIgnoreCase()
+{
+    LibraryListModel rs;
+    rs.addRow();
+    rs.setField(u"id", QStringLiteral("7"));
+    rs.setField(u"PLAYLIST_NAME", QStringLiteral("Road"));
+    QCOMPARE(rs.field(u"Id"), QStringLiteral("7"));
+    QCOMPARE(rs.field(u"playlist_name"), QStringLiteral("Road"));
+    QCOMPARE(rs.chapter(u"Playlist"), rs.chapter(u"PLAYLIST"));
+    QCOMPARE(errorNumber([&] { rs.setField(u"Name", QStringLiteral("x")); }), int(ListModelError::UnknownField));
+    QCOMPARE(errorNumber([&] { rs.chapter(u"Tracks"); }), int(ListModelError::UnknownField));
+
+    PlaylistTrackTable *tracks = rs.chapter(u"playlist");
+    tracks->addRow();
+    tracks->setField(u"trackname", QStringLiteral("Song"));
+    QCOMPARE(tracks->field(u"TRACKNAME"), QStringLiteral("Song"));
+    QCOMPARE(errorNumber([&] { tracks->setField(u"Genre", QStringLiteral("x")); }), int(ListModelError::UnknownField));
+}
+
+void LibraryModelTest::repeatedValuesReadBackPerRow()
+{
+    LibraryListModel rs;
+    rs.addRow();
+    PlaylistTrackTable *tracks = rs.chapter(u"PlayList");
+    const QStringList artists{"A", "A", "B", "A", "", "A"};
+    for (const QString &artist : artists) {
+        tracks->addRow();
+        tracks->setField(u"ItemID", QStringLiteral("5"));
+        tracks->setField(u"Artist", artist);
+    }
+    // The current row may be written again; only it changes.
+    tracks->setField(u"Artist", QStringLiteral("C"));
+    QStringList read;
+    for (int r = 0; r < tracks->recordCount(); ++r) {
+        read << tracks->value(r, PlaylistTrackTable::Artist);
+        QCOMPARE(tracks->value(r, PlaylistTrackTable::ItemID), QStringLiteral("5"));
+    }
+    QCOMPARE(read, (QStringList{"A", "A", "B", "A", "", "C"}));
+    tracks->moveFirst();
+    QCOMPARE(tracks->field(u"Artist"), QStringLiteral("A"));
+}
+
+QTEST_MAIN(LibraryModelTest)
+#include "tst_library_model.moc"

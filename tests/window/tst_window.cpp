@@ -1,0 +1,400 @@
+// The main window: start-up, layout, the command gate and table, feedback
+// through the movie, and the window procedures.
+#include "WindowFixture.h"
+#include "widgets/TreeGrid.h"
+#include "window/FaceView.h"
+#include "window/InputFilters.h"
+#include "window/IntervalTimer.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTreeView>
+#include <QWheelEvent>
+
+using namespace tidyfox;
+using tidyfox::window::MainWindowProbe;
+using tidyfox::window::WindowState;
+
+class tst_Window : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startUpSetsAboutTextsAndArrangesTheWindow();
+    void gridKeepsItsTwipsSizeOnOtherScreens();
+    void secondCopyIsWarnedOnceAndEnds();
+    void crashedCopyNeverBlocksTheNextStart();
+    void gateDropsAllButHelpExitAndMinimise();
+    void commandTableReactions();
+    void okFilterArmsDuplicateRemovalInOrder();
+    void deadTracksCommandArmsItsTimer();
+    void helpOpensTheHelpPageAndExitEnds();
+    void alertsHideTheGridAndSetTheirTrigger();
+    void trackButtonsFollowTheSelection();
+    void moviePlayerSwallowsOnlyPressesOfTheMenuGestures();
+    void hiWordIsSigned();
+    void wheelScrollsTheGridOneStepOnlyWhenActive();
+};
+
+void tst_Window::startUpSetsAboutTextsAndArrangesTheWindow()
+{
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    QCOMPARE(f.valueOf(QStringLiteral("_root.aboutversion")), QStringLiteral("1.1.0.1"));
+    QCOMPARE(f.valueOf(QStringLiteral("_root.aboutdescription")),
+             QStringLiteral("Tidyfox is an easy-to-use tool to clean up your iTunes library contents. You can remove "
+                            "duplicates using duplicate filter, and deleate dead tracks."));
+    QCOMPARE(w.size(), QSize(450, 525));
+    QCOMPARE(MainWindowProbe(w).face().geometry(), QRect(0, 0, 450, 525));
+    QCOMPARE(MainWindowProbe(w).libraryList().geometry(), QRect(85, 196, 293, 229));
+    QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(w.windowTitle(), QStringLiteral(" Tidyfox"));
+    // Timers wait, disabled, with their design-time intervals.
+    QVERIFY(!MainWindowProbe(w).startTimer().isEnabled());
+    QCOMPARE(MainWindowProbe(w).startTimer().interval(), 8000);
+    QCOMPARE(MainWindowProbe(w).duplicatesTimer().interval(), 2000);
+    QCOMPARE(MainWindowProbe(w).deadTracksTimer().interval(), 2000);
+    QVERIFY(MainWindowProbe(w).face().hasMovie());
+}
+
+void tst_Window::gridKeepsItsTwipsSizeOnOtherScreens()
+{
+    test::WindowFixture f;
+    window::WindowEnvironment env = f.environment();
+    env.twipsPerPixelX = 12;
+    env.twipsPerPixelY = 12;
+    window::MainWindow &w = f.make(std::move(env));
+    QVERIFY(w.start());
+    QCOMPARE(w.size(), QSize(450, 525));
+    QCOMPARE(MainWindowProbe(w).libraryList().geometry(), QRect(85, 196, 367, 286));
+}
+
+void tst_Window::secondCopyIsWarnedOnceAndEnds()
+{
+    test::WindowFixture first;
+    QVERIFY(first.make().start());
+
+    test::WindowFixture second;
+    window::WindowEnvironment env = second.environment();
+    env.lockFolder = first.lockDir.path();
+    window::MainWindow &w = second.make(std::move(env));
+    QVERIFY(!w.start());
+    QCOMPARE(second.warnings.size(), size_t(1));
+    QCOMPARE(second.warnings[0].first, QStringLiteral("Tidyfox"));
+    QCOMPARE(second.warnings[0].second, QStringLiteral("Tidyfox is already running"));
+    QCOMPARE(second.exits, std::vector<int>{0});
+    // Nothing reached the second copy's movie, and the first copy goes on.
+    QVERIFY(second.valueOf(QStringLiteral("_root.aboutversion")).isEmpty());
+    QVERIFY(first.exits.empty());
+    QVERIFY(!MainWindowProbe(*first.window).state().isIn(WindowState::Phase::Closing));
+}
+
+void tst_Window::crashedCopyNeverBlocksTheNextStart()
+{
+    test::WindowFixture f;
+    // Another process takes the lock and is killed, as a crash would end it.
+    QProcess holder;
+    // -o: only flock itself holds the lock, so killing it releases it.
+    holder.start(QStringLiteral("flock"), {QStringLiteral("-o"), f.lockDir.filePath(QStringLiteral("Vantorotidyfox")),
+                                           QStringLiteral("sleep"), QStringLiteral("5")});
+    QVERIFY(holder.waitForStarted());
+    QTest::qWait(300);
+    {
+        test::WindowFixture blocked;
+        window::WindowEnvironment env = blocked.environment();
+        env.lockFolder = f.lockDir.path();
+        QVERIFY(!blocked.make(std::move(env)).start());
+    }
+    holder.kill();
+    holder.waitForFinished();
+    QVERIFY(f.make().start());
+    QVERIFY(f.warnings.empty());
+}
+
+void tst_Window::gateDropsAllButHelpExitAndMinimise()
+{
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.show();
+    for (bool starting : {true, false}) {
+        WindowState &state = MainWindowProbe(w).state();
+        state.leave(starting ? WindowState::Phase::RemovingDuplicates : WindowState::Phase::Connecting);
+        state.enter(starting ? WindowState::Phase::Connecting : WindowState::Phase::RemovingDuplicates);
+        f.variables.clear();
+        w.handleFaceCommand(QStringLiteral("IDC_FS_about"), {});
+        QVERIFY(MainWindowProbe(w).libraryList().isVisibleTo(&w));
+        w.handleFaceCommand(QStringLiteral("start"), {});
+        QVERIFY(!MainWindowProbe(w).startTimer().isEnabled());
+        w.handleFaceCommand(QStringLiteral("IDC_FS_okfilter"),
+                            QStringLiteral("true,false,false,false,false,false,false,true"));
+        QVERIFY(!MainWindowProbe(w).duplicatesTimer().isEnabled());
+        QVERIFY(f.variables.empty());
+
+        w.handleFaceCommand(QStringLiteral("IDC_FS_help"), {});
+        QCOMPARE(f.opened.size(), size_t(starting ? 1 : 2));
+        w.handleFaceCommand(QStringLiteral("IDC_FS_mini"), {});
+        QVERIFY(w.windowState() & Qt::WindowMinimized);
+        w.setWindowState(Qt::WindowNoState);
+    }
+    MainWindowProbe(w).state().leave(WindowState::Phase::RemovingDuplicates);
+    w.handleFaceCommand(QStringLiteral("IDC_FS_exit"), {});
+    QCOMPARE(f.exits, std::vector<int>{0});
+    QVERIFY(MainWindowProbe(w).state().isIn(WindowState::Phase::Closing));
+}
+
+void tst_Window::commandTableReactions()
+{
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.show();
+
+    w.handleFaceCommand(QStringLiteral("start"), {});
+    QVERIFY(MainWindowProbe(w).startTimer().isEnabled());
+    QCOMPARE(MainWindowProbe(w).startTimer().interval(), 1000);
+    MainWindowProbe(w).startTimer().setEnabled(false);
+
+    const QStringList hiding{QStringLiteral("IDC_FS_about"), QStringLiteral("IDC_FS_removeDuplicate")};
+    const QStringList showing{QStringLiteral("IDC_FS_transfer"),
+                              QStringLiteral("IDC_FS_cancel"),
+                              QStringLiteral("IDC_FS_exitTrackInfoWindow"),
+                              QStringLiteral("IDC_FS_listNameCanceld"),
+                              QStringLiteral("IDC_FS_don'tDeleteFromLibrary"),
+                              QStringLiteral("IDC_FS_don'tDeleteFromhard"),
+                              QStringLiteral("IDC_FS_don'tRemoveDuplicateFromlibrary"),
+                              QStringLiteral("IDC_FS_don'tRemoveDuplicateFromhard"),
+                              QStringLiteral("IDC_FS_okalert")};
+    for (const QString &hide : hiding) {
+        for (const QString &show : showing) {
+            w.handleFaceCommand(hide, {});
+            QVERIFY2(!MainWindowProbe(w).libraryList().isVisibleTo(&w), qPrintable(hide));
+            w.handleFaceCommand(show, {});
+            QVERIFY2(MainWindowProbe(w).libraryList().isVisibleTo(&w), qPrintable(show));
+        }
+    }
+    // Commands match exactly: another spelling is not a command.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_about"), {});
+    w.handleFaceCommand(QStringLiteral("IDC_FS_Cancel"), {});
+    QVERIFY(!MainWindowProbe(w).libraryList().isVisibleTo(&w));
+    w.handleFaceCommand(QStringLiteral("IDC_FS_Exit"), {});
+    QVERIFY(f.exits.empty());
+    // With no track selected the view command shows nothing.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_cancel"), {});
+    f.variables.clear();
+    w.handleFaceCommand(QStringLiteral("IDC_FS_viewTrack2"), {});
+    QVERIFY(MainWindowProbe(w).libraryList().isVisibleTo(&w));
+    QVERIFY(f.variables.empty());
+}
+
+void tst_Window::okFilterArmsDuplicateRemovalInOrder()
+{
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.show();
+    MainWindowProbe(w).hideList();
+    f.variables.clear();
+    w.handleFaceCommand(QStringLiteral("IDC_FS_okfilter"), {});
+    QVERIFY(MainWindowProbe(w).state().isIn(WindowState::Phase::RemovingDuplicates));
+    QCOMPARE(f.names(), (QStringList{QStringLiteral("_root.disablebtns"), QStringLiteral("_root.activationtxt"),
+                                     QStringLiteral("_root.enableactivationmovie")}));
+    QCOMPARE(f.variables[0].second, QStringLiteral("1"));
+    QCOMPARE(f.variables[1].second, QStringLiteral("Removing Duplicates..."));
+    QCOMPARE(MainWindowProbe(w).duplicateFilter(), QString());
+    QVERIFY(MainWindowProbe(w).duplicatesTimer().isEnabled());
+    QCOMPARE(MainWindowProbe(w).duplicatesTimer().interval(), 2000);
+    QVERIFY(MainWindowProbe(w).libraryList().isVisibleTo(&w));
+
+    // The empty filter ends through the failure end, with the gate reopened.
+    MainWindowProbe(w).tickDuplicatesTimer();
+    QVERIFY(!MainWindowProbe(w).duplicatesTimer().isEnabled());
+    QVERIFY(!MainWindowProbe(w).state().isIn(WindowState::Phase::RemovingDuplicates));
+    QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")),
+             QStringLiteral("Can not delete all duplicates.\r0 Duplicate track(s) have been deleted"));
+    QCOMPARE(f.names().last(), QStringLiteral("_root.enablebtns"));
+}
+
+void tst_Window::deadTracksCommandArmsItsTimer()
+{
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    f.variables.clear();
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteDeadTracks"), {});
+    QCOMPARE(f.names(),
+             (QStringList{QStringLiteral("_root.activationtxt"), QStringLiteral("_root.enableactivationmovie")}));
+    QCOMPARE(f.variables[0].second, QStringLiteral("Deleting dead tracks..."));
+    QVERIFY(MainWindowProbe(w).deadTracksTimer().isEnabled());
+    QVERIFY(!MainWindowProbe(w).state().isIn(WindowState::Phase::RemovingDuplicates));
+    // Without a library source nothing is deleted.
+    MainWindowProbe(w).tickDeadTracksTimer();
+    QVERIFY(!MainWindowProbe(w).deadTracksTimer().isEnabled());
+    QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("0 Track have been deleted."));
+    QCOMPARE(f.names().last(), QStringLiteral("_root.disableactivationmovie"));
+}
+
+void tst_Window::helpOpensTheHelpPageAndExitEnds()
+{
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.handleFaceCommand(QStringLiteral("IDC_FS_help"), {});
+    QCOMPARE(f.opened.size(), size_t(1));
+    QCOMPARE(f.opened[0], QUrl::fromLocalFile(QStringLiteral(TIDYFOX_APP_DIR "/Help.html")));
+    MainWindowProbe(w).library() = MainWindowProbe(w).environment().createLibraryClient();
+    w.handleFaceCommand(QStringLiteral("IDC_FS_exit"), {});
+    QVERIFY(MainWindowProbe(w).state().isIn(WindowState::Phase::Closing));
+    QVERIFY(!MainWindowProbe(w).library());
+    QCOMPARE(f.exits, std::vector<int>{0});
+    // Once closing, a library that quits no longer re-arms the connection.
+    MainWindowProbe(w).raiseLibraryQuitting();
+    QVERIFY(!MainWindowProbe(w).startTimer().isEnabled());
+}
+
+void tst_Window::alertsHideTheGridAndSetTheirTrigger()
+{
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.show();
+    const std::pair<int, QString> kinds[] = {{16, QStringLiteral("_root.showcriticalalert")},
+                                             {48, QStringLiteral("_root.showexclaminationalert")},
+                                             {64, QStringLiteral("_root.showinfoalert")}};
+    for (const auto &[kind, trigger] : kinds) {
+        MainWindowProbe(w).showList();
+        f.variables.clear();
+        MainWindowProbe(w).showAlert(QStringLiteral("x"), static_cast<AlertKind>(kind));
+        QVERIFY(!MainWindowProbe(w).libraryList().isVisibleTo(&w));
+        QCOMPARE(f.names(),
+                 (QStringList{QStringLiteral("_root.alerttitle"), QStringLiteral("_root.alerttxt"), trigger}));
+        QCOMPARE(f.variables[0].second, QStringLiteral("Tidyfox"));
+        QCOMPARE(f.variables[1].second, QStringLiteral("x"));
+        QCOMPARE(f.variables[2].second, QStringLiteral("true"));
+    }
+    // Changing the busy text alone does not start the animation again.
+    f.variables.clear();
+    MainWindowProbe(w).showBusy(QStringLiteral("a"));
+    MainWindowProbe(w).hideBusy();
+    QCOMPARE(f.names(),
+             (QStringList{QStringLiteral("_root.activationtxt"), QStringLiteral("_root.enableactivationmovie"),
+                          QStringLiteral("_root.disableactivationmovie")}));
+}
+
+void tst_Window::trackButtonsFollowTheSelection()
+{
+    test::WindowFixture f;
+    library::TrackRecord record;
+    record.name = QStringLiteral("Song");
+    record.location = QStringLiteral("/music/song.mp3");
+    f.core->addTrack(record);
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    libraryclient::LibraryClientPtr app = MainWindowProbe(w).environment().createLibraryClient();
+    libraryclient::PlaylistPtr playlist = app->libraryPlaylist();
+    libraryclient::TrackPtr track = playlist->tracks()->item(0);
+
+    const auto run = [&](libraryclient::PlaylistPtr p, libraryclient::TrackPtr t) {
+        MainWindowProbe(w).selectedPlaylist() = std::move(p);
+        MainWindowProbe(w).selectedTrack() = std::move(t);
+        f.variables.clear();
+        MainWindowProbe(w).updateTrackButtons();
+        return f.names();
+    };
+    QCOMPARE(run(playlist, track),
+             (QStringList{QStringLiteral("_root.enableview2"), QStringLiteral("_root.enabledelete")}));
+    QCOMPARE(run(nullptr, track),
+             (QStringList{QStringLiteral("_root.enableview2"), QStringLiteral("_root.enabledelete")}));
+    QCOMPARE(run(playlist, nullptr),
+             (QStringList{QStringLiteral("_root.disableview2"), QStringLiteral("_root.enabledelete"),
+                          QStringLiteral("_root.enabledelete")}));
+    QCOMPARE(run(nullptr, nullptr),
+             (QStringList{QStringLiteral("_root.disableview2"), QStringLiteral("_root.enabledelete"),
+                          QStringLiteral("_root.disabledelete")}));
+}
+
+void tst_Window::moviePlayerSwallowsOnlyPressesOfTheMenuGestures()
+{
+    QObject target;
+    const QPointF at(5, 5);
+    QMouseEvent rightPress(QEvent::MouseButtonPress, at, at, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent rightRelease(QEvent::MouseButtonRelease, at, at, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent leftPress(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QKeyEvent menuPress(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+    QKeyEvent menuRelease(QEvent::KeyRelease, Qt::Key_Menu, Qt::NoModifier);
+    QKeyEvent spacePress(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+    QVERIFY(window::input::isBlockedFaceEvent(&target, &rightPress));
+    QVERIFY(window::input::isBlockedFaceEvent(&target, &menuPress));
+    QVERIFY(window::input::isBlockedFaceEvent(&target, &menu));
+    QVERIFY(!window::input::isBlockedFaceEvent(&target, &rightRelease));
+    QVERIFY(!window::input::isBlockedFaceEvent(&target, &menuRelease));
+    QVERIFY(!window::input::isBlockedFaceEvent(&target, &leftPress));
+    QVERIFY(!window::input::isBlockedFaceEvent(&target, &spacePress));
+}
+
+void tst_Window::hiWordIsSigned()
+{
+    QCOMPARE(window::input::highWord(static_cast<std::int32_t>(0xFF880000u)), std::int16_t(-120));
+    QCOMPARE(window::input::highWord(0x00780000), std::int16_t(120));
+    QCOMPARE(window::input::highWord(0x0000FFFF), std::int16_t(0));
+}
+
+void tst_Window::wheelScrollsTheGridOneStepOnlyWhenActive()
+{
+    test::WindowFixture f;
+    for (int i = 0; i < 200; ++i) {
+        library::TrackRecord record;
+        record.name = QStringLiteral("Track %1").arg(i);
+        record.location = QStringLiteral("/music/%1.mp3").arg(i);
+        f.core->addTrack(record);
+    }
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    MainWindowProbe(w).librarySource() = MainWindowProbe(w).environment().createLibraryClient()->librarySource();
+    MainWindowProbe(w).loadLibraryButton().click();
+    MainWindowProbe(w).showList();
+    MainWindowProbe(w).libraryList().raise();
+    // Open the library playlist so there is something to scroll.
+    QTreeView *view = MainWindowProbe(w).libraryList().view();
+    view->expandAll();
+    QScrollBar *bar = view->verticalScrollBar();
+    QVERIFY(bar->maximum() > 5);
+    bar->setValue(bar->maximum() / 2);
+    const int start = bar->value();
+    MainWindowProbe(w).libraryList().setFocus();
+    MainWindowProbe(w).libraryList().scrollRegion(0).scroll(widgets::ScrollStep::LineDown);
+    const int step = bar->value() - start;
+    QVERIFY(step > 0);
+    bar->setValue(start);
+
+    const auto wheel = [&](int delta) {
+        const QPointF pos = view->viewport()->rect().center();
+        QWheelEvent event(pos, view->viewport()->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &event);
+    };
+    MainWindowProbe(w).face().setFocus();
+    wheel(-360);
+    QCOMPARE(bar->value(), start);
+
+    view->setFocus();
+    QVERIFY(MainWindowProbe(w).libraryList().isAncestorOf(QApplication::focusWidget()) ||
+            QApplication::focusWidget() == &MainWindowProbe(w).libraryList());
+    wheel(-360); // three notches toward the user: one step down the list
+    QCOMPARE(bar->value(), start + step);
+    wheel(120);
+    QCOMPARE(bar->value(), start);
+}
+
+QTEST_MAIN(tst_Window)
+#include "tst_window.moc"
