@@ -29,6 +29,12 @@ struct TrashedFile
 // when that is not possible.
 TrashedFile MoveToTrash(const QString &path);
 
+// Removes the info files in trash (a folder with files/ and info/) that this
+// program wrote and whose file is not in files/: what a crash between writing
+// the info and moving the file leaves. MoveToTrash does this once per trash
+// folder and process. Returns how many it removed.
+int RemoveOrphanInfoFiles(const QString &trash);
+
 // The home trash folder: $XDG_DATA_HOME/Trash (~/.local/share/Trash).
 QString HomeTrashPath();
 

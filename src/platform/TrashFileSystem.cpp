@@ -9,7 +9,7 @@ namespace tidyfox::platform {
 
 bool TrashFileSystem::FileExists(const QString &path)
 {
-    if (path.isEmpty())
+    if (!IsUsablePath(path))
         return false;
     struct stat st
     {
@@ -24,7 +24,7 @@ void TrashFileSystem::DeleteFile(const QString &path)
 
 std::optional<FileId> TrashFileSystem::Identity(const QString &path)
 {
-    if (path.isEmpty())
+    if (!IsUsablePath(path))
         return std::nullopt;
     struct stat st
     {

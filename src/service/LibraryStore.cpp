@@ -26,6 +26,13 @@ constexpr std::int64_t kMaxId = std::numeric_limits<std::int32_t>::max();
 
 constexpr int kTrackTypeColumn = 17;
 
+// For lowestFreeId: whether ID 1 is held, and the first ID above a held one
+// that is not.
+#define FREE_ID_QUERIES(table, column)                                                                                 \
+    "SELECT 1 FROM " table " WHERE " column " = 1",                                                                    \
+        "SELECT a." column " + 1 FROM " table " a WHERE a." column " > 0 AND a." column " < ?1 AND NOT EXISTS("        \
+        "SELECT 1 FROM " table " b WHERE b." column " = a." column " + 1) ORDER BY a." column " LIMIT 1"
+
 // Columns whose values repeat from one track to the next.
 struct RepeatedColumns
 {
@@ -269,9 +276,12 @@ std::int32_t LibraryStore::takeTrackId(std::int32_t wanted)
         m_topTrackId = std::max<std::int64_t>(m_topTrackId, wanted);
         return wanted;
     }
-    if (m_topTrackId >= kMaxId)
-        throw LibraryError("The library has run out of track IDs.");
-    return std::int32_t(++m_topTrackId);
+    if (m_topTrackId < kMaxId)
+        return std::int32_t(++m_topTrackId);
+    // Past the top: an ID a deleted track had is better than none.
+    if (const auto id = lowestFreeId(FREE_ID_QUERIES("tracks", "track_id")))
+        return *id;
+    throw LibraryError("The library has run out of track IDs.");
 }
 
 std::int32_t LibraryStore::takePlaylistId(std::int32_t wanted)
@@ -281,9 +291,23 @@ std::int32_t LibraryStore::takePlaylistId(std::int32_t wanted)
         m_topPlaylistId = std::max<std::int64_t>(m_topPlaylistId, wanted);
         return wanted;
     }
-    if (m_topPlaylistId >= kMaxId)
-        throw LibraryError("The library has run out of playlist IDs.");
-    return std::int32_t(++m_topPlaylistId);
+    if (m_topPlaylistId < kMaxId)
+        return std::int32_t(++m_topPlaylistId);
+    if (const auto id = lowestFreeId(FREE_ID_QUERIES("playlists", "playlist_id")))
+        return *id;
+    throw LibraryError("The library has run out of playlist IDs.");
+}
+
+// The lowest positive ID that no row holds: 1, or the first one above a held
+// ID. The ID columns are unique, so both look-ups use their index.
+std::optional<std::int32_t> LibraryStore::lowestFreeId(const char *holdsOne, const char *firstGap)
+{
+    if (!m_db.query(holdsOne).next())
+        return 1;
+    auto q = m_db.query(firstGap);
+    if (q.bind(1, kMaxId).next())
+        return q.int32(0);
+    return std::nullopt;
 }
 
 std::int64_t LibraryStore::takeLibraryOrder()

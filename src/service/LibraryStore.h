@@ -85,6 +85,7 @@ private:
     void checkTracks(const std::vector<std::int32_t> &databaseIds);
     std::int32_t takeTrackId(std::int32_t wanted);
     std::int32_t takePlaylistId(std::int32_t wanted);
+    std::optional<std::int32_t> lowestFreeId(const char *holdsOne, const char *firstGap);
     std::int64_t takeLibraryOrder();
     std::int64_t meta(const char *key);
     void loadCounters();
