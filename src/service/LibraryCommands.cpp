@@ -183,13 +183,20 @@ int runAdd(const QString &libraryPath, const QStringList &args)
     }
     try {
         auto store = LibraryStore::open(libraryPath);
-        const QStringList files = collectFiles(args);
+        QStringList skipped;
+        const QStringList files = collectFiles(args, &skipped);
+        for (const QString &problem : skipped)
+            reportError(problem);
         TerminalProgress progress;
         AddObserver observer;
         observer.progress = [&](int done, int total) { progress.update(done, total); };
         observer.unreadable = [&](const QString &path) {
             progress.interrupt();
             reportError(QStringLiteral("%1: cannot read this audio file; skipped").arg(path));
+        };
+        observer.skipped = [&](const QString &problem) {
+            progress.interrupt();
+            reportError(problem);
         };
         const AddSummary s = addAudioFiles(*store, files, observer);
         progress.interrupt();
@@ -203,10 +210,14 @@ int runAdd(const QString &libraryPath, const QStringList &args)
         if (!s.unreadable.isEmpty())
             line +=
                 QStringLiteral(" Could not read %1.").arg(count(int(s.unreadable.size()), "audio file", "audio files"));
+        skipped << s.skipped;
+        if (!skipped.isEmpty())
+            line += QStringLiteral(" Skipped %1 named above.")
+                        .arg(count(int(skipped.size()), "other entry", "other entries"));
         printLine(line);
         // The readable files are in; the exit code still tells a script that
         // some were not.
-        return s.unreadable.isEmpty() ? kExitOk : kExitFailure;
+        return s.unreadable.isEmpty() && skipped.isEmpty() ? kExitOk : kExitFailure;
     } catch (const LibraryError &e) {
         reportError(QString::fromUtf8(e.what()));
         return kExitFailure;
