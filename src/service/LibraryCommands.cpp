@@ -160,7 +160,7 @@ int runExportXml(const QString &libraryPath, const QStringList &args)
     if (args.size() != 1 || args[0].startsWith(QLatin1String("--")))
         return usage(QStringLiteral("export-xml needs exactly one FILE"));
     try {
-        auto store = LibraryStore::open(libraryPath);
+        auto store = LibraryStore::openForReading(libraryPath);
         exportLibraryXml(*store, args[0]);
         printLine(
             QStringLiteral("Exported %1 to %2.").arg(count(int(store->trackCount()), "track", "tracks"), args[0]));
@@ -229,7 +229,7 @@ int runList(const QString &libraryPath, const QStringList &args)
     if (!args.isEmpty())
         return usage(QStringLiteral("list takes no arguments"));
     try {
-        auto store = LibraryStore::open(libraryPath);
+        auto store = LibraryStore::openForReading(libraryPath);
         store->forEachTrack(store->libraryPlaylistId(), [](const TrackRecord &t, const QString &) {
             printLine(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
                           .arg(t.databaseId)

@@ -115,7 +115,7 @@ std::unique_ptr<LibraryCore> LibraryCore::open(const QString &path)
     return LibraryStore::open(path);
 }
 
-LibraryStore::LibraryStore(const QString &path) : m_db(path) {}
+LibraryStore::LibraryStore(const QString &path, bool readOnly) : m_db(path, readOnly) {}
 
 LibraryStore::~LibraryStore()
 {
@@ -132,17 +132,32 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, std::chron
 {
     if (path != QLatin1String(":memory:"))
         QDir().mkpath(QFileInfo(path).absolutePath());
-    std::unique_ptr<LibraryStore> store(new LibraryStore(path));
+    std::unique_ptr<LibraryStore> store(new LibraryStore(path, false));
     store->prepare(busyTimeout);
+    return store;
+}
+
+std::unique_ptr<LibraryStore> LibraryStore::openForReading(const QString &path, std::chrono::milliseconds busyTimeout)
+{
+    if (path == QLatin1String(":memory:") || QFileInfo(path).size() == 0)
+        return open(QStringLiteral(":memory:"), busyTimeout);
+    std::unique_ptr<LibraryStore> store(new LibraryStore(path, true));
+    store->m_db.setBusyTimeout(int(busyTimeout.count()));
+    const std::int64_t version = store->m_db.scalar("PRAGMA user_version");
+    if (version == 0 && store->m_db.scalar("SELECT count(*) FROM sqlite_master") == 0)
+        return open(QStringLiteral(":memory:"), busyTimeout);
+    if (version > 0 && version < latestSchemaVersion())
+        return open(path, busyTimeout);
+    store->prepare(busyTimeout, true);
     return store;
 }
 
 // Everything is read before anything is written, so that a file that is not
 // ours is refused untouched.
-void LibraryStore::prepare(std::chrono::milliseconds busyTimeout)
+void LibraryStore::prepare(std::chrono::milliseconds busyTimeout, bool readOnly)
 {
     m_db.setBusyTimeout(int(busyTimeout.count()));
-    if (m_db.isReadOnly())
+    if (!readOnly && m_db.isReadOnly())
         throw LibraryError(QStringLiteral("The library %1 is read-only.").arg(path()).toStdString());
 
     const std::int64_t applicationId = m_db.scalar("PRAGMA application_id");
@@ -155,11 +170,13 @@ void LibraryStore::prepare(std::chrono::milliseconds busyTimeout)
         throw LibraryError(
             QStringLiteral("The library %1 was made by a newer version of Tidyfox.").arg(path()).toStdString());
 
-    const QString journal = m_db.scalarText("PRAGMA journal_mode = WAL");
-    qCDebug(lcService) << "library" << path() << "journal mode" << journal;
+    if (!readOnly) {
+        const QString journal = m_db.scalarText("PRAGMA journal_mode = WAL");
+        qCDebug(lcService) << "library" << path() << "journal mode" << journal;
+    }
     m_db.exec("PRAGMA synchronous = NORMAL; PRAGMA temp_store = MEMORY");
 
-    if (version < latestSchemaVersion()) {
+    if (!readOnly && version < latestSchemaVersion()) {
         m_db.exec("BEGIN IMMEDIATE");
         try {
             // Another process may have brought the file up to date meanwhile.
