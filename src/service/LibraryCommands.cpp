@@ -5,6 +5,7 @@
 #include "service/LibraryXmlExport.h"
 #include "service/LibraryXmlImport.h"
 
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <cstdio>
@@ -92,28 +93,21 @@ void printLine(const QString &line)
 
 int runImportXml(const QString &libraryPath, const QStringList &args)
 {
-    QString fileName;
+    QCommandLineParser parser;
+    const QCommandLineOption mapPrefix(QStringLiteral("map-prefix"), QStringLiteral("Relocate the files."),
+                                       QStringLiteral("OLD=NEW"));
+    parser.addOption(mapPrefix);
+    if (!parser.parse(QStringList{QStringLiteral("import-xml")} + args))
+        return usage(QStringLiteral("import-xml: %1").arg(parser.errorText()));
     LocationMapper locations;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == QLatin1String("--map-prefix") || arg.startsWith(QLatin1String("--map-prefix="))) {
-            QString mapping;
-            if (arg != QLatin1String("--map-prefix"))
-                mapping = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-            else if (i + 1 < args.size())
-                mapping = args[++i];
-            else
-                return usage(QStringLiteral("--map-prefix needs OLD=NEW"));
-            if (!locations.addMapping(mapping))
-                return usage(QStringLiteral("--map-prefix needs OLD=NEW, not \"%1\"").arg(mapping));
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            return usage(QStringLiteral("import-xml: unknown option %1").arg(arg));
-        } else if (fileName.isEmpty()) {
-            fileName = arg;
-        } else {
-            return usage(QStringLiteral("import-xml takes one file"));
-        }
+    for (const QString &mapping : parser.values(mapPrefix)) {
+        if (!locations.addMapping(mapping))
+            return usage(QStringLiteral("--map-prefix needs OLD=NEW, not \"%1\"").arg(mapping));
     }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return usage(QStringLiteral("import-xml takes one file"));
+    const QString fileName = files.value(0);
     if (fileName.isEmpty())
         return usage(QStringLiteral("import-xml needs a FILE"));
     const QFileInfo info(fileName);

@@ -168,9 +168,15 @@ TEST_F(Cli, UsageErrors)
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
         const RunResult r = onLibrary(args);
         EXPECT_EQ(r.exitCode, 2);
-        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString(); // one clear line
     }
     EXPECT_FALSE(QFile::exists(library));
+    const RunResult help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("export-xml FILE")));
+    const RunResult version = run({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("tidyfox-library "))) << version.out.toStdString();
 }
 
 TEST_F(Cli, AddReportsUnreadableFilesAndAddsTheRest)
