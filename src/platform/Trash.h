@@ -27,6 +27,11 @@ struct TrashedFile
 // the volume's $topdir/.Trash/$uid or $topdir/.Trash-$uid. The file is only
 // ever renamed: never copied across devices, never unlinked. Throws TrashError
 // when that is not possible.
+//
+// QFile::moveToTrash does not serve: its info files carry no mark, so the
+// orphans a crash leaves could not be told from other programs' and cleaned,
+// and it names no info file. Ours reserves the name with the info file,
+// written first, and moves with RENAME_NOREPLACE.
 TrashedFile MoveToTrash(const QString &path);
 
 // Removes the info files in trash (a folder with files/ and info/) that this
