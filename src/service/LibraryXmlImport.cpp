@@ -55,6 +55,9 @@ private:
     {
         if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
             fail(QStringLiteral("the file ends too early"));
+        // The reader may be fine and the token one that has no place here.
+        if (!m_xml.hasError())
+            fail(QStringLiteral("unexpected %1").arg(m_xml.tokenString()));
         fail(m_xml.errorString());
     }
 

@@ -300,6 +300,11 @@ TEST_F(XmlImport, BadFilesStopWithTheirPlaceAndChangeNothing)
         {"cut short", broken.left(broken.size() / 2), 0, "ends too early"},
         {"empty", QString(), 1, "empty"},
         {"only a declaration", QStringLiteral("<?xml version=\"1.0\"?>\n"), 0, "ends too early"},
+        // Found by the fuzzer: refused with an empty message.
+        {"a document type inside a text",
+         QStringLiteral("<plist>\n<dict>\n<key>Tracks</key>\n<dict>\n<key>1</key>\n<dict>\n"
+                        "<key>Name</key><string>a<!DOCTYPE plist>b</string>\n</dict></dict></dict></plist>\n"),
+         7, "unexpected DTD"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
