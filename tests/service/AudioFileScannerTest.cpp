@@ -167,3 +167,26 @@ TEST_F(AddFiles, AFolderThatCannotBeReadIsNamed)
     EXPECT_TRUE(skipped[0].startsWith(path("Music/Locked") + QStringLiteral(": cannot read this folder")))
         << skipped[0].toStdString();
 }
+
+// Reading tags can take long (a slow disk, a large file); another program
+// must be able to change the library meanwhile.
+TEST_F(AddFiles, FilesAreReadWithoutHoldingTheLibrarysWriteLock)
+{
+    const QString file = root + QStringLiteral("/library.db");
+    auto library = LibraryStore::open(file);
+    int writesMeanwhile = 0;
+    AddObserver observer;
+    observer.progress = [&](int done, int total) {
+        if (done == 0 || done == total)
+            return;
+        auto other = LibraryStore::open(file, std::chrono::milliseconds(0));
+        TrackRecord t;
+        t.name = QStringLiteral("Meanwhile %1").arg(done);
+        EXPECT_NO_THROW(other->addTrack(t));
+        ++writesMeanwhile;
+    };
+    const AddSummary summary = addAudioFiles(*library, collectFiles({path("Music")}), observer);
+    EXPECT_GT(writesMeanwhile, 0);
+    EXPECT_EQ(summary.added, 3);
+    EXPECT_EQ(library->trackCount(), 3 + writesMeanwhile);
+}
