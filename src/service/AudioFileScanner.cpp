@@ -137,10 +137,19 @@ QStringList collectFiles(const QStringList &paths, QStringList *skipped)
         }
         QStringList found;
         walk(QDir::cleanPath(path), found, skipped);
-        std::sort(found.begin(), found.end(), [&](const QString &a, const QString &b) {
-            const int c = collator.compare(a, b);
-            return c != 0 ? c < 0 : a < b;
+        // Keys made once per path: a large tree compared with the collator
+        // pair by pair spent seconds in the sort.
+        std::vector<std::pair<QCollatorSortKey, QString>> keyed;
+        keyed.reserve(std::size_t(found.size()));
+        for (const QString &file : std::as_const(found))
+            keyed.emplace_back(collator.sortKey(file), file);
+        std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+            const int c = a.first.compare(b.first);
+            return c != 0 ? c < 0 : a.second < b.second;
         });
+        found.clear();
+        for (auto &[key, file] : keyed)
+            found << std::move(file);
         files << found;
     }
     return files;
