@@ -68,14 +68,19 @@ QString kindOf(TagLib::File *file)
 
 bool hasAudioExtension(const QString &path)
 {
-    static const QSet<QString> extensions = {
-        QStringLiteral("mp3"),  QStringLiteral("mp2"), QStringLiteral("m4a"),  QStringLiteral("m4b"),
-        QStringLiteral("m4p"),  QStringLiteral("mp4"), QStringLiteral("aac"),  QStringLiteral("alac"),
-        QStringLiteral("wav"),  QStringLiteral("aif"), QStringLiteral("aiff"), QStringLiteral("aifc"),
-        QStringLiteral("flac"), QStringLiteral("oga"), QStringLiteral("ogg"),  QStringLiteral("opus"),
-        QStringLiteral("spx"),  QStringLiteral("wma"), QStringLiteral("asf"),  QStringLiteral("ape"),
-        QStringLiteral("wv"),   QStringLiteral("mpc"), QStringLiteral("tta"),
-    };
+    // TagLib's own list, less the tracker module formats, which carry no
+    // sample rate and so never make a track, and with the names TagLib reads
+    // by their content but does not list.
+    static const QSet<QString> extensions = [] {
+        QSet<QString> names;
+        for (const TagLib::String &name : TagLib::FileRef::defaultFileExtensions())
+            names.insert(QString::fromLatin1(name.toCString()).toLower());
+        for (const char *module : {"mod", "module", "nst", "wow", "s3m", "it", "xm"})
+            names.remove(QLatin1String(module));
+        for (const char *more : {"mp2", "aac", "alac"})
+            names.insert(QLatin1String(more));
+        return names;
+    }();
     return extensions.contains(QFileInfo(path).suffix().toLower());
 }
 

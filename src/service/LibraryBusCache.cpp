@@ -5,7 +5,7 @@
 
 namespace tidyfox::library {
 
-LibraryBusCache::LibraryBusCache(const QString &libraryPath, qsizetype budget) : m_budget(budget)
+LibraryBusCache::LibraryBusCache(const QString &libraryPath, qsizetype budget) : m_entries(budget)
 {
     if (libraryPath == QLatin1String(":memory:"))
         return;
@@ -17,7 +17,7 @@ LibraryBusCache::LibraryBusCache(const QString &libraryPath, qsizetype budget) :
     } catch (const std::exception &e) {
         qCWarning(lcService) << "payloads will not be kept:" << e.what();
         m_watch.reset();
-        m_budget = 0;
+        m_entries.setMaxCost(0);
     }
 }
 
@@ -45,13 +45,8 @@ std::shared_ptr<const SealedMemoryFile> LibraryBusCache::find(std::int32_t playl
         clear();
         return nullptr;
     }
-    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-        if (it->playlistId == playlistId) {
-            m_entries.splice(m_entries.begin(), m_entries, it);
-            return it->payload;
-        }
-    }
-    return nullptr;
+    const auto *kept = m_entries.object(playlistId);
+    return kept ? *kept : nullptr;
 }
 
 void LibraryBusCache::beginBuild()
@@ -68,20 +63,14 @@ void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const Seale
         clear();
         return;
     }
-    if (payload->size() > m_budget)
-        return;
-    m_bytes += payload->size();
-    m_entries.push_front({playlistId, std::move(payload)});
-    while (m_bytes > m_budget) {
-        m_bytes -= m_entries.back().payload->size();
-        m_entries.pop_back();
-    }
+    const qsizetype cost = payload->size();
+    // Too large for the budget: QCache deletes it at once.
+    m_entries.insert(playlistId, new std::shared_ptr<const SealedMemoryFile>(std::move(payload)), cost);
 }
 
 void LibraryBusCache::clear()
 {
     m_entries.clear();
-    m_bytes = 0;
 }
 
 } // namespace tidyfox::library

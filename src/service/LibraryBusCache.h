@@ -7,9 +7,9 @@
 
 #include "service/SealedMemoryFile.h"
 
+#include <QCache>
 #include <QString>
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <optional>
 
@@ -34,22 +34,17 @@ public:
     void beginBuild();
     void store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload);
     void clear();
-    qsizetype bytes() const { return m_bytes; }
+    qsizetype bytes() const { return m_entries.totalCost(); }
 
 private:
     bool unchanged();
 
-    struct Entry
-    {
-        std::int32_t playlistId;
-        std::shared_ptr<const SealedMemoryFile> payload;
-    };
     std::unique_ptr<sql::Database> m_watch;
     std::optional<std::int64_t> m_version;
     std::optional<std::int64_t> m_buildVersion;
-    std::list<Entry> m_entries; // most recently used first
-    qsizetype m_budget;
-    qsizetype m_bytes = 0;
+    // Costs are payload bytes; the least recently used go first. A payload
+    // still being sent stays alive through its shared owner when evicted.
+    QCache<std::int32_t, std::shared_ptr<const SealedMemoryFile>> m_entries;
 };
 
 } // namespace tidyfox::library

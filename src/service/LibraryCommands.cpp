@@ -5,6 +5,7 @@
 #include "service/LibraryXmlExport.h"
 #include "service/LibraryXmlImport.h"
 
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <cstdio>
@@ -92,28 +93,21 @@ void printLine(const QString &line)
 
 int runImportXml(const QString &libraryPath, const QStringList &args)
 {
-    QString fileName;
+    QCommandLineParser parser;
+    const QCommandLineOption mapPrefix(QStringLiteral("map-prefix"), QStringLiteral("Relocate the files."),
+                                       QStringLiteral("OLD=NEW"));
+    parser.addOption(mapPrefix);
+    if (!parser.parse(QStringList{QStringLiteral("import-xml")} + args))
+        return usage(QStringLiteral("import-xml: %1").arg(parser.errorText()));
     LocationMapper locations;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == QLatin1String("--map-prefix") || arg.startsWith(QLatin1String("--map-prefix="))) {
-            QString mapping;
-            if (arg != QLatin1String("--map-prefix"))
-                mapping = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-            else if (i + 1 < args.size())
-                mapping = args[++i];
-            else
-                return usage(QStringLiteral("--map-prefix needs OLD=NEW"));
-            if (!locations.addMapping(mapping))
-                return usage(QStringLiteral("--map-prefix needs OLD=NEW, not \"%1\"").arg(mapping));
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            return usage(QStringLiteral("import-xml: unknown option %1").arg(arg));
-        } else if (fileName.isEmpty()) {
-            fileName = arg;
-        } else {
-            return usage(QStringLiteral("import-xml takes one file"));
-        }
+    for (const QString &mapping : parser.values(mapPrefix)) {
+        if (!locations.addMapping(mapping))
+            return usage(QStringLiteral("--map-prefix needs OLD=NEW, not \"%1\"").arg(mapping));
     }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return usage(QStringLiteral("import-xml takes one file"));
+    const QString fileName = files.value(0);
     if (fileName.isEmpty())
         return usage(QStringLiteral("import-xml needs a FILE"));
     const QFileInfo info(fileName);
@@ -160,7 +154,7 @@ int runExportXml(const QString &libraryPath, const QStringList &args)
     if (args.size() != 1 || args[0].startsWith(QLatin1String("--")))
         return usage(QStringLiteral("export-xml needs exactly one FILE"));
     try {
-        auto store = LibraryStore::open(libraryPath);
+        auto store = LibraryStore::openForReading(libraryPath);
         exportLibraryXml(*store, args[0]);
         printLine(
             QStringLiteral("Exported %1 to %2.").arg(count(int(store->trackCount()), "track", "tracks"), args[0]));
@@ -183,13 +177,20 @@ int runAdd(const QString &libraryPath, const QStringList &args)
     }
     try {
         auto store = LibraryStore::open(libraryPath);
-        const QStringList files = collectFiles(args);
+        QStringList skipped;
+        const QStringList files = collectFiles(args, &skipped);
+        for (const QString &problem : skipped)
+            reportError(problem);
         TerminalProgress progress;
         AddObserver observer;
         observer.progress = [&](int done, int total) { progress.update(done, total); };
         observer.unreadable = [&](const QString &path) {
             progress.interrupt();
             reportError(QStringLiteral("%1: cannot read this audio file; skipped").arg(path));
+        };
+        observer.skipped = [&](const QString &problem) {
+            progress.interrupt();
+            reportError(problem);
         };
         const AddSummary s = addAudioFiles(*store, files, observer);
         progress.interrupt();
@@ -203,10 +204,14 @@ int runAdd(const QString &libraryPath, const QStringList &args)
         if (!s.unreadable.isEmpty())
             line +=
                 QStringLiteral(" Could not read %1.").arg(count(int(s.unreadable.size()), "audio file", "audio files"));
+        skipped << s.skipped;
+        if (!skipped.isEmpty())
+            line += QStringLiteral(" Skipped %1 named above.")
+                        .arg(count(int(skipped.size()), "other entry", "other entries"));
         printLine(line);
         // The readable files are in; the exit code still tells a script that
         // some were not.
-        return s.unreadable.isEmpty() ? kExitOk : kExitFailure;
+        return s.unreadable.isEmpty() && skipped.isEmpty() ? kExitOk : kExitFailure;
     } catch (const LibraryError &e) {
         reportError(QString::fromUtf8(e.what()));
         return kExitFailure;
@@ -218,7 +223,7 @@ int runList(const QString &libraryPath, const QStringList &args)
     if (!args.isEmpty())
         return usage(QStringLiteral("list takes no arguments"));
     try {
-        auto store = LibraryStore::open(libraryPath);
+        auto store = LibraryStore::openForReading(libraryPath);
         store->forEachTrack(store->libraryPlaylistId(), [](const TrackRecord &t, const QString &) {
             printLine(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
                           .arg(t.databaseId)

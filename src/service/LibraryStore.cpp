@@ -26,6 +26,13 @@ constexpr std::int64_t kMaxId = std::numeric_limits<std::int32_t>::max();
 
 constexpr int kTrackTypeColumn = 17;
 
+// For lowestFreeId: whether ID 1 is held, and the first ID above a held one
+// that is not.
+#define FREE_ID_QUERIES(table, column)                                                                                 \
+    "SELECT 1 FROM " table " WHERE " column " = 1",                                                                    \
+        "SELECT a." column " + 1 FROM " table " a WHERE a." column " > 0 AND a." column " < ?1 AND NOT EXISTS("        \
+        "SELECT 1 FROM " table " b WHERE b." column " = a." column " + 1) ORDER BY a." column " LIMIT 1"
+
 // Columns whose values repeat from one track to the next.
 struct RepeatedColumns
 {
@@ -108,7 +115,7 @@ std::unique_ptr<LibraryCore> LibraryCore::open(const QString &path)
     return LibraryStore::open(path);
 }
 
-LibraryStore::LibraryStore(const QString &path) : m_db(path) {}
+LibraryStore::LibraryStore(const QString &path, bool readOnly) : m_db(path, readOnly) {}
 
 LibraryStore::~LibraryStore()
 {
@@ -125,17 +132,32 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, std::chron
 {
     if (path != QLatin1String(":memory:"))
         QDir().mkpath(QFileInfo(path).absolutePath());
-    std::unique_ptr<LibraryStore> store(new LibraryStore(path));
+    std::unique_ptr<LibraryStore> store(new LibraryStore(path, false));
     store->prepare(busyTimeout);
+    return store;
+}
+
+std::unique_ptr<LibraryStore> LibraryStore::openForReading(const QString &path, std::chrono::milliseconds busyTimeout)
+{
+    if (path == QLatin1String(":memory:") || QFileInfo(path).size() == 0)
+        return open(QStringLiteral(":memory:"), busyTimeout);
+    std::unique_ptr<LibraryStore> store(new LibraryStore(path, true));
+    store->m_db.setBusyTimeout(int(busyTimeout.count()));
+    const std::int64_t version = store->m_db.scalar("PRAGMA user_version");
+    if (version == 0 && store->m_db.scalar("SELECT count(*) FROM sqlite_master") == 0)
+        return open(QStringLiteral(":memory:"), busyTimeout);
+    if (version > 0 && version < latestSchemaVersion())
+        return open(path, busyTimeout);
+    store->prepare(busyTimeout, true);
     return store;
 }
 
 // Everything is read before anything is written, so that a file that is not
 // ours is refused untouched.
-void LibraryStore::prepare(std::chrono::milliseconds busyTimeout)
+void LibraryStore::prepare(std::chrono::milliseconds busyTimeout, bool readOnly)
 {
     m_db.setBusyTimeout(int(busyTimeout.count()));
-    if (m_db.isReadOnly())
+    if (!readOnly && m_db.isReadOnly())
         throw LibraryError(QStringLiteral("The library %1 is read-only.").arg(path()).toStdString());
 
     const std::int64_t applicationId = m_db.scalar("PRAGMA application_id");
@@ -148,11 +170,13 @@ void LibraryStore::prepare(std::chrono::milliseconds busyTimeout)
         throw LibraryError(
             QStringLiteral("The library %1 was made by a newer version of Tidyfox.").arg(path()).toStdString());
 
-    const QString journal = m_db.scalarText("PRAGMA journal_mode = WAL");
-    qCDebug(lcService) << "library" << path() << "journal mode" << journal;
+    if (!readOnly) {
+        const QString journal = m_db.scalarText("PRAGMA journal_mode = WAL");
+        qCDebug(lcService) << "library" << path() << "journal mode" << journal;
+    }
     m_db.exec("PRAGMA synchronous = NORMAL; PRAGMA temp_store = MEMORY");
 
-    if (version < latestSchemaVersion()) {
+    if (!readOnly && version < latestSchemaVersion()) {
         m_db.exec("BEGIN IMMEDIATE");
         try {
             // Another process may have brought the file up to date meanwhile.
@@ -269,9 +293,12 @@ std::int32_t LibraryStore::takeTrackId(std::int32_t wanted)
         m_topTrackId = std::max<std::int64_t>(m_topTrackId, wanted);
         return wanted;
     }
-    if (m_topTrackId >= kMaxId)
-        throw LibraryError("The library has run out of track IDs.");
-    return std::int32_t(++m_topTrackId);
+    if (m_topTrackId < kMaxId)
+        return std::int32_t(++m_topTrackId);
+    // Past the top: an ID a deleted track had is better than none.
+    if (const auto id = lowestFreeId(FREE_ID_QUERIES("tracks", "track_id")))
+        return *id;
+    throw LibraryError("The library has run out of track IDs.");
 }
 
 std::int32_t LibraryStore::takePlaylistId(std::int32_t wanted)
@@ -281,9 +308,23 @@ std::int32_t LibraryStore::takePlaylistId(std::int32_t wanted)
         m_topPlaylistId = std::max<std::int64_t>(m_topPlaylistId, wanted);
         return wanted;
     }
-    if (m_topPlaylistId >= kMaxId)
-        throw LibraryError("The library has run out of playlist IDs.");
-    return std::int32_t(++m_topPlaylistId);
+    if (m_topPlaylistId < kMaxId)
+        return std::int32_t(++m_topPlaylistId);
+    if (const auto id = lowestFreeId(FREE_ID_QUERIES("playlists", "playlist_id")))
+        return *id;
+    throw LibraryError("The library has run out of playlist IDs.");
+}
+
+// The lowest positive ID that no row holds: 1, or the first one above a held
+// ID. The ID columns are unique, so both look-ups use their index.
+std::optional<std::int32_t> LibraryStore::lowestFreeId(const char *holdsOne, const char *firstGap)
+{
+    if (!m_db.query(holdsOne).next())
+        return 1;
+    auto q = m_db.query(firstGap);
+    if (q.bind(1, kMaxId).next())
+        return q.int32(0);
+    return std::nullopt;
 }
 
 std::int64_t LibraryStore::takeLibraryOrder()

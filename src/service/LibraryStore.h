@@ -20,6 +20,12 @@ class LibraryStore final : public LibraryCore
 public:
     static std::unique_ptr<LibraryStore> open(const QString &path,
                                               std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
+    // For reading only (list, export-xml): works on a library file that
+    // cannot be written and never creates one. A missing or empty file reads
+    // as an empty library; one of an older schema is brought up to date
+    // first, which needs write access.
+    static std::unique_ptr<LibraryStore> openForReading(const QString &path,
+                                                        std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
     ~LibraryStore() override;
 
     SourceRecord source() override;
@@ -79,12 +85,13 @@ public:
     const QString &path() const { return m_db.path(); }
 
 private:
-    explicit LibraryStore(const QString &path);
-    void prepare(std::chrono::milliseconds busyTimeout);
+    LibraryStore(const QString &path, bool readOnly);
+    void prepare(std::chrono::milliseconds busyTimeout, bool readOnly = false);
     void checkPlaylist(std::int32_t playlistId);
     void checkTracks(const std::vector<std::int32_t> &databaseIds);
     std::int32_t takeTrackId(std::int32_t wanted);
     std::int32_t takePlaylistId(std::int32_t wanted);
+    std::optional<std::int32_t> lowestFreeId(const char *holdsOne, const char *firstGap);
     std::int64_t takeLibraryOrder();
     std::int64_t meta(const char *key);
     void loadCounters();

@@ -7,11 +7,14 @@
 #include <QHash>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace tidyfox::library {
 
 namespace {
+
+constexpr std::int64_t kMaxFileId = std::numeric_limits<std::int32_t>::max();
 
 class XmlImporter
 {
@@ -52,6 +55,9 @@ private:
     {
         if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
             fail(QStringLiteral("the file ends too early"));
+        // The reader may be fine and the token one that has no place here.
+        if (!m_xml.hasError())
+            fail(QStringLiteral("unexpected %1").arg(m_xml.tokenString()));
         fail(m_xml.errorString());
     }
 
@@ -174,7 +180,16 @@ private:
         readInto(m_value);
         bool ok = false;
         const QStringView text = QStringView(m_value).trimmed();
-        const std::int64_t value = real ? std::int64_t(text.toDouble(&ok)) : text.toLongLong(&ok);
+        std::int64_t value = 0;
+        if (real) {
+            // A real beyond the 64-bit range (or not a number) has no defined
+            // conversion: clamped, and NaN refused.
+            const double d = text.toDouble(&ok);
+            ok = ok && !std::isnan(d);
+            value = ok ? std::int64_t(std::clamp(d, -9.2e18, 9.2e18)) : 0;
+        } else {
+            value = text.toLongLong(&ok);
+        }
         if (!ok)
             fail(QStringLiteral("\"%1\" is not a number: \"%2\"").arg(key, m_value));
         return value;
@@ -208,13 +223,13 @@ private:
     void readTrack()
     {
         TrackRecord track;
-        std::int32_t fileTrackId = 0;
+        std::int64_t fileTrackId = 0;
         QString trackType;
         QString location;
         QString key;
         while (nextKey(key)) {
             if (key == u"Track ID")
-                fileTrackId = readInt32(key);
+                fileTrackId = readInteger(key);
             else if (key == u"Persistent ID")
                 track.persistentId = readText().trimmed().toUpper();
             else if (key == u"Name")
@@ -259,6 +274,12 @@ private:
                 track.kindAsString = QStringLiteral("Internet audio stream");
         } else if (!location.isEmpty()) {
             track.location = m_locations.toPath(location);
+            // No file name holds a NUL: the system would cut the path there
+            // and reach another file. The text stays; the track has no file.
+            if (track.location.contains(QChar(0))) {
+                track.kind = TrackKind::Url;
+                track.location = location;
+            }
         }
 
         if (!track.persistentId.isEmpty()) {
@@ -270,8 +291,10 @@ private:
         }
         // The file's own TrackID is kept unless this library has ever given
         // it to a track, so a round trip through a file keeps the IDs.
-        const bool keepId = fileTrackId > m_topTrackIdBefore && !m_store.isTrackIdInUse(fileTrackId);
-        track.trackId = keepId ? fileTrackId : 0;
+        // An ID out of range gets a new one, as a clashing one does.
+        const bool keepId = fileTrackId > m_topTrackIdBefore && fileTrackId <= kMaxFileId &&
+                            !m_store.isTrackIdInUse(std::int32_t(fileTrackId));
+        track.trackId = keepId ? std::int32_t(fileTrackId) : 0;
         const TrackRecord added = m_store.addTrack(std::move(track), trackType);
         m_tracks.insert(fileTrackId, {added.databaseId, m_sequence++});
         ++m_summary.tracksAdded;
@@ -288,7 +311,7 @@ private:
             failOnReader();
     }
 
-    void readItems(std::vector<std::int32_t> &items)
+    void readItems(std::vector<std::int64_t> &items)
     {
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() != u"dict")
@@ -296,7 +319,7 @@ private:
             QString key;
             while (nextKey(key)) {
                 if (key == u"Track ID")
-                    items.push_back(readInt32(key));
+                    items.push_back(readInteger(key));
                 else
                     m_xml.skipCurrentElement();
             }
@@ -309,16 +332,16 @@ private:
     {
         QString name;
         QString persistentId;
-        std::int32_t filePlaylistId = 0;
+        std::int64_t filePlaylistId = 0;
         bool master = false;
         bool leftOut = false;
-        std::vector<std::int32_t> items;
+        std::vector<std::int64_t> items;
         QString key;
         while (nextKey(key)) {
             if (key == u"Name") {
                 name = readText();
             } else if (key == u"Playlist ID") {
-                filePlaylistId = readInt32(key);
+                filePlaylistId = readInteger(key);
             } else if (key == u"Playlist Persistent ID") {
                 persistentId = readText().trimmed().toUpper();
             } else if (key == u"Master") {
@@ -353,12 +376,13 @@ private:
             ++m_summary.playlistsAlreadyPresent;
             return;
         }
-        const bool keepId = filePlaylistId > m_topPlaylistIdBefore && !m_store.isPlaylistIdInUse(filePlaylistId);
-        const std::int32_t id = keepId ? filePlaylistId : 0;
+        const bool keepId = filePlaylistId > m_topPlaylistIdBefore && filePlaylistId <= kMaxFileId &&
+                            !m_store.isPlaylistIdInUse(std::int32_t(filePlaylistId));
+        const std::int32_t id = keepId ? std::int32_t(filePlaylistId) : 0;
         const PlaylistRecord playlist = m_store.addPlaylist(name, id, persistentId);
         std::vector<std::int32_t> databaseIds;
         databaseIds.reserve(items.size());
-        for (const std::int32_t item : items) {
+        for (const std::int64_t item : items) {
             if (const auto found = m_tracks.constFind(item); found != m_tracks.cend())
                 databaseIds.push_back(found->databaseId);
         }
@@ -368,12 +392,12 @@ private:
 
     // The library playlist of the file gives the order of its tracks. Tracks
     // that were in this library before keep their places.
-    void orderLibrary(const std::vector<std::int32_t> &items)
+    void orderLibrary(const std::vector<std::int64_t> &items)
     {
         std::vector<std::int32_t> added;
         bool inOrder = true;
         std::int32_t last = -1;
-        for (const std::int32_t item : items) {
+        for (const std::int64_t item : items) {
             const auto found = m_tracks.constFind(item);
             if (found == m_tracks.cend() || found->sequence < 0)
                 continue;
@@ -391,7 +415,7 @@ private:
     QXmlStreamReader m_xml;
     QString m_value;
     // The file's TrackIDs and what became of them; a few bytes a track.
-    QHash<std::int32_t, ImportedTrack> m_tracks;
+    QHash<std::int64_t, ImportedTrack> m_tracks;
     std::int32_t m_sequence = 0;
     std::int64_t m_topTrackIdBefore = 0;
     std::int64_t m_topPlaylistIdBefore = 0;

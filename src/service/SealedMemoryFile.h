@@ -2,6 +2,10 @@
 // process as a file descriptor over the bus, and neither side can change or
 // shorten it afterwards. A large playlist then reaches the program without
 // being copied through the bus daemon, and a kept one costs no copy at all.
+//
+// Hand-written because Qt offers nothing that serves: QSharedMemory has no
+// file descriptor to pass and no seals, and a QTemporaryFile can be changed by
+// either side after it is handed over.
 #pragma once
 
 #include <QByteArray>

@@ -105,10 +105,10 @@ bool Query::isNull(int column) const
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
 }
 
-Database::Database(const QString &path) : m_path(path)
+Database::Database(const QString &path, bool readOnly) : m_path(path)
 {
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int access = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, access | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = describe(rc, path, m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
         sqlite3_close(m_db);

@@ -54,7 +54,8 @@ class Database
 public:
     // Opens the file (created when missing) or ":memory:". Nothing is read or
     // written yet: SQLite only looks at the file with the first statement.
-    explicit Database(const QString &path);
+    // readOnly opens an existing file without ever writing to it.
+    explicit Database(const QString &path, bool readOnly = false);
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
     ~Database();

@@ -14,6 +14,8 @@ QString timeText(std::int64_t milliseconds)
     const int seconds = int(total % 60);
     // Put together by hand: a library walk makes one of these per track, and
     // formatting functions cost more than everything else about a track.
+    // QTime::toString would not serve anyway: it stops at 24 hours and pads
+    // the leading field.
     char16_t text[32];
     char16_t *end = text + std::size(text);
     char16_t *p = end;

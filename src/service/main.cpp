@@ -4,27 +4,29 @@
 #include "service/LibraryPaths.h"
 #include "service/ServiceBus.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <cstdio>
 
 using namespace tidyfox::library;
 
 namespace {
 
-constexpr const char *kUsage = "usage: tidyfox-library [--library PATH] COMMAND\n"
-                               "commands:\n"
-                               "  serve                                    offer the library on the session bus\n"
-                               "  import-xml FILE [--map-prefix OLD=NEW]   import a library XML file\n"
-                               "  add PATH...                              add audio files and folders\n"
-                               "  export-xml FILE                          write the library as a library XML file\n"
-                               "  list                                     list the tracks of the library\n"
-                               "  quit                                     ask the running service to quit\n"
-                               "The library is $XDG_DATA_HOME/tidyfox/library.db unless --library says otherwise.\n";
+constexpr const char *kCommands = "The music library service of Tidyfox and the commands that fill, show and write out "
+                                  "its library.\n"
+                                  "\n"
+                                  "Commands:\n"
+                                  "  serve                                    offer the library on the session bus\n"
+                                  "  import-xml FILE [--map-prefix OLD=NEW]   import a library XML file\n"
+                                  "  add PATH...                              add audio files and folders\n"
+                                  "  export-xml FILE                          write the library as a library XML file\n"
+                                  "  list                                     list the tracks of the library\n"
+                                  "  quit                                     ask the running service to quit\n"
+                                  "\n"
+                                  "The library is $XDG_DATA_HOME/tidyfox/library.db unless --library says otherwise.";
 
 int usageError(const QString &message)
 {
-    reportError(message);
-    std::fputs(kUsage, stderr);
+    reportError(message + QStringLiteral(" (see tidyfox-library --help)"));
     return kExitUsage;
 }
 
@@ -37,32 +39,34 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(TIDYFOX_VERSION_MAJOR).arg(TIDYFOX_VERSION_MINOR).arg(TIDYFOX_VERSION_PATCH));
 
-    QStringList args = QCoreApplication::arguments().mid(1);
-    QString libraryPath;
-    bool libraryGiven = false;
-    while (!args.isEmpty() && args.first().startsWith(QLatin1String("-"))) {
-        const QString option = args.takeFirst();
-        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return kExitOk;
-        }
-        if (option == QLatin1String("--library")) {
-            if (args.isEmpty())
-                return usageError(QStringLiteral("--library needs a PATH"));
-            libraryPath = args.takeFirst();
-        } else if (option.startsWith(QLatin1String("--library="))) {
-            libraryPath = option.mid(int(qstrlen("--library=")));
-        } else {
-            return usageError(QStringLiteral("unknown option %1").arg(option));
-        }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kCommands));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption library(QStringLiteral("library"), QStringLiteral("The library file to use."),
+                                     QStringLiteral("PATH"));
+    parser.addOption(library);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."),
+                                 QStringLiteral("COMMAND [ARGUMENTS...]"));
+    // What follows the command is the command's own: add takes any path, even
+    // one that starts with a dash.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help))
+        parser.showHelp(kExitOk);
+    if (parser.isSet(version))
+        parser.showVersion();
+
+    QString libraryPath = defaultLibraryPath();
+    if (parser.isSet(library)) {
+        libraryPath = parser.value(library);
         if (libraryPath.isEmpty())
             return usageError(QStringLiteral("--library needs a PATH"));
-        libraryGiven = true;
     }
+    QStringList args = parser.positionalArguments();
     if (args.isEmpty())
         return usageError(QStringLiteral("no command given"));
-    if (!libraryGiven)
-        libraryPath = defaultLibraryPath();
 
     const QString command = args.takeFirst();
     if (command == QLatin1String("serve")) {

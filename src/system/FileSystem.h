@@ -28,6 +28,10 @@ inline size_t qHash(const FileId &id, size_t seed = 0)
 // The text after the last "/" of path; empty for an empty path.
 QString fileNameOf(const QString &path);
 
+// False for an empty path and for one holding a NUL: the system would read
+// such a path only up to the NUL and reach another file.
+bool isUsablePath(const QString &path);
+
 // path with "." and ".." folded and doubled separators removed, without asking
 // the disk; two equal results name the same entry unless symlinks intervene.
 QString normalisedPath(const QString &path);

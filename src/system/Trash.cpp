@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QMutex>
+#include <QSet>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -137,6 +139,10 @@ QString candidateName(const QString &name, int attempt)
     return name.left(dot) + suffix + name.mid(dot);
 }
 
+// The last line of every info file this program writes, so that it can tell
+// its own orphans from those of other programs, which it leaves alone.
+constexpr char kOurMark[] = "# Written by Tidyfox\n";
+
 QByteArray trashInfo(const QString &originalPath)
 {
     QByteArray text("[Trash Info]\nPath=");
@@ -144,7 +150,23 @@ QByteArray trashInfo(const QString &originalPath)
     text += "\nDeletionDate=";
     text += QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toLatin1();
     text += '\n';
+    text += kOurMark;
     return text;
+}
+
+// Once per trash folder and process: an info file is written before its file
+// moves, so a crash between the two leaves one behind.
+void removeOrphansOnce(const QString &trash)
+{
+    static QMutex mutex;
+    static QSet<QString> done;
+    {
+        const QMutexLocker lock(&mutex);
+        if (done.contains(trash))
+            return;
+        done.insert(trash);
+    }
+    removeOrphanInfoFiles(trash);
 }
 
 bool writeAll(int fd, const QByteArray &data)
@@ -181,6 +203,27 @@ bool renameNoReplace(const QString &from, const QString &to)
 
 } // namespace
 
+int removeOrphanInfoFiles(const QString &trash)
+{
+    int removed = 0;
+    const QString infoFolder = trash + QStringLiteral("/info/");
+    const QStringList names =
+        QDir(infoFolder).entryList({QStringLiteral("*.trashinfo")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &infoName : names) {
+        const QString trashName = infoName.chopped(int(qstrlen(".trashinfo")));
+        if (lstatOf(trash + QStringLiteral("/files/") + trashName))
+            continue;
+        QFile info(infoFolder + infoName);
+        // Info files are a few hundred bytes; more is not one of ours.
+        if (!info.open(QIODevice::ReadOnly) || !info.read(64 * 1024).endsWith(kOurMark))
+            continue;
+        info.close();
+        if (::unlink(native(info.fileName()).constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
 QString homeTrashPath()
 {
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
@@ -193,6 +236,8 @@ TrashedFile moveToTrash(const QString &path)
 {
     if (path.isEmpty())
         fail(path, QStringLiteral("no file named"));
+    if (!isUsablePath(path))
+        fail(path, QStringLiteral("the name holds a NUL character, which no file name can"));
     const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
     const auto entry = lstatOf(absolute);
     if (!entry)
@@ -225,6 +270,8 @@ TrashedFile moveToTrash(const QString &path)
     }
     if (const auto st = statOf(trash); !st || st->st_dev != entry->st_dev)
         fail(path, QStringLiteral("the trash %1 is on another device").arg(trash));
+
+    removeOrphansOnce(trash);
 
     const QByteArray info = trashInfo(recordedPath);
     for (int attempt = 1; attempt < 10000; ++attempt) {

@@ -31,7 +31,18 @@ struct TrashedFile
 // the volume's $topdir/.Trash/$uid or $topdir/.Trash-$uid. The file is only
 // ever renamed: never copied across devices, never unlinked. Throws TrashError
 // when that is not possible.
+//
+// QFile::moveToTrash does not serve: its info files carry no mark, so the
+// orphans a crash leaves could not be told from other programs' and cleaned,
+// and it names no info file. Ours reserves the name with the info file,
+// written first, and moves with RENAME_NOREPLACE.
 TrashedFile moveToTrash(const QString &path);
+
+// Removes the info files in trash (a folder with files/ and info/) that this
+// program wrote and whose file is not in files/: what a crash between writing
+// the info and moving the file leaves. moveToTrash does this once per trash
+// folder and process. Returns how many it removed.
+int removeOrphanInfoFiles(const QString &trash);
 
 // The home trash folder: $XDG_DATA_HOME/Trash (~/.local/share/Trash).
 QString homeTrashPath();

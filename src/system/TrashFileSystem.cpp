@@ -9,7 +9,7 @@ namespace tidyfox::system {
 
 bool TrashFileSystem::fileExists(const QString &path)
 {
-    if (path.isEmpty())
+    if (!isUsablePath(path))
         return false;
     struct stat st
     {
@@ -24,7 +24,7 @@ void TrashFileSystem::moveToTrash(const QString &path)
 
 std::optional<FileId> TrashFileSystem::identity(const QString &path)
 {
-    if (path.isEmpty())
+    if (!isUsablePath(path))
         return std::nullopt;
     struct stat st
     {

@@ -101,7 +101,7 @@ TEST_F(TrashTest, AFileGoesToTheHomeTrashWithItsInfo)
         << info.toStdString();
     EXPECT_TRUE(encoded.contains(QStringLiteral("My%20Song%20100%25%20%C3%BC.mp3")));
     const auto date =
-        QRegularExpression(QStringLiteral("DeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n$")).match(info);
+        QRegularExpression(QStringLiteral("DeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n")).match(info);
     ASSERT_TRUE(date.hasMatch()) << info.toStdString();
     const QDateTime when = QDateTime::fromString(date.captured(1), Qt::ISODate);
     EXPECT_GE(when, before);
@@ -162,6 +162,32 @@ TEST_F(TrashTest, MissingFilesAndFoldersAreRefused)
     EXPECT_THROW(fs.moveToTrash(dir.path()), TrashError);
     EXPECT_THROW(fs.moveToTrash(QString()), TrashError);
     EXPECT_TRUE(QDir(dir.path()).exists());
+
+    // A path with a NUL is refused whole, never cut to the file before it.
+    writeFile(path(QStringLiteral("victim.txt")), "keep");
+    const QString cut = path(QStringLiteral("victim.txt")) + QChar(0) + QStringLiteral(".mp3");
+    EXPECT_FALSE(fs.fileExists(cut));
+    EXPECT_FALSE(fs.identity(cut));
+    EXPECT_THROW(fs.moveToTrash(cut), TrashError);
+    EXPECT_EQ(readFile(path(QStringLiteral("victim.txt"))), QByteArray("keep"));
+}
+
+// A crash between writing the info file and moving the file leaves the info
+// alone; only our own such orphans are removed.
+TEST_F(TrashTest, OurOrphanInfoFilesAreRemovedOthersAreKept)
+{
+    writeFile(path(QStringLiteral("a.mp3")));
+    writeFile(path(QStringLiteral("b.mp3")));
+    const TrashedFile kept = moveToTrash(path(QStringLiteral("a.mp3")));
+    const TrashedFile orphan = moveToTrash(path(QStringLiteral("b.mp3")));
+    ASSERT_TRUE(QFile::remove(orphan.trashedPath));
+    const QString foreign = trash + QStringLiteral("/info/other.mp3.trashinfo");
+    writeFile(foreign, "[Trash Info]\nPath=/x/other.mp3\nDeletionDate=2020-01-01T00:00:00\n");
+
+    EXPECT_EQ(removeOrphanInfoFiles(trash), 1);
+    EXPECT_FALSE(QFile::exists(orphan.infoPath));
+    EXPECT_TRUE(QFile::exists(kept.infoPath));
+    EXPECT_TRUE(QFile::exists(foreign));
 }
 
 // A file on another mounted volume goes to that volume's own trash, never

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tidyfox::library;
 using namespace tidyfox::library::test;
@@ -67,7 +69,7 @@ TEST_F(AddFiles, ReadsTagsAndAudioPropertiesOfAFolderTree)
 {
     QStringList unreadable;
     const AddSummary summary =
-        addAudioFiles(*store, collectFiles({path("Music")}), {{}, [&](const QString &p) { unreadable << p; }});
+        addAudioFiles(*store, collectFiles({path("Music")}), {{}, [&](const QString &p) { unreadable << p; }, {}});
     EXPECT_EQ(summary.added, 3);
     EXPECT_EQ(summary.notAudio, 2);
     EXPECT_EQ(summary.alreadyPresent, 0);
@@ -123,4 +125,68 @@ TEST_F(AddFiles, FilesAlreadyInTheLibraryAreSkippedByTheirRealPath)
     EXPECT_EQ(again.added, 1);
     EXPECT_EQ(again.alreadyPresent, 2);
     EXPECT_EQ(store->trackCount(), 3);
+}
+
+// A FIFO would block the reader forever, a large file that does not start like
+// audio would be read whole, a name that is not UTF-8 cannot be a location: each
+// is named, and nothing else is held up.
+TEST_F(AddFiles, WhatCannotBeAddedIsNamedAndTheRestIsAdded)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("Music/Album/03 Pipe.mp3")).constData(), 0600), 0);
+    writeFile(path("Music/Album/04 Zeros.mp3"), QByteArray(4 << 20, '\0'));
+    const QByteArray latin1 = QFile::encodeName(path("Music/Album/")) + "Caf\xe9.wav";
+    ASSERT_TRUE(
+        QFile::copy(path("Music/No tags.wav"), QFile::decodeName(QFile::encodeName(path("Music/Album/x.wav")))));
+    ASSERT_EQ(::rename(QFile::encodeName(path("Music/Album/x.wav")).constData(), latin1.constData()), 0);
+    writeWav(path("Music/Album/Track 10.wav"), 100);
+    writeWav(path("Music/Album/Track 2.wav"), 100);
+
+    QStringList skipped;
+    const QStringList files = collectFiles({path("Music/Album"), path("Music/Album/03 Pipe.mp3")}, &skipped);
+    EXPECT_EQ(skipped,
+              QStringList{path("Music/Album") + QStringLiteral("/Caf\\xe9.wav: the name is not valid UTF-8; skipped")});
+    EXPECT_LT(files.indexOf(path("Music/Album/Track 2.wav")), files.indexOf(path("Music/Album/Track 10.wav")));
+
+    const AddSummary summary = addAudioFiles(*store, files);
+    EXPECT_EQ(summary.added, 4);
+    EXPECT_EQ(summary.skipped,
+              QStringList(2, path("Music/Album/03 Pipe.mp3") + QStringLiteral(": not a regular file; skipped")));
+    EXPECT_EQ(summary.unreadable, (QStringList{path("Music/Album/04 Zeros.mp3"), path("Music/Album/broken.mp3")}));
+}
+
+TEST_F(AddFiles, AFolderThatCannotBeReadIsNamed)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "every folder can be read by root";
+    QDir(root).mkpath(QStringLiteral("Music/Locked"));
+    ASSERT_TRUE(QFile::setPermissions(path("Music/Locked"), QFile::WriteOwner));
+    QStringList skipped;
+    collectFiles({path("Music")}, &skipped);
+    QFile::setPermissions(path("Music/Locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_EQ(skipped.size(), 1);
+    EXPECT_TRUE(skipped[0].startsWith(path("Music/Locked") + QStringLiteral(": cannot read this folder")))
+        << skipped[0].toStdString();
+}
+
+// Reading tags can take long (a slow disk, a large file); another program
+// must be able to change the library meanwhile.
+TEST_F(AddFiles, FilesAreReadWithoutHoldingTheLibrarysWriteLock)
+{
+    const QString file = root + QStringLiteral("/library.db");
+    auto library = LibraryStore::open(file);
+    int writesMeanwhile = 0;
+    AddObserver observer;
+    observer.progress = [&](int done, int total) {
+        if (done == 0 || done == total)
+            return;
+        auto other = LibraryStore::open(file, std::chrono::milliseconds(0));
+        TrackRecord t;
+        t.name = QStringLiteral("Meanwhile %1").arg(done);
+        EXPECT_NO_THROW(other->addTrack(t));
+        ++writesMeanwhile;
+    };
+    const AddSummary summary = addAudioFiles(*library, collectFiles({path("Music")}), observer);
+    EXPECT_GT(writesMeanwhile, 0);
+    EXPECT_EQ(summary.added, 3);
+    EXPECT_EQ(library->trackCount(), 3 + writesMeanwhile);
 }

@@ -5,10 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tidyfox::library::test;
 
@@ -166,9 +168,15 @@ TEST_F(Cli, UsageErrors)
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
         const RunResult r = onLibrary(args);
         EXPECT_EQ(r.exitCode, 2);
-        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString(); // one clear line
     }
     EXPECT_FALSE(QFile::exists(library));
+    const RunResult help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("export-xml FILE")));
+    const RunResult version = run({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("tidyfox-library "))) << version.out.toStdString();
 }
 
 TEST_F(Cli, AddReportsUnreadableFilesAndAddsTheRest)
@@ -197,4 +205,26 @@ TEST_F(Cli, AddReportsUnreadableFilesAndAddsTheRest)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.contains(QStringLiteral("Added 0 tracks. 1 file was already in the library.")))
         << r.out.toStdString();
+}
+
+// list and export-xml only read: they never make a library of a file, and they
+// work on one that cannot be written.
+TEST_F(Cli, ListAndExportNeverWriteTheLibrary)
+{
+    writeTextFile(library, QString());
+    EXPECT_EQ(onLibrary({QStringLiteral("list")}).exitCode, 0);
+    EXPECT_EQ(onLibrary({QStringLiteral("export-xml"), file(QStringLiteral("empty.xml"))}).exitCode, 0);
+    EXPECT_EQ(QFileInfo(library).size(), 0);
+    QFile::remove(library);
+
+    writeTextFile(file(QStringLiteral("in.xml")), sampleXml());
+    ASSERT_EQ(onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml"))}).exitCode, 0);
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes read-only files";
+    ASSERT_TRUE(QFile::setPermissions(library, QFile::ReadOwner));
+    const RunResult listed = onLibrary({QStringLiteral("list")});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    EXPECT_EQ(listed.out.count(QLatin1Char('\n')), 2);
+    const RunResult exported = onLibrary({QStringLiteral("export-xml"), file(QStringLiteral("out.xml"))});
+    EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
 }

@@ -58,7 +58,7 @@ QString libraryXml(const std::vector<XmlTrack> &tracks, const std::vector<XmlPla
         keyString(playlistPart, "Playlist Persistent ID", p.persistentId);
         playlistPart += p.extraXml;
         playlistPart += QStringLiteral("\t\t\t<key>Playlist Items</key>\n\t\t\t<array>\n");
-        for (const int item : p.items)
+        for (const qint64 item : p.items)
             playlistPart += QStringLiteral("\t\t\t\t<dict><key>Track ID</key><integer>%1</integer></dict>\n").arg(item);
         playlistPart += QStringLiteral("\t\t\t</array>\n\t\t</dict>\n");
     }

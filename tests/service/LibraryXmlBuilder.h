@@ -9,7 +9,7 @@ namespace tidyfox::library::test {
 
 struct XmlTrack
 {
-    int id = 0;
+    qint64 id = 0;
     QString persistentId;
     QString name;
     QString artist;
@@ -33,7 +33,7 @@ struct XmlPlaylist
     QString persistentId;
     bool master = false;
     QString extraXml; // further keys and values, as XML
-    std::vector<int> items;
+    std::vector<qint64> items;
 };
 
 QString libraryXml(const std::vector<XmlTrack> &tracks, const std::vector<XmlPlaylist> &playlists,

@@ -8,13 +8,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace tidyfox::library;
 using namespace tidyfox::library::test;
 
 namespace {
 
-XmlTrack fileTrack(int id, const QString &name, const QString &location)
+XmlTrack fileTrack(qint64 id, const QString &name, const QString &location)
 {
     XmlTrack t;
     t.id = id;
@@ -162,6 +163,39 @@ TEST_F(XmlImport, PlaylistsKeepTheirItemsInOrderAndTheMasterGivesTheLibraryOrder
     EXPECT_EQ(names(store->playlistTracks(1001)), (std::vector<QString>{"B", "B", "A"}));
 }
 
+// A NUL in a location would cut the path before it and name another file.
+TEST_F(XmlImport, ALocationWithANulKeepsItsTextButHasNoFile)
+{
+    const QString url = QStringLiteral("file:///m/victim.txt%00.mp3");
+    import(write(QStringLiteral("nul.xml"), libraryXml({fileTrack(1, QStringLiteral("Bait"), url)}, {})));
+    const auto tracks = library();
+    ASSERT_EQ(tracks.size(), 1u);
+    EXPECT_EQ(tracks[0].kind, TrackKind::Url);
+    EXPECT_EQ(tracks[0].location, url);
+}
+
+TEST_F(XmlImport, IdsOutOfRangeAreRenumberedAndNewIdsDoNotRunOut)
+{
+    const std::vector<XmlTrack> tracks = {fileTrack(99999999999, QStringLiteral("Huge"), QStringLiteral("/m/h.mp3")),
+                                          fileTrack(88888888888, QStringLiteral("Also"), QStringLiteral("/m/a.mp3")),
+                                          fileTrack(2147483647, QStringLiteral("Top"), QStringLiteral("/m/t.mp3"))};
+    XmlPlaylist mix{QStringLiteral("Mix"),     5, QStringLiteral("00000000000000F1"), false, {},
+                    {88888888888, 99999999999}};
+    import(write(QStringLiteral("huge.xml"), libraryXml(tracks, {mix})));
+    EXPECT_EQ(names(store->playlistTracks(5)), (std::vector<QString>{"Also", "Huge"}));
+    std::set<std::int32_t> ids;
+    for (const auto &t : library())
+        ids.insert(t.trackId);
+    EXPECT_EQ(ids.size(), 3u);
+    EXPECT_TRUE(ids.contains(2147483647)); // in range, so kept
+
+    // The top ID is taken; a new track gets a free one instead of failing.
+    TrackRecord added;
+    added.name = QStringLiteral("Later");
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(ids.insert(store->addTrack(added).trackId).second);
+}
+
 TEST_F(XmlImport, PlaylistsBeforeTracksAreStillResolved)
 {
     const std::vector<XmlTrack> tracks = {fileTrack(10, QStringLiteral("A"), QStringLiteral("file:///m/a.mp3")),
@@ -266,6 +300,11 @@ TEST_F(XmlImport, BadFilesStopWithTheirPlaceAndChangeNothing)
         {"cut short", broken.left(broken.size() / 2), 0, "ends too early"},
         {"empty", QString(), 1, "empty"},
         {"only a declaration", QStringLiteral("<?xml version=\"1.0\"?>\n"), 0, "ends too early"},
+        // Found by the fuzzer: refused with an empty message.
+        {"a document type inside a text",
+         QStringLiteral("<plist>\n<dict>\n<key>Tracks</key>\n<dict>\n<key>1</key>\n<dict>\n"
+                        "<key>Name</key><string>a<!DOCTYPE plist>b</string>\n</dict></dict></dict></plist>\n"),
+         7, "unexpected DTD"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
