@@ -107,7 +107,7 @@ public:
     TIDYFOX_FAULTY(QString, KindAsString)
     TIDYFOX_FAULTY(std::int32_t, BitRate)
     TIDYFOX_FAULTY(std::int32_t, SampleRate)
-    TIDYFOX_FAULTY(std::int32_t, Size)
+    TIDYFOX_FAULTY(std::int64_t, Size)
     TIDYFOX_FAULTY(QDateTime, DateAdded)
     TIDYFOX_FAULTY(QString, Location)
     TIDYFOX_FAULTY(QString, LongDescription)

@@ -115,7 +115,7 @@ public:
     virtual QString KindAsString() = 0;
     virtual std::int32_t BitRate() = 0;
     virtual std::int32_t SampleRate() = 0;
-    virtual std::int32_t Size() = 0;
+    virtual std::int64_t Size() = 0;
     virtual QDateTime DateAdded() = 0;
     // The playlist the track was reached through.
     virtual PlaylistPtr Playlist() = 0;

@@ -30,7 +30,7 @@ public:
     QString KindAsString() override { return text(TrackText::KindAsString); }
     std::int32_t BitRate() override { return alive().bitRate(m_row); }
     std::int32_t SampleRate() override { return alive().sampleRate(m_row); }
-    std::int32_t Size() override { return alive().size(m_row); }
+    std::int64_t Size() override { return alive().size(m_row); }
     QDateTime DateAdded() override { return alive().dateAdded(m_row); }
     PlaylistPtr Playlist() override
     {

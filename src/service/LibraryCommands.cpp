@@ -94,9 +94,18 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
 {
     QString fileName;
     LocationMapper locations;
+    QString musicFolder;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
-        if (arg == QLatin1String("--map-prefix") || arg.startsWith(QLatin1String("--map-prefix="))) {
+        if (arg == QLatin1String("--music-folder") || arg.startsWith(QLatin1String("--music-folder="))) {
+            if (arg != QLatin1String("--music-folder"))
+                musicFolder = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            else if (i + 1 < args.size())
+                musicFolder = args[++i];
+            if (musicFolder.isEmpty())
+                return usage(QStringLiteral("--music-folder needs a DIR"));
+            musicFolder = QFileInfo(musicFolder).absoluteFilePath();
+        } else if (arg == QLatin1String("--map-prefix") || arg.startsWith(QLatin1String("--map-prefix="))) {
             QString mapping;
             if (arg != QLatin1String("--map-prefix"))
                 mapping = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
@@ -128,7 +137,7 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
 
     try {
         auto store = LibraryStore::open(libraryPath);
-        const XmlImportSummary s = importLibraryXml(*store, fileName, locations);
+        const XmlImportSummary s = importLibraryXml(*store, fileName, XmlImportOptions{locations, musicFolder});
         QString line = QStringLiteral("Imported %1 and %2 from %3.")
                            .arg(count(s.tracksAdded, "track", "tracks"),
                                 count(s.playlistsAdded, "playlist", "playlists"), fileName);
@@ -139,9 +148,9 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
             line += QStringLiteral(" %1 already in the library.")
                         .arg(count(s.playlistsAlreadyPresent, "playlist was", "playlists were"));
         if (s.playlistsLeftOut > 0)
-            line += QStringLiteral(" Left out %1.")
-                        .arg(count(s.playlistsLeftOut, "smart, folder or special playlist",
-                                   "smart, folder or special playlists"));
+            line +=
+                QStringLiteral(" Kept %1 that the list does not show.")
+                    .arg(count(s.playlistsLeftOut, "folder or built-in playlist", "folders and built-in playlists"));
         printLine(line);
         return kExitOk;
     } catch (const XmlImportError &e) {

@@ -34,7 +34,7 @@ struct TrackRecord
     std::int32_t totalTimeMs = 0;
     std::int32_t bitRate = 0;    // kbit/s
     std::int32_t sampleRate = 0; // Hz
-    std::int32_t size = 0;       // bytes
+    std::int64_t size = 0;       // bytes
     QDateTime dateAdded;         // UTC
     QString location;            // absolute path of a file track; the URL of a stream
     QString longDescription;

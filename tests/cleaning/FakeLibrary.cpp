@@ -25,7 +25,7 @@ public:
     QString KindAsString() override { return d().kindAsString; }
     std::int32_t BitRate() override { return d().bitRate; }
     std::int32_t SampleRate() override { return d().sampleRate; }
-    std::int32_t Size() override { return d().size; }
+    std::int64_t Size() override { return d().size; }
     QDateTime DateAdded() override { return d().dateAdded; }
     itunes::PlaylistPtr Playlist() override
     {
