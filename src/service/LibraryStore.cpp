@@ -516,12 +516,17 @@ std::optional<std::int32_t> LibraryStore::trackByLocationAndName(const QString &
     return std::nullopt;
 }
 
-std::optional<std::int32_t> LibraryStore::playlistByName(const QString &name)
+std::optional<std::int32_t> LibraryStore::playlistByName(const QString &name, std::int64_t maxRowId)
 {
-    auto q = m_db.query("SELECT playlist_id FROM playlists WHERE name = ?1");
-    if (q.bind(1, name).next())
+    auto q = m_db.query("SELECT playlist_id FROM playlists WHERE name = ?1 AND rowid <= ?2");
+    if (q.bind(1, name).bind(2, maxRowId).next())
         return q.int32(0);
     return std::nullopt;
+}
+
+std::int64_t LibraryStore::topPlaylistRowId()
+{
+    return m_db.scalar("SELECT coalesce(max(rowid), 0) FROM playlists");
 }
 
 std::int64_t LibraryStore::topDatabaseId()

@@ -99,7 +99,9 @@ public:
     // maxDatabaseId: how a track without a persistent ID is known again.
     std::optional<std::int32_t> trackByLocationAndName(const QString &location, const QString &name,
                                                        std::int64_t maxDatabaseId);
-    std::optional<std::int32_t> playlistByName(const QString &name);
+    // A playlist of this name among the first ones, up to maxRowId.
+    std::optional<std::int32_t> playlistByName(const QString &name, std::int64_t maxRowId);
+    std::int64_t topPlaylistRowId();
     std::int64_t topDatabaseId();
     std::int64_t trackCount();
 

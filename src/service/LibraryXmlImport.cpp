@@ -58,6 +58,7 @@ public:
         m_topTrackIdBefore = m_store.topTrackId();
         m_topPlaylistIdBefore = m_store.topPlaylistId();
         m_topDatabaseIdBefore = m_store.topDatabaseId();
+        m_topPlaylistRowIdBefore = m_store.topPlaylistRowId();
         // The first file a library comes from gives it its header and its
         // master playlist; later ones only add to it.
         m_firstFile = m_topDatabaseIdBefore == 0 && m_store.allPlaylists().size() == 1;
@@ -588,7 +589,7 @@ private:
             return;
         }
         const bool present = !persistentId.isEmpty() ? bool(m_store.playlistByPersistentId(persistentId))
-                                                     : bool(m_store.playlistByName(name));
+                                                     : bool(m_store.playlistByName(name, m_topPlaylistRowIdBefore));
         if (present) {
             ++m_summary.playlistsAlreadyPresent;
             return;
@@ -654,6 +655,7 @@ private:
     QByteArray m_header;
     QString m_libraryPersistentId;
     std::int64_t m_topDatabaseIdBefore = 0;
+    std::int64_t m_topPlaylistRowIdBefore = 0;
     bool m_firstFile = false;
     // The file's TrackIDs and what became of them; a few bytes a track.
     QHash<std::int32_t, ImportedTrack> m_tracks;

@@ -418,15 +418,17 @@ TEST_F(XmlImport, ReimportWithoutPersistentIdsAddsNothingAndFileFactsSurvive)
         "\t\t\t</array>\n\t\t</dict>\n"
         "\t\t<dict>\n\t\t\t<key>Name</key><string>Party Shuffle</string>\n"
         "\t\t\t<key>Party Shuffle</key><true/>\n\t\t</dict>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>Mix</string>\n\t\t</dict>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>Mix</string>\n\t\t</dict>\n"
         "\t</array>\n</dict>\n</plist>\n");
     const QString path = write(QStringLiteral("nl.xml"), text);
     const auto first = import(path);
-    EXPECT_EQ(first.tracksAdded, 4); // two tracks of one name without a file stay two
-    EXPECT_EQ(first.playlistsAdded, 0);
+    EXPECT_EQ(first.tracksAdded, 4);    // two tracks of one name without a file stay two
+    EXPECT_EQ(first.playlistsAdded, 2); // two of one name without persistent IDs stay two as well
     EXPECT_EQ(first.playlistsLeftOut, 1);
     const auto again = import(path);
     EXPECT_EQ(again.tracksAdded, 0);
-    EXPECT_EQ(again.playlistsAlreadyPresent, 1);
+    EXPECT_EQ(again.playlistsAlreadyPresent, 3);
 
     const auto tracks = library();
     EXPECT_EQ(names(tracks), (std::vector<QString>{"Listed", "Big", "No file", "No file"}));
@@ -434,7 +436,7 @@ TEST_F(XmlImport, ReimportWithoutPersistentIdsAddsNothingAndFileFactsSurvive)
     EXPECT_EQ(tracks[1].size, 5095599673);
     EXPECT_EQ(tracks[0].size, 2849631385);
     EXPECT_FALSE(tracks[1].dateAdded.isValid());
-    EXPECT_EQ(store->playlists().size(), 1u);
+    EXPECT_EQ(store->playlists().size(), 3u);
     EXPECT_EQ(store->playlists()[0].name, QStringLiteral("Bibliotheek"));
 
     const QString exported = dir.filePath(QStringLiteral("out.xml"));
