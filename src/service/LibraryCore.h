@@ -35,7 +35,7 @@ struct TrackRecord
     std::int32_t bitRate = 0;    // kbit/s
     std::int32_t sampleRate = 0; // Hz
     std::int64_t size = 0;       // bytes
-    QDateTime dateAdded;         // UTC
+    QDateTime dateAdded;         // UTC; invalid when the library file gave none
     QString location;            // absolute path of a file track; the URL of a stream
     QString longDescription;
 };

@@ -85,6 +85,77 @@ void EntryWriter::kept(const QString &key, ValueType type, const QString &value)
     putText(m_out, value);
 }
 
+namespace {
+
+constexpr char kCompactMark = char(0xFF); // never an entry code
+
+int canonicalRank(int code)
+{
+    static const auto ranks = [] {
+        std::array<int, 256> result;
+        result.fill(-1);
+        const auto &order = canonicalTrackOrder();
+        for (std::size_t i = 0; i < order.size(); ++i)
+            result[std::size_t(order[i])] = int(i);
+        return result;
+    }();
+    return ranks[std::size_t(code) & 0xFF];
+}
+
+// The length of the kept entry at p (after its 0 byte): key, type, value;
+// 0 when the blob is cut short.
+qsizetype keptLength(const char *p, const char *end)
+{
+    const char *start = p;
+    for (int part = 0; part < 2; ++part) {
+        std::uint32_t length = 0;
+        if (end - p < qsizetype(sizeof length))
+            return 0;
+        std::memcpy(&length, p, sizeof length);
+        p += sizeof length;
+        if (std::uint64_t(end - p) < qFromLittleEndian(length) + (part == 0 ? 1u : 0u))
+            return 0;
+        p += qFromLittleEndian(length) + (part == 0 ? 1 : 0); // the type byte follows the key
+    }
+    return p - start;
+}
+
+} // namespace
+
+QByteArray compactTrackEntries(const QByteArray &entries)
+{
+    static_assert(kTrackFieldCount + int(RecordKey::Count) <= 32, "the presence mask is 32 bits");
+    QByteArray kept;
+    std::uint32_t mask = 0;
+    int lastRank = -1;
+    int modelled = 0;
+    const char *p = entries.constData();
+    const char *const end = p + entries.size();
+    while (p < end) {
+        const int code = static_cast<unsigned char>(*p++);
+        if (code != 0) {
+            const int rank = canonicalRank(code);
+            if (rank <= lastRank)
+                return entries; // not in the usual order: kept as it is
+            lastRank = rank;
+            mask |= 1u << rank;
+            ++modelled;
+            continue;
+        }
+        const qsizetype length = keptLength(p, end);
+        if (length == 0)
+            return entries;
+        kept.append(char(modelled));
+        kept.append(p, length);
+        p += length;
+    }
+    QByteArray out;
+    out.reserve(1 + 4 + kept.size());
+    out.append(kCompactMark);
+    put<std::uint32_t>(out, mask);
+    return out + kept;
+}
+
 void forEachEntry(const QByteArray &entries, const std::function<void(int code)> &modelled,
                   const std::function<void(const QString &, ValueType, const QString &)> &kept)
 {
@@ -107,18 +178,52 @@ void forEachEntry(const QByteArray &entries, const std::function<void(int code)>
     };
     QString key;
     QString value;
+    auto readKept = [&] {
+        if (!text(key) || p >= end)
+            return false;
+        const auto type = ValueType(*p++);
+        if (!text(value))
+            return false;
+        kept(key, type, value);
+        return true;
+    };
+    if (p < end && *p == kCompactMark) {
+        // The modelled keys in the usual order, the kept ones each after the
+        // number of modelled keys that came before it in the file.
+        ++p;
+        std::uint32_t mask = 0;
+        if (end - p < qsizetype(sizeof mask))
+            return;
+        std::memcpy(&mask, p, sizeof mask);
+        mask = qFromLittleEndian(mask);
+        p += sizeof mask;
+        int written = 0;
+        auto keptUpTo = [&](int count) {
+            while (p < end && static_cast<unsigned char>(*p) <= count) {
+                ++p;
+                if (!readKept())
+                    p = end;
+            }
+        };
+        const auto &order = canonicalTrackOrder();
+        for (std::size_t rank = 0; rank < order.size(); ++rank) {
+            if (!(mask & (1u << rank)))
+                continue;
+            keptUpTo(written);
+            modelled(order[rank]);
+            ++written;
+        }
+        keptUpTo(written);
+        return;
+    }
     while (p < end) {
         const int code = static_cast<unsigned char>(*p++);
         if (code != 0) {
             modelled(code);
             continue;
         }
-        if (!text(key) || p >= end)
+        if (!readKept())
             return;
-        const auto type = ValueType(*p++);
-        if (!text(value))
-            return;
-        kept(key, type, value);
     }
 }
 

@@ -125,6 +125,11 @@ private:
     QByteArray m_out;
 };
 
+// A track's entries in less room when its modelled keys come in the usual
+// order (as they mostly do): which of them the track has, as bits, and the
+// kept keys with their places. Anything else is returned as it is.
+QByteArray compactTrackEntries(const QByteArray &entries);
+
 // Calls modelled(code) or kept(key, type, value) for each entry in order.
 void forEachEntry(const QByteArray &entries, const std::function<void(int code)> &modelled,
                   const std::function<void(const QString &, ValueType, const QString &)> &kept);

@@ -504,7 +504,8 @@ private:
         // it to a track, so a round trip through a file keeps the IDs.
         const bool keepId = fileTrackId > m_topTrackIdBefore && !m_store.isTrackIdInUse(fileTrackId);
         track.trackId = keepId ? fileTrackId : 0;
-        const TrackRecord added = m_store.addFileTrack(std::move(track), trackType, fields, entries.take());
+        const TrackRecord added =
+            m_store.addFileTrack(std::move(track), trackType, fields, compactTrackEntries(entries.take()));
         m_tracks.insert(fileTrackId, {added.databaseId, m_sequence++});
         ++m_summary.tracksAdded;
     }
