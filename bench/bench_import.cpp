@@ -1,9 +1,9 @@
-// Library import: generates a library XML file of 100,000 tracks in 50
-// playlists, runs `tidyfox-library import-xml` on it and reports the wall time
-// and the peak resident memory of that process; a file a quarter the size
-// shows whether memory grows with the file. Then times the library core on
-// the imported library: the library playlist's tracks, a look-up by TrackID and
-// deleting tracks.
+// Library import and export: generates a library XML file of 100,000 tracks in
+// 50 playlists, runs `tidyfox-library import-xml` on it and reports the wall
+// time and the peak resident memory of that process (a file a quarter the size
+// shows whether memory grows with the file), then `export-xml` of the imported
+// library the same way. Then times the library core on the imported library:
+// the library playlist's tracks, a look-up by TrackID and deleting tracks.
 //
 // bench_import [TRACKS] [path of tidyfox-library]
 // bench_import LIBRARY.db   (only the core timings, on an existing library)
@@ -115,13 +115,14 @@ struct RunResult
     long peakRssKb = 0;
 };
 
-RunResult runImport(const QString &tool, const QString &library, const QString &xml)
+// Runs `tidyfox-library --library LIBRARY COMMAND XML` as a child process.
+RunResult runTool(const QString &tool, const QString &library, const char *command, const QString &xml)
 {
     const QByteArray toolPath = QFile::encodeName(tool);
     const QByteArray libraryPath = QFile::encodeName(library);
     const QByteArray xmlPath = QFile::encodeName(xml);
     char *argv[] = {const_cast<char *>(toolPath.constData()),    const_cast<char *>("--library"),
-                    const_cast<char *>(libraryPath.constData()), const_cast<char *>("import-xml"),
+                    const_cast<char *>(libraryPath.constData()), const_cast<char *>(command),
                     const_cast<char *>(xmlPath.constData()),     nullptr};
     RunResult result;
     const auto start = Clock::now();
@@ -213,11 +214,20 @@ int main(int argc, char *argv[])
         const QString xml = dir.filePath(QStringLiteral("library-%1.xml").arg(count));
         const QString library = dir.filePath(QStringLiteral("library-%1.db").arg(count));
         writeLibraryXml(xml, count);
-        const RunResult r = runImport(tool, library, xml);
+        const RunResult r = runTool(tool, library, "import-xml", xml);
         std::printf("  import-xml %7d tracks (%6.1f MB file): %.2f s wall, %.2f s CPU, peak RSS %.1f MB, exit %d\n",
                     count, double(QFileInfo(xml).size()) / 1e6, r.seconds, r.cpuSeconds, double(r.peakRssKb) / 1024.0,
                     r.exitCode);
         if (r.exitCode != 0)
+            return 1;
+        std::printf("  library file after import: %.1f MB\n",
+                    double(QFileInfo(library).size() + QFileInfo(library + QStringLiteral("-wal")).size()) / 1e6);
+        const QString exported = dir.filePath(QStringLiteral("export-%1.xml").arg(count));
+        const RunResult e = runTool(tool, library, "export-xml", exported);
+        std::printf("  export-xml %7d tracks (%6.1f MB file): %.2f s wall, %.2f s CPU, peak RSS %.1f MB, exit %d\n",
+                    count, double(QFileInfo(exported).size()) / 1e6, e.seconds, e.cpuSeconds,
+                    double(e.peakRssKb) / 1024.0, e.exitCode);
+        if (e.exitCode != 0)
             return 1;
     }
 

@@ -8,7 +8,7 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtqml-workerscript
   qml6-module-qttest
-  libsqlite3-dev libtag1-dev libgtest-dev
+  libsqlite3-dev libtag1-dev libplist-dev libgtest-dev
   dbus dbus-bin xvfb xauth x11-utils xdotool fonts-dejavu-core
   python3 imagemagick libglib2.0-bin
 )

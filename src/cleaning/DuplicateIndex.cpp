@@ -15,7 +15,7 @@ struct GroupKey
     QString album;
     QString artist;
     QString fileName; // lower case
-    std::int32_t size = 0;
+    std::int64_t size = 0;
     std::int32_t bitRate = 0;
     std::int32_t sampleRate = 0;
     bool operator==(const GroupKey &) const = default;

@@ -45,6 +45,8 @@ template<typename Read> auto tryRead(Read read) -> std::optional<decltype(read()
 
 QString dateText(const QDateTime &added, const QLocale &locale)
 {
+    if (!added.isValid())
+        return QString(); // no date: the line stays empty
     const QDateTime local = added.toLocalTime();
     QString text = locale.toString(local.date(), QLocale::ShortFormat);
     if (local.time() != QTime(0, 0))

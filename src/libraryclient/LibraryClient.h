@@ -106,7 +106,7 @@ public:
     virtual QString kindText() = 0;
     virtual std::int32_t bitRate() = 0;
     virtual std::int32_t sampleRate() = 0;
-    virtual std::int32_t size() = 0;
+    virtual std::int64_t size() = 0;
     virtual QDateTime dateAdded() = 0;
     // The playlist the track was reached through.
     virtual PlaylistPtr playlist() = 0;

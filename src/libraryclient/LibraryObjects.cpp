@@ -30,7 +30,7 @@ public:
     QString kindText() override { return text(TrackText::KindAsString); }
     std::int32_t bitRate() override { return alive().bitRate(m_row); }
     std::int32_t sampleRate() override { return alive().sampleRate(m_row); }
-    std::int32_t size() override { return alive().size(m_row); }
+    std::int64_t size() override { return alive().size(m_row); }
     QDateTime dateAdded() override { return alive().dateAdded(m_row); }
     PlaylistPtr playlist() override
     {

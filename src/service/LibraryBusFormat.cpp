@@ -10,11 +10,11 @@ namespace tidyfox::library::bus {
 
 namespace {
 
-constexpr std::uint32_t kTrackMagic = 0x31544654;    // "TFT1"
+constexpr std::uint32_t kTrackMagic = 0x32544654;    // "TFT2": sizes are 64-bit
 constexpr std::uint32_t kPlaylistMagic = 0x31504654; // "TFP1"
 constexpr std::int64_t kNoDate = std::numeric_limits<std::int64_t>::min();
 constexpr int kTextCount = static_cast<int>(TrackText::Count);
-constexpr qsizetype kFixedTrackBytes = 7 * 4 + 8;
+constexpr qsizetype kFixedTrackBytes = 6 * 4 + 8 + 8;
 
 class Writer
 {
@@ -104,7 +104,7 @@ void TrackPayloadWriter::add(const TrackRecord &t)
     out.put<std::int32_t>(t.totalTimeMs);
     out.put<std::int32_t>(t.bitRate);
     out.put<std::int32_t>(t.sampleRate);
-    out.put<std::int32_t>(t.size);
+    out.put<std::int64_t>(t.size);
     out.put<std::int64_t>(t.dateAdded.isValid() ? t.dateAdded.toMSecsSinceEpoch() : kNoDate);
     out.putText(t.name);
     out.putText(t.artist);
@@ -188,7 +188,7 @@ TrackTable::TrackTable(QByteArray payload, std::shared_ptr<const void> keeper)
         row.totalTimeMs = in.get<std::int32_t>();
         row.bitRate = in.get<std::int32_t>();
         row.sampleRate = in.get<std::int32_t>();
-        row.size = in.get<std::int32_t>();
+        row.size = in.get<std::int64_t>();
         row.dateAddedMs = in.get<std::int64_t>();
         row.textOffset = static_cast<std::uint32_t>(in.pos());
         for (int t = 0; t < kTextCount; ++t)

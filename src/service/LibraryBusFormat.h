@@ -28,8 +28,8 @@ public:
     using LibraryError::LibraryError;
 };
 
-// Layout (little-endian): magic, count, then per track seven int32 (database
-// id, track id, kind, total time, bit rate, sample rate, size), an int64 date
+// Layout (little-endian): magic, count, then per track six int32 (database
+// id, track id, kind, total time, bit rate, sample rate), an int64 size, an int64 date
 // added in ms since the epoch (kNoDate when unknown) and the nine texts of
 // TrackText, each a uint32 byte length and UTF-8 bytes.
 QByteArray encodeTracks(const std::vector<TrackRecord> &tracks);
@@ -80,7 +80,7 @@ public:
     std::int32_t totalTimeMs(int row) const { return m_rows[row].totalTimeMs; }
     std::int32_t bitRate(int row) const { return m_rows[row].bitRate; }
     std::int32_t sampleRate(int row) const { return m_rows[row].sampleRate; }
-    std::int32_t size(int row) const { return m_rows[row].size; }
+    std::int64_t size(int row) const { return m_rows[row].size; }
     QDateTime dateAdded(int row) const;
     QString text(int row, TrackText which) const;
     TrackRecord record(int row) const;
@@ -96,7 +96,7 @@ private:
         std::int32_t totalTimeMs;
         std::int32_t bitRate;
         std::int32_t sampleRate;
-        std::int32_t size;
+        std::int64_t size;
         std::int64_t dateAddedMs;
         std::uint32_t textOffset; // where the first text's length starts
     };

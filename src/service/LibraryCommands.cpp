@@ -97,8 +97,19 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
     const QCommandLineOption mapPrefix(QStringLiteral("map-prefix"), QStringLiteral("Relocate the files."),
                                        QStringLiteral("OLD=NEW"));
     parser.addOption(mapPrefix);
+    const QCommandLineOption musicFolderOption(QStringLiteral("music-folder"),
+                                               QStringLiteral("Where the file's own Music Folder is on this machine."),
+                                               QStringLiteral("DIR"));
+    parser.addOption(musicFolderOption);
     if (!parser.parse(QStringList{QStringLiteral("import-xml")} + args))
         return usage(QStringLiteral("import-xml: %1").arg(parser.errorText()));
+    QString musicFolder;
+    if (parser.isSet(musicFolderOption)) {
+        musicFolder = parser.value(musicFolderOption);
+        if (musicFolder.isEmpty())
+            return usage(QStringLiteral("--music-folder needs a DIR"));
+        musicFolder = QFileInfo(musicFolder).absoluteFilePath();
+    }
     LocationMapper locations;
     for (const QString &mapping : parser.values(mapPrefix)) {
         if (!locations.addMapping(mapping))
@@ -122,7 +133,7 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
 
     try {
         auto store = LibraryStore::open(libraryPath);
-        const XmlImportSummary s = importLibraryXml(*store, fileName, locations);
+        const XmlImportSummary s = importLibraryXml(*store, fileName, XmlImportOptions{locations, musicFolder});
         QString line = QStringLiteral("Imported %1 and %2 from %3.")
                            .arg(count(s.tracksAdded, "track", "tracks"),
                                 count(s.playlistsAdded, "playlist", "playlists"), fileName);
@@ -133,9 +144,9 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
             line += QStringLiteral(" %1 already in the library.")
                         .arg(count(s.playlistsAlreadyPresent, "playlist was", "playlists were"));
         if (s.playlistsLeftOut > 0)
-            line += QStringLiteral(" Left out %1.")
-                        .arg(count(s.playlistsLeftOut, "smart, folder or special playlist",
-                                   "smart, folder or special playlists"));
+            line +=
+                QStringLiteral(" Kept %1 that the list does not show.")
+                    .arg(count(s.playlistsLeftOut, "folder or built-in playlist", "folders and built-in playlists"));
         printLine(line);
         return kExitOk;
     } catch (const XmlImportError &e) {

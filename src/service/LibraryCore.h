@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,19 +22,19 @@ struct TrackRecord
     std::int32_t databaseId = 0; // TrackDatabaseID: unique in the library
     std::int32_t trackId = 0;    // TrackID
     TrackKind kind = TrackKind::File;
-    QString persistentId;        // 16 hex digits, as iTunes writes it
+    QString persistentId; // 16 hex digits, as iTunes writes it
     QString name;
     QString artist;
     QString album;
     QString composer;
     QString genre;
-    QString kindAsString;        // "MPEG audio file", "Internet audio stream", ...
-    QString time;                // "3:07", "1:02:03"; from totalTimeMs
+    QString kindAsString; // "MPEG audio file", "Internet audio stream", ...
+    QString time;         // "3:07", "1:02:03"; from totalTimeMs
     std::int32_t totalTimeMs = 0;
     std::int32_t bitRate = 0;    // kbit/s
     std::int32_t sampleRate = 0; // Hz
-    std::int32_t size = 0;       // bytes
-    QDateTime dateAdded;         // UTC
+    std::int64_t size = 0;       // bytes
+    QDateTime dateAdded;         // UTC; invalid when the library file gave none
     QString location;            // absolute path of a file track; the URL of a stream
     QString longDescription;
 };

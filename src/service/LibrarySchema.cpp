@@ -59,6 +59,30 @@ constexpr const char *kSteps[] = {
     R"sql(
     CREATE INDEX tracks_by_location ON tracks(location);
     )sql",
+    // 3: everything a library file says, for a lossless export. The fields a
+    // file may leave out are NULL when it did; entries hold the keys in the
+    // file's order and the values of those without a column. Playlist kinds
+    // grow: 3 smart, 4 folder, 5 a player's own (built-in or hidden).
+    R"sql(
+    ALTER TABLE tracks ADD COLUMN album_artist TEXT;
+    ALTER TABLE tracks ADD COLUMN grouping TEXT;
+    ALTER TABLE tracks ADD COLUMN comments TEXT;
+    ALTER TABLE tracks ADD COLUMN disc_number INTEGER;
+    ALTER TABLE tracks ADD COLUMN disc_count INTEGER;
+    ALTER TABLE tracks ADD COLUMN track_number INTEGER;
+    ALTER TABLE tracks ADD COLUMN track_count INTEGER;
+    ALTER TABLE tracks ADD COLUMN year INTEGER;
+    ALTER TABLE tracks ADD COLUMN bpm INTEGER;
+    ALTER TABLE tracks ADD COLUMN date_modified INTEGER;
+    ALTER TABLE tracks ADD COLUMN play_count INTEGER;
+    ALTER TABLE tracks ADD COLUMN play_date_utc INTEGER;
+    ALTER TABLE tracks ADD COLUMN skip_count INTEGER;
+    ALTER TABLE tracks ADD COLUMN rating INTEGER;
+    ALTER TABLE tracks ADD COLUMN album_rating INTEGER;
+    ALTER TABLE tracks ADD COLUMN entries BLOB;
+    ALTER TABLE playlists ADD COLUMN parent_persistent_id TEXT;
+    ALTER TABLE playlists ADD COLUMN entries BLOB;
+    )sql",
 };
 
 } // namespace

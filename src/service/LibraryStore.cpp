@@ -80,7 +80,7 @@ TrackRecord readTrack(const sql::Query &q, RepeatedColumns *repeated = nullptr)
     t.time = repeated ? repeated->time(t.totalTimeMs) : timeText(t.totalTimeMs);
     t.bitRate = q.int32(11);
     t.sampleRate = q.int32(12);
-    t.size = q.int32(13);
+    t.size = q.int64(13);
     if (!q.isNull(14))
         t.dateAdded = QDateTime::fromSecsSinceEpoch(q.int64(14), Qt::UTC);
     t.location = q.text(15);
@@ -371,10 +371,50 @@ SourceRecord LibraryStore::source()
 std::vector<PlaylistRecord> LibraryStore::playlists()
 {
     std::vector<PlaylistRecord> result;
-    auto q = m_db.query("SELECT playlist_id, kind, name, persistent_id FROM playlists ORDER BY kind, rowid");
+    // Folders have no tracks of their own and a player's own lists are not
+    // the user's to clean: the program is offered neither. A smart playlist
+    // is listed like any other.
+    auto q = m_db.query("SELECT playlist_id, kind, name, persistent_id FROM playlists WHERE kind IN (1, 2, 3)"
+                        " ORDER BY kind <> 1, rowid");
     while (q.next())
-        result.push_back({q.int32(0), q.int32(1), q.text(2), q.text(3)});
+        result.push_back(
+            {q.int32(0), q.int32(1) == kLibraryPlaylist ? kLibraryPlaylist : kUserPlaylist, q.text(2), q.text(3)});
     return result;
+}
+
+std::vector<StoredPlaylist> LibraryStore::allPlaylists()
+{
+    std::vector<StoredPlaylist> result;
+    auto q = m_db.query("SELECT playlist_id, kind, name, persistent_id, parent_persistent_id, entries FROM playlists"
+                        " ORDER BY kind <> 1, rowid");
+    while (q.next())
+        result.push_back({{q.int32(0), q.int32(1), q.text(2), q.text(3)}, q.text(4), q.blob(5)});
+    return result;
+}
+
+void LibraryStore::adoptMasterPlaylist(const QString &name, const QString &persistentId, const QByteArray &entries)
+{
+    Transaction transaction(*this);
+    auto q = m_db.query("UPDATE playlists SET name = ?2, persistent_id = ?3, entries = ?4 WHERE playlist_id = ?1");
+    q.bind(1, m_libraryPlaylistId).bind(2, name).bind(3, persistentId.isEmpty() ? newPersistentId() : persistentId);
+    q.bindBlob(4, entries).run();
+    transaction.commit();
+}
+
+QByteArray LibraryStore::fileHeader()
+{
+    auto q = m_db.query("SELECT value FROM meta WHERE key = 'file_header'");
+    return q.next() ? q.blob(0) : QByteArray();
+}
+
+void LibraryStore::setFileHeader(const QByteArray &entries)
+{
+    m_db.query("INSERT OR REPLACE INTO meta(key, value) VALUES('file_header', ?1)").bindBlob(1, entries).run();
+}
+
+void LibraryStore::setLibraryPersistentId(const QString &persistentId)
+{
+    m_db.query("UPDATE meta SET value = ?1 WHERE key = 'library_persistent_id'").bind(1, persistentId).run();
 }
 
 void LibraryStore::checkPlaylist(std::int32_t playlistId)
@@ -508,6 +548,63 @@ std::optional<PlaylistRecord> LibraryStore::playlistByPersistentId(const QString
     return std::nullopt;
 }
 
+std::optional<std::int32_t> LibraryStore::trackByLocationAndName(const QString &location, const QString &name,
+                                                                 std::int64_t maxDatabaseId)
+{
+    auto q = m_db.query("SELECT database_id FROM tracks WHERE location = ?1 AND name = ?2 AND database_id <= ?3");
+    if (q.bind(1, location).bind(2, name).bind(3, maxDatabaseId).next())
+        return q.int32(0);
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> LibraryStore::playlistByName(const QString &name, std::int64_t maxRowId)
+{
+    auto q = m_db.query("SELECT playlist_id FROM playlists WHERE name = ?1 AND rowid <= ?2");
+    if (q.bind(1, name).bind(2, maxRowId).next())
+        return q.int32(0);
+    return std::nullopt;
+}
+
+std::int64_t LibraryStore::topPlaylistRowId()
+{
+    return m_db.scalar("SELECT coalesce(max(rowid), 0) FROM playlists");
+}
+
+std::int64_t LibraryStore::topDatabaseId()
+{
+    return m_db.scalar("SELECT coalesce(max(database_id), 0) FROM tracks");
+}
+
+void LibraryStore::forEachFileTrack(
+    const std::function<void(const TrackRecord &, const QString &, const TrackFields &, const QByteArray &)> &visit)
+{
+    static const QByteArray sql = [] {
+        QByteArray text = "SELECT " TRACK_COLUMNS;
+        for (int f = 0; f < kTrackFieldCount; ++f)
+            text += QByteArray(", t.") + trackFieldInfo(f).column;
+        return text + ", t.entries FROM tracks t ORDER BY t.library_order";
+    }();
+    constexpr int first = kTrackTypeColumn + 1;
+    RepeatedColumns repeated;
+    RepeatedColumns::Last trackType;
+    RepeatedColumns::Last texts[kTrackFieldCount];
+    TrackFields fields;
+    auto q = m_db.query(sql.constData());
+    while (q.next()) {
+        for (int f = 0; f < kTrackFieldCount; ++f) {
+            fields.present[f] = !q.isNull(first + f);
+            if (!fields.present[f])
+                continue;
+            if (trackFieldInfo(f).type == ValueType::String)
+                fields.texts[f] = q.text(first + f, texts[f].bytes, texts[f].text);
+            else
+                fields.numbers[f] = q.int64(first + f);
+        }
+        visit(readTrack(q, &repeated), q.text(kTrackTypeColumn, trackType.bytes, trackType.text), fields,
+              q.blob(first + kTrackFieldCount));
+    }
+}
+
 bool LibraryStore::hasFileTrack(const QString &path)
 {
     auto q = m_db.query("SELECT 1 FROM tracks WHERE location = ?1 AND kind = 1");
@@ -540,6 +637,14 @@ TrackRecord LibraryStore::addTrack(TrackRecord track)
 
 TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
 {
+    if (!track.dateAdded.isValid())
+        track.dateAdded = QDateTime::currentDateTimeUtc();
+    return addFileTrack(std::move(track), trackType, TrackFields(), QByteArray());
+}
+
+TrackRecord LibraryStore::addFileTrack(TrackRecord track, const QString &trackType, const TrackFields &fields,
+                                       const QByteArray &entries)
+{
     if (track.databaseId < 0)
         throw LibraryError(QStringLiteral("%1 is not a valid database ID.").arg(track.databaseId).toStdString());
     if (track.trackId < 0)
@@ -549,16 +654,23 @@ TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
     Transaction transaction(*this);
     track.trackId = takeTrackId(track.trackId);
     track.persistentId = track.persistentId.isEmpty() ? newPersistentId() : track.persistentId.toUpper();
-    if (!track.dateAdded.isValid())
-        track.dateAdded = QDateTime::currentDateTimeUtc();
-    track.dateAdded = QDateTime::fromSecsSinceEpoch(track.dateAdded.toSecsSinceEpoch(), Qt::UTC);
+    if (track.dateAdded.isValid())
+        track.dateAdded = QDateTime::fromSecsSinceEpoch(track.dateAdded.toSecsSinceEpoch(), Qt::UTC);
     track.time = timeText(track.totalTimeMs);
 
-    auto q =
-        m_db.query("INSERT INTO tracks(database_id, track_id, library_order, kind, track_type, persistent_id,"
-                   " name, artist, album, composer, genre, kind_text, total_time, bit_rate, sample_rate, size,"
-                   " date_added, location, long_description)"
-                   " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
+    static const QByteArray sql = [] {
+        QByteArray columns = "INSERT INTO tracks(database_id, track_id, library_order, kind, track_type, persistent_id,"
+                             " name, artist, album, composer, genre, kind_text, total_time, bit_rate, sample_rate,"
+                             " size, date_added, location, long_description";
+        QByteArray values = " VALUES(?1";
+        for (int f = 0; f < kTrackFieldCount; ++f)
+            columns += QByteArray(", ") + trackFieldInfo(f).column;
+        columns += ", entries)";
+        for (int i = 2; i <= 20 + kTrackFieldCount; ++i)
+            values += ", ?" + QByteArray::number(i);
+        return columns + values + ")";
+    }();
+    auto q = m_db.query(sql.constData());
     if (track.databaseId > 0)
         q.bind(1, track.databaseId);
     else
@@ -578,10 +690,25 @@ TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
         .bind(14, track.bitRate)
         .bind(15, track.sampleRate)
         .bind(16, track.size)
-        .bind(17, track.dateAdded.toSecsSinceEpoch())
         .bind(18, track.location)
-        .bind(19, track.longDescription)
-        .run();
+        .bind(19, track.longDescription);
+    if (track.dateAdded.isValid())
+        q.bind(17, track.dateAdded.toSecsSinceEpoch());
+    else
+        q.bindNull(17);
+    for (int f = 0; f < kTrackFieldCount; ++f) {
+        if (!fields.present[f])
+            q.bindNull(20 + f);
+        else if (trackFieldInfo(f).type == ValueType::String)
+            q.bind(20 + f, fields.texts[f]);
+        else
+            q.bind(20 + f, fields.numbers[f]);
+    }
+    if (entries.isEmpty())
+        q.bindNull(20 + kTrackFieldCount);
+    else
+        q.bindBlob(20 + kTrackFieldCount, entries);
+    q.run();
     const std::int64_t rowId = m_db.lastInsertRowId();
     if (rowId > kMaxId)
         throw LibraryError("The library has run out of database IDs.");
@@ -595,17 +722,29 @@ PlaylistRecord LibraryStore::addPlaylist(const QString &name)
     return addPlaylist(name, 0, QString());
 }
 
-PlaylistRecord LibraryStore::addPlaylist(const QString &name, std::int32_t playlistId, const QString &persistentId)
+PlaylistRecord LibraryStore::addPlaylist(const QString &name, std::int32_t playlistId, const QString &persistentId,
+                                         std::int32_t kind, const QString &parentPersistentId,
+                                         const QByteArray &entries)
 {
     if (playlistId < 0)
         throw LibraryError(QStringLiteral("%1 is not a valid playlist ID.").arg(playlistId).toStdString());
     if (playlistId > 0 && isPlaylistIdInUse(playlistId))
         throw LibraryError(QStringLiteral("The playlist ID %1 is already in use.").arg(playlistId).toStdString());
     Transaction transaction(*this);
-    PlaylistRecord playlist{takePlaylistId(playlistId), 2, name,
+    PlaylistRecord playlist{takePlaylistId(playlistId), kind, name,
                             persistentId.isEmpty() ? newPersistentId() : persistentId.toUpper()};
-    auto q = m_db.query("INSERT INTO playlists(playlist_id, kind, name, persistent_id) VALUES(?1, 2, ?2, ?3)");
-    q.bind(1, playlist.playlistId).bind(2, playlist.name).bind(3, playlist.persistentId).run();
+    auto q = m_db.query("INSERT INTO playlists(playlist_id, kind, name, persistent_id, parent_persistent_id, entries)"
+                        " VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    q.bind(1, playlist.playlistId).bind(2, std::int64_t(kind)).bind(3, playlist.name).bind(4, playlist.persistentId);
+    if (parentPersistentId.isEmpty())
+        q.bindNull(5);
+    else
+        q.bind(5, parentPersistentId);
+    if (entries.isEmpty())
+        q.bindNull(6);
+    else
+        q.bindBlob(6, entries);
+    q.run();
     transaction.commit();
     return playlist;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "service/LibraryCore.h"
+#include "service/LibraryFileEntries.h"
 #include "service/SqliteDatabase.h"
 
 #include <chrono>
@@ -14,6 +15,24 @@ namespace tidyfox::library {
 // How long a call waits for another process (the command line while the
 // service runs) to finish its change before it gives up with "locked".
 inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
+
+// Playlist kinds as stored. Only the library playlist and the lists a person
+// made (smart ones as user playlists) are offered to the program.
+enum PlaylistKind : std::int32_t {
+    kLibraryPlaylist = 1,
+    kUserPlaylist = 2,
+    kSmartPlaylist = 3,
+    kFolderPlaylist = 4,
+    kBuiltInPlaylist = 5
+};
+
+// A playlist with what a library file said of it.
+struct StoredPlaylist
+{
+    PlaylistRecord record; // record.kind is the stored PlaylistKind
+    QString parentPersistentId;
+    QByteArray entries;
+};
 
 class LibraryStore final : public LibraryCore
 {
@@ -46,9 +65,27 @@ public:
     // trackType is the kind as a library file names it ("File", "URL",
     // "Remote"); empty takes it from the record's kind.
     TrackRecord addTrack(TrackRecord track, const QString &trackType);
+    // As a library file gives it: a date it lacks stays missing.
+    TrackRecord addFileTrack(TrackRecord track, const QString &trackType, const TrackFields &fields,
+                             const QByteArray &entries);
     // A playlist with a given ID (0: assigned) and persistent ID (empty:
     // made up).
-    PlaylistRecord addPlaylist(const QString &name, std::int32_t playlistId, const QString &persistentId);
+    PlaylistRecord addPlaylist(const QString &name, std::int32_t playlistId, const QString &persistentId,
+                               std::int32_t kind = kUserPlaylist, const QString &parentPersistentId = {},
+                               const QByteArray &entries = {});
+    // Every playlist, of every kind, in library order.
+    std::vector<StoredPlaylist> allPlaylists();
+    // The library playlist takes the name, persistent ID and entries of a
+    // file's master playlist.
+    void adoptMasterPlaylist(const QString &name, const QString &persistentId, const QByteArray &entries);
+    // The header entries of the file the library came from.
+    QByteArray fileHeader();
+    void setFileHeader(const QByteArray &entries);
+    void setLibraryPersistentId(const QString &persistentId);
+
+    // For the export: each track in library order with all it has.
+    void forEachFileTrack(const std::function<void(const TrackRecord &, const QString &trackType, const TrackFields &,
+                                                   const QByteArray &entries)> &visit);
 
     // Calls visit for each track of the playlist in order, one at a time, with
     // its track type ("File", "URL", "Remote"). visit must not walk the same
@@ -64,6 +101,14 @@ public:
     std::optional<PlaylistRecord> playlistByPersistentId(const QString &persistentId);
     // A file track already stored under this absolute path.
     bool hasFileTrack(const QString &path);
+    // A track with this location and name among the first tracks, up to
+    // maxDatabaseId: how a track without a persistent ID is known again.
+    std::optional<std::int32_t> trackByLocationAndName(const QString &location, const QString &name,
+                                                       std::int64_t maxDatabaseId);
+    // A playlist of this name among the first ones, up to maxRowId.
+    std::optional<std::int32_t> playlistByName(const QString &name, std::int64_t maxRowId);
+    std::int64_t topPlaylistRowId();
+    std::int64_t topDatabaseId();
     std::int64_t trackCount();
 
     // True when id was never given to a track (or playlist) of this library,

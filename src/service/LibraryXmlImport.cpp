@@ -3,12 +3,15 @@
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QHash>
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <plist/plist.h>
 
 namespace tidyfox::library {
 
@@ -16,11 +19,40 @@ namespace {
 
 constexpr std::int64_t kMaxFileId = std::numeric_limits<std::int32_t>::max();
 
+constexpr qsizetype kMaxText = 16 * 1024 * 1024;
+
+// Keys of iTunes 5 that mark its own playlists, from before "Distinguished
+// Kind".
+bool isBuiltInMarker(const QString &key)
+{
+    static const QStringList keys = {
+        QStringLiteral("Party Shuffle"), QStringLiteral("Podcasts"),     QStringLiteral("Purchased Music"),
+        QStringLiteral("Audiobooks"),    QStringLiteral("Movies"),       QStringLiteral("TV Shows"),
+        QStringLiteral("Music"),         QStringLiteral("Music Videos"), QStringLiteral("Videos"),
+        QStringLiteral("iTunesU"),       QStringLiteral("Books"),        QStringLiteral("Genius"),
+        QStringLiteral("Home Videos"),   QStringLiteral("Voice Memos"),
+    };
+    return keys.contains(key);
+}
+
+int trackCode(const QString &key)
+{
+    static const QHash<QString, int> codes = [] {
+        QHash<QString, int> result;
+        for (int f = 0; f < kTrackFieldCount; ++f)
+            result.insert(QString::fromLatin1(trackFieldInfo(f).key), codeOf(TrackField(f)));
+        for (int k = 0; k < int(RecordKey::Count); ++k)
+            result.insert(QString::fromLatin1(recordKeyName(RecordKey(k))), codeOf(RecordKey(k)));
+        return result;
+    }();
+    return codes.value(key, 0);
+}
+
 class XmlImporter
 {
 public:
-    XmlImporter(LibraryStore &store, const QString &fileName, const LocationMapper &locations)
-        : m_store(store), m_fileName(fileName), m_locations(locations)
+    XmlImporter(LibraryStore &store, const QString &fileName, const XmlImportOptions &options)
+        : m_store(store), m_fileName(fileName), m_locations(options.locations), m_musicFolder(options.musicFolder)
     {}
 
     XmlImportSummary run()
@@ -28,11 +60,21 @@ public:
         Transaction transaction(m_store);
         m_topTrackIdBefore = m_store.topTrackId();
         m_topPlaylistIdBefore = m_store.topPlaylistId();
+        m_topDatabaseIdBefore = m_store.topDatabaseId();
+        m_topPlaylistRowIdBefore = m_store.topPlaylistRowId();
+        // The first file a library comes from gives it its header and its
+        // master playlist; later ones only add to it.
+        m_firstFile = m_topDatabaseIdBefore == 0 && m_store.allPlaylists().size() == 1;
         readFile(Pass::Everything);
         // A file may list its playlists before its tracks; their items can
         // only be resolved once every track is known.
         if (m_playlistsDeferred)
             readFile(Pass::PlaylistsOnly);
+        if (m_firstFile) {
+            m_store.setFileHeader(m_header);
+            if (!m_libraryPersistentId.isEmpty())
+                m_store.setLibraryPersistentId(m_libraryPersistentId);
+        }
         transaction.commit();
         return m_summary;
     }
@@ -61,6 +103,50 @@ private:
         fail(m_xml.errorString());
     }
 
+    // What the file is, from its first bytes: a binary property list is read
+    // through libplist as XML text; anything that is neither gets one line
+    // saying so instead of a parser's complaint about its bytes.
+    void checkForm(QFile &file)
+    {
+        const QByteArray head = file.peek(512);
+        if (head.startsWith("bplist")) {
+            m_converted = binaryPlistAsXml(file);
+            return;
+        }
+        auto refuse = [](const QString &what) {
+            throw XmlImportError(1, 1, QStringLiteral("not a library export: %1").arg(what));
+        };
+        if (head.startsWith("\x1f\x8b"))
+            refuse(QStringLiteral("the file is compressed with gzip; unpack it first (gunzip)"));
+        if (head.startsWith("PK\x03\x04"))
+            refuse(QStringLiteral("the file is a zip archive; unpack it first"));
+        if (head.startsWith("\xfe\xff") || head.startsWith("\xff\xfe"))
+            return; // UTF-16 text, which the XML reader knows
+        qsizetype i = head.startsWith("\xef\xbb\xbf") ? 3 : 0;
+        while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
+            ++i;
+        if (i < head.size() && head[i] != '<')
+            refuse(head.contains('\0') ? QStringLiteral("the file holds binary data, not a property list")
+                                       : QStringLiteral("the file is text, but not XML"));
+    }
+
+    static QByteArray binaryPlistAsXml(QFile &file)
+    {
+        const QByteArray bytes = file.readAll();
+        plist_t root = nullptr;
+        if (bytes.size() < std::numeric_limits<std::uint32_t>::max())
+            plist_from_bin(bytes.constData(), std::uint32_t(bytes.size()), &root);
+        if (!root)
+            throw XmlImportError(1, 1, QStringLiteral("not a library export: a damaged binary property list"));
+        char *xml = nullptr;
+        std::uint32_t length = 0;
+        plist_to_xml(root, &xml, &length);
+        plist_free(root);
+        QByteArray result(xml, qsizetype(length));
+        plist_to_xml_free(xml);
+        return result;
+    }
+
     void readFile(Pass pass)
     {
         QFile file(m_fileName);
@@ -68,26 +154,39 @@ private:
             throw XmlImportError(0, 0, file.errorString());
         if (file.size() == 0)
             throw XmlImportError(1, 1, QStringLiteral("not a library file: the file is empty"));
-        m_xml.setDevice(&file);
+        if (pass == Pass::Everything)
+            checkForm(file);
+        QBuffer converted(&m_converted);
+        if (!m_converted.isEmpty()) {
+            converted.open(QIODevice::ReadOnly);
+            m_xml.setDevice(&converted);
+        } else {
+            m_xml.setDevice(&file);
+        }
 
         if (!m_xml.readNextStartElement()) {
             if (m_xml.hasError())
                 failOnReader();
             fail(QStringLiteral("not a library file: there is no XML element"));
         }
-        if (m_xml.name() != u"plist")
-            fail(
-                QStringLiteral("not a library file: <%1> where a property list (<plist>) should be").arg(m_xml.name()));
-        if (!m_xml.readNextStartElement() || m_xml.name() != u"dict") {
-            if (m_xml.hasError())
-                failOnReader();
-            fail(QStringLiteral("not a library file: the property list does not start with a <dict>"));
+        // Some tools write the root <dict> without the <plist> around it.
+        if (m_xml.name() != u"dict") {
+            if (m_xml.name() != u"plist")
+                fail(QStringLiteral("not a library file: <%1> where a property list (<plist>) should be")
+                         .arg(m_xml.name()));
+            if (!m_xml.readNextStartElement() || m_xml.name() != u"dict") {
+                if (m_xml.hasError())
+                    failOnReader();
+                fail(QStringLiteral("not a library file: the property list does not start with a <dict>"));
+            }
         }
 
         bool sawTracks = false;
         QString key;
+        EntryWriter header;
         while (nextKey(key)) {
             if (key == u"Tracks") {
+                header.modelled(int(HeaderKey::Tracks));
                 expectElement(u"dict", key);
                 sawTracks = true;
                 if (pass == Pass::PlaylistsOnly)
@@ -95,6 +194,7 @@ private:
                 else
                     readTracks();
             } else if (key == u"Playlists") {
+                header.modelled(int(HeaderKey::Playlists));
                 expectElement(u"array", key);
                 if (pass == Pass::Everything && !sawTracks) {
                     m_playlistsDeferred = true;
@@ -102,10 +202,23 @@ private:
                 } else {
                     readPlaylists();
                 }
-            } else {
+            } else if (key == u"Date") {
+                header.modelled(int(HeaderKey::Date));
                 m_xml.skipCurrentElement();
+            } else if (key == u"Library Persistent ID") {
+                header.modelled(int(HeaderKey::LibraryPersistentId));
+                m_libraryPersistentId = readText().trimmed().toUpper();
+            } else if (key == u"Music Folder" && !m_musicFolder.isEmpty() && m_xml.name() == u"string") {
+                // The music is now in m_musicFolder: the tracks' locations
+                // move with it, and an export says where it is.
+                m_locations.addMapping(readText().trimmed(), m_musicFolder);
+                header.kept(key, ValueType::String, pathToFileUrl(m_musicFolder + QLatin1Char('/')));
+            } else {
+                keepValue(header, key);
             }
         }
+        if (pass == Pass::Everything)
+            m_header = header.take();
         if (!sawTracks)
             fail(QStringLiteral("not a library file: the property list has no \"Tracks\""));
         while (!m_xml.atEnd())
@@ -152,6 +265,10 @@ private:
             case QXmlStreamReader::Characters:
             case QXmlStreamReader::EntityReference:
                 out.append(m_xml.text());
+                // No field of a library is anywhere near this; a larger one
+                // is a broken or hostile file, and would only eat memory.
+                if (out.size() > kMaxText)
+                    fail(QStringLiteral("a text longer than 16 MB"));
                 break;
             case QXmlStreamReader::Comment:
             case QXmlStreamReader::ProcessingInstruction:
@@ -164,6 +281,76 @@ private:
                 failOnReader();
             }
         }
+    }
+
+    // Keeps the current value as the file has it, for the export.
+    void keepValue(EntryWriter &entries, const QString &key)
+    {
+        const QStringView name = m_xml.name();
+        ValueType type = ValueType::Xml;
+        if (name == u"string")
+            type = ValueType::String;
+        else if (name == u"integer")
+            type = ValueType::Integer;
+        else if (name == u"date")
+            type = ValueType::Date;
+        else if (name == u"true")
+            type = ValueType::True;
+        else if (name == u"false")
+            type = ValueType::False;
+        else if (name == u"data")
+            type = ValueType::Data;
+        else if (name == u"real")
+            type = ValueType::Real;
+        if (type == ValueType::True || type == ValueType::False) {
+            m_xml.skipCurrentElement();
+            m_lastKept.clear();
+        } else if (type == ValueType::Xml) {
+            captureXml(m_lastKept);
+        } else {
+            readInto(m_lastKept);
+        }
+        entries.kept(key, type, m_lastKept);
+    }
+
+    // The current element and everything in it, as XML text.
+    void captureXml(QString &out)
+    {
+        out.clear();
+        QXmlStreamWriter writer(&out);
+        writer.writeStartElement(m_xml.name().toString());
+        writer.writeAttributes(m_xml.attributes());
+        for (int depth = 1; depth > 0;) {
+            switch (m_xml.readNext()) {
+            case QXmlStreamReader::StartElement:
+                writer.writeStartElement(m_xml.name().toString());
+                writer.writeAttributes(m_xml.attributes());
+                ++depth;
+                break;
+            case QXmlStreamReader::EndElement:
+                writer.writeEndElement();
+                --depth;
+                break;
+            case QXmlStreamReader::Characters:
+            case QXmlStreamReader::EntityReference:
+                writer.writeCharacters(m_xml.text().toString());
+                if (out.size() > kMaxText)
+                    fail(QStringLiteral("a text longer than 16 MB"));
+                break;
+            case QXmlStreamReader::Comment:
+            case QXmlStreamReader::ProcessingInstruction:
+                break;
+            default:
+                failOnReader();
+            }
+        }
+    }
+
+    QDateTime readDate(const QString &key)
+    {
+        if (m_xml.name() != u"date")
+            fail(QStringLiteral("\"%1\" should be a <date>, not <%2>").arg(key, m_xml.name()));
+        return QDateTime::fromString(readText().trimmed(), Qt::ISODate).toUTC();
     }
 
     QString readText()
@@ -223,43 +410,85 @@ private:
     void readTrack()
     {
         TrackRecord track;
+        TrackFields fields;
+        EntryWriter entries;
         std::int64_t fileTrackId = 0;
         QString trackType;
         QString location;
         QString key;
         while (nextKey(key)) {
-            if (key == u"Track ID")
+            const int code = trackCode(key);
+            if (code == 0) {
+                keepValue(entries, key);
+                continue;
+            }
+            entries.modelled(code);
+            if (code < kRecordKeyBase) {
+                const int f = code - 1;
+                switch (trackFieldInfo(f).type) {
+                case ValueType::String:
+                    fields.setText(TrackField(f), readText());
+                    break;
+                case ValueType::Date: {
+                    const QDateTime date = readDate(key);
+                    if (date.isValid())
+                        fields.setNumber(TrackField(f), date.toSecsSinceEpoch());
+                    break;
+                }
+                default:
+                    fields.setNumber(TrackField(f), readInteger(key));
+                }
+                continue;
+            }
+            switch (RecordKey(code - kRecordKeyBase)) {
+            case RecordKey::TrackId:
                 fileTrackId = readInteger(key);
-            else if (key == u"Persistent ID")
+                break;
+            case RecordKey::PersistentId:
                 track.persistentId = readText().trimmed().toUpper();
-            else if (key == u"Name")
+                break;
+            case RecordKey::Name:
                 track.name = readText();
-            else if (key == u"Artist")
+                break;
+            case RecordKey::Artist:
                 track.artist = readText();
-            else if (key == u"Album")
+                break;
+            case RecordKey::Album:
                 track.album = readText();
-            else if (key == u"Composer")
+                break;
+            case RecordKey::Composer:
                 track.composer = readText();
-            else if (key == u"Genre")
+                break;
+            case RecordKey::Genre:
                 track.genre = readText();
-            else if (key == u"Kind")
+                break;
+            case RecordKey::Kind:
                 track.kindAsString = readText();
-            else if (key == u"Total Time")
+                break;
+            case RecordKey::TotalTime:
                 track.totalTimeMs = readInt32(key);
-            else if (key == u"Bit Rate")
+                break;
+            case RecordKey::BitRate:
                 track.bitRate = readInt32(key);
-            else if (key == u"Sample Rate")
+                break;
+            case RecordKey::SampleRate:
                 track.sampleRate = readInt32(key);
-            else if (key == u"Size")
-                track.size = readInt32(key);
-            else if (key == u"Date Added")
-                track.dateAdded = QDateTime::fromString(readText().trimmed(), Qt::ISODate).toUTC();
-            else if (key == u"Track Type")
+                break;
+            case RecordKey::Size:
+                track.size = readInteger(key);
+                break;
+            case RecordKey::DateAdded:
+                track.dateAdded = readDate(key);
+                break;
+            case RecordKey::TrackType:
                 trackType = readText().trimmed();
-            else if (key == u"Location")
+                break;
+            case RecordKey::Location:
                 location = readText().trimmed();
-            else
-                m_xml.skipCurrentElement();
+                break;
+            case RecordKey::Count:
+                break;
+            }
         }
 
         const bool stream = trackType == u"URL" || trackType == u"Remote" ||
@@ -282,12 +511,15 @@ private:
             }
         }
 
-        if (!track.persistentId.isEmpty()) {
-            if (const auto present = m_store.trackByPersistentId(track.persistentId)) {
-                m_tracks.insert(fileTrackId, {*present, -1});
-                ++m_summary.tracksAlreadyPresent;
-                return;
-            }
+        // Without a persistent ID a track is known again by where its file
+        // is and its name, among the tracks from before this import.
+        const auto present = !track.persistentId.isEmpty()
+                                 ? m_store.trackByPersistentId(track.persistentId)
+                                 : m_store.trackByLocationAndName(track.location, track.name, m_topDatabaseIdBefore);
+        if (present) {
+            m_tracks.insert(fileTrackId, {*present, -1});
+            ++m_summary.tracksAlreadyPresent;
+            return;
         }
         // The file's own TrackID is kept unless this library has ever given
         // it to a track, so a round trip through a file keeps the IDs.
@@ -295,7 +527,8 @@ private:
         const bool keepId = fileTrackId > m_topTrackIdBefore && fileTrackId <= kMaxFileId &&
                             !m_store.isTrackIdInUse(std::int32_t(fileTrackId));
         track.trackId = keepId ? std::int32_t(fileTrackId) : 0;
-        const TrackRecord added = m_store.addTrack(std::move(track), trackType);
+        const TrackRecord added =
+            m_store.addFileTrack(std::move(track), trackType, fields, compactTrackEntries(entries.take()));
         m_tracks.insert(fileTrackId, {added.databaseId, m_sequence++});
         ++m_summary.tracksAdded;
     }
@@ -332,54 +565,64 @@ private:
     {
         QString name;
         QString persistentId;
+        QString parentPersistentId;
         std::int64_t filePlaylistId = 0;
         bool master = false;
-        bool leftOut = false;
+        std::int32_t kind = kUserPlaylist;
+        EntryWriter entries;
         std::vector<std::int64_t> items;
         QString key;
         while (nextKey(key)) {
             if (key == u"Name") {
+                entries.modelled(int(PlaylistKey::Name));
                 name = readText();
             } else if (key == u"Playlist ID") {
+                entries.modelled(int(PlaylistKey::PlaylistId));
                 filePlaylistId = readInteger(key);
             } else if (key == u"Playlist Persistent ID") {
+                entries.modelled(int(PlaylistKey::PersistentId));
                 persistentId = readText().trimmed().toUpper();
+            } else if (key == u"Parent Persistent ID") {
+                entries.modelled(int(PlaylistKey::ParentPersistentId));
+                parentPersistentId = readText().trimmed().toUpper();
             } else if (key == u"Master") {
+                entries.modelled(int(PlaylistKey::Master));
                 master = readBool(key);
-            } else if (key == u"Folder" || key == u"Visible") {
-                // Folders only gather other playlists; hidden ones are the
-                // player's own.
-                const bool value = readBool(key);
-                leftOut |= key == u"Folder" ? value : !value;
-            } else if (key == u"Distinguished Kind" || key == u"Smart Info" || key == u"Smart Criteria") {
-                // Built-in and rule-based playlists are the player's views
-                // of the library, not lists a person made.
-                leftOut = true;
-                m_xml.skipCurrentElement();
             } else if (key == u"Playlist Items") {
+                entries.modelled(int(PlaylistKey::Items));
                 expectElement(u"array", key);
                 readItems(items);
             } else {
-                m_xml.skipCurrentElement();
+                const bool flag = m_xml.name() == u"true";
+                keepValue(entries, key);
+                // A player's own lists are marked by "Distinguished Kind",
+                // by older players with a key of their own, or are hidden.
+                if (key == u"Distinguished Kind" || (flag && isBuiltInMarker(key)) || (key == u"Visible" && !flag))
+                    kind = kBuiltInPlaylist;
+                else if (key == u"Folder" && flag && kind != kBuiltInPlaylist)
+                    kind = kFolderPlaylist;
+                else if ((key == u"Smart Info" || key == u"Smart Criteria") && kind == kUserPlaylist)
+                    kind = kSmartPlaylist;
             }
         }
 
         if (master) {
+            if (m_firstFile)
+                m_store.adoptMasterPlaylist(name, persistentId, entries.take());
             orderLibrary(items);
             return;
         }
-        if (leftOut) {
-            ++m_summary.playlistsLeftOut;
-            return;
-        }
-        if (!persistentId.isEmpty() && m_store.playlistByPersistentId(persistentId)) {
+        const bool present = !persistentId.isEmpty() ? bool(m_store.playlistByPersistentId(persistentId))
+                                                     : bool(m_store.playlistByName(name, m_topPlaylistRowIdBefore));
+        if (present) {
             ++m_summary.playlistsAlreadyPresent;
             return;
         }
         const bool keepId = filePlaylistId > m_topPlaylistIdBefore && filePlaylistId <= kMaxFileId &&
                             !m_store.isPlaylistIdInUse(std::int32_t(filePlaylistId));
         const std::int32_t id = keepId ? std::int32_t(filePlaylistId) : 0;
-        const PlaylistRecord playlist = m_store.addPlaylist(name, id, persistentId);
+        const PlaylistRecord playlist =
+            m_store.addPlaylist(name, id, persistentId, kind, parentPersistentId, entries.take());
         std::vector<std::int32_t> databaseIds;
         databaseIds.reserve(items.size());
         for (const std::int64_t item : items) {
@@ -387,33 +630,58 @@ private:
                 databaseIds.push_back(found->databaseId);
         }
         m_store.appendToPlaylist(playlist.playlistId, databaseIds);
-        ++m_summary.playlistsAdded;
+        if (kind == kUserPlaylist || kind == kSmartPlaylist)
+            ++m_summary.playlistsAdded;
+        else
+            ++m_summary.playlistsLeftOut;
     }
 
-    // The library playlist of the file gives the order of its tracks. Tracks
-    // that were in this library before keep their places.
+    // The library playlist of the file gives the order of its tracks; the
+    // tracks it does not list follow, in the order of the file. Tracks that
+    // were in this library before keep their places.
     void orderLibrary(const std::vector<std::int64_t> &items)
     {
-        std::vector<std::int32_t> added;
+        std::vector<bool> listed(std::size_t(m_sequence), false);
+        std::vector<std::int32_t> order;
+        order.reserve(std::size_t(m_sequence));
         bool inOrder = true;
         std::int32_t last = -1;
         for (const std::int64_t item : items) {
             const auto found = m_tracks.constFind(item);
-            if (found == m_tracks.cend() || found->sequence < 0)
+            if (found == m_tracks.cend() || found->sequence < 0 || listed[std::size_t(found->sequence)])
                 continue;
+            listed[std::size_t(found->sequence)] = true;
             inOrder = inOrder && found->sequence > last;
             last = found->sequence;
-            added.push_back(found->databaseId);
+            order.push_back(found->databaseId);
         }
-        if (!inOrder)
-            m_store.moveToLibraryEnd(added);
+        if (order.size() == std::size_t(m_sequence) && inOrder)
+            return;
+        std::vector<std::int32_t> unlisted(std::size_t(m_sequence), 0);
+        for (const ImportedTrack &track : m_tracks) {
+            if (track.sequence >= 0 && !listed[std::size_t(track.sequence)])
+                unlisted[std::size_t(track.sequence)] = track.databaseId;
+        }
+        for (const std::int32_t databaseId : unlisted) {
+            if (databaseId != 0)
+                order.push_back(databaseId);
+        }
+        m_store.moveToLibraryEnd(order);
     }
 
     LibraryStore &m_store;
     QString m_fileName;
-    const LocationMapper &m_locations;
+    LocationMapper m_locations;
+    QString m_musicFolder;
     QXmlStreamReader m_xml;
     QString m_value;
+    QString m_lastKept;
+    QByteArray m_converted; // a binary property list, as XML
+    QByteArray m_header;
+    QString m_libraryPersistentId;
+    std::int64_t m_topDatabaseIdBefore = 0;
+    std::int64_t m_topPlaylistRowIdBefore = 0;
+    bool m_firstFile = false;
     // The file's TrackIDs and what became of them; a few bytes a track.
     QHash<std::int64_t, ImportedTrack> m_tracks;
     std::int32_t m_sequence = 0;
@@ -425,9 +693,14 @@ private:
 
 } // namespace
 
+XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, const XmlImportOptions &options)
+{
+    return XmlImporter(store, fileName, options).run();
+}
+
 XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, const LocationMapper &locations)
 {
-    return XmlImporter(store, fileName, locations).run();
+    return importLibraryXml(store, fileName, XmlImportOptions{locations, {}});
 }
 
 } // namespace tidyfox::library

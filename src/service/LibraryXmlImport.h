@@ -35,11 +35,19 @@ struct XmlImportSummary
     int tracksAlreadyPresent = 0; // same persistent ID
     int playlistsAdded = 0;
     int playlistsAlreadyPresent = 0;
-    int playlistsLeftOut = 0; // smart, folder and built-in special playlists
+    int playlistsLeftOut = 0; // folders and the player's own playlists: kept, not listed
+};
+
+struct XmlImportOptions
+{
+    LocationMapper locations;
+    // Where the file's own "Music Folder" is on this machine; empty: as it is.
+    QString musicFolder;
 };
 
 // Throws XmlImportError for a file that is not a library file, LibraryError
 // when the library cannot take it; either way the library is unchanged.
+XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, const XmlImportOptions &options);
 XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, const LocationMapper &locations);
 
 } // namespace tidyfox::library

@@ -62,6 +62,15 @@ Query &Query::bindNull(int index)
     return *this;
 }
 
+Query &Query::bindBlob(int index, const QByteArray &value)
+{
+    if (const int rc =
+            sqlite3_bind_blob64(m_stmt, index, value.constData(), sqlite3_uint64(value.size()), SQLITE_TRANSIENT);
+        rc != SQLITE_OK)
+        m_db->fail(rc);
+    return *this;
+}
+
 bool Query::next()
 {
     const int rc = sqlite3_step(m_stmt);
@@ -103,6 +112,12 @@ QString Query::text(int column, QByteArray &lastBytes, QString &lastText) const
 bool Query::isNull(int column) const
 {
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+QByteArray Query::blob(int column) const
+{
+    const auto *data = static_cast<const char *>(sqlite3_column_blob(m_stmt, column));
+    return QByteArray(data, sqlite3_column_bytes(m_stmt, column));
 }
 
 Database::Database(const QString &path, bool readOnly) : m_path(path)

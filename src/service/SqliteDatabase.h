@@ -3,6 +3,7 @@
 // person can act on.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <unordered_map>
@@ -28,6 +29,7 @@ public:
     Query &bind(int index, std::int64_t value);
     Query &bind(int index, const QString &value);
     Query &bindNull(int index);
+    Query &bindBlob(int index, const QByteArray &value);
 
     // Steps once: true while there is a row.
     bool next();
@@ -43,6 +45,7 @@ public:
     // the conversions and the memory.
     QString text(int column, QByteArray &lastBytes, QString &lastText) const;
     bool isNull(int column) const;
+    QByteArray blob(int column) const;
 
 private:
     Database *m_db;

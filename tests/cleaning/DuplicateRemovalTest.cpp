@@ -84,14 +84,14 @@ TEST_F(DuplicateRemovalTest, ShortFiltersAndAMissingLibraryEndInFailure)
 TEST_F(DuplicateRemovalTest, CapitalTrueChecksAPropertyOnceAnotherItemMadeTheFilterValid)
 {
     // Size (TRUE) and album (true) compared, files kept.
-    auto track = [](const QString &album, std::int32_t size) {
+    auto track = [](const QString &album, std::int64_t size) {
         FakeTrackData t = song(QStringLiteral("any"), QStringLiteral("/m/") + album);
         t.album = album;
         t.size = size;
         return t;
     };
     const auto first = library->AddTrack(track(QStringLiteral("A"), 10));
-    library->AddTrack(track(QStringLiteral("A"), 20));
+    library->AddTrack(track(QStringLiteral("A"), 10 + (std::int64_t(1) << 32))); // 10 in its low 32 bits
     const auto copy = library->AddTrack(track(QStringLiteral("A"), 10));
     library->AddTrack(track(QStringLiteral("B"), 10));
     fs.AddFile(QStringLiteral("/m/A"), 1);

@@ -25,7 +25,7 @@ public:
     QString kindText() override { return d().kindAsString; }
     std::int32_t bitRate() override { return d().bitRate; }
     std::int32_t sampleRate() override { return d().sampleRate; }
-    std::int32_t size() override { return d().size; }
+    std::int64_t size() override { return d().size; }
     QDateTime dateAdded() override { return d().dateAdded; }
     libraryclient::PlaylistPtr playlist() override
     {

@@ -25,7 +25,7 @@ struct FakeTrackData
     QString genre;
     QString kindAsString = QStringLiteral("MPEG audio file");
     QString time = QStringLiteral("3:07");
-    std::int32_t size = 0;
+    std::int64_t size = 0;
     std::int32_t bitRate = 0;
     std::int32_t sampleRate = 0;
     QDateTime dateAdded;

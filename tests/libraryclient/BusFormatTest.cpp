@@ -25,7 +25,7 @@ TrackRecord sampleTrack()
     t.totalTimeMs = 3723000;
     t.bitRate = 320;
     t.sampleRate = 48000;
-    t.size = -1;
+    t.size = 5095599673; // over 4 GB: sizes are 64-bit on the bus
     t.dateAdded = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 123), Qt::UTC);
     t.location = QStringLiteral("http://example.org/live");
     t.longDescription = QStringLiteral("line one\rline two");

@@ -71,8 +71,9 @@ TEST_F(Cli, ImportListExportAndImportAgain)
 {
     writeTextFile(file(QStringLiteral("in.xml")), sampleXml());
     const RunResult imported =
-        onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml")), QStringLiteral("--map-prefix"),
-                   QStringLiteral("file://localhost/C:/Users/me/Music/=/home/me/Music/")});
+        // The file's own Music Folder is file://localhost/C:/Users/me/Music/.
+        onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml")), QStringLiteral("--music-folder"),
+                   QStringLiteral("/home/me/Music")});
     ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.err.isEmpty()) << imported.err.toStdString();
 
@@ -124,6 +125,16 @@ TEST_F(Cli, BadInputGetsOneLineAndChangesNothing)
     EXPECT_NE(r.exitCode, 0);
     EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.startsWith(badXml + QStringLiteral(":8:"))) << r.err.toStdString();
+
+    const QString gzip = file(QStringLiteral("library.xml.gz"));
+    QFile gzipFile(gzip);
+    ASSERT_TRUE(gzipFile.open(QIODevice::WriteOnly));
+    gzipFile.write(QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10));
+    gzipFile.close();
+    r = onLibrary({QStringLiteral("import-xml"), gzip});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(gzip + QStringLiteral(":1:1: not a library export: "))) << r.err.toStdString();
 
     r = onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("missing.xml"))});
     EXPECT_NE(r.exitCode, 0);

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
 #include <sqlite3.h>
@@ -335,8 +336,8 @@ TEST_F(StoreOnDisk, MigratesALibraryOfAnOlderSchema)
         sql::Database db(libraryPath());
         db.exec("BEGIN");
         applySchemaSteps(db, 0, 1);
-        db.exec("INSERT INTO tracks(track_id, library_order, kind, track_type, persistent_id, name, location)"
-                " VALUES(41, 1, 1, 'File', '00000000000000AA', 'Old track', '/music/old.mp3')");
+        db.exec("INSERT INTO tracks(track_id, library_order, kind, track_type, persistent_id, name, location, size)"
+                " VALUES(41, 1, 1, 'File', '00000000000000AA', 'Old track', '/music/old.mp3', 5095599673)");
         db.exec("COMMIT");
         EXPECT_EQ(db.scalar("PRAGMA user_version"), 1);
     }
@@ -346,7 +347,14 @@ TEST_F(StoreOnDisk, MigratesALibraryOfAnOlderSchema)
     ASSERT_EQ(tracks.size(), 1u);
     EXPECT_EQ(tracks[0].name, QStringLiteral("Old track"));
     EXPECT_EQ(tracks[0].trackId, 41);
+    EXPECT_EQ(tracks[0].size, 5095599673);
     EXPECT_TRUE(store->hasFileTrack(QStringLiteral("/music/old.mp3")));
+    // What the newer steps added is empty for the old track, not made up.
+    int fields = 0;
+    store->forEachFileTrack([&](const TrackRecord &, const QString &, const TrackFields &f, const QByteArray &entries) {
+        fields = int(std::count(f.present.begin(), f.present.end(), true)) + int(entries.size());
+    });
+    EXPECT_EQ(fields, 0);
     RawDb raw(libraryPath());
     EXPECT_EQ(raw.text("SELECT count(*) FROM sqlite_master WHERE name = 'tracks_by_location'").toInt(), 1);
 }

@@ -5,9 +5,15 @@
 #include "service/LibraryXmlExport.h"
 #include "service/LibraryXmlImport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <functional>
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 #include <set>
 
 using namespace tidyfox::library;
@@ -149,14 +155,19 @@ TEST_F(XmlImport, PlaylistsKeepTheirItemsInOrderAndTheMasterGivesTheLibraryOrder
     const auto summary =
         import(write(QStringLiteral("p.xml"), libraryXml(tracks, {master, mix, smart, folder, special})));
 
-    EXPECT_EQ(summary.playlistsAdded, 1);
-    EXPECT_EQ(summary.playlistsLeftOut, 3);
+    // Smart playlists are listed like any other; folders and the player's own
+    // playlists are kept for the export but not listed.
+    EXPECT_EQ(summary.playlistsAdded, 2);
+    EXPECT_EQ(summary.playlistsLeftOut, 2);
     EXPECT_EQ(names(library()), (std::vector<QString>{"C", "A", "B"}));
+    EXPECT_EQ(store->allPlaylists().size(), 5u);
     const auto playlists = store->playlists();
-    ASSERT_EQ(playlists.size(), 2u);
+    ASSERT_EQ(playlists.size(), 3u);
     EXPECT_EQ(playlists[0].kind, 1);
     EXPECT_EQ(playlists[1].name, QStringLiteral("Mix"));
     EXPECT_EQ(playlists[1].kind, 2);
+    EXPECT_EQ(playlists[2].name, QStringLiteral("Recent"));
+    EXPECT_EQ(playlists[2].kind, 2);
     EXPECT_EQ(playlists[1].playlistId, 1001);
     EXPECT_EQ(playlists[1].persistentId, QStringLiteral("00000000000000F1"));
     // An item naming a track the file does not have is dropped.
@@ -305,6 +316,10 @@ TEST_F(XmlImport, BadFilesStopWithTheirPlaceAndChangeNothing)
          QStringLiteral("<plist>\n<dict>\n<key>Tracks</key>\n<dict>\n<key>1</key>\n<dict>\n"
                         "<key>Name</key><string>a<!DOCTYPE plist>b</string>\n</dict></dict></dict></plist>\n"),
          7, "unexpected DTD"},
+        {"a text of over 16 MB",
+         QStringLiteral("<plist>\n<dict>\n<key>Tracks</key>\n<dict>\n<key>1</key>\n<dict>\n<key>Name</key><string>") +
+             QString(17 * 1024 * 1024, QLatin1Char('a')) + QStringLiteral("</string>\n</dict></dict></dict></plist>\n"),
+         7, "longer than 16 MB"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -322,6 +337,30 @@ TEST_F(XmlImport, BadFilesStopWithTheirPlaceAndChangeNothing)
         }
         EXPECT_EQ(names(library()), (std::vector<QString>{"Kept"}));
         EXPECT_EQ(store->playlists().size(), 1u);
+    }
+
+    // Not XML at all: one plain line at the start of the file.
+    const std::pair<QByteArray, const char *> foreign[] = {
+        {QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00", 8), "compressed with gzip"},
+        {QByteArray("bplist00\x01\x02garbage", 17), "damaged binary property list"},
+        {QByteArray("\x89PNG\r\n\x1a\n\0\0", 10), "binary data"},
+    };
+    for (const auto &[bytes, message] : foreign) {
+        SCOPED_TRACE(message);
+        const QString path = dir.filePath(QStringLiteral("foreign"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        try {
+            import(path);
+            ADD_FAILURE() << "imported a foreign file";
+        } catch (const XmlImportError &e) {
+            EXPECT_EQ(e.line(), 1);
+            EXPECT_TRUE(e.message().startsWith(QLatin1String("not a library export: ")));
+            EXPECT_TRUE(e.message().contains(QLatin1String(message))) << e.message().toStdString();
+        }
+        EXPECT_EQ(names(library()), (std::vector<QString>{"Kept"}));
     }
 }
 
@@ -354,7 +393,7 @@ TEST_F(XmlImport, ExportThenImportGivesTheSameLibrary)
     exportLibraryXml(*store, exported);
 
     auto copy = LibraryStore::open(QStringLiteral(":memory:"));
-    importLibraryXml(*copy, exported, {});
+    importLibraryXml(*copy, exported, LocationMapper());
     const auto before = library();
     const auto after = copy->playlistTracks(copy->libraryPlaylistId());
     ASSERT_EQ(after.size(), before.size());
@@ -392,4 +431,354 @@ TEST_F(XmlImport, ExportThenImportGivesTheSameLibrary)
 TEST_F(XmlImport, ExportToAFolderThatDoesNotExistFails)
 {
     EXPECT_THROW(exportLibraryXml(*store, dir.filePath(QStringLiteral("missing/folder/out.xml"))), LibraryError);
+}
+
+TEST_F(XmlImport, ReimportWithoutPersistentIdsAddsNothingAndFileFactsSurvive)
+{
+    // No persistent IDs, as iTunes 5 wrote them; a size over 4 GB; no Date
+    // Added; a track outside the master playlist; an iTunes 5 built-in.
+    const QString text = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+        "\t<key>Tracks</key>\n\t<dict>\n"
+        "\t\t<key>44</key>\n\t\t<dict>\n\t\t\t<key>Track ID</key><integer>44</integer>\n"
+        "\t\t\t<key>Name</key><string>Big</string>\n\t\t\t<key>Size</key><integer>5095599673</integer>\n"
+        "\t\t\t<key>Location</key><string>file://localhost/m/big.mov</string>\n\t\t</dict>\n"
+        "\t\t<key>45</key>\n\t\t<dict>\n\t\t\t<key>Track ID</key><integer>45</integer>\n"
+        "\t\t\t<key>Name</key><string>Listed</string>\n\t\t\t<key>Size</key><integer>2849631385</integer>\n"
+        "\t\t\t<key>Location</key><string>file://localhost/m/listed.mov</string>\n\t\t</dict>\n"
+        "\t\t<key>46</key>\n\t\t<dict>\n\t\t\t<key>Track ID</key><integer>46</integer>\n"
+        "\t\t\t<key>Name</key><string>No file</string>\n\t\t</dict>\n"
+        "\t\t<key>47</key>\n\t\t<dict>\n\t\t\t<key>Track ID</key><integer>47</integer>\n"
+        "\t\t\t<key>Name</key><string>No file</string>\n\t\t</dict>\n"
+        "\t</dict>\n\t<key>Playlists</key>\n\t<array>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>Bibliotheek</string>\n\t\t\t<key>Master</key><true/>\n"
+        "\t\t\t<key>Playlist Items</key>\n\t\t\t<array>\n"
+        "\t\t\t\t<dict>\n\t\t\t\t\t<key>Track ID</key><integer>45</integer>\n\t\t\t\t</dict>\n"
+        "\t\t\t</array>\n\t\t</dict>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>Party Shuffle</string>\n"
+        "\t\t\t<key>Party Shuffle</key><true/>\n\t\t</dict>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>Mix</string>\n\t\t</dict>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>Mix</string>\n\t\t</dict>\n"
+        "\t</array>\n</dict>\n</plist>\n");
+    const QString path = write(QStringLiteral("nl.xml"), text);
+    const auto first = import(path);
+    EXPECT_EQ(first.tracksAdded, 4);    // two tracks of one name without a file stay two
+    EXPECT_EQ(first.playlistsAdded, 2); // two of one name without persistent IDs stay two as well
+    EXPECT_EQ(first.playlistsLeftOut, 1);
+    const auto again = import(path);
+    EXPECT_EQ(again.tracksAdded, 0);
+    EXPECT_EQ(again.playlistsAlreadyPresent, 3);
+
+    const auto tracks = library();
+    EXPECT_EQ(names(tracks), (std::vector<QString>{"Listed", "Big", "No file", "No file"}));
+    ASSERT_EQ(tracks.size(), 4u);
+    EXPECT_EQ(tracks[1].size, 5095599673);
+    EXPECT_EQ(tracks[0].size, 2849631385);
+    EXPECT_FALSE(tracks[1].dateAdded.isValid());
+    EXPECT_EQ(store->playlists().size(), 3u);
+    EXPECT_EQ(store->playlists()[0].name, QStringLiteral("Bibliotheek"));
+
+    const QString exported = dir.filePath(QStringLiteral("out.xml"));
+    exportLibraryXml(*store, exported);
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString back = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(back.contains(QLatin1String("<key>Size</key><integer>5095599673</integer>")));
+    EXPECT_FALSE(back.contains(QLatin1String("Date Added")));
+    EXPECT_FALSE(back.contains(QLatin1String("<key>Persistent ID</key>")));
+    EXPECT_TRUE(back.contains(QLatin1String("\t\t\t<key>Party Shuffle</key><true/>\n")));
+}
+
+TEST_F(XmlImport, ExportWritesBackEveryKeyInPlaceInTheFilesOwnLayout)
+{
+    // What a music player writes, layout included; the export must give it
+    // back unchanged but for the date of the export.
+    const QString text = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">\n<dict>\n"
+        "\t<key>Major Version</key><integer>1</integer>\n"
+        "\t<key>Minor Version</key><integer>1</integer>\n"
+        "\t<key>Date</key><date>2014-01-07T21:42:01Z</date>\n"
+        "\t<key>Application Version</key><string>11.1.3</string>\n"
+        "\t<key>Features</key><integer>5</integer>\n"
+        "\t<key>Show Content Ratings</key><true/>\n"
+        "\t<key>Music Folder</key><string>file://localhost/m/</string>\n"
+        "\t<key>Library Persistent ID</key><string>EE4D51244EB39A8C</string>\n"
+        "\t<key>Tracks</key>\n\t<dict>\n"
+        "\t\t<key>684</key>\n\t\t<dict>\n"
+        "\t\t\t<key>Track ID</key><integer>684</integer>\n"
+        "\t\t\t<key>Name</key><string>Rock &#38; Roll &#60;Live&#62;</string>\n"
+        "\t\t\t<key>Artist</key><string>A Day To Remember</string>\n"
+        "\t\t\t<key>Album Artist</key><string>A Day to Remember</string>\n"
+        "\t\t\t<key>Kind</key><string>MPEG audio file</string>\n"
+        "\t\t\t<key>Size</key><integer>0</integer>\n"
+        "\t\t\t<key>Track Number</key><integer>1</integer>\n"
+        "\t\t\t<key>Year</key><integer>2009</integer>\n"
+        "\t\t\t<key>Date Modified</key><date>2010-03-09T10:22:58Z</date>\n"
+        "\t\t\t<key>Date Added</key><date>2013-09-24T22:49:35Z</date>\n"
+        "\t\t\t<key>Play Count</key><integer>1</integer>\n"
+        "\t\t\t<key>Play Date</key><integer>3462912081</integer>\n"
+        "\t\t\t<key>Play Date UTC</key><date>2013-09-24T23:01:21Z</date>\n"
+        "\t\t\t<key>Rating</key><integer>60</integer>\n"
+        "\t\t\t<key>Album Rating Computed</key><true/>\n"
+        "\t\t\t<key>Comments</key><string></string>\n"
+        "\t\t\t<key>Sort Artist</key><string>Day To Remember</string>\n"
+        "\t\t\t<key>Persistent ID</key><string>1A4C20E45D7D4E9C</string>\n"
+        "\t\t\t<key>Track Type</key><string>File</string>\n"
+        "\t\t\t<key>Location</key><string>file://localhost/m/a%20b.mp3</string>\n"
+        "\t\t</dict>\n\t</dict>\n"
+        "\t<key>Playlists</key>\n\t<array>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>Library</string>\n"
+        "\t\t\t<key>Master</key><true/>\n\t\t\t<key>Playlist ID</key><integer>1</integer>\n"
+        "\t\t\t<key>Playlist Persistent ID</key><string>0BF05BAF08F86D15</string>\n"
+        "\t\t\t<key>Visible</key><false/>\n\t\t\t<key>All Items</key><true/>\n"
+        "\t\t\t<key>Playlist Items</key>\n\t\t\t<array>\n"
+        "\t\t\t\t<dict>\n\t\t\t\t\t<key>Track ID</key><integer>684</integer>\n\t\t\t\t</dict>\n"
+        "\t\t\t</array>\n\t\t</dict>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>Mine</string>\n"
+        "\t\t\t<key>Playlist ID</key><integer>700</integer>\n"
+        "\t\t\t<key>Playlist Persistent ID</key><string>0000000000000700</string>\n"
+        "\t\t\t<key>All Items</key><true/>\n\t\t\t<key>Folder</key><true/>\n\t\t</dict>\n"
+        "\t\t<dict>\n\t\t\t<key>Name</key><string>3+ Stars</string>\n"
+        "\t\t\t<key>Playlist ID</key><integer>701</integer>\n"
+        "\t\t\t<key>Playlist Persistent ID</key><string>0000000000000701</string>\n"
+        "\t\t\t<key>Parent Persistent ID</key><string>0000000000000700</string>\n"
+        "\t\t\t<key>All Items</key><true/>\n"
+        "\t\t\t<key>Smart Info</key>\n\t\t\t<data>\n\t\t\tAQEAAwAAAAIAAAAZAAAAAAAAAAcAAAAB\n\t\t\t</data>\n"
+        "\t\t\t<key>Smart Criteria</key>\n\t\t\t<data>\n\t\t\tU0xzdAABAAEAAAADAAAAAA==\n\t\t\t</data>\n"
+        "\t\t\t<key>Playlist Items</key>\n\t\t\t<array>\n"
+        "\t\t\t\t<dict>\n\t\t\t\t\t<key>Track ID</key><integer>684</integer>\n\t\t\t\t</dict>\n"
+        "\t\t\t</array>\n\t\t</dict>\n"
+        "\t</array>\n</dict>\n</plist>\n");
+    // The same library as a binary property list reads the same.
+    {
+        const QByteArray xml = text.toUtf8();
+        plist_t root = nullptr;
+        plist_from_xml(xml.constData(), std::uint32_t(xml.size()), &root);
+        ASSERT_TRUE(root);
+        char *binary = nullptr;
+        std::uint32_t length = 0;
+        plist_to_bin(root, &binary, &length);
+        plist_free(root);
+        QFile file(dir.filePath(QStringLiteral("in.bplist")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(binary, length);
+        file.close();
+        plist_to_bin_free(binary);
+        auto copy = LibraryStore::open(QStringLiteral(":memory:"));
+        importLibraryXml(*copy, file.fileName(), LocationMapper());
+        EXPECT_EQ(names(copy->playlistTracks(701)), (std::vector<QString>{"Rock & Roll <Live>"}));
+        EXPECT_EQ(copy->allPlaylists().size(), 3u);
+    }
+
+    import(write(QStringLiteral("in.xml"), text));
+    const auto playlists = store->playlists();
+    ASSERT_EQ(playlists.size(), 2u); // the folder is not listed
+    EXPECT_EQ(playlists[1].name, QStringLiteral("3+ Stars"));
+    EXPECT_EQ(names(store->playlistTracks(701)), (std::vector<QString>{"Rock & Roll <Live>"}));
+
+    const QString exported = dir.filePath(QStringLiteral("out.xml"));
+    exportLibraryXml(*store, exported);
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    QStringList expected = text.split(QLatin1Char('\n'));
+    const auto date = [](const QString &line) { return line.startsWith(QLatin1String("\t<key>Date</key>")); };
+    lines.removeIf(date);
+    expected.removeIf(date);
+    // The master playlist's ID is this library's own.
+    expected.replaceInStrings(QStringLiteral("<key>Playlist ID</key><integer>1<"),
+                              QStringLiteral("<key>Playlist ID</key><integer>%1<").arg(store->libraryPlaylistId()));
+    EXPECT_EQ(lines.join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString());
+}
+
+namespace {
+
+// A property list as a tree, keys in the file's order, for comparing two
+// files key by key.
+struct PlistNode
+{
+    QString type; // element name
+    QString text;
+    std::vector<std::pair<QString, PlistNode>> entries; // a <dict>'s keys, an <array>'s items (no key)
+};
+
+PlistNode readNode(QXmlStreamReader &xml)
+{
+    PlistNode node{xml.name().toString(), {}, {}};
+    QString key;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (xml.name() == u"key")
+                key = xml.readElementText();
+            else
+                node.entries.emplace_back(std::exchange(key, {}), readNode(xml));
+            break;
+        case QXmlStreamReader::Characters:
+            if (node.type != u"dict" && node.type != u"array") // not the layout between elements
+                node.text += xml.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (node.type == u"data")
+                node.text.remove(QRegularExpression(QStringLiteral("\\s")));
+            return node;
+        default:
+            break;
+        }
+    }
+    return node;
+}
+
+PlistNode readPlist(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QXmlStreamReader xml(&file);
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"dict")
+            return readNode(xml);
+    }
+    return {};
+}
+
+const PlistNode *find(const PlistNode &dict, const QString &key)
+{
+    for (const auto &[k, v] : dict.entries) {
+        if (k == key)
+            return &v;
+    }
+    return nullptr;
+}
+
+// Differences between an original value and the exported one, as text; the
+// allowed ones are left out by the caller's rules.
+void compare(const QString &where, const PlistNode &a, const PlistNode &b, QStringList &out,
+             const std::function<bool(const QString &key, const PlistNode &, const PlistNode &)> &allowed)
+{
+    if (a.type != b.type || a.text != b.text) {
+        out << QStringLiteral("%1: <%2>\"%3\" became <%4>\"%5\"")
+                   .arg(where, a.type, a.text.left(80), b.type, b.text.left(80));
+        return;
+    }
+    QStringList keysA;
+    QStringList keysB;
+    for (const auto &e : a.entries)
+        keysA << e.first;
+    for (const auto &e : b.entries)
+        keysB << e.first;
+    if (keysA != keysB) {
+        out << (a.type == u"array"
+                    ? QStringLiteral("%1: %2 items became %3").arg(where).arg(keysA.size()).arg(keysB.size())
+                    : QStringLiteral("%1: keys %2 became %3").arg(where, keysA.join(u','), keysB.join(u',')));
+        return;
+    }
+    for (std::size_t i = 0; i < a.entries.size() && i < b.entries.size(); ++i) {
+        const QString &key = a.entries[i].first;
+        if (allowed(key, a.entries[i].second, b.entries[i].second))
+            continue;
+        compare(where + u'/' + (key.isEmpty() ? QString::number(i) : key), a.entries[i].second, b.entries[i].second,
+                out, allowed);
+    }
+}
+
+} // namespace
+
+// Every real library export we have: import, counts, export, and the export
+// compared with the original key by key.
+TEST(RealLibraries, ImportAndExportLoseNothing)
+{
+    const QDir folder(QStringLiteral(TIDYFOX_REALDATA_XML));
+    const QStringList files = folder.entryList({QStringLiteral("*.xml")}, QDir::Files, QDir::Name);
+    if (files.isEmpty())
+        GTEST_SKIP() << "no real library files in " << folder.path().toStdString();
+    QTemporaryDir dir;
+    for (const QString &name : files) {
+        SCOPED_TRACE(name.toStdString());
+        const QString source = folder.filePath(name);
+        const PlistNode original = readPlist(source);
+        const PlistNode *tracks = find(original, QStringLiteral("Tracks"));
+        const PlistNode *playlists = find(original, QStringLiteral("Playlists"));
+        ASSERT_TRUE(tracks && playlists);
+
+        auto store = LibraryStore::open(QStringLiteral(":memory:"));
+        const auto summary = importLibraryXml(*store, source, LocationMapper());
+        EXPECT_EQ(summary.tracksAdded, int(tracks->entries.size()));
+        EXPECT_EQ(store->trackCount(), std::int64_t(tracks->entries.size()));
+        // A file without a master playlist (a hand-made fixture) gets this
+        // library's own in front: every library has one.
+        const bool hasMaster = std::any_of(playlists->entries.begin(), playlists->entries.end(),
+                                           [](const auto &p) { return find(p.second, QStringLiteral("Master")); });
+        const std::size_t added = hasMaster ? 0 : 1;
+        EXPECT_EQ(store->allPlaylists().size(), playlists->entries.size() + added);
+        const auto again = importLibraryXml(*store, source, LocationMapper());
+        EXPECT_EQ(again.tracksAdded, 0);
+        EXPECT_EQ(again.playlistsAdded + again.playlistsLeftOut, 0);
+        const QString exported = dir.filePath(name);
+        exportLibraryXml(*store, exported);
+        const PlistNode back = readPlist(exported);
+
+        QSet<QString> trackIds;
+        for (const auto &[id, track] : tracks->entries)
+            trackIds.insert(id);
+        const auto allowed = [&](const QString &key, const PlistNode &a, const PlistNode &b) {
+            // The export is made now.
+            if (key == u"Date" && a.type == u"date")
+                return true;
+            // Kept as a path, written back as a URL of our own form: the
+            // same file.
+            if (key == u"Location" && isFileUrl(a.text))
+                return fileUrlToPath(a.text) == fileUrlToPath(b.text);
+            return false;
+        };
+        QStringList differences;
+        compare(QStringLiteral("header"), original, back, differences,
+                [&](const QString &key, const PlistNode &a, const PlistNode &b) {
+                    return key == u"Tracks" || key == u"Playlists" || allowed(key, a, b);
+                });
+        const PlistNode *tracksBack = find(back, QStringLiteral("Tracks"));
+        const PlistNode *playlistsBack = find(back, QStringLiteral("Playlists"));
+        ASSERT_TRUE(tracksBack && playlistsBack);
+        for (const auto &[id, track] : tracks->entries) {
+            const PlistNode *after = find(*tracksBack, id);
+            if (!after)
+                differences << QStringLiteral("track %1 is missing").arg(id);
+            else
+                compare(QStringLiteral("track ") + id, track, *after, differences, allowed);
+        }
+        ASSERT_EQ(playlistsBack->entries.size(), playlists->entries.size() + added);
+        for (std::size_t i = 0; i < playlists->entries.size(); ++i) {
+            PlistNode before = playlists->entries[i].second;
+            const bool master = find(before, QStringLiteral("Master"));
+            for (auto &[key, value] : before.entries) {
+                // An item naming a track that the file does not have is
+                // dropped: there is nothing it could point to.
+                if (key == u"Playlist Items")
+                    std::erase_if(value.entries, [&](const auto &item) {
+                        const PlistNode *id = find(item.second, QStringLiteral("Track ID"));
+                        return id && !trackIds.contains(id->text);
+                    });
+            }
+            PlistNode after = playlistsBack->entries[i + added].second;
+            if (master) {
+                // The library playlist lists every track: those the file's
+                // master left out ("Playlist Only") follow its own.
+                const PlistNode *items = find(before, QStringLiteral("Playlist Items"));
+                for (auto &[key, value] : after.entries) {
+                    if (key == u"Playlist Items" && items && value.entries.size() > items->entries.size())
+                        value.entries.resize(items->entries.size());
+                }
+            }
+            compare(QStringLiteral("playlist %1").arg(i), before, after, differences,
+                    [&](const QString &key, const PlistNode &a, const PlistNode &b) {
+                        // The library playlist keeps this library's own ID.
+                        return (master && key == u"Playlist ID") || allowed(key, a, b);
+                    });
+        }
+        EXPECT_TRUE(differences.isEmpty())
+            << differences.size() << " differences, the first: " << differences.mid(0, 10).join(u'\n').toStdString();
+    }
 }

@@ -244,7 +244,7 @@ int main(int argc, char *argv[])
         bool wasRefused = false;
         bool stillBase = true;
         try {
-            importLibraryXml(*store, input, {});
+            importLibraryXml(*store, input, XmlImportOptions{});
             ++imported;
             stillBase = false;
             if (std::int64_t(store->playlistTracks(store->libraryPlaylistId()).size()) != store->trackCount())

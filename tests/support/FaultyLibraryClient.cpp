@@ -107,7 +107,7 @@ public:
     TIDYFOX_FAULTY(QString, kindText)
     TIDYFOX_FAULTY(std::int32_t, bitRate)
     TIDYFOX_FAULTY(std::int32_t, sampleRate)
-    TIDYFOX_FAULTY(std::int32_t, size)
+    TIDYFOX_FAULTY(std::int64_t, size)
     TIDYFOX_FAULTY(QDateTime, dateAdded)
     TIDYFOX_FAULTY(QString, location)
     TIDYFOX_FAULTY(QString, longDescription)
