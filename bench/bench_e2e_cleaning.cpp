@@ -1,6 +1,6 @@
 // The cleaning jobs at full size through the real program (offscreen) and
-// the real library service, started with the movie's commands and timed from
-// the movie variables the program announces on the bus:
+// the real library service, started with the face's commands and timed from
+// the face variables the program announces on the bus:
 //
 // - duplicate removal over 100,000 tracks with 10% copies by name and artist,
 //   each copy in a small file of its own that goes to the (private) trash;

@@ -3,7 +3,7 @@
 // playlists (30,000 rows) and 100,000 tracks in 50 playlists (300,000 rows),
 // and the program's resident memory with each library shown.
 //
-// The times come from the movie variables the program announces on the bus:
+// The times come from the face variables the program announces on the bus:
 // "Connecting to iTunes..." (set at the start of the tick) to
 // "_root.disableactivationmovie" (set once the grid shows the library).
 //

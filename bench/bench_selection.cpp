@@ -1,7 +1,7 @@
 // Selecting a track in a large library: the main window in process over a
 // library of 100,000 tracks, the library playlist open in the list, and one
 // track row activated as a click or a key would (the grid's
-// BeforeCellActivate). Measures the time from the activation until the movie
+// BeforeCellActivate). Measures the time from the activation until the face
 // has been told the button states (the last "_root.enabledelete"), for tracks
 // spread over the playlist and for tracks whose ID is above 32767.
 //

@@ -82,7 +82,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
     for (int kept = 0; kept < index.size(); ++kept) {
         if (index.at(kept).removed)
             continue;
-        // Let the movie animate and the window answer between tracks.
+        // Let the face animate and the window answer between tracks.
         host.yieldOnce();
         host.yieldOnce();
 

@@ -13,7 +13,7 @@ namespace tidyfox::cleaning {
 
 // Runs one removal over the library (null when not connected) with
 // the filter text of the filter panel, and ends it on host: an alert with the
-// count, the library reloaded on success, the gate reopened and the movie's
+// count, the library reloaded on success, the gate reopened and the face's
 // buttons enabled in every case. Never throws.
 //
 // The library is read once and the copies are found through an index, with

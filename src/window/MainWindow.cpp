@@ -185,7 +185,7 @@ void MainWindow::yieldToEvents(int times)
 {
     // A load yields millions of times, and asking the system for new input
     // costs a poll each time. Every yield runs what is already queued (the
-    // movie's commands arrive that way); new input and timers are looked at
+    // face's commands arrive that way); new input and timers are looked at
     // when a little time has passed since the last look, which no user can
     // tell apart from looking every time.
     constexpr qint64 kInputPollNs = 250'000;

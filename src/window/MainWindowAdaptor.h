@@ -1,5 +1,5 @@
 // The program's own automation surface on the session bus: scripts and tests
-// send movie commands and watch every movie variable the program sets.
+// send face commands and watch every face variable the program sets.
 #pragma once
 
 #include <QDBusAbstractAdaptor>

@@ -1,7 +1,7 @@
 // One run of the real program against the real library service, both on the
 // test's private session bus: prepares the library file, starts `tidyfox`,
-// records every movie variable it sets (MovieVariableSet on
-// org.tidyfox.Tidyfox.MainWindow), sends it movie commands (FLashCommand) and
+// records every face variable it sets (MovieVariableSet on
+// org.tidyfox.Tidyfox.MainWindow), sends it face commands (FLashCommand) and
 // stops the program and the service at the end.
 //
 // Everything waits on signals, processes or files, never for a fixed time;
@@ -42,7 +42,7 @@ inline const QString kProgramService = QStringLiteral("org.tidyfox.Tidyfox");
 inline const QString kProgramPath = QStringLiteral("/MainWindow");
 inline const QString kProgramInterface = QStringLiteral("org.tidyfox.Tidyfox.MainWindow");
 
-// The folder the build stages the program, its service, movie and help in.
+// The folder the build stages the program, its service, face and help in.
 inline QString appDir()
 {
     return QStringLiteral(TIDYFOX_APP_DIR);
@@ -295,7 +295,7 @@ public:
         stopService();
     }
 
-    // Sends a movie command and returns when its handler has returned, with
+    // Sends a face command and returns when its handler has returned, with
     // the variables it set recorded; false when the call failed.
     bool command(const QString &name, const QString &args = {})
     {
@@ -313,7 +313,7 @@ public:
         return true;
     }
 
-    // Sends a movie command without waiting for its handler: the variables
+    // Sends a face command without waiting for its handler: the variables
     // it sets are recorded as they arrive, which a waiting call would hold up.
     bool post(const QString &name, const QString &args = {})
     {

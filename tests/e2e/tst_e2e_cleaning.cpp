@@ -1,6 +1,6 @@
 // Cleaning end to end: the real program and service, real files in a
 // temporary folder and the real trash of the test's data folder. The jobs are
-// started with the movie's commands and judged by the alerts the program
+// started with the face's commands and judged by the alerts the program
 // shows, the files on the disk and the library the service keeps.
 //
 // The cases run in order on one program: the two refused runs first (they

@@ -1,5 +1,5 @@
 // The real program and the real library service on a private bus, watched
-// through the movie variables the program sets: from start to a shown
+// through the face variables the program sets: from start to a shown
 // library, an empty library, a service that cannot be started, a service that
 // quits or dies while the program runs, and a refresh.
 #include "E2eSession.h"
@@ -122,7 +122,7 @@ private Q_SLOTS:
 
     void busyTextStaysWhileTheServiceCannotBeStarted()
     {
-        // The program, its movie and face in a folder without the service.
+        // The program, its face and face in a folder without the service.
         QTemporaryDir folder(testRoot() + QStringLiteral("/noservice-XXXXXX"));
         QVERIFY(folder.isValid());
         const QDir app(appDir());

@@ -1,5 +1,5 @@
 // A real main window with recording stand-ins for what it takes from its
-// surroundings, and a log of every movie variable it sets.
+// surroundings, and a log of every face variable it sets.
 #pragma once
 
 #include "InProcessLibraryClient.h"

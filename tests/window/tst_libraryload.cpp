@@ -140,7 +140,7 @@ void tst_LibraryLoad::attemptLoadsTheLibraryInOrder()
     QCOMPARE(model.tracks(1).value(0, librarylist::PlaylistTrackTable::ItemID), QString::number(mix.playlistId));
     QCOMPARE(model.tracks(0).value(0, librarylist::PlaylistTrackTable::Time), QStringLiteral("3:07"));
     QCOMPARE(model.tracks(2).recordCount(), 0);
-    // Every playlist starts closed, and the grid lies in front of the movie.
+    // Every playlist starts closed, and the grid lies in front of the face.
     for (int row = 0; row < model.recordCount(); ++row)
         QVERIFY(!MainWindowProbe(w).libraryList().view()->isExpanded(
             MainWindowProbe(w).libraryList().view()->model()->index(row, 0)));

@@ -1,5 +1,5 @@
 // The main window: start-up, layout, the command gate and table, feedback
-// through the movie, and the window procedures.
+// through the face, and the window procedures.
 #include "WindowFixture.h"
 #include "widgets/TreeGrid.h"
 #include "window/FaceView.h"
@@ -90,7 +90,7 @@ void tst_Window::secondCopyIsWarnedOnceAndEnds()
     QCOMPARE(second.warnings[0].first, QStringLiteral("Tidyfox"));
     QCOMPARE(second.warnings[0].second, QStringLiteral("Tidyfox is already running"));
     QCOMPARE(second.exits, std::vector<int>{0});
-    // Nothing reached the second copy's movie, and the first copy goes on.
+    // Nothing reached the second copy's face, and the first copy goes on.
     QVERIFY(second.valueOf(QStringLiteral("_root.aboutversion")).isEmpty());
     QVERIFY(first.exits.empty());
     QVERIFY(!MainWindowProbe(*first.window).state().isIn(WindowState::Phase::Closing));
