@@ -698,9 +698,4 @@ XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, 
     return XmlImporter(store, fileName, options).run();
 }
 
-XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, const LocationMapper &locations)
-{
-    return importLibraryXml(store, fileName, XmlImportOptions{locations, {}});
-}
-
 } // namespace tidyfox::library

@@ -48,6 +48,5 @@ struct XmlImportOptions
 // Throws XmlImportError for a file that is not a library file, LibraryError
 // when the library cannot take it; either way the library is unchanged.
 XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, const XmlImportOptions &options);
-XmlImportSummary importLibraryXml(LibraryStore &store, const QString &fileName, const LocationMapper &locations);
 
 } // namespace tidyfox::library

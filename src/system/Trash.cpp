@@ -50,7 +50,7 @@ QString errnoText(int error)
 
 [[noreturn]] void fail(const QString &path, const QString &why)
 {
-    throw TrashError(QStringLiteral("Cannot move \"%1\" to the trash: %2").arg(path, why).toStdString());
+    throw TrashError(QStringLiteral("Cannot move \"%1\" to the trash: %2").arg(path, why));
 }
 
 QString parentOf(const QString &path)

@@ -6,7 +6,6 @@
 #include "common/Error.h"
 
 #include <QString>
-#include <string>
 
 namespace tidyfox::system {
 
@@ -17,7 +16,6 @@ class TrashError : public Error
 public:
     static constexpr std::int32_t kNumber = 32001;
     explicit TrashError(const QString &message) : Error(kNumber, message) {}
-    explicit TrashError(const std::string &message) : Error(kNumber, QString::fromStdString(message)) {}
 };
 
 struct TrashedFile

@@ -40,7 +40,6 @@ public:
     bool isIn(Phase phase) const { return m_phases.testFlag(phase); }
     void enter(Phase phase) { m_phases |= phase; }
     void leave(Phase phase) { m_phases &= ~Phases(phase); }
-    Phases phases() const { return m_phases; }
 
     // A connection attempt yields while it loads, so a timer tick or the
     // library's quitting can arrive in the middle of one.

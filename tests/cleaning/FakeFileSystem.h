@@ -33,7 +33,7 @@ public:
     {
         const QString key = system::normalisedPath(path);
         if (m_refused.count(key) || !m_files.count(key))
-            throw system::TrashError("the trash cannot take " + path.toStdString());
+            throw system::TrashError(QStringLiteral("the trash cannot take ") + path);
         m_files.erase(key);
         trashed << path;
     }

@@ -55,7 +55,7 @@ protected:
 
     XmlImportSummary import(const QString &path, const LocationMapper &locations = {})
     {
-        return importLibraryXml(*store, path, locations);
+        return importLibraryXml(*store, path, XmlImportOptions{locations, {}});
     }
 
     std::vector<TrackRecord> library() { return store->playlistTracks(store->libraryPlaylistId()); }
@@ -393,7 +393,7 @@ TEST_F(XmlImport, ExportThenImportGivesTheSameLibrary)
     exportLibraryXml(*store, exported);
 
     auto copy = LibraryStore::open(QStringLiteral(":memory:"));
-    importLibraryXml(*copy, exported, LocationMapper());
+    importLibraryXml(*copy, exported, XmlImportOptions{});
     const auto before = library();
     const auto after = copy->playlistTracks(copy->libraryPlaylistId());
     ASSERT_EQ(after.size(), before.size());
@@ -568,7 +568,7 @@ TEST_F(XmlImport, ExportWritesBackEveryKeyInPlaceInTheFilesOwnLayout)
         file.close();
         plist_to_bin_free(binary);
         auto copy = LibraryStore::open(QStringLiteral(":memory:"));
-        importLibraryXml(*copy, file.fileName(), LocationMapper());
+        importLibraryXml(*copy, file.fileName(), XmlImportOptions{});
         EXPECT_EQ(names(copy->playlistTracks(701)), (std::vector<QString>{"Rock & Roll <Live>"}));
         EXPECT_EQ(copy->allPlaylists().size(), 3u);
     }
@@ -705,7 +705,7 @@ TEST(RealLibraries, ImportAndExportLoseNothing)
         ASSERT_TRUE(tracks && playlists);
 
         auto store = LibraryStore::open(QStringLiteral(":memory:"));
-        const auto summary = importLibraryXml(*store, source, LocationMapper());
+        const auto summary = importLibraryXml(*store, source, XmlImportOptions{});
         EXPECT_EQ(summary.tracksAdded, int(tracks->entries.size()));
         EXPECT_EQ(store->trackCount(), std::int64_t(tracks->entries.size()));
         // A file without a master playlist (a hand-made fixture) gets this
@@ -714,7 +714,7 @@ TEST(RealLibraries, ImportAndExportLoseNothing)
                                            [](const auto &p) { return find(p.second, QStringLiteral("Master")); });
         const std::size_t added = hasMaster ? 0 : 1;
         EXPECT_EQ(store->allPlaylists().size(), playlists->entries.size() + added);
-        const auto again = importLibraryXml(*store, source, LocationMapper());
+        const auto again = importLibraryXml(*store, source, XmlImportOptions{});
         EXPECT_EQ(again.tracksAdded, 0);
         EXPECT_EQ(again.playlistsAdded + again.playlistsLeftOut, 0);
         const QString exported = dir.filePath(name);
