@@ -13,6 +13,7 @@
 #include <QString>
 #include <QUrl>
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -107,6 +108,7 @@ private:
     void exitApp();
 
     // The face.
+    void runFaceCommand(const QString &command, const QString &args);
     void setVariable(const QString &name, const QString &value);
     void hideList();
     void showList();
@@ -179,6 +181,9 @@ private:
     bool m_faceFiltered = false;
     bool m_windowFiltered = false;
     QElapsedTimer m_lastInputPoll;
+    // Face commands whose handler is running, and those waiting for it.
+    int m_commandDepth = 0;
+    std::deque<std::pair<QString, QString>> m_waitingCommands;
 };
 
 // The narrow door tests use to see and drive what a user cannot reach directly:

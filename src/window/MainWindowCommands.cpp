@@ -5,14 +5,52 @@
 #include "window/WindowDrag.h"
 
 #include <QUrl>
+#include <algorithm>
 
 namespace tidyfox::window {
+
+namespace {
+
+// Commands that act at once even while another command's handler yields: they
+// never start long work, and the user must always be able to leave.
+bool actsAtOnce(const QString &command)
+{
+    return command == QLatin1String("IDC_FS_help") || command == QLatin1String("IDC_FS_exit") ||
+           command == QLatin1String("IDC_FS_mini");
+}
+
+} // namespace
 
 void MainWindow::handleFaceCommand(const QString &command, const QString &args)
 {
     if (!m_state.admits(command))
         return;
+    // Every handler yields, and a yield runs the commands already queued. Run
+    // inside it, a flood of commands would put one handler per command on the
+    // stack; so a command that arrives while a handler runs waits until that
+    // handler has returned, and a refresh asked for while one waits is not
+    // asked for twice.
+    if (m_commandDepth > 0 && !actsAtOnce(command)) {
+        const bool refreshWaits = command == QLatin1String("IDC_FS_refreshList2") &&
+                                  std::any_of(m_waitingCommands.cbegin(), m_waitingCommands.cend(),
+                                              [&command](const auto &waiting) { return waiting.first == command; });
+        if (!refreshWaits)
+            m_waitingCommands.emplace_back(command, args);
+        return;
+    }
+    ++m_commandDepth;
+    runFaceCommand(command, args);
+    while (m_commandDepth == 1 && !m_waitingCommands.empty()) {
+        const auto [next, nextArgs] = m_waitingCommands.front();
+        m_waitingCommands.pop_front();
+        if (m_state.admits(next))
+            runFaceCommand(next, nextArgs);
+    }
+    --m_commandDepth;
+}
 
+void MainWindow::runFaceCommand(const QString &command, const QString &args)
+{
     if (command == QLatin1String("start")) {
         m_startTimer->setInterval(1000);
         m_startTimer->setEnabled(true);

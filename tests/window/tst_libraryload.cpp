@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
+#include <algorithm>
 
 using namespace tidyfox;
 using tidyfox::window::MainWindowProbe;
@@ -269,6 +270,22 @@ void tst_LibraryLoad::nestedFillsAreDropped()
     MainWindowProbe(w).refreshLibraryList();
     QCOMPARE(MainWindowProbe(w).libraryList().dataSource(), before);
     QVERIFY(MainWindowProbe(w).state().isIn(WindowState::Phase::LoadingList));
+    MainWindowProbe(w).state().leave(WindowState::Phase::LoadingList);
+
+    // A flood of refreshes, queued as the face sends them, runs one refresh
+    // after the running one instead of nesting one handler per command.
+    const QString refresh = QStringLiteral("IDC_FS_refreshList2");
+    for (int i = 0; i < 20000; ++i)
+        QMetaObject::invokeMethod(
+            &w, [&w, refresh] { w.handleFaceCommand(refresh, {}); }, Qt::QueuedConnection);
+    f.variables.clear();
+    w.handleFaceCommand(refresh, {});
+    QCoreApplication::processEvents();
+    const auto refreshes = std::count_if(f.variables.cbegin(), f.variables.cend(), [](const auto &v) {
+        return v.second == QLatin1String("Refreshing Library List....");
+    });
+    QCOMPARE(refreshes, 2);
+    QVERIFY(!MainWindowProbe(w).state().isIn(WindowState::Phase::LoadingList));
 }
 
 void tst_LibraryLoad::connectButtonReplacesTheObjectWithoutReloading()
