@@ -106,12 +106,13 @@ public:
         }
         return TrashFileSystem::fileExists(path);
     }
-    void moveToTrash(const QString &path) override
+    system::TrashedFile moveToTrash(const QString &path) override
     {
         const qint64 start = m_clock.nsecsElapsed();
-        TrashFileSystem::moveToTrash(path);
+        system::TrashedFile file = TrashFileSystem::moveToTrash(path);
         trashing += m_clock.nsecsElapsed() - start;
         ++trashed;
+        return file;
     }
     qint64 firstProbe = -1;
     qint64 firstProbeCpu = 0;

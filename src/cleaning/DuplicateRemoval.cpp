@@ -62,6 +62,15 @@ private:
     std::vector<std::optional<FileUsage::Use>> m_uses;
 };
 
+void putBack(system::FileSystem &fs, const system::TrashedFile &trashed, const QString &path)
+{
+    try {
+        fs.restoreFromTrash(trashed, path);
+    } catch (const system::TrashError &error) {
+        qCWarning(lcCleaning) << "A removed copy's file stays in the trash:" << error.what();
+    }
+}
+
 // The walk: each track still present, in library order, keeps itself and
 // loses its first copy. Counts into count as it goes.
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
@@ -93,9 +102,18 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             throw RunFailure("the filter has no keep-files item");
         IndexedTrack &copy = index.at(copyIndex);
         // The file goes first: if the trash cannot take it, the entry stays.
+        std::optional<system::TrashedFile> trashed;
         if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
-            fs.moveToTrash(copy.location);
-        copy.track->deleteFromLibrary();
+            trashed = fs.moveToTrash(copy.location);
+        try {
+            copy.track->deleteFromLibrary();
+        } catch (...) {
+            // The entry stays, so its file goes back before the job ends:
+            // never an entry in the library with its file in the trash.
+            if (trashed)
+                putBack(fs, *trashed, copy.location);
+            throw;
+        }
         index.Remove(copyIndex);
         users.Removed(copyIndex);
         if (count == kMaxRemovals)

@@ -2,6 +2,8 @@
 // the jobs can be tested without touching real files.
 #pragma once
 
+#include "system/Trash.h"
+
 #include <QHashFunctions>
 #include <QString>
 #include <compare>
@@ -44,7 +46,10 @@ public:
     virtual bool fileExists(const QString &path) = 0;
     // Moves the file at path to the user's trash. Throws TrashError, leaving
     // the file where it was, when the trash cannot take it.
-    virtual void moveToTrash(const QString &path) = 0;
+    virtual TrashedFile moveToTrash(const QString &path) = 0;
+    // Puts a file moved to the trash back at path. Throws TrashError when it
+    // cannot (something is at path now); the file stays in the trash.
+    virtual void restoreFromTrash(const TrashedFile &trashed, const QString &path) = 0;
     // The file path reaches, or nothing when it cannot be reached.
     virtual std::optional<FileId> identity(const QString &path) = 0;
 };

@@ -224,6 +224,16 @@ int removeOrphanInfoFiles(const QString &trash)
     return removed;
 }
 
+void restoreFromTrash(const TrashedFile &trashed, const QString &path)
+{
+    if (!isUsablePath(path) || !renameNoReplace(trashed.trashedPath, path)) {
+        throw TrashError(QStringLiteral("Cannot put \"%1\" back from the trash: %2")
+                             .arg(path, isUsablePath(path) ? errnoText(errno) : QStringLiteral("not a usable path")));
+    }
+    if (!trashed.infoPath.isEmpty())
+        ::unlink(native(trashed.infoPath).constData());
+}
+
 QString homeTrashPath()
 {
     QString data = qEnvironmentVariable("XDG_DATA_HOME");

@@ -36,6 +36,11 @@ struct TrashedFile
 // written first, and moves with RENAME_NOREPLACE.
 TrashedFile moveToTrash(const QString &path);
 
+// Puts a file moved to the trash back at path, never over a file that is
+// there now, and removes its info file. Throws TrashError when it cannot; the
+// file then stays in the trash with its info.
+void restoreFromTrash(const TrashedFile &trashed, const QString &path);
+
 // Removes the info files in trash (a folder with files/ and info/) that this
 // program wrote and whose file is not in files/: what a crash between writing
 // the info and moving the file leaves. moveToTrash does this once per trash

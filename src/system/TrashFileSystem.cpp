@@ -17,9 +17,14 @@ bool TrashFileSystem::fileExists(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-void TrashFileSystem::moveToTrash(const QString &path)
+TrashedFile TrashFileSystem::moveToTrash(const QString &path)
 {
-    system::moveToTrash(path);
+    return system::moveToTrash(path);
+}
+
+void TrashFileSystem::restoreFromTrash(const TrashedFile &trashed, const QString &path)
+{
+    system::restoreFromTrash(trashed, path);
 }
 
 std::optional<FileId> TrashFileSystem::identity(const QString &path)

@@ -10,7 +10,8 @@ class TrashFileSystem : public FileSystem
 {
 public:
     bool fileExists(const QString &path) override;
-    void moveToTrash(const QString &path) override;
+    TrashedFile moveToTrash(const QString &path) override;
+    void restoreFromTrash(const TrashedFile &trashed, const QString &path) override;
     std::optional<FileId> identity(const QString &path) override;
 };
 

@@ -188,6 +188,27 @@ TEST_P(CleaningFilesTest, RemovedCopiesFilesLandInTheTrashWithTheirInfo)
                            QStringLiteral("enableButtons")}));
 }
 
+TEST_P(CleaningFilesTest, ACopyWhoseEntryCannotGoGetsItsFileBack)
+{
+    if (QLatin1String(GetParam()) == QLatin1String("core"))
+        GTEST_SKIP() << "only the made-up library refuses a removal";
+    write(QStringLiteral("kept.mp3"), "kept");
+    write(QStringLiteral("copy.mp3"), "copy");
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
+    FakeTrackData refused = track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3")));
+    refused.refuseDelete = true;
+    library->Add(refused);
+    const auto before = snapshot(music.path());
+
+    RemoveDuplicatesWith(kByName);
+
+    EXPECT_EQ(snapshot(music.path()), before);
+    EXPECT_TRUE(trashed().isEmpty());
+    EXPECT_TRUE(QDir(trash + QStringLiteral("/info")).isEmpty());
+    EXPECT_EQ(host.alerts,
+              QStringList{QStringLiteral("Can not delete all duplicates.\r0 Duplicate track(s) have been deleted")});
+}
+
 TEST_P(CleaningFilesTest, AFileAKeptTrackUsesIsNeverTouched)
 {
     write(QStringLiteral("same.mp3"));

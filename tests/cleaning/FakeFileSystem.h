@@ -18,9 +18,9 @@ class FakeFileSystem : public system::FileSystem
 public:
     // A file at path; paths given the same inode name the same file.
     void AddFile(const QString &path, std::uint64_t inode) { m_files[system::normalisedPath(path)] = inode; }
-    // DeleteFile of path fails as a full or read-only trash would.
+    // moveToTrash of path fails as a full or read-only trash would.
     void RefuseTrash(const QString &path) { m_refused.insert(system::normalisedPath(path)); }
-    // Identity of path fails although the file is there (no permission).
+    // identity of path fails although the file is there (no permission).
     void HideIdentity(const QString &path) { m_hidden.insert(system::normalisedPath(path)); }
     bool Has(const QString &path) const { return m_files.count(system::normalisedPath(path)) != 0; }
 
@@ -29,13 +29,25 @@ public:
         ++probes;
         return !path.isEmpty() && Has(path);
     }
-    void moveToTrash(const QString &path) override
+    system::TrashedFile moveToTrash(const QString &path) override
     {
         const QString key = system::normalisedPath(path);
         if (m_refused.count(key) || !m_files.count(key))
             throw system::TrashError(QStringLiteral("the trash cannot take ") + path);
+        m_inTrash[key] = m_files[key];
         m_files.erase(key);
         trashed << path;
+        return {key, {}};
+    }
+    void restoreFromTrash(const system::TrashedFile &file, const QString &path) override
+    {
+        const QString key = system::normalisedPath(path);
+        const auto found = m_inTrash.find(file.trashedPath);
+        if (found == m_inTrash.end() || m_files.count(key))
+            throw system::TrashError(QStringLiteral("cannot put back ") + path);
+        m_files[key] = found->second;
+        m_inTrash.erase(found);
+        restored << path;
     }
     std::optional<system::FileId> identity(const QString &path) override
     {
@@ -46,11 +58,13 @@ public:
         return system::FileId{1, found->second};
     }
 
-    QStringList trashed; // paths handed to DeleteFile that went, in order
-    int probes = 0;      // FileExists calls
+    QStringList trashed;  // paths handed to moveToTrash that went, in order
+    QStringList restored; // paths put back from the trash, in order
+    int probes = 0;       // fileExists calls
 
 private:
     std::map<QString, std::uint64_t> m_files;
+    std::map<QString, std::uint64_t> m_inTrash;
     std::set<QString> m_refused;
     std::set<QString> m_hidden;
 };
