@@ -62,6 +62,18 @@ private:
     std::vector<std::optional<FileUsage::Use>> m_uses;
 };
 
+bool isGone(libraryclient::LibraryTrack &track)
+{
+    try {
+        track.databaseId();
+        return false;
+    } catch (const libraryclient::ClientError &error) {
+        if (error.number() == libraryclient::kErrObjectDeleted)
+            return true;
+        throw;
+    }
+}
+
 void putBack(system::FileSystem &fs, const system::TrashedFile &trashed, const QString &path)
 {
     try {
@@ -95,7 +107,14 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         host.yieldOnce();
         host.yieldOnce();
 
-        const int copyIndex = index.FindCopy(kept);
+        int copyIndex = index.FindCopy(kept);
+        // A copy another program removed meanwhile is passed over with its
+        // file, as a walk of the library as it is now would pass it over.
+        while (copyIndex >= 0 && isGone(*index.at(copyIndex).track)) {
+            index.Remove(copyIndex);
+            users.Removed(copyIndex);
+            copyIndex = index.FindCopy(kept);
+        }
         if (copyIndex < 0)
             continue;
         if (!keepFiles)
@@ -105,14 +124,27 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         std::optional<system::TrashedFile> trashed;
         if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
             trashed = fs.moveToTrash(copy.location);
+        bool removedHere = true;
         try {
             copy.track->deleteFromLibrary();
+        } catch (const libraryclient::ClientError &error) {
+            // The entry stays, or went by another hand: either way its file
+            // goes back before anything else, never an entry in the library
+            // with its file in the trash.
+            if (trashed)
+                putBack(fs, *trashed, copy.location);
+            if (error.number() != libraryclient::kErrObjectDeleted)
+                throw;
+            removedHere = false;
         } catch (...) {
-            // The entry stays, so its file goes back before the job ends:
-            // never an entry in the library with its file in the trash.
             if (trashed)
                 putBack(fs, *trashed, copy.location);
             throw;
+        }
+        if (!removedHere) {
+            index.Remove(copyIndex);
+            users.Removed(copyIndex);
+            continue;
         }
         index.Remove(copyIndex);
         users.Removed(copyIndex);

@@ -260,7 +260,7 @@ TEST_F(DuplicateRemovalTest, ATrashThatRefusesAFileKeepsItsEntryAndEndsTheRun)
     EXPECT_EQ(host.Ends(), failureEnd(1));
 }
 
-TEST_F(DuplicateRemovalTest, ARefusedRemovalIsNotCountedButItsFileIsAlreadyInTheTrash)
+TEST_F(DuplicateRemovalTest, ARefusedRemovalIsNotCountedAndItsFileComesBack)
 {
     library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
     FakeTrackData stuck = song(QStringLiteral("s"), QStringLiteral("/m/2.mp3"));
@@ -273,7 +273,29 @@ TEST_F(DuplicateRemovalTest, ARefusedRemovalIsNotCountedButItsFileIsAlreadyInThe
     QLoggingCategory::setFilterRules(QString());
     EXPECT_TRUE(library->Deletions().empty());
     EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/2.mp3")});
+    EXPECT_EQ(fs.restored, QStringList{QStringLiteral("/m/2.mp3")});
+    EXPECT_TRUE(fs.Has(QStringLiteral("/m/2.mp3")));
     EXPECT_EQ(host.Ends(), failureEnd(0));
+}
+
+TEST_F(DuplicateRemovalTest, ACopyAnotherProgramRemovedIsPassedOverWithItsFile)
+{
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
+    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/3.mp3")));
+    for (const char *path : {"/m/1.mp3", "/m/2.mp3", "/m/3.mp3"})
+        fs.AddFile(QLatin1String(path), qHash(QLatin1String(path)));
+    const auto other = library->App();
+    host.onYield = [&] {
+        if (library->Deletions().empty())
+            other->libraryPlaylist()->tracks()->item(1)->deleteFromLibrary();
+    };
+    Run(kByName);
+    // The second went by the other hand; the walk takes the third instead and
+    // leaves the second's file alone.
+    EXPECT_EQ(library->Deletions().size(), 2u);
+    EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/3.mp3")});
+    EXPECT_EQ(host.alerts, QStringList{QStringLiteral("1 Duplicate(s) have been deleted")});
 }
 
 TEST_F(DuplicateRemovalTest, AnEmptyLibrarySucceedsWithNoCopies)
