@@ -7,6 +7,7 @@
 // With --library, an existing FILE is used as it is, or a new one is kept
 // there for the next run.
 #include "libraryclient/BusLibraryClient.h"
+#include "protocol/BusNames.h"
 #include "service/LibraryCore.h"
 #include "service/ServiceBus.h"
 
@@ -174,7 +175,7 @@ int main(int argc, char **argv)
                   {QStringLiteral("--library"), path, QStringLiteral("serve")});
     const QDeadlineTimer deadline(10000);
     auto *busIface = QDBusConnection::sessionBus().interface();
-    while (!busIface->isServiceRegistered(QString::fromLatin1(library::kServiceName)).value()) {
+    while (!busIface->isServiceRegistered(QString::fromLatin1(protocol::kServiceName)).value()) {
         if (deadline.hasExpired() || service.state() == QProcess::NotRunning) {
             std::fprintf(stderr, "bench_bus: the service did not start\n");
             return 1;

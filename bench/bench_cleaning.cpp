@@ -13,6 +13,7 @@
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "libraryclient/BusLibraryClient.h"
+#include "protocol/BusNames.h"
 #include "service/LibraryCore.h"
 #include "service/ServiceBus.h"
 #include "system/TrashFileSystem.h"
@@ -236,7 +237,7 @@ public:
                         {QStringLiteral("--library"), m_path, QStringLiteral("serve")});
         const QDeadlineTimer deadline(10000);
         auto *bus = QDBusConnection::sessionBus().interface();
-        while (!bus->isServiceRegistered(QString::fromLatin1(library::kServiceName)).value()) {
+        while (!bus->isServiceRegistered(QString::fromLatin1(protocol::kServiceName)).value()) {
             if (deadline.hasExpired() || m_service.state() == QProcess::NotRunning)
                 return nullptr;
             QThread::msleep(10);

@@ -2,17 +2,19 @@
 
 #include "libraryclient/CallTimeout.h"
 #include "libraryclient/ClientLog.h"
-#include "service/SealedMemoryFile.h"
-#include "service/ServiceBus.h"
+#include "protocol/BusNames.h"
+#include "protocol/SealedMemoryFile.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
@@ -21,11 +23,9 @@
 
 namespace tidyfox::libraryclient {
 
-namespace bus = library::bus;
-
 namespace {
 
-const QString kService = QString::fromLatin1(library::kServiceName);
+const QString kService = QString::fromLatin1(protocol::kServiceName);
 
 ClientError callFailed(const QString &what)
 {
@@ -49,25 +49,25 @@ class DBusBackend final : public LibraryBackend
 public:
     explicit DBusBackend(QDBusConnection connection) : m_bus(std::move(connection)) {}
 
-    library::SourceRecord source() override
+    protocol::SourceRecord source() override
     {
         const auto args = call(QStringLiteral("Source"), {}, 3);
         return {args[0].toInt(), args[1].toInt(), args[2].toString()};
     }
-    library::PlaylistRecord libraryPlaylist() override
+    protocol::PlaylistRecord libraryPlaylist() override
     {
         const auto args = call(QStringLiteral("LibraryPlaylist"), {}, 3);
-        library::PlaylistRecord playlist;
+        protocol::PlaylistRecord playlist;
         playlist.playlistId = args[0].toInt();
         playlist.kind = args[1].toInt();
         playlist.name = args[2].toString();
         return playlist;
     }
-    std::vector<library::PlaylistRecord> playlists() override
+    std::vector<protocol::PlaylistRecord> playlists() override
     {
-        return decoded([&] { return bus::decodePlaylists(bytes(QStringLiteral("Playlists"), {})); });
+        return decoded([&] { return protocol::decodePlaylists(bytes(QStringLiteral("Playlists"), {})); });
     }
-    std::shared_ptr<const bus::TrackTable> playlistTracks(std::int32_t playlistId) override
+    std::shared_ptr<const protocol::TrackTable> playlistTracks(std::int32_t playlistId) override
     {
         // A playlist can be tens of megabytes: taken from a memory file the
         // service hands over when the bus can pass one, else inline.
@@ -78,11 +78,11 @@ public:
         if (!file.isValid())
             throw callFailed(QStringLiteral("The library handed over no playlist"));
         return decoded([&] {
-            auto mapped = library::SealedMemoryFile::map(file.fileDescriptor());
-            return std::make_shared<const bus::TrackTable>(std::move(mapped.bytes), std::move(mapped.keeper));
+            auto mapped = protocol::SealedMemoryFile::map(file.fileDescriptor());
+            return std::make_shared<const protocol::TrackTable>(std::move(mapped.bytes), std::move(mapped.keeper));
         });
     }
-    std::shared_ptr<const bus::TrackTable> firstTrack(std::int32_t playlistId, std::int32_t trackId) override
+    std::shared_ptr<const protocol::TrackTable> firstTrack(std::int32_t playlistId, std::int32_t trackId) override
     {
         return table(QStringLiteral("FirstTrackByID"), {playlistId, trackId});
     }
@@ -92,12 +92,12 @@ public:
 private:
     QVariantList call(const QString &method, const QVariantList &args, int expected)
     {
-        auto message = QDBusMessage::createMethodCall(kService, QString::fromLatin1(bus::kObjectPath),
-                                                      QString::fromLatin1(bus::kInterface), method);
+        auto message = QDBusMessage::createMethodCall(kService, QString::fromLatin1(protocol::kObjectPath),
+                                                      QString::fromLatin1(protocol::kInterface), method);
         message.setArguments(args);
         const QDBusMessage reply = m_bus.call(message, QDBus::Block, kCallTimeoutMs);
         if (reply.type() == QDBusMessage::ErrorMessage) {
-            if (reply.errorName() == QLatin1String(bus::kErrorObjectDeleted))
+            if (reply.errorName() == QLatin1String(protocol::kErrorObjectDeleted))
                 throw ClientError(kErrObjectDeleted, reply.errorMessage());
             throw callFailed(reply.errorMessage());
         }
@@ -109,15 +109,15 @@ private:
     {
         return call(method, args, 1).constFirst().toByteArray();
     }
-    std::shared_ptr<const bus::TrackTable> table(const QString &method, const QVariantList &args)
+    std::shared_ptr<const protocol::TrackTable> table(const QString &method, const QVariantList &args)
     {
-        return decoded([&] { return std::make_shared<const bus::TrackTable>(bytes(method, args)); });
+        return decoded([&] { return std::make_shared<const protocol::TrackTable>(bytes(method, args)); });
     }
     template<typename Decode> static auto decoded(Decode &&decode) -> decltype(decode())
     {
         try {
             return decode();
-        } catch (const library::LibraryError &e) {
+        } catch (const protocol::LibraryError &e) {
             throw callFailed(QString::fromUtf8(e.what()));
         }
     }
@@ -140,15 +140,15 @@ public:
     {
         connect(&m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &BusWatch::lost);
         connect(&m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { m_lost = false; });
-        const QString path = QString::fromLatin1(bus::kObjectPath);
-        const QString iface = QString::fromLatin1(bus::kInterface);
+        const QString path = QString::fromLatin1(protocol::kObjectPath);
+        const QString iface = QString::fromLatin1(protocol::kInterface);
         m_bus.connect(kService, path, iface, QStringLiteral("Quitting"), this, SLOT(lost()));
         m_bus.connect(kService, path, iface, QStringLiteral("TrackDeleted"), this, SLOT(trackDeleted(int)));
     }
     ~BusWatch() override
     {
-        const QString path = QString::fromLatin1(bus::kObjectPath);
-        const QString iface = QString::fromLatin1(bus::kInterface);
+        const QString path = QString::fromLatin1(protocol::kObjectPath);
+        const QString iface = QString::fromLatin1(protocol::kInterface);
         m_bus.disconnect(kService, path, iface, QStringLiteral("Quitting"), this, SLOT(lost()));
         m_bus.disconnect(kService, path, iface, QStringLiteral("TrackDeleted"), this, SLOT(trackDeleted(int)));
     }
@@ -190,9 +190,29 @@ bool served(QDBusConnection &bus)
     return bus.interface()->isServiceRegistered(kService).value();
 }
 
+// An installed Tidyfox leaves starting the service to the bus (its activation
+// file names the installed program); a build or a copy elsewhere starts the
+// one beside it, so it never talks to another version's service.
+bool activatedByBus(QDBusConnection &bus, const QString &dir)
+{
+    if (QDir(dir) != QDir(QStringLiteral(TIDYFOX_INSTALLED_APPDIR)))
+        return false;
+    const QDBusReply<QStringList> names = bus.interface()->activatableServiceNames();
+    if (!names.isValid() || !names.value().contains(kService))
+        return false;
+    const QDBusReply<void> started = bus.interface()->startService(kService);
+    if (!started.isValid()) {
+        qCDebug(lcLibraryClient) << "bus activation failed:" << started.error().message();
+        return false;
+    }
+    return served(bus);
+}
+
 void startService(QDBusConnection &bus, const QString &appDir, int waitMs)
 {
     const QString dir = appDir.isEmpty() ? QCoreApplication::applicationDirPath() : appDir;
+    if (activatedByBus(bus, dir))
+        return;
     const QString program = dir + QStringLiteral("/tidyfox-library");
     if (!QFileInfo(program).isExecutable())
         throw callFailed(QStringLiteral("The library service %1 is missing").arg(program));

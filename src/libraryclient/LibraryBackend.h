@@ -5,8 +5,8 @@
 #pragma once
 
 #include "libraryclient/LibraryClient.h"
-#include "service/LibraryBusFormat.h"
-#include "service/LibraryCore.h"
+#include "protocol/LibraryBusFormat.h"
+#include "protocol/LibraryRecords.h"
 
 #include <memory>
 #include <unordered_set>
@@ -19,13 +19,12 @@ public:
     virtual ~LibraryBackend() = default;
 
     // Each of these throws ClientError.
-    virtual library::SourceRecord source() = 0;
-    virtual library::PlaylistRecord libraryPlaylist() = 0;
-    virtual std::vector<library::PlaylistRecord> playlists() = 0;
-    virtual std::shared_ptr<const library::bus::TrackTable> playlistTracks(std::int32_t playlistId) = 0;
+    virtual protocol::SourceRecord source() = 0;
+    virtual protocol::PlaylistRecord libraryPlaylist() = 0;
+    virtual std::vector<protocol::PlaylistRecord> playlists() = 0;
+    virtual std::shared_ptr<const protocol::TrackTable> playlistTracks(std::int32_t playlistId) = 0;
     // A table of zero or one row.
-    virtual std::shared_ptr<const library::bus::TrackTable> firstTrack(std::int32_t playlistId,
-                                                                       std::int32_t trackId) = 0;
+    virtual std::shared_ptr<const protocol::TrackTable> firstTrack(std::int32_t playlistId, std::int32_t trackId) = 0;
     virtual void deleteTrack(std::int32_t databaseId) = 0;
     virtual void quit() = 0;
 

@@ -2,8 +2,8 @@
 
 namespace tidyfox::libraryclient {
 
-using library::bus::TrackTable;
-using library::bus::TrackText;
+using protocol::TrackTable;
+using protocol::TrackText;
 
 namespace {
 
@@ -41,7 +41,7 @@ public:
     {
         // A stream has no file, and asking for one is an error, as it is for
         // the program's original partner.
-        if (alive().kind(m_row) == library::TrackKind::Url)
+        if (alive().kind(m_row) == protocol::TrackKind::Url)
             throw ClientError(kErrNoSuchProperty, QStringLiteral("Object doesn't support this property or method"));
         return m_table->text(m_row, TrackText::Location);
     }
@@ -138,7 +138,7 @@ private:
 class BackendPlaylist final : public LibraryPlaylist, public std::enable_shared_from_this<BackendPlaylist>
 {
 public:
-    BackendPlaylist(BackendPtr backend, library::PlaylistRecord record)
+    BackendPlaylist(BackendPtr backend, protocol::PlaylistRecord record)
         : m_backend(std::move(backend)), m_record(std::move(record))
     {}
 
@@ -152,13 +152,13 @@ public:
 
 private:
     BackendPtr m_backend;
-    library::PlaylistRecord m_record;
+    protocol::PlaylistRecord m_record;
 };
 
 class BackendPlaylistCollection final : public LibraryPlaylistCollection
 {
 public:
-    BackendPlaylistCollection(BackendPtr backend, const std::vector<library::PlaylistRecord> &records)
+    BackendPlaylistCollection(BackendPtr backend, const std::vector<protocol::PlaylistRecord> &records)
     {
         m_playlists.reserve(records.size());
         for (const auto &record : records)
@@ -187,7 +187,7 @@ private:
 class BackendSource final : public LibrarySource
 {
 public:
-    BackendSource(BackendPtr backend, library::SourceRecord record)
+    BackendSource(BackendPtr backend, protocol::SourceRecord record)
         : m_backend(std::move(backend)), m_record(std::move(record))
     {}
 
@@ -201,17 +201,17 @@ public:
 
 private:
     BackendPtr m_backend;
-    library::SourceRecord m_record;
+    protocol::SourceRecord m_record;
 };
 
 } // namespace
 
-SourcePtr makeSource(const BackendPtr &backend, const library::SourceRecord &record)
+SourcePtr makeSource(const BackendPtr &backend, const protocol::SourceRecord &record)
 {
     return std::make_shared<BackendSource>(backend, record);
 }
 
-PlaylistPtr makePlaylist(const BackendPtr &backend, const library::PlaylistRecord &record)
+PlaylistPtr makePlaylist(const BackendPtr &backend, const protocol::PlaylistRecord &record)
 {
     return std::make_shared<BackendPlaylist>(backend, record);
 }

@@ -11,8 +11,8 @@
 
 namespace tidyfox::libraryclient {
 
-SourcePtr makeSource(const BackendPtr &backend, const library::SourceRecord &record);
-PlaylistPtr makePlaylist(const BackendPtr &backend, const library::PlaylistRecord &record);
+SourcePtr makeSource(const BackendPtr &backend, const protocol::SourceRecord &record);
+PlaylistPtr makePlaylist(const BackendPtr &backend, const protocol::PlaylistRecord &record);
 
 class BackendLibraryClient : public LibraryClient
 {

@@ -1,6 +1,7 @@
 #include "service/LibraryAdaptor.h"
 
-#include "service/LibraryBusFormat.h"
+#include "protocol/BusNames.h"
+#include "protocol/LibraryBusFormat.h"
 #include "service/LibraryStore.h"
 #include "service/ServiceLog.h"
 
@@ -36,9 +37,9 @@ template<typename Result, typename Call> Result LibraryAdaptor::guarded(Result f
     try {
         return call();
     } catch (const ObjectDeletedError &e) {
-        sendErrorReply(QString::fromLatin1(bus::kErrorObjectDeleted), QString::fromUtf8(e.what()));
+        sendErrorReply(QString::fromLatin1(protocol::kErrorObjectDeleted), QString::fromUtf8(e.what()));
     } catch (const std::exception &e) {
-        sendErrorReply(QString::fromLatin1(bus::kErrorFailed), QString::fromUtf8(e.what()));
+        sendErrorReply(QString::fromLatin1(protocol::kErrorFailed), QString::fromUtf8(e.what()));
     }
     return fallback;
 }
@@ -70,7 +71,7 @@ int LibraryAdaptor::LibraryPlaylist(int &kind, QString &name)
 
 QByteArray LibraryAdaptor::Playlists()
 {
-    return guarded(QByteArray(), [&] { return bus::encodePlaylists(m_core->playlists()); });
+    return guarded(QByteArray(), [&] { return protocol::encodePlaylists(m_core->playlists()); });
 }
 
 QByteArray LibraryAdaptor::PlaylistTracks(int playlistId)
@@ -106,11 +107,11 @@ QByteArray LibraryAdaptor::buildTracksPayload(std::int32_t playlistId)
     // large playlist twice (as records and as bytes).
     if (auto *store = dynamic_cast<LibraryStore *>(m_core.get())) {
         const bool library = playlistId == store->libraryPlaylistId();
-        bus::TrackPayloadWriter writer(library ? static_cast<qsizetype>(store->trackCount()) : 0);
+        protocol::TrackPayloadWriter writer(library ? static_cast<qsizetype>(store->trackCount()) : 0);
         store->forEachTrack(playlistId, [&](const TrackRecord &track, const QString &) { writer.add(track); });
         return writer.finish();
     }
-    return bus::encodeTracks(m_core->playlistTracks(playlistId));
+    return protocol::encodeTracks(m_core->playlistTracks(playlistId));
 }
 
 QByteArray LibraryAdaptor::FirstTrackByID(int playlistId, int trackId)
@@ -119,7 +120,7 @@ QByteArray LibraryAdaptor::FirstTrackByID(int playlistId, int trackId)
         std::vector<TrackRecord> found;
         if (auto track = m_core->firstTrackInPlaylist(playlistId, trackId))
             found.push_back(std::move(*track));
-        return bus::encodeTracks(found);
+        return protocol::encodeTracks(found);
     });
 }
 
@@ -129,7 +130,7 @@ QByteArray LibraryAdaptor::Track(int databaseId)
         auto track = m_core->track(databaseId);
         if (!track)
             throw ObjectDeletedError("The track is no longer in the library");
-        return bus::encodeTracks({*track});
+        return protocol::encodeTracks({*track});
     });
 }
 

@@ -5,7 +5,7 @@
 // each clean-up and reconnect.
 #pragma once
 
-#include "service/SealedMemoryFile.h"
+#include "protocol/SealedMemoryFile.h"
 
 #include <QCache>
 #include <QString>
@@ -14,6 +14,8 @@
 #include <optional>
 
 namespace tidyfox::library {
+
+using protocol::SealedMemoryFile;
 
 namespace sql {
 class Database;

@@ -4,69 +4,23 @@
 // transaction. Used by the service (over D-Bus) and by the in-process adapter.
 #pragma once
 
-#include <QDateTime>
+#include "protocol/LibraryRecords.h"
+
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace tidyfox::library {
 
-enum class TrackKind : std::int8_t { File = 1, Url = 2 };
-
-// Everything the program reads of a track, in one record.
-struct TrackRecord
-{
-    std::int32_t databaseId = 0; // TrackDatabaseID: unique in the library
-    std::int32_t trackId = 0;    // TrackID
-    TrackKind kind = TrackKind::File;
-    QString persistentId; // 16 hex digits, as iTunes writes it
-    QString name;
-    QString artist;
-    QString album;
-    QString composer;
-    QString genre;
-    QString kindAsString; // "MPEG audio file", "Internet audio stream", ...
-    QString time;         // "3:07", "1:02:03"; from totalTimeMs
-    std::int32_t totalTimeMs = 0;
-    std::int32_t bitRate = 0;    // kbit/s
-    std::int32_t sampleRate = 0; // Hz
-    std::int64_t size = 0;       // bytes
-    QDateTime dateAdded;         // UTC; invalid when the library file gave none
-    QString location;            // absolute path of a file track; the URL of a stream
-    QString longDescription;
-};
-
-struct PlaylistRecord
-{
-    std::int32_t playlistId = 0;
-    std::int32_t kind = 2; // 1 = library playlist, 2 = user playlist
-    QString name;
-    QString persistentId;
-};
-
-struct SourceRecord
-{
-    std::int32_t sourceId = 0;
-    std::int32_t kind = 1;
-    QString name;
-};
-
-// A library error with a message for a person.
-class LibraryError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Thrown by calls on a track or playlist that no longer exists.
-class ObjectDeletedError : public LibraryError
-{
-public:
-    using LibraryError::LibraryError;
-};
+// The records and errors are the bus's own; the library speaks them too.
+using protocol::LibraryError;
+using protocol::ObjectDeletedError;
+using protocol::PlaylistRecord;
+using protocol::SourceRecord;
+using protocol::TrackKind;
+using protocol::TrackRecord;
 
 class LibraryCore
 {

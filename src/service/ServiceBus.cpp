@@ -1,7 +1,7 @@
 #include "service/ServiceBus.h"
 
+#include "protocol/BusNames.h"
 #include "service/LibraryAdaptor.h"
-#include "service/LibraryBusFormat.h"
 #include "service/LibraryCore.h"
 #include "service/LibraryPaths.h"
 
@@ -96,7 +96,7 @@ private:
 
 bool nameOwned(QDBusConnection &bus)
 {
-    return bus.interface()->isServiceRegistered(QString::fromLatin1(kServiceName)).value();
+    return bus.interface()->isServiceRegistered(QString::fromLatin1(protocol::kServiceName)).value();
 }
 
 } // namespace
@@ -127,16 +127,16 @@ int serveLibrary(const QString &libraryPath)
     LibraryAdaptor adaptor(std::move(core), path);
     // Before the name is claimed: whoever sees it may signal us at once.
     TerminationWatch termination([&adaptor] { adaptor.announceQuit(); });
-    const QString objectPath = QString::fromLatin1(bus::kObjectPath);
+    const QString objectPath = QString::fromLatin1(protocol::kObjectPath);
     if (!bus.registerObject(objectPath, &adaptor, QDBusConnection::ExportScriptableContents)) {
         complain(QStringLiteral("cannot offer the library on the session bus"));
         return 1;
     }
     // The object is in place before the name appears, so a client that sees
     // the name can call at once.
-    const auto claimed =
-        bus.interface()->registerService(QString::fromLatin1(kServiceName), QDBusConnectionInterface::DontQueueService,
-                                         QDBusConnectionInterface::DontAllowReplacement);
+    const auto claimed = bus.interface()->registerService(QString::fromLatin1(protocol::kServiceName),
+                                                          QDBusConnectionInterface::DontQueueService,
+                                                          QDBusConnectionInterface::DontAllowReplacement);
     if (!claimed.isValid() || claimed.value() != QDBusConnectionInterface::ServiceRegistered) {
         bus.unregisterObject(objectPath);
         complain(QStringLiteral("the library is already served on this bus"));
@@ -150,7 +150,7 @@ int serveLibrary(const QString &libraryPath)
     loop.exec();
     // A blocking call on the same connection also makes sure that Quitting
     // and the last replies have left before the process ends.
-    bus.interface()->unregisterService(QString::fromLatin1(kServiceName));
+    bus.interface()->unregisterService(QString::fromLatin1(protocol::kServiceName));
     bus.unregisterObject(objectPath);
     return 0;
 }
@@ -167,9 +167,9 @@ int quitService()
         complain(QStringLiteral("no library service is running"));
         return 1;
     }
-    const auto call =
-        QDBusMessage::createMethodCall(QString::fromLatin1(kServiceName), QString::fromLatin1(bus::kObjectPath),
-                                       QString::fromLatin1(bus::kInterface), QStringLiteral("Quit"));
+    const auto call = QDBusMessage::createMethodCall(QString::fromLatin1(protocol::kServiceName),
+                                                     QString::fromLatin1(protocol::kObjectPath),
+                                                     QString::fromLatin1(protocol::kInterface), QStringLiteral("Quit"));
     const QDBusMessage reply = bus.call(call, QDBus::Block, kQuitCallTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         complain(QStringLiteral("the library service did not quit: %1").arg(reply.errorMessage()));

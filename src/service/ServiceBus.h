@@ -6,8 +6,6 @@
 
 namespace tidyfox::library {
 
-inline constexpr const char *kServiceName = "org.tidyfox.Library";
-
 // Serves the library at libraryPath until quit; returns the process exit code
 // (non-zero when the name is already owned or the library cannot be opened).
 int serveLibrary(const QString &libraryPath);

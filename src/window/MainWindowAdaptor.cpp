@@ -1,5 +1,6 @@
 #include "window/MainWindowAdaptor.h"
 
+#include "protocol/BusNames.h"
 #include "window/MainWindow.h"
 #include "window/WindowLog.h"
 
@@ -21,11 +22,11 @@ bool MainWindowAdaptor::publish(MainWindow *window)
         return false;
     }
     new MainWindowAdaptor(window);
-    if (!bus.registerObject(QStringLiteral("/MainWindow"), window)) {
+    if (!bus.registerObject(QString::fromLatin1(protocol::kWindowObjectPath), window)) {
         qCWarning(lcWindow) << "Cannot offer /MainWindow on the session bus:" << bus.lastError().message();
         return false;
     }
-    if (!bus.registerService(QStringLiteral("org.tidyfox.Tidyfox")))
+    if (!bus.registerService(QString::fromLatin1(protocol::kWindowServiceName)))
         qCWarning(lcWindow) << "Cannot own org.tidyfox.Tidyfox on the session bus:" << bus.lastError().message();
     return true;
 }

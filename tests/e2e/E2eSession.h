@@ -9,6 +9,7 @@
 // instead of stalling it.
 #pragma once
 
+#include "protocol/BusNames.h"
 #include "service/LibraryCore.h"
 #include "service/ServiceBus.h"
 
@@ -137,7 +138,7 @@ inline bool libraryServed()
 {
     return QDBusConnection::sessionBus()
         .interface()
-        ->isServiceRegistered(QString::fromLatin1(library::kServiceName))
+        ->isServiceRegistered(QString::fromLatin1(protocol::kServiceName))
         .value();
 }
 
@@ -150,7 +151,7 @@ inline bool programServed()
 inline qint64 servicePid()
 {
     const auto reply =
-        QDBusConnection::sessionBus().interface()->servicePid(QString::fromLatin1(library::kServiceName));
+        QDBusConnection::sessionBus().interface()->servicePid(QString::fromLatin1(protocol::kServiceName));
     return reply.isValid() ? qint64(reply.value()) : 0;
 }
 

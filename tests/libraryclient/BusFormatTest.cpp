@@ -1,13 +1,13 @@
 // The payload that carries collections over the bus: what goes in comes out,
 // and a damaged payload is refused rather than read past its end.
-#include "service/LibraryBusFormat.h"
-#include "service/SealedMemoryFile.h"
+#include "protocol/LibraryBusFormat.h"
+#include "protocol/SealedMemoryFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace tidyfox::library::bus {
+namespace tidyfox::protocol {
 namespace {
 
 TrackRecord sampleTrack()
@@ -126,4 +126,4 @@ TEST(BusFormat, MemoryFilesCarryThePayloadIntact)
 }
 
 } // namespace
-} // namespace tidyfox::library::bus
+} // namespace tidyfox::protocol

@@ -1,6 +1,7 @@
 #include "ServiceProcess.h"
 
 #include "SampleLibrary.h"
+#include "protocol/BusNames.h"
 #include "service/ServiceBus.h"
 
 #include <QDBusConnection>
@@ -17,7 +18,7 @@ bool libraryServed()
 {
     return QDBusConnection::sessionBus()
         .interface()
-        ->isServiceRegistered(QString::fromLatin1(library::kServiceName))
+        ->isServiceRegistered(QString::fromLatin1(protocol::kServiceName))
         .value();
 }
 

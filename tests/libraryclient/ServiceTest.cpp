@@ -1,10 +1,12 @@
 // The real service on the test's private session bus: serving, refusing a
 // second server, quitting, dying, and being started on demand.
+#include "BusContract.h"
 #include "SampleLibrary.h"
 #include "ServiceProcess.h"
 #include "libraryclient/BusLibraryClient.h"
-#include "service/LibraryBusFormat.h"
-#include "service/SealedMemoryFile.h"
+#include "protocol/BusNames.h"
+#include "protocol/LibraryBusFormat.h"
+#include "protocol/SealedMemoryFile.h"
 #include "service/ServiceBus.h"
 
 #include <QDBusConnection>
@@ -46,8 +48,8 @@ TEST_F(LibraryService, ServesTheLibraryAndRefusesASecondServer)
 QDBusMessage callService(const char *method, const QVariantList &args = {})
 {
     auto message = QDBusMessage::createMethodCall(
-        QString::fromLatin1(library::kServiceName), QString::fromLatin1(library::bus::kObjectPath),
-        QString::fromLatin1(library::bus::kInterface), QString::fromLatin1(method));
+        QString::fromLatin1(protocol::kServiceName), QString::fromLatin1(protocol::kObjectPath),
+        QString::fromLatin1(protocol::kInterface), QString::fromLatin1(method));
     message.setArguments(args);
     return QDBusConnection::sessionBus().call(message);
 }
@@ -65,12 +67,12 @@ TEST_F(LibraryService, TheBusInterfaceItself)
     ASSERT_EQ(fileReply.type(), QDBusMessage::ReplyMessage);
     const auto file = qvariant_cast<QDBusUnixFileDescriptor>(fileReply.arguments().at(0));
     ASSERT_TRUE(file.isValid());
-    EXPECT_EQ(library::SealedMemoryFile::map(file.fileDescriptor()).bytes, payload);
-    EXPECT_EQ(library::bus::TrackTable(payload).count(), 5);
+    EXPECT_EQ(protocol::SealedMemoryFile::map(file.fileDescriptor()).bytes, payload);
+    EXPECT_EQ(protocol::TrackTable(payload).count(), 5);
 
     const QDBusMessage one = callService("Track", {sample.beta().databaseId});
     ASSERT_EQ(one.type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(library::bus::TrackTable(one.arguments().at(0).toByteArray()).text(0, library::bus::TrackText::Name),
+    EXPECT_EQ(protocol::TrackTable(one.arguments().at(0).toByteArray()).text(0, protocol::TrackText::Name),
               QStringLiteral("Beta"));
     const QDBusMessage source = callService("Source");
     ASSERT_EQ(source.arguments().size(), 3);
@@ -84,8 +86,18 @@ TEST_F(LibraryService, TheBusInterfaceItself)
              {"DeleteTrack", {987654}},
          }) {
         const QDBusMessage reply = callService(method, args);
-        EXPECT_EQ(reply.errorName(), QLatin1String(library::bus::kErrorObjectDeleted)) << method;
+        EXPECT_EQ(reply.errorName(), QLatin1String(protocol::kErrorObjectDeleted)) << method;
     }
+
+    // The adaptor is hand-written (out arguments, file descriptors), so what it
+    // serves is held to the published description.
+    const QString iface = QString::fromLatin1(protocol::kInterface);
+    const QStringList described = tidyfox::test::busContract(tidyfox::test::publishedDescription(iface), iface);
+    EXPECT_EQ(described.size(), 11);
+    EXPECT_EQ(tidyfox::test::busContract(tidyfox::test::introspect(QString::fromLatin1(protocol::kServiceName),
+                                                                   QString::fromLatin1(protocol::kObjectPath)),
+                                         iface),
+              described);
 }
 
 TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)

@@ -45,22 +45,22 @@ public:
     {
         return translated([&] { return open().playlists(); });
     }
-    std::shared_ptr<const library::bus::TrackTable> playlistTracks(std::int32_t playlistId) override
+    std::shared_ptr<const protocol::TrackTable> playlistTracks(std::int32_t playlistId) override
     {
         // Through the same encoding as the bus, so both sides share one
         // reading of every property.
         return translated([&] {
-            return std::make_shared<const library::bus::TrackTable>(
-                library::bus::encodeTracks(open().playlistTracks(playlistId)));
+            return std::make_shared<const protocol::TrackTable>(
+                protocol::encodeTracks(open().playlistTracks(playlistId)));
         });
     }
-    std::shared_ptr<const library::bus::TrackTable> firstTrack(std::int32_t playlistId, std::int32_t trackId) override
+    std::shared_ptr<const protocol::TrackTable> firstTrack(std::int32_t playlistId, std::int32_t trackId) override
     {
         return translated([&] {
             std::vector<library::TrackRecord> found;
             if (auto track = open().firstTrackInPlaylist(playlistId, trackId))
                 found.push_back(std::move(*track));
-            return std::make_shared<const library::bus::TrackTable>(library::bus::encodeTracks(found));
+            return std::make_shared<const protocol::TrackTable>(protocol::encodeTracks(found));
         });
     }
     void deleteTrack(std::int32_t databaseId) override

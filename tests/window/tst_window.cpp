@@ -1,10 +1,13 @@
 // The main window: start-up, layout, the command gate and table, feedback
 // through the face, and the window procedures.
+#include "BusContract.h"
 #include "WindowFixture.h"
+#include "protocol/BusNames.h"
 #include "widgets/TreeGrid.h"
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
 #include "window/IntervalTimer.h"
+#include "window/MainWindowAdaptor.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -40,6 +43,7 @@ private Q_SLOTS:
     void moviePlayerSwallowsOnlyPressesOfTheMenuGestures();
     void hiWordIsSigned();
     void wheelScrollsTheGridOneStepOnlyWhenActive();
+    void automationSurfaceMatchesItsDescription();
 };
 
 void tst_Window::startUpSetsAboutTextsAndArrangesTheWindow()
@@ -394,6 +398,22 @@ void tst_Window::wheelScrollsTheGridOneStepOnlyWhenActive()
     QCOMPARE(bar->value(), start + step);
     wheel(120);
     QCOMPARE(bar->value(), start);
+}
+
+void tst_Window::automationSurfaceMatchesItsDescription()
+{
+    // The adaptor is hand-written; scripts rely on the published description.
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(window::MainWindowAdaptor::publish(&w));
+    const QString iface = QString::fromLatin1(protocol::kWindowInterface);
+    const QStringList described = test::busContract(test::publishedDescription(iface), iface);
+    QCOMPARE(described.size(), 2);
+    QCOMPARE(test::busContract(test::introspect(QString::fromLatin1(protocol::kWindowServiceName),
+                                                QString::fromLatin1(protocol::kWindowObjectPath)),
+                               iface),
+             described);
+    QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(protocol::kWindowServiceName));
 }
 
 QTEST_MAIN(tst_Window)

@@ -11,7 +11,7 @@
 #include <QByteArray>
 #include <memory>
 
-namespace tidyfox::library {
+namespace tidyfox::protocol {
 
 class SealedMemoryFile
 {
@@ -40,4 +40,4 @@ private:
     qsizetype m_size = 0;
 };
 
-} // namespace tidyfox::library
+} // namespace tidyfox::protocol

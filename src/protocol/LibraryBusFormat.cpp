@@ -1,4 +1,4 @@
-#include "service/LibraryBusFormat.h"
+#include "protocol/LibraryBusFormat.h"
 
 #include <QStringEncoder>
 #include <QtEndian>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-namespace tidyfox::library::bus {
+namespace tidyfox::protocol {
 
 namespace {
 
@@ -249,4 +249,4 @@ int TrackTable::findTrackId(std::int32_t trackId) const
     return -1;
 }
 
-} // namespace tidyfox::library::bus
+} // namespace tidyfox::protocol

@@ -1,6 +1,6 @@
-#include "service/SealedMemoryFile.h"
+#include "protocol/SealedMemoryFile.h"
 
-#include "service/LibraryCore.h"
+#include "protocol/LibraryRecords.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tidyfox::library {
+namespace tidyfox::protocol {
 
 namespace {
 
@@ -85,4 +85,4 @@ SealedMemoryFile::Mapped SealedMemoryFile::map(int fd)
     return {QByteArray::fromRawData(static_cast<const char *>(address), static_cast<qsizetype>(size)), keeper};
 }
 
-} // namespace tidyfox::library
+} // namespace tidyfox::protocol

@@ -6,7 +6,7 @@
 // property is read).
 #pragma once
 
-#include "service/LibraryCore.h"
+#include "protocol/LibraryRecords.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,12 +14,7 @@
 #include <memory>
 #include <vector>
 
-namespace tidyfox::library::bus {
-
-inline constexpr const char *kObjectPath = "/Library";
-inline constexpr const char *kInterface = "org.tidyfox.Library";
-inline constexpr const char *kErrorObjectDeleted = "org.tidyfox.Library.Error.ObjectDeleted";
-inline constexpr const char *kErrorFailed = "org.tidyfox.Library.Error.Failed";
+namespace tidyfox::protocol {
 
 // Thrown by the decoders for a payload that is cut short or not ours.
 class FormatError : public LibraryError
@@ -105,4 +100,4 @@ private:
     std::vector<Row> m_rows;
 };
 
-} // namespace tidyfox::library::bus
+} // namespace tidyfox::protocol

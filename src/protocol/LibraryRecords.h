@@ -1,0 +1,67 @@
+// The records that travel between the library service and the program, and
+// the one error type both sides throw for a library that cannot do what was
+// asked.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <stdexcept>
+
+namespace tidyfox::protocol {
+
+enum class TrackKind : std::int8_t { File = 1, Url = 2 };
+
+// Everything the program reads of a track, in one record.
+struct TrackRecord
+{
+    std::int32_t databaseId = 0; // TrackDatabaseID: unique in the library
+    std::int32_t trackId = 0;    // TrackID
+    TrackKind kind = TrackKind::File;
+    QString persistentId; // 16 hex digits, as iTunes writes it
+    QString name;
+    QString artist;
+    QString album;
+    QString composer;
+    QString genre;
+    QString kindAsString; // "MPEG audio file", "Internet audio stream", ...
+    QString time;         // "3:07", "1:02:03"; from totalTimeMs
+    std::int32_t totalTimeMs = 0;
+    std::int32_t bitRate = 0;    // kbit/s
+    std::int32_t sampleRate = 0; // Hz
+    std::int64_t size = 0;       // bytes
+    QDateTime dateAdded;         // UTC; invalid when the library file gave none
+    QString location;            // absolute path of a file track; the URL of a stream
+    QString longDescription;
+};
+
+struct PlaylistRecord
+{
+    std::int32_t playlistId = 0;
+    std::int32_t kind = 2; // 1 = library playlist, 2 = user playlist
+    QString name;
+    QString persistentId;
+};
+
+struct SourceRecord
+{
+    std::int32_t sourceId = 0;
+    std::int32_t kind = 1;
+    QString name;
+};
+
+// A library error with a message for a person.
+class LibraryError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Thrown by calls on a track or playlist that no longer exists.
+class ObjectDeletedError : public LibraryError
+{
+public:
+    using LibraryError::LibraryError;
+};
+
+} // namespace tidyfox::protocol
