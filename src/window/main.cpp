@@ -1,7 +1,7 @@
 // Tidyfox: cleans up a music library.
 #include "libraryclient/BusLibraryClient.h"
 #include "window/MainWindow.h"
-#include "window/MainWindowAdaptor.h"
+#include "window/MainWindowBus.h"
 
 #include <QApplication>
 
@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     const QString appFolder = env.applicationFolder;
     env.createLibraryClient = tidyfox::libraryclient::BusLibraryClient::factory(appFolder);
 
-    env.publish = [](tidyfox::window::MainWindow &window) { tidyfox::window::MainWindowAdaptor::publish(&window); };
+    env.publish = [](tidyfox::window::MainWindow &window) { tidyfox::window::MainWindowBus::publish(&window); };
 
     tidyfox::window::MainWindow window(std::move(env));
     if (!window.start())

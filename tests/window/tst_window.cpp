@@ -7,7 +7,7 @@
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
 #include "window/IntervalTimer.h"
-#include "window/MainWindowAdaptor.h"
+#include "window/MainWindowBus.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -405,7 +405,7 @@ void tst_Window::automationSurfaceMatchesItsDescription()
     // The adaptor is hand-written; scripts rely on the published description.
     test::WindowFixture f;
     window::MainWindow &w = f.make();
-    QVERIFY(window::MainWindowAdaptor::publish(&w));
+    QVERIFY(window::MainWindowBus::publish(&w));
     const QString iface = QString::fromLatin1(protocol::kWindowInterface);
     const QStringList described = test::busContract(test::publishedDescription(iface), iface);
     QCOMPARE(described.size(), 2);

@@ -1,5 +1,6 @@
-#include "window/MainWindowAdaptor.h"
+#include "window/MainWindowBus.h"
 
+#include "MainWindowAdaptor.h"
 #include "protocol/BusNames.h"
 #include "window/MainWindow.h"
 #include "window/WindowLog.h"
@@ -9,20 +10,21 @@
 
 namespace tidyfox::window {
 
-MainWindowAdaptor::MainWindowAdaptor(MainWindow *window) : QDBusAbstractAdaptor(window), m_window(window)
+MainWindowBus::MainWindowBus(MainWindow *window) : QObject(window), m_window(window)
 {
-    connect(window, &MainWindow::faceVariableSet, this, &MainWindowAdaptor::MovieVariableSet);
+    connect(window, &MainWindow::faceVariableSet, this, &MainWindowBus::MovieVariableSet);
+    new MainWindowAdaptor(this);
 }
 
-bool MainWindowAdaptor::publish(MainWindow *window)
+bool MainWindowBus::publish(MainWindow *window)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         qCWarning(lcWindow) << "No session bus: Tidyfox runs without its automation interface.";
         return false;
     }
-    new MainWindowAdaptor(window);
-    if (!bus.registerObject(QString::fromLatin1(protocol::kWindowObjectPath), window)) {
+    auto *object = new MainWindowBus(window);
+    if (!bus.registerObject(QString::fromLatin1(protocol::kWindowObjectPath), object)) {
         qCWarning(lcWindow) << "Cannot offer /MainWindow on the session bus:" << bus.lastError().message();
         return false;
     }
@@ -31,7 +33,7 @@ bool MainWindowAdaptor::publish(MainWindow *window)
     return true;
 }
 
-void MainWindowAdaptor::FLashCommand(const QString &command, const QString &args)
+void MainWindowBus::FLashCommand(const QString &command, const QString &args)
 {
     m_window->handleFaceCommand(command, args);
 }

@@ -1,19 +1,20 @@
 // The program's own automation surface on the session bus: scripts and tests
-// send face commands and watch every face variable the program sets.
+// send face commands and watch every face variable the program sets. Its
+// adaptor is generated from src/protocol/org.tidyfox.Tidyfox.MainWindow.xml;
+// this object carries the published names and hands them to the window.
 #pragma once
 
-#include <QDBusAbstractAdaptor>
+#include <QObject>
 
 namespace tidyfox::window {
 
 class MainWindow;
 
-class MainWindowAdaptor : public QDBusAbstractAdaptor
+class MainWindowBus : public QObject
 {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.tidyfox.Tidyfox.MainWindow")
 public:
-    explicit MainWindowAdaptor(MainWindow *window);
+    explicit MainWindowBus(MainWindow *window);
 
     // Registers org.tidyfox.Tidyfox with /MainWindow; false (with one warning)
     // when there is no session bus.
