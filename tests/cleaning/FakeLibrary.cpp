@@ -162,10 +162,10 @@ private:
     std::shared_ptr<FakeLibrary> m_library;
 };
 
-class FakeITunes : public libraryclient::LibraryClient
+class FakeLibraryClient : public libraryclient::LibraryClient
 {
 public:
-    explicit FakeITunes(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
+    explicit FakeLibraryClient(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
     void setForceToForegroundOnDialog(bool) override {}
     libraryclient::SourcePtr librarySource() override { return std::make_shared<FakeSource>(m_library); }
     libraryclient::PlaylistPtr libraryPlaylist() override { return m_library->playlistObject(0); }
@@ -213,7 +213,7 @@ void FakeLibrary::AddPlaylist(const QString &name, const std::vector<std::int32_
 
 libraryclient::LibraryClientPtr FakeLibrary::App()
 {
-    return std::make_shared<FakeITunes>(shared_from_this());
+    return std::make_shared<FakeLibraryClient>(shared_from_this());
 }
 
 libraryclient::SourcePtr FakeLibrary::Source()

@@ -231,7 +231,7 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-struct MovieVariable
+struct FaceVariable
 {
     QString name;
     QString value;
@@ -328,7 +328,7 @@ public:
     QString lastError() const { return m_lastError; }
 
     // Everything recorded so far, in the order set.
-    const std::vector<MovieVariable> &variables() const { return m_variables; }
+    const std::vector<FaceVariable> &variables() const { return m_variables; }
     int mark() const { return int(m_variables.size()); }
 
     // The index of the first (name, value) at or after from; -1 when none.
@@ -395,7 +395,7 @@ private Q_SLOTS:
 private:
     QProcess m_program;
     QElapsedTimer m_clock;
-    std::vector<MovieVariable> m_variables;
+    std::vector<FaceVariable> m_variables;
     QString m_lastError;
     bool m_subscribed = false;
 };

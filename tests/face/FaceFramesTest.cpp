@@ -12,7 +12,7 @@
 #include <QThread>
 #include <QtTest>
 
-class MovieFramesTest : public QObject
+class FaceFramesTest : public QObject
 {
     Q_OBJECT
 
@@ -60,5 +60,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MovieFramesTest)
+QTEST_MAIN(FaceFramesTest)
 #include "FaceFramesTest.moc"

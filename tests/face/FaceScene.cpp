@@ -23,7 +23,7 @@ QQuickItem *findItem(QQuickItem *from, const QString &objectName)
 
 } // namespace
 
-MovieScene::MovieScene()
+FaceScene::FaceScene()
 {
     QObject::connect(m_view.engine(), &QQmlEngine::warnings, [this](const QList<QQmlError> &warnings) {
         for (const QQmlError &warning : warnings)
@@ -41,29 +41,29 @@ MovieScene::MovieScene()
     (void)QTest::qWaitForWindowExposed(&m_view);
 }
 
-QQuickItem *MovieScene::item(const QString &objectName) const
+QQuickItem *FaceScene::item(const QString &objectName) const
 {
     return m_root ? findItem(m_root, objectName) : nullptr;
 }
 
-bool MovieScene::shown(const QString &objectName) const
+bool FaceScene::shown(const QString &objectName) const
 {
     const QQuickItem *found = item(objectName);
     return found && found->isVisible();
 }
 
-bool MovieScene::enabled(const QString &objectName) const
+bool FaceScene::enabled(const QString &objectName) const
 {
     const QQuickItem *found = item(objectName);
     return found && found->isEnabled();
 }
 
-void MovieScene::setVariable(const QString &name, const QString &value)
+void FaceScene::setVariable(const QString &name, const QString &value)
 {
     QMetaObject::invokeMethod(m_root, "setVariable", Q_ARG(QVariant, QVariant(name)), Q_ARG(QVariant, QVariant(value)));
 }
 
-std::vector<Command> MovieScene::commands() const
+std::vector<Command> FaceScene::commands() const
 {
     std::vector<Command> result;
     if (!m_spy)
@@ -73,7 +73,7 @@ std::vector<Command> MovieScene::commands() const
     return result;
 }
 
-std::vector<Command> MovieScene::takeCommands()
+std::vector<Command> FaceScene::takeCommands()
 {
     auto result = commands();
     if (m_spy)
@@ -81,7 +81,7 @@ std::vector<Command> MovieScene::takeCommands()
     return result;
 }
 
-bool MovieScene::waitForStart()
+bool FaceScene::waitForStart()
 {
     if (!m_spy)
         return false;
@@ -91,7 +91,7 @@ bool MovieScene::waitForStart()
     return first.size() == 1 && first.front() == Command("start", "");
 }
 
-void MovieScene::click(const QString &objectName)
+void FaceScene::click(const QString &objectName)
 {
     const QQuickItem *target = item(objectName);
     QVERIFY2(target, qPrintable("no item " + objectName));
@@ -99,7 +99,7 @@ void MovieScene::click(const QString &objectName)
     QTest::mouseClick(&m_view, Qt::LeftButton, {}, centre);
 }
 
-void MovieScene::press(const QString &objectName)
+void FaceScene::press(const QString &objectName)
 {
     const QQuickItem *target = item(objectName);
     QVERIFY2(target, qPrintable("no item " + objectName));
@@ -107,7 +107,7 @@ void MovieScene::press(const QString &objectName)
     QTest::mousePress(&m_view, Qt::LeftButton, {}, centre);
 }
 
-void MovieScene::key(const QString &objectName, Qt::Key key)
+void FaceScene::key(const QString &objectName, Qt::Key key)
 {
     QQuickItem *target = item(objectName);
     QVERIFY2(target, qPrintable("no item " + objectName));

@@ -16,11 +16,11 @@ namespace tidyfox::test {
 
 using Command = std::pair<QString, QString>;
 
-class MovieScene
+class FaceScene
 {
 public:
     // Loads Main.qml from the staged application folder and shows it.
-    MovieScene();
+    FaceScene();
 
     bool isLoaded() const { return m_root != nullptr; }
     QString errors() const { return m_errors; }

@@ -7,7 +7,7 @@
 #include <QtTest>
 #include <memory>
 
-using tidyfox::test::MovieScene;
+using tidyfox::test::FaceScene;
 
 namespace {
 
@@ -19,7 +19,7 @@ Commands one(const char *command, const QString &args = {})
     return {QString::fromLatin1(command) + '|' + args};
 }
 
-Commands sent(MovieScene &scene)
+Commands sent(FaceScene &scene)
 {
     Commands result;
     for (const auto &[command, args] : scene.takeCommands())
@@ -37,11 +37,11 @@ const char *const kFilterItems[] = {"filterName",    "filterSize",       "filter
 
 } // namespace
 
-class MovieTest : public QObject
+class FaceTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<MovieScene> scene;
+    std::unique_ptr<FaceScene> scene;
 
     // Opens the filter panel and sets its eight items as given.
     void setFilter(const QList<bool> &ticks)
@@ -59,7 +59,7 @@ class MovieTest : public QObject
 private slots:
     void init()
     {
-        scene = std::make_unique<MovieScene>();
+        scene = std::make_unique<FaceScene>();
         QVERIFY2(scene->isLoaded(), qPrintable(scene->errors()));
     }
     void cleanup()
@@ -592,5 +592,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MovieTest)
+QTEST_MAIN(FaceTest)
 #include "FaceTest.moc"

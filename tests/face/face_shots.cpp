@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <functional>
 
-using tidyfox::test::MovieScene;
+using tidyfox::test::FaceScene;
 
 namespace {
 
@@ -26,10 +26,10 @@ const QString kTrack = QStringLiteral("Name:Moonlight Over The Harbour\rTime:4:0
 struct Shot
 {
     const char *name;
-    std::function<void(MovieScene &)> prepare;
+    std::function<void(FaceScene &)> prepare;
 };
 
-void about(MovieScene &scene)
+void about(FaceScene &scene)
 {
     scene.setVariable("_root.aboutversion", "1.1.0.1");
     scene.setVariable("_root.aboutdescription",
@@ -37,7 +37,7 @@ void about(MovieScene &scene)
                       "duplicates using duplicate filter, and deleate dead tracks.");
 }
 
-void alert(MovieScene &scene, const char *trigger, const QString &text)
+void alert(FaceScene &scene, const char *trigger, const QString &text)
 {
     scene.setVariable("_root.alerttitle", "Tidyfox");
     scene.setVariable("_root.alerttxt", text);
@@ -57,47 +57,47 @@ int main(int argc, char **argv)
     QDir().mkpath(out.path());
 
     const Shot shots[] = {
-        {"main", [](MovieScene &s) { about(s); }},
+        {"main", [](FaceScene &s) { about(s); }},
         {"main-selected",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              about(s);
              s.setVariable("_root.enableview2", "true");
              s.setVariable("_root.enabledelete", "true");
          }},
         {"filter",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              about(s);
              s.click("removeDuplicatesButton");
          }},
-        {"alert-info", [](MovieScene &s) { alert(s, "_root.showinfoalert", "3 Duplicate(s) have been deleted"); }},
+        {"alert-info", [](FaceScene &s) { alert(s, "_root.showinfoalert", "3 Duplicate(s) have been deleted"); }},
         {"alert-warning",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              alert(s, "_root.showexclaminationalert", "You must check one filter item at least, Operation aborted.");
          }},
         {"alert-critical",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              alert(s, "_root.showcriticalalert",
                    "An error occured while filling the Library list\r-2147417848:The object invoked has "
                    "disconnected from its clients.");
          }},
         {"about",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              about(s);
              s.click("aboutButton");
          }},
         {"track",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              s.setVariable("_root.trackinfo", kTrack);
              s.setVariable("_root.showtracinfowin", "true");
          }},
         {"busy",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              about(s);
              s.setVariable("_root.activationtxt", "Connecting to iTunes...");
              s.setVariable("_root.enableactivationmovie", "true");
          }},
         {"disabled",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              about(s);
              s.setVariable("_root.enableview2", "true");
              s.setVariable("_root.enabledelete", "true");
@@ -106,14 +106,14 @@ int main(int argc, char **argv)
              s.setVariable("_root.enableactivationmovie", "true");
          }},
         {"alert-long",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              QString text = "An error occured while filling the Library list\r";
              for (int i = 0; i < 12; ++i)
                  text += QString("Line %1 of a long report that goes on and on.\r").arg(i + 1);
              alert(s, "_root.showcriticalalert", text);
          }},
         {"track-long",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              QString info = kTrack;
              info.replace("Location:",
                           "Description:" + QString("A long description of the track. ").repeated(8) + "\rLocation:");
@@ -121,18 +121,18 @@ int main(int argc, char **argv)
              s.setVariable("_root.showtracinfowin", "true");
          }},
         {"filter-keep",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              s.click("removeDuplicatesButton");
              s.click("filterKeepFiles");
              s.click("filterFileName");
          }},
         {"dead-confirm",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              about(s);
              s.click("deleteDeadTracksButton");
          }},
         {"tooltip",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              about(s);
              const QQuickItem *button = s.item("refreshButton");
              const QPoint centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint();
@@ -140,14 +140,14 @@ int main(int argc, char **argv)
              QTest::qWait(1000);
          }},
         {"focus",
-         [](MovieScene &s) {
+         [](FaceScene &s) {
              about(s);
              s.item("deleteDeadTracksButton")->forceActiveFocus(Qt::TabFocusReason);
          }},
     };
 
     for (const Shot &shot : shots) {
-        MovieScene scene;
+        FaceScene scene;
         if (!scene.isLoaded()) {
             std::fprintf(stderr, "%s", qPrintable(scene.errors()));
             return 1;

@@ -60,10 +60,10 @@ private:
     std::shared_ptr<StubPlaylists> m_playlists;
 };
 
-class StubITunes final : public LibraryClient
+class StubLibraryClient final : public LibraryClient
 {
 public:
-    explicit StubITunes(SourcePtr source) : m_source(std::move(source)) {}
+    explicit StubLibraryClient(SourcePtr source) : m_source(std::move(source)) {}
     void setForceToForegroundOnDialog(bool) override {}
     SourcePtr librarySource() override { return m_source; }
     PlaylistPtr libraryPlaylist() override { return nullptr; }
@@ -85,13 +85,13 @@ std::shared_ptr<StubPlaylists> twins()
 
 TEST(Lookups, ASourceWithIdZeroIsStoredButNotUsable)
 {
-    StubITunes app(std::make_shared<StubSource>(0, 1, twins()));
+    StubLibraryClient app(std::make_shared<StubSource>(0, 1, twins()));
     SourcePtr source;
     EXPECT_FALSE(fetchLibrarySource(&app, source));
     ASSERT_TRUE(source);
     EXPECT_FALSE(fetchLibrarySource(&app, source));
 
-    StubITunes usable(std::make_shared<StubSource>(5, 1, twins()));
+    StubLibraryClient usable(std::make_shared<StubSource>(5, 1, twins()));
     EXPECT_TRUE(fetchLibrarySource(&usable, source));
     EXPECT_EQ(source->sourceId(), 5);
 }
@@ -103,7 +103,7 @@ TEST(Lookups, FailuresLeaveTheSourceAsItWas)
     EXPECT_FALSE(fetchLibrarySource(nullptr, source));
     EXPECT_EQ(source, before);
 
-    StubITunes noSource(nullptr);
+    StubLibraryClient noSource(nullptr);
     EXPECT_FALSE(fetchLibrarySource(&noSource, source));
     EXPECT_EQ(source, before);
 

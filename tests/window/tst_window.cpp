@@ -40,7 +40,7 @@ private Q_SLOTS:
     void helpOpensTheHelpPageAndExitEnds();
     void alertsHideTheGridAndSetTheirTrigger();
     void trackButtonsFollowTheSelection();
-    void moviePlayerSwallowsOnlyPressesOfTheMenuGestures();
+    void faceSwallowsOnlyPressesOfTheMenuGestures();
     void hiWordIsSigned();
     void wheelScrollsTheGridOneStepOnlyWhenActive();
     void automationSurfaceMatchesItsDescription();
@@ -324,7 +324,7 @@ void tst_Window::trackButtonsFollowTheSelection()
                           QStringLiteral("_root.disabledelete")}));
 }
 
-void tst_Window::moviePlayerSwallowsOnlyPressesOfTheMenuGestures()
+void tst_Window::faceSwallowsOnlyPressesOfTheMenuGestures()
 {
     QObject target;
     const QPointF at(5, 5);
