@@ -65,6 +65,7 @@ public:
         : m_clock(clock), m_app(std::move(app))
     {}
     void showAlert(const QString &text, AlertKind, const QString &) override { alert = text; }
+    void setAlertDetail(const QString &) override {}
     void hideBusy() override { endOfWork = m_clock.nsecsElapsed(); }
     void refreshLibraryList() override
     {
@@ -107,10 +108,10 @@ public:
         }
         return TrashFileSystem::fileExists(path);
     }
-    system::TrashedFile moveToTrash(const QString &path) override
+    system::TrashedFile moveToTrash(const QString &path, const system::BeforeTrashMove &beforeMove) override
     {
         const qint64 start = m_clock.nsecsElapsed();
-        system::TrashedFile file = TrashFileSystem::moveToTrash(path);
+        system::TrashedFile file = TrashFileSystem::moveToTrash(path, beforeMove);
         trashing += m_clock.nsecsElapsed() - start;
         ++trashed;
         return file;
@@ -345,6 +346,7 @@ void ratioToThePlainWalk(int tracks)
     struct NullHost : cleaning::CleaningHost
     {
         void showAlert(const QString &text, AlertKind, const QString &) override { alert = text; }
+        void setAlertDetail(const QString &) override {}
         void hideBusy() override {}
         void refreshLibraryList() override {}
         void enableButtons() override {}

@@ -559,6 +559,8 @@ Rectangle {
             anchors.fill: parent
             title: root.alertTitle
             message: root.alertText
+            // Why a job stopped: given by the program beside the variables.
+            detail: typeof jobStatus !== "undefined" && jobStatus ? jobStatus.alertDetail : ""
             controlsEnabled: root.buttonsEnabled
             onAcknowledged: root.send("IDC_FS_okalert")
         }

@@ -3,12 +3,14 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // A message from the program in one of three kinds: "info", "warning" or
-// "error". Each kind has its own colour and sign; OK is the only answer.
+// "error". Each kind has its own colour and sign; OK is the only answer. A
+// detail line under the message says why a job stopped, when it did.
 Panel {
     id: panel
 
     property string kind: "info"
     property string message
+    property string detail
     property bool controlsEnabled: true
 
     signal acknowledged
@@ -55,8 +57,8 @@ Panel {
             id: scroller
             clip: true
             contentWidth: width
-            contentHeight: messageText.implicitHeight
-            implicitHeight: Math.min(messageText.implicitHeight, 250)
+            contentHeight: messageColumn.implicitHeight
+            implicitHeight: Math.min(messageColumn.implicitHeight, 250)
             boundsBehavior: Flickable.StopAtBounds
             Layout.fillWidth: true
             Layout.preferredHeight: implicitHeight
@@ -66,18 +68,35 @@ Panel {
                 policy: scroller.contentHeight > scroller.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
             }
 
-            Text {
-                id: messageText
-                objectName: "alertText"
+            Column {
+                id: messageColumn
                 width: scroller.width - 8
-                text: panel.message
-                textFormat: Text.PlainText
-                wrapMode: Text.WrapAtWordBoundaryOrAnywhere
-                color: Theme.text
-                font.family: Theme.font
-                font.pixelSize: Theme.large - 1
-                lineHeight: 1.1
-                topPadding: 4
+                spacing: 6
+
+                Text {
+                    id: messageText
+                    objectName: "alertText"
+                    width: parent.width
+                    text: panel.message
+                    textFormat: Text.PlainText
+                    wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+                    color: Theme.text
+                    font.family: Theme.font
+                    font.pixelSize: Theme.large - 1
+                    lineHeight: 1.1
+                    topPadding: 4
+                }
+                Text {
+                    objectName: "alertDetail"
+                    width: parent.width
+                    visible: panel.detail !== ""
+                    text: panel.detail
+                    textFormat: Text.PlainText
+                    wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+                    color: Theme.textSoft
+                    font.family: Theme.font
+                    font.pixelSize: Theme.small + 1
+                }
             }
         }
     }

@@ -16,6 +16,9 @@ class CleaningHost
 public:
     virtual ~CleaningHost() = default;
     virtual void showAlert(const QString &text, AlertKind kind, const QString &title) = 0;
+    // A line shown under the next alert's text, saying why a job stopped;
+    // the alert after that has none again.
+    virtual void setAlertDetail(const QString &detail) = 0;
     virtual void hideBusy() = 0;
     virtual void refreshLibraryList() = 0;
     // Gives the face its buttons back after a duplicate removal.

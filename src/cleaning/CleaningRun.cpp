@@ -19,8 +19,18 @@ template<typename Step> void tryStep(Step step)
 
 } // namespace
 
-void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure after)
+QString failureReason(const std::exception &error)
 {
+    const auto *own = dynamic_cast<const Error *>(&error);
+    QString reason = own ? own->description() : QString::fromUtf8(error.what());
+    if (!reason.isEmpty())
+        reason[0] = reason[0].toUpper();
+    return reason;
+}
+
+void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure after, const QString &reason)
+{
+    tryStep([&] { host.setAlertDetail(reason); });
     tryStep([&] { host.showAlert(alertText, AlertKind::Information, kAppTitle); });
     tryStep([&] { host.hideBusy(); });
     if (after == AfterFailure::KeepGate)

@@ -23,9 +23,14 @@ public:
 // What a job gives back once it ends early.
 enum class AfterFailure { KeepGate, ReopenGateAndButtons };
 
-// The end of a job that stopped early: its alert, the busy indicator off and,
-// for a job that closed the command gate, the gate and the buttons back. Each
-// step runs on its own, so that a refused alert never keeps the gate shut.
-void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure after);
+// Why a job stopped, in the error's own words for a person ("The disk holding
+// the library ... is full."); empty for an error that has none.
+QString failureReason(const std::exception &error);
+
+// The end of a job that stopped early: its alert with the reason on the line
+// under it, the busy indicator off and, for a job that closed the command
+// gate, the gate and the buttons back. Each step runs on its own, so that a
+// refused alert never keeps the gate shut.
+void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure after, const QString &reason);
 
 } // namespace tidyfox::cleaning

@@ -63,12 +63,12 @@ void deleteDead(libraryclient::LibrarySource &source, system::FileSystem &fs, in
     }
 }
 
-void failureEnd(CleaningHost &host, int count)
+void failureEnd(CleaningHost &host, int count, const QString &reason)
 {
     endFailedJob(host,
                  QStringLiteral("Can not delete all tracks.") + QLatin1Char('\r') + QString::number(count) +
                      QStringLiteral(" Dead track(s) have been deleted"),
-                 AfterFailure::KeepGate);
+                 AfterFailure::KeepGate, reason);
 }
 
 } // namespace
@@ -76,6 +76,7 @@ void failureEnd(CleaningHost &host, int count)
 void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs)
 {
     int count = 0;
+    QString reason;
     try {
         if (!source) {
             host.showAlert(QStringLiteral("0 Track have been deleted."), AlertKind::Information, kAppTitle);
@@ -89,11 +90,12 @@ void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, 
         host.refreshLibraryList();
         return;
     } catch (const std::exception &error) {
+        reason = failureReason(error);
         qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals:" << error.what();
     } catch (...) {
         qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals";
     }
-    failureEnd(host, count);
+    failureEnd(host, count, reason);
 }
 
 } // namespace tidyfox::cleaning

@@ -4,6 +4,7 @@
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DuplicateIndex.h"
 #include "cleaning/FileUsage.h"
+#include "cleaning/PendingRemovals.h"
 
 #include <optional>
 #include <vector>
@@ -15,11 +16,16 @@ const QString kRejectionText = QStringLiteral("You must check one filter item at
 
 // The files in use by the tracks still present, gathered the first time a
 // removed copy's file is about to go: a run that keeps files or finds no copy
-// never looks at the disk.
+// never looks at the disk. What was gathered knows every spelling of a file
+// (symlinks, hard links) among the tracks read at the start; the library is
+// asked again at each move for tracks at the same location, because another
+// program may have added some since.
 class FileUsers
 {
 public:
-    FileUsers(DuplicateIndex &index, system::FileSystem &fs) : m_index(index), m_fs(fs) {}
+    FileUsers(DuplicateIndex &index, libraryclient::LibraryClient &library, system::FileSystem &fs)
+        : m_index(index), m_library(library), m_fs(fs)
+    {}
 
     // Whether a track other than the one at copy, still in the library, uses
     // the file of copy.
@@ -28,7 +34,14 @@ public:
         if (!m_usage)
             gather();
         const auto &own = m_uses[static_cast<size_t>(copy)];
-        return own && m_usage->SharedBeyond(*own);
+        if (own && m_usage->SharedBeyond(*own))
+            return true;
+        const IndexedTrack &entry = m_index.at(copy);
+        for (std::int32_t user : m_library.fileTracksAt(entry.location)) {
+            if (user != entry.databaseId)
+                return true;
+        }
+        return false;
     }
 
     void Removed(int track)
@@ -57,6 +70,7 @@ private:
     }
 
     DuplicateIndex &m_index;
+    libraryclient::LibraryClient &m_library;
     system::FileSystem &m_fs;
     std::optional<FileUsage> m_usage;
     std::vector<std::optional<FileUsage::Use>> m_uses;
@@ -74,10 +88,31 @@ bool isGone(libraryclient::LibraryTrack &track)
     }
 }
 
-void putBack(system::FileSystem &fs, const system::TrashedFile &trashed, const QString &path)
+// Moves the copy's file to the trash, with a note of where it goes written
+// before it moves; a move that fails settles its note at once.
+system::TrashedFile trash(system::FileSystem &fs, PendingRemovals *pending, const IndexedTrack &copy)
+{
+    if (!pending)
+        return fs.moveToTrash(copy.location, {});
+    try {
+        return fs.moveToTrash(copy.location, [&](const system::TrashedFile &reserved) {
+            pending->intend(copy.databaseId, copy.location, reserved);
+        });
+    } catch (const system::TrashError &) {
+        pending->settle(copy.databaseId);
+        throw;
+    }
+}
+
+// A file whose entry stays goes back; its note is settled only when it is
+// back, so that the next run tries again otherwise.
+void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::TrashedFile &trashed,
+             const IndexedTrack &copy)
 {
     try {
-        fs.restoreFromTrash(trashed, path);
+        fs.restoreFromTrash(trashed, copy.location);
+        if (pending)
+            pending->settle(copy.databaseId);
     } catch (const system::TrashError &error) {
         qCWarning(lcCleaning) << "A removed copy's file stays in the trash:" << error.what();
     }
@@ -86,7 +121,7 @@ void putBack(system::FileSystem &fs, const system::TrashedFile &trashed, const Q
 // The walk: each track still present, in library order, keeps itself and
 // loses its first copy. Counts into count as it goes.
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
-                  const DuplicateFilter &filter, int &count)
+                  PendingRemovals *pending, const DuplicateFilter &filter, int &count)
 {
     const std::optional<bool> keepFiles = filter.KeepFiles();
     const bool trashFiles = keepFiles == false;
@@ -98,7 +133,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
     if (!tracks)
         throw libraryclient::ClientError::objectNotSet();
     DuplicateIndex index(*tracks, filter, trashFiles);
-    FileUsers users(index, fs);
+    FileUsers users(index, library, fs);
 
     for (int kept = 0; kept < index.size(); ++kept) {
         if (index.at(kept).removed)
@@ -123,7 +158,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         // The file goes first: if the trash cannot take it, the entry stays.
         std::optional<system::TrashedFile> trashed;
         if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
-            trashed = fs.moveToTrash(copy.location);
+            trashed = trash(fs, pending, copy);
         bool removedHere = true;
         try {
             copy.track->deleteFromLibrary();
@@ -132,15 +167,17 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             // goes back before anything else, never an entry in the library
             // with its file in the trash.
             if (trashed)
-                putBack(fs, *trashed, copy.location);
+                putBack(fs, pending, *trashed, copy);
             if (error.number() != libraryclient::kErrObjectDeleted)
                 throw;
             removedHere = false;
         } catch (...) {
             if (trashed)
-                putBack(fs, *trashed, copy.location);
+                putBack(fs, pending, *trashed, copy);
             throw;
         }
+        if (trashed && removedHere && pending)
+            pending->settle(copy.databaseId);
         if (!removedHere) {
             index.Remove(copyIndex);
             users.Removed(copyIndex);
@@ -172,21 +209,22 @@ void rejectionEnd(CleaningHost &host)
     host.enableButtons();
 }
 
-void failureEnd(CleaningHost &host, int count)
+void failureEnd(CleaningHost &host, int count, const QString &reason)
 {
     endFailedJob(host,
                  QStringLiteral("Can not delete all duplicates.") + QLatin1Char('\r') + QString::number(count) +
                      QStringLiteral(" Duplicate track(s) have been deleted"),
-                 AfterFailure::ReopenGateAndButtons);
+                 AfterFailure::ReopenGateAndButtons, reason);
 }
 
 } // namespace
 
 void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library, system::FileSystem &fs,
-                      const QString &filterText)
+                      const QString &filterText, PendingRemovals *pending)
 {
     const DuplicateFilter filter(filterText);
     int count = 0;
+    QString reason;
     try {
         if (!filter.HasAllProperties())
             throw RunFailure("the filter names fewer than seven items");
@@ -196,15 +234,18 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
         }
         if (!library)
             throw RunFailure("not connected to the library");
-        removeCopies(host, *library, fs, filter, count);
+        if (pending)
+            pending->putRight(*library, fs);
+        removeCopies(host, *library, fs, pending, filter, count);
         successEnd(host, count);
         return;
     } catch (const std::exception &error) {
+        reason = failureReason(error);
         qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals:" << error.what();
     } catch (...) {
         qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
     }
-    failureEnd(host, count);
+    failureEnd(host, count, reason);
 }
 
 } // namespace tidyfox::cleaning

@@ -87,6 +87,12 @@ public:
         return table(QStringLiteral("FirstTrackByID"), {playlistId, trackId});
     }
     void deleteTrack(std::int32_t databaseId) override { call(QStringLiteral("DeleteTrack"), {databaseId}, 0); }
+    std::vector<std::int32_t> fileTracksAt(const QString &path) override
+    {
+        const auto args = call(QStringLiteral("FileTracksAt"), {path}, 1);
+        const auto ids = qdbus_cast<QList<int>>(args[0]);
+        return {ids.begin(), ids.end()};
+    }
     void quit() override { call(QStringLiteral("Quit"), {}, 0); }
 
 private:
@@ -208,6 +214,32 @@ bool activatedByBus(QDBusConnection &bus, const QString &dir)
     return served(bus);
 }
 
+// Where a service this program starts writes what it has to say: it runs on
+// detached from the program, and its last complaint is the reason it could not
+// serve when it stops at once.
+QString serviceLogPath()
+{
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        dir = QDir::tempPath();
+    return dir + QStringLiteral("/tidyfox-library.log");
+}
+
+// The service's last complaint in its log, without the program name.
+QString lastComplaint(const QString &logPath)
+{
+    QFile log(logPath);
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray prefix("tidyfox-library: ");
+    QString complaint;
+    for (const QByteArray &line : log.read(64 * 1024).split('\n')) {
+        if (line.startsWith(prefix))
+            complaint = QString::fromUtf8(line.mid(prefix.size())).trimmed();
+    }
+    return complaint;
+}
+
 void startService(QDBusConnection &bus, const QString &appDir, int waitMs)
 {
     const QString dir = appDir.isEmpty() ? QCoreApplication::applicationDirPath() : appDir;
@@ -216,16 +248,25 @@ void startService(QDBusConnection &bus, const QString &appDir, int waitMs)
     const QString program = dir + QStringLiteral("/tidyfox-library");
     if (!QFileInfo(program).isExecutable())
         throw callFailed(QStringLiteral("The library service %1 is missing").arg(program));
+    const QString logPath = serviceLogPath();
+    QProcess service;
+    service.setProgram(program);
+    service.setArguments({QStringLiteral("serve")});
+    service.setStandardOutputFile(QProcess::nullDevice());
+    service.setStandardErrorFile(logPath);
     qint64 pid = 0;
-    if (!QProcess::startDetached(program, {QStringLiteral("serve")}, QString(), &pid))
+    if (!service.startDetached(&pid))
         throw callFailed(QStringLiteral("The library service %1 could not be started").arg(program));
     qCDebug(lcLibraryClient) << "started" << program << "as" << pid;
     const QDeadlineTimer deadline(waitMs);
     while (!served(bus)) {
         // Someone else may win the race for the name; only give up when ours
         // has died and no one offers the library.
-        if (processGone(pid) && !served(bus))
+        if (processGone(pid) && !served(bus)) {
+            if (const QString reason = lastComplaint(logPath); !reason.isEmpty())
+                throw ClientError(kErrLibraryUnusable, reason);
             throw callFailed(QStringLiteral("The library service stopped before offering the library"));
+        }
         if (deadline.hasExpired())
             throw callFailed(QStringLiteral("The library service did not appear on the bus in time"));
         QThread::msleep(20);

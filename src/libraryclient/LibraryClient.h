@@ -24,6 +24,9 @@ inline constexpr std::int32_t kErrObjectDeleted = static_cast<std::int32_t>(0xA0
 inline constexpr std::int32_t kErrCallFailed = static_cast<std::int32_t>(0x80004005u);
 // A property the object does not have (Location of a stream).
 inline constexpr std::int32_t kErrNoSuchProperty = 438;
+// The library service stopped because it cannot open the library; the
+// message is the service's own.
+inline constexpr std::int32_t kErrLibraryUnusable = 33101;
 
 // What every call of the library client throws.
 class ClientError : public Error
@@ -126,6 +129,9 @@ public:
     virtual SourcePtr librarySource() = 0;
     virtual PlaylistPtr libraryPlaylist() = 0;
     virtual void quit() = 0;
+    // The database ids of the file tracks whose location is path at this
+    // moment, whoever changed the library since it was read.
+    virtual std::vector<std::int32_t> fileTracksAt(const QString &path) = 0;
     // Called on the GUI thread when the library announces that it quits or
     // disappears. Replacing the handler disconnects the previous one.
     virtual void setQuittingHandler(std::function<void()> handler) = 0;

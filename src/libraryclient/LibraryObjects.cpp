@@ -240,6 +240,11 @@ void BackendLibraryClient::quit()
     m_backend->quit();
 }
 
+std::vector<std::int32_t> BackendLibraryClient::fileTracksAt(const QString &path)
+{
+    return m_backend->fileTracksAt(path);
+}
+
 void BackendLibraryClient::setQuittingHandler(std::function<void()> handler)
 {
     m_onQuitting = std::move(handler);

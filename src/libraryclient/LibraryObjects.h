@@ -21,6 +21,7 @@ public:
     SourcePtr librarySource() override;
     PlaylistPtr libraryPlaylist() override;
     void quit() override;
+    std::vector<std::int32_t> fileTracksAt(const QString &path) override;
     void setQuittingHandler(std::function<void()> handler) override;
 
     bool forceToForegroundOnDialog() const { return m_forceToForeground; }

@@ -145,6 +145,14 @@ void LibraryAdaptor::DeleteTrack(int databaseId)
         emit TrackDeleted(databaseId);
 }
 
+QList<int> LibraryAdaptor::FileTracksAt(const QString &path)
+{
+    return guarded(QList<int>(), [&] {
+        const std::vector<std::int32_t> ids = m_core->fileTracksAt(path);
+        return QList<int>(ids.begin(), ids.end());
+    });
+}
+
 void LibraryAdaptor::Quit()
 {
     announceQuit();

@@ -48,6 +48,8 @@ public slots:
     // One track by database id; fails with ObjectDeleted when it is gone.
     Q_SCRIPTABLE QByteArray Track(int databaseId);
     Q_SCRIPTABLE void DeleteTrack(int databaseId);
+    // The database ids of the file tracks at path, as the library is now.
+    Q_SCRIPTABLE QList<int> FileTracksAt(const QString &path);
     Q_SCRIPTABLE void Quit();
 
 signals:

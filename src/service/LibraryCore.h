@@ -44,6 +44,9 @@ public:
     // Removes the track from the library and every playlist, in one
     // transaction; throws ObjectDeletedError when it is not there.
     virtual void deleteTrack(std::int32_t databaseId) = 0;
+    // The database ids of the file tracks whose location is path, as the
+    // library file holds them now: changes other processes committed count.
+    virtual std::vector<std::int32_t> fileTracksAt(const QString &path) = 0;
 
     // Building a library (import, scanner, tests). Ids of the record are
     // assigned when zero; the track is appended to the library playlist.

@@ -611,6 +611,16 @@ bool LibraryStore::hasFileTrack(const QString &path)
     return q.bind(1, path).next();
 }
 
+std::vector<std::int32_t> LibraryStore::fileTracksAt(const QString &path)
+{
+    std::vector<std::int32_t> ids;
+    auto q = m_db.query("SELECT database_id FROM tracks WHERE location = ?1 AND kind = 1");
+    q.bind(1, path);
+    while (q.next())
+        ids.push_back(q.int32(0));
+    return ids;
+}
+
 std::int64_t LibraryStore::trackCount()
 {
     return m_db.scalar("SELECT count(*) FROM tracks");

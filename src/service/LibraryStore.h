@@ -54,6 +54,7 @@ public:
     std::optional<TrackRecord> firstTrackInPlaylist(std::int32_t playlistId, std::int32_t trackId) override;
     std::optional<TrackRecord> track(std::int32_t databaseId) override;
     void deleteTrack(std::int32_t databaseId) override;
+    std::vector<std::int32_t> fileTracksAt(const QString &path) override;
 
     TrackRecord addTrack(TrackRecord track) override;
     PlaylistRecord addPlaylist(const QString &name) override;

@@ -44,9 +44,10 @@ public:
     virtual ~FileSystem() = default;
     // True when a file (not a folder) exists at path; false for an empty path.
     virtual bool fileExists(const QString &path) = 0;
-    // Moves the file at path to the user's trash. Throws TrashError, leaving
-    // the file where it was, when the trash cannot take it.
-    virtual TrashedFile moveToTrash(const QString &path) = 0;
+    // Moves the file at path to the user's trash, calling beforeMove (when
+    // set) as the trash's moveToTrash does. Throws TrashError, leaving the
+    // file where it was, when the trash cannot take it.
+    virtual TrashedFile moveToTrash(const QString &path, const BeforeTrashMove &beforeMove) = 0;
     // Puts a file moved to the trash back at path. Throws TrashError when it
     // cannot (something is at path now); the file stays in the trash.
     virtual void restoreFromTrash(const TrashedFile &trashed, const QString &path) = 0;

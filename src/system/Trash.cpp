@@ -45,6 +45,8 @@ std::optional<struct stat> statOf(const QString &path)
 
 QString errnoText(int error)
 {
+    if (error == ENOSPC)
+        return QStringLiteral("the disk is full");
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
@@ -242,7 +244,7 @@ QString homeTrashPath()
     return QDir::cleanPath(data) + QStringLiteral("/Trash");
 }
 
-TrashedFile moveToTrash(const QString &path)
+TrashedFile moveToTrash(const QString &path, const BeforeTrashMove &beforeMove)
 {
     if (path.isEmpty())
         fail(path, QStringLiteral("no file named"));
@@ -302,8 +304,17 @@ TrashedFile moveToTrash(const QString &path)
             ::unlink(native(infoPath).constData());
             fail(path, QStringLiteral("cannot write %1: %2").arg(infoPath, errnoText(writeError)));
         }
+        const TrashedFile reserved{filesPath, infoPath};
+        if (beforeMove) {
+            try {
+                beforeMove(reserved);
+            } catch (...) {
+                ::unlink(native(infoPath).constData());
+                throw;
+            }
+        }
         if (renameNoReplace(absolute, filesPath))
-            return {filesPath, infoPath};
+            return reserved;
         const int renameError = errno;
         ::unlink(native(infoPath).constData());
         if (renameError != EEXIST)

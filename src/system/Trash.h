@@ -6,6 +6,7 @@
 #include "common/Error.h"
 
 #include <QString>
+#include <functional>
 
 namespace tidyfox::system {
 
@@ -24,6 +25,12 @@ struct TrashedFile
     QString infoPath;    // its .trashinfo
 };
 
+// Called once the file's place in the trash is reserved (its info file
+// written) and before the file moves there; what it throws leaves the file
+// where it was. A caller that must survive a crash between the move and what
+// follows it writes down here where the file is going.
+using BeforeTrashMove = std::function<void(const TrashedFile &)>;
+
 // Moves the file (or symlink) at path into the trash of its volume: the home
 // trash under $XDG_DATA_HOME for files on the home trash's device, otherwise
 // the volume's $topdir/.Trash/$uid or $topdir/.Trash-$uid. The file is only
@@ -34,7 +41,7 @@ struct TrashedFile
 // orphans a crash leaves could not be told from other programs' and cleaned,
 // and it names no info file. Ours reserves the name with the info file,
 // written first, and moves with RENAME_NOREPLACE.
-TrashedFile moveToTrash(const QString &path);
+TrashedFile moveToTrash(const QString &path, const BeforeTrashMove &beforeMove = {});
 
 // Puts a file moved to the trash back at path, never over a file that is
 // there now, and removes its info file. Throws TrashError when it cannot; the

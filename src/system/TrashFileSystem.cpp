@@ -17,9 +17,9 @@ bool TrashFileSystem::fileExists(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-TrashedFile TrashFileSystem::moveToTrash(const QString &path)
+TrashedFile TrashFileSystem::moveToTrash(const QString &path, const BeforeTrashMove &beforeMove)
 {
-    return system::moveToTrash(path);
+    return system::moveToTrash(path, beforeMove);
 }
 
 void TrashFileSystem::restoreFromTrash(const TrashedFile &trashed, const QString &path)

@@ -10,7 +10,7 @@ class TrashFileSystem : public FileSystem
 {
 public:
     bool fileExists(const QString &path) override;
-    TrashedFile moveToTrash(const QString &path) override;
+    TrashedFile moveToTrash(const QString &path, const BeforeTrashMove &beforeMove) override;
     void restoreFromTrash(const TrashedFile &trashed, const QString &path) override;
     std::optional<FileId> identity(const QString &path) override;
 };

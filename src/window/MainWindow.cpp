@@ -1,12 +1,14 @@
 // The window itself: its controls, start-up, layout and exit.
 #include "window/MainWindow.h"
 
+#include "cleaning/PendingRemovals.h"
 #include "system/SingleInstance.h"
 #include "system/TrashFileSystem.h"
 #include "widgets/TreeGrid.h"
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
 #include "window/IntervalTimer.h"
+#include "window/JobStatus.h"
 #include "window/WindowCleaningHost.h"
 #include "window/WindowLog.h"
 
@@ -15,7 +17,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QQmlContext>
 #include <QScreen>
+#include <QStandardPaths>
 #include <cstdlib>
 
 namespace tidyfox::window {
@@ -101,6 +105,8 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
 
     m_face = new FaceView(this);
     m_face->setObjectName(QStringLiteral("Flash"));
+    m_jobStatus = new JobStatus(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("jobStatus"), m_jobStatus);
     connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
     connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
 
@@ -116,6 +122,8 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
 
     connectListEvents();
     m_cleaningHost = std::make_unique<WindowCleaningHost>(*this);
+    if (!m_env.pendingRemovalsPath.isEmpty())
+        m_pendingRemovals = std::make_unique<cleaning::PendingRemovals>(m_env.pendingRemovalsPath);
     m_wheel = std::make_unique<input::WheelForwarder>();
 }
 
@@ -215,6 +223,8 @@ WindowEnvironment makeDefaultEnvironment()
         std::quick_exit(code);
     };
     env.fileSystem = std::make_shared<system::TrashFileSystem>();
+    env.pendingRemovalsPath = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                              QStringLiteral("/tidyfox/pending-removals");
     return env;
 }
 

@@ -26,6 +26,10 @@ class GridCell;
 class GridFlag;
 } // namespace tidyfox::widgets
 
+namespace tidyfox::cleaning {
+class PendingRemovals;
+} // namespace tidyfox::cleaning
+
 namespace tidyfox::system {
 class FileSystem;
 class SingleInstance;
@@ -45,6 +49,7 @@ class FaceView;
 class IntervalTimer;
 class WindowCleaningHost;
 class MainWindowProbe;
+class JobStatus;
 class MainWindow;
 
 // What the window takes from its surroundings. Tests replace these; the
@@ -68,6 +73,9 @@ struct WindowEnvironment
     // variable, so that a client watching from the start sees every one.
     std::function<void(MainWindow &window)> publish;
     std::shared_ptr<system::FileSystem> fileSystem;
+    // The note of removed copies' files on their way to the trash (see
+    // cleaning::PendingRemovals); empty keeps none.
+    QString pendingRemovalsPath;
     // Twips per pixel, horizontally and vertically; 0 means from the screen.
     double twipsPerPixelX = 0;
     double twipsPerPixelY = 0;
@@ -116,7 +124,9 @@ private:
     void hideBusy();
     void updateTrackButtons();
     // Hides the list and shows the face's alert panel of that kind; returns at once.
-    void showAlert(const QString &text, AlertKind kind, const QString &title);
+    // detail is the line under the text (why a job stopped); every alert
+    // without one clears the previous one's.
+    void showAlert(const QString &text, AlertKind kind, const QString &title, const QString &detail = {});
 
     // Input.
     void installInputFilters();
@@ -136,6 +146,8 @@ private:
     void onDisconnectButton();
     void onLoadLibraryButton();
     void watchLibraryQuitting();
+    void putRightPendingRemovals();
+    void tellUnusableLibraryOnce();
 
     // The library list.
     void fillListFromSource(widgets::TreeGrid &list, libraryclient::SourcePtr &source);
@@ -158,6 +170,7 @@ private:
     WindowState m_state;
 
     FaceView *m_face = nullptr;
+    JobStatus *m_jobStatus = nullptr;
     widgets::TreeGrid *m_libraryList = nullptr;
     IntervalTimer *m_startTimer = nullptr;
     IntervalTimer *m_duplicatesTimer = nullptr;
@@ -169,6 +182,10 @@ private:
     QPushButton *m_loadLibraryButton = nullptr;
 
     QString m_duplicateFilter;
+    // Why the library service could not open the library at the last
+    // attempt, and the reason the user was last told.
+    QString m_unusableLibrary;
+    QString m_toldUnusableLibrary;
     libraryclient::LibraryClientPtr m_library;
     libraryclient::SourcePtr m_librarySource;
     std::shared_ptr<librarylist::LibraryListModel> m_listModel;
@@ -177,6 +194,7 @@ private:
 
     std::unique_ptr<system::SingleInstance> m_singleInstance;
     std::unique_ptr<WindowCleaningHost> m_cleaningHost;
+    std::unique_ptr<cleaning::PendingRemovals> m_pendingRemovals;
     std::unique_ptr<input::WheelForwarder> m_wheel;
     bool m_faceFiltered = false;
     bool m_windowFiltered = false;

@@ -9,12 +9,18 @@
 #include "window/WindowCleaningHost.h"
 
 #include <QLocale>
+#include <utility>
 
 namespace tidyfox::window {
 
 void WindowCleaningHost::showAlert(const QString &text, AlertKind kind, const QString &title)
 {
-    m_window.showAlert(text, kind, title);
+    m_window.showAlert(text, kind, title, std::exchange(m_alertDetail, {}));
+}
+
+void WindowCleaningHost::setAlertDetail(const QString &detail)
+{
+    m_alertDetail = detail;
 }
 
 void WindowCleaningHost::hideBusy()
@@ -53,7 +59,7 @@ void MainWindow::removeDuplicates(const QString &filterText)
     // Hold the library client for the whole run: a reconnect in a yield
     // replaces the window's reference, not this run's.
     const libraryclient::LibraryClientPtr library = m_library;
-    cleaning::removeDuplicates(*m_cleaningHost, library.get(), *m_env.fileSystem, filterText);
+    cleaning::removeDuplicates(*m_cleaningHost, library.get(), *m_env.fileSystem, filterText, m_pendingRemovals.get());
 }
 
 void MainWindow::onDeadTracksTimer()

@@ -1,9 +1,11 @@
 // The connection with the music library: start-up attempts, retries,
 // reconnecting when the library goes away, and the hidden buttons.
+#include "cleaning/PendingRemovals.h"
 #include "libraryclient/LibraryLookups.h"
 #include "widgets/TreeGrid.h"
 #include "window/IntervalTimer.h"
 #include "window/MainWindow.h"
+#include "window/WindowLog.h"
 
 #include <QPointer>
 
@@ -30,8 +32,11 @@ std::int16_t MainWindow::connectToLibrary()
         watchLibraryQuitting();
         m_library->setForceToForegroundOnDialog(true);
         yieldToEvents(4);
+        m_unusableLibrary.clear();
         return loadLibrarySource();
-    } catch (const libraryclient::ClientError &) {
+    } catch (const libraryclient::ClientError &error) {
+        if (error.number() == libraryclient::kErrLibraryUnusable)
+            m_unusableLibrary = error.description();
         return kConnectFailed;
     }
 }
@@ -75,6 +80,7 @@ void MainWindow::onStartTimer()
     if (result == kConnectFailed) {
         m_startTimer->setInterval(8000);
         m_state.setAttempt(WindowState::Attempt::None);
+        tellUnusableLibraryOnce();
         return;
     }
     if (result == kNoLibrarySource) {
@@ -83,6 +89,8 @@ void MainWindow::onStartTimer()
     }
     m_startTimer->setEnabled(false);
     m_startTimer->setInterval(2000);
+    m_toldUnusableLibrary.clear();
+    putRightPendingRemovals();
     setVariable(QStringLiteral("_root.activationtxt"), QStringLiteral("Loading Library Contents..."));
     fillListFromSource(*m_libraryList, m_librarySource);
     m_libraryList->setStackOrder(widgets::TreeGrid::StackOrder::Front);
@@ -95,6 +103,31 @@ void MainWindow::onStartTimer()
     // the timer off, so arm it again as the quitting event asked.
     if (libraryQuit)
         onLibraryQuitting();
+}
+
+// The retries go on as before; the user hears once why they keep failing,
+// and again only when the reason changes.
+void MainWindow::tellUnusableLibraryOnce()
+{
+    if (m_unusableLibrary.isEmpty() || m_unusableLibrary == m_toldUnusableLibrary)
+        return;
+    m_toldUnusableLibrary = m_unusableLibrary;
+    showAlert(QStringLiteral("The music library cannot be opened."), AlertKind::Critical, QStringLiteral("Tidyfox"),
+              m_unusableLibrary);
+}
+
+// Files a killed removal left in the trash while their entries stayed go
+// back before the library is shown.
+void MainWindow::putRightPendingRemovals()
+{
+    if (!m_pendingRemovals || !m_library)
+        return;
+    try {
+        if (const int putBack = m_pendingRemovals->putRight(*m_library, *m_env.fileSystem))
+            qCInfo(lcWindow) << putBack << "file(s) of an interrupted removal went back from the trash";
+    } catch (const libraryclient::ClientError &error) {
+        qCDebug(lcWindow) << "pending removals stay for the next time:" << error.what();
+    }
 }
 
 void MainWindow::onLibraryQuitting()

@@ -1,6 +1,7 @@
 // Alerts, the busy indicator and the track buttons, all through the face.
 #include "widgets/TreeGrid.h"
 #include "window/FaceView.h"
+#include "window/JobStatus.h"
 #include "window/MainWindow.h"
 
 namespace tidyfox::window {
@@ -27,9 +28,10 @@ void MainWindow::updateTrackButtons()
         setVariable(QStringLiteral("_root.enabledelete"), on);
 }
 
-void MainWindow::showAlert(const QString &text, AlertKind kind, const QString &title)
+void MainWindow::showAlert(const QString &text, AlertKind kind, const QString &title, const QString &detail)
 {
     hideList();
+    m_jobStatus->setAlertDetail(detail);
     setVariable(QStringLiteral("_root.alerttitle"), title);
     setVariable(QStringLiteral("_root.alerttxt"), text);
     switch (kind) {

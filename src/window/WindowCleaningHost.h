@@ -13,6 +13,7 @@ public:
     explicit WindowCleaningHost(MainWindow &window) : m_window(window) {}
 
     void showAlert(const QString &text, AlertKind kind, const QString &title) override;
+    void setAlertDetail(const QString &detail) override;
     void hideBusy() override;
     void refreshLibraryList() override;
     void enableButtons() override;
@@ -21,6 +22,7 @@ public:
 
 private:
     MainWindow &m_window;
+    QString m_alertDetail;
 };
 
 } // namespace tidyfox::window

@@ -7,6 +7,7 @@
 #include "RecordingHost.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"
+#include "cleaning/PendingRemovals.h"
 #include "service/LibraryCore.h"
 #include "system/Trash.h"
 #include "system/TrashFileSystem.h"
@@ -143,7 +144,18 @@ protected:
     {
         return QDir(trash + QStringLiteral("/files")).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     }
-    void RemoveDuplicatesWith(const QString &filter) { removeDuplicates(host, library->App(), fs, filter); }
+    void RemoveDuplicatesWith(const QString &filter, PendingRemovals *pending = nullptr)
+    {
+        removeDuplicates(host, library->App(), fs, filter, pending);
+    }
+    void Delete(std::int32_t databaseId)
+    {
+        library->App()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
+            if (t->databaseId() == databaseId)
+                t->deleteFromLibrary();
+            return true;
+        });
+    }
 
     QTemporaryDir music{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/music-XXXXXX")};
     QTemporaryDir store{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/store-XXXXXX")};
@@ -232,6 +244,62 @@ TEST_P(CleaningFilesTest, AFileAKeptTrackUsesIsNeverTouched)
     EXPECT_EQ(snapshot(music.path()), before);
     EXPECT_TRUE(trashed().isEmpty());
     EXPECT_EQ(host.alerts, QStringList{QStringLiteral("3 Duplicate(s) have been deleted")});
+}
+
+TEST_P(CleaningFilesTest, AFileATrackAddedDuringTheRunUsesStays)
+{
+    write(QStringLiteral("kept.mp3"));
+    write(QStringLiteral("copy.mp3"));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3"))));
+    // Another program imports a track of the copy's file while the run yields.
+    host.onYield = [&] {
+        library->Add(track(QStringLiteral("Added meanwhile"), file(QStringLiteral("copy.mp3"))));
+        host.onYield = nullptr;
+    };
+    const auto before = snapshot(music.path());
+
+    RemoveDuplicatesWith(kByName);
+
+    EXPECT_EQ(library->Present().size(), 2u);
+    EXPECT_EQ(snapshot(music.path()), before);
+    EXPECT_TRUE(trashed().isEmpty());
+}
+
+TEST_P(CleaningFilesTest, WhatAKilledRunLeftIsPutRightNextTime)
+{
+    write(QStringLiteral("kept.mp3"));
+    write(QStringLiteral("stays.mp3"));
+    write(QStringLiteral("went.mp3"));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
+    const std::int32_t stays = library->Add(track(QStringLiteral("Other"), file(QStringLiteral("stays.mp3"))));
+    const std::int32_t went = library->Add(track(QStringLiteral("Third"), file(QStringLiteral("went.mp3"))));
+    const QString notePath = store.filePath(QStringLiteral("pending-removals"));
+    {
+        // A run killed after moving two files: one entry was removed, the
+        // other not.
+        PendingRemovals note(notePath);
+        for (auto [id, name] : {std::pair{stays, QStringLiteral("stays.mp3")}, {went, QStringLiteral("went.mp3")}})
+            fs.moveToTrash(file(name), [&](const system::TrashedFile &r) { note.intend(id, file(name), r); });
+        Delete(went);
+    }
+    const auto trashedBefore = trashed();
+
+    PendingRemovals next(notePath);
+    RemoveDuplicatesWith(kByName, &next);
+
+    EXPECT_TRUE(QFileInfo::exists(file(QStringLiteral("stays.mp3"))));
+    EXPECT_EQ(trashed(), QStringList{QStringLiteral("went.mp3")});
+    EXPECT_EQ(trashedBefore.size(), 2);
+    EXPECT_EQ(library->Present().size(), 2u);
+    EXPECT_EQ(host.alerts, QStringList{QStringLiteral("0 Duplicate(s) have been deleted")});
+    // A run that ends well leaves nothing to put right.
+    write(QStringLiteral("copy.mp3"));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3"))));
+    RemoveDuplicatesWith(kByName, &next);
+    EXPECT_EQ(next.putRight(*library->App(), fs), 0);
+    EXPECT_EQ(trashed(), QStringList({QStringLiteral("copy.mp3"), QStringLiteral("went.mp3")}));
+    EXPECT_FALSE(QFileInfo::exists(notePath));
 }
 
 TEST_P(CleaningFilesTest, KeepFilesLeavesEveryFile)

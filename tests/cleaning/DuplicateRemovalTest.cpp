@@ -276,6 +276,8 @@ TEST_F(DuplicateRemovalTest, ARefusedRemovalIsNotCountedAndItsFileComesBack)
     EXPECT_EQ(fs.restored, QStringList{QStringLiteral("/m/2.mp3")});
     EXPECT_TRUE(fs.Has(QStringLiteral("/m/2.mp3")));
     EXPECT_EQ(host.Ends(), failureEnd(0));
+    // The reason goes under the alert, whose text stays as it is.
+    EXPECT_EQ(host.details, QStringList{QStringLiteral("The library refused the removal")});
 }
 
 TEST_F(DuplicateRemovalTest, ACopyAnotherProgramRemovedIsPassedOverWithItsFile)

@@ -29,11 +29,13 @@ public:
         ++probes;
         return !path.isEmpty() && Has(path);
     }
-    system::TrashedFile moveToTrash(const QString &path) override
+    system::TrashedFile moveToTrash(const QString &path, const system::BeforeTrashMove &beforeMove) override
     {
         const QString key = system::normalisedPath(path);
         if (m_refused.count(key) || !m_files.count(key))
             throw system::TrashError(QStringLiteral("the trash cannot take ") + path);
+        if (beforeMove)
+            beforeMove({key, {}});
         m_inTrash[key] = m_files[key];
         m_files.erase(key);
         trashed << path;

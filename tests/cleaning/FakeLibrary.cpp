@@ -170,6 +170,7 @@ public:
     libraryclient::SourcePtr librarySource() override { return std::make_shared<FakeSource>(m_library); }
     libraryclient::PlaylistPtr libraryPlaylist() override { return m_library->playlistObject(0); }
     void quit() override {}
+    std::vector<std::int32_t> fileTracksAt(const QString &path) override { return m_library->FileTracksAt(path); }
     void setQuittingHandler(std::function<void()>) override {}
 
 private:
@@ -227,6 +228,16 @@ std::vector<std::int32_t> FakeLibrary::PresentIds() const
     for (const int index : m_playlists.front().members) {
         if (!deleted(index))
             ids.push_back(m_tracks[static_cast<size_t>(index)].databaseId);
+    }
+    return ids;
+}
+
+std::vector<std::int32_t> FakeLibrary::FileTracksAt(const QString &path) const
+{
+    std::vector<std::int32_t> ids;
+    for (size_t i = 0; i < m_tracks.size(); ++i) {
+        if (!m_deleted[i] && !m_tracks[i].stream && m_tracks[i].location == path)
+            ids.push_back(m_tracks[i].databaseId);
     }
     return ids;
 }

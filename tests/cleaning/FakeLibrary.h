@@ -53,6 +53,8 @@ public:
     // Database ids of the library playlist's tracks still present, in order.
     std::vector<std::int32_t> PresentIds() const;
     bool IsDeleted(std::int32_t databaseId) const;
+    // Database ids of the file tracks present whose location is path.
+    std::vector<std::int32_t> FileTracksAt(const QString &path) const;
 
     // For the objects below.
     struct Playlist

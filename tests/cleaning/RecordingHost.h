@@ -23,6 +23,7 @@ public:
         calls << QStringLiteral("showAlert(%1|%2|%3)").arg(text).arg(static_cast<int>(kind)).arg(title);
         alerts << text;
     }
+    void setAlertDetail(const QString &detail) override { details << detail; }
     void hideBusy() override { calls << QStringLiteral("hideBusy"); }
     void refreshLibraryList() override { calls << QStringLiteral("refreshLibraryList"); }
     void enableButtons() override { calls << QStringLiteral("enableButtons"); }
@@ -48,6 +49,7 @@ public:
 
     QStringList calls;
     QStringList alerts;
+    QStringList details; // setAlertDetail, in order
     int yields = 0;
     std::function<void()> onYield;
 };

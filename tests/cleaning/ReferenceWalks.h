@@ -121,7 +121,7 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, libraryclient::Library
             if (items.at(7).toLower() != QLatin1String("true")) {
                 const auto location = ReferenceLocation(*copy);
                 if (location && fs.fileExists(*location) && !ReferenceFileInUse(*library, *copy, *location, fs))
-                    fs.moveToTrash(*location);
+                    fs.moveToTrash(*location, {});
             }
             copy->deleteFromLibrary();
             if (++count > 32767) {

@@ -90,7 +90,7 @@ TEST_F(TrashTest, AFileGoesToTheHomeTrashWithItsInfo)
     const QString name = QStringLiteral("My Song 100% ü.mp3");
     writeFile(path(name), "tune");
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    fs.moveToTrash(path(name));
+    fs.moveToTrash(path(name), {});
 
     EXPECT_FALSE(QFile::exists(path(name)));
     EXPECT_EQ(readFile(trash + QStringLiteral("/files/") + name), QByteArray("tune"));
@@ -135,7 +135,7 @@ TEST_F(TrashTest, ReadOnlyFilesAreTaken)
 {
     writeFile(path(QStringLiteral("locked.mp3")));
     ASSERT_TRUE(QFile::setPermissions(path(QStringLiteral("locked.mp3")), QFile::ReadOwner));
-    fs.moveToTrash(path(QStringLiteral("locked.mp3")));
+    fs.moveToTrash(path(QStringLiteral("locked.mp3")), {});
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("locked.mp3"))));
     EXPECT_TRUE(QFile::exists(trash + QStringLiteral("/files/locked.mp3")));
 }
@@ -146,7 +146,7 @@ TEST_F(TrashTest, WhenTheTrashCannotBeMadeTheFileStays)
     writeFile(trash, "not a folder");
     writeFile(path(QStringLiteral("keep.mp3")), "tune");
     try {
-        fs.moveToTrash(path(QStringLiteral("keep.mp3")));
+        fs.moveToTrash(path(QStringLiteral("keep.mp3")), {});
         ADD_FAILURE() << "the move should have failed";
     } catch (const TrashError &error) {
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QStringLiteral("keep.mp3")));
@@ -158,9 +158,9 @@ TEST_F(TrashTest, WhenTheTrashCannotBeMadeTheFileStays)
 
 TEST_F(TrashTest, MissingFilesAndFoldersAreRefused)
 {
-    EXPECT_THROW(fs.moveToTrash(path(QStringLiteral("missing.mp3"))), TrashError);
-    EXPECT_THROW(fs.moveToTrash(dir.path()), TrashError);
-    EXPECT_THROW(fs.moveToTrash(QString()), TrashError);
+    EXPECT_THROW(fs.moveToTrash(path(QStringLiteral("missing.mp3")), {}), TrashError);
+    EXPECT_THROW(fs.moveToTrash(dir.path(), {}), TrashError);
+    EXPECT_THROW(fs.moveToTrash(QString(), {}), TrashError);
     EXPECT_TRUE(QDir(dir.path()).exists());
 
     // A path with a NUL is refused whole, never cut to the file before it.
@@ -168,7 +168,7 @@ TEST_F(TrashTest, MissingFilesAndFoldersAreRefused)
     const QString cut = path(QStringLiteral("victim.txt")) + QChar(0) + QStringLiteral(".mp3");
     EXPECT_FALSE(fs.fileExists(cut));
     EXPECT_FALSE(fs.identity(cut));
-    EXPECT_THROW(fs.moveToTrash(cut), TrashError);
+    EXPECT_THROW(fs.moveToTrash(cut, {}), TrashError);
     EXPECT_EQ(readFile(path(QStringLiteral("victim.txt"))), QByteArray("keep"));
 }
 

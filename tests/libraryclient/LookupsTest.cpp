@@ -68,6 +68,7 @@ public:
     SourcePtr librarySource() override { return m_source; }
     PlaylistPtr libraryPlaylist() override { return nullptr; }
     void quit() override {}
+    std::vector<std::int32_t> fileTracksAt(const QString &) override { return {}; }
     void setQuittingHandler(std::function<void()>) override {}
 
 private:

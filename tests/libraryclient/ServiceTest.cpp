@@ -12,7 +12,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace tidyfox::libraryclient::test {
@@ -93,7 +95,7 @@ TEST_F(LibraryService, TheBusInterfaceItself)
     // serves is held to the published description.
     const QString iface = QString::fromLatin1(protocol::kInterface);
     const QStringList described = tidyfox::test::busContract(tidyfox::test::publishedDescription(iface), iface);
-    EXPECT_EQ(described.size(), 11);
+    EXPECT_EQ(described.size(), 12);
     EXPECT_EQ(tidyfox::test::busContract(tidyfox::test::introspect(QString::fromLatin1(protocol::kServiceName),
                                                                    QString::fromLatin1(protocol::kObjectPath)),
                                          iface),
@@ -203,6 +205,23 @@ TEST_F(LibraryService, CreationFailsWhenTheServiceCannotStart)
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_THROW(BusLibraryClient client(broken, 60000), ClientError);
     EXPECT_FALSE(libraryServed());
+
+    // A library file the service cannot open: the service's own words come
+    // back, for the program to tell the user.
+    const QString defaultLibrary = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/tidyfox/library.db");
+    QDir().mkpath(QFileInfo(defaultLibrary).absolutePath());
+    QFile foreign(defaultLibrary);
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    foreign.write(QByteArray(4096, 'x'));
+    foreign.close();
+    try {
+        BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR), 60000);
+        ADD_FAILURE() << "created over a file that is no library";
+    } catch (const ClientError &e) {
+        EXPECT_EQ(e.number(), kErrLibraryUnusable);
+        EXPECT_TRUE(e.description().contains(defaultLibrary)) << e.description().toStdString();
+    }
+    foreign.remove();
 }
 
 } // namespace

@@ -245,6 +245,12 @@ PlaylistPtr FaultyLibraryClient::libraryPlaylist()
     return wrap(m_inner->libraryPlaylist(), m_plan);
 }
 
+std::vector<std::int32_t> FaultyLibraryClient::fileTracksAt(const QString &path)
+{
+    m_plan->check("fileTracksAt");
+    return m_inner->fileTracksAt(path);
+}
+
 void FaultyLibraryClient::quit()
 {
     m_plan->check("quit");

@@ -62,6 +62,7 @@ public:
     SourcePtr librarySource() override;
     PlaylistPtr libraryPlaylist() override;
     void quit() override;
+    std::vector<std::int32_t> fileTracksAt(const QString &path) override;
     void setQuittingHandler(std::function<void()> handler) override;
 
     // Calls the quitting handler now, as if the library had gone.

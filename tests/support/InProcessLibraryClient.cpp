@@ -67,6 +67,10 @@ public:
     {
         translated([&] { open().deleteTrack(databaseId); });
     }
+    std::vector<std::int32_t> fileTracksAt(const QString &path) override
+    {
+        return translated([&] { return open().fileTracksAt(path); });
+    }
     void quit() override
     {
         open();

@@ -27,6 +27,7 @@ struct WindowFixture
     std::vector<int> exits;
     std::vector<std::pair<QString, QString>> variables;
     bool failConnect = false;
+    QString unusableLibrary; // when set, connecting fails with this reason
     std::unique_ptr<window::MainWindow> window;
 
     window::WindowEnvironment environment()
@@ -45,6 +46,8 @@ struct WindowFixture
         env.createLibraryClient = [this, factory]() -> libraryclient::LibraryClientPtr {
             if (failConnect)
                 throw libraryclient::ClientError(libraryclient::kErrCallFailed, QStringLiteral("refused"));
+            if (!unusableLibrary.isEmpty())
+                throw libraryclient::ClientError(libraryclient::kErrLibraryUnusable, unusableLibrary);
             return factory();
         };
         env.twipsPerPixelX = 15;

@@ -5,9 +5,11 @@
 #include "WindowFixture.h"
 #include "librarylist/LibraryListModel.h"
 #include "widgets/TreeGrid.h"
+#include "window/FaceView.h"
 #include "window/IntervalTimer.h"
 
 #include <QPushButton>
+#include <QQuickItem>
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
@@ -65,6 +67,7 @@ class tst_LibraryLoad : public QObject
 
 private Q_SLOTS:
     void failedAttemptsKeepTheBusyTextAndRetryEveryEightSeconds();
+    void unusableLibraryIsToldOnceWhileTheRetriesGoOn();
     void attemptLoadsTheLibraryInOrder();
     void quittingLibraryReconnectsUnlessClosing();
     void unusableSourceIsReportedAndTheListStaysEmpty();
@@ -102,6 +105,33 @@ void tst_LibraryLoad::failedAttemptsKeepTheBusyTextAndRetryEveryEightSeconds()
     MainWindowProbe(w).tickStartTimer();
     QVERIFY(!MainWindowProbe(w).state().isIn(WindowState::Phase::Connecting));
     QVERIFY(!MainWindowProbe(w).startTimer().isEnabled());
+}
+
+void tst_LibraryLoad::unusableLibraryIsToldOnceWhileTheRetriesGoOn()
+{
+    test::WindowFixture f;
+    f.unusableLibrary = QStringLiteral("The file /x/library.db is not a Tidyfox library.");
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.handleFaceCommand(QStringLiteral("start"), {});
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        MainWindowProbe(w).tickStartTimer();
+        QCOMPARE(MainWindowProbe(w).startTimer().interval(), 8000);
+    }
+    QCOMPARE(f.names().count(QStringLiteral("_root.showcriticalalert")), 1);
+    QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("The music library cannot be opened."));
+    auto *detail = MainWindowProbe(w).face().rootObject()->findChild<QObject *>(QStringLiteral("alertDetail"));
+    QVERIFY(detail);
+    QCOMPARE(detail->property("text").toString(), f.unusableLibrary);
+
+    // Once the library opens, the next alert has no detail line.
+    f.unusableLibrary.clear();
+    MainWindowProbe(w).tickStartTimer();
+    QVERIFY(!MainWindowProbe(w).state().isIn(WindowState::Phase::Connecting));
+    w.handleFaceCommand(QStringLiteral("IDC_FS_okfilter"),
+                        QStringLiteral("false,false,false,false,false,false,false,false"));
+    MainWindowProbe(w).tickDuplicatesTimer();
+    QCOMPARE(detail->property("text").toString(), QString());
 }
 
 void tst_LibraryLoad::attemptLoadsTheLibraryInOrder()
