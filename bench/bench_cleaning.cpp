@@ -66,6 +66,7 @@ public:
     {}
     void showAlert(const QString &text, AlertKind, const QString &) override { alert = text; }
     void setAlertDetail(const QString &) override {}
+    void reportProgress(const QString &, int, int) override {}
     void hideBusy() override { endOfWork = m_clock.nsecsElapsed(); }
     void refreshLibraryList() override
     {
@@ -347,6 +348,7 @@ void ratioToThePlainWalk(int tracks)
     {
         void showAlert(const QString &text, AlertKind, const QString &) override { alert = text; }
         void setAlertDetail(const QString &) override {}
+        void reportProgress(const QString &, int, int) override {}
         void hideBusy() override {}
         void refreshLibraryList() override {}
         void enableButtons() override {}

@@ -52,6 +52,16 @@ Rectangle {
     property bool viewEnabled: false
     property bool deleteEnabled: false
 
+    // How far a long job is, from the program's job status object (not a
+    // variable); total 0 when no job reports any.
+    readonly property int progressDone: typeof jobStatus !== "undefined" && jobStatus ? jobStatus.progressDone : 0
+    readonly property int progressTotal: typeof jobStatus !== "undefined" && jobStatus ? jobStatus.progressTotal : 0
+    readonly property bool showsProgress: busy && progressTotal > 0
+
+    function countText(n) {
+        return Number(n).toLocaleString(Qt.locale("en_US"), "f", 0);
+    }
+
     // Assignments that arrive before completion wait here.
     property bool ready: false
     property var pending
@@ -388,6 +398,35 @@ Rectangle {
                     elide: Text.ElideRight
                     horizontalAlignment: Text.AlignRight
                     Layout.maximumWidth: 200
+                }
+                Text {
+                    objectName: "progressText"
+                    visible: root.showsProgress
+                    text: root.countText(root.progressDone) + " of " + root.countText(root.progressTotal)
+                    textFormat: Text.PlainText
+                    color: Theme.textSoft
+                    font.family: Theme.font
+                    font.pixelSize: Theme.small
+                }
+            }
+
+            // The progress bar under the caption.
+            Rectangle {
+                objectName: "progressBar"
+                x: 67
+                y: 40
+                width: 301
+                height: 3
+                radius: 1.5
+                visible: root.showsProgress
+                color: Theme.paleGreen
+
+                Rectangle {
+                    objectName: "progressFill"
+                    width: root.progressTotal > 0 ? parent.width * Math.min(1, root.progressDone / root.progressTotal) : 0
+                    height: parent.height
+                    radius: parent.radius
+                    color: Theme.darkGreen
                 }
             }
 

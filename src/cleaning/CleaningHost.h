@@ -20,6 +20,9 @@ public:
     // the alert after that has none again.
     virtual void setAlertDetail(const QString &detail) = 0;
     virtual void hideBusy() = 0;
+    // How far the job is: done of total steps. Called at every step; the
+    // host decides how often to show it.
+    virtual void reportProgress(const QString &job, int done, int total) = 0;
     virtual void refreshLibraryList() = 0;
     // Gives the face its buttons back after a duplicate removal.
     virtual void enableButtons() = 0;

@@ -25,7 +25,7 @@ bool isDead(libraryclient::LibraryTrack &track, system::FileSystem &fs)
     return !fs.fileExists(location);
 }
 
-void deleteDeadIn(libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs, int &count)
+void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs, int &count)
 {
     const auto collection = playlist.tracks();
     if (!collection)
@@ -37,7 +37,10 @@ void deleteDeadIn(libraryclient::LibraryPlaylist &playlist, system::FileSystem &
     });
     // Removing a dead track changes nothing about the files of the others,
     // so one pass finds what walking again after each removal would.
+    const int total = static_cast<int>(tracks.size());
+    int done = 0;
     for (const auto &track : tracks) {
+        host.reportProgress(QStringLiteral("Deleting dead tracks"), ++done, total);
         if (!isDead(*track, fs))
             continue;
         if (count == kMaxRemovals)
@@ -47,7 +50,7 @@ void deleteDeadIn(libraryclient::LibraryPlaylist &playlist, system::FileSystem &
     }
 }
 
-void deleteDead(libraryclient::LibrarySource &source, system::FileSystem &fs, int &count)
+void deleteDead(CleaningHost &host, libraryclient::LibrarySource &source, system::FileSystem &fs, int &count)
 {
     const auto playlists = source.playlists();
     if (!playlists)
@@ -59,7 +62,7 @@ void deleteDead(libraryclient::LibrarySource &source, system::FileSystem &fs, in
     });
     for (const auto &playlist : all) {
         if (playlist->kind() == kLibraryPlaylistKind)
-            deleteDeadIn(*playlist, fs, count);
+            deleteDeadIn(host, *playlist, fs, count);
     }
 }
 
@@ -83,7 +86,7 @@ void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, 
             host.hideBusy();
             return;
         }
-        deleteDead(*source, fs, count);
+        deleteDead(host, *source, fs, count);
         host.hideBusy();
         host.showAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"),
                        AlertKind::Information, kAppTitle);

@@ -12,6 +12,7 @@
 namespace tidyfox::cleaning {
 namespace {
 
+const QString kProgressJob = QStringLiteral("Removing duplicates");
 const QString kRejectionText = QStringLiteral("You must check one filter item at least, Operation aborted.");
 
 // The files in use by the tracks still present, gathered the first time a
@@ -136,6 +137,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
     FileUsers users(index, library, fs);
 
     for (int kept = 0; kept < index.size(); ++kept) {
+        host.reportProgress(kProgressJob, kept + 1, index.size());
         if (index.at(kept).removed)
             continue;
         // Let the face animate and the window answer between tracks.

@@ -99,6 +99,9 @@ public:
     // once its handler has.
     void handleFaceCommand(const QString &command, const QString &args);
 
+    // How far the job under way is, and why the last one stopped.
+    JobStatus &jobStatus() const { return *m_jobStatus; }
+
 Q_SIGNALS:
     // Every face variable assignment, in the order made.
     void faceVariableSet(const QString &name, const QString &value);

@@ -2,6 +2,7 @@
 
 #include "MainWindowAdaptor.h"
 #include "protocol/BusNames.h"
+#include "window/JobStatus.h"
 #include "window/MainWindow.h"
 #include "window/WindowLog.h"
 
@@ -13,6 +14,7 @@ namespace tidyfox::window {
 MainWindowBus::MainWindowBus(MainWindow *window) : QObject(window), m_window(window)
 {
     connect(window, &MainWindow::faceVariableSet, this, &MainWindowBus::MovieVariableSet);
+    connect(&window->jobStatus(), &JobStatus::progressChanged, this, &MainWindowBus::Progress);
     new MainWindowAdaptor(this);
 }
 

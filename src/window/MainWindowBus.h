@@ -26,6 +26,7 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void MovieVariableSet(const QString &name, const QString &value);
+    void Progress(const QString &job, int done, int total);
 
 private:
     MainWindow *m_window;

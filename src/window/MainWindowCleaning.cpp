@@ -5,6 +5,7 @@
 #include "system/FileSystem.h"
 #include "window/FaceView.h"
 #include "window/IntervalTimer.h"
+#include "window/JobStatus.h"
 #include "window/MainWindow.h"
 #include "window/WindowCleaningHost.h"
 
@@ -21,6 +22,11 @@ void WindowCleaningHost::showAlert(const QString &text, AlertKind kind, const QS
 void WindowCleaningHost::setAlertDetail(const QString &detail)
 {
     m_alertDetail = detail;
+}
+
+void WindowCleaningHost::reportProgress(const QString &job, int done, int total)
+{
+    m_window.m_jobStatus->reportProgress(job, done, total);
 }
 
 void WindowCleaningHost::hideBusy()

@@ -14,6 +14,7 @@ void MainWindow::showBusy(const QString &text)
 
 void MainWindow::hideBusy()
 {
+    m_jobStatus->endProgress();
     setVariable(QStringLiteral("_root.disableactivationmovie"), QStringLiteral("true"));
 }
 

@@ -4,6 +4,7 @@
 #include "librarylist/LibraryListModel.h"
 #include "librarylist/ListModelError.h"
 #include "widgets/TreeGrid.h"
+#include "window/JobStatus.h"
 #include "window/MainWindow.h"
 
 namespace tidyfox::window {
@@ -75,8 +76,13 @@ void MainWindow::fillListFromSource(widgets::TreeGrid &list, libraryclient::Sour
                 if (!tracks)
                     return !abandoned;
                 const QString itemId = parents.field(u"ID");
+                const QString job = QStringLiteral("Loading %1").arg(parents.field(u"PlayList_Name"));
+                int total = 0;
+                int done = 0;
+                step([&] { total = tracks->count(); });
                 step([&] {
                     tracks->forEach([&](const libraryclient::TrackPtr &track) {
+                        m_jobStatus->reportProgress(job, ++done, total);
                         yieldToEvents(1);
                         children->addRow();
                         step([&] { children->setField(librarylist::PlaylistTrackTable::ItemID, itemId); });

@@ -15,6 +15,7 @@ public:
     void showAlert(const QString &text, AlertKind kind, const QString &title) override;
     void setAlertDetail(const QString &detail) override;
     void hideBusy() override;
+    void reportProgress(const QString &job, int done, int total) override;
     void refreshLibraryList() override;
     void enableButtons() override;
     void reopenCommandGate() override;

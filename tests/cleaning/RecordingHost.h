@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <functional>
 #include <ostream>
+#include <utility>
 
 // Readable texts in test failure messages.
 inline void PrintTo(const QString &text, std::ostream *out)
@@ -24,6 +25,11 @@ public:
         alerts << text;
     }
     void setAlertDetail(const QString &detail) override { details << detail; }
+    void reportProgress(const QString &, int done, int total) override
+    {
+        ++progressReports;
+        lastProgress = {done, total};
+    }
     void hideBusy() override { calls << QStringLiteral("hideBusy"); }
     void refreshLibraryList() override { calls << QStringLiteral("refreshLibraryList"); }
     void enableButtons() override { calls << QStringLiteral("enableButtons"); }
@@ -51,6 +57,8 @@ public:
     QStringList alerts;
     QStringList details; // setAlertDetail, in order
     int yields = 0;
+    int progressReports = 0;
+    std::pair<int, int> lastProgress;
     std::function<void()> onYield;
 };
 

@@ -7,9 +7,11 @@
 #include "widgets/TreeGrid.h"
 #include "window/FaceView.h"
 #include "window/IntervalTimer.h"
+#include "window/JobStatus.h"
 
 #include <QPushButton>
 #include <QQuickItem>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
@@ -147,8 +149,14 @@ void tst_LibraryLoad::attemptLoadsTheLibraryInOrder()
     w.show();
     w.handleFaceCommand(QStringLiteral("start"), {});
     f.variables.clear();
+    QSignalSpy progress(&w.jobStatus(), &window::JobStatus::progressChanged);
     MainWindowProbe(w).tickStartTimer();
 
+    // Progress travels beside the variables: each playlist's last track, then
+    // the end (total 0) with the busy indicator.
+    QVERIFY(progress.contains(QVariantList{QStringLiteral("Loading Library"), 2, 2}));
+    QVERIFY(progress.contains(QVariantList{QStringLiteral("Loading Mix"), 1, 1}));
+    QCOMPARE(progress.last(), (QVariantList{QString(), 0, 0}));
     QCOMPARE(f.names(),
              (QStringList{QStringLiteral("_root.activationtxt"), QStringLiteral("_root.enableactivationmovie"),
                           QStringLiteral("_root.activationtxt"), QStringLiteral("_root.disableactivationmovie"),
