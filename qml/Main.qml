@@ -22,7 +22,13 @@
 //             deleteButton, refreshButton, aboutButton, helpButton, libraryWell,
 //             busyIndicator, busyText, versionText
 //   dead tracks question: deadTracksConfirm, deadTracksConfirmOkButton
-//             (sends "IDC_FS_deleteDeadTracks"), deadTracksConfirmCancelButton
+//             (sends "IDC_FS_deleteDeadTracks"), deadTracksConfirmCancelButton,
+//             deadTracksConfirmAlternativeButton (sends "IDC_FS_findDeadTracks")
+//   dead track review: deadTrackReview (opened by the program's review
+//             model), deadTrackList, deadTrackTick<row>, deadTrackDeleteButton
+//             (sends "IDC_FS_deleteDeadTracks" with every track ticked, else
+//             "IDC_FS_deleteReviewedDeadTracks" with the ticked ids),
+//             deadTrackCancelButton
 //             (sends "IDC_FS_don'tDeleteFromLibrary")
 //   filter:   filterPanel, filterName, filterSize, filterAlbum, filterArtist,
 //             filterBitRate, filterSampleRate, filterFileName (positions 0-6),
@@ -68,6 +74,7 @@ Rectangle {
 
     // A panel is open over the page: the page behind it takes no input.
     readonly property bool modal: filterPanel.open || aboutPanel.open || trackPanel.open || alertPanel.open
+                                  || deadTrackReviewPanel.open
 
     width: 450
     height: 525
@@ -153,7 +160,7 @@ Rectangle {
     // Opening one of the three page panels closes the others; an alert
     // stays on top of whatever is open.
     function openPanel(panel) {
-        for (const other of [filterPanel, aboutPanel, trackPanel])
+        for (const other of [filterPanel, aboutPanel, trackPanel, deadTrackReviewPanel])
             if (other !== panel)
                 other.open = false;
         panel.present();
@@ -162,7 +169,7 @@ Rectangle {
     // Escape closes the top panel wherever the keyboard is, also on the
     // window's own buttons outside the panel.
     Keys.onEscapePressed: event => {
-        for (const panel of [alertPanel, trackPanel, aboutPanel, filterPanel]) {
+        for (const panel of [alertPanel, trackPanel, aboutPanel, filterPanel, deadTrackReviewPanel]) {
             if (panel.open) {
                 panel.dismissed();
                 event.accepted = true;
@@ -338,8 +345,10 @@ Rectangle {
             title: "Delete dead tracks now?"
             message: "Entries whose file is missing leave the library. Connect your music drives first."
             confirmText: "Delete"
+            alternativeText: "Review"
             controlsEnabled: root.buttonsEnabled
             onConfirmed: root.send("IDC_FS_deleteDeadTracks")
+            onAlternative: root.send("IDC_FS_findDeadTracks")
             onCancelled: root.send("IDC_FS_don'tDeleteFromLibrary")
         }
 
@@ -592,6 +601,22 @@ Rectangle {
             info: root.trackInfo
             controlsEnabled: root.buttonsEnabled
             onClosed: root.send("IDC_FS_exitTrackInfoWindow")
+        }
+        DeadTrackReviewPanel {
+            id: deadTrackReviewPanel
+            anchors.fill: parent
+            review: typeof deadTrackReview !== "undefined" ? deadTrackReview : null
+            controlsEnabled: root.buttonsEnabled
+            onConfirmedAll: root.send("IDC_FS_deleteDeadTracks")
+            onConfirmedSome: ids => root.send("IDC_FS_deleteReviewedDeadTracks", ids)
+            onCancelled: root.send("IDC_FS_don'tDeleteFromLibrary")
+        }
+        // The program fills the review, then asks for it to be shown.
+        Connections {
+            target: deadTrackReviewPanel.review
+            function onOpened() {
+                root.openPanel(deadTrackReviewPanel);
+            }
         }
         AlertPanel {
             id: alertPanel

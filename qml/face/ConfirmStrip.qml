@@ -12,12 +12,15 @@ FocusScope {
     property string title
     property string message
     property string confirmText
+    // A third answer beside Cancel and the confirmation, when set.
+    property string alternativeText
     property bool controlsEnabled: true
     // Where the keyboard goes back to once the question is answered.
     property Item returnFocus
 
     signal confirmed
     signal cancelled
+    signal alternative
 
     visible: open
 
@@ -84,6 +87,18 @@ FocusScope {
                     maximumLineCount: 2
                     elide: Text.ElideRight
                     Layout.fillWidth: true
+                }
+            }
+            // Before Cancel, so that the confirmation stays one Tab away.
+            FaceButton {
+                objectName: strip.objectName + "AlternativeButton"
+                visible: strip.alternativeText !== ""
+                text: strip.alternativeText
+                look: "secondary"
+                enabled: strip.controlsEnabled
+                onClicked: {
+                    strip.open = false;
+                    strip.alternative();
                 }
             }
             FaceButton {

@@ -2,30 +2,30 @@
 
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
+#include "cleaning/DeadTrackRule.h"
 
+#include <unordered_set>
 #include <vector>
 
 namespace tidyfox::cleaning {
 namespace {
 
-constexpr std::int32_t kLibraryPlaylistKind = 1;
-
-// Whether the track is an entry of a file that is gone. A track without a
-// file (a stream) has no Location at all and is never dead.
-bool isDead(libraryclient::LibraryTrack &track, system::FileSystem &fs)
+// Whether the track is one of those reviewed; a track another program
+// removed since is not.
+bool isReviewed(libraryclient::LibraryTrack &track, const std::unordered_set<std::int32_t> &reviewed)
 {
-    QString location;
     try {
-        location = track.location();
+        return reviewed.contains(track.databaseId());
     } catch (const libraryclient::ClientError &error) {
-        if (error.number() == libraryclient::kErrNoSuchProperty)
+        if (error.number() == libraryclient::kErrObjectDeleted)
             return false;
         throw;
     }
-    return !fs.fileExists(location);
 }
 
-void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs, int &count)
+// only, when set, limits the deletion to the tracks with those database ids.
+void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs,
+                  const std::unordered_set<std::int32_t> *only, int &count)
 {
     const auto collection = playlist.tracks();
     if (!collection)
@@ -41,7 +41,9 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
     int done = 0;
     for (const auto &track : tracks) {
         host.reportProgress(QStringLiteral("Deleting dead tracks"), ++done, total);
-        if (!isDead(*track, fs))
+        if (only && !isReviewed(*track, *only))
+            continue;
+        if (!deadLocation(*track, fs))
             continue;
         if (count == kMaxRemovals)
             throw RunFailure("more dead tracks than one run can count");
@@ -50,20 +52,11 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
     }
 }
 
-void deleteDead(CleaningHost &host, libraryclient::LibrarySource &source, system::FileSystem &fs, int &count)
+void deleteDead(CleaningHost &host, libraryclient::LibrarySource &source, system::FileSystem &fs,
+                const std::unordered_set<std::int32_t> *only, int &count)
 {
-    const auto playlists = source.playlists();
-    if (!playlists)
-        throw libraryclient::ClientError::objectNotSet();
-    std::vector<libraryclient::PlaylistPtr> all;
-    playlists->forEach([&all](const libraryclient::PlaylistPtr &playlist) {
-        all.push_back(playlist);
-        return true;
-    });
-    for (const auto &playlist : all) {
-        if (playlist->kind() == kLibraryPlaylistKind)
-            deleteDeadIn(host, *playlist, fs, count);
-    }
+    for (const auto &playlist : libraryPlaylistsOf(source))
+        deleteDeadIn(host, *playlist, fs, only, count);
 }
 
 void failureEnd(CleaningHost &host, int count, const QString &reason)
@@ -74,9 +67,8 @@ void failureEnd(CleaningHost &host, int count, const QString &reason)
                  AfterFailure::KeepGate, reason);
 }
 
-} // namespace
-
-void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs)
+void runDeletion(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs,
+                 const std::unordered_set<std::int32_t> *only)
 {
     int count = 0;
     QString reason;
@@ -86,7 +78,7 @@ void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, 
             host.hideBusy();
             return;
         }
-        deleteDead(host, *source, fs, count);
+        deleteDead(host, *source, fs, only, count);
         host.hideBusy();
         host.showAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"),
                        AlertKind::Information, kAppTitle);
@@ -99,6 +91,20 @@ void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, 
         qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals";
     }
     failureEnd(host, count, reason);
+}
+
+} // namespace
+
+void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs)
+{
+    runDeletion(host, source, fs, nullptr);
+}
+
+void deleteReviewedDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs,
+                              const std::vector<std::int32_t> &databaseIds)
+{
+    const std::unordered_set<std::int32_t> only(databaseIds.begin(), databaseIds.end());
+    runDeletion(host, source, fs, &only);
 }
 
 } // namespace tidyfox::cleaning

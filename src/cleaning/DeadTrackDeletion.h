@@ -6,6 +6,9 @@
 #include "libraryclient/LibraryClient.h"
 #include "system/FileSystem.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace tidyfox::cleaning {
 
 // Runs one deletion over the library playlist(s) of m_librarySource (null when
@@ -14,5 +17,10 @@ namespace tidyfox::cleaning {
 // file (streams) are never dead. Each file is probed once: the outcome is that
 // of walking the playlist again from its start after every removal.
 void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *m_librarySource, system::FileSystem &fs);
+
+// The same run over the reviewed tracks only: those with these database ids
+// that are still in the library and still dead. Same alerts and counts.
+void deleteReviewedDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs,
+                              const std::vector<std::int32_t> &databaseIds);
 
 } // namespace tidyfox::cleaning

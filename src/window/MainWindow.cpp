@@ -5,6 +5,7 @@
 #include "system/SingleInstance.h"
 #include "system/TrashFileSystem.h"
 #include "widgets/TreeGrid.h"
+#include "window/DeadTrackReviewModel.h"
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
 #include "window/IntervalTimer.h"
@@ -107,6 +108,8 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
     m_face->setObjectName(QStringLiteral("Flash"));
     m_jobStatus = new JobStatus(this);
     m_face->rootContext()->setContextProperty(QStringLiteral("jobStatus"), m_jobStatus);
+    m_deadTrackReview = new DeadTrackReviewModel(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("deadTrackReview"), m_deadTrackReview);
     connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
     connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
 

@@ -16,6 +16,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QPushButton;
 class QEvent;
@@ -50,6 +52,7 @@ class IntervalTimer;
 class WindowCleaningHost;
 class MainWindowProbe;
 class JobStatus;
+class DeadTrackReviewModel;
 class MainWindow;
 
 // What the window takes from its surroundings. Tests replace these; the
@@ -167,6 +170,7 @@ private:
     void removeDuplicates(const QString &filterText);
     void onDeadTracksTimer();
     void deleteDeadTracks();
+    void findDeadTracks();
     bool viewSelectedTrack();
 
     WindowEnvironment m_env;
@@ -174,6 +178,7 @@ private:
 
     FaceView *m_face = nullptr;
     JobStatus *m_jobStatus = nullptr;
+    DeadTrackReviewModel *m_deadTrackReview = nullptr;
     widgets::TreeGrid *m_libraryList = nullptr;
     IntervalTimer *m_startTimer = nullptr;
     IntervalTimer *m_duplicatesTimer = nullptr;
@@ -185,6 +190,8 @@ private:
     QPushButton *m_loadLibraryButton = nullptr;
 
     QString m_duplicateFilter;
+    // The tracks a dead-track review confirmed, for the next deletion.
+    std::optional<std::vector<std::int32_t>> m_reviewedDeadTracks;
     // Why the library service could not open the library at the last
     // attempt, and the reason the user was last told.
     QString m_unusableLibrary;

@@ -1,8 +1,10 @@
 // The cleaning jobs and the track view, as the window runs them.
 #include "cleaning/DeadTrackDeletion.h"
+#include "cleaning/DeadTrackReview.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/TrackInfo.h"
 #include "system/FileSystem.h"
+#include "window/DeadTrackReviewModel.h"
 #include "window/FaceView.h"
 #include "window/IntervalTimer.h"
 #include "window/JobStatus.h"
@@ -10,6 +12,7 @@
 #include "window/WindowCleaningHost.h"
 
 #include <QLocale>
+#include <optional>
 #include <utility>
 
 namespace tidyfox::window {
@@ -77,9 +80,38 @@ void MainWindow::onDeadTracksTimer()
 void MainWindow::deleteDeadTracks()
 {
     const libraryclient::SourcePtr source = m_librarySource;
+    // A review's confirmed tracks, or every dead track.
+    const std::optional<std::vector<std::int32_t>> reviewed = std::exchange(m_reviewedDeadTracks, std::nullopt);
     m_state.enter(WindowState::Phase::DeletingDeadTracks);
-    cleaning::deleteDeadTracks(*m_cleaningHost, source.get(), *m_env.fileSystem);
+    if (reviewed)
+        cleaning::deleteReviewedDeadTracks(*m_cleaningHost, source.get(), *m_env.fileSystem, *reviewed);
+    else
+        cleaning::deleteDeadTracks(*m_cleaningHost, source.get(), *m_env.fileSystem);
     m_state.leave(WindowState::Phase::DeletingDeadTracks);
+}
+
+void MainWindow::findDeadTracks()
+{
+    const libraryclient::SourcePtr source = m_librarySource;
+    showBusy(QStringLiteral("Finding dead tracks..."));
+    try {
+        if (!source)
+            throw libraryclient::ClientError::objectNotSet();
+        const auto findings = cleaning::findDeadTracks(
+            *source, *m_env.fileSystem, system::Volumes::current(), [this](int done, int total) {
+                m_jobStatus->reportProgress(QStringLiteral("Finding dead tracks"), done, total);
+                // Keep the face alive on a large library.
+                if (done % 512 == 0)
+                    yieldToEvents(1);
+            });
+        hideBusy();
+        hideList();
+        m_deadTrackReview->show(findings);
+    } catch (const libraryclient::ClientError &error) {
+        hideBusy();
+        showAlert(QStringLiteral("Can not find dead tracks."), AlertKind::Information, QStringLiteral("Tidyfox"),
+                  error.description());
+    }
 }
 
 bool MainWindow::viewSelectedTrack()

@@ -6,6 +6,7 @@
 
 #include <QUrl>
 #include <algorithm>
+#include <vector>
 
 namespace tidyfox::window {
 
@@ -17,6 +18,20 @@ bool actsAtOnce(const QString &command)
 {
     return command == QLatin1String("IDC_FS_help") || command == QLatin1String("IDC_FS_exit") ||
            command == QLatin1String("IDC_FS_mini");
+}
+
+// "12,15,99": the database ids a review hands back; anything that is not an
+// id is left out.
+std::vector<std::int32_t> databaseIdsIn(const QString &args)
+{
+    std::vector<std::int32_t> ids;
+    for (const QStringView item : QStringView(args).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int id = item.trimmed().toInt(&ok);
+        if (ok)
+            ids.push_back(id);
+    }
+    return ids;
 }
 
 } // namespace
@@ -86,6 +101,13 @@ void MainWindow::runFaceCommand(const QString &command, const QString &args)
     } else if (command == QLatin1String("IDC_FS_deleteDeadTracks")) {
         showBusy(QStringLiteral("Deleting dead tracks..."));
         yieldToEvents(3);
+        m_deadTracksTimer->setEnabled(true);
+    } else if (command == QLatin1String("IDC_FS_findDeadTracks")) {
+        findDeadTracks();
+    } else if (command == QLatin1String("IDC_FS_deleteReviewedDeadTracks")) {
+        showBusy(QStringLiteral("Deleting dead tracks..."));
+        yieldToEvents(3);
+        m_reviewedDeadTracks = databaseIdsIn(args);
         m_deadTracksTimer->setEnabled(true);
     } else if (command == QLatin1String("IDC_FS_viewTrack2")) {
         if (viewSelectedTrack())

@@ -4,6 +4,7 @@
 
 #include "system/FileSystem.h"
 #include "system/TrashFileSystem.h"
+#include "system/Volumes.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -236,6 +237,22 @@ TEST_F(TrashTest, AFileOnAnotherVolumeGoesToThatVolumesTrash)
     EXPECT_EQ(moveToTrash(file).trashedPath, volumeTrash + QStringLiteral("/files/far away.mp3"));
     QDir(sharedTrash).removeRecursively();
     QDir(volumeTrash).removeRecursively();
+}
+
+// Files on a drive that is not plugged in look gone; the review spares them.
+TEST(VolumesTest, AMissingDriveIsToldFromAMissingFile)
+{
+    const QStringList points = mountPointsIn("22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                             "40 22 8:17 / /media/me/My\\040Music rw - vfat /dev/sdb1 rw\n");
+    EXPECT_EQ(points, QStringList({QStringLiteral("/"), QStringLiteral("/media/me/My Music")}));
+    const Volumes volumes(points);
+    EXPECT_FALSE(volumes.isDisconnected(QStringLiteral("/media/me/My Music/Album")));
+    EXPECT_TRUE(volumes.isDisconnected(QStringLiteral("/media/me/Other/Album")));
+    EXPECT_TRUE(volumes.isDisconnected(QStringLiteral("/run/media/me/Stick")));
+    EXPECT_TRUE(volumes.isDisconnected(QStringLiteral("/mnt/nas/music")));
+    // A library from another machine: its top folder is not here at all.
+    EXPECT_TRUE(volumes.isDisconnected(QStringLiteral("/Volumes/Music/iTunes")));
+    EXPECT_FALSE(volumes.isDisconnected(QDir::tempPath() + QStringLiteral("/gone")));
 }
 
 } // namespace

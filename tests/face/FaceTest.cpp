@@ -176,6 +176,10 @@ private slots:
         scene->click("deleteDeadTracksButton");
         scene->click("deadTracksConfirmOkButton");
         QCOMPARE(sent(*scene), one("IDC_FS_deleteDeadTracks"));
+        // Or looked at first, in the review the program opens.
+        scene->click("deleteDeadTracksButton");
+        scene->click("deadTracksConfirmAlternativeButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_findDeadTracks"));
     }
 
     void tabReachesEveryEnabledButtonInReadingOrder()

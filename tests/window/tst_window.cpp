@@ -9,13 +9,17 @@
 #include "window/IntervalTimer.h"
 #include "window/MainWindowBus.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QQmlContext>
+#include <QQuickItem>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 #include <QWheelEvent>
@@ -37,6 +41,7 @@ private Q_SLOTS:
     void commandTableReactions();
     void okFilterArmsDuplicateRemovalInOrder();
     void deadTracksCommandArmsItsTimer();
+    void deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked();
     void helpOpensTheHelpPageAndExitEnds();
     void alertsHideTheGridAndSetTheirTrigger();
     void trackButtonsFollowTheSelection();
@@ -243,6 +248,59 @@ void tst_Window::deadTracksCommandArmsItsTimer()
     QVERIFY(!MainWindowProbe(w).deadTracksTimer().isEnabled());
     QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("0 Track have been deleted."));
     QCOMPARE(f.names().last(), QStringLiteral("_root.disableactivationmovie"));
+}
+
+void tst_Window::deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked()
+{
+    QTemporaryDir music;
+    QFile alive(music.filePath(QStringLiteral("alive.mp3")));
+    QVERIFY(alive.open(QIODevice::WriteOnly));
+    test::WindowFixture f;
+    const auto add = [&f](const QString &name, const QString &location, library::TrackKind kind) {
+        library::TrackRecord t;
+        t.name = name;
+        t.kind = kind;
+        t.location = location;
+        return f.core->addTrack(t).databaseId;
+    };
+    add(QStringLiteral("Alive"), alive.fileName(), library::TrackKind::File);
+    const std::int32_t gone =
+        add(QStringLiteral("Gone"), music.filePath(QStringLiteral("gone.mp3")), library::TrackKind::File);
+    const std::int32_t away =
+        add(QStringLiteral("Away"), QStringLiteral("/media/tidyfox-unplugged/away.mp3"), library::TrackKind::File);
+    add(QStringLiteral("Radio"), QStringLiteral("http://radio.example/live"), library::TrackKind::Url);
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.handleFaceCommand(QStringLiteral("start"), {});
+    MainWindowProbe(w).tickStartTimer();
+
+    w.handleFaceCommand(QStringLiteral("IDC_FS_findDeadTracks"), {});
+    auto *review = MainWindowProbe(w).face().rootContext()->contextProperty("deadTrackReview").value<QObject *>();
+    auto *model = qobject_cast<QAbstractItemModel *>(review);
+    QVERIFY(model);
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(review->property("disconnectedCount").toInt(), 1);
+    QCOMPARE(review->property("tickedCount").toInt(), 1);
+    QVERIFY(!review->property("allTicked").toBool());
+    QString ids;
+    QMetaObject::invokeMethod(review, "tickedIds", Q_RETURN_ARG(QString, ids));
+    QCOMPARE(ids, QString::number(gone));
+    QTRY_VERIFY(MainWindowProbe(w)
+                    .face()
+                    .rootObject()
+                    ->findChild<QQuickItem *>(QStringLiteral("deadTrackReview"))
+                    ->isVisible());
+    QVERIFY(!MainWindowProbe(w).libraryList().isVisible());
+
+    // What the face sends for the ticked subset: only that goes, with the
+    // run's own texts.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteReviewedDeadTracks"), ids + QStringLiteral(",junk"));
+    MainWindowProbe(w).tickDeadTracksTimer();
+    QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("1 Dead track(s) have been deleted"));
+    QVERIFY(!f.core->track(gone));
+    QVERIFY(f.core->track(away));
+    QCOMPARE(f.core->playlistTracks(f.core->libraryPlaylistId()).size(), 3u);
 }
 
 void tst_Window::helpOpensTheHelpPageAndExitEnds()

@@ -1,0 +1,57 @@
+#include "cleaning/DeadTrackReview.h"
+
+#include "cleaning/DeadTrackRule.h"
+
+#include <QHash>
+
+namespace tidyfox::cleaning {
+
+const QString kDisconnectedReason =
+    QStringLiteral("These files are on a drive that is not connected now; connect it and look again, or tick the "
+                   "tracks that are gone for good.");
+
+namespace {
+
+QString folderOf(const QString &location)
+{
+    const qsizetype slash = location.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : location.left(slash);
+}
+
+} // namespace
+
+DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::FileSystem &fs,
+                                 const system::Volumes &volumes, const std::function<void(int, int)> &progress)
+{
+    DeadTrackFindings findings;
+    QHash<QString, size_t> folderIndex;
+    for (const auto &playlist : libraryPlaylistsOf(source)) {
+        const auto tracks = playlist->tracks();
+        if (!tracks)
+            throw libraryclient::ClientError::objectNotSet();
+        const int total = tracks->count();
+        int done = 0;
+        tracks->forEach([&](const libraryclient::TrackPtr &track) {
+            if (progress)
+                progress(++done, total);
+            const std::optional<QString> location = deadLocation(*track, fs);
+            if (!location)
+                return true;
+            const QString folder = folderOf(*location);
+            auto found = folderIndex.constFind(folder);
+            if (found == folderIndex.constEnd()) {
+                found = folderIndex.insert(folder, findings.folders.size());
+                findings.folders.push_back({folder, !folder.isEmpty() && volumes.isDisconnected(folder), {}});
+            }
+            DeadTrackFolder &group = findings.folders[*found];
+            group.tracks.push_back({track->databaseId(), track->name(), track->artist(), track->album(), *location});
+            ++findings.trackCount;
+            if (group.disconnected)
+                ++findings.disconnectedCount;
+            return true;
+        });
+    }
+    return findings;
+}
+
+} // namespace tidyfox::cleaning

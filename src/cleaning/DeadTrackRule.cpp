@@ -1,0 +1,38 @@
+#include "cleaning/DeadTrackRule.h"
+
+namespace tidyfox::cleaning {
+
+std::optional<QString> deadLocation(libraryclient::LibraryTrack &track, system::FileSystem &fs)
+{
+    QString location;
+    try {
+        location = track.location();
+    } catch (const libraryclient::ClientError &error) {
+        if (error.number() == libraryclient::kErrNoSuchProperty)
+            return std::nullopt;
+        throw;
+    }
+    if (fs.fileExists(location))
+        return std::nullopt;
+    return location;
+}
+
+std::vector<libraryclient::PlaylistPtr> libraryPlaylistsOf(libraryclient::LibrarySource &source)
+{
+    const auto playlists = source.playlists();
+    if (!playlists)
+        throw libraryclient::ClientError::objectNotSet();
+    std::vector<libraryclient::PlaylistPtr> all;
+    playlists->forEach([&all](const libraryclient::PlaylistPtr &playlist) {
+        all.push_back(playlist);
+        return true;
+    });
+    std::vector<libraryclient::PlaylistPtr> library;
+    for (const auto &playlist : all) {
+        if (playlist->kind() == kLibraryPlaylistKind)
+            library.push_back(playlist);
+    }
+    return library;
+}
+
+} // namespace tidyfox::cleaning

@@ -1,0 +1,23 @@
+// The one rule of which tracks are dead, shared by the deletion and its
+// review.
+#pragma once
+
+#include "libraryclient/LibraryClient.h"
+#include "system/FileSystem.h"
+
+#include <QString>
+#include <optional>
+
+namespace tidyfox::cleaning {
+
+inline constexpr std::int32_t kLibraryPlaylistKind = 1;
+
+// The location of a track that is an entry of a file that is gone, or
+// nothing. A track without a file (a stream) has no Location at all and is
+// never dead. Throws what the reads throw.
+std::optional<QString> deadLocation(libraryclient::LibraryTrack &track, system::FileSystem &fs);
+
+// The library playlists of source (the source's playlists of kind 1).
+std::vector<libraryclient::PlaylistPtr> libraryPlaylistsOf(libraryclient::LibrarySource &source);
+
+} // namespace tidyfox::cleaning

@@ -1,0 +1,73 @@
+// The dead tracks found, as the face's review lists them: one row per track
+// with its folder (the list's sections) and a tick, unticked for the tracks on
+// a drive that is not connected. The face reads the ticked tracks' ids back
+// when the user confirms.
+#pragma once
+
+#include "cleaning/DeadTrackReview.h"
+
+#include <QAbstractListModel>
+#include <vector>
+
+namespace tidyfox::window {
+
+class DeadTrackReviewModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ rowCount NOTIFY countsChanged)
+    Q_PROPERTY(int tickedCount READ tickedCount NOTIFY countsChanged)
+    Q_PROPERTY(bool allTicked READ allTicked NOTIFY countsChanged)
+    Q_PROPERTY(int disconnectedCount READ disconnectedCount NOTIFY countsChanged)
+    Q_PROPERTY(QString disconnectedReason READ disconnectedReason CONSTANT)
+public:
+    enum Role {
+        DatabaseIdRole = Qt::UserRole + 1,
+        NameRole,
+        ArtistRole,
+        AlbumRole,
+        LocationRole,
+        FolderRole,
+        DisconnectedRole,
+        TickedRole
+    };
+
+    using QAbstractListModel::QAbstractListModel;
+
+    // Shows a new review (every track ticked but those on a disconnected
+    // drive) and tells the face to open it.
+    void show(const cleaning::DeadTrackFindings &findings);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int tickedCount() const { return m_ticked; }
+    bool allTicked() const { return m_ticked == rowCount(); }
+    int disconnectedCount() const { return m_disconnected; }
+    QString disconnectedReason() const { return cleaning::kDisconnectedReason; }
+
+    Q_INVOKABLE void setTicked(int row, bool ticked);
+    // The database ids of the ticked tracks, joined by commas, in list order:
+    // the arguments of "IDC_FS_deleteReviewedDeadTracks".
+    Q_INVOKABLE QString tickedIds() const;
+
+Q_SIGNALS:
+    void countsChanged();
+    void opened();
+
+private:
+    struct Row
+    {
+        cleaning::DeadTrack track;
+        QString folder;
+        bool disconnected = false;
+        bool ticked = true;
+    };
+    std::vector<Row> m_rows;
+    int m_ticked = 0;
+    int m_disconnected = 0;
+};
+
+} // namespace tidyfox::window
