@@ -108,6 +108,11 @@ public:
     virtual std::int32_t sampleRate() = 0;
     virtual std::int64_t size() = 0;
     virtual QDateTime dateAdded() = 0;
+    virtual std::int32_t playCount() = 0;
+    virtual std::int32_t skipCount() = 0;
+    virtual std::int32_t rating() = 0; // 0 to 100
+    // Invalid for a track never played.
+    virtual QDateTime playDate() = 0;
     // The playlist the track was reached through.
     virtual PlaylistPtr playlist() = 0;
     // The full path of the file; throws kErrNoSuchProperty for a track without

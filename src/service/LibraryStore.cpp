@@ -22,9 +22,11 @@ constexpr std::int64_t kMaxId = std::numeric_limits<std::int32_t>::max();
 #define TRACK_COLUMNS                                                                                                  \
     "t.database_id, t.track_id, t.kind, t.persistent_id, t.name, t.artist, t.album, t.composer, t.genre, "             \
     "t.kind_text, t.total_time, t.bit_rate, t.sample_rate, t.size, t.date_added, t.location, t.long_description, "     \
-    "t.track_type"
+    "t.track_type, t.play_count, t.skip_count, t.rating, t.play_date_utc"
 
 constexpr int kTrackTypeColumn = 17;
+// The first column after those of readTrack.
+constexpr int kAfterTrackColumns = 22;
 
 // For lowestFreeId: whether ID 1 is held, and the first ID above a held one
 // that is not.
@@ -85,6 +87,12 @@ TrackRecord readTrack(const sql::Query &q, RepeatedColumns *repeated = nullptr)
         t.dateAdded = QDateTime::fromSecsSinceEpoch(q.int64(14), Qt::UTC);
     t.location = q.text(15);
     t.longDescription = q.text(16);
+    // NULL (the file gave none) reads as 0; the history is int32 on the bus.
+    t.playCount = std::int32_t(std::clamp<std::int64_t>(q.int64(18), 0, kMaxId));
+    t.skipCount = std::int32_t(std::clamp<std::int64_t>(q.int64(19), 0, kMaxId));
+    t.rating = std::int32_t(std::clamp<std::int64_t>(q.int64(20), 0, 100));
+    if (!q.isNull(21))
+        t.playDate = QDateTime::fromSecsSinceEpoch(q.int64(21), Qt::UTC);
     return t;
 }
 
@@ -462,7 +470,7 @@ std::vector<TrackRecord> LibraryStore::playlistTracks(std::int32_t playlistId)
         order.reserve(count);
         auto q = m_db.query("SELECT " TRACK_COLUMNS ", t.library_order FROM tracks t");
         while (q.next()) {
-            order.emplace_back(q.int64(kTrackTypeColumn + 1), std::uint32_t(result.size()));
+            order.emplace_back(q.int64(kAfterTrackColumns), std::uint32_t(result.size()));
             result.push_back(readTrack(q, &repeated));
         }
         if (std::is_sorted(order.begin(), order.end()))
@@ -584,7 +592,7 @@ void LibraryStore::forEachFileTrack(
             text += QByteArray(", t.") + trackFieldInfo(f).column;
         return text + ", t.entries FROM tracks t ORDER BY t.library_order";
     }();
-    constexpr int first = kTrackTypeColumn + 1;
+    constexpr int first = kAfterTrackColumns;
     RepeatedColumns repeated;
     RepeatedColumns::Last trackType;
     RepeatedColumns::Last texts[kTrackFieldCount];
@@ -639,7 +647,18 @@ TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
 {
     if (!track.dateAdded.isValid())
         track.dateAdded = QDateTime::currentDateTimeUtc();
-    return addFileTrack(std::move(track), trackType, TrackFields(), QByteArray());
+    // A track never played keeps no history at all, as one from a file that
+    // gave none.
+    TrackFields fields;
+    if (track.playCount != 0)
+        fields.setNumber(TrackField::PlayCount, track.playCount);
+    if (track.skipCount != 0)
+        fields.setNumber(TrackField::SkipCount, track.skipCount);
+    if (track.rating != 0)
+        fields.setNumber(TrackField::Rating, track.rating);
+    if (track.playDate.isValid())
+        fields.setNumber(TrackField::PlayDateUtc, track.playDate.toSecsSinceEpoch());
+    return addFileTrack(std::move(track), trackType, fields, QByteArray());
 }
 
 TrackRecord LibraryStore::addFileTrack(TrackRecord track, const QString &trackType, const TrackFields &fields,

@@ -27,6 +27,10 @@ public:
     std::int32_t sampleRate() override { return d().sampleRate; }
     std::int64_t size() override { return d().size; }
     QDateTime dateAdded() override { return d().dateAdded; }
+    std::int32_t playCount() override { return d().playCount; }
+    std::int32_t skipCount() override { return d().skipCount; }
+    std::int32_t rating() override { return d().rating; }
+    QDateTime playDate() override { return d().playDate; }
     libraryclient::PlaylistPtr playlist() override
     {
         d();

@@ -29,6 +29,10 @@ struct FakeTrackData
     std::int32_t bitRate = 0;
     std::int32_t sampleRate = 0;
     QDateTime dateAdded;
+    std::int32_t playCount = 0;
+    std::int32_t skipCount = 0;
+    std::int32_t rating = 0;
+    QDateTime playDate;
     QString location;
     QString longDescription;
     bool stream = false;       // no file: Location fails

@@ -63,6 +63,10 @@ SampleLibrary SampleLibrary::create(const QString &path)
     alpha.size = 4500000;
     alpha.dateAdded = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC);
     alpha.longDescription = QStringLiteral("A long description");
+    alpha.playCount = 7;
+    alpha.skipCount = 2;
+    alpha.rating = 80;
+    alpha.playDate = QDateTime(QDate(2023, 11, 5), QTime(21, 30, 15), Qt::UTC);
 
     TrackRecord radio;
     radio.kind = TrackKind::Url;
