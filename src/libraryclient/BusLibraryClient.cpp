@@ -87,6 +87,10 @@ public:
         return table(QStringLiteral("FirstTrackByID"), {playlistId, trackId});
     }
     void deleteTrack(std::int32_t databaseId) override { call(QStringLiteral("DeleteTrack"), {databaseId}, 0); }
+    void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override
+    {
+        call(QStringLiteral("DeleteTrackMergingInto"), {databaseId, keeperId}, 0);
+    }
     void quit() override { call(QStringLiteral("Quit"), {}, 0); }
 
 private:

@@ -121,6 +121,11 @@ public:
     virtual QString longDescription() = 0;
     // Removes the track from the library and every playlist.
     virtual void deleteFromLibrary() = 0;
+    // The same for a copy of the track keeperId, which first takes in this
+    // one's play history (play and skip counts summed, the latest play date,
+    // the highest rating, the earliest date added), in one change. Throws
+    // kErrObjectDeleted, changing nothing, when either track is gone.
+    virtual void deleteFromLibraryMergingInto(std::int32_t keeperId) = 0;
 };
 
 class LibraryClient

@@ -62,6 +62,14 @@ public:
         }
         m_backend->markDeleted(id);
     }
+    void deleteFromLibraryMergingInto(std::int32_t keeperId) override
+    {
+        // A refusal may be about either track: the copy is marked gone only
+        // once it is.
+        const std::int32_t id = alive().databaseId(m_row);
+        m_backend->deleteTrackMergingInto(id, keeperId);
+        m_backend->markDeleted(id);
+    }
 
 private:
     const TrackTable &alive() const

@@ -145,6 +145,17 @@ void LibraryAdaptor::DeleteTrack(int databaseId)
         emit TrackDeleted(databaseId);
 }
 
+void LibraryAdaptor::DeleteTrackMergingInto(int databaseId, int keeperId)
+{
+    const bool deleted = guarded(false, [&] {
+        m_core->deleteTrackMergingInto(databaseId, keeperId);
+        return true;
+    });
+    m_cache.clear();
+    if (deleted)
+        emit TrackDeleted(databaseId);
+}
+
 void LibraryAdaptor::Quit()
 {
     announceQuit();

@@ -48,6 +48,9 @@ public slots:
     // One track by database id; fails with ObjectDeleted when it is gone.
     Q_SCRIPTABLE QByteArray Track(int databaseId);
     Q_SCRIPTABLE void DeleteTrack(int databaseId);
+    // DeleteTrack of a copy whose play history goes to keeperId first, in one
+    // change; fails with ObjectDeleted, changing nothing, when either is gone.
+    Q_SCRIPTABLE void DeleteTrackMergingInto(int databaseId, int keeperId);
     Q_SCRIPTABLE void Quit();
 
 signals:

@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <tuple>
 
 namespace tidyfox::library {
 
@@ -634,6 +636,116 @@ void LibraryStore::deleteTrack(std::int32_t databaseId)
         transaction.commit(); // nothing changed
         throw deletedTrack(databaseId);
     }
+    m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
+    transaction.commit();
+}
+
+namespace {
+
+// The history of a track as stored: each value NULL when the track has none.
+struct StoredHistory
+{
+    std::optional<std::int64_t> plays, skips, playDate, rating, dateAdded;
+    QByteArray entries;
+};
+
+std::optional<std::int64_t> optionalInt(const sql::Query &q, int column)
+{
+    return q.isNull(column) ? std::nullopt : std::optional<std::int64_t>(q.int64(column));
+}
+
+std::optional<std::int64_t> sumOf(std::optional<std::int64_t> a, std::optional<std::int64_t> b)
+{
+    if (!a && !b)
+        return std::nullopt;
+    return std::min(a.value_or(0) + b.value_or(0), std::int64_t(kMaxId));
+}
+
+// The greater (or with lower, the smaller) of two values, a missing one
+// counting for nothing.
+std::optional<std::int64_t> pick(std::optional<std::int64_t> a, std::optional<std::int64_t> b, bool lower = false)
+{
+    if (!a || !b)
+        return a ? a : b;
+    return lower ? std::min(*a, *b) : std::max(*a, *b);
+}
+
+void bindOptional(sql::Query &q, int index, std::optional<std::int64_t> value)
+{
+    if (value)
+        q.bind(index, *value);
+    else
+        q.bindNull(index);
+}
+
+} // namespace
+
+void LibraryStore::deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId)
+{
+    if (databaseId == keeperId)
+        throw LibraryError(QStringLiteral("The track %1 is no copy of itself.").arg(databaseId).toStdString());
+    Transaction transaction(*this);
+    auto read = [&](std::int32_t id) -> std::optional<StoredHistory> {
+        auto q = m_db.query("SELECT play_count, skip_count, play_date_utc, rating, date_added, entries FROM tracks"
+                            " WHERE database_id = ?1");
+        if (!q.bind(1, id).next())
+            return std::nullopt;
+        return StoredHistory{optionalInt(q, 0), optionalInt(q, 1), optionalInt(q, 2),
+                             optionalInt(q, 3), optionalInt(q, 4), q.blob(5)};
+    };
+    const auto copy = read(databaseId);
+    const auto keeper = read(keeperId);
+    if (!copy || !keeper) {
+        transaction.commit(); // nothing changed
+        throw deletedTrack(copy ? keeperId : databaseId);
+    }
+    StoredHistory merged;
+    merged.plays = sumOf(keeper->plays, copy->plays);
+    merged.skips = sumOf(keeper->skips, copy->skips);
+    merged.playDate = pick(keeper->playDate, copy->playDate);
+    merged.rating = pick(keeper->rating, copy->rating);
+    merged.dateAdded = pick(keeper->dateAdded, copy->dateAdded, true);
+
+    // A track from a library file is written back with the keys it came with:
+    // a value it gains needs its key, and the player's local "Play Date"
+    // moves with the UTC one it mirrors.
+    merged.entries = keeper->entries;
+    if (!keeper->entries.isEmpty()) {
+        std::vector<int> gained;
+        for (const auto &[before, after, code] :
+             {std::tuple{keeper->plays, merged.plays, codeOf(TrackField::PlayCount)},
+              std::tuple{keeper->skips, merged.skips, codeOf(TrackField::SkipCount)},
+              std::tuple{keeper->playDate, merged.playDate, codeOf(TrackField::PlayDateUtc)},
+              std::tuple{keeper->rating, merged.rating, codeOf(TrackField::Rating)},
+              std::tuple{keeper->dateAdded, merged.dateAdded, codeOf(RecordKey::DateAdded)}}) {
+            if (!before && after)
+                gained.push_back(code);
+        }
+        const std::int64_t playDateMoved =
+            keeper->playDate && merged.playDate ? *merged.playDate - *keeper->playDate : 0;
+        merged.entries = rewriteTrackEntries(
+            keeper->entries, gained,
+            [playDateMoved](const QString &key, ValueType type, const QString &value) -> std::optional<QString> {
+                if (playDateMoved == 0 || type != ValueType::Integer || key != QLatin1String("Play Date"))
+                    return std::nullopt;
+                return QString::number(value.toLongLong() + playDateMoved);
+            });
+    }
+
+    auto q = m_db.query("UPDATE tracks SET play_count = ?2, skip_count = ?3, play_date_utc = ?4, rating = ?5,"
+                        " date_added = ?6, entries = ?7 WHERE database_id = ?1");
+    q.bind(1, keeperId);
+    bindOptional(q, 2, merged.plays);
+    bindOptional(q, 3, merged.skips);
+    bindOptional(q, 4, merged.playDate);
+    bindOptional(q, 5, merged.rating);
+    bindOptional(q, 6, merged.dateAdded);
+    if (merged.entries.isEmpty())
+        q.bindNull(7);
+    else
+        q.bindBlob(7, merged.entries);
+    q.run();
+    m_db.query("DELETE FROM tracks WHERE database_id = ?1").bind(1, databaseId).run();
     m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
     transaction.commit();
 }

@@ -54,6 +54,7 @@ public:
     std::optional<TrackRecord> firstTrackInPlaylist(std::int32_t playlistId, std::int32_t trackId) override;
     std::optional<TrackRecord> track(std::int32_t databaseId) override;
     void deleteTrack(std::int32_t databaseId) override;
+    void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override;
 
     TrackRecord addTrack(TrackRecord track) override;
     PlaylistRecord addPlaylist(const QString &name) override;

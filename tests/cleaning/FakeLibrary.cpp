@@ -49,6 +49,13 @@ public:
             throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("The library refused the removal"));
         m_library->remove(m_index);
     }
+    void deleteFromLibraryMergingInto(std::int32_t keeperId) override
+    {
+        d();
+        if (d().refuseDelete)
+            throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("The library refused the removal"));
+        m_library->mergeInto(m_index, keeperId);
+    }
 
 private:
     FakeTrackData &d()
@@ -248,6 +255,26 @@ void FakeLibrary::remove(int index)
 {
     m_deleted[static_cast<size_t>(index)] = 1;
     m_deletions.push_back(m_tracks[static_cast<size_t>(index)].databaseId);
+}
+
+void FakeLibrary::mergeInto(int index, std::int32_t keeperId)
+{
+    for (size_t k = 0; k < m_tracks.size(); ++k) {
+        FakeTrackData &keeper = m_tracks[k];
+        if (keeper.databaseId != keeperId || m_deleted[k])
+            continue;
+        const FakeTrackData &copy = m_tracks[static_cast<size_t>(index)];
+        keeper.playCount += copy.playCount;
+        keeper.skipCount += copy.skipCount;
+        keeper.rating = std::max(keeper.rating, copy.rating);
+        if (!keeper.playDate.isValid() || (copy.playDate.isValid() && copy.playDate > keeper.playDate))
+            keeper.playDate = copy.playDate;
+        if (!keeper.dateAdded.isValid() || (copy.dateAdded.isValid() && copy.dateAdded < keeper.dateAdded))
+            keeper.dateAdded = copy.dateAdded;
+        remove(index);
+        return;
+    }
+    throw ClientError::objectDeleted();
 }
 
 libraryclient::TrackPtr FakeLibrary::trackObject(int playlistIndex, int position)

@@ -75,6 +75,9 @@ public:
             throw libraryclient::ClientError::objectDeleted();
     }
     void remove(int index);
+    // remove, after the track keeperId takes in the history of the one at
+    // index; throws "object deleted" when the keeper is gone.
+    void mergeInto(int index, std::int32_t keeperId);
     Playlist &playlist(int index) { return m_playlists[static_cast<size_t>(index)]; }
     int playlistCount() const { return static_cast<int>(m_playlists.size()); }
     libraryclient::TrackPtr trackObject(int playlistIndex, int position);

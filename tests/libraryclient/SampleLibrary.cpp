@@ -77,6 +77,10 @@ SampleLibrary SampleLibrary::create(const QString &path)
 
     TrackRecord beta = fileTrack(QStringLiteral("Beta"), 40000);
     TrackRecord gamma = fileTrack(QStringLiteral("Gamma"), 70000);
+    gamma.playCount = 3;
+    gamma.skipCount = 1;
+    gamma.rating = 40;
+    gamma.playDate = QDateTime(QDate(2024, 1, 2), QTime(8, 0), Qt::UTC);
     TrackRecord unicode = fileTrack(QStringLiteral("Délta ünï 日本"), 0);
     unicode.artist = QStringLiteral("Ωmega");
 

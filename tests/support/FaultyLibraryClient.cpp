@@ -116,6 +116,11 @@ public:
     TIDYFOX_FAULTY(QString, location)
     TIDYFOX_FAULTY(QString, longDescription)
     TIDYFOX_FAULTY(void, deleteFromLibrary)
+    void deleteFromLibraryMergingInto(std::int32_t keeperId) override
+    {
+        m_plan->check("deleteFromLibraryMergingInto");
+        m_inner->deleteFromLibraryMergingInto(keeperId);
+    }
 #undef TIDYFOX_FAULTY
     PlaylistPtr playlist() override
     {

@@ -67,6 +67,10 @@ public:
     {
         translated([&] { open().deleteTrack(databaseId); });
     }
+    void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override
+    {
+        translated([&] { open().deleteTrackMergingInto(databaseId, keeperId); });
+    }
     void quit() override
     {
         open();
