@@ -3,6 +3,7 @@
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DuplicateIndex.h"
+#include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/FileUsage.h"
 
 #include <optional>
@@ -61,27 +62,6 @@ private:
     std::optional<FileUsage> m_usage;
     std::vector<std::optional<FileUsage::Use>> m_uses;
 };
-
-bool isGone(libraryclient::LibraryTrack &track)
-{
-    try {
-        track.databaseId();
-        return false;
-    } catch (const libraryclient::ClientError &error) {
-        if (error.number() == libraryclient::kErrObjectDeleted)
-            return true;
-        throw;
-    }
-}
-
-void putBack(system::FileSystem &fs, const system::TrashedFile &trashed, const QString &path)
-{
-    try {
-        fs.restoreFromTrash(trashed, path);
-    } catch (const system::TrashError &error) {
-        qCWarning(lcCleaning) << "A removed copy's file stays in the trash:" << error.what();
-    }
-}
 
 // The walk: each track still present, in library order, keeps itself and
 // loses its first copy. Counts into count as it goes.
@@ -154,30 +134,12 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
     }
 }
 
-void successEnd(CleaningHost &host, int count)
-{
-    host.hideBusy();
-    host.showAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), AlertKind::Information,
-                   kAppTitle);
-    host.refreshLibraryList();
-    host.reopenCommandGate();
-    host.enableButtons();
-}
-
 void rejectionEnd(CleaningHost &host)
 {
     host.showAlert(kRejectionText, AlertKind::Warning, kAppTitle);
     host.hideBusy();
     host.reopenCommandGate();
     host.enableButtons();
-}
-
-void failureEnd(CleaningHost &host, int count)
-{
-    endFailedJob(host,
-                 QStringLiteral("Can not delete all duplicates.") + QLatin1Char('\r') + QString::number(count) +
-                     QStringLiteral(" Duplicate track(s) have been deleted"),
-                 AfterFailure::ReopenGateAndButtons);
 }
 
 } // namespace
@@ -197,14 +159,14 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
         if (!library)
             throw RunFailure("not connected to the library");
         removeCopies(host, *library, fs, filter, count);
-        successEnd(host, count);
+        endRemovalSucceeded(host, count);
         return;
     } catch (const std::exception &error) {
         qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals:" << error.what();
     } catch (...) {
         qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
     }
-    failureEnd(host, count);
+    endRemovalFailed(host, count);
 }
 
 } // namespace tidyfox::cleaning
