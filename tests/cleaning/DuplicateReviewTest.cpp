@@ -1,13 +1,15 @@
 // The duplicate review on small hand-made libraries: which copy each keep
 // rule keeps, ties, missing files, what a group tells of its tracks and the
-// totals. (That library order marks what the removal removes is the
-// differential test's part.)
+// totals; then the removal of a reviewed set. (That library order marks what
+// the removal removes is the differential test's part.)
 
 #include "cleaning/DuplicateReview.h"
 
 #include "FakeFileSystem.h"
 #include "FakeLibrary.h"
+#include "RecordingHost.h"
 #include "cleaning/CleaningRun.h"
+#include "cleaning/ReviewedRemoval.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +211,85 @@ TEST_F(DuplicateReviewTest, FiltersTheRemovalRefusesAreRefused)
     EXPECT_TRUE(
         Review(KeepRule::LibraryOrder, QStringLiteral("false,false,false,true,false,true,false,false")).groups.size() ==
         1);
+}
+
+// What a person chose after the review: every copy marked to go, with the
+// track that stays in its group.
+ReviewedRemoval chosen(const DuplicateReview &review, bool keepFiles, bool merge)
+{
+    ReviewedRemoval removal{{}, keepFiles, merge};
+    for (const DuplicateGroup &group : review.groups) {
+        for (const ReviewedTrack &t : group.tracks) {
+            if (t.goes)
+                removal.copies.push_back({t.databaseId, group.tracks[static_cast<size_t>(group.keeper)].databaseId});
+        }
+    }
+    return removal;
+}
+
+TEST_F(DuplicateReviewTest, AReviewedSetGoesWithItsFilesAndHistory)
+{
+    FakeTrackData t = copy(QStringLiteral("/m/a.mp3"));
+    t.playCount = 2;
+    t.rating = 20;
+    const auto a = Add(t);
+    t.location = QStringLiteral("/m/b.mp3");
+    t.playCount = 9;
+    t.playDate = day(4);
+    const auto kept = Add(t);
+    t.location = QStringLiteral("/m/./b.mp3"); // the keeper's file: it stays
+    t.playCount = 1;
+    t.rating = 100;
+    t.dateAdded = day(1);
+    const auto c = Add(t);
+
+    RecordingHost host;
+    removeReviewed(host, library->App().get(), fs, chosen(Review(KeepRule::MostPlayed), false, true));
+    EXPECT_EQ(library->Deletions(), (std::vector<std::int32_t>{a, c}));
+    EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/a.mp3")});
+    EXPECT_EQ(host.alerts, QStringList{QStringLiteral("2 Duplicate(s) have been deleted")});
+    EXPECT_EQ(host.yields, 4);
+    const FakeTrackData &keeper = library->data(1);
+    ASSERT_EQ(keeper.databaseId, kept);
+    EXPECT_EQ(keeper.playCount, 12);
+    EXPECT_EQ(keeper.rating, 100);
+    EXPECT_EQ(keeper.playDate, day(4));
+    EXPECT_EQ(keeper.dateAdded, day(1));
+}
+
+TEST_F(DuplicateReviewTest, WhatChangedSinceTheReviewIsPassedOverAndARefusedEntryKeepsItsFile)
+{
+    const auto keeper = Add(copy(QStringLiteral("/m/keeper.mp3")));
+    const auto goneMeanwhile = Add(copy(QStringLiteral("/m/gone.mp3")));
+    const auto refuses = Add(copy(QStringLiteral("/m/refuses.mp3")));
+    const auto orphanKeeper = Add(copy(QStringLiteral("/m/orphan-keeper.mp3")));
+    const auto orphan = Add(copy(QStringLiteral("/m/orphan.mp3")));
+    library->data(2).refuseDelete = true;
+    ReviewedRemoval removal{{{goneMeanwhile, keeper}, {orphan, orphanKeeper}, {keeper, orphanKeeper}}, false, false};
+
+    // Another program removes a copy and a keeper after the review.
+    const auto other = library->App();
+    for (const std::int32_t id : {goneMeanwhile, orphanKeeper}) {
+        other->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &track) {
+            if (track->databaseId() == id)
+                track->deleteFromLibrary();
+            return true;
+        });
+    }
+    RecordingHost host;
+    removeReviewed(host, library->App().get(), fs, removal);
+    EXPECT_EQ(library->PresentIds(), (std::vector<std::int32_t>{keeper, refuses, orphan}));
+    EXPECT_TRUE(fs.trashed.isEmpty()) << "a keeper never goes, nor does a copy whose keeper went";
+    EXPECT_EQ(host.alerts, QStringList{QStringLiteral("0 Duplicate(s) have been deleted")});
+
+    // The library refuses an entry: its file comes back and the run ends early.
+    RecordingHost refused;
+    removeReviewed(refused, library->App().get(), fs, ReviewedRemoval{{{refuses, keeper}}, false, false});
+    EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/refuses.mp3")});
+    EXPECT_EQ(fs.restored, QStringList{QStringLiteral("/m/refuses.mp3")});
+    EXPECT_TRUE(fs.Has(QStringLiteral("/m/refuses.mp3")));
+    EXPECT_EQ(refused.alerts,
+              QStringList{QStringLiteral("Can not delete all duplicates.\r0 Duplicate track(s) have been deleted")});
 }
 
 } // namespace
