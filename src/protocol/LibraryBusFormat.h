@@ -92,21 +92,22 @@ public:
     int findTrackId(std::int32_t trackId) const;
 
 private:
+    // Widest first, so that a row takes one cache line.
     struct Row
     {
+        std::int64_t size;
+        std::int64_t dateAddedMs;
+        std::int64_t playDateMs;
         std::int32_t databaseId;
         std::int32_t trackId;
-        TrackKind kind;
         std::int32_t totalTimeMs;
         std::int32_t bitRate;
         std::int32_t sampleRate;
-        std::int64_t size;
-        std::int64_t dateAddedMs;
         std::int32_t playCount;
         std::int32_t skipCount;
         std::int32_t rating;
-        std::int64_t playDateMs;
         std::uint32_t textOffset; // where the first text's length starts
+        TrackKind kind;
     };
     std::shared_ptr<const void> m_keeper; // before m_payload: outlives it
     QByteArray m_payload;
