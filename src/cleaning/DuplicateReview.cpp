@@ -32,16 +32,31 @@ std::vector<int> playTheWalk(DuplicateIndex &index)
 // The members of each group of two or more, in library order.
 std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
 {
-    std::vector<std::vector<int>> members;
+    // Most groups hold one track: counted first, so that only the others get
+    // a list.
+    std::vector<int> sizes;
     for (int i = 0; i < index.size(); ++i) {
         const int group = index.at(i).group;
         if (group < 0)
             continue;
-        if (static_cast<size_t>(group) >= members.size())
-            members.resize(static_cast<size_t>(group) + 1);
-        members[static_cast<size_t>(group)].push_back(i);
+        if (static_cast<size_t>(group) >= sizes.size())
+            sizes.resize(static_cast<size_t>(group) + 1, 0);
+        ++sizes[static_cast<size_t>(group)];
     }
-    std::erase_if(members, [](const std::vector<int> &group) { return group.size() < 2; });
+    std::vector<int> slot(sizes.size(), -1);
+    std::vector<std::vector<int>> members;
+    for (int i = 0; i < index.size(); ++i) {
+        const int group = index.at(i).group;
+        if (group < 0 || sizes[static_cast<size_t>(group)] < 2)
+            continue;
+        int &at = slot[static_cast<size_t>(group)];
+        if (at < 0) {
+            at = static_cast<int>(members.size());
+            members.emplace_back();
+            members.back().reserve(static_cast<size_t>(sizes[static_cast<size_t>(group)]));
+        }
+        members[static_cast<size_t>(at)].push_back(i);
+    }
     return members;
 }
 
