@@ -29,8 +29,8 @@ public:
 // skip count, rating), an int64 play date like the date added, and the nine
 // texts of TrackText, each a uint32 byte length and UTF-8 bytes.
 //
-// A payload of the layout before the history ("TFT2", which ends the fixed
-// part at the date added) is still read, its tracks never played: a service
+// A payload of the layout before the history ("TFT2", whose fixed fields end
+// with the date added) is still read, its tracks never played: a service
 // left running across an update of the program keeps answering in it.
 QByteArray encodeTracks(const std::vector<TrackRecord> &tracks);
 

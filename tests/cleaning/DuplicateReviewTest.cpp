@@ -1,7 +1,7 @@
 // The duplicate review on small hand-made libraries: which copy each keep
 // rule keeps, ties, missing files, what a group tells of its tracks and the
 // totals; then the removal of a reviewed set. (That library order marks what
-// the removal removes is the differential test's part.)
+// the removal removes is for the differential test.)
 
 #include "cleaning/DuplicateReview.h"
 
