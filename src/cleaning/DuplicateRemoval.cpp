@@ -3,6 +3,7 @@
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DuplicateIndex.h"
+#include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/FileUsage.h"
 #include "cleaning/PendingRemovals.h"
 
@@ -77,48 +78,6 @@ private:
     std::vector<std::optional<FileUsage::Use>> m_uses;
 };
 
-bool isGone(libraryclient::LibraryTrack &track)
-{
-    try {
-        track.databaseId();
-        return false;
-    } catch (const libraryclient::ClientError &error) {
-        if (error.number() == libraryclient::kErrObjectDeleted)
-            return true;
-        throw;
-    }
-}
-
-// Moves the copy's file to the trash, with a note of where it goes written
-// before it moves; a move that fails settles its note at once.
-system::TrashedFile trash(system::FileSystem &fs, PendingRemovals *pending, const IndexedTrack &copy)
-{
-    if (!pending)
-        return fs.moveToTrash(copy.location, {});
-    try {
-        return fs.moveToTrash(copy.location, [&](const system::TrashedFile &reserved) {
-            pending->intend(copy.databaseId, copy.location, reserved);
-        });
-    } catch (const system::TrashError &) {
-        pending->settle(copy.databaseId);
-        throw;
-    }
-}
-
-// A file whose entry stays goes back; its note is settled only when it is
-// back, so that the next run tries again otherwise.
-void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::TrashedFile &trashed,
-             const IndexedTrack &copy)
-{
-    try {
-        fs.restoreFromTrash(trashed, copy.location);
-        if (pending)
-            pending->settle(copy.databaseId);
-    } catch (const system::TrashError &error) {
-        qCWarning(lcCleaning) << "A removed copy's file stays in the trash:" << error.what();
-    }
-}
-
 // The walk: each track still present, in library order, keeps itself and
 // loses its first copy. Counts into count as it goes.
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
@@ -160,7 +119,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         // The file goes first: if the trash cannot take it, the entry stays.
         std::optional<system::TrashedFile> trashed;
         if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
-            trashed = trash(fs, pending, copy);
+            trashed = trashCopy(fs, pending, copy.databaseId, copy.location);
         bool removedHere = true;
         try {
             copy.track->deleteFromLibrary();
@@ -169,13 +128,13 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             // goes back before anything else, never an entry in the library
             // with its file in the trash.
             if (trashed)
-                putBack(fs, pending, *trashed, copy);
+                putBack(fs, pending, *trashed, copy.databaseId, copy.location);
             if (error.number() != libraryclient::kErrObjectDeleted)
                 throw;
             removedHere = false;
         } catch (...) {
             if (trashed)
-                putBack(fs, pending, *trashed, copy);
+                putBack(fs, pending, *trashed, copy.databaseId, copy.location);
             throw;
         }
         if (trashed && removedHere && pending)
@@ -193,30 +152,12 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
     }
 }
 
-void successEnd(CleaningHost &host, int count)
-{
-    host.hideBusy();
-    host.showAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), AlertKind::Information,
-                   kAppTitle);
-    host.refreshLibraryList();
-    host.reopenCommandGate();
-    host.enableButtons();
-}
-
 void rejectionEnd(CleaningHost &host)
 {
     host.showAlert(kRejectionText, AlertKind::Warning, kAppTitle);
     host.hideBusy();
     host.reopenCommandGate();
     host.enableButtons();
-}
-
-void failureEnd(CleaningHost &host, int count, const QString &reason)
-{
-    endFailedJob(host,
-                 QStringLiteral("Can not delete all duplicates.") + QLatin1Char('\r') + QString::number(count) +
-                     QStringLiteral(" Duplicate track(s) have been deleted"),
-                 AfterFailure::ReopenGateAndButtons, reason);
 }
 
 } // namespace
@@ -239,7 +180,7 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
         if (pending)
             pending->putRight(*library, fs);
         removeCopies(host, *library, fs, pending, filter, count);
-        successEnd(host, count);
+        endRemovalSucceeded(host, count);
         return;
     } catch (const std::exception &error) {
         reason = failureReason(error);
@@ -247,7 +188,7 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
     } catch (...) {
         qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
     }
-    failureEnd(host, count, reason);
+    endRemovalFailed(host, count, reason);
 }
 
 } // namespace tidyfox::cleaning

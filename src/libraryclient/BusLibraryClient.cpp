@@ -93,6 +93,10 @@ public:
         const auto ids = qdbus_cast<QList<int>>(args[0]);
         return {ids.begin(), ids.end()};
     }
+    void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override
+    {
+        call(QStringLiteral("DeleteTrackMergingInto"), {databaseId, keeperId}, 0);
+    }
     void quit() override { call(QStringLiteral("Quit"), {}, 0); }
 
 private:

@@ -27,6 +27,7 @@ public:
     virtual std::shared_ptr<const protocol::TrackTable> firstTrack(std::int32_t playlistId, std::int32_t trackId) = 0;
     virtual void deleteTrack(std::int32_t databaseId) = 0;
     virtual std::vector<std::int32_t> fileTracksAt(const QString &path) = 0;
+    virtual void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) = 0;
     virtual void quit() = 0;
 
     // Tracks known to be gone since collections were fetched; calls on them

@@ -111,6 +111,11 @@ public:
     virtual std::int32_t sampleRate() = 0;
     virtual std::int64_t size() = 0;
     virtual QDateTime dateAdded() = 0;
+    virtual std::int32_t playCount() = 0;
+    virtual std::int32_t skipCount() = 0;
+    virtual std::int32_t rating() = 0; // 0 to 100
+    // Invalid for a track never played.
+    virtual QDateTime playDate() = 0;
     // The playlist the track was reached through.
     virtual PlaylistPtr playlist() = 0;
     // The full path of the file; throws kErrNoSuchProperty for a track without
@@ -119,6 +124,11 @@ public:
     virtual QString longDescription() = 0;
     // Removes the track from the library and every playlist.
     virtual void deleteFromLibrary() = 0;
+    // The same for a copy of the track keeperId, which first takes in this
+    // one's play history (play and skip counts summed, the latest play date,
+    // the highest rating, the earliest date added), in one change. Throws
+    // kErrObjectDeleted, changing nothing, when either track is gone.
+    virtual void deleteFromLibraryMergingInto(std::int32_t keeperId) = 0;
 };
 
 class LibraryClient

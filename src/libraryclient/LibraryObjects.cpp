@@ -32,6 +32,10 @@ public:
     std::int32_t sampleRate() override { return alive().sampleRate(m_row); }
     std::int64_t size() override { return alive().size(m_row); }
     QDateTime dateAdded() override { return alive().dateAdded(m_row); }
+    std::int32_t playCount() override { return alive().playCount(m_row); }
+    std::int32_t skipCount() override { return alive().skipCount(m_row); }
+    std::int32_t rating() override { return alive().rating(m_row); }
+    QDateTime playDate() override { return alive().playDate(m_row); }
     PlaylistPtr playlist() override
     {
         alive();
@@ -56,6 +60,14 @@ public:
                 m_backend->markDeleted(id);
             throw;
         }
+        m_backend->markDeleted(id);
+    }
+    void deleteFromLibraryMergingInto(std::int32_t keeperId) override
+    {
+        // A refusal may be about either track: the copy is marked gone only
+        // once it is.
+        const std::int32_t id = alive().databaseId(m_row);
+        m_backend->deleteTrackMergingInto(id, keeperId);
         m_backend->markDeleted(id);
     }
 

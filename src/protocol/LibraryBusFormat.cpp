@@ -10,11 +10,23 @@ namespace tidyfox::protocol {
 
 namespace {
 
-constexpr std::uint32_t kTrackMagic = 0x32544654;    // "TFT2": sizes are 64-bit
+constexpr std::uint32_t kTrackMagic = 0x33544654;    // "TFT3": with the play history
+constexpr std::uint32_t kTrackMagicV2 = 0x32544654;  // "TFT2": sizes are 64-bit, no history
 constexpr std::uint32_t kPlaylistMagic = 0x31504654; // "TFP1"
 constexpr std::int64_t kNoDate = std::numeric_limits<std::int64_t>::min();
 constexpr int kTextCount = static_cast<int>(TrackText::Count);
-constexpr qsizetype kFixedTrackBytes = 6 * 4 + 8 + 8;
+constexpr qsizetype kFixedTrackBytesV2 = 6 * 4 + 8 + 8;
+constexpr qsizetype kFixedTrackBytes = kFixedTrackBytesV2 + 3 * 4 + 8;
+
+std::int64_t msOf(const QDateTime &date)
+{
+    return date.isValid() ? date.toMSecsSinceEpoch() : kNoDate;
+}
+
+QDateTime dateOf(std::int64_t ms)
+{
+    return ms == kNoDate ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
 
 class Writer
 {
@@ -105,7 +117,11 @@ void TrackPayloadWriter::add(const TrackRecord &t)
     out.put<std::int32_t>(t.bitRate);
     out.put<std::int32_t>(t.sampleRate);
     out.put<std::int64_t>(t.size);
-    out.put<std::int64_t>(t.dateAdded.isValid() ? t.dateAdded.toMSecsSinceEpoch() : kNoDate);
+    out.put<std::int64_t>(msOf(t.dateAdded));
+    out.put<std::int32_t>(t.playCount);
+    out.put<std::int32_t>(t.skipCount);
+    out.put<std::int32_t>(t.rating);
+    out.put<std::int64_t>(msOf(t.playDate));
     out.putText(t.name);
     out.putText(t.artist);
     out.putText(t.album);
@@ -174,12 +190,15 @@ TrackTable::TrackTable(QByteArray payload, std::shared_ptr<const void> keeper)
     : m_keeper(std::move(keeper)), m_payload(std::move(payload))
 {
     Reader in(m_payload);
-    if (in.get<std::uint32_t>() != kTrackMagic)
+    const auto magic = in.get<std::uint32_t>();
+    if (magic != kTrackMagic && magic != kTrackMagicV2)
         throw FormatError("The library sent a track reply in an unknown format");
+    const bool withHistory = magic == kTrackMagic;
     const auto count = in.get<std::uint32_t>();
     // Each row takes at least its fixed part, so a bogus count cannot make us
     // reserve more than the payload could hold.
-    m_rows.reserve(std::min<std::size_t>(count, static_cast<std::size_t>(m_payload.size()) / kFixedTrackBytes));
+    m_rows.reserve(std::min<std::size_t>(count, static_cast<std::size_t>(m_payload.size()) /
+                                                    (withHistory ? kFixedTrackBytes : kFixedTrackBytesV2)));
     for (std::uint32_t i = 0; i < count; ++i) {
         Row row;
         row.databaseId = in.get<std::int32_t>();
@@ -190,6 +209,15 @@ TrackTable::TrackTable(QByteArray payload, std::shared_ptr<const void> keeper)
         row.sampleRate = in.get<std::int32_t>();
         row.size = in.get<std::int64_t>();
         row.dateAddedMs = in.get<std::int64_t>();
+        if (withHistory) {
+            row.playCount = in.get<std::int32_t>();
+            row.skipCount = in.get<std::int32_t>();
+            row.rating = in.get<std::int32_t>();
+            row.playDateMs = in.get<std::int64_t>();
+        } else {
+            row.playCount = row.skipCount = row.rating = 0;
+            row.playDateMs = kNoDate;
+        }
         row.textOffset = static_cast<std::uint32_t>(in.pos());
         for (int t = 0; t < kTextCount; ++t)
             in.skipText();
@@ -201,8 +229,12 @@ TrackTable::TrackTable(QByteArray payload, std::shared_ptr<const void> keeper)
 
 QDateTime TrackTable::dateAdded(int row) const
 {
-    const std::int64_t ms = m_rows[row].dateAddedMs;
-    return ms == kNoDate ? QDateTime() : QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+    return dateOf(m_rows[row].dateAddedMs);
+}
+
+QDateTime TrackTable::playDate(int row) const
+{
+    return dateOf(m_rows[row].playDateMs);
 }
 
 QString TrackTable::text(int row, TrackText which) const
@@ -226,6 +258,10 @@ TrackRecord TrackTable::record(int row) const
     t.sampleRate = r.sampleRate;
     t.size = r.size;
     t.dateAdded = dateAdded(row);
+    t.playCount = r.playCount;
+    t.skipCount = r.skipCount;
+    t.rating = r.rating;
+    t.playDate = playDate(row);
     Reader in(m_payload);
     in.seek(r.textOffset);
     t.name = in.getText();

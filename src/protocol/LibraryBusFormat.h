@@ -25,8 +25,13 @@ public:
 
 // Layout (little-endian): magic, count, then per track six int32 (database
 // id, track id, kind, total time, bit rate, sample rate), an int64 size, an int64 date
-// added in ms since the epoch (kNoDate when unknown) and the nine texts of
-// TrackText, each a uint32 byte length and UTF-8 bytes.
+// added in ms since the epoch (kNoDate when unknown), three int32 (play count,
+// skip count, rating), an int64 play date like the date added, and the nine
+// texts of TrackText, each a uint32 byte length and UTF-8 bytes.
+//
+// A payload of the layout before the history ("TFT2", whose fixed fields end
+// with the date added) is still read, its tracks never played: a service
+// left running across an update of the program keeps answering in it.
 QByteArray encodeTracks(const std::vector<TrackRecord> &tracks);
 
 // The same payload, built one track at a time, so that a large playlist never
@@ -77,23 +82,32 @@ public:
     std::int32_t sampleRate(int row) const { return m_rows[row].sampleRate; }
     std::int64_t size(int row) const { return m_rows[row].size; }
     QDateTime dateAdded(int row) const;
+    std::int32_t playCount(int row) const { return m_rows[row].playCount; }
+    std::int32_t skipCount(int row) const { return m_rows[row].skipCount; }
+    std::int32_t rating(int row) const { return m_rows[row].rating; }
+    QDateTime playDate(int row) const;
     QString text(int row, TrackText which) const;
     TrackRecord record(int row) const;
     // The first row whose track id is trackId, or -1.
     int findTrackId(std::int32_t trackId) const;
 
 private:
+    // Widest first, so that a row takes one cache line.
     struct Row
     {
+        std::int64_t size;
+        std::int64_t dateAddedMs;
+        std::int64_t playDateMs;
         std::int32_t databaseId;
         std::int32_t trackId;
-        TrackKind kind;
         std::int32_t totalTimeMs;
         std::int32_t bitRate;
         std::int32_t sampleRate;
-        std::int64_t size;
-        std::int64_t dateAddedMs;
+        std::int32_t playCount;
+        std::int32_t skipCount;
+        std::int32_t rating;
         std::uint32_t textOffset; // where the first text's length starts
+        TrackKind kind;
     };
     std::shared_ptr<const void> m_keeper; // before m_payload: outlives it
     QByteArray m_payload;

@@ -31,7 +31,12 @@ struct TrackRecord
     std::int32_t sampleRate = 0; // Hz
     std::int64_t size = 0;       // bytes
     QDateTime dateAdded;         // UTC; invalid when the library file gave none
-    QString location;            // absolute path of a file track; the URL of a stream
+    // The track's history, which decides which of two copies is worth keeping.
+    std::int32_t playCount = 0;
+    std::int32_t skipCount = 0;
+    std::int32_t rating = 0; // 0 to 100; 20 a star
+    QDateTime playDate;      // UTC, last played; invalid when never
+    QString location;        // absolute path of a file track; the URL of a stream
     QString longDescription;
 };
 

@@ -153,6 +153,17 @@ QList<int> LibraryAdaptor::FileTracksAt(const QString &path)
     });
 }
 
+void LibraryAdaptor::DeleteTrackMergingInto(int databaseId, int keeperId)
+{
+    const bool deleted = guarded(false, [&] {
+        m_core->deleteTrackMergingInto(databaseId, keeperId);
+        return true;
+    });
+    m_cache.clear();
+    if (deleted)
+        emit TrackDeleted(databaseId);
+}
+
 void LibraryAdaptor::Quit()
 {
     announceQuit();

@@ -50,6 +50,9 @@ public slots:
     Q_SCRIPTABLE void DeleteTrack(int databaseId);
     // The database ids of the file tracks at path, as the library is now.
     Q_SCRIPTABLE QList<int> FileTracksAt(const QString &path);
+    // DeleteTrack of a copy whose play history goes to keeperId first, in one
+    // change; fails with ObjectDeleted, changing nothing, when either is gone.
+    Q_SCRIPTABLE void DeleteTrackMergingInto(int databaseId, int keeperId);
     Q_SCRIPTABLE void Quit();
 
 signals:

@@ -47,6 +47,11 @@ public:
     // The database ids of the file tracks whose location is path, as the
     // library file holds them now: changes other processes committed count.
     virtual std::vector<std::int32_t> fileTracksAt(const QString &path) = 0;
+    // The same for a copy of the track keeperId, whose history first takes in
+    // the copy's: the sum of play and skip counts, the latest play date, the
+    // highest rating and the earliest date added. One transaction; throws
+    // ObjectDeletedError, changing nothing, when either track is not there.
+    virtual void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) = 0;
 
     // Building a library (import, scanner, tests). Ids of the record are
     // assigned when zero; the track is appended to the library playlist.

@@ -1,6 +1,7 @@
 #include "service/LibraryFileEntries.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace tidyfox::library {
@@ -121,6 +122,48 @@ qsizetype keptLength(const char *p, const char *end)
 }
 
 } // namespace
+
+QByteArray rewriteTrackEntries(const QByteArray &entries, const std::vector<int> &codes, const KeptRewrite &rewrite)
+{
+    struct Entry
+    {
+        int code = 0; // 0: kept
+        QString key;
+        ValueType type = ValueType::String;
+        QString value;
+    };
+    std::vector<Entry> list;
+    bool changed = false;
+    forEachEntry(
+        entries,
+        [&](int code) {
+            list.push_back({code, {}, {}, {}});
+        },
+        [&](const QString &key, ValueType type, const QString &value) {
+            auto replaced = rewrite ? rewrite(key, type, value) : std::nullopt;
+            changed = changed || replaced.has_value();
+            list.push_back({0, key, type, replaced.value_or(value)});
+        });
+    for (const int code : codes) {
+        if (std::any_of(list.begin(), list.end(), [code](const Entry &e) { return e.code == code; }))
+            continue;
+        const int rank = canonicalRank(code);
+        const auto at = std::find_if(list.begin(), list.end(),
+                                     [rank](const Entry &e) { return e.code != 0 && canonicalRank(e.code) > rank; });
+        list.insert(at, Entry{code, {}, {}, {}});
+        changed = true;
+    }
+    if (!changed)
+        return entries;
+    EntryWriter out;
+    for (const Entry &e : list) {
+        if (e.code != 0)
+            out.modelled(e.code);
+        else
+            out.kept(e.key, e.type, e.value);
+    }
+    return compactTrackEntries(out.take());
+}
 
 QByteArray compactTrackEntries(const QByteArray &entries)
 {

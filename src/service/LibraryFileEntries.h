@@ -9,7 +9,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace tidyfox::library {
 
@@ -124,6 +126,14 @@ public:
 private:
     QByteArray m_out;
 };
+
+// A track's entries after its values changed: the modelled keys of codes
+// added where the usual order puts them (before the first modelled key that
+// follows them there; codes already present are left alone), and each kept
+// value replaced by what rewrite returns for it, if anything.
+using KeptRewrite = std::function<std::optional<QString>(const QString &key, ValueType type, const QString &value)>;
+QByteArray rewriteTrackEntries(const QByteArray &entries, const std::vector<int> &codes,
+                               const KeptRewrite &rewrite = {});
 
 // A track's entries in less room when its modelled keys come in the usual
 // order (as they mostly do): which of them the track has, as bits, and the

@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <tuple>
 
 namespace tidyfox::library {
 
@@ -22,9 +24,11 @@ constexpr std::int64_t kMaxId = std::numeric_limits<std::int32_t>::max();
 #define TRACK_COLUMNS                                                                                                  \
     "t.database_id, t.track_id, t.kind, t.persistent_id, t.name, t.artist, t.album, t.composer, t.genre, "             \
     "t.kind_text, t.total_time, t.bit_rate, t.sample_rate, t.size, t.date_added, t.location, t.long_description, "     \
-    "t.track_type"
+    "t.track_type, t.play_count, t.skip_count, t.rating, t.play_date_utc"
 
 constexpr int kTrackTypeColumn = 17;
+// The first column after those of readTrack.
+constexpr int kAfterTrackColumns = 22;
 
 // For lowestFreeId: whether ID 1 is held, and the first ID above a held one
 // that is not.
@@ -85,6 +89,12 @@ TrackRecord readTrack(const sql::Query &q, RepeatedColumns *repeated = nullptr)
         t.dateAdded = QDateTime::fromSecsSinceEpoch(q.int64(14), Qt::UTC);
     t.location = q.text(15);
     t.longDescription = q.text(16);
+    // NULL (the file gave none) reads as 0; the history is int32 on the bus.
+    t.playCount = std::int32_t(std::clamp<std::int64_t>(q.int64(18), 0, kMaxId));
+    t.skipCount = std::int32_t(std::clamp<std::int64_t>(q.int64(19), 0, kMaxId));
+    t.rating = std::int32_t(std::clamp<std::int64_t>(q.int64(20), 0, 100));
+    if (!q.isNull(21))
+        t.playDate = QDateTime::fromSecsSinceEpoch(q.int64(21), Qt::UTC);
     return t;
 }
 
@@ -462,7 +472,7 @@ std::vector<TrackRecord> LibraryStore::playlistTracks(std::int32_t playlistId)
         order.reserve(count);
         auto q = m_db.query("SELECT " TRACK_COLUMNS ", t.library_order FROM tracks t");
         while (q.next()) {
-            order.emplace_back(q.int64(kTrackTypeColumn + 1), std::uint32_t(result.size()));
+            order.emplace_back(q.int64(kAfterTrackColumns), std::uint32_t(result.size()));
             result.push_back(readTrack(q, &repeated));
         }
         if (std::is_sorted(order.begin(), order.end()))
@@ -584,7 +594,7 @@ void LibraryStore::forEachFileTrack(
             text += QByteArray(", t.") + trackFieldInfo(f).column;
         return text + ", t.entries FROM tracks t ORDER BY t.library_order";
     }();
-    constexpr int first = kTrackTypeColumn + 1;
+    constexpr int first = kAfterTrackColumns;
     RepeatedColumns repeated;
     RepeatedColumns::Last trackType;
     RepeatedColumns::Last texts[kTrackFieldCount];
@@ -640,6 +650,116 @@ void LibraryStore::deleteTrack(std::int32_t databaseId)
     transaction.commit();
 }
 
+namespace {
+
+// The history of a track as stored: each value NULL when the track has none.
+struct StoredHistory
+{
+    std::optional<std::int64_t> plays, skips, playDate, rating, dateAdded;
+    QByteArray entries;
+};
+
+std::optional<std::int64_t> optionalInt(const sql::Query &q, int column)
+{
+    return q.isNull(column) ? std::nullopt : std::optional<std::int64_t>(q.int64(column));
+}
+
+std::optional<std::int64_t> sumOf(std::optional<std::int64_t> a, std::optional<std::int64_t> b)
+{
+    if (!a && !b)
+        return std::nullopt;
+    return std::min(a.value_or(0) + b.value_or(0), std::int64_t(kMaxId));
+}
+
+// The greater (or with lower, the smaller) of two values, a missing one
+// counting for nothing.
+std::optional<std::int64_t> pick(std::optional<std::int64_t> a, std::optional<std::int64_t> b, bool lower = false)
+{
+    if (!a || !b)
+        return a ? a : b;
+    return lower ? std::min(*a, *b) : std::max(*a, *b);
+}
+
+void bindOptional(sql::Query &q, int index, std::optional<std::int64_t> value)
+{
+    if (value)
+        q.bind(index, *value);
+    else
+        q.bindNull(index);
+}
+
+} // namespace
+
+void LibraryStore::deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId)
+{
+    if (databaseId == keeperId)
+        throw LibraryError(QStringLiteral("The track %1 is no copy of itself.").arg(databaseId).toStdString());
+    Transaction transaction(*this);
+    auto read = [&](std::int32_t id) -> std::optional<StoredHistory> {
+        auto q = m_db.query("SELECT play_count, skip_count, play_date_utc, rating, date_added, entries FROM tracks"
+                            " WHERE database_id = ?1");
+        if (!q.bind(1, id).next())
+            return std::nullopt;
+        return StoredHistory{optionalInt(q, 0), optionalInt(q, 1), optionalInt(q, 2),
+                             optionalInt(q, 3), optionalInt(q, 4), q.blob(5)};
+    };
+    const auto copy = read(databaseId);
+    const auto keeper = read(keeperId);
+    if (!copy || !keeper) {
+        transaction.commit(); // nothing changed
+        throw deletedTrack(copy ? keeperId : databaseId);
+    }
+    StoredHistory merged;
+    merged.plays = sumOf(keeper->plays, copy->plays);
+    merged.skips = sumOf(keeper->skips, copy->skips);
+    merged.playDate = pick(keeper->playDate, copy->playDate);
+    merged.rating = pick(keeper->rating, copy->rating);
+    merged.dateAdded = pick(keeper->dateAdded, copy->dateAdded, true);
+
+    // A track from a library file is written back with the keys it came with:
+    // a value it gains needs its key, and the player's local "Play Date"
+    // moves with the UTC one it mirrors.
+    merged.entries = keeper->entries;
+    if (!keeper->entries.isEmpty()) {
+        std::vector<int> gained;
+        for (const auto &[before, after, code] :
+             {std::tuple{keeper->plays, merged.plays, codeOf(TrackField::PlayCount)},
+              std::tuple{keeper->skips, merged.skips, codeOf(TrackField::SkipCount)},
+              std::tuple{keeper->playDate, merged.playDate, codeOf(TrackField::PlayDateUtc)},
+              std::tuple{keeper->rating, merged.rating, codeOf(TrackField::Rating)},
+              std::tuple{keeper->dateAdded, merged.dateAdded, codeOf(RecordKey::DateAdded)}}) {
+            if (!before && after)
+                gained.push_back(code);
+        }
+        const std::int64_t playDateMoved =
+            keeper->playDate && merged.playDate ? *merged.playDate - *keeper->playDate : 0;
+        merged.entries = rewriteTrackEntries(
+            keeper->entries, gained,
+            [playDateMoved](const QString &key, ValueType type, const QString &value) -> std::optional<QString> {
+                if (playDateMoved == 0 || type != ValueType::Integer || key != QLatin1String("Play Date"))
+                    return std::nullopt;
+                return QString::number(value.toLongLong() + playDateMoved);
+            });
+    }
+
+    auto q = m_db.query("UPDATE tracks SET play_count = ?2, skip_count = ?3, play_date_utc = ?4, rating = ?5,"
+                        " date_added = ?6, entries = ?7 WHERE database_id = ?1");
+    q.bind(1, keeperId);
+    bindOptional(q, 2, merged.plays);
+    bindOptional(q, 3, merged.skips);
+    bindOptional(q, 4, merged.playDate);
+    bindOptional(q, 5, merged.rating);
+    bindOptional(q, 6, merged.dateAdded);
+    if (merged.entries.isEmpty())
+        q.bindNull(7);
+    else
+        q.bindBlob(7, merged.entries);
+    q.run();
+    m_db.query("DELETE FROM tracks WHERE database_id = ?1").bind(1, databaseId).run();
+    m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
+    transaction.commit();
+}
+
 TrackRecord LibraryStore::addTrack(TrackRecord track)
 {
     return addTrack(std::move(track), QString());
@@ -649,7 +769,18 @@ TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
 {
     if (!track.dateAdded.isValid())
         track.dateAdded = QDateTime::currentDateTimeUtc();
-    return addFileTrack(std::move(track), trackType, TrackFields(), QByteArray());
+    // A track never played keeps no history at all, as one from a file that
+    // gave none.
+    TrackFields fields;
+    if (track.playCount != 0)
+        fields.setNumber(TrackField::PlayCount, track.playCount);
+    if (track.skipCount != 0)
+        fields.setNumber(TrackField::SkipCount, track.skipCount);
+    if (track.rating != 0)
+        fields.setNumber(TrackField::Rating, track.rating);
+    if (track.playDate.isValid())
+        fields.setNumber(TrackField::PlayDateUtc, track.playDate.toSecsSinceEpoch());
+    return addFileTrack(std::move(track), trackType, fields, QByteArray());
 }
 
 TrackRecord LibraryStore::addFileTrack(TrackRecord track, const QString &trackType, const TrackFields &fields,

@@ -55,6 +55,7 @@ public:
     std::optional<TrackRecord> track(std::int32_t databaseId) override;
     void deleteTrack(std::int32_t databaseId) override;
     std::vector<std::int32_t> fileTracksAt(const QString &path) override;
+    void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override;
 
     TrackRecord addTrack(TrackRecord track) override;
     PlaylistRecord addPlaylist(const QString &name) override;

@@ -27,6 +27,10 @@ public:
     std::int32_t sampleRate() override { return d().sampleRate; }
     std::int64_t size() override { return d().size; }
     QDateTime dateAdded() override { return d().dateAdded; }
+    std::int32_t playCount() override { return d().playCount; }
+    std::int32_t skipCount() override { return d().skipCount; }
+    std::int32_t rating() override { return d().rating; }
+    QDateTime playDate() override { return d().playDate; }
     libraryclient::PlaylistPtr playlist() override
     {
         d();
@@ -44,6 +48,13 @@ public:
         if (d().refuseDelete)
             throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("The library refused the removal"));
         m_library->remove(m_index);
+    }
+    void deleteFromLibraryMergingInto(std::int32_t keeperId) override
+    {
+        d();
+        if (d().refuseDelete)
+            throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("The library refused the removal"));
+        m_library->mergeInto(m_index, keeperId);
     }
 
 private:
@@ -255,6 +266,26 @@ void FakeLibrary::remove(int index)
 {
     m_deleted[static_cast<size_t>(index)] = 1;
     m_deletions.push_back(m_tracks[static_cast<size_t>(index)].databaseId);
+}
+
+void FakeLibrary::mergeInto(int index, std::int32_t keeperId)
+{
+    for (size_t k = 0; k < m_tracks.size(); ++k) {
+        FakeTrackData &keeper = m_tracks[k];
+        if (keeper.databaseId != keeperId || m_deleted[k])
+            continue;
+        const FakeTrackData &copy = m_tracks[static_cast<size_t>(index)];
+        keeper.playCount += copy.playCount;
+        keeper.skipCount += copy.skipCount;
+        keeper.rating = std::max(keeper.rating, copy.rating);
+        if (!keeper.playDate.isValid() || (copy.playDate.isValid() && copy.playDate > keeper.playDate))
+            keeper.playDate = copy.playDate;
+        if (!keeper.dateAdded.isValid() || (copy.dateAdded.isValid() && copy.dateAdded < keeper.dateAdded))
+            keeper.dateAdded = copy.dateAdded;
+        remove(index);
+        return;
+    }
+    throw ClientError::objectDeleted();
 }
 
 libraryclient::TrackPtr FakeLibrary::trackObject(int playlistIndex, int position)

@@ -29,6 +29,10 @@ struct FakeTrackData
     std::int32_t bitRate = 0;
     std::int32_t sampleRate = 0;
     QDateTime dateAdded;
+    std::int32_t playCount = 0;
+    std::int32_t skipCount = 0;
+    std::int32_t rating = 0;
+    QDateTime playDate;
     QString location;
     QString longDescription;
     bool stream = false;       // no file: Location fails
@@ -73,6 +77,9 @@ public:
             throw libraryclient::ClientError::objectDeleted();
     }
     void remove(int index);
+    // remove, after the track keeperId takes in the history of the one at
+    // index; throws "object deleted" when the keeper is gone.
+    void mergeInto(int index, std::int32_t keeperId);
     Playlist &playlist(int index) { return m_playlists[static_cast<size_t>(index)]; }
     int playlistCount() const { return static_cast<int>(m_playlists.size()); }
     libraryclient::TrackPtr trackObject(int playlistIndex, int position);

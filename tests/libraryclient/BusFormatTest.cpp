@@ -27,6 +27,10 @@ TrackRecord sampleTrack()
     t.sampleRate = 48000;
     t.size = 5095599673; // over 4 GB: sizes are 64-bit on the bus
     t.dateAdded = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 123), Qt::UTC);
+    t.playCount = 2147483647;
+    t.skipCount = 3;
+    t.rating = 100;
+    t.playDate = QDateTime(QDate(2024, 2, 29), QTime(6, 7, 8), Qt::UTC);
     t.location = QStringLiteral("http://example.org/live");
     t.longDescription = QStringLiteral("line one\rline two");
     return t;
@@ -50,6 +54,10 @@ TEST(BusFormat, TracksRoundTrip)
     EXPECT_EQ(back.sampleRate, in.sampleRate);
     EXPECT_EQ(back.size, in.size);
     EXPECT_EQ(back.dateAdded, in.dateAdded);
+    EXPECT_EQ(back.playCount, in.playCount);
+    EXPECT_EQ(back.skipCount, in.skipCount);
+    EXPECT_EQ(back.rating, in.rating);
+    EXPECT_EQ(back.playDate, in.playDate);
     for (auto [got, want] : {std::pair{back.name, in.name},
                              {back.artist, in.artist},
                              {back.album, in.album},
@@ -63,9 +71,31 @@ TEST(BusFormat, TracksRoundTrip)
     EXPECT_EQ(table.text(0, TrackText::LongDescription), in.longDescription);
     EXPECT_EQ(table.text(1, TrackText::Name), QStringLiteral("No date"));
     EXPECT_FALSE(table.dateAdded(1).isValid());
+    EXPECT_FALSE(table.playDate(1).isValid());
+    EXPECT_EQ(table.playCount(1), 0);
     EXPECT_EQ(table.findTrackId(70000), 0);
     EXPECT_EQ(table.findTrackId(5), -1);
     EXPECT_EQ(TrackTable(encodeTracks({})).count(), 0);
+}
+
+// A service left running across an update answers in the layout without the
+// history: its tracks read as never played, everything else as sent.
+TEST(BusFormat, TracksOfTheLayoutWithoutHistoryAreRead)
+{
+    const QByteArray current = encodeTracks({sampleTrack()});
+    const qsizetype historyAt = 8 + 6 * 4 + 8 + 8;
+    QByteArray older = current.left(historyAt) + current.mid(historyAt + 3 * 4 + 8);
+    ASSERT_EQ(older.left(4), QByteArray("TFT3"));
+    older[3] = '2';
+    const TrackTable table(older);
+    ASSERT_EQ(table.count(), 1);
+    EXPECT_EQ(table.size(0), sampleTrack().size);
+    EXPECT_EQ(table.dateAdded(0), sampleTrack().dateAdded);
+    EXPECT_EQ(table.playCount(0), 0);
+    EXPECT_EQ(table.rating(0), 0);
+    EXPECT_FALSE(table.playDate(0).isValid());
+    EXPECT_EQ(table.text(0, TrackText::LongDescription), sampleTrack().longDescription);
+    EXPECT_THROW(TrackTable(older.left(older.size() - 1)), FormatError);
 }
 
 TEST(BusFormat, PlaylistsRoundTrip)

@@ -149,6 +149,10 @@ TYPED_TEST(AutomationContract, EveryPropertyOfATrackArrives)
         EXPECT_EQ(track->sampleRate(), 44100);
         EXPECT_EQ(track->size(), 4500000);
         EXPECT_EQ(track->dateAdded(), QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC));
+        EXPECT_EQ(track->playCount(), 7);
+        EXPECT_EQ(track->skipCount(), 2);
+        EXPECT_EQ(track->rating(), 80);
+        EXPECT_EQ(track->playDate(), QDateTime(QDate(2023, 11, 5), QTime(21, 30, 15), Qt::UTC));
         EXPECT_EQ(track->location(), QStringLiteral("/music/Alpha.mp3"));
         EXPECT_EQ(track->longDescription(), QStringLiteral("A long description"));
         // The playlist it was reached through, not the library playlist.
@@ -158,6 +162,10 @@ TYPED_TEST(AutomationContract, EveryPropertyOfATrackArrives)
     EXPECT_EQ(unicode->name(), QStringLiteral("Délta ünï 日本"));
     EXPECT_EQ(unicode->artist(), QStringLiteral("Ωmega"));
     EXPECT_EQ(unicode->composer(), QString());
+    // A track never played has no history to show.
+    EXPECT_EQ(unicode->playCount(), 0);
+    EXPECT_EQ(unicode->rating(), 0);
+    EXPECT_FALSE(unicode->playDate().isValid());
 }
 
 TYPED_TEST(AutomationContract, AStreamHasNoLocation)

@@ -63,6 +63,10 @@ SampleLibrary SampleLibrary::create(const QString &path)
     alpha.size = 4500000;
     alpha.dateAdded = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC);
     alpha.longDescription = QStringLiteral("A long description");
+    alpha.playCount = 7;
+    alpha.skipCount = 2;
+    alpha.rating = 80;
+    alpha.playDate = QDateTime(QDate(2023, 11, 5), QTime(21, 30, 15), Qt::UTC);
 
     TrackRecord radio;
     radio.kind = TrackKind::Url;
@@ -73,6 +77,10 @@ SampleLibrary SampleLibrary::create(const QString &path)
 
     TrackRecord beta = fileTrack(QStringLiteral("Beta"), 40000);
     TrackRecord gamma = fileTrack(QStringLiteral("Gamma"), 70000);
+    gamma.playCount = 3;
+    gamma.skipCount = 1;
+    gamma.rating = 40;
+    gamma.playDate = QDateTime(QDate(2024, 1, 2), QTime(8, 0), Qt::UTC);
     TrackRecord unicode = fileTrack(QStringLiteral("Délta ünï 日本"), 0);
     unicode.artist = QStringLiteral("Ωmega");
 

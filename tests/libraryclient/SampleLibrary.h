@@ -23,7 +23,7 @@ struct SampleLibrary
     const library::TrackRecord &alpha() const { return tracks[0]; } // a file track with every property
     const library::TrackRecord &radio() const { return tracks[1]; } // a stream
     const library::TrackRecord &beta() const { return tracks[2]; }  // TrackID above 32767
-    const library::TrackRecord &gamma() const { return tracks[3]; } // TrackID above 65535
+    const library::TrackRecord &gamma() const { return tracks[3]; } // TrackID above 65535, played
     const library::TrackRecord &unicode() const { return tracks[4]; }
 
     // Writes the library to path (a file in a fresh folder).

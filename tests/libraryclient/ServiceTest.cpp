@@ -86,6 +86,8 @@ TEST_F(LibraryService, TheBusInterfaceItself)
              {"PlaylistTracksFile", {987654}},
              {"Track", {987654}},
              {"DeleteTrack", {987654}},
+             {"DeleteTrackMergingInto", {987654, sample.beta().databaseId}},
+             {"DeleteTrackMergingInto", {sample.beta().databaseId, 987654}},
          }) {
         const QDBusMessage reply = callService(method, args);
         EXPECT_EQ(reply.errorName(), QLatin1String(protocol::kErrorObjectDeleted)) << method;
@@ -95,7 +97,7 @@ TEST_F(LibraryService, TheBusInterfaceItself)
     // serves is held to the published description.
     const QString iface = QString::fromLatin1(protocol::kInterface);
     const QStringList described = tidyfox::test::busContract(tidyfox::test::publishedDescription(iface), iface);
-    EXPECT_EQ(described.size(), 12);
+    EXPECT_EQ(described.size(), 13);
     EXPECT_EQ(tidyfox::test::busContract(tidyfox::test::introspect(QString::fromLatin1(protocol::kServiceName),
                                                                    QString::fromLatin1(protocol::kObjectPath)),
                                          iface),
@@ -128,6 +130,54 @@ TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)
     // And a delete through the bus is seen by the next fetch as well.
     tracks->item(4)->deleteFromLibrary();
     EXPECT_EQ(library->tracks()->count(), 4);
+}
+
+// A copy goes with its history merged into the track that stays, as one
+// change; with either track gone nothing changes.
+TEST_F(LibraryService, ACopyGoesAndItsHistoryStaysWithTheKeeper)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    BusLibraryClient other(QStringLiteral(TIDYFOX_APP_DIR));
+    const auto otherTracks = other.libraryPlaylist()->tracks();
+    ASSERT_EQ(otherTracks->count(), 5);
+
+    const auto library = client.libraryPlaylist();
+    const TrackPtr alpha = library->tracks()->item(0);
+    alpha->deleteFromLibraryMergingInto(sample.gamma().databaseId);
+    const TrackPtr gamma = library->tracks()->firstByTrackId(sample.gamma().trackId);
+    ASSERT_TRUE(gamma);
+    EXPECT_EQ(gamma->playCount(), 7 + 3);
+    EXPECT_EQ(gamma->skipCount(), 2 + 1);
+    EXPECT_EQ(gamma->rating(), 80);                          // the copy's, higher
+    EXPECT_EQ(gamma->playDate(), sample.gamma().playDate);   // the keeper's, later
+    EXPECT_EQ(gamma->dateAdded(), sample.alpha().dateAdded); // the copy's, earlier
+    EXPECT_EQ(library->tracks()->count(), 4);
+    const auto mix = client.librarySource()->playlists()->item(1);
+    EXPECT_EQ(mix->tracks()->count(), 3) << "the copy left its playlists too";
+    // Another program hears the copy go.
+    EXPECT_TRUE(waitFor([&] {
+        int present = 0;
+        otherTracks->forEach([&](const TrackPtr &) {
+            ++present;
+            return true;
+        });
+        return present == 4;
+    }));
+
+    // Gone copy, gone keeper: refused, nothing changed.
+    const TrackPtr beta = library->tracks()->firstByTrackId(sample.beta().trackId);
+    EXPECT_THROW(beta->deleteFromLibraryMergingInto(sample.alpha().databaseId), ClientError);
+    const auto again = client.libraryPlaylist()->tracks();
+    EXPECT_EQ(again->count(), 4);
+    EXPECT_EQ(again->firstByTrackId(sample.gamma().trackId)->playCount(), 10);
+    try {
+        alpha->deleteFromLibraryMergingInto(sample.beta().databaseId);
+        FAIL() << "a copy removed twice";
+    } catch (const ClientError &e) {
+        EXPECT_EQ(e.number(), kErrObjectDeleted);
+    }
+    EXPECT_EQ(again->firstByTrackId(sample.beta().trackId)->playCount(), 0);
 }
 
 TEST_F(LibraryService, QuitCommandAnnouncesQuittingOnce)

@@ -594,6 +594,51 @@ TEST_F(XmlImport, ExportWritesBackEveryKeyInPlaceInTheFilesOwnLayout)
     EXPECT_EQ(lines.join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString());
 }
 
+// A copy merged into the track that stays: the keeper is written back with
+// the keys it came with plus those it gained, each in its usual place, and
+// the player's local play date moves with the UTC one.
+TEST_F(XmlImport, AMergedHistoryIsWrittenBackWithTheKeepersKeys)
+{
+    const auto track = [](int id, const QString &keys) {
+        return QStringLiteral("\t\t<key>%1</key>\n\t\t<dict>\n\t\t\t<key>Track ID</key><integer>%1</integer>\n"
+                              "\t\t\t<key>Name</key><string>Song</string>\n%2"
+                              "\t\t\t<key>Persistent ID</key><string>000000000000000%1</string>\n"
+                              "\t\t\t<key>Track Type</key><string>File</string>\n"
+                              "\t\t\t<key>Location</key><string>file://localhost/m/%1.mp3</string>\n\t\t</dict>\n")
+            .arg(id)
+            .arg(keys);
+    };
+    const QString keeperKeys = QStringLiteral("\t\t\t<key>Play Count</key><integer>2</integer>\n"
+                                              "\t\t\t<key>Play Date</key><integer>3462912081</integer>\n"
+                                              "\t\t\t<key>Play Date UTC</key><date>2013-09-24T23:01:21Z</date>\n");
+    const QString copyKeys = QStringLiteral("\t\t\t<key>Date Added</key><date>2012-01-01T00:00:00Z</date>\n"
+                                            "\t\t\t<key>Play Count</key><integer>5</integer>\n"
+                                            "\t\t\t<key>Play Date UTC</key><date>2013-09-25T23:01:21Z</date>\n"
+                                            "\t\t\t<key>Skip Count</key><integer>1</integer>\n"
+                                            "\t\t\t<key>Rating</key><integer>80</integer>\n");
+    const QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+                                        "\t<key>Tracks</key>\n\t<dict>\n") +
+                         track(1, keeperKeys) + track(2, copyKeys) + QStringLiteral("\t</dict>\n</dict>\n</plist>\n");
+    import(write(QStringLiteral("in.xml"), text));
+    const auto tracks = library();
+    ASSERT_EQ(tracks.size(), 2u);
+    store->deleteTrackMergingInto(tracks[1].databaseId, tracks[0].databaseId);
+
+    const QString exported = dir.filePath(QStringLiteral("out.xml"));
+    exportLibraryXml(*store, exported);
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString out = QString::fromUtf8(file.readAll());
+    const QString merged = QStringLiteral("\t\t\t<key>Date Added</key><date>2012-01-01T00:00:00Z</date>\n"
+                                          "\t\t\t<key>Play Count</key><integer>7</integer>\n"
+                                          "\t\t\t<key>Play Date</key><integer>3462998481</integer>\n"
+                                          "\t\t\t<key>Play Date UTC</key><date>2013-09-25T23:01:21Z</date>\n"
+                                          "\t\t\t<key>Skip Count</key><integer>1</integer>\n"
+                                          "\t\t\t<key>Rating</key><integer>80</integer>\n");
+    EXPECT_TRUE(out.contains(track(1, merged))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("<key>2</key>")));
+}
+
 namespace {
 
 // A property list as a tree, keys in the file's order, for comparing two

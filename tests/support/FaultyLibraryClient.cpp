@@ -109,9 +109,18 @@ public:
     TIDYFOX_FAULTY(std::int32_t, sampleRate)
     TIDYFOX_FAULTY(std::int64_t, size)
     TIDYFOX_FAULTY(QDateTime, dateAdded)
+    TIDYFOX_FAULTY(std::int32_t, playCount)
+    TIDYFOX_FAULTY(std::int32_t, skipCount)
+    TIDYFOX_FAULTY(std::int32_t, rating)
+    TIDYFOX_FAULTY(QDateTime, playDate)
     TIDYFOX_FAULTY(QString, location)
     TIDYFOX_FAULTY(QString, longDescription)
     TIDYFOX_FAULTY(void, deleteFromLibrary)
+    void deleteFromLibraryMergingInto(std::int32_t keeperId) override
+    {
+        m_plan->check("deleteFromLibraryMergingInto");
+        m_inner->deleteFromLibraryMergingInto(keeperId);
+    }
 #undef TIDYFOX_FAULTY
     PlaylistPtr playlist() override
     {

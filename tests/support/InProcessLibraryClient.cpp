@@ -71,6 +71,10 @@ public:
     {
         return translated([&] { return open().fileTracksAt(path); });
     }
+    void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override
+    {
+        translated([&] { open().deleteTrackMergingInto(databaseId, keeperId); });
+    }
     void quit() override
     {
         open();

@@ -1,0 +1,65 @@
+#include "cleaning/DuplicateRemovalSteps.h"
+
+#include "cleaning/CleaningLog.h"
+#include "cleaning/CleaningRun.h"
+#include "cleaning/PendingRemovals.h"
+
+namespace tidyfox::cleaning {
+
+bool isGone(libraryclient::LibraryTrack &track)
+{
+    try {
+        track.databaseId();
+        return false;
+    } catch (const libraryclient::ClientError &error) {
+        if (error.number() == libraryclient::kErrObjectDeleted)
+            return true;
+        throw;
+    }
+}
+
+system::TrashedFile trashCopy(system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
+                              const QString &location)
+{
+    if (!pending)
+        return fs.moveToTrash(location, {});
+    try {
+        return fs.moveToTrash(
+            location, [&](const system::TrashedFile &reserved) { pending->intend(databaseId, location, reserved); });
+    } catch (const system::TrashError &) {
+        pending->settle(databaseId);
+        throw;
+    }
+}
+
+void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::TrashedFile &trashed,
+             std::int32_t databaseId, const QString &path)
+{
+    try {
+        fs.restoreFromTrash(trashed, path);
+        if (pending)
+            pending->settle(databaseId);
+    } catch (const system::TrashError &error) {
+        qCWarning(lcCleaning) << "A removed copy's file stays in the trash:" << error.what();
+    }
+}
+
+void endRemovalSucceeded(CleaningHost &host, int count)
+{
+    host.hideBusy();
+    host.showAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), AlertKind::Information,
+                   kAppTitle);
+    host.refreshLibraryList();
+    host.reopenCommandGate();
+    host.enableButtons();
+}
+
+void endRemovalFailed(CleaningHost &host, int count, const QString &reason)
+{
+    endFailedJob(host,
+                 QStringLiteral("Can not delete all duplicates.") + QLatin1Char('\r') + QString::number(count) +
+                     QStringLiteral(" Duplicate track(s) have been deleted"),
+                 AfterFailure::ReopenGateAndButtons, reason);
+}
+
+} // namespace tidyfox::cleaning

@@ -1,0 +1,36 @@
+// The steps every removal of duplicates shares: whether a copy is already
+// gone, a file put back from the trash when its entry stays, and the two ends
+// of a run with their counts.
+#pragma once
+
+#include "cleaning/CleaningHost.h"
+#include "libraryclient/LibraryClient.h"
+#include "system/FileSystem.h"
+
+#include <cstdint>
+
+namespace tidyfox::cleaning {
+
+class PendingRemovals;
+
+// Whether another program removed the track since it was read; throws what
+// any other failed call throws.
+bool isGone(libraryclient::LibraryTrack &track);
+
+// Moves a copy's file to the trash; with pending set, a note of where it goes
+// is written before it moves (a move that fails settles it at once).
+system::TrashedFile trashCopy(system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
+                              const QString &location);
+
+// Puts a removed copy's file back at path; a file the trash cannot give back
+// stays there, with a warning, and its note stays for the next run.
+void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::TrashedFile &trashed,
+             std::int32_t databaseId, const QString &path);
+
+// A run that went to its end: the alert with the count, the library list
+// reloaded, the gate and the buttons back.
+void endRemovalSucceeded(CleaningHost &host, int count);
+// A run that stopped early, with the count of the copies that did go and why.
+void endRemovalFailed(CleaningHost &host, int count, const QString &reason);
+
+} // namespace tidyfox::cleaning

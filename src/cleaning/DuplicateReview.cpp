@@ -1,0 +1,227 @@
+#include "cleaning/DuplicateReview.h"
+
+#include "cleaning/CleaningRun.h"
+#include "cleaning/DuplicateIndex.h"
+#include "cleaning/FileUsage.h"
+
+#include <QSet>
+#include <algorithm>
+#include <optional>
+
+namespace tidyfox::cleaning {
+namespace {
+
+// The removal's walk without the removals: each track still present keeps
+// itself and loses its first copy. Returns the copies in the order the walk
+// removes them.
+std::vector<int> playTheWalk(DuplicateIndex &index)
+{
+    std::vector<int> removed;
+    for (int kept = 0; kept < index.size(); ++kept) {
+        if (index.at(kept).removed)
+            continue;
+        const int copy = index.FindCopy(kept);
+        if (copy < 0)
+            continue;
+        removed.push_back(copy);
+        index.Remove(copy);
+    }
+    return removed;
+}
+
+// The members of each group of two or more, in library order.
+std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
+{
+    // Most groups hold one track: counted first, so that only the others get
+    // a list.
+    std::vector<int> sizes;
+    for (int i = 0; i < index.size(); ++i) {
+        const int group = index.at(i).group;
+        if (group < 0)
+            continue;
+        if (static_cast<size_t>(group) >= sizes.size())
+            sizes.resize(static_cast<size_t>(group) + 1, 0);
+        ++sizes[static_cast<size_t>(group)];
+    }
+    std::vector<int> slot(sizes.size(), -1);
+    std::vector<std::vector<int>> members;
+    for (int i = 0; i < index.size(); ++i) {
+        const int group = index.at(i).group;
+        if (group < 0 || sizes[static_cast<size_t>(group)] < 2)
+            continue;
+        int &at = slot[static_cast<size_t>(group)];
+        if (at < 0) {
+            at = static_cast<int>(members.size());
+            members.emplace_back();
+            members.back().reserve(static_cast<size_t>(sizes[static_cast<size_t>(group)]));
+        }
+        members[static_cast<size_t>(at)].push_back(i);
+    }
+    return members;
+}
+
+ReviewedTrack reviewed(const IndexedTrack &entry, system::FileSystem &fs)
+{
+    libraryclient::LibraryTrack &track = *entry.track;
+    ReviewedTrack t;
+    t.databaseId = entry.databaseId;
+    t.name = track.name();
+    t.artist = track.artist();
+    t.album = track.album();
+    t.time = track.time();
+    t.kind = track.kindText();
+    t.bitRate = track.bitRate();
+    t.sampleRate = track.sampleRate();
+    t.size = track.size();
+    t.dateAdded = track.dateAdded();
+    t.playCount = track.playCount();
+    t.skipCount = track.skipCount();
+    t.rating = track.rating();
+    t.playDate = track.playDate();
+    t.location = entry.location;
+    t.hasFile = entry.hasFile;
+    t.fileThere = entry.hasFile && !entry.location.isEmpty() && fs.fileExists(entry.location);
+    return t;
+}
+
+KeepCandidate candidateOf(const ReviewedTrack &t)
+{
+    KeepCandidate c;
+    c.bitRate = t.bitRate;
+    c.size = t.size;
+    c.lossless = isLossless(t.kind, t.location);
+    c.playCount = t.playCount;
+    c.rating = t.rating;
+    c.dateAdded = t.dateAdded;
+    c.playDate = t.playDate;
+    c.fileThere = t.fileThere;
+    return c;
+}
+
+void chooseByRule(DuplicateGroup &group, KeepRule rule)
+{
+    std::vector<KeepCandidate> candidates;
+    candidates.reserve(group.tracks.size());
+    for (const ReviewedTrack &t : group.tracks)
+        candidates.push_back(candidateOf(t));
+    group.keeper = chooseKeeper(rule, candidates);
+    const std::int32_t keeperId = group.tracks[static_cast<size_t>(group.keeper)].databaseId;
+    // A track listed twice is one track: it never goes in place of itself.
+    for (ReviewedTrack &t : group.tracks)
+        t.goes = t.databaseId != keeperId;
+}
+
+// Which copies' files go, as the removal decides when it reaches each copy:
+// the file is there, has not gone with an earlier copy, and no track still in
+// the library (those that stay and the copies not yet removed) uses it.
+void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &removalOrder,
+                     std::vector<ReviewedTrack *> &reviewedAt, system::FileSystem &fs)
+{
+    FileUsage usage;
+    std::vector<std::optional<FileUsage::Use>> uses(static_cast<size_t>(index.size()));
+    bool gathered = false;
+    QSet<QString> gone;
+    for (const int copy : removalOrder) {
+        ReviewedTrack &t = *reviewedAt[static_cast<size_t>(copy)];
+        if (t.fileThere && !gone.contains(system::normalisedPath(t.location))) {
+            // The disk is asked about every track only once a file may go,
+            // as the removal does.
+            if (!gathered) {
+                for (int i = 0; i < index.size(); ++i) {
+                    const IndexedTrack &entry = index.at(i);
+                    if (!entry.hasFile || entry.location.isEmpty())
+                        continue;
+                    uses[static_cast<size_t>(i)] = FileUsage::Of(fs, entry.location);
+                    usage.Add(*uses[static_cast<size_t>(i)]);
+                }
+                for (const int earlier : removalOrder) {
+                    if (earlier == copy)
+                        break;
+                    if (auto &use = uses[static_cast<size_t>(earlier)]) {
+                        usage.Release(*use);
+                        use.reset();
+                    }
+                }
+                gathered = true;
+            }
+            const auto &own = uses[static_cast<size_t>(copy)];
+            if (!(own && usage.SharedBeyond(*own))) {
+                t.fileGoes = true;
+                gone.insert(system::normalisedPath(t.location));
+            }
+        }
+        if (auto &use = uses[static_cast<size_t>(copy)]) {
+            usage.Release(*use);
+            use.reset();
+        }
+    }
+}
+
+} // namespace
+
+DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::FileSystem &fs,
+                                 const DuplicateFilter &filter, KeepRule rule)
+{
+    if (!filter.HasAllProperties())
+        throw RunFailure("the filter names fewer than seven items");
+    if (!filter.IsValid())
+        throw RunFailure("the filter checks no property");
+    const libraryclient::PlaylistPtr playlist = library.libraryPlaylist();
+    if (!playlist)
+        throw libraryclient::ClientError::objectNotSet();
+    const auto tracks = playlist->tracks();
+    if (!tracks)
+        throw libraryclient::ClientError::objectNotSet();
+
+    DuplicateIndex index(*tracks, filter, true);
+    // Grouped before the walk: the walk unlinks what it removes.
+    const std::vector<std::vector<int>> members = groupsOf(index);
+    std::vector<int> removalOrder;
+    if (rule == KeepRule::LibraryOrder)
+        removalOrder = playTheWalk(index);
+
+    DuplicateReview review;
+    review.groups.resize(members.size());
+    std::vector<ReviewedTrack *> reviewedAt(static_cast<size_t>(index.size()), nullptr);
+    for (size_t g = 0; g < members.size(); ++g) {
+        DuplicateGroup &group = review.groups[g];
+        group.tracks.reserve(members[g].size());
+        for (const int i : members[g])
+            group.tracks.push_back(reviewed(index.at(i), fs));
+        for (size_t t = 0; t < group.tracks.size(); ++t)
+            reviewedAt[static_cast<size_t>(members[g][t])] = &group.tracks[t];
+    }
+    if (rule == KeepRule::LibraryOrder) {
+        for (const int copy : removalOrder)
+            reviewedAt[static_cast<size_t>(copy)]->goes = true;
+        for (DuplicateGroup &group : review.groups) {
+            const auto stays =
+                std::find_if(group.tracks.begin(), group.tracks.end(), [](const ReviewedTrack &t) { return !t.goes; });
+            group.keeper = static_cast<int>(stays - group.tracks.begin());
+        }
+    } else {
+        // The copies go in library order.
+        for (DuplicateGroup &group : review.groups)
+            chooseByRule(group, rule);
+        for (int i = 0; i < index.size(); ++i) {
+            if (const ReviewedTrack *t = reviewedAt[static_cast<size_t>(i)]; t && t->goes)
+                removalOrder.push_back(i);
+        }
+    }
+    review.copies = static_cast<int>(removalOrder.size());
+    if (filter.KeepFiles() == false) {
+        markFilesThatGo(index, removalOrder, reviewedAt, fs);
+        for (const int copy : removalOrder) {
+            if (const ReviewedTrack &t = *reviewedAt[static_cast<size_t>(copy)]; t.fileGoes)
+                review.trashBytes += t.size;
+        }
+    }
+    // A track listed twice is no copy of itself: a group with nothing to go
+    // holds no duplicates.
+    std::erase_if(review.groups, [](const DuplicateGroup &group) {
+        return std::none_of(group.tracks.begin(), group.tracks.end(), [](const ReviewedTrack &t) { return t.goes; });
+    });
+    return review;
+}
+
+} // namespace tidyfox::cleaning
