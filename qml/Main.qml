@@ -24,6 +24,14 @@
 //   dead tracks question: deadTracksConfirm, deadTracksConfirmOkButton
 //             (sends "IDC_FS_deleteDeadTracks"), deadTracksConfirmCancelButton,
 //             deadTracksConfirmAlternativeButton (sends "IDC_FS_findDeadTracks")
+//   duplicate review: duplicateReview (opened by the program's review model
+//             after "IDC_FS_findDuplicates", which the filter's OK sends),
+//             duplicateList, duplicateTick<row>, duplicateKeeper<row>,
+//             duplicateRule, duplicateMerge, duplicateKeepFiles,
+//             duplicateTotals, duplicateRemoveButton (sends "IDC_FS_okfilter"
+//             with the filter when nothing was changed, else
+//             "IDC_FS_removeReviewed"), duplicateCancelButton (sends
+//             "IDC_FS_don'tRemoveDuplicateFromlibrary")
 //   dead track review: deadTrackReview (opened by the program's review
 //             model), deadTrackList, deadTrackTick<row>, deadTrackDeleteButton
 //             (sends "IDC_FS_deleteDeadTracks" with every track ticked, else
@@ -74,7 +82,7 @@ Rectangle {
 
     // A panel is open over the page: the page behind it takes no input.
     readonly property bool modal: filterPanel.open || aboutPanel.open || trackPanel.open || alertPanel.open
-                                  || deadTrackReviewPanel.open
+                                  || deadTrackReviewPanel.open || duplicateReviewPanel.open
 
     width: 450
     height: 525
@@ -160,7 +168,7 @@ Rectangle {
     // Opening one of the three page panels closes the others; an alert
     // stays on top of whatever is open.
     function openPanel(panel) {
-        for (const other of [filterPanel, aboutPanel, trackPanel, deadTrackReviewPanel])
+        for (const other of [filterPanel, aboutPanel, trackPanel, deadTrackReviewPanel, duplicateReviewPanel])
             if (other !== panel)
                 other.open = false;
         panel.present();
@@ -169,7 +177,8 @@ Rectangle {
     // Escape closes the top panel wherever the keyboard is, also on the
     // window's own buttons outside the panel.
     Keys.onEscapePressed: event => {
-        for (const panel of [alertPanel, trackPanel, aboutPanel, filterPanel, deadTrackReviewPanel]) {
+        for (const panel of [alertPanel, trackPanel, aboutPanel, filterPanel, deadTrackReviewPanel,
+                             duplicateReviewPanel]) {
             if (panel.open) {
                 panel.dismissed();
                 event.accepted = true;
@@ -584,7 +593,9 @@ Rectangle {
             objectName: "filterPanel"
             anchors.fill: parent
             controlsEnabled: root.buttonsEnabled
-            onAccepted: filter => root.send("IDC_FS_okfilter", filter)
+            // The filter's choice is looked at first: the program finds the
+            // copies and opens their review.
+            onAccepted: filter => root.send("IDC_FS_findDuplicates", filter)
             onCancelled: root.send("IDC_FS_cancel")
         }
         AboutPanel {
@@ -601,6 +612,20 @@ Rectangle {
             info: root.trackInfo
             controlsEnabled: root.buttonsEnabled
             onClosed: root.send("IDC_FS_exitTrackInfoWindow")
+        }
+        DuplicateReviewPanel {
+            id: duplicateReviewPanel
+            anchors.fill: parent
+            review: typeof duplicateReview !== "undefined" ? duplicateReview : null
+            controlsEnabled: root.buttonsEnabled
+            onConfirmed: (command, args) => root.send(command, args)
+            onCancelled: root.send("IDC_FS_don'tRemoveDuplicateFromlibrary")
+        }
+        Connections {
+            target: duplicateReviewPanel.review
+            function onOpened() {
+                root.openPanel(duplicateReviewPanel);
+            }
         }
         DeadTrackReviewPanel {
             id: deadTrackReviewPanel

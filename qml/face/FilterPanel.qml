@@ -65,7 +65,7 @@ Panel {
 
     Text {
         text: "Tracks that are equal on every property you tick are copies of each other. "
-              + "Of two copies, the one that comes later in the library is removed."
+              + "You see them, and choose which copy stays, before anything is removed."
         textFormat: Text.PlainText
         wrapMode: Text.WordWrap
         color: Theme.text
@@ -144,10 +144,10 @@ Panel {
         }
         FaceButton {
             objectName: "filterOkButton"
-            text: "Remove duplicates"
+            text: "Find duplicates"
             glyph: "check"
             look: "primary"
-            tip: "Remove the copies found with the ticked properties"
+            tip: "Find the copies with the ticked properties and show them before anything is removed"
             enabled: panel.controlsEnabled
             onClicked: panel.accept()
         }

@@ -6,6 +6,7 @@
 #include "system/TrashFileSystem.h"
 #include "widgets/TreeGrid.h"
 #include "window/DeadTrackReviewModel.h"
+#include "window/DuplicateReviewModel.h"
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
 #include "window/IntervalTimer.h"
@@ -110,6 +111,8 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
     m_face->rootContext()->setContextProperty(QStringLiteral("jobStatus"), m_jobStatus);
     m_deadTrackReview = new DeadTrackReviewModel(this);
     m_face->rootContext()->setContextProperty(QStringLiteral("deadTrackReview"), m_deadTrackReview);
+    m_duplicateReview = new DuplicateReviewModel(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("duplicateReview"), m_duplicateReview);
     connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
     connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
 

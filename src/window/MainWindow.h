@@ -5,6 +5,7 @@
 // loop only where the program's logic says so.
 #pragma once
 
+#include "cleaning/ReviewedRemoval.h"
 #include "common/AlertKind.h"
 #include "libraryclient/LibraryClient.h"
 #include "window/WindowState.h"
@@ -53,6 +54,7 @@ class WindowCleaningHost;
 class MainWindowProbe;
 class JobStatus;
 class DeadTrackReviewModel;
+class DuplicateReviewModel;
 class MainWindow;
 
 // What the window takes from its surroundings. Tests replace these; the
@@ -171,6 +173,7 @@ private:
     void onDeadTracksTimer();
     void deleteDeadTracks();
     void findDeadTracks();
+    void findDuplicates(const QString &filterText);
     bool viewSelectedTrack();
 
     WindowEnvironment m_env;
@@ -179,6 +182,7 @@ private:
     FaceView *m_face = nullptr;
     JobStatus *m_jobStatus = nullptr;
     DeadTrackReviewModel *m_deadTrackReview = nullptr;
+    DuplicateReviewModel *m_duplicateReview = nullptr;
     widgets::TreeGrid *m_libraryList = nullptr;
     IntervalTimer *m_startTimer = nullptr;
     IntervalTimer *m_duplicatesTimer = nullptr;
@@ -192,6 +196,8 @@ private:
     QString m_duplicateFilter;
     // The tracks a dead-track review confirmed, for the next deletion.
     std::optional<std::vector<std::int32_t>> m_reviewedDeadTracks;
+    // The copies a duplicate review confirmed, for the next removal.
+    std::optional<cleaning::ReviewedRemoval> m_reviewedRemoval;
     // Why the library service could not open the library at the last
     // attempt, and the reason the user was last told.
     QString m_unusableLibrary;

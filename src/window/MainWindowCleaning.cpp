@@ -1,10 +1,14 @@
 // The cleaning jobs and the track view, as the window runs them.
+#include "cleaning/CleaningRun.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DeadTrackReview.h"
 #include "cleaning/DuplicateRemoval.h"
+#include "cleaning/DuplicateReview.h"
+#include "cleaning/ReviewedRemoval.h"
 #include "cleaning/TrackInfo.h"
 #include "system/FileSystem.h"
 #include "window/DeadTrackReviewModel.h"
+#include "window/DuplicateReviewModel.h"
 #include "window/FaceView.h"
 #include "window/IntervalTimer.h"
 #include "window/JobStatus.h"
@@ -68,6 +72,11 @@ void MainWindow::removeDuplicates(const QString &filterText)
     // Hold the library client for the whole run: a reconnect in a yield
     // replaces the window's reference, not this run's.
     const libraryclient::LibraryClientPtr library = m_library;
+    // A review's confirmed copies, or the filter's own walk.
+    if (const auto reviewed = std::exchange(m_reviewedRemoval, std::nullopt)) {
+        cleaning::removeReviewed(*m_cleaningHost, library.get(), *m_env.fileSystem, *reviewed, m_pendingRemovals.get());
+        return;
+    }
     cleaning::removeDuplicates(*m_cleaningHost, library.get(), *m_env.fileSystem, filterText, m_pendingRemovals.get());
 }
 
@@ -88,6 +97,31 @@ void MainWindow::deleteDeadTracks()
     else
         cleaning::deleteDeadTracks(*m_cleaningHost, source.get(), *m_env.fileSystem);
     m_state.leave(WindowState::Phase::DeletingDeadTracks);
+}
+
+void MainWindow::findDuplicates(const QString &filterText)
+{
+    const libraryclient::LibraryClientPtr library = m_library;
+    const cleaning::DuplicateFilter filter(filterText);
+    if (!filter.HasAllProperties() || !filter.IsValid()) {
+        showAlert(QStringLiteral("You must check one filter item at least, Operation aborted."), AlertKind::Warning,
+                  QStringLiteral("Tidyfox"));
+        return;
+    }
+    showBusy(QStringLiteral("Finding duplicates..."));
+    try {
+        if (!library)
+            throw libraryclient::ClientError::objectNotSet();
+        cleaning::DuplicateReview review =
+            cleaning::reviewDuplicates(*library, *m_env.fileSystem, filter, cleaning::KeepRule::LibraryOrder);
+        hideBusy();
+        hideList();
+        m_duplicateReview->show(std::move(review), filterText, filter.KeepFiles() == true);
+    } catch (const std::exception &error) {
+        hideBusy();
+        showAlert(QStringLiteral("Can not find duplicates."), AlertKind::Information, QStringLiteral("Tidyfox"),
+                  cleaning::failureReason(error));
+    }
 }
 
 void MainWindow::findDeadTracks()

@@ -1,4 +1,5 @@
 // The face's commands: the gate, the command table and the yields.
+#include "cleaning/ReviewedRemoval.h"
 #include "widgets/TreeGrid.h"
 #include "window/IntervalTimer.h"
 #include "window/MainWindow.h"
@@ -6,6 +7,7 @@
 
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace tidyfox::window {
@@ -32,6 +34,36 @@ std::vector<std::int32_t> databaseIdsIn(const QString &args)
             ids.push_back(id);
     }
     return ids;
+}
+
+// "keep-files;merge;copy:keeper,copy:keeper,...": what a duplicate review
+// confirmed (see the README); nothing for text of another form.
+std::optional<cleaning::ReviewedRemoval> reviewedRemovalIn(const QString &args)
+{
+    const QStringList parts = args.split(QLatin1Char(';'));
+    const auto flag = [](const QString &text) -> std::optional<bool> {
+        if (text == QLatin1String("true"))
+            return true;
+        if (text == QLatin1String("false"))
+            return false;
+        return std::nullopt;
+    };
+    if (parts.size() != 3 || !flag(parts[0]) || !flag(parts[1]))
+        return std::nullopt;
+    cleaning::ReviewedRemoval removal;
+    removal.keepFiles = *flag(parts[0]);
+    removal.mergeHistory = *flag(parts[1]);
+    for (const QString &pair : parts[2].split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList ids = pair.split(QLatin1Char(':'));
+        bool copyOk = false;
+        bool keeperOk = false;
+        if (ids.size() != 2)
+            return std::nullopt;
+        removal.copies.push_back({ids[0].toInt(&copyOk), ids[1].toInt(&keeperOk)});
+        if (!copyOk || !keeperOk)
+            return std::nullopt;
+    }
+    return removal;
 }
 
 } // namespace
@@ -102,6 +134,21 @@ void MainWindow::runFaceCommand(const QString &command, const QString &args)
         showBusy(QStringLiteral("Deleting dead tracks..."));
         yieldToEvents(3);
         m_deadTracksTimer->setEnabled(true);
+    } else if (command == QLatin1String("IDC_FS_findDuplicates")) {
+        findDuplicates(args);
+    } else if (command == QLatin1String("IDC_FS_removeReviewed")) {
+        const std::optional<cleaning::ReviewedRemoval> removal = reviewedRemovalIn(args);
+        if (!removal) {
+            showAlert(QStringLiteral("The reviewed removal could not be read; nothing was removed."),
+                      AlertKind::Warning, QStringLiteral("Tidyfox"));
+        } else {
+            m_state.enter(WindowState::Phase::RemovingDuplicates);
+            setVariable(QStringLiteral("_root.disablebtns"), QStringLiteral("1"));
+            showBusy(QStringLiteral("Removing Duplicates..."));
+            m_reviewedRemoval = removal;
+            m_duplicatesTimer->setEnabled(true);
+            showList();
+        }
     } else if (command == QLatin1String("IDC_FS_findDeadTracks")) {
         findDeadTracks();
     } else if (command == QLatin1String("IDC_FS_deleteReviewedDeadTracks")) {

@@ -273,14 +273,14 @@ private slots:
         QVERIFY(scene->waitForStart());
         setFilter(ticks);
         scene->click("filterOkButton");
-        QCOMPARE(sent(*scene), one("IDC_FS_okfilter", filter));
+        QCOMPARE(sent(*scene), one("IDC_FS_findDuplicates", filter));
         QVERIFY(!scene->shown("filterPanel"));
 
         // The panel opens again with the choice just made.
         scene->click("removeDuplicatesButton");
         sent(*scene);
         scene->key("filterOkButton", Qt::Key_Return);
-        QCOMPARE(sent(*scene), one("IDC_FS_okfilter", filter));
+        QCOMPARE(sent(*scene), one("IDC_FS_findDuplicates", filter));
     }
 
     void filterItemsToggleByKeyboard()
@@ -290,7 +290,7 @@ private slots:
         scene->key("filterAlbum", Qt::Key_Space);
         scene->key("filterKeepFiles", Qt::Key_Space);
         scene->key("filterOkButton", Qt::Key_Space);
-        QCOMPARE(sent(*scene), one("IDC_FS_okfilter", "false,false,true,false,false,false,false,true"));
+        QCOMPARE(sent(*scene), one("IDC_FS_findDuplicates", "false,false,true,false,false,false,false,true"));
     }
 
     void filterCancelPutsTheTicksBack()
@@ -315,7 +315,7 @@ private slots:
         scene->click("removeDuplicatesButton");
         sent(*scene);
         scene->click("filterOkButton");
-        QCOMPARE(sent(*scene), one("IDC_FS_okfilter", "true,false,false,false,false,false,false,false"));
+        QCOMPARE(sent(*scene), one("IDC_FS_findDuplicates", "true,false,false,false,false,false,false,false"));
     }
 
     void openPanelShieldsThePage()

@@ -42,6 +42,7 @@ private Q_SLOTS:
     void okFilterArmsDuplicateRemovalInOrder();
     void deadTracksCommandArmsItsTimer();
     void deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked();
+    void duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory();
     void helpOpensTheHelpPageAndExitEnds();
     void alertsHideTheGridAndSetTheirTrigger();
     void trackButtonsFollowTheSelection();
@@ -301,6 +302,73 @@ void tst_Window::deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked()
     QVERIFY(!f.core->track(gone));
     QVERIFY(f.core->track(away));
     QCOMPARE(f.core->playlistTracks(f.core->libraryPlaylistId()).size(), 3u);
+}
+
+void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()
+{
+    test::WindowFixture f;
+    std::vector<std::int32_t> ids;
+    for (const auto &[bitRate, plays] : {std::pair{128, 1}, {320, 2}, {192, 4}}) {
+        library::TrackRecord t;
+        t.name = QStringLiteral("Song");
+        t.artist = QStringLiteral("Band");
+        t.bitRate = bitRate;
+        t.playCount = plays;
+        t.location = QStringLiteral("/music/%1.mp3").arg(bitRate);
+        ids.push_back(f.core->addTrack(t).databaseId);
+    }
+    library::TrackRecord other;
+    other.name = QStringLiteral("Other");
+    f.core->addTrack(other);
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.handleFaceCommand(QStringLiteral("start"), {});
+    MainWindowProbe(w).tickStartTimer();
+
+    // Name and artist, files kept: the walk's own outcome first.
+    const QString filter = QStringLiteral("true,false,false,true,false,false,false,true");
+    w.handleFaceCommand(QStringLiteral("IDC_FS_findDuplicates"), filter);
+    auto *review = MainWindowProbe(w).face().rootContext()->contextProperty("duplicateReview").value<QObject *>();
+    auto *model = qobject_cast<QAbstractItemModel *>(review);
+    QVERIFY(model);
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(review->property("groupCount").toInt(), 1);
+    QTRY_VERIFY(MainWindowProbe(w)
+                    .face()
+                    .rootObject()
+                    ->findChild<QQuickItem *>(QStringLiteral("duplicateReview"))
+                    ->isVisible());
+    const auto confirm = [review] {
+        QString command;
+        QString args;
+        QMetaObject::invokeMethod(review, "confirmCommand", Q_RETURN_ARG(QString, command));
+        QMetaObject::invokeMethod(review, "confirmArgs", Q_RETURN_ARG(QString, args));
+        return std::pair{command, args};
+    };
+    // Nothing changed but the merge: off, and it is the filter's own run.
+    review->setProperty("mergeHistory", false);
+    QCOMPARE(confirm(), std::pair(QStringLiteral("IDC_FS_okfilter"), filter));
+
+    // The highest bit rate stays and takes the group's plays.
+    review->setProperty("mergeHistory", true);
+    review->setProperty("rule", QStringLiteral("bitrate"));
+    QCOMPARE(review->property("copies").toInt(), 2);
+    QCOMPARE(review->property("totalsText").toString(), QStringLiteral("2 copies, their files kept"));
+    const auto [command, args] = confirm();
+    QCOMPARE(command, QStringLiteral("IDC_FS_removeReviewed"));
+    QCOMPARE(args, QStringLiteral("true;true;%1:%2,%3:%2").arg(ids[0]).arg(ids[1]).arg(ids[2]));
+    w.handleFaceCommand(command, args);
+    QVERIFY(MainWindowProbe(w).state().isIn(WindowState::Phase::RemovingDuplicates));
+    MainWindowProbe(w).tickDuplicatesTimer();
+    QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("2 Duplicate(s) have been deleted"));
+    QVERIFY(!f.core->track(ids[0]) && !f.core->track(ids[2]));
+    QCOMPARE(f.core->track(ids[1])->playCount, 7);
+
+    // Arguments of another form remove nothing.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_removeReviewed"), QStringLiteral("yes;no;1:2"));
+    QVERIFY(!MainWindowProbe(w).state().isIn(WindowState::Phase::RemovingDuplicates));
+    QCOMPARE(f.core->playlistTracks(f.core->libraryPlaylistId()).size(), 2u);
 }
 
 void tst_Window::helpOpensTheHelpPageAndExitEnds()

@@ -1,0 +1,116 @@
+// The duplicates found, as the face's review lists them: one row per track,
+// grouped (the list's sections), with the track that stays marked and a tick
+// on every copy that goes, which the user may take off to spare it. The rule
+// of which copy stays, the play-history merge and the keep-files switch are
+// chosen here too; the model says what the face sends when the user confirms.
+#pragma once
+
+#include "cleaning/DuplicateReview.h"
+#include "cleaning/KeepRule.h"
+
+#include <QAbstractListModel>
+#include <QStringList>
+#include <vector>
+
+namespace tidyfox::window {
+
+class DuplicateReviewModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ rowCount NOTIFY reviewChanged)
+    Q_PROPERTY(int groupCount READ groupCount NOTIFY reviewChanged)
+    Q_PROPERTY(int copies READ copies NOTIFY totalsChanged)
+    Q_PROPERTY(QString totalsText READ totalsText NOTIFY totalsChanged)
+    Q_PROPERTY(QString rule READ rule WRITE setRule NOTIFY totalsChanged)
+    Q_PROPERTY(QStringList rules READ rules CONSTANT)
+    Q_PROPERTY(QStringList ruleLabels READ ruleLabels CONSTANT)
+    Q_PROPERTY(bool mergeHistory READ mergeHistory WRITE setMergeHistory NOTIFY totalsChanged)
+    Q_PROPERTY(bool keepFiles READ keepFiles WRITE setKeepFiles NOTIFY totalsChanged)
+public:
+    enum Role {
+        GroupRole = Qt::UserRole + 1,
+        DatabaseIdRole,
+        NameRole,
+        ArtistRole,
+        AlbumRole,
+        TimeRole,
+        KindRole,
+        BitRateRole,
+        SampleRateRole,
+        SizeRole,
+        DateAddedRole,
+        PlayCountRole,
+        RatingRole,
+        LocationRole,
+        FileThereRole,
+        StaysRole, // the track that stays in its group's place
+        GoesRole,  // marked to go and not spared
+        SparedRole // marked to go, and the user took the tick off
+    };
+
+    using QAbstractListModel::QAbstractListModel;
+
+    // Shows a new review, found under the library-order rule with filterText,
+    // and tells the face to open it. Merging is on, the files kept or not as
+    // the filter says.
+    void show(cleaning::DuplicateReview review, const QString &filterText, bool keepFiles);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int groupCount() const { return static_cast<int>(m_groups.size()); }
+    int copies() const;
+    QString totalsText() const;
+    QString rule() const { return cleaning::keepRuleName(m_rule); }
+    void setRule(const QString &name);
+    static QStringList rules() { return cleaning::keepRuleNames(); }
+    static QStringList ruleLabels();
+    bool mergeHistory() const { return m_merge; }
+    void setMergeHistory(bool merge);
+    bool keepFiles() const { return m_keepFiles; }
+    void setKeepFiles(bool keep);
+
+    // Takes the tick off a copy that goes (spared), or puts it back.
+    Q_INVOKABLE void setSpared(int row, bool spared);
+    // What the face sends on confirmation: the filter's own removal when
+    // nothing was changed, else the reviewed removal with its arguments.
+    Q_INVOKABLE QString confirmCommand() const;
+    Q_INVOKABLE QString confirmArgs() const;
+
+Q_SIGNALS:
+    void reviewChanged();
+    void totalsChanged();
+    void opened();
+
+private:
+    struct Row
+    {
+        int group = 0;
+        int inGroup = 0;
+    };
+    struct Group
+    {
+        cleaning::DuplicateGroup tracks;
+        std::vector<bool> walkGoes; // the removal's own marks
+        std::vector<bool> goes;     // under the rule chosen now
+        std::vector<bool> spared;
+        int keeper = 0;
+    };
+
+    bool unchanged() const;
+    void applyRule();
+    const cleaning::ReviewedTrack &trackAt(const Row &row) const;
+    bool isSpared(const Row &row) const;
+
+    std::vector<Group> m_groups;
+    std::vector<Row> m_rows;
+    QString m_filterText;
+    bool m_filterKeepsFiles = false;
+    cleaning::KeepRule m_rule = cleaning::KeepRule::LibraryOrder;
+    bool m_merge = true;
+    bool m_keepFiles = false;
+    int m_sparedCount = 0;
+};
+
+} // namespace tidyfox::window
