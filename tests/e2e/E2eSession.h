@@ -185,7 +185,7 @@ public:
 
     // A file track at location (which may or may not exist).
     library::TrackRecord addFile(const QString &name, const QString &artist, const QString &location,
-                                 std::int32_t size = 4096)
+                                 std::int32_t size = 4096, std::int32_t playCount = 0)
     {
         library::TrackRecord t;
         t.name = name;
@@ -198,6 +198,7 @@ public:
         t.sampleRate = 44100;
         t.size = size;
         t.location = location;
+        t.playCount = playCount;
         return m_core->addTrack(std::move(t));
     }
 

@@ -291,6 +291,47 @@ private Q_SLOTS:
         QVERIFY(session().find(kAlertText, QStringLiteral("0 Duplicate(s) have been deleted"), from) >= 0);
         QCOMPARE(int(namesAndLocations().size()), 5);
     }
+
+    void aReviewedRemovalSparesWhatTheUserUntickedAndCarriesThePlaysOver()
+    {
+        // Two more "Morning Rain" by Ada, played 3 and 4 times, added by
+        // another program while Tidyfox runs.
+        std::int32_t spared = 0;
+        std::int32_t goes = 0;
+        std::int32_t keeper = 0;
+        {
+            LibraryBuilder builder;
+            for (const QString &file : {QStringLiteral("again/a.mp3"), QStringLiteral("again/b.mp3")}) {
+                QVERIFY(writeSong(musicFolder() + QLatin1Char('/') + file, file.toUtf8()));
+                const tidyfox::library::TrackRecord t = builder.addFile(
+                    kSongs[0].name, kSongs[0].artist, musicFolder() + QLatin1Char('/') + file, 4096, goes == 0 ? 3 : 4);
+                (goes == 0 ? goes : spared) = t.databaseId;
+            }
+            for (const auto &t : builder.core().playlistTracks(builder.core().libraryPlaylistId()))
+                keeper = t.location == pathOf(kSongs[0]) ? t.databaseId : keeper;
+        }
+        const int from = session().mark();
+        QVERIFY(session().command(QStringLiteral("IDC_FS_findDuplicates"),
+                                  QStringLiteral("true,false,false,true,false,false,false,false")));
+        QVERIFY(session().waitFor(QStringLiteral("_root.disableactivationmovie"), QStringLiteral("true"), from) >= 0);
+        QCOMPARE(session().since(from).first(), QStringLiteral("_root.activationtxt=Finding duplicates..."));
+        QCOMPARE(int(namesAndLocations().size()), 7); // looking removes nothing
+
+        const int removal = session().mark();
+        QVERIFY(session().command(QStringLiteral("IDC_FS_removeReviewed"),
+                                  QStringLiteral("false;true;%1:%2").arg(goes).arg(keeper)));
+        QVERIFY(session().waitFor(kEnableButtons, QStringLiteral("1"), removal) >= 0);
+        QVERIFY(session().find(kAlertText, QStringLiteral("1 Duplicate(s) have been deleted"), removal) >= 0);
+        QVERIFY(!QFileInfo::exists(musicFolder() + QStringLiteral("/again/a.mp3")));
+        QVERIFY(QFileInfo::exists(musicFolder() + QStringLiteral("/again/b.mp3")));
+        QVERIFY(filesUnder(trashFiles()).contains(QStringLiteral("a.mp3")));
+        const auto library = tidyfox::library::LibraryCore::open(defaultLibraryPath());
+        QVERIFY(!library->track(goes));
+        QVERIFY(library->track(spared));
+        QCOMPARE(library->track(keeper)->playCount, 3);
+        QCOMPARE(library->track(spared)->playCount, 4);
+        QVERIFY(session().command(QStringLiteral("IDC_FS_okalert")));
+    }
 };
 
 QTEST_GUILESS_MAIN(E2eCleaning)
