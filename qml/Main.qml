@@ -415,7 +415,7 @@ Rectangle {
                     font.bold: root.busy
                     elide: Text.ElideRight
                     horizontalAlignment: Text.AlignRight
-                    Layout.maximumWidth: 200
+                    Layout.maximumWidth: root.showsProgress ? 100 : 200
                 }
                 Text {
                     objectName: "progressText"

@@ -45,8 +45,9 @@ Panel {
         objectName: "deadTrackSummary"
         text: !panel.review || panel.review.count === 0
               ? "No dead tracks: every file of the library is in its place."
-              : panel.review.count + (panel.review.count === 1 ? " track has" : " tracks have")
-                + " lost its file. Untick any you want to keep in the library."
+              : panel.review.count + (panel.review.count === 1 ? " track has lost its file."
+                                                                : " tracks have lost their files.")
+                + " Untick any you want to keep in the library."
         textFormat: Text.PlainText
         wrapMode: Text.WordWrap
         color: Theme.text
@@ -76,12 +77,14 @@ Panel {
         }
 
         section.property: "folder"
-        section.delegate: Column {
+        section.delegate: Item {
             required property string section
             width: ListView.view.width - 10
-            topPadding: 6
+            height: 24
             Text {
                 width: parent.width
+                anchors.bottom: parent.bottom
+                bottomPadding: 2
                 text: section === "" ? "Without a location" : section
                 textFormat: Text.PlainText
                 elide: Text.ElideMiddle

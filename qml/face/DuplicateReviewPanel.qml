@@ -43,7 +43,7 @@ Panel {
         text: !panel.review || panel.review.count === 0
               ? "No duplicates: no two tracks are equal on the properties you ticked."
               : panel.review.groupCount + (panel.review.groupCount === 1 ? " group" : " groups")
-                + " of equal tracks. The marked track stays; untick a copy to keep it too."
+                + " of equal tracks. The marked track stays; untick a copy to keep it."
         textFormat: Text.PlainText
         wrapMode: Text.WordWrap
         color: Theme.text
@@ -64,7 +64,7 @@ Panel {
         reuseItems: true
         cacheBuffer: 400
         Layout.fillWidth: true
-        Layout.preferredHeight: 220
+        Layout.preferredHeight: 150
         ScrollBar.vertical: ScrollBar {
             policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
         }
@@ -198,7 +198,7 @@ Panel {
     FaceSwitch {
         objectName: "duplicateMerge"
         visible: panel.review && panel.review.count > 0
-        text: "Carry play counts and ratings over to the track that stays"
+        text: "Carry play history over to the one that stays"
         checked: panel.review ? panel.review.mergeHistory : true
         enabled: panel.controlsEnabled
         Layout.fillWidth: true

@@ -5,7 +5,7 @@
 //   xvfb-run -a -s "-screen 0 1024x768x24" xvfb_error_alert_shot OUT.png
 //
 // The window is grabbed once the face has shown the alert.
-#include "../shell/WindowFixture.h"
+#include "../window/WindowFixture.h"
 #include "FaultyLibraryClient.h"
 
 #include <QApplication>
