@@ -1,5 +1,6 @@
 #include "FaceScene.h"
 
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QTest>
 #include <QUrl>
@@ -23,8 +24,10 @@ QQuickItem *findItem(QQuickItem *from, const QString &objectName)
 
 } // namespace
 
-FaceScene::FaceScene()
+FaceScene::FaceScene(const QList<std::pair<QString, QObject *>> &context)
 {
+    for (const auto &[name, object] : context)
+        m_view.rootContext()->setContextProperty(name, object);
     QObject::connect(m_view.engine(), &QQmlEngine::warnings, [this](const QList<QQmlError> &warnings) {
         for (const QQmlError &warning : warnings)
             m_errors += warning.toString() + '\n';

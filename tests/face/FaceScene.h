@@ -19,8 +19,9 @@ using Command = std::pair<QString, QString>;
 class FaceScene
 {
 public:
-    // Loads Main.qml from the staged application folder and shows it.
-    FaceScene();
+    // Loads Main.qml from the staged application folder and shows it, with
+    // the objects the program hands the scene (context properties), if any.
+    explicit FaceScene(const QList<std::pair<QString, QObject *>> &context = {});
 
     bool isLoaded() const { return m_root != nullptr; }
     QString errors() const { return m_errors; }

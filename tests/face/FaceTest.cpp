@@ -1,6 +1,8 @@
 // The face as the program sees it: the commands it sends for each thing the
 // user does, and what each variable the program sets does to it.
 #include "FaceScene.h"
+#include "window/DeadTrackReviewModel.h"
+#include "window/DuplicateReviewModel.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -74,6 +76,72 @@ private slots:
         QVERIFY(scene->waitForStart());
         QTest::qWait(200);
         QCOMPARE(sent(*scene), Commands());
+    }
+
+    // The reviews the program fills: ticks by mouse and by keyboard, and what
+    // confirming and cancelling send.
+    void reviewsAreAnsweredByMouseAndKeyboard()
+    {
+        tidyfox::window::DuplicateReviewModel duplicates;
+        tidyfox::window::DeadTrackReviewModel dead;
+        scene = std::make_unique<FaceScene>(
+            QList<std::pair<QString, QObject *>>{{"duplicateReview", &duplicates}, {"deadTrackReview", &dead}});
+        QVERIFY(scene->waitForStart());
+
+        tidyfox::cleaning::DuplicateReview found;
+        for (int group = 0; group < 2; ++group) {
+            tidyfox::cleaning::DuplicateGroup g;
+            for (int i = 0; i < 2; ++i) {
+                tidyfox::cleaning::ReviewedTrack t;
+                t.databaseId = 10 * group + i + 1;
+                t.name = QStringLiteral("Song %1").arg(group);
+                t.goes = i == 1;
+                t.fileThere = true;
+                g.tracks.push_back(t);
+            }
+            found.groups.push_back(g);
+        }
+        const QString filter = QStringLiteral("true,false,false,false,false,false,false,true");
+        duplicates.show(found, filter, true);
+        QTRY_VERIFY(scene->shown("duplicateTick1"));
+        QVERIFY(scene->shown("duplicateKeeper0"));
+        QVERIFY(!scene->shown("duplicateTick0"));
+        // Spare the first copy with the mouse, the second from the keyboard,
+        // then tick the first again: only the second is spared.
+        scene->click("duplicateTick1");
+        QCOMPARE(duplicates.copies(), 1);
+        for (int down = 0; down < 5 && scene->item("duplicateList")->property("currentIndex").toInt() < 3; ++down)
+            scene->key("duplicateList", Qt::Key_Down);
+        QCOMPARE(scene->item("duplicateList")->property("currentIndex").toInt(), 3);
+        scene->key("duplicateList", Qt::Key_Space);
+        QCOMPARE(duplicates.copies(), 0);
+        QVERIFY(!scene->enabled("duplicateRemoveButton"));
+        scene->click("duplicateTick1");
+        QCOMPARE(duplicates.copies(), 1);
+        scene->click("duplicateRemoveButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_removeReviewed", "true;true;2:1"));
+        QVERIFY(!scene->shown("duplicateReview"));
+        // Reopened and left with Escape.
+        duplicates.show(found, filter, true);
+        QTRY_VERIFY(scene->shown("duplicateReview"));
+        QTest::keyClick(&scene->view(), Qt::Key_Escape);
+        QCOMPARE(sent(*scene), one("IDC_FS_don'tRemoveDuplicateFromlibrary"));
+
+        tidyfox::cleaning::DeadTrackFindings gone;
+        gone.folders.push_back({QStringLiteral("/music/a"), false, {{5, QStringLiteral("One"), {}, {}, {}}}});
+        gone.folders.push_back({QStringLiteral("/media/x"), true, {{6, QStringLiteral("Two"), {}, {}, {}}}});
+        gone.trackCount = 2;
+        dead.show(gone);
+        QTRY_VERIFY(scene->shown("deadTrackTick1"));
+        QVERIFY(scene->shown("deadTrackDisconnectedNote"));
+        scene->click("deadTrackDeleteButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_deleteReviewedDeadTracks", "5"));
+        // Everything ticked is the plain deletion.
+        dead.show(gone);
+        QTRY_VERIFY(scene->shown("deadTrackTick1"));
+        scene->click("deadTrackTick1");
+        scene->click("deadTrackDeleteButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_deleteDeadTracks"));
     }
 
     void opensWithTheMainViewOnly()
