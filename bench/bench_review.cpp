@@ -1,0 +1,114 @@
+// The duplicate review's list at full size, and what progress reporting costs.
+//
+// The face (Main.qml from the application folder, offscreen) shows a review
+// of 10,000 groups of three tracks (30,000 rows) and the list is scrolled
+// from top to bottom 60 pixels at a time; each step is timed up to the frame
+// rendered (grabWindow forces the polish, the sync and the render). Then a
+// job's progress is reported 1,000,000 times to the job status object, as a
+// job reports it at every step.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_review
+#include "window/DuplicateReviewModel.h"
+#include "window/JobStatus.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace tidyfox;
+
+namespace {
+
+QQuickItem *findItem(QQuickItem *from, const QString &objectName)
+{
+    for (QQuickItem *child : from->childItems()) {
+        if (child->objectName() == objectName)
+            return child;
+        if (QQuickItem *found = findItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+cleaning::DuplicateReview bigReview(int groups)
+{
+    cleaning::DuplicateReview review;
+    for (int g = 0; g < groups; ++g) {
+        cleaning::DuplicateGroup group;
+        for (int i = 0; i < 3; ++i) {
+            cleaning::ReviewedTrack t;
+            t.databaseId = 3 * g + i + 1;
+            t.name = QStringLiteral("Track %1 of a generated library").arg(g, 6, 10, QLatin1Char('0'));
+            t.artist = QStringLiteral("Artist %1").arg(g / 40);
+            t.album = QStringLiteral("Album %1").arg(g / 12);
+            t.time = QStringLiteral("3:07");
+            t.kind = QStringLiteral("MPEG audio file");
+            t.bitRate = 128 + 64 * i;
+            t.size = 4'000'000 + i;
+            t.playCount = i;
+            t.location = QStringLiteral("/music/%1/%2.mp3").arg(g).arg(i);
+            t.fileThere = true;
+            t.goes = i > 0;
+            group.tracks.push_back(t);
+        }
+        review.groups.push_back(group);
+    }
+    return review;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    window::DuplicateReviewModel review;
+    QQuickView view;
+    view.rootContext()->setContextProperty(QStringLiteral("duplicateReview"), &review);
+    view.setSource(QUrl::fromLocalFile(QStringLiteral(TIDYFOX_APP_DIR "/Main.qml")));
+    if (!view.rootObject()) {
+        std::fprintf(stderr, "bench_review: the face did not load\n");
+        return 1;
+    }
+    view.show();
+    (void)QTest::qWaitForWindowExposed(&view);
+
+    QElapsedTimer clock;
+    clock.start();
+    review.show(bigReview(10000), QStringLiteral("true,false,false,true,false,false,false,false"), false);
+    QQuickItem *list = nullptr;
+    while (!(list = findItem(view.rootObject(), QStringLiteral("duplicateList"))) || !list->isVisible())
+        QCoreApplication::processEvents();
+    view.grabWindow();
+    std::printf("review of 10,000 groups (30,000 rows) shown in %.0f ms\n", double(clock.nsecsElapsed()) / 1e6);
+
+    std::vector<double> frames;
+    const double end = list->property("contentHeight").toDouble() - list->height();
+    for (double y = 0; y < end; y += 60) {
+        clock.restart();
+        list->setProperty("contentY", y);
+        view.grabWindow();
+        frames.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    std::printf("scrolled %zu steps of 60 px: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms a frame\n",
+                frames.size(), percentile(frames, 0.5), percentile(frames, 0.99), percentile(frames, 1.0));
+
+    window::JobStatus status;
+    clock.restart();
+    const int steps = 1'000'000;
+    for (int i = 1; i <= steps; ++i)
+        status.reportProgress(QStringLiteral("Removing duplicates"), i, steps);
+    std::printf("progress reported at %d steps: %.1f ns a step\n", steps, double(clock.nsecsElapsed()) / steps);
+    return 0;
+}
