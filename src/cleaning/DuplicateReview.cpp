@@ -160,7 +160,8 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
 } // namespace
 
 DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::FileSystem &fs,
-                                 const DuplicateFilter &filter, KeepRule rule)
+                                 const DuplicateFilter &filter, KeepRule rule,
+                                 const std::function<void(int done, int total)> &progress)
 {
     if (!filter.HasAllProperties())
         throw RunFailure("the filter names fewer than seven items");
@@ -188,6 +189,8 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
         group.tracks.reserve(members[g].size());
         for (const int i : members[g])
             group.tracks.push_back(reviewed(index.at(i), fs));
+        if (progress)
+            progress(static_cast<int>(g) + 1, static_cast<int>(members.size()));
         for (size_t t = 0; t < group.tracks.size(); ++t)
             reviewedAt[static_cast<size_t>(members[g][t])] = &group.tracks[t];
     }

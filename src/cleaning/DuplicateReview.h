@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tidyfox::cleaning {
@@ -64,7 +65,9 @@ struct DuplicateReview
 
 // Throws RunFailure for a filter the removal refuses (fewer than seven items,
 // or no property checked) and whatever the library's reads throw.
+// progress(done, total) is called for every group read.
 DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::FileSystem &fs,
-                                 const DuplicateFilter &filter, KeepRule rule);
+                                 const DuplicateFilter &filter, KeepRule rule,
+                                 const std::function<void(int done, int total)> &progress = {});
 
 } // namespace tidyfox::cleaning

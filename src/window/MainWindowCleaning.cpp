@@ -112,8 +112,12 @@ void MainWindow::findDuplicates(const QString &filterText)
     try {
         if (!library)
             throw libraryclient::ClientError::objectNotSet();
-        cleaning::DuplicateReview review =
-            cleaning::reviewDuplicates(*library, *m_env.fileSystem, filter, cleaning::KeepRule::LibraryOrder);
+        cleaning::DuplicateReview review = cleaning::reviewDuplicates(
+            *library, *m_env.fileSystem, filter, cleaning::KeepRule::LibraryOrder, [this](int done, int total) {
+                m_jobStatus->reportProgress(QStringLiteral("Finding duplicates"), done, total);
+                if (done % 256 == 0)
+                    yieldToEvents(1);
+            });
         hideBusy();
         hideList();
         m_duplicateReview->show(std::move(review), filterText, filter.KeepFiles() == true);
