@@ -126,8 +126,10 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         } catch (const libraryclient::ClientError &error) {
             // The entry stays, or went by another hand: either way its file
             // goes back before anything else, never an entry in the library
-            // with its file in the trash.
-            if (trashed)
+            // with its file in the trash. When the service died during the
+            // call, whether the entry went is not known: the file stays in
+            // the trash with its note, and the next run asks the library.
+            if (trashed && !outcomeUnknown(error, pending))
                 putBack(fs, pending, *trashed, copy.databaseId, copy.location);
             if (error.number() != libraryclient::kErrObjectDeleted)
                 throw;

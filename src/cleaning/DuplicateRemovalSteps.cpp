@@ -32,6 +32,11 @@ system::TrashedFile trashCopy(system::FileSystem &fs, PendingRemovals *pending, 
     }
 }
 
+bool outcomeUnknown(const libraryclient::ClientError &error, const PendingRemovals *pending)
+{
+    return pending && dynamic_cast<const libraryclient::NoAnswerError *>(&error) != nullptr;
+}
+
 void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::TrashedFile &trashed,
              std::int32_t databaseId, const QString &path)
 {

@@ -22,6 +22,11 @@ bool isGone(libraryclient::LibraryTrack &track);
 system::TrashedFile trashCopy(system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
                               const QString &location);
 
+// Whether a failed removal may have taken effect after all (the service died
+// during the call) and a note will settle it the next time: then the file
+// must not come back now, or a removed entry's file would stay in place.
+bool outcomeUnknown(const libraryclient::ClientError &error, const PendingRemovals *pending);
+
 // Puts a removed copy's file back at path; a file the trash cannot give back
 // stays there, with a warning, and its note stays for the next run.
 void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::TrashedFile &trashed,

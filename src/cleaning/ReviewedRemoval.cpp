@@ -141,7 +141,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             else
                 copy->track->deleteFromLibrary();
         } catch (const libraryclient::ClientError &error) {
-            if (trashed)
+            if (trashed && !outcomeUnknown(error, pending))
                 putBack(fs, pending, *trashed, copy->databaseId, copy->location);
             // Gone by another hand, the copy or its keeper: passed over.
             if (error.number() != libraryclient::kErrObjectDeleted)

@@ -34,6 +34,17 @@ ClientError callFailed(const QString &what)
 
 // Gone, or a zombie that no one has reaped yet: either way it will never
 // offer the library.
+// Errors of the bus itself for a call the service received but never
+// answered: it died during the call, or did not answer in time. (A service
+// that was gone already never got the call: that is a plain failure.)
+bool isNoAnswer(const QString &errorName)
+{
+    static const QStringList kNames = {
+        QStringLiteral("org.freedesktop.DBus.Error.NoReply"), QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
+        QStringLiteral("org.freedesktop.DBus.Error.Timeout"), QStringLiteral("org.freedesktop.DBus.Error.TimedOut")};
+    return kNames.contains(errorName);
+}
+
 bool processGone(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -109,6 +120,8 @@ private:
         if (reply.type() == QDBusMessage::ErrorMessage) {
             if (reply.errorName() == QLatin1String(protocol::kErrorObjectDeleted))
                 throw ClientError(kErrObjectDeleted, reply.errorMessage());
+            if (isNoAnswer(reply.errorName()))
+                throw NoAnswerError(reply.errorMessage());
             throw callFailed(reply.errorMessage());
         }
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != expected)

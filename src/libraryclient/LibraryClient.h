@@ -38,6 +38,15 @@ public:
     static ClientError objectDeleted() { return {kErrObjectDeleted, QStringLiteral("The object has been deleted")}; }
 };
 
+// A call the library received and never answered: it went away (or did not
+// answer in time) during the call, so whether the call took effect is not
+// known. Its number is that of any failed call.
+class NoAnswerError : public ClientError
+{
+public:
+    explicit NoAnswerError(const QString &description) : ClientError(kErrCallFailed, description) {}
+};
+
 class LibraryPlaylist;
 class LibraryTrack;
 class LibrarySource;

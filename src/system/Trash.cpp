@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -145,6 +146,9 @@ QString candidateName(const QString &name, int attempt)
 // its own orphans from those of other programs, which it leaves alone.
 constexpr char kOurMark[] = "# Written by Tidyfox\n";
 
+// How old an empty info file without its file must be to count as abandoned.
+constexpr std::time_t kAbandonedAfterSeconds = 60;
+
 QByteArray trashInfo(const QString &originalPath)
 {
     QByteArray text("[Trash Info]\nPath=");
@@ -216,8 +220,14 @@ int removeOrphanInfoFiles(const QString &trash)
         if (lstatOf(trash + QStringLiteral("/files/") + trashName))
             continue;
         QFile info(infoFolder + infoName);
+        // An empty one is a name reserved by a trasher that died before it
+        // wrote the info (ours or another's): it says nothing, and after a
+        // minute nobody is still about to fill it.
+        const auto st = lstatOf(info.fileName());
+        const bool abandoned = st && S_ISREG(st->st_mode) && st->st_size == 0 &&
+                               st->st_mtime < std::time(nullptr) - kAbandonedAfterSeconds;
         // Info files are a few hundred bytes; more is not one of ours.
-        if (!info.open(QIODevice::ReadOnly) || !info.read(64 * 1024).endsWith(kOurMark))
+        if (!abandoned && (!info.open(QIODevice::ReadOnly) || !info.read(64 * 1024).endsWith(kOurMark)))
             continue;
         info.close();
         if (::unlink(native(info.fileName()).constData()) == 0)

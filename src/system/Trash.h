@@ -50,7 +50,8 @@ void restoreFromTrash(const TrashedFile &trashed, const QString &path);
 
 // Removes the info files in trash (a folder with files/ and info/) that this
 // program wrote and whose file is not in files/: what a crash between writing
-// the info and moving the file leaves. moveToTrash does this once per trash
+// the info and moving the file leaves; and empty ones a minute old without
+// their file, which a crash between reserving the name and writing leaves. moveToTrash does this once per trash
 // folder and process. Returns how many it removed.
 int removeOrphanInfoFiles(const QString &trash);
 

@@ -302,6 +302,27 @@ TEST_P(CleaningFilesTest, WhatAKilledRunLeftIsPutRightNextTime)
     EXPECT_FALSE(QFileInfo::exists(notePath));
 }
 
+TEST_P(CleaningFilesTest, AServiceThatDiesAfterItsRemovalLeavesTheFileInTheTrash)
+{
+    if (QLatin1String(GetParam()) == QLatin1String("core"))
+        GTEST_SKIP() << "only the made-up library loses its answers";
+    write(QStringLiteral("kept.mp3"));
+    write(QStringLiteral("copy.mp3"));
+    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
+    FakeTrackData lost = track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3")));
+    lost.answerLost = true;
+    library->Add(lost);
+    PendingRemovals note(store.filePath(QStringLiteral("pending-removals")));
+
+    RemoveDuplicatesWith(kByName, &note);
+
+    // The run fails, but the entry went: its file must not come back.
+    EXPECT_EQ(library->Present().size(), 1u);
+    EXPECT_EQ(trashed(), QStringList{QStringLiteral("copy.mp3")});
+    EXPECT_EQ(note.putRight(*library->App(), fs), 0);
+    EXPECT_EQ(trashed(), QStringList{QStringLiteral("copy.mp3")});
+}
+
 TEST_P(CleaningFilesTest, KeepFilesLeavesEveryFile)
 {
     write(QStringLiteral("a.mp3"));

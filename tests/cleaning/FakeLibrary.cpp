@@ -47,7 +47,10 @@ public:
     {
         if (d().refuseDelete)
             throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("The library refused the removal"));
+        const bool answerLost = d().answerLost;
         m_library->remove(m_index);
+        if (answerLost)
+            throw libraryclient::NoAnswerError(QStringLiteral("The library went away"));
     }
     void deleteFromLibraryMergingInto(std::int32_t keeperId) override
     {

@@ -37,6 +37,7 @@ struct FakeTrackData
     QString longDescription;
     bool stream = false;       // no file: Location fails
     bool refuseDelete = false; // Delete fails, as a refusing library would
+    bool answerLost = false;   // Delete takes effect, but no answer comes (the service died)
 };
 
 class FakeLibrary : public std::enable_shared_from_this<FakeLibrary>

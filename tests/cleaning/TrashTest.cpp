@@ -184,9 +184,21 @@ TEST_F(TrashTest, OurOrphanInfoFilesAreRemovedOthersAreKept)
     ASSERT_TRUE(QFile::remove(orphan.trashedPath));
     const QString foreign = trash + QStringLiteral("/info/other.mp3.trashinfo");
     writeFile(foreign, "[Trash Info]\nPath=/x/other.mp3\nDeletionDate=2020-01-01T00:00:00\n");
+    // Names reserved by a trasher that died before writing: an old one goes,
+    // one that may still be filled stays.
+    const QString abandoned = trash + QStringLiteral("/info/c.mp3.trashinfo");
+    const QString fresh = trash + QStringLiteral("/info/d.mp3.trashinfo");
+    writeFile(abandoned, "");
+    writeFile(fresh, "");
+    QFile old(abandoned);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime));
+    old.close();
 
-    EXPECT_EQ(removeOrphanInfoFiles(trash), 1);
+    EXPECT_EQ(removeOrphanInfoFiles(trash), 2);
     EXPECT_FALSE(QFile::exists(orphan.infoPath));
+    EXPECT_FALSE(QFile::exists(abandoned));
+    EXPECT_TRUE(QFile::exists(fresh));
     EXPECT_TRUE(QFile::exists(kept.infoPath));
     EXPECT_TRUE(QFile::exists(foreign));
 }
