@@ -9,7 +9,8 @@
 // kill, and a last run without a kill removes what is left.
 //
 // TIDYFOX_SOAK_KILLS (default 20) sets the number of kills and
-// TIDYFOX_SOAK_SEED the random seed (printed, so a run can be repeated);
+// TIDYFOX_SOAK_SEED the random seed (printed; it repeats the kill points
+// chosen, not the timing);
 // bench/kill-soak.sh runs it long and collects the figures it prints.
 #include "../service/LibraryXmlBuilder.h"
 #include "E2eSession.h"
@@ -121,7 +122,10 @@ struct Check
 {
     QString integrity;
     int copiesListed = 0;
-    QSet<int> halfDone; // copies whose entry and file disagree
+    // Copies whose entry and file disagree: still listed with the file in the
+    // trash, or removed with the file left in place.
+    QSet<int> listedTrashed;
+    QSet<int> removedInPlace;
     QStringList faults; // anything else out of place, in words
     int infosWithoutFile = 0;
 };
@@ -159,11 +163,11 @@ Check checkLibrary()
         if (listed.contains(copy)) {
             ++check.copiesListed;
             if (!inPlace && inTrash)
-                check.halfDone.insert(i); // listed, its file in the trash
+                check.listedTrashed.insert(i);
             else if (!inPlace)
                 check.faults << QStringLiteral("listed copy lost its file: ") + copy;
         } else if (inPlace) {
-            check.halfDone.insert(i); // removed, its file left behind
+            check.removedInPlace.insert(i);
         } else if (!inTrash) {
             check.faults << QStringLiteral("removed copy's file lost: ") + copy;
         }
@@ -256,7 +260,6 @@ private Q_SLOTS:
         int tried[2] = {0, 0};
         int survived[2] = {0, 0};
         QSet<int> halfDone;
-        int infosWithoutFile = 0;
         int remaining = kPairs;
         for (int round = 0; round < kills && remaining > 0; ++round) {
             // Spread the copies over the kills, so that some are left for
@@ -272,6 +275,7 @@ private Q_SLOTS:
             // The removal may end before the target when the copies run out.
             QVERIFY(waitUntil([&] { return m_deleted >= target || session().find(kEnableButtons, "1", from) >= 0; }));
             QThread::usleep(ulong(delayUs));
+            const int heard = m_deleted;
             ++tried[victim];
             if (victim == 0) {
                 QVERIFY(killService(servicePid()));
@@ -288,22 +292,23 @@ private Q_SLOTS:
                 QVERIFY(session().start());
                 QVERIFY(session().waitForLoaded(restarted) >= 0);
             }
-            const int heard = m_deleted;
 
             const Check check = checkLibrary();
             QVERIFY2(check.integrity == QLatin1String("ok"), qPrintable(check.integrity));
             QVERIFY2(check.faults.isEmpty(), qPrintable(check.faults.mid(0, 10).join(QLatin1Char('\n'))));
-            const QSet<int> fresh = check.halfDone - halfDone;
-            halfDone += check.halfDone;
-            infosWithoutFile = check.infosWithoutFile;
+            const QSet<int> fresh = (check.listedTrashed + check.removedInPlace) - halfDone;
+            halfDone += fresh;
             if (fresh.isEmpty())
                 ++survived[victim];
             QStringList freshCopies;
             for (const int i : fresh)
-                freshCopies << QString::number(i);
-            std::printf("soak: kill %d of the %s after %d removals (+%d us): %d copies left, %d half-done %s\n",
+                freshCopies << QStringLiteral("%1 (%2)").arg(i).arg(check.listedTrashed.contains(i)
+                                                                        ? QStringLiteral("listed, file in the trash")
+                                                                        : QStringLiteral("removed, file in place"));
+            std::printf("soak: kill %d of the %s after %d removals (+%d us): %d copies left, %d trash infos "
+                        "without their file, %d half-done %s\n",
                         round + 1, victim == 0 ? "service" : "program", heard, delayUs, check.copiesListed,
-                        int(fresh.size()), qPrintable(freshCopies.join(QLatin1Char(' '))));
+                        check.infosWithoutFile, int(fresh.size()), qPrintable(freshCopies.join(QLatin1Char(' '))));
             std::fflush(stdout);
             remaining = check.copiesListed;
         }
@@ -321,7 +326,7 @@ private Q_SLOTS:
 
         std::printf("soak: service kills tried %d, survived %d; program kills tried %d, survived %d; "
                     "half-done tracks %d; trash infos without their file %d; copies left %d\n",
-                    tried[0], survived[0], tried[1], survived[1], int(halfDone.size()), infosWithoutFile,
+                    tried[0], survived[0], tried[1], survived[1], int(halfDone.size()), end.infosWithoutFile,
                     end.copiesListed);
         std::fflush(stdout);
         QCOMPARE(int(halfDone.size()), 0);
