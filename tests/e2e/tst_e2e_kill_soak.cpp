@@ -273,7 +273,8 @@ private Q_SLOTS:
             m_deleted = 0;
             QVERIFY(session().post(QStringLiteral("IDC_FS_okfilter"), kFilter));
             // The removal may end before the target when the copies run out.
-            QVERIFY(waitUntil([&] { return m_deleted >= target || session().find(kEnableButtons, "1", from) >= 0; }));
+            QVERIFY(waitUntil(
+                [&] { return m_deleted >= target || session().find(kEnableButtons, QStringLiteral("1"), from) >= 0; }));
             QThread::usleep(ulong(delayUs));
             const int heard = m_deleted;
             ++tried[victim];
