@@ -88,6 +88,7 @@ struct TrashContents
     std::map<QString, QString> byOrigin;
     QStringList filesWithoutInfo;
     int infosWithoutFile = 0;
+    int emptyInfos = 0; // of those, empty: killed after making it, before writing it
 };
 
 TrashContents readTrash()
@@ -101,6 +102,7 @@ TrashContents readTrash()
         described.insert(name);
         if (!QFileInfo::exists(trashFiles() + QLatin1Char('/') + name)) {
             ++trash.infosWithoutFile;
+            trash.emptyInfos += QFileInfo(info).size() == 0 ? 1 : 0;
             continue;
         }
         for (const QByteArray &line : readFile(info).split('\n')) {
@@ -128,6 +130,7 @@ struct Check
     QSet<int> removedInPlace;
     QStringList faults; // anything else out of place, in words
     int infosWithoutFile = 0;
+    int emptyInfos = 0;
 };
 
 Check checkLibrary()
@@ -144,6 +147,7 @@ Check checkLibrary()
     }
     const TrashContents trash = readTrash();
     check.infosWithoutFile = trash.infosWithoutFile;
+    check.emptyInfos = trash.emptyInfos;
     for (const QString &name : trash.filesWithoutInfo)
         check.faults << QStringLiteral("in the trash without info: ") + name;
     for (int i = 0; i < kPairs; ++i) {
@@ -307,9 +311,10 @@ private Q_SLOTS:
                                                                         ? QStringLiteral("listed, file in the trash")
                                                                         : QStringLiteral("removed, file in place"));
             std::printf("soak: kill %d of the %s after %d removals (+%d us): %d copies left, %d trash infos "
-                        "without their file, %d half-done %s\n",
+                        "without their file (%d empty), %d half-done %s\n",
                         round + 1, victim == 0 ? "service" : "program", heard, delayUs, check.copiesListed,
-                        check.infosWithoutFile, int(fresh.size()), qPrintable(freshCopies.join(QLatin1Char(' '))));
+                        check.infosWithoutFile, check.emptyInfos, int(fresh.size()),
+                        qPrintable(freshCopies.join(QLatin1Char(' '))));
             std::fflush(stdout);
             remaining = check.copiesListed;
         }
@@ -326,9 +331,9 @@ private Q_SLOTS:
         QVERIFY2(end.faults.isEmpty(), qPrintable(end.faults.mid(0, 10).join(QLatin1Char('\n'))));
 
         std::printf("soak: service kills tried %d, survived %d; program kills tried %d, survived %d; "
-                    "half-done tracks %d; trash infos without their file %d; copies left %d\n",
+                    "half-done tracks %d; trash infos without their file %d (%d empty); copies left %d\n",
                     tried[0], survived[0], tried[1], survived[1], int(halfDone.size()), end.infosWithoutFile,
-                    end.copiesListed);
+                    end.emptyInfos, end.copiesListed);
         std::fflush(stdout);
         QCOMPARE(int(halfDone.size()), 0);
         QCOMPARE(end.copiesListed, 0);
