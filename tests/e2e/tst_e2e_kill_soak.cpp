@@ -267,8 +267,9 @@ private Q_SLOTS:
         int remaining = kPairs;
         for (int round = 0; round < kills && remaining > 0; ++round) {
             // Spread the copies over the kills, so that some are left for
-            // every round and for the last run.
-            const int most = std::clamp(2 * remaining / (kills - round + 1), 1, remaining);
+            // every round and for the last run: a run goes on for a few more
+            // removals while the kill is on its way.
+            const int most = std::clamp(remaining / (kills - round + 1), 1, remaining);
             const int target = 1 + int(random.bounded(quint32(most)));
             const int delayUs = int(random.bounded(3000u));
             const int victim = (round + int(seed)) % 2;
