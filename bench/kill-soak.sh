@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The kill soak of the duplicate removal (tests/e2e/tst_e2e_kill_soak.cpp) at
+# length: SIGKILL to the library service and to the program, in turn, at random
+# points of a removal of 2,000 copies, with the library checked after each kill.
+#   bash bench/kill-soak.sh [KILLS] [SEED]
+# KILLS defaults to 200. Builds build/release when it is missing, keeps the
+# whole log in build/kill-soak.log and prints the kills that left a track half
+# done and the totals.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export TIDYFOX_SOAK_KILLS=${1:-200}
+[[ -n ${2:-} ]] && export TIDYFOX_SOAK_SEED=$2
+# QtTest stops a test function after 5 minutes; a kill takes about 5 s.
+export QTEST_FUNCTION_TIMEOUT=$(( (TIDYFOX_SOAK_KILLS * 30 + 300) * 1000 ))
+[[ -d build/release ]] || cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/release --target tst_e2e_kill_soak -j2 >/dev/null
+log=build/kill-soak.log
+start=$(date +%s)
+status=0
+bash tests/support/isolated.sh build/release/tests/tst_e2e_kill_soak >"$log" 2>&1 || status=$?
+end=$(date +%s)
+echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'), wall time $((end - start)) s, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+grep -m1 '^soak: .* seed' "$log" || true
+grep '^soak: kill .*[1-9][0-9]* half-done' "$log" | grep -v ' 0 half-done' || echo "no kill left a half-done track"
+grep -E '^soak: service kills' "$log" || echo "no totals: the run stopped early"
+grep -E '^(FAIL!|   Loc:)' "$log" || true
+echo "test exit status $status (log: $log)"
+exit "$status"
