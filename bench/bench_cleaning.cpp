@@ -10,7 +10,7 @@
 #include "../tests/cleaning/FakeFileSystem.h"
 #include "../tests/cleaning/FakeLibrary.h"
 #include "../tests/cleaning/ReferenceWalks.h"
-#include "InProcessLibraryClient.h"
+#include "localclient/InProcessLibraryClient.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/DuplicateReview.h"

@@ -3,7 +3,7 @@
 // automation objects that the program's service uses.
 
 #include "FakeLibrary.h"
-#include "InProcessLibraryClient.h"
+#include "localclient/InProcessLibraryClient.h"
 #include "RecordingHost.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"

@@ -3,7 +3,7 @@
 // trashed in the same order, and the same calls on the window, yields included.
 
 #include "FakeFileSystem.h"
-#include "InProcessLibraryClient.h"
+#include "localclient/InProcessLibraryClient.h"
 #include "RandomLibrary.h"
 #include "RecordingHost.h"
 #include "ReferenceWalks.h"

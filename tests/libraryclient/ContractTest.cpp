@@ -1,7 +1,7 @@
 // One set of expectations of the automation interface, run against both
 // implementations: the in-process adapter and the D-Bus client of the real
 // service.
-#include "InProcessLibraryClient.h"
+#include "localclient/InProcessLibraryClient.h"
 #include "SampleLibrary.h"
 #include "ServiceProcess.h"
 #include "libraryclient/BusLibraryClient.h"

@@ -1,7 +1,7 @@
 // The look-ups' own rules, beyond what the contract tests cover: the answers
 // for odd sources and empty references, with small stand-ins for the library.
 #include "FaultyLibraryClient.h"
-#include "InProcessLibraryClient.h"
+#include "localclient/InProcessLibraryClient.h"
 #include "libraryclient/LibraryLookups.h"
 
 #include <gtest/gtest.h>
