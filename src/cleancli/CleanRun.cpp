@@ -103,7 +103,7 @@ int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &lib
     TerminalHost host(streams.progress);
     const cleaning::DeadTrackFindings findings =
         cleaning::findDeadTracks(*source, fs, system::Volumes::current(), [&host](int done, int total) {
-            host.progress(QStringLiteral("Finding dead tracks"), done, total);
+            host.reportProgress(QStringLiteral("Finding dead tracks"), done, total);
         });
     host.hideBusy();
     std::optional<RemovalOutcome> outcome;

@@ -32,9 +32,6 @@ public:
     // The last alert, its line breaks as the terminal's, and the reason under it.
     QString lastAlert() const;
 
-    // The "done of total" line of a job run outside the jobs (a review).
-    void progress(const QString &job, int done, int total) { reportProgress(job, done, total); }
-
 private:
     void endProgressLine();
 

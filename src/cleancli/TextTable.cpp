@@ -8,6 +8,13 @@ TextTable::TextTable(QStringList headings) : m_headings(std::move(headings)) {}
 
 void TextTable::addRow(QStringList cells)
 {
+    // A tab or line break in a name would break the columns.
+    for (QString &cell : cells) {
+        for (QChar &c : cell) {
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char(' ');
+        }
+    }
     m_entries.push_back({std::move(cells), {}});
 }
 
