@@ -9,6 +9,7 @@ import argparse
 import hashlib
 import json
 import os
+import plistlib
 import re
 import subprocess
 import sys
@@ -139,6 +140,30 @@ class CleanCli(unittest.TestCase):
         on_file = self.clean("duplicates", "--by", "name,artist", "--json", "--library", self.db).stdout
         self.assertEqual(json.loads(on_file), json.loads(
             self.clean("duplicates", "--by", "name,artist", "--json").stdout))
+
+    def test_dead_tracks_on_a_disconnected_drive_go_only_when_included(self):
+        away = "/media/tidyfox-drive-not-plugged-in/Song.mp3"
+        here = str(self.dest / "gone" / "Song.mp3")
+        tracks = {str(n): {"Track ID": n, "Name": f"Song {n}", "Artist": "A", "Kind": "MPEG audio file",
+                           "Track Type": "File", "Location": "file://" + path}
+                  for n, path in ((1, away), (2, here))}
+        xml = self.dest / "two.xml"
+        with open(xml, "wb") as f:
+            plistlib.dump({"Major Version": 1, "Minor Version": 1, "Tracks": tracks, "Playlists": [
+                {"Name": "Library", "Master": True, "Playlist ID": 1, "All Items": True,
+                 "Playlist Items": [{"Track ID": 1}, {"Track ID": 2}]}]}, f)
+        db = self.dest / "two.db"
+        run(ARGS.tool, "--library", db, "import-xml", xml)
+
+        def locations():
+            return {r.split("\t")[5] for r in run(ARGS.tool, "--library", db, "list").stdout.splitlines()}
+
+        shown = json.loads(self.clean("dead", "--library", db, "--remove", "--json").stdout)
+        self.assertEqual({(f["disconnected"], t["status"], t["location"]) for f in shown["folders"]
+                          for t in f["tracks"]}, {(True, "stays", away), (False, "goes", here)})
+        self.assertEqual(locations(), {away})
+        self.clean("dead", "--library", db, "--remove", "--include-disconnected")
+        self.assertEqual(locations(), set())
 
     def test_bad_usage_exits_2_with_one_line(self):
         for args in ([], ["tidy"], ["duplicates"], ["duplicates", "--by", "name,colour"],
