@@ -3,11 +3,11 @@
 // automation objects that the program's service uses.
 
 #include "FakeLibrary.h"
-#include "InProcessLibraryClient.h"
 #include "RecordingHost.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/PendingRemovals.h"
+#include "localclient/InProcessLibraryClient.h"
 #include "service/LibraryCore.h"
 #include "system/Trash.h"
 #include "system/TrashFileSystem.h"

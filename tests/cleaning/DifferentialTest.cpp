@@ -3,7 +3,6 @@
 // trashed in the same order, and the same calls on the window, yields included.
 
 #include "FakeFileSystem.h"
-#include "InProcessLibraryClient.h"
 #include "RandomLibrary.h"
 #include "RecordingHost.h"
 #include "ReferenceWalks.h"
@@ -12,6 +11,7 @@
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/DuplicateReview.h"
 #include "cleaning/ReviewedRemoval.h"
+#include "localclient/InProcessLibraryClient.h"
 #include "service/LibraryCore.h"
 
 #include <QLoggingCategory>

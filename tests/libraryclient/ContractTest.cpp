@@ -1,11 +1,11 @@
 // One set of expectations of the automation interface, run against both
 // implementations: the in-process adapter and the D-Bus client of the real
 // service.
-#include "InProcessLibraryClient.h"
 #include "SampleLibrary.h"
 #include "ServiceProcess.h"
 #include "libraryclient/BusLibraryClient.h"
 #include "libraryclient/LibraryLookups.h"
+#include "localclient/InProcessLibraryClient.h"
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -1,8 +1,8 @@
 // The look-ups' own rules, beyond what the contract tests cover: the answers
 // for odd sources and empty references, with small stand-ins for the library.
 #include "FaultyLibraryClient.h"
-#include "InProcessLibraryClient.h"
 #include "libraryclient/LibraryLookups.h"
+#include "localclient/InProcessLibraryClient.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // surroundings, and a log of every face variable it sets.
 #pragma once
 
-#include "InProcessLibraryClient.h"
+#include "localclient/InProcessLibraryClient.h"
 #include "service/LibraryCore.h"
 #include "system/TrashFileSystem.h"
 #include "window/MainWindow.h"

@@ -1,4 +1,4 @@
-#include "InProcessLibraryClient.h"
+#include "localclient/InProcessLibraryClient.h"
 
 #include <QMetaObject>
 

@@ -1,6 +1,7 @@
-// The automation interface over a library core in this process, for tests and
-// benchmarks: the same objects and the same rules as the program's D-Bus
-// client, without a service.
+// The automation interface over a library core in this process: the same
+// objects and the same rules as the program's D-Bus client, without a service.
+// tidyfox-clean works on a library file with it; tests and benchmarks use it
+// in place of the service.
 #pragma once
 
 #include "libraryclient/LibraryObjects.h"

@@ -1,0 +1,3 @@
+#include "cleancli/CleanCliLog.h"
+
+Q_LOGGING_CATEGORY(lcCleanCli, "tidyfox.cleancli", QtWarningMsg)

@@ -1,0 +1,148 @@
+#include "cleancli/CleanRun.h"
+
+#include "cleancli/CleanCliLog.h"
+#include "cleancli/Reports.h"
+#include "cleancli/TerminalHost.h"
+#include "cleaning/CleaningRun.h"
+#include "cleaning/DeadTrackDeletion.h"
+#include "cleaning/PendingRemovals.h"
+#include "cleaning/ReviewedRemoval.h"
+#include "system/Volumes.h"
+
+#include <QSet>
+
+namespace tidyfox::cleancli {
+namespace {
+
+void write(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+// The database ids in the library playlist now.
+QSet<std::int32_t> presentIds(libraryclient::LibraryClient &library)
+{
+    const libraryclient::PlaylistPtr playlist = library.libraryPlaylist();
+    if (!playlist)
+        throw libraryclient::ClientError::objectNotSet();
+    const auto tracks = playlist->tracks();
+    if (!tracks)
+        throw libraryclient::ClientError::objectNotSet();
+    QSet<std::int32_t> ids;
+    tracks->forEach([&ids](const libraryclient::TrackPtr &track) {
+        ids.insert(track->databaseId());
+        return true;
+    });
+    return ids;
+}
+
+// Which of the tracks shown to go went: asked of the library afterwards, so
+// that what is printed is what happened, whatever the job passed over.
+RemovalOutcome outcomeOf(libraryclient::LibraryClient &library, const std::vector<std::int32_t> &shownToGo)
+{
+    const QSet<std::int32_t> present = presentIds(library);
+    RemovalOutcome outcome;
+    for (std::int32_t id : shownToGo)
+        (present.contains(id) ? outcome.notRemoved : outcome.removed).push_back(id);
+    return outcome;
+}
+
+// The end of a removal: the job's own failure, and every track shown to go
+// that is still there, on standard error.
+int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const CleanStreams &streams)
+{
+    if (host.jobSucceeded() && outcome.notRemoved.empty())
+        return kExitOk;
+    if (!host.jobSucceeded())
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + host.lastAlert() + QLatin1Char('\n'));
+    for (std::int32_t id : outcome.notRemoved)
+        write(streams.err, QStringLiteral("tidyfox-clean: track %1 was not removed\n").arg(id));
+    return kExitSomeFailed;
+}
+
+int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &library, system::FileSystem &fs,
+                  const QString &pendingRemovalsPath, const CleanStreams &streams)
+{
+    const cleaning::DuplicateFilter filter(options.filterText);
+    const cleaning::DuplicateReview review = cleaning::reviewDuplicates(library, fs, filter, options.keep);
+    std::optional<RemovalOutcome> outcome;
+    int status = kExitOk;
+    if (options.remove) {
+        // Exactly the copies shown, each with the keeper shown beside it.
+        cleaning::ReviewedRemoval removal;
+        removal.keepFiles = options.keepFiles;
+        removal.mergeHistory = options.mergeHistory;
+        std::vector<std::int32_t> shownToGo;
+        for (const cleaning::DuplicateGroup &group : review.groups) {
+            const std::int32_t keeperId = group.tracks.at(size_t(group.keeper)).databaseId;
+            for (const cleaning::ReviewedTrack &t : group.tracks) {
+                if (!t.goes)
+                    continue;
+                removal.copies.push_back({t.databaseId, keeperId});
+                shownToGo.push_back(t.databaseId);
+            }
+        }
+        TerminalHost host(streams.progress);
+        cleaning::PendingRemovals pending(pendingRemovalsPath);
+        cleaning::removeReviewed(host, &library, fs, removal, &pending);
+        outcome = outcomeOf(library, shownToGo);
+        status = removalStatus(host, *outcome, streams);
+    }
+    write(streams.out, options.json ? duplicatesJson(options, review, outcome) : duplicatesText(review, outcome));
+    return status;
+}
+
+int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &library, system::FileSystem &fs,
+                  const CleanStreams &streams)
+{
+    const libraryclient::SourcePtr source = library.librarySource();
+    if (!source)
+        throw libraryclient::ClientError::objectNotSet();
+    TerminalHost host(streams.progress);
+    const cleaning::DeadTrackFindings findings =
+        cleaning::findDeadTracks(*source, fs, system::Volumes::current(), [&host](int done, int total) {
+            host.reportProgress(QStringLiteral("Finding dead tracks"), done, total);
+        });
+    host.hideBusy();
+    std::optional<RemovalOutcome> outcome;
+    int status = kExitOk;
+    if (options.remove) {
+        std::vector<std::int32_t> shownToGo;
+        for (const cleaning::DeadTrackFolder &folder : findings.folders) {
+            if (!deadTrackGoes(folder, options))
+                continue;
+            for (const cleaning::DeadTrack &t : folder.tracks)
+                shownToGo.push_back(t.databaseId);
+        }
+        if (!shownToGo.empty()) {
+            cleaning::deleteReviewedDeadTracks(host, source.get(), fs, shownToGo);
+            outcome = outcomeOf(library, shownToGo);
+            status = removalStatus(host, *outcome, streams);
+        } else {
+            outcome.emplace();
+        }
+    }
+    write(streams.out,
+          options.json ? deadTracksJson(options, findings, outcome) : deadTracksText(options, findings, outcome));
+    return status;
+}
+
+} // namespace
+
+int runClean(const CleanOptions &options, libraryclient::LibraryClient &library, system::FileSystem &fs,
+             const QString &pendingRemovalsPath, const CleanStreams &streams)
+{
+    try {
+        if (options.command == CleanCommand::Duplicates)
+            return runDuplicates(options, library, fs, pendingRemovalsPath, streams);
+        return runDeadTracks(options, library, fs, streams);
+    } catch (const std::exception &error) {
+        qCDebug(lcCleanCli) << "run stopped:" << error.what();
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::failureReason(error) + QLatin1Char('\n'));
+        return kExitSomeFailed;
+    }
+}
+
+} // namespace tidyfox::cleancli

@@ -1,0 +1,27 @@
+// One run of tidyfox-clean over a library: the findings of the cleaning
+// engine, printed, and with --remove removed by the engine's own jobs.
+#pragma once
+
+#include "cleancli/CleanOptions.h"
+#include "libraryclient/LibraryClient.h"
+#include "system/FileSystem.h"
+
+#include <QString>
+#include <cstdio>
+
+namespace tidyfox::cleancli {
+
+struct CleanStreams
+{
+    std::FILE *out = stdout;
+    std::FILE *err = stderr;
+    std::FILE *progress = nullptr; // null: no progress shown
+};
+
+// pendingRemovalsPath: the note of file moves a duplicate removal keeps (see
+// cleaning::PendingRemovals). Returns the exit status; a failure is told on
+// streams.err.
+int runClean(const CleanOptions &options, libraryclient::LibraryClient &library, system::FileSystem &fs,
+             const QString &pendingRemovalsPath, const CleanStreams &streams);
+
+} // namespace tidyfox::cleancli
