@@ -245,7 +245,8 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
     for (const Entry &entry : entries) {
         if (entry.trashedPath.isEmpty())
             continue;
-        const bool back = !entry.originalPath.isEmpty() && exists(entry.trashedPath) &&
+        // A path from another machine ("C:/Music/...") has no place here.
+        const bool back = QFileInfo(entry.originalPath).isAbsolute() && exists(entry.trashedPath) &&
                           QDir().mkpath(QFileInfo(entry.originalPath).absolutePath()) &&
                           moveWithoutReplacing(entry.trashedPath, entry.originalPath);
         if (back)
