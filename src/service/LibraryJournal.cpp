@@ -75,9 +75,11 @@ void LibraryStore::prepareJournalStatements()
     while (q.next())
         columns += (columns.isEmpty() ? "" : ", ") + q.text(0).toUtf8();
     // A file track's location is the path its file had.
-    m_journalRowSql = "INSERT INTO journal_tracks(job_id, original_path, trashed_path, info_path, " + columns +
-                      ") SELECT ?1, CASE WHEN kind = 1 THEN location ELSE '' END, ?3, ?4, " + columns +
-                      " FROM tracks WHERE database_id = ?2";
+    m_journalRowSql = "INSERT INTO journal_tracks(job_id, original_path, trashed_path, info_path, places, " + columns +
+                      ") SELECT ?1, CASE WHEN kind = 1 THEN location ELSE '' END, ?3, ?4, (SELECT"
+                      " group_concat(i.playlist_id || ':' || i.position, ' ') FROM playlist_items i"
+                      " WHERE i.database_id = ?2), " +
+                      columns + " FROM tracks WHERE database_id = ?2";
     m_restoreRowSql =
         "INSERT INTO tracks(" + columns + ") SELECT " + columns + " FROM journal_tracks WHERE entry_id = ?1";
 }
@@ -93,10 +95,6 @@ std::int32_t LibraryStore::beginJob(const QString &kind)
     auto oldest = m_db.query("SELECT job_id FROM journal_jobs ORDER BY job_id DESC LIMIT 1 OFFSET ?1");
     if (oldest.bind(1, kJournalJobs - 1).next()) {
         const std::int64_t keepFrom = oldest.int64(0);
-        m_db.query(
-                "DELETE FROM journal_places WHERE entry_id IN (SELECT entry_id FROM journal_tracks WHERE job_id < ?1)")
-            .bind(1, keepFrom)
-            .run();
         m_db.query("DELETE FROM journal_tracks WHERE job_id < ?1").bind(1, keepFrom).run();
         m_db.query("DELETE FROM journal_jobs WHERE job_id < ?1").bind(1, keepFrom).run();
     }
@@ -127,15 +125,7 @@ std::int64_t LibraryStore::journalTrack(std::int32_t jobId, std::int32_t databas
         .bind(3, trashedPath)
         .bind(4, infoPath)
         .run();
-    if (m_db.changes() == 0)
-        return 0;
-    const std::int64_t entryId = m_db.lastInsertRowId();
-    m_db.query("INSERT INTO journal_places(entry_id, playlist_id, position)"
-               " SELECT ?1, playlist_id, position FROM playlist_items WHERE database_id = ?2")
-        .bind(1, entryId)
-        .bind(2, databaseId)
-        .run();
-    return entryId;
+    return m_db.changes() == 0 ? 0 : m_db.lastInsertRowId();
 }
 
 void LibraryStore::deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
@@ -200,7 +190,7 @@ std::vector<JobRecord> LibraryStore::jobs()
 void LibraryStore::clearJobs()
 {
     Transaction transaction(*this);
-    m_db.exec("DELETE FROM journal_places; DELETE FROM journal_tracks; DELETE FROM journal_jobs");
+    m_db.exec("DELETE FROM journal_tracks; DELETE FROM journal_jobs");
     transaction.commit();
 }
 
@@ -290,10 +280,14 @@ void LibraryStore::putBackPlaces(std::int64_t entryId, std::int32_t databaseId)
 {
     std::vector<std::pair<std::int32_t, std::int64_t>> places;
     {
-        auto q = m_db.query("SELECT playlist_id, position FROM journal_places WHERE entry_id = ?1");
-        q.bind(1, entryId);
-        while (q.next())
-            places.emplace_back(q.int32(0), q.int64(1));
+        auto q = m_db.query("SELECT places FROM journal_tracks WHERE entry_id = ?1");
+        if (q.bind(1, entryId).next()) {
+            const QString text = q.text(0);
+            for (const QStringView place : QStringView(text).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                const qsizetype colon = place.indexOf(QLatin1Char(':'));
+                places.emplace_back(place.left(colon).toInt(), place.mid(colon + 1).toLongLong());
+            }
+        }
     }
     for (const auto &[playlistId, position] : places) {
         if (!isPlaylistIdInUse(playlistId))

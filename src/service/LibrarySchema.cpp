@@ -85,8 +85,10 @@ constexpr const char *kSteps[] = {
     )sql",
     // 4: the history of removals. A removed track's row is kept column for
     // column (a step that adds a column to tracks adds it here too) with its
-    // playlist places, where its file went in the trash, and for a merge the
-    // keeper's history before and after it. Entries keep the order of removal.
+    // playlist places ("playlist:position" pairs, in the row: a table of their
+    // own cost a third more per removal), where its file went in the trash,
+    // and for a merge the keeper's history before and after it. Entries keep
+    // the order of removal.
     R"sql(
     CREATE TABLE journal_jobs(
         job_id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -100,6 +102,7 @@ constexpr const char *kSteps[] = {
         original_path TEXT NOT NULL DEFAULT '',
         trashed_path TEXT NOT NULL DEFAULT '',
         info_path TEXT NOT NULL DEFAULT '',
+        places TEXT,
         keeper_id INTEGER,
         keeper_before_play_count INTEGER,
         keeper_before_skip_count INTEGER,
@@ -148,12 +151,6 @@ constexpr const char *kSteps[] = {
         rating INTEGER,
         album_rating INTEGER,
         entries BLOB);
-    CREATE INDEX journal_tracks_by_job ON journal_tracks(job_id);
-    CREATE TABLE journal_places(
-        entry_id INTEGER NOT NULL,
-        playlist_id INTEGER NOT NULL,
-        position INTEGER NOT NULL);
-    CREATE INDEX journal_places_by_entry ON journal_places(entry_id);
     )sql",
 };
 
