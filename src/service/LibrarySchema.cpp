@@ -88,7 +88,8 @@ constexpr const char *kSteps[] = {
     // playlist places ("playlist:position" pairs, in the row: a table of their
     // own cost a third more per removal), where its file went in the trash,
     // and for a merge the keeper's history before and after it. Entries keep
-    // the order of removal.
+    // the order of removal; without AUTOINCREMENT, as its counter row would be
+    // one more page written by every removal.
     R"sql(
     CREATE TABLE journal_jobs(
         job_id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -97,7 +98,7 @@ constexpr const char *kSteps[] = {
         ended_utc INTEGER,
         restored INTEGER NOT NULL DEFAULT 0);
     CREATE TABLE journal_tracks(
-        entry_id INTEGER PRIMARY KEY AUTOINCREMENT,
+        entry_id INTEGER PRIMARY KEY,
         job_id INTEGER NOT NULL,
         original_path TEXT NOT NULL DEFAULT '',
         trashed_path TEXT NOT NULL DEFAULT '',
