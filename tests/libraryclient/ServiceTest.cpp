@@ -232,7 +232,7 @@ TEST_F(LibraryService, AJobOfRemovalsComesBackOnce)
         client.restoreJob(job);
         ADD_FAILURE() << "a job restored twice";
     } catch (const ClientError &e) {
-        EXPECT_TRUE(e.description().contains(QLatin1String("already been restored"))) << e.what();
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("already been restored"))) << e.what();
     }
 }
 
