@@ -3,6 +3,7 @@
 #include "libraryclient/CallTimeout.h"
 #include "libraryclient/ClientLog.h"
 #include "protocol/BusNames.h"
+#include "protocol/JobListFormat.h"
 #include "protocol/SealedMemoryFile.h"
 
 #include <QCoreApplication>
@@ -107,6 +108,31 @@ public:
     void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override
     {
         call(QStringLiteral("DeleteTrackMergingInto"), {databaseId, keeperId}, 0);
+    }
+    std::int32_t beginJob(const QString &kind) override
+    {
+        return call(QStringLiteral("BeginJob"), {kind}, 1).constFirst().toInt();
+    }
+    void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                          const QString &infoPath) override
+    {
+        call(QStringLiteral("DeleteTrackInJob"), {jobId, databaseId, trashedPath, infoPath}, 0);
+    }
+    void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                     const QString &trashedPath, const QString &infoPath) override
+    {
+        call(QStringLiteral("DeleteTrackMergingIntoInJob"), {jobId, databaseId, keeperId, trashedPath, infoPath}, 0);
+    }
+    void endJob(std::int32_t jobId) override { call(QStringLiteral("EndJob"), {jobId}, 0); }
+    std::vector<protocol::JobRecord> jobs() override
+    {
+        const QString text = call(QStringLiteral("Jobs"), {}, 1).constFirst().toString();
+        return decoded([&] { return protocol::decodeJobs(text); });
+    }
+    protocol::RestoreResult restoreJob(std::int32_t jobId) override
+    {
+        const auto args = call(QStringLiteral("RestoreJob"), {jobId}, 2);
+        return {args[0].toInt(), args[1].toStringList()};
     }
     void quit() override { call(QStringLiteral("Quit"), {}, 0); }
 

@@ -28,12 +28,25 @@ public:
     virtual void deleteTrack(std::int32_t databaseId) = 0;
     virtual std::vector<std::int32_t> fileTracksAt(const QString &path) = 0;
     virtual void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) = 0;
+    // The history of removals; see LibraryClient.
+    virtual std::int32_t beginJob(const QString &kind) = 0;
+    virtual void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                                  const QString &infoPath) = 0;
+    virtual void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                             const QString &trashedPath, const QString &infoPath) = 0;
+    virtual void endJob(std::int32_t jobId) = 0;
+    virtual std::vector<protocol::JobRecord> jobs() = 0;
+    virtual protocol::RestoreResult restoreJob(std::int32_t jobId) = 0;
     virtual void quit() = 0;
 
     // Tracks known to be gone since collections were fetched; calls on them
     // fail and walks skip them.
     bool isDeleted(std::int32_t databaseId) const { return m_deleted.contains(databaseId); }
     void markDeleted(std::int32_t databaseId) { m_deleted.insert(databaseId); }
+    // After a job was put back: its tracks are there again under their old
+    // database ids. Any other track known gone is refused by the library
+    // itself, and known again from then on.
+    void forgetDeleted() { m_deleted.clear(); }
 
 private:
     std::unordered_set<std::int32_t> m_deleted;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/Error.h"
+#include "protocol/LibraryRecords.h"
 
 #include <QDateTime>
 #include <QString>
@@ -151,6 +152,29 @@ public:
     // The database ids of the file tracks whose location is path at this
     // moment, whoever changed the library since it was read.
     virtual std::vector<std::int32_t> fileTracksAt(const QString &path) = 0;
+
+    // The library's history of removals, so that a cleaning run can be put
+    // back. A job groups the removals of one run (kind names it, as
+    // "duplicates"); the service keeps the last 50.
+    // A client without a history (a stand-in) refuses these with
+    // kErrCallFailed.
+    virtual std::int32_t beginJob(const QString &kind);
+    // Removes the track as LibraryTrack::deleteFromLibrary (or, with a
+    // keeper, deleteFromLibraryMergingInto) does, with the same errors, and
+    // writes down in the job all needed to put it back. trashedPath is where
+    // its file went in the trash, infoPath that entry's .trashinfo; both
+    // empty when the file stayed.
+    virtual void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                                  const QString &infoPath);
+    virtual void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                             const QString &trashedPath, const QString &infoPath);
+    virtual void endJob(std::int32_t jobId);
+    // Oldest first.
+    virtual std::vector<protocol::JobRecord> listJobs();
+    // Files back from the trash (never over a file there now: those are
+    // listed and stay), then the tracks with their IDs, fields, playlist
+    // places and any history a keeper took in. A second time throws.
+    virtual protocol::RestoreResult restoreJob(std::int32_t jobId);
     // Called on the GUI thread when the library announces that it quits or
     // disappears. Replacing the handler disconnects the previous one.
     virtual void setQuittingHandler(std::function<void()> handler) = 0;

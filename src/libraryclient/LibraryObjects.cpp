@@ -257,6 +257,51 @@ std::vector<std::int32_t> BackendLibraryClient::fileTracksAt(const QString &path
     return m_backend->fileTracksAt(path);
 }
 
+std::int32_t BackendLibraryClient::beginJob(const QString &kind)
+{
+    return m_backend->beginJob(kind);
+}
+
+void BackendLibraryClient::deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                                            const QString &infoPath)
+{
+    try {
+        m_backend->deleteTrackInJob(jobId, databaseId, trashedPath, infoPath);
+    } catch (const ClientError &e) {
+        if (e.number() == kErrObjectDeleted)
+            m_backend->markDeleted(databaseId);
+        throw;
+    }
+    m_backend->markDeleted(databaseId);
+}
+
+void BackendLibraryClient::deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId,
+                                                       std::int32_t keeperId, const QString &trashedPath,
+                                                       const QString &infoPath)
+{
+    // A refusal may be about either track: the copy is marked gone only once
+    // it is.
+    m_backend->deleteTrackMergingIntoInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
+    m_backend->markDeleted(databaseId);
+}
+
+void BackendLibraryClient::endJob(std::int32_t jobId)
+{
+    m_backend->endJob(jobId);
+}
+
+std::vector<protocol::JobRecord> BackendLibraryClient::listJobs()
+{
+    return m_backend->jobs();
+}
+
+protocol::RestoreResult BackendLibraryClient::restoreJob(std::int32_t jobId)
+{
+    auto result = m_backend->restoreJob(jobId);
+    m_backend->forgetDeleted();
+    return result;
+}
+
 void BackendLibraryClient::setQuittingHandler(std::function<void()> handler)
 {
     m_onQuitting = std::move(handler);

@@ -75,6 +75,32 @@ public:
     {
         translated([&] { open().deleteTrackMergingInto(databaseId, keeperId); });
     }
+    std::int32_t beginJob(const QString &kind) override
+    {
+        return translated([&] { return open().beginJob(kind); });
+    }
+    void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                          const QString &infoPath) override
+    {
+        translated([&] { open().deleteTrackInJob(jobId, databaseId, trashedPath, infoPath); });
+    }
+    void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                     const QString &trashedPath, const QString &infoPath) override
+    {
+        translated([&] { open().deleteTrackMergingIntoInJob(jobId, databaseId, keeperId, trashedPath, infoPath); });
+    }
+    void endJob(std::int32_t jobId) override
+    {
+        translated([&] { open().endJob(jobId); });
+    }
+    std::vector<protocol::JobRecord> jobs() override
+    {
+        return translated([&] { return open().jobs(); });
+    }
+    protocol::RestoreResult restoreJob(std::int32_t jobId) override
+    {
+        return translated([&] { return open().restoreJob(jobId); });
+    }
     void quit() override
     {
         open();

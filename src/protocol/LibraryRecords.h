@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <stdexcept>
 
@@ -46,6 +47,26 @@ struct PlaylistRecord
     std::int32_t kind = 2; // 1 = library playlist, 2 = user playlist
     QString name;
     QString persistentId;
+};
+
+// One job of the library's history of removals.
+struct JobRecord
+{
+    std::int32_t jobId = 0;
+    QString kind; // what the job was, as its caller named it
+    QDateTime started;
+    QDateTime ended;         // invalid while the job is under way
+    std::int32_t tracks = 0; // tracks removed
+    std::int32_t files = 0;  // of them, those whose file went to the trash
+    bool restored = false;
+};
+
+// What putting a job back achieved: the tracks back in the library, and the
+// files that stayed in the trash (by the path they had).
+struct RestoreResult
+{
+    std::int32_t restored = 0;
+    QStringList notRestored;
 };
 
 struct SourceRecord

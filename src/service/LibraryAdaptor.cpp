@@ -1,6 +1,7 @@
 #include "service/LibraryAdaptor.h"
 
 #include "protocol/BusNames.h"
+#include "protocol/JobListFormat.h"
 #include "protocol/LibraryBusFormat.h"
 #include "service/LibraryStore.h"
 #include "service/ServiceLog.h"
@@ -9,6 +10,7 @@
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <malloc.h>
 
 namespace tidyfox::library {
@@ -162,6 +164,59 @@ void LibraryAdaptor::DeleteTrackMergingInto(int databaseId, int keeperId)
     m_cache.clear();
     if (deleted)
         emit TrackDeleted(databaseId);
+}
+
+int LibraryAdaptor::BeginJob(const QString &kind)
+{
+    return guarded(0, [&] { return m_core->beginJob(kind); });
+}
+
+void LibraryAdaptor::DeleteTrackInJob(int jobId, int databaseId, const QString &trashedPath, const QString &infoPath)
+{
+    const bool deleted = guarded(false, [&] {
+        m_core->deleteTrackInJob(jobId, databaseId, trashedPath, infoPath);
+        return true;
+    });
+    m_cache.clear();
+    if (deleted)
+        emit TrackDeleted(databaseId);
+}
+
+void LibraryAdaptor::DeleteTrackMergingIntoInJob(int jobId, int databaseId, int keeperId, const QString &trashedPath,
+                                                 const QString &infoPath)
+{
+    const bool deleted = guarded(false, [&] {
+        m_core->deleteTrackMergingIntoInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
+        return true;
+    });
+    m_cache.clear();
+    if (deleted)
+        emit TrackDeleted(databaseId);
+}
+
+void LibraryAdaptor::EndJob(int jobId)
+{
+    guarded(false, [&] {
+        m_core->endJob(jobId);
+        return true;
+    });
+}
+
+QString LibraryAdaptor::Jobs()
+{
+    return guarded(QString(), [&] { return protocol::encodeJobs(m_core->jobs()); });
+}
+
+int LibraryAdaptor::RestoreJob(int jobId, QStringList &notRestored)
+{
+    const int restored = guarded(-1, [&] {
+        const RestoreResult result = m_core->restoreJob(jobId);
+        notRestored = result.notRestored;
+        return int(result.restored);
+    });
+    // Kept payloads lack the tracks that came back.
+    m_cache.clear();
+    return std::max(restored, 0);
 }
 
 void LibraryAdaptor::Quit()

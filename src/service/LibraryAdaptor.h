@@ -53,6 +53,17 @@ public slots:
     // DeleteTrack of a copy whose play history goes to keeperId first, in one
     // change; fails with ObjectDeleted, changing nothing, when either is gone.
     Q_SCRIPTABLE void DeleteTrackMergingInto(int databaseId, int keeperId);
+    // The history of removals (see org.tidyfox.Library.xml).
+    Q_SCRIPTABLE int BeginJob(const QString &kind);
+    Q_SCRIPTABLE void DeleteTrackInJob(int jobId, int databaseId, const QString &trashedPath, const QString &infoPath);
+    Q_SCRIPTABLE void DeleteTrackMergingIntoInJob(int jobId, int databaseId, int keeperId, const QString &trashedPath,
+                                                  const QString &infoPath);
+    Q_SCRIPTABLE void EndJob(int jobId);
+    // JSON text, see JobListFormat.h.
+    Q_SCRIPTABLE QString Jobs();
+    // The tracks put back, with the paths of the files left in the trash as
+    // an output argument.
+    Q_SCRIPTABLE int RestoreJob(int jobId, QStringList &notRestored);
     Q_SCRIPTABLE void Quit();
 
 signals:

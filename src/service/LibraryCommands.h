@@ -1,5 +1,5 @@
 // The commands of tidyfox-library that work on the library file directly:
-// import-xml, export-xml, add and list. Each returns the process exit code and
+// import-xml, export-xml, add, list, history and restore. Each returns the process exit code and
 // reports problems as one line on standard error.
 #pragma once
 
@@ -17,6 +17,10 @@ int runImportXml(const QString &libraryPath, const QStringList &args);
 int runExportXml(const QString &libraryPath, const QStringList &args);
 int runAdd(const QString &libraryPath, const QStringList &args);
 int runList(const QString &libraryPath, const QStringList &args);
+// The history of removals (LibraryHistoryCommands.cpp): history [--clear],
+// restore [JOB].
+int runHistory(const QString &libraryPath, const QStringList &args);
+int runRestore(const QString &libraryPath, const QStringList &args);
 
 // Writes "tidyfox-library: message" to standard error.
 void reportError(const QString &message);

@@ -14,10 +14,15 @@
 
 namespace tidyfox::library {
 
+// Jobs the history keeps.
+inline constexpr int kJournalJobs = 50;
+
 // The records and errors are the bus's own; the library speaks them too.
+using protocol::JobRecord;
 using protocol::LibraryError;
 using protocol::ObjectDeletedError;
 using protocol::PlaylistRecord;
+using protocol::RestoreResult;
 using protocol::SourceRecord;
 using protocol::TrackKind;
 using protocol::TrackRecord;
@@ -52,6 +57,31 @@ public:
     // highest rating and the earliest date added. One transaction; throws
     // ObjectDeletedError, changing nothing, when either track is not there.
     virtual void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) = 0;
+
+    // The history of removals. A job groups the removals of one cleaning run;
+    // the last kJournalJobs are kept, older ones dropped as a new one begins.
+    virtual std::int32_t beginJob(const QString &kind) = 0;
+    // deleteTrack and deleteTrackMergingInto, with the same rules and errors,
+    // that first write down all the job needs to put the track back: the
+    // whole row, its playlist places, where its file went in the trash
+    // (trashedPath and infoPath, the .trashinfo; both empty when the file
+    // stayed) and, for a merge, the keeper's history before it. One
+    // transaction each; an unknown or restored job is refused.
+    virtual void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                                  const QString &infoPath) = 0;
+    virtual void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                             const QString &trashedPath, const QString &infoPath) = 0;
+    virtual void endJob(std::int32_t jobId) = 0;
+    // Oldest first.
+    virtual std::vector<JobRecord> jobs() = 0;
+    // Moves each file back from the trash to where it was, never over a file
+    // there now (those stay in the trash and are listed), then puts every
+    // track back as it was, in one transaction: its IDs, every field, its
+    // playlist places, and the history a keeper took in given back. A job
+    // restores once; again is an error.
+    virtual RestoreResult restoreJob(std::int32_t jobId) = 0;
+    // Forgets every job; the trash keeps the files.
+    virtual void clearJobs() = 0;
 
     // Building a library (import, scanner, tests). Ids of the record are
     // assigned when zero; the track is appended to the library playlist.

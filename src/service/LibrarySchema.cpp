@@ -83,6 +83,76 @@ constexpr const char *kSteps[] = {
     ALTER TABLE playlists ADD COLUMN parent_persistent_id TEXT;
     ALTER TABLE playlists ADD COLUMN entries BLOB;
     )sql",
+    // 4: the history of removals. A removed track's row is kept column for
+    // column (a step that adds a column to tracks adds it here too) with its
+    // playlist places ("playlist:position" pairs, in the row: a table of their
+    // own cost a third more per removal), where its file went in the trash,
+    // and for a merge the keeper's history before and after it. Entries keep
+    // the order of removal; without AUTOINCREMENT, as its counter row would be
+    // one more page written by every removal.
+    R"sql(
+    CREATE TABLE journal_jobs(
+        job_id INTEGER PRIMARY KEY AUTOINCREMENT,
+        kind TEXT NOT NULL,
+        started_utc INTEGER NOT NULL,
+        ended_utc INTEGER,
+        restored INTEGER NOT NULL DEFAULT 0);
+    CREATE TABLE journal_tracks(
+        entry_id INTEGER PRIMARY KEY,
+        job_id INTEGER NOT NULL,
+        original_path TEXT NOT NULL DEFAULT '',
+        trashed_path TEXT NOT NULL DEFAULT '',
+        info_path TEXT NOT NULL DEFAULT '',
+        places TEXT,
+        keeper_id INTEGER,
+        keeper_before_play_count INTEGER,
+        keeper_before_skip_count INTEGER,
+        keeper_before_play_date_utc INTEGER,
+        keeper_before_rating INTEGER,
+        keeper_before_date_added INTEGER,
+        keeper_before_entries BLOB,
+        keeper_after_play_count INTEGER,
+        keeper_after_skip_count INTEGER,
+        keeper_after_play_date_utc INTEGER,
+        keeper_after_rating INTEGER,
+        keeper_after_date_added INTEGER,
+        keeper_after_entries BLOB,
+        database_id INTEGER,
+        track_id INTEGER,
+        library_order INTEGER,
+        kind INTEGER,
+        track_type TEXT,
+        persistent_id TEXT,
+        name TEXT,
+        artist TEXT,
+        album TEXT,
+        composer TEXT,
+        genre TEXT,
+        kind_text TEXT,
+        total_time INTEGER,
+        bit_rate INTEGER,
+        sample_rate INTEGER,
+        size INTEGER,
+        date_added INTEGER,
+        location TEXT,
+        long_description TEXT,
+        album_artist TEXT,
+        grouping TEXT,
+        comments TEXT,
+        disc_number INTEGER,
+        disc_count INTEGER,
+        track_number INTEGER,
+        track_count INTEGER,
+        year INTEGER,
+        bpm INTEGER,
+        date_modified INTEGER,
+        play_count INTEGER,
+        play_date_utc INTEGER,
+        skip_count INTEGER,
+        rating INTEGER,
+        album_rating INTEGER,
+        entries BLOB);
+    )sql",
 };
 
 } // namespace

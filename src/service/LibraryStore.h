@@ -57,6 +57,17 @@ public:
     std::vector<std::int32_t> fileTracksAt(const QString &path) override;
     void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override;
 
+    // The history of removals (LibraryJournal.cpp).
+    std::int32_t beginJob(const QString &kind) override;
+    void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                          const QString &infoPath) override;
+    void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                     const QString &trashedPath, const QString &infoPath) override;
+    void endJob(std::int32_t jobId) override;
+    std::vector<JobRecord> jobs() override;
+    RestoreResult restoreJob(std::int32_t jobId) override;
+    void clearJobs() override;
+
     TrackRecord addTrack(TrackRecord track) override;
     PlaylistRecord addPlaylist(const QString &name) override;
     void appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds) override;
@@ -143,6 +154,14 @@ private:
     std::int64_t meta(const char *key);
     void loadCounters();
     void saveCounters();
+    // The journal's statements that copy a whole track row, built from the
+    // tracks table's own columns.
+    void prepareJournalStatements();
+    std::int64_t journalTrack(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                              const QString &infoPath);
+    void checkOpenJob(std::int32_t jobId);
+    void putBackPlaces(std::int64_t entryId, std::int32_t databaseId);
+    void takeBackMerge(std::int64_t entryId);
 
     sql::Database m_db;
     std::int32_t m_sourceId = 0;
@@ -155,6 +174,8 @@ private:
     std::int64_t m_topTrackId = 0;
     std::int64_t m_topPlaylistId = 0;
     std::int64_t m_nextOrder = 0;
+    QByteArray m_journalRowSql;
+    QByteArray m_restoreRowSql;
 };
 
 } // namespace tidyfox::library

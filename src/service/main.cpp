@@ -11,19 +11,22 @@ using namespace tidyfox::library;
 
 namespace {
 
-constexpr const char *kCommands = "The music library service of Tidyfox and the commands that fill, show and write out "
-                                  "its library.\n"
-                                  "\n"
-                                  "Commands:\n"
-                                  "  serve                                    offer the library on the session bus\n"
-                                  "  import-xml FILE [--map-prefix OLD=NEW] [--music-folder DIR]\n"
-                                  "                                           import a library XML file\n"
-                                  "  add PATH...                              add audio files and folders\n"
-                                  "  export-xml FILE                          write the library as a library XML file\n"
-                                  "  list                                     list the tracks of the library\n"
-                                  "  quit                                     ask the running service to quit\n"
-                                  "\n"
-                                  "The library is $XDG_DATA_HOME/tidyfox/library.db unless --library says otherwise.";
+constexpr const char *kCommands =
+    "The music library service of Tidyfox and the commands that fill, show and write out "
+    "its library.\n"
+    "\n"
+    "Commands:\n"
+    "  serve                                    offer the library on the session bus\n"
+    "  import-xml FILE [--map-prefix OLD=NEW] [--music-folder DIR]\n"
+    "                                           import a library XML file\n"
+    "  add PATH...                              add audio files and folders\n"
+    "  export-xml FILE                          write the library as a library XML file\n"
+    "  list                                     list the tracks of the library\n"
+    "  history [--clear]                        list (or forget) the jobs of removals kept\n"
+    "  restore [JOB]                            put a job of removals back (the last one)\n"
+    "  quit                                     ask the running service to quit\n"
+    "\n"
+    "The library is $XDG_DATA_HOME/tidyfox/library.db unless --library says otherwise.";
 
 int usageError(const QString &message)
 {
@@ -88,5 +91,9 @@ int main(int argc, char *argv[])
         return runAdd(libraryPath, args);
     if (command == QLatin1String("list"))
         return runList(libraryPath, args);
+    if (command == QLatin1String("history"))
+        return runHistory(libraryPath, args);
+    if (command == QLatin1String("restore"))
+        return runRestore(libraryPath, args);
     return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
 }

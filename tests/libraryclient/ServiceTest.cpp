@@ -97,7 +97,7 @@ TEST_F(LibraryService, TheBusInterfaceItself)
     // serves is held to the published description.
     const QString iface = QString::fromLatin1(protocol::kInterface);
     const QStringList described = tidyfox::test::busContract(tidyfox::test::publishedDescription(iface), iface);
-    EXPECT_EQ(described.size(), 13);
+    EXPECT_EQ(described.size(), 19);
     EXPECT_EQ(tidyfox::test::busContract(tidyfox::test::introspect(QString::fromLatin1(protocol::kServiceName),
                                                                    QString::fromLatin1(protocol::kObjectPath)),
                                          iface),
@@ -178,6 +178,62 @@ TEST_F(LibraryService, ACopyGoesAndItsHistoryStaysWithTheKeeper)
         EXPECT_EQ(e.number(), kErrObjectDeleted);
     }
     EXPECT_EQ(again->firstByTrackId(sample.beta().trackId)->playCount(), 0);
+}
+
+// A job of removals comes back whole through the bus, and only once.
+TEST_F(LibraryService, AJobOfRemovalsComesBackOnce)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    auto titles = [&](const PlaylistPtr &playlist) {
+        QStringList result;
+        playlist->tracks()->forEach([&](const TrackPtr &track) {
+            result << QStringLiteral("%1/%2/%3/%4")
+                          .arg(track->name())
+                          .arg(track->trackId())
+                          .arg(track->databaseId())
+                          .arg(track->playCount());
+            return true;
+        });
+        return result;
+    };
+    const QStringList libraryBefore = titles(client.libraryPlaylist());
+    const QStringList mixBefore = titles(client.librarySource()->playlists()->item(1));
+
+    const std::int32_t job = client.beginJob(QStringLiteral("duplicates"));
+    // The trash has lost alpha's file by the time it is put back.
+    const QString trashed = freshFolder() + QStringLiteral("/alpha.mp3");
+    client.deleteTrackMergingIntoInJob(job, sample.alpha().databaseId, sample.gamma().databaseId, trashed,
+                                       trashed + QStringLiteral(".trashinfo"));
+    client.deleteTrackInJob(job, sample.beta().databaseId, {}, {});
+    try {
+        client.deleteTrackInJob(job, 987654, {}, {});
+        ADD_FAILURE() << "a track that is not there removed";
+    } catch (const ClientError &e) {
+        EXPECT_EQ(e.number(), kErrObjectDeleted);
+    }
+    client.endJob(job);
+    const auto jobs = client.listJobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].jobId, job);
+    EXPECT_EQ(jobs[0].kind, QStringLiteral("duplicates"));
+    EXPECT_EQ(jobs[0].tracks, 2);
+    EXPECT_EQ(jobs[0].files, 1);
+    EXPECT_TRUE(jobs[0].ended.isValid());
+    EXPECT_EQ(client.libraryPlaylist()->tracks()->count(), 3);
+
+    const auto result = client.restoreJob(job);
+    EXPECT_EQ(result.restored, 2);
+    EXPECT_EQ(result.notRestored, QStringList{sample.alpha().location});
+    EXPECT_EQ(titles(client.libraryPlaylist()), libraryBefore);
+    EXPECT_EQ(titles(client.librarySource()->playlists()->item(1)), mixBefore);
+    EXPECT_TRUE(client.listJobs().at(0).restored);
+    try {
+        client.restoreJob(job);
+        ADD_FAILURE() << "a job restored twice";
+    } catch (const ClientError &e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("already been restored"))) << e.what();
+    }
 }
 
 TEST_F(LibraryService, QuitCommandAnnouncesQuittingOnce)

@@ -2,6 +2,7 @@
 // one-line errors for bad input that leave the library as it was.
 #include "AudioFixtures.h"
 #include "LibraryXmlBuilder.h"
+#include "service/LibraryStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -175,6 +176,9 @@ TEST_F(Cli, UsageErrors)
           QStringList{QStringLiteral("import-xml"), QStringLiteral("a.xml"), QStringLiteral("b.xml")},
           QStringList{QStringLiteral("export-xml")}, QStringList{QStringLiteral("add")},
           QStringList{QStringLiteral("list"), QStringLiteral("extra")}, QStringList{QStringLiteral("--library")},
+          QStringList{QStringLiteral("history"), QStringLiteral("extra")},
+          QStringList{QStringLiteral("restore"), QStringLiteral("last")},
+          QStringList{QStringLiteral("restore"), QStringLiteral("1"), QStringLiteral("2")},
           QStringList{QStringLiteral("--bogus"), QStringLiteral("list")}}) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
         const RunResult r = onLibrary(args);
@@ -238,4 +242,59 @@ TEST_F(Cli, ListAndExportNeverWriteTheLibrary)
     EXPECT_EQ(listed.out.count(QLatin1Char('\n')), 2);
     const RunResult exported = onLibrary({QStringLiteral("export-xml"), file(QStringLiteral("out.xml"))});
     EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+}
+
+// Removals the program made in a job, listed and put back from the command
+// line.
+TEST_F(Cli, HistoryListsTheJobsAndRestorePutsTheLastOneBack)
+{
+    writeTextFile(file(QStringLiteral("in.xml")), sampleXml());
+    ASSERT_EQ(onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml"))}).exitCode, 0);
+    const QString listedBefore = onLibrary({QStringLiteral("list")}).out;
+    EXPECT_EQ(onLibrary({QStringLiteral("history")}).out, QString());
+    RunResult r = onLibrary({QStringLiteral("restore")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("history is empty"))) << r.err.toStdString();
+    {
+        auto store = tidyfox::library::LibraryStore::open(library);
+        std::vector<std::int32_t> ids;
+        store->forEachTrack(store->libraryPlaylistId(), [&](const tidyfox::library::TrackRecord &t, const QString &) {
+            ids.push_back(t.databaseId);
+        });
+        ASSERT_EQ(ids.size(), 2u);
+        const auto job = store->beginJob(QStringLiteral("duplicates"));
+        // The first track's file went to the trash; the stream had none.
+        store->deleteTrackInJob(job, ids[0], file(QStringLiteral("trash/First Song.mp3")),
+                                file(QStringLiteral("trash/First Song.mp3.trashinfo")));
+        store->deleteTrackInJob(job, ids[1], {}, {});
+        store->endJob(job);
+    }
+    r = onLibrary({QStringLiteral("history")});
+    EXPECT_EQ(r.exitCode, 0);
+    const QStringList fields = r.out.trimmed().split(QLatin1Char('\t'));
+    ASSERT_EQ(fields.size(), 7) << r.out.toStdString();
+    EXPECT_EQ(fields[1], QStringLiteral("duplicates"));
+    EXPECT_EQ(fields.mid(4),
+              (QStringList{QStringLiteral("2 tracks"), QStringLiteral("1 file"), QStringLiteral("removed")}));
+
+    // The file cannot come back (its path is another machine's): said so,
+    // and the tracks come back all the same.
+    r = onLibrary({QStringLiteral("restore")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("First Song.mp3: could not be put back"))) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.out.contains(QStringLiteral("Restored 2 tracks of job %1. 1 file stays in the trash.").arg(fields[0])))
+        << r.out.toStdString();
+    EXPECT_EQ(onLibrary({QStringLiteral("list")}).out, listedBefore);
+    EXPECT_TRUE(onLibrary({QStringLiteral("history")}).out.trimmed().endsWith(QStringLiteral("\trestored")));
+
+    r = onLibrary({QStringLiteral("restore"), fields[0]});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("already been restored"))) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1);
+
+    r = onLibrary({QStringLiteral("history"), QStringLiteral("--clear")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Cleared 1 job"))) << r.out.toStdString();
+    EXPECT_EQ(onLibrary({QStringLiteral("history")}).out, QString());
 }

@@ -7,6 +7,7 @@
 #include "service/TimeText.h"
 #include "service/Transaction.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -72,6 +73,23 @@ struct RawDb
         QString result;
         if (sqlite3_step(stmt) == SQLITE_ROW)
             result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+        sqlite3_finalize(stmt);
+        return result;
+    }
+    // Every column of every row, to compare a library before and after.
+    QStringList rows(const char *sql)
+    {
+        sqlite3_stmt *stmt = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+        QStringList result;
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            QStringList row;
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
+                row << (text ? QString::fromUtf8(text) : QStringLiteral("NULL"));
+            }
+            result << row.join(QLatin1Char('|'));
+        }
         sqlite3_finalize(stmt);
         return result;
     }
@@ -425,4 +443,119 @@ TEST_F(StoreOnDisk, ALockedLibraryGivesAClearErrorAndStaysWhole)
     other.exec("ROLLBACK");
     store->addTrack(makeTrack(QStringLiteral("B")));
     EXPECT_EQ(store->trackCount(), 2);
+}
+
+namespace {
+
+// A file of the library moved to a trash folder, as the program's trash does.
+struct Trashed
+{
+    QString path, info;
+};
+
+Trashed trashFile(const QTemporaryDir &dir, const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    Trashed t{dir.filePath(QStringLiteral("trash/files/") + name),
+              dir.filePath(QStringLiteral("trash/info/") + name + ".trashinfo")};
+    EXPECT_TRUE(QFile::rename(path, t.path));
+    writeFile(t.info, "[Trash Info]\nPath=" + path.toUtf8() + "\n");
+    return t;
+}
+
+} // namespace
+
+TEST_F(StoreOnDisk, AJobOfRemovalsIsPutBackWhole)
+{
+    for (const char *sub : {"music", "trash/files", "trash/info"})
+        QDir().mkpath(dir.filePath(QLatin1String(sub)));
+    auto store = LibraryStore::open(libraryPath());
+    auto add = [&](const char *name, std::int32_t plays) {
+        TrackRecord t = makeTrack(QLatin1String(name));
+        t.location = dir.filePath(QStringLiteral("music/%1.mp3").arg(QLatin1String(name)));
+        t.playCount = plays;
+        t.rating = plays * 10;
+        writeFile(t.location, QByteArray("sound of ") + name);
+        return store->addTrack(t);
+    };
+    const auto a = add("a", 1), b = add("b", 2), keeper = add("c", 3), copy = add("d", 4);
+    const auto mix = store->addPlaylist(QStringLiteral("Mix")).playlistId;
+    const auto two = store->addPlaylist(QStringLiteral("Two")).playlistId;
+    store->appendToPlaylist(mix, {b.databaseId, a.databaseId, copy.databaseId, keeper.databaseId, a.databaseId});
+    store->appendToPlaylist(two, {copy.databaseId});
+    RawDb raw(libraryPath());
+    const QStringList tracksBefore = raw.rows("SELECT * FROM tracks ORDER BY database_id");
+    const QStringList itemsBefore = raw.rows("SELECT * FROM playlist_items ORDER BY playlist_id, position");
+
+    const auto job = store->beginJob(QStringLiteral("duplicates"));
+    const Trashed trashedA = trashFile(dir, a.location), trashedCopy = trashFile(dir, copy.location);
+    store->deleteTrackInJob(job, a.databaseId, trashedA.path, trashedA.info);
+    store->deleteTrackInJob(job, b.databaseId, {}, {});
+    store->deleteTrackMergingIntoInJob(job, copy.databaseId, keeper.databaseId, trashedCopy.path, trashedCopy.info);
+    // Refused as outside a job, and nothing written down for it.
+    EXPECT_THROW(store->deleteTrackInJob(job, 999999, {}, {}), ObjectDeletedError);
+    EXPECT_THROW(store->deleteTrackMergingIntoInJob(job, 999999, keeper.databaseId, {}, {}), ObjectDeletedError);
+    EXPECT_THROW(store->deleteTrackMergingIntoInJob(job, keeper.databaseId, keeper.databaseId, {}, {}), LibraryError);
+    EXPECT_THROW(store->deleteTrackInJob(job + 1, keeper.databaseId, {}, {}), LibraryError);
+    store->endJob(job);
+    EXPECT_EQ(store->track(keeper.databaseId)->playCount, 7);
+    EXPECT_EQ(store->trackCount(), 1);
+
+    auto jobs = store->jobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].jobId, job);
+    EXPECT_EQ(jobs[0].kind, QStringLiteral("duplicates"));
+    EXPECT_EQ(jobs[0].tracks, 3);
+    EXPECT_EQ(jobs[0].files, 2);
+    EXPECT_TRUE(jobs[0].ended.isValid() && jobs[0].started.isValid());
+    EXPECT_FALSE(jobs[0].restored);
+
+    // Meanwhile a new file took a's place: it is never replaced.
+    writeFile(a.location, "newcomer");
+    const RestoreResult result = store->restoreJob(job);
+    EXPECT_EQ(result.restored, 3);
+    EXPECT_EQ(result.notRestored, QStringList{a.location});
+    EXPECT_EQ(raw.rows("SELECT * FROM tracks ORDER BY database_id"), tracksBefore);
+    EXPECT_EQ(raw.rows("SELECT * FROM playlist_items ORDER BY playlist_id, position"), itemsBefore);
+    EXPECT_EQ(readAll(copy.location), "sound of d");
+    EXPECT_FALSE(QFile::exists(trashedCopy.path) || QFile::exists(trashedCopy.info));
+    EXPECT_EQ(readAll(a.location), "newcomer");
+    EXPECT_TRUE(QFile::exists(trashedA.path) && QFile::exists(trashedA.info));
+    EXPECT_TRUE(store->jobs()[0].restored);
+
+    try {
+        store->restoreJob(job);
+        ADD_FAILURE() << "a job restored twice";
+    } catch (const LibraryError &e) {
+        EXPECT_NE(QString::fromUtf8(e.what()).indexOf(QLatin1String("already been restored")), -1) << e.what();
+    }
+    EXPECT_THROW(store->deleteTrackInJob(job, b.databaseId, {}, {}), LibraryError);
+    EXPECT_EQ(store->trackCount(), 4);
+}
+
+TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
+{
+    auto store = LibraryStore::open(libraryPath());
+    std::vector<std::int32_t> ids;
+    for (int i = 0; i < kJournalJobs + 2; ++i) {
+        const auto track = store->addTrack(makeTrack(QStringLiteral("T%1").arg(i)));
+        ids.push_back(store->beginJob(QStringLiteral("dead tracks")));
+        // The trash has lost the file since: the track still comes back.
+        store->deleteTrackInJob(ids.back(), track.databaseId, dir.filePath(QStringLiteral("gone")), {});
+        store->endJob(ids.back());
+    }
+    auto jobs = store->jobs();
+    ASSERT_EQ(jobs.size(), std::size_t(kJournalJobs));
+    EXPECT_EQ(jobs.front().jobId, ids[2]);
+    EXPECT_EQ(jobs.back().jobId, ids.back());
+    EXPECT_THROW(store->restoreJob(ids[0]), LibraryError);
+
+    const RestoreResult result = store->restoreJob(ids.back());
+    EXPECT_EQ(result.restored, 1);
+    EXPECT_EQ(result.notRestored, QStringList{QStringLiteral("/music/T%1.mp3").arg(kJournalJobs + 1)});
+    EXPECT_EQ(names(store->playlistTracks(store->libraryPlaylistId())),
+              (std::vector<QString>{QStringLiteral("T%1").arg(kJournalJobs + 1)}));
+
+    store->clearJobs();
+    EXPECT_TRUE(store->jobs().empty());
 }

@@ -266,6 +266,45 @@ void FaultyLibraryClient::quit()
     m_inner->quit();
 }
 
+std::int32_t FaultyLibraryClient::beginJob(const QString &kind)
+{
+    m_plan->check("beginJob");
+    return m_inner->beginJob(kind);
+}
+
+void FaultyLibraryClient::deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                                           const QString &infoPath)
+{
+    m_plan->check("deleteTrackInJob");
+    m_inner->deleteTrackInJob(jobId, databaseId, trashedPath, infoPath);
+}
+
+void FaultyLibraryClient::deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId,
+                                                      std::int32_t keeperId, const QString &trashedPath,
+                                                      const QString &infoPath)
+{
+    m_plan->check("deleteTrackMergingIntoInJob");
+    m_inner->deleteTrackMergingIntoInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
+}
+
+void FaultyLibraryClient::endJob(std::int32_t jobId)
+{
+    m_plan->check("endJob");
+    m_inner->endJob(jobId);
+}
+
+std::vector<protocol::JobRecord> FaultyLibraryClient::listJobs()
+{
+    m_plan->check("listJobs");
+    return m_inner->listJobs();
+}
+
+protocol::RestoreResult FaultyLibraryClient::restoreJob(std::int32_t jobId)
+{
+    m_plan->check("restoreJob");
+    return m_inner->restoreJob(jobId);
+}
+
 void FaultyLibraryClient::setQuittingHandler(std::function<void()> handler)
 {
     *m_handler = std::move(handler);

@@ -64,6 +64,14 @@ public:
     void quit() override;
     std::vector<std::int32_t> fileTracksAt(const QString &path) override;
     void setQuittingHandler(std::function<void()> handler) override;
+    std::int32_t beginJob(const QString &kind) override;
+    void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                          const QString &infoPath) override;
+    void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                     const QString &trashedPath, const QString &infoPath) override;
+    void endJob(std::int32_t jobId) override;
+    std::vector<protocol::JobRecord> listJobs() override;
+    protocol::RestoreResult restoreJob(std::int32_t jobId) override;
 
     // Calls the quitting handler now, as if the library had gone.
     void raiseQuitting();

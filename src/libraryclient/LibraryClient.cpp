@@ -1,0 +1,45 @@
+#include "libraryclient/LibraryClient.h"
+
+namespace tidyfox::libraryclient {
+
+namespace {
+
+ClientError noHistory()
+{
+    return {kErrCallFailed, QStringLiteral("This library keeps no history of removals")};
+}
+
+} // namespace
+
+std::int32_t LibraryClient::beginJob(const QString &)
+{
+    throw noHistory();
+}
+
+void LibraryClient::deleteTrackInJob(std::int32_t, std::int32_t, const QString &, const QString &)
+{
+    throw noHistory();
+}
+
+void LibraryClient::deleteTrackMergingIntoInJob(std::int32_t, std::int32_t, std::int32_t, const QString &,
+                                                const QString &)
+{
+    throw noHistory();
+}
+
+void LibraryClient::endJob(std::int32_t)
+{
+    throw noHistory();
+}
+
+std::vector<protocol::JobRecord> LibraryClient::listJobs()
+{
+    throw noHistory();
+}
+
+protocol::RestoreResult LibraryClient::restoreJob(std::int32_t)
+{
+    throw noHistory();
+}
+
+} // namespace tidyfox::libraryclient

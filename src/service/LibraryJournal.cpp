@@ -1,0 +1,363 @@
+// The history of removals: each removal in a job writes down, in the same
+// transaction, everything needed to undo it, and a job can be put back whole.
+#include "service/LibraryStore.h"
+#include "service/ServiceLog.h"
+#include "service/Transaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tidyfox::library {
+
+namespace {
+
+LibraryError noSuchJob(std::int32_t jobId)
+{
+    return LibraryError(QStringLiteral("There is no job %1 in the history.").arg(jobId).toStdString());
+}
+
+LibraryError alreadyRestored(std::int32_t jobId)
+{
+    return LibraryError(QStringLiteral("The job %1 has already been restored.").arg(jobId).toStdString());
+}
+
+std::optional<std::int64_t> optionalInt(const sql::Query &q, int column)
+{
+    return q.isNull(column) ? std::nullopt : std::optional<std::int64_t>(q.int64(column));
+}
+
+QDateTime utc(const sql::Query &q, int column)
+{
+    return q.isNull(column) ? QDateTime() : QDateTime::fromSecsSinceEpoch(q.int64(column), Qt::UTC);
+}
+
+// Moves from to to unless something is at to already: the check and the move
+// are one step, so a file that turned up meanwhile is never replaced.
+bool moveWithoutReplacing(const QString &from, const QString &to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    // Some file systems cannot rename that way; a hard link refuses an
+    // existing name just as well.
+    if ((errno == EINVAL || errno == ENOSYS) && ::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return true;
+    }
+    qCDebug(lcService) << "could not move" << from << "to" << to << ":" << std::strerror(errno);
+    return false;
+}
+
+bool exists(const QString &path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+} // namespace
+
+void LibraryStore::prepareJournalStatements()
+{
+    if (!m_journalRowSql.isEmpty())
+        return;
+    QByteArray columns;
+    auto q = m_db.query("SELECT name FROM pragma_table_info('tracks') ORDER BY cid");
+    while (q.next())
+        columns += (columns.isEmpty() ? "" : ", ") + q.text(0).toUtf8();
+    // A file track's location is the path its file had.
+    m_journalRowSql = "INSERT INTO journal_tracks(job_id, original_path, trashed_path, info_path, places, " + columns +
+                      ") SELECT ?1, CASE WHEN kind = 1 THEN location ELSE '' END, ?3, ?4, (SELECT"
+                      " group_concat(i.playlist_id || ':' || i.position, ' ') FROM playlist_items i"
+                      " WHERE i.database_id = ?2), " +
+                      columns + " FROM tracks WHERE database_id = ?2";
+    m_restoreRowSql =
+        "INSERT INTO tracks(" + columns + ") SELECT " + columns + " FROM journal_tracks WHERE entry_id = ?1";
+}
+
+std::int32_t LibraryStore::beginJob(const QString &kind)
+{
+    Transaction transaction(*this);
+    m_db.query("INSERT INTO journal_jobs(kind, started_utc) VALUES(?1, ?2)")
+        .bind(1, kind)
+        .bind(2, QDateTime::currentSecsSinceEpoch())
+        .run();
+    const auto jobId = std::int32_t(m_db.lastInsertRowId());
+    auto oldest = m_db.query("SELECT job_id FROM journal_jobs ORDER BY job_id DESC LIMIT 1 OFFSET ?1");
+    if (oldest.bind(1, kJournalJobs - 1).next()) {
+        const std::int64_t keepFrom = oldest.int64(0);
+        m_db.query("DELETE FROM journal_tracks WHERE job_id < ?1").bind(1, keepFrom).run();
+        m_db.query("DELETE FROM journal_jobs WHERE job_id < ?1").bind(1, keepFrom).run();
+    }
+    transaction.commit();
+    return jobId;
+}
+
+void LibraryStore::checkOpenJob(std::int32_t jobId)
+{
+    auto q = m_db.query("SELECT restored FROM journal_jobs WHERE job_id = ?1");
+    if (!q.bind(1, jobId).next())
+        throw noSuchJob(jobId);
+    if (q.int64(0) != 0)
+        throw LibraryError(
+            QStringLiteral("The job %1 has been restored and takes no more removals.").arg(jobId).toStdString());
+}
+
+// The row and its places, when the track is there; the removal that follows
+// reports it when it is not, as it does outside a job.
+std::int64_t LibraryStore::journalTrack(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                                        const QString &infoPath)
+{
+    checkOpenJob(jobId);
+    prepareJournalStatements();
+    m_db.query(m_journalRowSql.constData())
+        .bind(1, jobId)
+        .bind(2, databaseId)
+        .bind(3, trashedPath)
+        .bind(4, infoPath)
+        .run();
+    return m_db.changes() == 0 ? 0 : m_db.lastInsertRowId();
+}
+
+void LibraryStore::deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                                    const QString &infoPath)
+{
+    Transaction transaction(*this);
+    journalTrack(jobId, databaseId, trashedPath, infoPath);
+    deleteTrack(databaseId);
+    transaction.commit();
+}
+
+void LibraryStore::deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                               const QString &trashedPath, const QString &infoPath)
+{
+    if (databaseId == keeperId) {
+        // Refused as the plain merge refuses it, before anything is written.
+        deleteTrackMergingInto(databaseId, keeperId);
+    }
+    Transaction transaction(*this);
+    const std::int64_t entryId = journalTrack(jobId, databaseId, trashedPath, infoPath);
+    static const char *const keeperBefore =
+        "UPDATE journal_tracks SET keeper_id = ?2, (keeper_before_play_count, keeper_before_skip_count,"
+        " keeper_before_play_date_utc, keeper_before_rating, keeper_before_date_added, keeper_before_entries) ="
+        " (SELECT play_count, skip_count, play_date_utc, rating, date_added, entries FROM tracks"
+        " WHERE database_id = ?2) WHERE entry_id = ?1";
+    static const char *const keeperAfter =
+        "UPDATE journal_tracks SET (keeper_after_play_count, keeper_after_skip_count, keeper_after_play_date_utc,"
+        " keeper_after_rating, keeper_after_date_added, keeper_after_entries) ="
+        " (SELECT play_count, skip_count, play_date_utc, rating, date_added, entries FROM tracks"
+        " WHERE database_id = ?2) WHERE entry_id = ?1";
+    m_db.query(keeperBefore).bind(1, entryId).bind(2, keeperId).run();
+    deleteTrackMergingInto(databaseId, keeperId);
+    m_db.query(keeperAfter).bind(1, entryId).bind(2, keeperId).run();
+    transaction.commit();
+}
+
+void LibraryStore::endJob(std::int32_t jobId)
+{
+    Transaction transaction(*this);
+    m_db.query("UPDATE journal_jobs SET ended_utc = ?2 WHERE job_id = ?1")
+        .bind(1, jobId)
+        .bind(2, QDateTime::currentSecsSinceEpoch())
+        .run();
+    if (m_db.changes() == 0) {
+        transaction.commit(); // nothing changed
+        throw noSuchJob(jobId);
+    }
+    transaction.commit();
+}
+
+std::vector<JobRecord> LibraryStore::jobs()
+{
+    std::vector<JobRecord> result;
+    auto q = m_db.query("SELECT j.job_id, j.kind, j.started_utc, j.ended_utc, j.restored, count(t.entry_id),"
+                        " count(nullif(t.trashed_path, '')) FROM journal_jobs j"
+                        " LEFT JOIN journal_tracks t ON t.job_id = j.job_id GROUP BY j.job_id ORDER BY j.job_id");
+    while (q.next())
+        result.push_back({q.int32(0), q.text(1), utc(q, 2), utc(q, 3), q.int32(5), q.int32(6), q.int64(4) != 0});
+    return result;
+}
+
+void LibraryStore::clearJobs()
+{
+    Transaction transaction(*this);
+    m_db.exec("DELETE FROM journal_tracks; DELETE FROM journal_jobs");
+    transaction.commit();
+}
+
+RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
+{
+    {
+        auto q = m_db.query("SELECT restored FROM journal_jobs WHERE job_id = ?1");
+        if (!q.bind(1, jobId).next())
+            throw noSuchJob(jobId);
+        if (q.int64(0) != 0)
+            throw alreadyRestored(jobId);
+    }
+    struct Entry
+    {
+        std::int64_t entryId;
+        std::int32_t databaseId;
+        QString originalPath, trashedPath, infoPath;
+    };
+    std::vector<Entry> entries;
+    {
+        auto q = m_db.query("SELECT entry_id, database_id, track_id, persistent_id, original_path, trashed_path,"
+                            " info_path FROM journal_tracks WHERE job_id = ?1 ORDER BY entry_id");
+        q.bind(1, jobId);
+        while (q.next()) {
+            // Track IDs only grow, but an import may have brought the same
+            // track in again: then nothing is moved at all.
+            auto taken =
+                m_db.query("SELECT 1 FROM tracks WHERE database_id = ?1 OR track_id = ?2 OR persistent_id = ?3");
+            if (taken.bind(1, q.int64(1)).bind(2, q.int64(2)).bind(3, q.text(3)).next())
+                throw LibraryError(QStringLiteral("The track %1 (%2) is in the library again, so the job %3 cannot be "
+                                                  "restored.")
+                                       .arg(q.int32(2))
+                                       .arg(q.text(3))
+                                       .arg(jobId)
+                                       .toStdString());
+            entries.push_back({q.int64(0), q.int32(1), q.text(4), q.text(5), q.text(6)});
+        }
+    }
+
+    RestoreResult result;
+    std::vector<const Entry *> moved;
+    for (const Entry &entry : entries) {
+        if (entry.trashedPath.isEmpty())
+            continue;
+        // A path from another machine ("C:/Music/...") has no place here.
+        const bool back = QFileInfo(entry.originalPath).isAbsolute() && exists(entry.trashedPath) &&
+                          QDir().mkpath(QFileInfo(entry.originalPath).absolutePath()) &&
+                          moveWithoutReplacing(entry.trashedPath, entry.originalPath);
+        if (back)
+            moved.push_back(&entry);
+        else
+            result.notRestored << (entry.originalPath.isEmpty() ? entry.trashedPath : entry.originalPath);
+    }
+
+    try {
+        Transaction transaction(*this);
+        prepareJournalStatements();
+        // Last removed first, so that a keeper merged into twice gives back
+        // each copy's share in turn.
+        for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+            m_db.query(m_restoreRowSql.constData()).bind(1, entry->entryId).run();
+            putBackPlaces(entry->entryId, entry->databaseId);
+            takeBackMerge(entry->entryId);
+        }
+        m_db.query("UPDATE journal_jobs SET restored = 1 WHERE job_id = ?1").bind(1, jobId).run();
+        transaction.commit();
+    } catch (...) {
+        for (const Entry *entry : moved)
+            moveWithoutReplacing(entry->originalPath, entry->trashedPath);
+        throw;
+    }
+    // Out of the trash for good only now that the library has them again.
+    for (const Entry *entry : moved) {
+        if (!entry->infoPath.isEmpty())
+            QFile::remove(entry->infoPath);
+    }
+    result.restored = std::int32_t(entries.size());
+    qCDebug(lcService) << "restored job" << jobId << ":" << result.restored << "tracks," << result.notRestored.size()
+                       << "files left in the trash";
+    return result;
+}
+
+// Each place the track had, in playlists that are still there. Positions left
+// a gap behind, so the old one is normally free; if not, the later items move
+// up one.
+void LibraryStore::putBackPlaces(std::int64_t entryId, std::int32_t databaseId)
+{
+    std::vector<std::pair<std::int32_t, std::int64_t>> places;
+    {
+        auto q = m_db.query("SELECT places FROM journal_tracks WHERE entry_id = ?1");
+        if (q.bind(1, entryId).next()) {
+            const QString text = q.text(0);
+            for (const QStringView place : QStringView(text).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                const qsizetype colon = place.indexOf(QLatin1Char(':'));
+                places.emplace_back(place.left(colon).toInt(), place.mid(colon + 1).toLongLong());
+            }
+        }
+    }
+    for (const auto &[playlistId, position] : places) {
+        if (!isPlaylistIdInUse(playlistId))
+            continue;
+        if (m_db.query("SELECT 1 FROM playlist_items WHERE playlist_id = ?1 AND position = ?2")
+                .bind(1, playlistId)
+                .bind(2, position)
+                .next()) {
+            // Through negative positions, as the key allows no overlap meanwhile.
+            m_db.query("UPDATE playlist_items SET position = -position - 1 WHERE playlist_id = ?1 AND position >= ?2")
+                .bind(1, playlistId)
+                .bind(2, position)
+                .run();
+            m_db.query("UPDATE playlist_items SET position = -position WHERE playlist_id = ?1 AND position < 0")
+                .bind(1, playlistId)
+                .run();
+        }
+        m_db.query("INSERT INTO playlist_items(playlist_id, position, database_id) VALUES(?1, ?2, ?3)")
+            .bind(1, playlistId)
+            .bind(2, position)
+            .bind(3, databaseId)
+            .run();
+    }
+}
+
+// A value the keeper still has as the merge left it goes back to what it was
+// before; counts that moved on since lose only what the copy brought.
+void LibraryStore::takeBackMerge(std::int64_t entryId)
+{
+    auto journal =
+        m_db.query("SELECT keeper_id, keeper_before_play_count, keeper_before_skip_count, keeper_before_play_date_utc,"
+                   " keeper_before_rating, keeper_before_date_added, keeper_before_entries, keeper_after_play_count,"
+                   " keeper_after_skip_count, keeper_after_play_date_utc, keeper_after_rating, keeper_after_date_added,"
+                   " keeper_after_entries FROM journal_tracks WHERE entry_id = ?1");
+    if (!journal.bind(1, entryId).next() || journal.isNull(0))
+        return;
+    const std::int32_t keeperId = journal.int32(0);
+    auto now = m_db.query("SELECT play_count, skip_count, play_date_utc, rating, date_added, entries FROM tracks"
+                          " WHERE database_id = ?1");
+    if (!now.bind(1, keeperId).next())
+        return;
+    constexpr int kValues = 5;
+    std::optional<std::int64_t> values[kValues];
+    for (int i = 0; i < kValues; ++i) {
+        const auto before = optionalInt(journal, 1 + i);
+        const auto after = optionalInt(journal, 7 + i);
+        const auto current = optionalInt(now, i);
+        if (current == after)
+            values[i] = before;
+        else if (i < 2 && current) // play and skip counts
+            values[i] = std::max<std::int64_t>(0, *current - (after.value_or(0) - before.value_or(0)));
+        else
+            values[i] = current;
+    }
+    const QByteArray entries = now.blob(5) == journal.blob(12) ? journal.blob(6) : now.blob(5);
+
+    auto q = m_db.query("UPDATE tracks SET play_count = ?2, skip_count = ?3, play_date_utc = ?4, rating = ?5,"
+                        " date_added = ?6, entries = ?7 WHERE database_id = ?1");
+    q.bind(1, keeperId);
+    for (int i = 0; i < kValues; ++i) {
+        if (values[i])
+            q.bind(2 + i, *values[i]);
+        else
+            q.bindNull(2 + i);
+    }
+    if (entries.isEmpty())
+        q.bindNull(7);
+    else
+        q.bindBlob(7, entries);
+    q.run();
+}
+
+} // namespace tidyfox::library
