@@ -81,18 +81,6 @@ bool buildDeadTracks(int tracks)
     return true;
 }
 
-double residentMb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
 bool startShown(E2eSession &session)
 {
     if (!session.start())
@@ -134,7 +122,7 @@ bool duplicates(int tracks)
 
     // The review first: from the command to its handler's return, which is
     // when the face has the groups (the read over the bus included).
-    const double rssBefore = residentMb(session.pid());
+    const double rssBefore = statusMb(session.pid(), "VmRSS:");
     QElapsedTimer review;
     review.start();
     if (!session.command(QStringLiteral("IDC_FS_findDuplicates"),
@@ -142,7 +130,7 @@ bool duplicates(int tracks)
         return false;
     std::printf("  review of the duplicates by name and artist: %.0f ms from the command; program memory %.0f MB "
                 "before, %.0f MB with the review\n",
-                ms(review.nsecsElapsed()), rssBefore, residentMb(session.pid()));
+                ms(review.nsecsElapsed()), rssBefore, statusMb(session.pid(), "VmRSS:"));
     session.command(QStringLiteral("IDC_FS_don'tRemoveDuplicateFromlibrary"));
 
     qint64 firstTrashed = -1;

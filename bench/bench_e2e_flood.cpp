@@ -17,18 +17,6 @@ using namespace tidyfox::e2e;
 
 namespace {
 
-double statusMb(qint64 pid, const char *key)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
 const std::pair<const char *, const char *> kCommands[] = {
     {"IDC_FS_refreshList2", ""},
     {"IDC_FS_okfilter", "true,false,false,true,false,false,false,true"},

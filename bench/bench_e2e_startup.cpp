@@ -24,19 +24,6 @@ double ms(qint64 ns)
     return double(ns) / 1e6;
 }
 
-// A line of /proc/<pid>/status such as VmRSS, in MB.
-double statusMb(qint64 pid, const char *key)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
 // tracks in the library playlist, and each track in two of the other
 // playlists - 1 user playlists: 3 x tracks rows in all.
 void buildLibrary(int tracks, int playlists)

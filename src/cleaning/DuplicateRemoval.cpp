@@ -86,12 +86,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
     const std::optional<bool> keepFiles = filter.KeepFiles();
     const bool trashFiles = keepFiles == false;
 
-    const libraryclient::PlaylistPtr playlist = library.libraryPlaylist();
-    if (!playlist)
-        throw libraryclient::ClientError::objectNotSet();
-    const auto tracks = playlist->tracks();
-    if (!tracks)
-        throw libraryclient::ClientError::objectNotSet();
+    const auto tracks = libraryTracksOf(library);
     DuplicateIndex index(*tracks, filter, trashFiles);
     FileUsers users(index, library, fs);
 

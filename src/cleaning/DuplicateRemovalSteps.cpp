@@ -6,6 +6,17 @@
 
 namespace tidyfox::cleaning {
 
+std::shared_ptr<libraryclient::LibraryTrackList> libraryTracksOf(libraryclient::LibraryClient &library)
+{
+    const libraryclient::PlaylistPtr playlist = library.libraryPlaylist();
+    if (!playlist)
+        throw libraryclient::ClientError::objectNotSet();
+    auto tracks = playlist->tracks();
+    if (!tracks)
+        throw libraryclient::ClientError::objectNotSet();
+    return tracks;
+}
+
 bool isGone(libraryclient::LibraryTrack &track)
 {
     try {

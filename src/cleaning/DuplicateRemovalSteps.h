@@ -8,10 +8,15 @@
 #include "system/FileSystem.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace tidyfox::cleaning {
 
 class PendingRemovals;
+
+// The tracks of the library playlist; throws ClientError (object not set)
+// when the library has no library playlist.
+std::shared_ptr<libraryclient::LibraryTrackList> libraryTracksOf(libraryclient::LibraryClient &library);
 
 // Whether another program removed the track since it was read; throws what
 // any other failed call throws.

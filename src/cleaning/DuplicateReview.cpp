@@ -2,6 +2,7 @@
 
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DuplicateIndex.h"
+#include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/FileUsage.h"
 
 #include <QSet>
@@ -167,12 +168,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
         throw RunFailure("the filter names fewer than seven items");
     if (!filter.IsValid())
         throw RunFailure("the filter checks no property");
-    const libraryclient::PlaylistPtr playlist = library.libraryPlaylist();
-    if (!playlist)
-        throw libraryclient::ClientError::objectNotSet();
-    const auto tracks = playlist->tracks();
-    if (!tracks)
-        throw libraryclient::ClientError::objectNotSet();
+    const auto tracks = libraryTracksOf(library);
 
     DuplicateIndex index(*tracks, filter, true);
     // Grouped before the walk: the walk unlinks what it removes.

@@ -29,13 +29,7 @@ class PresentTracks
 public:
     PresentTracks(libraryclient::LibraryClient &library, bool readLocations)
     {
-        const libraryclient::PlaylistPtr playlist = library.libraryPlaylist();
-        if (!playlist)
-            throw libraryclient::ClientError::objectNotSet();
-        const auto tracks = playlist->tracks();
-        if (!tracks)
-            throw libraryclient::ClientError::objectNotSet();
-        tracks->forEach([&](const libraryclient::TrackPtr &track) {
+        libraryTracksOf(library)->forEach([&](const libraryclient::TrackPtr &track) {
             PresentTrack entry;
             entry.databaseId = track->databaseId();
             entry.track = track;

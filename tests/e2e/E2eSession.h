@@ -401,6 +401,20 @@ private:
     bool m_subscribed = false;
 };
 
+// A line of /proc/<pid>/status such as "VmRSS:" or "VmHWM:", in MB; -1 when
+// the process is gone.
+inline double statusMb(qint64 pid, const char *key)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (pid <= 0 || !status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
 // CPU time (user and system) a process has used so far, in ms; -1 when it is
 // gone. Benchmarks set it beside wall times, which other load on the machine
 // stretches.
