@@ -117,7 +117,7 @@ int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &lib
                 shownToGo.push_back(t.databaseId);
         }
         if (!shownToGo.empty()) {
-            cleaning::deleteReviewedDeadTracks(host, source.get(), fs, shownToGo);
+            cleaning::deleteReviewedDeadTracks(host, &library, source.get(), fs, shownToGo);
             outcome = outcomeOf(library, shownToGo);
             status = removalStatus(host, *outcome, streams);
         } else {

@@ -6,6 +6,7 @@
 #include "common/AlertKind.h"
 
 #include <QString>
+#include <cstdint>
 
 namespace tidyfox::cleaning {
 
@@ -30,6 +31,10 @@ public:
     virtual void reopenCommandGate() = 0;
     // Handles the window events waiting now, once.
     virtual void yieldOnce() = 0;
+    // The job the run wrote into the library's history, which can put it
+    // back; told before the run's last alert. Hosts that offer no undo let
+    // it pass.
+    virtual void jobRecorded(std::int32_t /*jobId*/) {}
 };
 
 } // namespace tidyfox::cleaning

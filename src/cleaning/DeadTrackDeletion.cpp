@@ -3,7 +3,9 @@
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DeadTrackRule.h"
+#include "cleaning/RemovalJob.h"
 
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -25,7 +27,7 @@ bool isReviewed(libraryclient::LibraryTrack &track, const std::unordered_set<std
 
 // only, when set, limits the deletion to the tracks with those database ids.
 void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs,
-                  const std::unordered_set<std::int32_t> *only, int &count)
+                  const std::unordered_set<std::int32_t> *only, RemovalJob &job, int &count)
 {
     const auto collection = playlist.tracks();
     if (!collection)
@@ -47,16 +49,16 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
             continue;
         if (count == kMaxRemovals)
             throw RunFailure("more dead tracks than one run can count");
-        track->deleteFromLibrary();
+        job.remove(track->databaseId(), std::nullopt);
         ++count;
     }
 }
 
 void deleteDead(CleaningHost &host, libraryclient::LibrarySource &source, system::FileSystem &fs,
-                const std::unordered_set<std::int32_t> *only, int &count)
+                const std::unordered_set<std::int32_t> *only, RemovalJob &job, int &count)
 {
     for (const auto &playlist : libraryPlaylistsOf(source))
-        deleteDeadIn(host, *playlist, fs, only, count);
+        deleteDeadIn(host, *playlist, fs, only, job, count);
 }
 
 void failureEnd(CleaningHost &host, int count, const QString &reason)
@@ -67,18 +69,23 @@ void failureEnd(CleaningHost &host, int count, const QString &reason)
                  AfterFailure::KeepGate, reason);
 }
 
-void runDeletion(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs,
-                 const std::unordered_set<std::int32_t> *only)
+void runDeletion(CleaningHost &host, libraryclient::LibraryClient *library, libraryclient::LibrarySource *source,
+                 system::FileSystem &fs, const std::unordered_set<std::int32_t> *only)
 {
     int count = 0;
     QString reason;
+    std::optional<RemovalJob> job;
     try {
         if (!source) {
             host.showAlert(QStringLiteral("0 Track have been deleted."), AlertKind::Information, kAppTitle);
             host.hideBusy();
             return;
         }
-        deleteDead(host, *source, fs, only, count);
+        if (!library)
+            throw RunFailure("not connected to the library");
+        job.emplace(host, *library, QStringLiteral("dead tracks"));
+        deleteDead(host, *source, fs, only, *job, count);
+        job->close();
         host.hideBusy();
         host.showAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"),
                        AlertKind::Information, kAppTitle);
@@ -90,21 +97,25 @@ void runDeletion(CleaningHost &host, libraryclient::LibrarySource *source, syste
     } catch (...) {
         qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals";
     }
+    if (job)
+        job->close();
     failureEnd(host, count, reason);
 }
 
 } // namespace
 
-void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs)
+void deleteDeadTracks(CleaningHost &host, libraryclient::LibraryClient *library, libraryclient::LibrarySource *source,
+                      system::FileSystem &fs)
 {
-    runDeletion(host, source, fs, nullptr);
+    runDeletion(host, library, source, fs, nullptr);
 }
 
-void deleteReviewedDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs,
+void deleteReviewedDeadTracks(CleaningHost &host, libraryclient::LibraryClient *library,
+                              libraryclient::LibrarySource *source, system::FileSystem &fs,
                               const std::vector<std::int32_t> &databaseIds)
 {
     const std::unordered_set<std::int32_t> only(databaseIds.begin(), databaseIds.end());
-    runDeletion(host, source, fs, &only);
+    runDeletion(host, library, source, fs, &only);
 }
 
 } // namespace tidyfox::cleaning

@@ -11,16 +11,19 @@
 
 namespace tidyfox::cleaning {
 
-// Runs one deletion over the library playlist(s) of m_librarySource (null when
-// no library source was found) and ends it on host with an alert of the
-// count, reloading the library on success. Never throws. Tracks without a
+// Runs one deletion over the library playlist(s) of source (null when no
+// library source was found) and ends it on host with an alert of the count,
+// reloading the library on success. Each deletion goes into library's history
+// as one job, so the run can be undone. Never throws. Tracks without a
 // file (streams) are never dead. Each file is probed once: the outcome is that
 // of walking the playlist again from its start after every removal.
-void deleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *m_librarySource, system::FileSystem &fs);
+void deleteDeadTracks(CleaningHost &host, libraryclient::LibraryClient *library, libraryclient::LibrarySource *source,
+                      system::FileSystem &fs);
 
 // The same run over the reviewed tracks only: those with these database ids
 // that are still in the library and still dead. Same alerts and counts.
-void deleteReviewedDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs,
+void deleteReviewedDeadTracks(CleaningHost &host, libraryclient::LibraryClient *library,
+                              libraryclient::LibrarySource *source, system::FileSystem &fs,
                               const std::vector<std::int32_t> &databaseIds);
 
 } // namespace tidyfox::cleaning

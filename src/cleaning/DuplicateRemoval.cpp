@@ -6,6 +6,7 @@
 #include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/FileUsage.h"
 #include "cleaning/PendingRemovals.h"
+#include "cleaning/RemovalJob.h"
 
 #include <optional>
 #include <vector>
@@ -81,7 +82,7 @@ private:
 // The walk: each track still present, in library order, keeps itself and
 // loses its first copy. Counts into count as it goes.
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
-                  PendingRemovals *pending, const DuplicateFilter &filter, int &count)
+                  PendingRemovals *pending, const DuplicateFilter &filter, RemovalJob &job, int &count)
 {
     const std::optional<bool> keepFiles = filter.KeepFiles();
     const bool trashFiles = keepFiles == false;
@@ -111,13 +112,14 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         if (!keepFiles)
             throw RunFailure("the filter has no keep-files item");
         IndexedTrack &copy = index.at(copyIndex);
+        job.open();
         // The file goes first: if the trash cannot take it, the entry stays.
         std::optional<system::TrashedFile> trashed;
         if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
             trashed = trashCopy(fs, pending, copy.databaseId, copy.location);
         bool removedHere = true;
         try {
-            copy.track->deleteFromLibrary();
+            job.remove(copy.databaseId, trashed);
         } catch (const libraryclient::ClientError &error) {
             // The entry stays, or went by another hand: either way its file
             // goes back before anything else, never an entry in the library
@@ -165,6 +167,7 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
     const DuplicateFilter filter(filterText);
     int count = 0;
     QString reason;
+    std::optional<RemovalJob> job;
     try {
         if (!filter.HasAllProperties())
             throw RunFailure("the filter names fewer than seven items");
@@ -176,7 +179,9 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
             throw RunFailure("not connected to the library");
         if (pending)
             pending->putRight(*library, fs);
-        removeCopies(host, *library, fs, pending, filter, count);
+        job.emplace(host, *library, QStringLiteral("duplicates"));
+        removeCopies(host, *library, fs, pending, filter, *job, count);
+        job->close();
         endRemovalSucceeded(host, count);
         return;
     } catch (const std::exception &error) {
@@ -185,6 +190,8 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
     } catch (...) {
         qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
     }
+    if (job)
+        job->close();
     endRemovalFailed(host, count, reason);
 }
 

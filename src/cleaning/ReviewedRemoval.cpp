@@ -5,6 +5,7 @@
 #include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/FileUsage.h"
 #include "cleaning/PendingRemovals.h"
+#include "cleaning/RemovalJob.h"
 
 #include <QSet>
 #include <optional>
@@ -99,7 +100,7 @@ private:
 };
 
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
-                  PendingRemovals *pending, const ReviewedRemoval &removal, int &count)
+                  PendingRemovals *pending, const ReviewedRemoval &removal, RemovalJob &job, int &count)
 {
     const bool trashFiles = !removal.keepFiles;
     PresentTracks present(library, trashFiles);
@@ -125,15 +126,16 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             qCDebug(lcCleaning) << "track" << chosen.databaseId << "stays: its keeper has gone";
             continue;
         }
+        job.open();
         std::optional<system::TrashedFile> trashed;
         if (trashFiles && copy->hasFile && fs.fileExists(copy->location) &&
             !present.FileSharedBeyond(*copy, library, fs))
             trashed = trashCopy(fs, pending, copy->databaseId, copy->location);
         try {
             if (removal.mergeHistory)
-                copy->track->deleteFromLibraryMergingInto(chosen.keeperId);
+                job.removeMergingInto(copy->databaseId, chosen.keeperId, trashed);
             else
-                copy->track->deleteFromLibrary();
+                job.remove(copy->databaseId, trashed);
         } catch (const libraryclient::ClientError &error) {
             if (trashed && !outcomeUnknown(error, pending))
                 putBack(fs, pending, *trashed, copy->databaseId, copy->location);
@@ -162,12 +164,15 @@ void removeReviewed(CleaningHost &host, libraryclient::LibraryClient *library, s
 {
     int count = 0;
     QString reason;
+    std::optional<RemovalJob> job;
     try {
         if (!library)
             throw RunFailure("not connected to the library");
         if (pending)
             pending->putRight(*library, fs);
-        removeCopies(host, *library, fs, pending, removal, count);
+        job.emplace(host, *library, QStringLiteral("duplicates"));
+        removeCopies(host, *library, fs, pending, removal, *job, count);
+        job->close();
         endRemovalSucceeded(host, count);
         return;
     } catch (const std::exception &error) {
@@ -176,6 +181,8 @@ void removeReviewed(CleaningHost &host, libraryclient::LibraryClient *library, s
     } catch (...) {
         qCDebug(lcCleaning) << "Reviewed removal stopped after" << count << "removals";
     }
+    if (job)
+        job->close();
     endRemovalFailed(host, count, reason);
 }
 

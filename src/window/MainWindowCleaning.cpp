@@ -89,13 +89,14 @@ void MainWindow::onDeadTracksTimer()
 void MainWindow::deleteDeadTracks()
 {
     const libraryclient::SourcePtr source = m_librarySource;
+    const libraryclient::LibraryClientPtr library = m_library;
     // A review's confirmed tracks, or every dead track.
     const std::optional<std::vector<std::int32_t>> reviewed = std::exchange(m_reviewedDeadTracks, std::nullopt);
     m_state.enter(WindowState::Phase::DeletingDeadTracks);
     if (reviewed)
-        cleaning::deleteReviewedDeadTracks(*m_cleaningHost, source.get(), *m_env.fileSystem, *reviewed);
+        cleaning::deleteReviewedDeadTracks(*m_cleaningHost, library.get(), source.get(), *m_env.fileSystem, *reviewed);
     else
-        cleaning::deleteDeadTracks(*m_cleaningHost, source.get(), *m_env.fileSystem);
+        cleaning::deleteDeadTracks(*m_cleaningHost, library.get(), source.get(), *m_env.fileSystem);
     m_state.leave(WindowState::Phase::DeletingDeadTracks);
 }
 
@@ -131,6 +132,7 @@ void MainWindow::findDuplicates(const QString &filterText)
 void MainWindow::findDeadTracks()
 {
     const libraryclient::SourcePtr source = m_librarySource;
+    const libraryclient::LibraryClientPtr library = m_library;
     showBusy(QStringLiteral("Finding dead tracks..."));
     try {
         if (!source)

@@ -45,7 +45,7 @@ FakeTrackData streamTrack()
 class DeadTrackDeletionTest : public ::testing::Test
 {
 protected:
-    void Run() { deleteDeadTracks(host, library->Source().get(), fs); }
+    void Run() { deleteDeadTracks(host, library->App().get(), library->Source().get(), fs); }
 
     std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
     FakeFileSystem fs;
@@ -54,7 +54,7 @@ protected:
 
 TEST_F(DeadTrackDeletionTest, WithoutALibrarySourceNothingHappens)
 {
-    deleteDeadTracks(host, nullptr, fs);
+    deleteDeadTracks(host, nullptr, nullptr, fs);
     EXPECT_EQ(host.calls, QStringList({QStringLiteral("showAlert(0 Track have been deleted.|64|Tidyfox)"),
                                        QStringLiteral("hideBusy")}));
 }

@@ -186,6 +186,18 @@ public:
     void quit() override {}
     std::vector<std::int32_t> fileTracksAt(const QString &path) override { return m_library->FileTracksAt(path); }
     void setQuittingHandler(std::function<void()>) override {}
+    std::int32_t beginJob(const QString &) override { return m_library->beginJob(); }
+    void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
+                          const QString &) override
+    {
+        m_library->removeInJob({jobId, databaseId, 0, trashedPath});
+    }
+    void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                     const QString &trashedPath, const QString &) override
+    {
+        m_library->removeInJob({jobId, databaseId, keeperId, trashedPath});
+    }
+    void endJob(std::int32_t jobId) override { m_library->endJob(jobId); }
 
 private:
     std::shared_ptr<FakeLibrary> m_library;
@@ -286,6 +298,34 @@ void FakeLibrary::mergeInto(int index, std::int32_t keeperId)
         if (!keeper.dateAdded.isValid() || (copy.dateAdded.isValid() && copy.dateAdded < keeper.dateAdded))
             keeper.dateAdded = copy.dateAdded;
         remove(index);
+        return;
+    }
+    throw ClientError::objectDeleted();
+}
+
+std::int32_t FakeLibrary::beginJob()
+{
+    m_jobsBegun.push_back(static_cast<std::int32_t>(m_jobsBegun.size()) + 1);
+    return m_jobsBegun.back();
+}
+
+void FakeLibrary::removeInJob(const JournalEntry &entry)
+{
+    for (size_t i = 0; i < m_tracks.size(); ++i) {
+        if (m_tracks[i].databaseId != entry.databaseId)
+            continue;
+        checkPresent(int(i));
+        const FakeTrackData &track = m_tracks[i];
+        if (track.refuseDelete)
+            throw ClientError(libraryclient::kErrCallFailed, QStringLiteral("The library refused the removal"));
+        const bool answerLost = track.answerLost;
+        if (entry.keeperId != 0)
+            mergeInto(int(i), entry.keeperId);
+        else
+            remove(int(i));
+        m_journal.push_back(entry);
+        if (answerLost)
+            throw libraryclient::NoAnswerError(QStringLiteral("The library went away"));
         return;
     }
     throw ClientError::objectDeleted();

@@ -53,6 +53,19 @@ public:
     libraryclient::LibraryClientPtr App();
     libraryclient::SourcePtr Source();
 
+    // What a job wrote into the history for each track it removed.
+    struct JournalEntry
+    {
+        std::int32_t jobId = 0;
+        std::int32_t databaseId = 0;
+        std::int32_t keeperId = 0; // 0 without a merge
+        QString trashedPath;
+    };
+    const std::vector<JournalEntry> &Journal() const { return m_journal; }
+    // Ids of the jobs begun, and of those ended.
+    const std::vector<std::int32_t> &JobsBegun() const { return m_jobsBegun; }
+    const std::vector<std::int32_t> &JobsEnded() const { return m_jobsEnded; }
+
     // Database ids of the tracks removed, in the order of removal.
     const std::vector<std::int32_t> &Deletions() const { return m_deletions; }
     // Database ids of the library playlist's tracks still present, in order.
@@ -84,6 +97,10 @@ public:
     Playlist &playlist(int index) { return m_playlists[static_cast<size_t>(index)]; }
     int playlistCount() const { return static_cast<int>(m_playlists.size()); }
     libraryclient::TrackPtr trackObject(int playlistIndex, int position);
+    // The journal calls, with the rules of the track's own removal.
+    std::int32_t beginJob();
+    void endJob(std::int32_t jobId) { m_jobsEnded.push_back(jobId); }
+    void removeInJob(const JournalEntry &entry);
     libraryclient::PlaylistPtr playlistObject(int playlistIndex);
 
 private:
@@ -93,6 +110,9 @@ private:
     std::vector<char> m_deleted;
     std::vector<Playlist> m_playlists;
     std::vector<std::int32_t> m_deletions;
+    std::vector<JournalEntry> m_journal;
+    std::vector<std::int32_t> m_jobsBegun;
+    std::vector<std::int32_t> m_jobsEnded;
     std::int32_t m_nextDatabaseId = 1001;
 };
 

@@ -1,0 +1,50 @@
+#include "cleaning/RemovalJob.h"
+
+#include "cleaning/CleaningLog.h"
+
+namespace tidyfox::cleaning {
+
+RemovalJob::RemovalJob(CleaningHost &host, libraryclient::LibraryClient &library, QString kind)
+    : m_host(host), m_library(library), m_kind(std::move(kind))
+{}
+
+RemovalJob::~RemovalJob()
+{
+    close();
+}
+
+void RemovalJob::open()
+{
+    if (m_jobId == 0)
+        m_jobId = m_library.beginJob(m_kind);
+}
+
+void RemovalJob::remove(std::int32_t databaseId, const std::optional<system::TrashedFile> &trashed)
+{
+    open();
+    m_library.deleteTrackInJob(m_jobId, databaseId, trashed ? trashed->trashedPath : QString(),
+                               trashed ? trashed->infoPath : QString());
+}
+
+void RemovalJob::removeMergingInto(std::int32_t databaseId, std::int32_t keeperId,
+                                   const std::optional<system::TrashedFile> &trashed)
+{
+    open();
+    m_library.deleteTrackMergingIntoInJob(m_jobId, databaseId, keeperId, trashed ? trashed->trashedPath : QString(),
+                                          trashed ? trashed->infoPath : QString());
+}
+
+void RemovalJob::close() noexcept
+{
+    if (m_closed || m_jobId == 0)
+        return;
+    m_closed = true;
+    try {
+        m_library.endJob(m_jobId);
+    } catch (const std::exception &error) {
+        qCDebug(lcCleaning) << "The history could not close job" << m_jobId << ":" << error.what();
+    }
+    m_host.jobRecorded(m_jobId);
+}
+
+} // namespace tidyfox::cleaning

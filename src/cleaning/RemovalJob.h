@@ -1,0 +1,48 @@
+// One cleaning run's entry in the library's history of removals: the library
+// writes down each removal with all it needs to put the track back, so that
+// the run can be undone whole.
+#pragma once
+
+#include "cleaning/CleaningHost.h"
+#include "libraryclient/LibraryClient.h"
+#include "system/Trash.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace tidyfox::cleaning {
+
+class RemovalJob
+{
+public:
+    // kind names the run in the history ("duplicates", "dead tracks", ...).
+    RemovalJob(CleaningHost &host, libraryclient::LibraryClient &library, QString kind);
+    // Closes the job if it is still open.
+    ~RemovalJob();
+    RemovalJob(const RemovalJob &) = delete;
+    RemovalJob &operator=(const RemovalJob &) = delete;
+
+    // Opens the job the first time; called before a file leaves its place,
+    // so that a history that cannot be written stops the run with every file
+    // where it was. A run that removes nothing leaves no entry.
+    void open();
+    // Removes the track as deleteFromLibrary (or, with a keeper,
+    // deleteFromLibraryMergingInto) does, with the same errors, and writes
+    // down where its file went in the trash, when it went.
+    void remove(std::int32_t databaseId, const std::optional<system::TrashedFile> &trashed);
+    void removeMergingInto(std::int32_t databaseId, std::int32_t keeperId,
+                           const std::optional<system::TrashedFile> &trashed);
+    // Ends the job and tells the host, which may offer to undo it. Called
+    // before the run's last alert; a job the library cannot close stays open
+    // in its history and can still be restored.
+    void close() noexcept;
+
+private:
+    CleaningHost &m_host;
+    libraryclient::LibraryClient &m_library;
+    QString m_kind;
+    std::int32_t m_jobId = 0;
+    bool m_closed = false;
+};
+
+} // namespace tidyfox::cleaning
