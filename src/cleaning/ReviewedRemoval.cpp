@@ -3,101 +3,15 @@
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DuplicateRemovalSteps.h"
-#include "cleaning/FileUsage.h"
 #include "cleaning/PendingRemovals.h"
+#include "cleaning/PresentTracks.h"
 #include "cleaning/RemovalJob.h"
 
 #include <QSet>
 #include <optional>
-#include <unordered_map>
 
 namespace tidyfox::cleaning {
 namespace {
-
-struct PresentTrack
-{
-    std::int32_t databaseId = 0;
-    libraryclient::TrackPtr track;
-    bool hasFile = true;
-    QString location;
-    std::optional<FileUsage::Use> use; // while the track is in the library
-};
-
-// The library playlist read once: every track still present by database ID,
-// with its location when files may go.
-class PresentTracks
-{
-public:
-    PresentTracks(libraryclient::LibraryClient &library, bool readLocations)
-    {
-        libraryTracksOf(library)->forEach([&](const libraryclient::TrackPtr &track) {
-            PresentTrack entry;
-            entry.databaseId = track->databaseId();
-            entry.track = track;
-            if (readLocations) {
-                try {
-                    entry.location = track->location();
-                } catch (const libraryclient::ClientError &error) {
-                    if (error.number() != libraryclient::kErrNoSuchProperty)
-                        throw;
-                    entry.hasFile = false;
-                }
-            }
-            m_tracks.emplace(entry.databaseId, std::move(entry));
-            return true;
-        });
-    }
-
-    // The track, when it was there at the read and is still there now.
-    PresentTrack *find(std::int32_t databaseId)
-    {
-        const auto found = m_tracks.find(databaseId);
-        if (found == m_tracks.end())
-            return nullptr;
-        if (isGone(*found->second.track)) {
-            Removed(found->second);
-            return nullptr;
-        }
-        return &found->second;
-    }
-
-    // Whether a track other than entry, still in the library, uses its file.
-    // The disk is asked about every track only once a file may go; the
-    // library is asked at every move, for tracks another program added since
-    // it was read.
-    bool FileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library, system::FileSystem &fs)
-    {
-        if (!m_usage) {
-            m_usage.emplace();
-            for (auto &[id, t] : m_tracks) {
-                if (!t.hasFile || t.location.isEmpty())
-                    continue;
-                t.use = FileUsage::Of(fs, t.location);
-                m_usage->Add(*t.use);
-            }
-        }
-        if (entry.use && m_usage->SharedBeyond(*entry.use))
-            return true;
-        for (std::int32_t user : library.fileTracksAt(entry.location)) {
-            if (user != entry.databaseId)
-                return true;
-        }
-        return false;
-    }
-
-    void Removed(PresentTrack &entry)
-    {
-        if (m_usage && entry.use)
-            m_usage->Release(*entry.use);
-        m_tracks.erase(entry.databaseId);
-    }
-
-private:
-    // Nodes stay where they are while others go: a copy outlives the look-up
-    // of its keeper.
-    std::unordered_map<std::int32_t, PresentTrack> m_tracks;
-    std::optional<FileUsage> m_usage;
-};
 
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
                   PendingRemovals *pending, const ReviewedRemoval &removal, RemovalJob &job, int &count)

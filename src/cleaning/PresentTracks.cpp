@@ -1,0 +1,67 @@
+#include "cleaning/PresentTracks.h"
+
+#include "cleaning/DuplicateRemovalSteps.h"
+
+namespace tidyfox::cleaning {
+
+PresentTracks::PresentTracks(libraryclient::LibraryClient &library, bool readLocations)
+{
+    libraryTracksOf(library)->forEach([&](const libraryclient::TrackPtr &track) {
+        PresentTrack entry;
+        entry.databaseId = track->databaseId();
+        entry.track = track;
+        if (readLocations) {
+            try {
+                entry.location = track->location();
+            } catch (const libraryclient::ClientError &error) {
+                if (error.number() != libraryclient::kErrNoSuchProperty)
+                    throw;
+                entry.hasFile = false;
+            }
+        }
+        m_tracks.emplace(entry.databaseId, std::move(entry));
+        return true;
+    });
+}
+
+PresentTrack *PresentTracks::find(std::int32_t databaseId)
+{
+    const auto found = m_tracks.find(databaseId);
+    if (found == m_tracks.end())
+        return nullptr;
+    if (isGone(*found->second.track)) {
+        Removed(found->second);
+        return nullptr;
+    }
+    return &found->second;
+}
+
+bool PresentTracks::FileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library,
+                                     system::FileSystem &fs)
+{
+    if (!m_usage) {
+        m_usage.emplace();
+        for (auto &[id, t] : m_tracks) {
+            if (!t.hasFile || t.location.isEmpty())
+                continue;
+            t.use = FileUsage::Of(fs, t.location);
+            m_usage->Add(*t.use);
+        }
+    }
+    if (entry.use && m_usage->SharedBeyond(*entry.use))
+        return true;
+    for (std::int32_t user : library.fileTracksAt(entry.location)) {
+        if (user != entry.databaseId)
+            return true;
+    }
+    return false;
+}
+
+void PresentTracks::Removed(PresentTrack &entry)
+{
+    if (m_usage && entry.use)
+        m_usage->Release(*entry.use);
+    m_tracks.erase(entry.databaseId);
+}
+
+} // namespace tidyfox::cleaning

@@ -1,0 +1,48 @@
+// The library playlist read once, for a removal of tracks named by their
+// database IDs: every track still present, with its location when files may
+// go, and the guard that keeps a file any other track still uses.
+#pragma once
+
+#include "cleaning/FileUsage.h"
+#include "libraryclient/LibraryClient.h"
+#include "system/FileSystem.h"
+
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+
+namespace tidyfox::cleaning {
+
+struct PresentTrack
+{
+    std::int32_t databaseId = 0;
+    libraryclient::TrackPtr track;
+    bool hasFile = true;
+    QString location;
+    std::optional<FileUsage::Use> use; // while the track is in the library
+};
+
+class PresentTracks
+{
+public:
+    PresentTracks(libraryclient::LibraryClient &library, bool readLocations);
+
+    // The track, when it was there at the read and is still there now.
+    PresentTrack *find(std::int32_t databaseId);
+
+    // Whether a track other than entry, still in the library, uses its file.
+    // The disk is asked about every track only once a file may go; the
+    // library is asked at every move, for tracks another program added since
+    // it was read.
+    bool FileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library, system::FileSystem &fs);
+
+    void Removed(PresentTrack &entry);
+
+private:
+    // Nodes stay where they are while others go: a copy outlives the look-up
+    // of its keeper.
+    std::unordered_map<std::int32_t, PresentTrack> m_tracks;
+    std::optional<FileUsage> m_usage;
+};
+
+} // namespace tidyfox::cleaning
