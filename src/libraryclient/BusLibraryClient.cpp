@@ -123,6 +123,16 @@ public:
     {
         call(QStringLiteral("DeleteTrackMergingIntoInJob"), {jobId, databaseId, keeperId, trashedPath, infoPath}, 0);
     }
+    void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                 const std::vector<std::int32_t> &databaseIds) override
+    {
+        const QList<int> ids(databaseIds.begin(), databaseIds.end());
+        call(QStringLiteral("RemoveFromPlaylistInJob"), {jobId, playlistId, QVariant::fromValue(ids)}, 0);
+    }
+    void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) override
+    {
+        call(QStringLiteral("DeletePlaylistInJob"), {jobId, playlistId}, 0);
+    }
     void endJob(std::int32_t jobId) override { call(QStringLiteral("EndJob"), {jobId}, 0); }
     std::vector<protocol::JobRecord> jobs() override
     {
@@ -182,8 +192,10 @@ class BusWatch : public QObject
     Q_OBJECT
 
 public:
-    BusWatch(QDBusConnection connection, LibraryBackend &backend, std::function<void()> onLoss)
+    BusWatch(QDBusConnection connection, LibraryBackend &backend, std::function<void()> onLoss,
+             std::function<void(std::int32_t)> onRestored)
         : m_bus(std::move(connection)), m_backend(backend), m_onLoss(std::move(onLoss)),
+          m_onRestored(std::move(onRestored)),
           m_watcher(kService, m_bus,
                     QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration)
     {
@@ -193,6 +205,7 @@ public:
         const QString iface = QString::fromLatin1(protocol::kInterface);
         m_bus.connect(kService, path, iface, QStringLiteral("Quitting"), this, SLOT(lost()));
         m_bus.connect(kService, path, iface, QStringLiteral("TrackDeleted"), this, SLOT(trackDeleted(int)));
+        m_bus.connect(kService, path, iface, QStringLiteral("Restored"), this, SLOT(restored(int)));
     }
     ~BusWatch() override
     {
@@ -200,6 +213,7 @@ public:
         const QString iface = QString::fromLatin1(protocol::kInterface);
         m_bus.disconnect(kService, path, iface, QStringLiteral("Quitting"), this, SLOT(lost()));
         m_bus.disconnect(kService, path, iface, QStringLiteral("TrackDeleted"), this, SLOT(trackDeleted(int)));
+        m_bus.disconnect(kService, path, iface, QStringLiteral("Restored"), this, SLOT(restored(int)));
     }
 
 private slots:
@@ -215,11 +229,14 @@ private slots:
     }
     // Another client deleted a track: our collections must not offer it.
     void trackDeleted(int databaseId) { m_backend.markDeleted(databaseId); }
+    // A client put a job back: its tracks are there again.
+    void restored(int jobId) { m_onRestored(jobId); }
 
 private:
     QDBusConnection m_bus;
     LibraryBackend &m_backend;
     std::function<void()> m_onLoss;
+    std::function<void(std::int32_t)> m_onRestored;
     QDBusServiceWatcher m_watcher;
     bool m_lost = false;
 };
@@ -322,7 +339,8 @@ BusLibraryClient::BusLibraryClient(const QString &appDir, int startWaitMs)
     : BackendLibraryClient(std::make_shared<DBusBackend>(connectedBus()))
 {
     QDBusConnection bus = connectedBus();
-    m_watch = std::make_unique<BusWatch>(bus, *backend(), [this] { raiseQuitting(); });
+    m_watch = std::make_unique<BusWatch>(
+        bus, *backend(), [this] { raiseQuitting(); }, [this](std::int32_t jobId) { raiseRestored(jobId); });
     if (!served(bus))
         startService(bus, appDir, startWaitMs);
 }

@@ -27,6 +27,18 @@ void LibraryClient::deleteTrackMergingIntoInJob(std::int32_t, std::int32_t, std:
     throw noHistory();
 }
 
+void LibraryClient::removeFromPlaylistInJob(std::int32_t, std::int32_t, const std::vector<std::int32_t> &)
+{
+    throw noHistory();
+}
+
+void LibraryClient::deletePlaylistInJob(std::int32_t, std::int32_t)
+{
+    throw noHistory();
+}
+
+void LibraryClient::setRestoredHandler(std::function<void(std::int32_t)>) {}
+
 void LibraryClient::endJob(std::int32_t)
 {
     throw noHistory();

@@ -168,13 +168,29 @@ public:
                                   const QString &infoPath);
     virtual void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                              const QString &trashedPath, const QString &infoPath);
+    // Takes every place the tracks have in the playlist out of it (the tracks
+    // stay in the library), each place written down in the job. The library
+    // playlist, a folder or one of the player's own lists is refused with
+    // kErrCallFailed; a playlist gone, or a track it does not hold, with
+    // kErrObjectDeleted, and nothing changes.
+    virtual void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                         const std::vector<std::int32_t> &databaseIds);
+    // Deletes the playlist (its tracks stay in the library), its row and items
+    // written down in the job; refused as removeFromPlaylistInJob.
+    virtual void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId);
     virtual void endJob(std::int32_t jobId);
-    // Oldest first.
+    // Oldest first. A job's tracks count the places it took out of playlists.
     virtual std::vector<protocol::JobRecord> listJobs();
     // Files back from the trash (never over a file there now: those are
     // listed and stay), then the tracks with their IDs, fields, playlist
-    // places and any history a keeper took in. A second time throws.
+    // places and any history a keeper took in; playlists and places with
+    // their IDs and old positions. restored counts tracks and places. A
+    // second time throws.
     virtual protocol::RestoreResult restoreJob(std::int32_t jobId);
+    // Called on the GUI thread after any client has put a job back: what was
+    // read of the library before is out of date. A client without a history
+    // never calls it.
+    virtual void setRestoredHandler(std::function<void(std::int32_t jobId)> handler);
     // Called on the GUI thread when the library announces that it quits or
     // disappears. Replacing the handler disconnects the previous one.
     virtual void setQuittingHandler(std::function<void()> handler) = 0;

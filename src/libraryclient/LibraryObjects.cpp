@@ -285,6 +285,17 @@ void BackendLibraryClient::deleteTrackMergingIntoInJob(std::int32_t jobId, std::
     m_backend->markDeleted(databaseId);
 }
 
+void BackendLibraryClient::removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                                   const std::vector<std::int32_t> &databaseIds)
+{
+    m_backend->removeFromPlaylistInJob(jobId, playlistId, databaseIds);
+}
+
+void BackendLibraryClient::deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId)
+{
+    m_backend->deletePlaylistInJob(jobId, playlistId);
+}
+
 void BackendLibraryClient::endJob(std::int32_t jobId)
 {
     m_backend->endJob(jobId);
@@ -305,6 +316,18 @@ protocol::RestoreResult BackendLibraryClient::restoreJob(std::int32_t jobId)
 void BackendLibraryClient::setQuittingHandler(std::function<void()> handler)
 {
     m_onQuitting = std::move(handler);
+}
+
+void BackendLibraryClient::setRestoredHandler(std::function<void(std::int32_t)> handler)
+{
+    m_onRestored = std::move(handler);
+}
+
+void BackendLibraryClient::raiseRestored(std::int32_t jobId)
+{
+    m_backend->forgetDeleted();
+    if (auto handler = m_onRestored)
+        handler(jobId);
 }
 
 void BackendLibraryClient::raiseQuitting()

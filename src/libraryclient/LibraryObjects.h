@@ -28,9 +28,13 @@ public:
                           const QString &infoPath) override;
     void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                      const QString &trashedPath, const QString &infoPath) override;
+    void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                 const std::vector<std::int32_t> &databaseIds) override;
+    void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) override;
     void endJob(std::int32_t jobId) override;
     std::vector<protocol::JobRecord> listJobs() override;
     protocol::RestoreResult restoreJob(std::int32_t jobId) override;
+    void setRestoredHandler(std::function<void(std::int32_t)> handler) override;
 
     bool forceToForegroundOnDialog() const { return m_forceToForeground; }
 
@@ -39,10 +43,13 @@ protected:
     const BackendPtr &backend() const { return m_backend; }
     // Calls the quitting handler, if any.
     void raiseQuitting();
+    // A job has been put back: tracks known gone may be there again.
+    void raiseRestored(std::int32_t jobId);
 
 private:
     BackendPtr m_backend;
     std::function<void()> m_onQuitting;
+    std::function<void(std::int32_t)> m_onRestored;
     bool m_forceToForeground = false;
 };
 

@@ -22,8 +22,9 @@ template<typename Call> auto translated(Call &&call) -> decltype(call())
 class CoreBackend final : public LibraryBackend
 {
 public:
-    CoreBackend(std::shared_ptr<library::LibraryCore> core, std::function<void()> onQuit)
-        : m_core(std::move(core)), m_onQuit(std::move(onQuit))
+    CoreBackend(std::shared_ptr<library::LibraryCore> core, std::function<void()> onQuit,
+                std::function<void(std::int32_t)> onRestored)
+        : m_core(std::move(core)), m_onQuit(std::move(onQuit)), m_onRestored(std::move(onRestored))
     {}
 
     library::SourceRecord source() override
@@ -89,6 +90,15 @@ public:
     {
         translated([&] { open().deleteTrackMergingIntoInJob(jobId, databaseId, keeperId, trashedPath, infoPath); });
     }
+    void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                 const std::vector<std::int32_t> &databaseIds) override
+    {
+        translated([&] { open().removeFromPlaylistInJob(jobId, playlistId, databaseIds); });
+    }
+    void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) override
+    {
+        translated([&] { open().deletePlaylistInJob(jobId, playlistId); });
+    }
     void endJob(std::int32_t jobId) override
     {
         translated([&] { open().endJob(jobId); });
@@ -99,7 +109,9 @@ public:
     }
     protocol::RestoreResult restoreJob(std::int32_t jobId) override
     {
-        return translated([&] { return open().restoreJob(jobId); });
+        auto result = translated([&] { return open().restoreJob(jobId); });
+        m_onRestored(jobId);
+        return result;
     }
     void quit() override
     {
@@ -118,6 +130,7 @@ private:
 
     std::shared_ptr<library::LibraryCore> m_core;
     std::function<void()> m_onQuit;
+    std::function<void(std::int32_t)> m_onRestored;
     bool m_quit = false;
 };
 
@@ -131,14 +144,18 @@ std::shared_ptr<library::LibraryCore> openCore(const QString &path)
 InProcessLibraryClient::InProcessLibraryClient(const QString &path) : InProcessLibraryClient(openCore(path)) {}
 
 InProcessLibraryClient::InProcessLibraryClient(std::shared_ptr<library::LibraryCore> core)
-    : BackendLibraryClient(std::make_shared<CoreBackend>(core,
-                                                         [this] {
-                                                             // Like the service's signal, the event arrives
-                                                             // through the event loop, not inside Quit.
-                                                             QMetaObject::invokeMethod(
-                                                                 m_eventContext.get(), [this] { raiseQuitting(); },
-                                                                 Qt::QueuedConnection);
-                                                         })),
+    : BackendLibraryClient(std::make_shared<CoreBackend>(
+          core,
+          // Like the service's signals, the events arrive through the event
+          // loop, not inside the call.
+          [this] {
+              QMetaObject::invokeMethod(
+                  m_eventContext.get(), [this] { raiseQuitting(); }, Qt::QueuedConnection);
+          },
+          [this](std::int32_t jobId) {
+              QMetaObject::invokeMethod(
+                  m_eventContext.get(), [this, jobId] { raiseRestored(jobId); }, Qt::QueuedConnection);
+          })),
       m_core(std::move(core)), m_eventContext(std::make_unique<QObject>())
 {}
 

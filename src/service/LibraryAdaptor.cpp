@@ -194,6 +194,24 @@ void LibraryAdaptor::DeleteTrackMergingIntoInJob(int jobId, int databaseId, int 
         emit TrackDeleted(databaseId);
 }
 
+void LibraryAdaptor::RemoveFromPlaylistInJob(int jobId, int playlistId, const QList<int> &databaseIds)
+{
+    guarded(false, [&] {
+        m_core->removeFromPlaylistInJob(jobId, playlistId, {databaseIds.begin(), databaseIds.end()});
+        return true;
+    });
+    m_cache.clear();
+}
+
+void LibraryAdaptor::DeletePlaylistInJob(int jobId, int playlistId)
+{
+    guarded(false, [&] {
+        m_core->deletePlaylistInJob(jobId, playlistId);
+        return true;
+    });
+    m_cache.clear();
+}
+
 void LibraryAdaptor::EndJob(int jobId)
 {
     guarded(false, [&] {
@@ -216,6 +234,8 @@ int LibraryAdaptor::RestoreJob(int jobId, QStringList &notRestored)
     });
     // Kept payloads lack the tracks that came back.
     m_cache.clear();
+    if (restored >= 0)
+        emit Restored(jobId);
     return std::max(restored, 0);
 }
 

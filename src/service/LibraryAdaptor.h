@@ -58,6 +58,8 @@ public slots:
     Q_SCRIPTABLE void DeleteTrackInJob(int jobId, int databaseId, const QString &trashedPath, const QString &infoPath);
     Q_SCRIPTABLE void DeleteTrackMergingIntoInJob(int jobId, int databaseId, int keeperId, const QString &trashedPath,
                                                   const QString &infoPath);
+    Q_SCRIPTABLE void RemoveFromPlaylistInJob(int jobId, int playlistId, const QList<int> &databaseIds);
+    Q_SCRIPTABLE void DeletePlaylistInJob(int jobId, int playlistId);
     Q_SCRIPTABLE void EndJob(int jobId);
     // JSON text, see JobListFormat.h.
     Q_SCRIPTABLE QString Jobs();
@@ -69,6 +71,8 @@ public slots:
 signals:
     Q_SCRIPTABLE void Quitting();
     Q_SCRIPTABLE void TrackDeleted(int databaseId);
+    // After a restore has committed, so that other clients read again.
+    Q_SCRIPTABLE void Restored(int jobId);
     // Not on the bus: tells the serving loop to end.
     void quitRequested();
 

@@ -71,14 +71,28 @@ public:
                                   const QString &infoPath) = 0;
     virtual void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                              const QString &trashedPath, const QString &infoPath) = 0;
+    // Takes every place the tracks have in the playlist out of it (the tracks
+    // stay in the library) and writes down each place (playlist, position)
+    // in the job. One transaction. The library playlist, folders and the
+    // player's own lists are refused with LibraryError; a playlist that is not
+    // there, or a track it does not hold, with ObjectDeletedError, changing
+    // nothing.
+    virtual void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                         const std::vector<std::int32_t> &databaseIds) = 0;
+    // Deletes a playlist (its tracks stay in the library), its whole row and
+    // every item written down in the job first. One transaction; refused as
+    // removeFromPlaylistInJob refuses.
+    virtual void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) = 0;
     virtual void endJob(std::int32_t jobId) = 0;
     // Oldest first.
     virtual std::vector<JobRecord> jobs() = 0;
     // Moves each file back from the trash to where it was, never over a file
     // there now (those stay in the trash and are listed), then puts every
     // track back as it was, in one transaction: its IDs, every field, its
-    // playlist places, and the history a keeper took in given back. A job
-    // restores once; again is an error.
+    // playlist places, and the history a keeper took in given back; the
+    // playlists and places a job took out come back too, at their old
+    // positions and with their old IDs. A job restores once; again is an
+    // error.
     virtual RestoreResult restoreJob(std::int32_t jobId) = 0;
     // Forgets every job; the trash keeps the files.
     virtual void clearJobs() = 0;

@@ -96,6 +96,8 @@ std::int32_t LibraryStore::beginJob(const QString &kind)
     if (oldest.bind(1, kJournalJobs - 1).next()) {
         const std::int64_t keepFrom = oldest.int64(0);
         m_db.query("DELETE FROM journal_tracks WHERE job_id < ?1").bind(1, keepFrom).run();
+        m_db.query("DELETE FROM journal_playlists WHERE job_id < ?1").bind(1, keepFrom).run();
+        m_db.query("DELETE FROM journal_restoring WHERE job_id < ?1").bind(1, keepFrom).run();
         m_db.query("DELETE FROM journal_jobs WHERE job_id < ?1").bind(1, keepFrom).run();
     }
     transaction.commit();
@@ -179,7 +181,9 @@ void LibraryStore::endJob(std::int32_t jobId)
 std::vector<JobRecord> LibraryStore::jobs()
 {
     std::vector<JobRecord> result;
-    auto q = m_db.query("SELECT j.job_id, j.kind, j.started_utc, j.ended_utc, j.restored, count(t.entry_id),"
+    // A playlist's places taken out count as tracks.
+    auto q = m_db.query("SELECT j.job_id, j.kind, j.started_utc, j.ended_utc, j.restored, count(t.entry_id) +"
+                        " coalesce((SELECT sum(p.place_count) FROM journal_playlists p WHERE p.job_id = j.job_id), 0),"
                         " count(nullif(t.trashed_path, '')) FROM journal_jobs j"
                         " LEFT JOIN journal_tracks t ON t.job_id = j.job_id GROUP BY j.job_id ORDER BY j.job_id");
     while (q.next())
@@ -190,7 +194,8 @@ std::vector<JobRecord> LibraryStore::jobs()
 void LibraryStore::clearJobs()
 {
     Transaction transaction(*this);
-    m_db.exec("DELETE FROM journal_tracks; DELETE FROM journal_jobs");
+    m_db.exec("DELETE FROM journal_tracks; DELETE FROM journal_playlists; DELETE FROM journal_restoring;"
+              " DELETE FROM journal_jobs");
     transaction.commit();
 }
 
@@ -229,6 +234,30 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
             entries.push_back({q.int64(0), q.int32(1), q.text(4), q.text(5), q.text(6)});
         }
     }
+    // Playlist entries, each undone where it fell among the track entries.
+    struct PlaylistEntry
+    {
+        std::int64_t entryId, afterEntry, places;
+    };
+    std::vector<PlaylistEntry> playlistEntries;
+    {
+        auto q = m_db.query("SELECT entry_id, after_entry, place_count, deleted, playlist_id, persistent_id"
+                            " FROM journal_playlists WHERE job_id = ?1 ORDER BY entry_id");
+        q.bind(1, jobId);
+        while (q.next()) {
+            if (q.int64(3) != 0 && m_db.query("SELECT 1 FROM playlists WHERE playlist_id = ?1 OR persistent_id = ?2")
+                                       .bind(1, q.int64(4))
+                                       .bind(2, q.text(5))
+                                       .next())
+                throw LibraryError(QStringLiteral("The playlist %1 (%2) is in the library again, so the job %3 cannot "
+                                                  "be restored.")
+                                       .arg(q.int32(4))
+                                       .arg(q.text(5))
+                                       .arg(jobId)
+                                       .toStdString());
+            playlistEntries.push_back({q.int64(0), q.int64(1), q.int64(2)});
+        }
+    }
 
     RestoreResult result;
     std::vector<const Entry *> moved;
@@ -249,12 +278,21 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
         Transaction transaction(*this);
         prepareJournalStatements();
         // Last removed first, so that a keeper merged into twice gives back
-        // each copy's share in turn.
+        // each copy's share in turn, and a place goes back into a playlist
+        // only once the playlist is there again.
+        auto playlistEntry = playlistEntries.rbegin();
+        auto putBackPlaylistsAfter = [&](std::int64_t trackEntryId) {
+            for (; playlistEntry != playlistEntries.rend() && playlistEntry->afterEntry >= trackEntryId;
+                 ++playlistEntry)
+                putBackPlaylistEntry(playlistEntry->entryId);
+        };
         for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+            putBackPlaylistsAfter(entry->entryId);
             m_db.query(m_restoreRowSql.constData()).bind(1, entry->entryId).run();
             putBackPlaces(entry->entryId, entry->databaseId);
             takeBackMerge(entry->entryId);
         }
+        putBackPlaylistsAfter(0);
         m_db.query("UPDATE journal_jobs SET restored = 1 WHERE job_id = ?1").bind(1, jobId).run();
         transaction.commit();
     } catch (...) {
@@ -267,7 +305,10 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
         if (!entry->infoPath.isEmpty())
             QFile::remove(entry->infoPath);
     }
+    // Places put back into playlists count as tracks, as in the job's record.
     result.restored = std::int32_t(entries.size());
+    for (const PlaylistEntry &entry : playlistEntries)
+        result.restored += std::int32_t(entry.places);
     qCDebug(lcService) << "restored job" << jobId << ":" << result.restored << "tracks," << result.notRestored.size()
                        << "files left in the trash";
     return result;
@@ -290,27 +331,31 @@ void LibraryStore::putBackPlaces(std::int64_t entryId, std::int32_t databaseId)
         }
     }
     for (const auto &[playlistId, position] : places) {
-        if (!isPlaylistIdInUse(playlistId))
-            continue;
-        if (m_db.query("SELECT 1 FROM playlist_items WHERE playlist_id = ?1 AND position = ?2")
-                .bind(1, playlistId)
-                .bind(2, position)
-                .next()) {
-            // Through negative positions, as the key allows no overlap meanwhile.
-            m_db.query("UPDATE playlist_items SET position = -position - 1 WHERE playlist_id = ?1 AND position >= ?2")
-                .bind(1, playlistId)
-                .bind(2, position)
-                .run();
-            m_db.query("UPDATE playlist_items SET position = -position WHERE playlist_id = ?1 AND position < 0")
-                .bind(1, playlistId)
-                .run();
-        }
-        m_db.query("INSERT INTO playlist_items(playlist_id, position, database_id) VALUES(?1, ?2, ?3)")
+        if (isPlaylistIdInUse(playlistId))
+            putBackPlace(playlistId, position, databaseId);
+    }
+}
+
+void LibraryStore::putBackPlace(std::int32_t playlistId, std::int64_t position, std::int32_t databaseId)
+{
+    if (m_db.query("SELECT 1 FROM playlist_items WHERE playlist_id = ?1 AND position = ?2")
             .bind(1, playlistId)
             .bind(2, position)
-            .bind(3, databaseId)
+            .next()) {
+        // Through negative positions, as the key allows no overlap meanwhile.
+        m_db.query("UPDATE playlist_items SET position = -position - 1 WHERE playlist_id = ?1 AND position >= ?2")
+            .bind(1, playlistId)
+            .bind(2, position)
+            .run();
+        m_db.query("UPDATE playlist_items SET position = -position WHERE playlist_id = ?1 AND position < 0")
+            .bind(1, playlistId)
             .run();
     }
+    m_db.query("INSERT INTO playlist_items(playlist_id, position, database_id) VALUES(?1, ?2, ?3)")
+        .bind(1, playlistId)
+        .bind(2, position)
+        .bind(3, databaseId)
+        .run();
 }
 
 // A value the keeper still has as the merge left it goes back to what it was

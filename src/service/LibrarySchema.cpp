@@ -153,6 +153,35 @@ constexpr const char *kSteps[] = {
         album_rating INTEGER,
         entries BLOB);
     )sql",
+    // 5: playlists in the history. A job may take places out of a playlist or
+    // delete a whole one (its row kept column for column); places are
+    // "position:database_id" pairs in position order, place_count their
+    // number. after_entry is the last track entry written before it, so that
+    // a restore undoes both kinds in the reverse of the order they were made.
+    // While a restore moves files back, each file's identity (device, inode)
+    // in the trash is kept, so that one run killed after a move knows the file
+    // at the old place as its own when it runs again.
+    R"sql(
+    CREATE TABLE journal_playlists(
+        entry_id INTEGER PRIMARY KEY,
+        job_id INTEGER NOT NULL,
+        after_entry INTEGER NOT NULL,
+        playlist_id INTEGER NOT NULL,
+        places TEXT NOT NULL DEFAULT '',
+        place_count INTEGER NOT NULL DEFAULT 0,
+        deleted INTEGER NOT NULL DEFAULT 0,
+        row_id INTEGER,
+        kind INTEGER,
+        name TEXT,
+        persistent_id TEXT,
+        parent_persistent_id TEXT,
+        entries BLOB);
+    CREATE TABLE journal_restoring(
+        entry_id INTEGER PRIMARY KEY,
+        job_id INTEGER NOT NULL,
+        device INTEGER NOT NULL,
+        inode INTEGER NOT NULL);
+    )sql",
 };
 
 } // namespace

@@ -63,6 +63,9 @@ public:
                           const QString &infoPath) override;
     void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                      const QString &trashedPath, const QString &infoPath) override;
+    void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                 const std::vector<std::int32_t> &databaseIds) override;
+    void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) override;
     void endJob(std::int32_t jobId) override;
     std::vector<JobRecord> jobs() override;
     RestoreResult restoreJob(std::int32_t jobId) override;
@@ -161,6 +164,10 @@ private:
                               const QString &infoPath);
     void checkOpenJob(std::int32_t jobId);
     void putBackPlaces(std::int64_t entryId, std::int32_t databaseId);
+    void putBackPlace(std::int32_t playlistId, std::int64_t position, std::int32_t databaseId);
+    // A playlist the user made, or an error that says why not.
+    void checkUserPlaylist(std::int32_t playlistId);
+    void putBackPlaylistEntry(std::int64_t entryId);
     void takeBackMerge(std::int64_t entryId);
 
     sql::Database m_db;

@@ -286,6 +286,38 @@ TYPED_TEST(AutomationContract, LookupsFindIdsBeyondSixteenBits)
     EXPECT_EQ(findTrack(mix, static_cast<std::int16_t>(this->sample.gamma().trackId)), nullptr);
 }
 
+TYPED_TEST(AutomationContract, AJobIsWrittenDownAndPutBackAndTheRestoreIsHeard)
+{
+    std::vector<std::int32_t> heard;
+    this->app->setRestoredHandler([&](std::int32_t jobId) { heard.push_back(jobId); });
+    const auto fetched = this->playlists[0]->tracks();
+    ASSERT_EQ(fetched->count(), 5);
+    const auto mixBefore = databaseIds(walk(this->mix()));
+
+    const std::int32_t job = this->app->beginJob(QStringLiteral("duplicates"));
+    this->app->deleteTrackInJob(job, this->dbId(2), {}, {});
+    this->app->removeFromPlaylistInJob(job, this->mix()->playlistId(), {this->dbId(4)});
+    this->app->deletePlaylistInJob(job, this->playlists[3]->playlistId());
+    this->app->endJob(job);
+    EXPECT_EQ(databaseIds(walk(this->mix())), (std::vector<std::int32_t>{this->dbId(0)}));
+    EXPECT_EQ(allPlaylists(this->source).size(), 3u);
+    ASSERT_EQ(this->app->listJobs().size(), 1u);
+    EXPECT_EQ(this->app->listJobs()[0].tracks, 3);
+
+    EXPECT_EQ(this->app->restoreJob(job).restored, 3);
+    EXPECT_TRUE(waitFor([&] { return !heard.empty(); }));
+    EXPECT_EQ(heard, std::vector<std::int32_t>{job});
+    // What was fetched before offers the track that came back.
+    std::vector<std::int32_t> seen;
+    fetched->forEach([&](const TrackPtr &t) {
+        seen.push_back(t->databaseId());
+        return true;
+    });
+    EXPECT_EQ(seen.size(), 5u);
+    EXPECT_EQ(databaseIds(walk(this->mix())), mixBefore);
+    EXPECT_EQ(allPlaylists(this->source).size(), 4u);
+}
+
 TYPED_TEST(AutomationContract, QuitRaisesTheQuittingEventAndEndsTheLibrary)
 {
     int quitting = 0;

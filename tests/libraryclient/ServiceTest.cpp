@@ -97,7 +97,7 @@ TEST_F(LibraryService, TheBusInterfaceItself)
     // serves is held to the published description.
     const QString iface = QString::fromLatin1(protocol::kInterface);
     const QStringList described = tidyfox::test::busContract(tidyfox::test::publishedDescription(iface), iface);
-    EXPECT_EQ(described.size(), 19);
+    EXPECT_EQ(described.size(), 22);
     EXPECT_EQ(tidyfox::test::busContract(tidyfox::test::introspect(QString::fromLatin1(protocol::kServiceName),
                                                                    QString::fromLatin1(protocol::kObjectPath)),
                                          iface),
@@ -234,6 +234,64 @@ TEST_F(LibraryService, AJobOfRemovalsComesBackOnce)
     } catch (const ClientError &e) {
         EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("already been restored"))) << e.what();
     }
+}
+
+TEST_F(LibraryService, PlaylistChangesInAJobComeBackAndOtherClientsHearIt)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    BusLibraryClient other(QStringLiteral(TIDYFOX_APP_DIR));
+    std::vector<std::int32_t> heard;
+    other.setRestoredHandler([&](std::int32_t jobId) { heard.push_back(jobId); });
+    auto lists = [&] {
+        QStringList result;
+        client.librarySource()->playlists()->forEach([&](const PlaylistPtr &playlist) {
+            QStringList names;
+            playlist->tracks()->forEach([&](const TrackPtr &track) {
+                names << track->name();
+                return true;
+            });
+            result << QStringLiteral("%1 %2: %3").arg(playlist->playlistId()).arg(playlist->name(), names.join(u','));
+            return true;
+        });
+        return result;
+    };
+    auto refused = [](const std::function<void()> &call) {
+        try {
+            call();
+        } catch (const ClientError &e) {
+            return e.number();
+        }
+        return 0;
+    };
+    const QStringList before = lists();
+    const std::int32_t libraryId = sample.playlists[0].playlistId, mix = sample.playlists[1].playlistId,
+                       streams = sample.playlists[3].playlistId;
+
+    const std::int32_t job = client.beginJob(QStringLiteral("playlists"));
+    client.removeFromPlaylistInJob(job, mix, {sample.beta().databaseId});
+    client.deletePlaylistInJob(job, streams);
+    EXPECT_EQ(refused([&] { client.removeFromPlaylistInJob(job, libraryId, {sample.beta().databaseId}); }),
+              kErrCallFailed);
+    EXPECT_EQ(refused([&] { client.deletePlaylistInJob(job, libraryId); }), kErrCallFailed);
+    EXPECT_EQ(refused([&] { client.deletePlaylistInJob(job, streams); }), kErrObjectDeleted);
+    EXPECT_EQ(refused([&] { client.removeFromPlaylistInJob(job, mix, {sample.radio().databaseId}); }),
+              kErrObjectDeleted);
+    client.endJob(job);
+    EXPECT_EQ(lists().mid(1), (QStringList{QStringLiteral("%1 Mix: Alpha,%2").arg(mix).arg(sample.unicode().name),
+                                           QStringLiteral("%1 Empty: ").arg(sample.playlists[2].playlistId)}));
+    EXPECT_EQ(client.libraryPlaylist()->tracks()->count(), 5) << "the tracks stay in the library";
+    const auto jobs = client.listJobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].tracks, 3) << "two places of Beta and the one item of Streams";
+    EXPECT_EQ(jobs[0].files, 0);
+
+    const auto result = client.restoreJob(job);
+    EXPECT_EQ(result.restored, 3);
+    EXPECT_TRUE(result.notRestored.isEmpty());
+    EXPECT_EQ(lists(), before);
+    EXPECT_TRUE(waitFor([&] { return !heard.empty(); }));
+    EXPECT_EQ(heard, std::vector<std::int32_t>{job});
 }
 
 TEST_F(LibraryService, QuitCommandAnnouncesQuittingOnce)

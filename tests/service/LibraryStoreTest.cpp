@@ -559,3 +559,122 @@ TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
     store->clearJobs();
     EXPECT_TRUE(store->jobs().empty());
 }
+
+TEST_F(StoreOnDisk, PlacesTakenOutOfAPlaylistInAJobGoBackToTheirPositions)
+{
+    auto store = LibraryStore::open(libraryPath());
+    const auto a = store->addTrack(makeTrack(QStringLiteral("a"))), b = store->addTrack(makeTrack(QStringLiteral("b"))),
+               c = store->addTrack(makeTrack(QStringLiteral("c"))), d = store->addTrack(makeTrack(QStringLiteral("d")));
+    const auto mix = store->addPlaylist(QStringLiteral("Mix")).playlistId;
+    const auto two = store->addPlaylist(QStringLiteral("Two")).playlistId;
+    const auto folder = store->addPlaylist(QStringLiteral("Folder"), 0, {}, kFolderPlaylist).playlistId;
+    store->appendToPlaylist(mix, {a.databaseId, b.databaseId, c.databaseId, a.databaseId, d.databaseId});
+    store->appendToPlaylist(two, {b.databaseId});
+    RawDb raw(libraryPath());
+    const char *const items = "SELECT p.name, i.position, t.name FROM playlist_items i JOIN playlists p USING"
+                              " (playlist_id) JOIN tracks t USING (database_id) ORDER BY p.name, i.position";
+    const QStringList itemsBefore = raw.rows(items);
+
+    const auto job = store->beginJob(QStringLiteral("playlist"));
+    // Every place of a, and c's; then b leaves the library in the same job.
+    store->removeFromPlaylistInJob(job, mix, {a.databaseId, c.databaseId, a.databaseId});
+    store->deleteTrackInJob(job, b.databaseId, {}, {});
+    EXPECT_EQ(names(store->playlistTracks(mix)), (std::vector<QString>{"d"}));
+    EXPECT_EQ(store->trackCount(), 3);
+    // Refused, and nothing written down: the library playlist, a folder, a
+    // playlist that is not there, a track the playlist does not hold.
+    EXPECT_THROW(store->removeFromPlaylistInJob(job, store->libraryPlaylistId(), {a.databaseId}), LibraryError);
+    EXPECT_THROW(store->removeFromPlaylistInJob(job, folder, {a.databaseId}), LibraryError);
+    EXPECT_THROW(store->removeFromPlaylistInJob(job, 999999, {a.databaseId}), ObjectDeletedError);
+    EXPECT_THROW(store->removeFromPlaylistInJob(job, two, {d.databaseId, a.databaseId}), ObjectDeletedError);
+    EXPECT_THROW(store->removeFromPlaylistInJob(job + 1, mix, {d.databaseId}), LibraryError);
+    store->endJob(job);
+    const auto jobs = store->jobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].tracks, 4) << "three places and one track";
+    EXPECT_EQ(jobs[0].files, 0);
+
+    // A track appended meanwhile takes the first free position at the end.
+    const auto e = store->addTrack(makeTrack(QStringLiteral("e")));
+    store->appendToPlaylist(mix, {e.databaseId});
+    const RestoreResult result = store->restoreJob(job);
+    EXPECT_EQ(result.restored, 4);
+    QStringList itemsAfter = itemsBefore;
+    itemsAfter.insert(5, QStringLiteral("Mix|5|e"));
+    EXPECT_EQ(raw.rows(items), itemsAfter);
+    EXPECT_THROW(store->removeFromPlaylistInJob(job, mix, {d.databaseId}), LibraryError) << "a restored job";
+}
+
+TEST_F(StoreOnDisk, ADeletedPlaylistComesBackWithItsIdsNameAndOrder)
+{
+    auto store = LibraryStore::open(libraryPath());
+    const auto a = store->addTrack(makeTrack(QStringLiteral("a"))), b = store->addTrack(makeTrack(QStringLiteral("b")));
+    std::vector<std::int32_t> lists;
+    for (const char *name : {"First", "Second", "Third"})
+        lists.push_back(store->addPlaylist(QLatin1String(name)).playlistId);
+    store->appendToPlaylist(lists[1], {b.databaseId, a.databaseId, b.databaseId});
+    store->appendToPlaylist(lists[2], {a.databaseId});
+    RawDb raw(libraryPath());
+    const char *const playlists = "SELECT rowid, * FROM playlists ORDER BY rowid";
+    const char *const items = "SELECT * FROM playlist_items ORDER BY playlist_id, position";
+    const QStringList playlistsBefore = raw.rows(playlists), itemsBefore = raw.rows(items);
+
+    // b goes first, with its places in Second; then Second itself.
+    const auto job = store->beginJob(QStringLiteral("playlists"));
+    store->deleteTrackInJob(job, b.databaseId, {}, {});
+    store->deletePlaylistInJob(job, lists[1]);
+    EXPECT_THROW(store->deletePlaylistInJob(job, lists[1]), ObjectDeletedError);
+    EXPECT_THROW(store->deletePlaylistInJob(job, store->libraryPlaylistId()), LibraryError);
+    store->endJob(job);
+    EXPECT_EQ(store->playlists().size(), 3u);
+    EXPECT_EQ(store->jobs().at(0).tracks, 2) << "b, and the one item Second still had";
+
+    const RestoreResult result = store->restoreJob(job);
+    EXPECT_EQ(result.restored, 2);
+    EXPECT_EQ(raw.rows(playlists), playlistsBefore);
+    EXPECT_EQ(raw.rows(items), itemsBefore);
+
+    // A playlist brought in again meanwhile (an import with its persistent
+    // ID) stops the job from coming back, and nothing changes.
+    const auto again = store->beginJob(QStringLiteral("playlists"));
+    const PlaylistRecord third = store->playlists().back();
+    store->deletePlaylistInJob(again, third.playlistId);
+    store->addPlaylist(QStringLiteral("Imported"), 0, third.persistentId);
+    const QStringList playlistsNow = raw.rows(playlists);
+    EXPECT_THROW(store->restoreJob(again), LibraryError);
+    EXPECT_EQ(raw.rows(playlists), playlistsNow);
+    EXPECT_FALSE(store->jobs().back().restored);
+}
+
+TEST_F(StoreOnDisk, AHistoryOfTheFourthSchemaStepIsKeptAndRestores)
+{
+    QDir().mkpath(dir.filePath(QStringLiteral("sub")));
+    {
+        sql::Database db(libraryPath());
+        db.exec("BEGIN");
+        applySchemaSteps(db, 0, 4);
+        db.exec(
+            "INSERT INTO playlists(playlist_id, kind, name, persistent_id) VALUES(2, 2, 'Mix', '00000000000000BB');"
+            "INSERT INTO journal_jobs(job_id, kind, started_utc, ended_utc) VALUES(3, 'duplicates', 1, 2);"
+            "INSERT INTO tracks(database_id, track_id, library_order, kind, track_type, persistent_id, name, location)"
+            " VALUES(41, 41, 1, 1, 'File', '00000000000000AA', 'Old track', '/music/old.mp3');"
+            "INSERT INTO journal_tracks(job_id, places, database_id, track_id, library_order, kind, track_type,"
+            " persistent_id, name, artist, album, composer, genre, kind_text, total_time, bit_rate, sample_rate,"
+            " size, location, long_description) SELECT 3, '2:0', database_id, track_id, library_order, kind,"
+            " track_type, persistent_id, name, artist, album, composer, genre, kind_text, total_time, bit_rate,"
+            " sample_rate, size, location, long_description FROM tracks;"
+            "DELETE FROM tracks");
+        db.exec("COMMIT");
+    }
+    auto store = LibraryStore::open(libraryPath());
+    EXPECT_EQ(store->schemaVersion(), latestSchemaVersion());
+    ASSERT_EQ(store->jobs().size(), 1u);
+    EXPECT_EQ(store->jobs()[0].tracks, 1);
+    EXPECT_EQ(store->restoreJob(3).restored, 1);
+    EXPECT_EQ(names(store->playlistTracks(2)), (std::vector<QString>{"Old track"}));
+    // The new kinds of entry work on the brought-up file.
+    const auto job = store->beginJob(QStringLiteral("playlists"));
+    store->deletePlaylistInJob(job, 2);
+    EXPECT_EQ(store->restoreJob(job).restored, 1);
+    EXPECT_EQ(names(store->playlistTracks(2)), (std::vector<QString>{"Old track"}));
+}

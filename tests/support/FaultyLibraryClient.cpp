@@ -287,6 +287,19 @@ void FaultyLibraryClient::deleteTrackMergingIntoInJob(std::int32_t jobId, std::i
     m_inner->deleteTrackMergingIntoInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
 }
 
+void FaultyLibraryClient::removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                                  const std::vector<std::int32_t> &databaseIds)
+{
+    m_plan->check("removeFromPlaylistInJob");
+    m_inner->removeFromPlaylistInJob(jobId, playlistId, databaseIds);
+}
+
+void FaultyLibraryClient::deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId)
+{
+    m_plan->check("deletePlaylistInJob");
+    m_inner->deletePlaylistInJob(jobId, playlistId);
+}
+
 void FaultyLibraryClient::endJob(std::int32_t jobId)
 {
     m_plan->check("endJob");
@@ -303,6 +316,11 @@ protocol::RestoreResult FaultyLibraryClient::restoreJob(std::int32_t jobId)
 {
     m_plan->check("restoreJob");
     return m_inner->restoreJob(jobId);
+}
+
+void FaultyLibraryClient::setRestoredHandler(std::function<void(std::int32_t)> handler)
+{
+    m_inner->setRestoredHandler(std::move(handler));
 }
 
 void FaultyLibraryClient::setQuittingHandler(std::function<void()> handler)

@@ -69,9 +69,13 @@ public:
                           const QString &infoPath) override;
     void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                      const QString &trashedPath, const QString &infoPath) override;
+    void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
+                                 const std::vector<std::int32_t> &databaseIds) override;
+    void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) override;
     void endJob(std::int32_t jobId) override;
     std::vector<protocol::JobRecord> listJobs() override;
     protocol::RestoreResult restoreJob(std::int32_t jobId) override;
+    void setRestoredHandler(std::function<void(std::int32_t)> handler) override;
 
     // Calls the quitting handler now, as if the library had gone.
     void raiseQuitting();
