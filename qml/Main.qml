@@ -42,7 +42,20 @@
 //             filterBitRate, filterSampleRate, filterFileName (positions 0-6),
 //             filterKeepFiles (position 7), filterOkButton, filterCancelButton
 //   alert:    alertPanel (kind: "info", "warning", "error"; title), alertText,
-//             alertOkButton
+//             alertOkButton, alertUndoButton (shown when jobStatus.undoJob is
+//             set; sends "IDC_FS_undoLast")
+//   history:  historyButton (sends "IDC_FS_showHistory"; the program's
+//             jobHistory model opens historyPanel), historyList,
+//             historyRestore<row> (sends "IDC_FS_restoreJob" with the job's
+//             id), historyCloseButton (sends "IDC_FS_cancel")
+//   delete:   deleteButton (sends "IDC_FS_delete"; the program's deleteChoice
+//             opens deletePanel), deleteFromLibraryButton and
+//             deleteFromhardButton (send "IDC_FS_deleteFromLibrary" and
+//             "IDC_FS_deleteFromhard" with the tracks' database ids),
+//             removeFromPlaylistButton ("IDC_FS_removeFromPlaylist" with
+//             "playlist;id,id,..."), deletePlaylistButton
+//             ("IDC_FS_deletePlaylist" with the playlist's id),
+//             deleteCancelButton ("IDC_FS_don'tDeleteFromLibrary")
 //   about:    aboutPanel, aboutVersion, aboutDescription, aboutCloseButton
 //   track:    trackPanel (lines), trackInfoList, trackValue<n>, trackCloseButton
 import QtQuick
@@ -83,6 +96,7 @@ Rectangle {
     // A panel is open over the page: the page behind it takes no input.
     readonly property bool modal: filterPanel.open || aboutPanel.open || trackPanel.open || alertPanel.open
                                   || deadTrackReviewPanel.open || duplicateReviewPanel.open
+                                  || historyPanel.open || deletePanel.open
 
     width: 450
     height: 525
@@ -168,7 +182,8 @@ Rectangle {
     // Opening one of the three page panels closes the others; an alert
     // stays on top of whatever is open.
     function openPanel(panel) {
-        for (const other of [filterPanel, aboutPanel, trackPanel, deadTrackReviewPanel, duplicateReviewPanel])
+        for (const other of [filterPanel, aboutPanel, trackPanel, deadTrackReviewPanel, duplicateReviewPanel,
+                             historyPanel, deletePanel])
             if (other !== panel)
                 other.open = false;
         panel.present();
@@ -519,10 +534,10 @@ Rectangle {
                     width: 88
                     glyph: "delete"
                     text: "Delete"
-                    tip: "Delete the selection (not available in this version)"
+                    tip: "Delete the selected tracks or playlist"
                     enabled: root.buttonsEnabled && root.deleteEnabled
-                    // The program has no delete operation yet, so pressing
-                    // it sends nothing.
+                    // The program works out what the selection is and asks.
+                    onClicked: root.send("IDC_FS_delete")
                 }
                 FaceButton {
                     objectName: "refreshButton"
@@ -552,6 +567,17 @@ Rectangle {
                 tip: "Open the Tidyfox help"
                 tipBelow: false
                 onClicked: root.send("IDC_FS_help")
+            }
+            FaceButton {
+                objectName: "historyButton"
+                look: "quiet"
+                glyph: "library"
+                text: "History"
+                tip: "What was cleaned up or deleted, to put it back"
+                tipBelow: false
+                enabled: root.buttonsEnabled
+                // The program reads the history and asks for the panel.
+                onClicked: root.send("IDC_FS_showHistory")
             }
             FaceButton {
                 objectName: "aboutButton"
@@ -643,6 +669,34 @@ Rectangle {
                 root.openPanel(deadTrackReviewPanel);
             }
         }
+        HistoryPanel {
+            id: historyPanel
+            anchors.fill: parent
+            history: typeof jobHistory !== "undefined" ? jobHistory : null
+            controlsEnabled: root.buttonsEnabled
+            onRestoreRequested: jobId => root.send("IDC_FS_restoreJob", String(jobId))
+            onClosed: root.send("IDC_FS_cancel")
+        }
+        Connections {
+            target: historyPanel.history
+            function onOpened() {
+                root.openPanel(historyPanel);
+            }
+        }
+        DeletePanel {
+            id: deletePanel
+            anchors.fill: parent
+            choice: typeof deleteChoice !== "undefined" ? deleteChoice : null
+            controlsEnabled: root.buttonsEnabled
+            onAnswered: (command, args) => root.send(command, args)
+            onCancelled: root.send("IDC_FS_don'tDeleteFromLibrary")
+        }
+        Connections {
+            target: deletePanel.choice
+            function onOpened() {
+                root.openPanel(deletePanel);
+            }
+        }
         AlertPanel {
             id: alertPanel
             anchors.fill: parent
@@ -651,7 +705,9 @@ Rectangle {
             // Why a job stopped: given by the program beside the variables.
             detail: typeof jobStatus !== "undefined" && jobStatus ? jobStatus.alertDetail : ""
             controlsEnabled: root.buttonsEnabled
+            undoJob: typeof jobStatus !== "undefined" && jobStatus ? jobStatus.undoJob : 0
             onAcknowledged: root.send("IDC_FS_okalert")
+            onUndoRequested: root.send("IDC_FS_undoLast")
         }
     }
 }

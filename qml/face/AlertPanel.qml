@@ -12,8 +12,11 @@ Panel {
     property string message
     property string detail
     property bool controlsEnabled: true
+    // The job the message ends, which Undo puts back; 0 for none.
+    property int undoJob: 0
 
     signal acknowledged
+    signal undoRequested
 
     objectName: "alertPanel"
     glyph: kind
@@ -106,6 +109,18 @@ Panel {
         Layout.topMargin: 4
         Item {
             Layout.fillWidth: true
+        }
+        FaceButton {
+            objectName: "alertUndoButton"
+            visible: panel.undoJob > 0
+            text: "Undo"
+            tip: "Put back what this job removed"
+            enabled: panel.controlsEnabled
+            Layout.preferredWidth: 96
+            onClicked: {
+                panel.open = false;
+                panel.undoRequested();
+            }
         }
         FaceButton {
             id: okButton

@@ -117,27 +117,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         std::optional<system::TrashedFile> trashed;
         if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
             trashed = trashCopy(fs, pending, copy.databaseId, copy.location);
-        bool removedHere = true;
-        try {
-            job.remove(copy.databaseId, trashed);
-        } catch (const libraryclient::ClientError &error) {
-            // The entry stays, or went by another hand: either way its file
-            // goes back before anything else, never an entry in the library
-            // with its file in the trash. When the service died during the
-            // call, whether the entry went is not known: the file stays in
-            // the trash with its note, and the next run asks the library.
-            if (trashed && !outcomeUnknown(error, pending))
-                putBack(fs, pending, *trashed, copy.databaseId, copy.location);
-            if (error.number() != libraryclient::kErrObjectDeleted)
-                throw;
-            removedHere = false;
-        } catch (...) {
-            if (trashed)
-                putBack(fs, pending, *trashed, copy.databaseId, copy.location);
-            throw;
-        }
-        if (trashed && removedHere && pending)
-            pending->settle(copy.databaseId);
+        const bool removedHere = removeEntry(job, fs, pending, copy.databaseId, 0, copy.location, trashed);
         if (!removedHere) {
             index.Remove(copyIndex);
             users.Removed(copyIndex);

@@ -3,6 +3,7 @@
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/PendingRemovals.h"
+#include "cleaning/RemovalJob.h"
 
 namespace tidyfox::cleaning {
 
@@ -58,6 +59,30 @@ void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::Tra
     } catch (const system::TrashError &error) {
         qCWarning(lcCleaning) << "A removed copy's file stays in the trash:" << error.what();
     }
+}
+
+bool removeEntry(RemovalJob &job, system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
+                 std::int32_t keeperId, const QString &location, const std::optional<system::TrashedFile> &trashed)
+{
+    try {
+        if (keeperId != 0)
+            job.removeMergingInto(databaseId, keeperId, trashed);
+        else
+            job.remove(databaseId, trashed);
+    } catch (const libraryclient::ClientError &error) {
+        if (trashed && !outcomeUnknown(error, pending))
+            putBack(fs, pending, *trashed, databaseId, location);
+        if (error.number() != libraryclient::kErrObjectDeleted)
+            throw;
+        return false;
+    } catch (...) {
+        if (trashed)
+            putBack(fs, pending, *trashed, databaseId, location);
+        throw;
+    }
+    if (trashed && pending)
+        pending->settle(databaseId);
+    return true;
 }
 
 void endRemovalSucceeded(CleaningHost &host, int count)

@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace tidyfox::cleaning {
 
 class PendingRemovals;
+class RemovalJob;
 
 // The tracks of the library playlist; throws ClientError (object not set)
 // when the library has no library playlist.
@@ -36,6 +38,16 @@ bool outcomeUnknown(const libraryclient::ClientError &error, const PendingRemova
 // stays there, with a warning, and its note stays for the next run.
 void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::TrashedFile &trashed,
              std::int32_t databaseId, const QString &path);
+
+// Removes the entry in job (into keeperId's place when not 0) once its file
+// went to trashed, when it went: an entry that cannot go gets its file back
+// first, never an entry in the library with its file in the trash. When the
+// service died during the call, whether the entry went is not known: the
+// file stays in the trash with its note, and the next run asks the library.
+// Returns false for an entry gone by another hand (or, with a keeper, whose
+// keeper is gone); throws every other failure.
+bool removeEntry(RemovalJob &job, system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
+                 std::int32_t keeperId, const QString &location, const std::optional<system::TrashedFile> &trashed);
 
 // A run that went to its end: the alert with the count, the library list
 // reloaded, the gate and the buttons back.

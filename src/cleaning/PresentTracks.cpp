@@ -36,8 +36,7 @@ PresentTrack *PresentTracks::find(std::int32_t databaseId)
     return &found->second;
 }
 
-bool PresentTracks::FileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library,
-                                     system::FileSystem &fs)
+bool PresentTracks::FileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library, system::FileSystem &fs)
 {
     if (!m_usage) {
         m_usage.emplace();

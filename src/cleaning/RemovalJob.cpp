@@ -34,6 +34,18 @@ void RemovalJob::removeMergingInto(std::int32_t databaseId, std::int32_t keeperI
                                           trashed ? trashed->infoPath : QString());
 }
 
+void RemovalJob::removeFromPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds)
+{
+    open();
+    m_library.removeFromPlaylistInJob(m_jobId, playlistId, databaseIds);
+}
+
+void RemovalJob::deletePlaylist(std::int32_t playlistId)
+{
+    open();
+    m_library.deletePlaylistInJob(m_jobId, playlistId);
+}
+
 void RemovalJob::close() noexcept
 {
     if (m_closed || m_jobId == 0)

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace tidyfox::cleaning {
 
@@ -32,6 +33,10 @@ public:
     void remove(std::int32_t databaseId, const std::optional<system::TrashedFile> &trashed);
     void removeMergingInto(std::int32_t databaseId, std::int32_t keeperId,
                            const std::optional<system::TrashedFile> &trashed);
+    // Takes the tracks' places out of a user playlist; the tracks stay.
+    void removeFromPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds);
+    // Deletes a user playlist; its tracks stay in the library.
+    void deletePlaylist(std::int32_t playlistId);
     // Ends the job and tells the host, which may offer to undo it. Called
     // before the run's last alert; a job the library cannot close stays open
     // in its history and can still be restored.

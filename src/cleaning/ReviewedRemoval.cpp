@@ -45,25 +45,11 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         if (trashFiles && copy->hasFile && fs.fileExists(copy->location) &&
             !present.FileSharedBeyond(*copy, library, fs))
             trashed = trashCopy(fs, pending, copy->databaseId, copy->location);
-        try {
-            if (removal.mergeHistory)
-                job.removeMergingInto(copy->databaseId, chosen.keeperId, trashed);
-            else
-                job.remove(copy->databaseId, trashed);
-        } catch (const libraryclient::ClientError &error) {
-            if (trashed && !outcomeUnknown(error, pending))
-                putBack(fs, pending, *trashed, copy->databaseId, copy->location);
+        if (!removeEntry(job, fs, pending, copy->databaseId, removal.mergeHistory ? chosen.keeperId : 0, copy->location,
+                         trashed)) {
             // Gone by another hand, the copy or its keeper: passed over.
-            if (error.number() != libraryclient::kErrObjectDeleted)
-                throw;
             continue;
-        } catch (...) {
-            if (trashed)
-                putBack(fs, pending, *trashed, copy->databaseId, copy->location);
-            throw;
         }
-        if (trashed && pending)
-            pending->settle(copy->databaseId);
         present.Removed(*copy);
         if (count == kMaxRemovals)
             throw RunFailure("more copies than one run can count");

@@ -13,6 +13,14 @@ JobStatus::JobStatus(QObject *parent) : QObject(parent)
     m_sinceShown.start();
 }
 
+void JobStatus::setUndoJob(int jobId)
+{
+    if (jobId == m_undoJob)
+        return;
+    m_undoJob = jobId;
+    Q_EMIT undoJobChanged();
+}
+
 void JobStatus::setAlertDetail(const QString &detail)
 {
     if (detail == m_alertDetail)

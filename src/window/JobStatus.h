@@ -17,12 +17,18 @@ class JobStatus : public QObject
     Q_PROPERTY(QString progressJob READ progressJob NOTIFY progressChanged)
     Q_PROPERTY(int progressDone READ progressDone NOTIFY progressChanged)
     Q_PROPERTY(int progressTotal READ progressTotal NOTIFY progressChanged)
+    Q_PROPERTY(int undoJob READ undoJob NOTIFY undoJobChanged)
 public:
     explicit JobStatus(QObject *parent = nullptr);
 
     // The line under the alert shown now; empty for none.
     QString alertDetail() const { return m_alertDetail; }
     void setAlertDetail(const QString &detail);
+
+    // The job of the library's history that the alert shown now can undo
+    // ("IDC_FS_undoLast"); 0 for none.
+    int undoJob() const { return m_undoJob; }
+    void setUndoJob(int jobId);
 
     // The job under way ("Removing duplicates"), how many of its steps are
     // done and how many there are; total 0 when no job reports progress.
@@ -38,12 +44,14 @@ public:
 
 Q_SIGNALS:
     void alertDetailChanged();
+    void undoJobChanged();
     void progressChanged(const QString &job, int done, int total);
 
 private:
     void announce(const QString &job, int done, int total);
 
     QString m_alertDetail;
+    int m_undoJob = 0;
     QString m_shownJob;
     int m_shownDone = 0;
     int m_shownTotal = 0;

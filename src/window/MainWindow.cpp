@@ -6,10 +6,12 @@
 #include "system/TrashFileSystem.h"
 #include "widgets/TreeGrid.h"
 #include "window/DeadTrackReviewModel.h"
+#include "window/DeleteChoice.h"
 #include "window/DuplicateReviewModel.h"
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
 #include "window/IntervalTimer.h"
+#include "window/JobHistoryModel.h"
 #include "window/JobStatus.h"
 #include "window/WindowCleaningHost.h"
 #include "window/WindowLog.h"
@@ -113,6 +115,10 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
     m_face->rootContext()->setContextProperty(QStringLiteral("deadTrackReview"), m_deadTrackReview);
     m_duplicateReview = new DuplicateReviewModel(this);
     m_face->rootContext()->setContextProperty(QStringLiteral("duplicateReview"), m_duplicateReview);
+    m_jobHistory = new JobHistoryModel(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("jobHistory"), m_jobHistory);
+    m_deleteChoice = new DeleteChoice(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("deleteChoice"), m_deleteChoice);
     connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
     connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
 

@@ -54,6 +54,8 @@ class WindowCleaningHost;
 class MainWindowProbe;
 class JobStatus;
 class DeadTrackReviewModel;
+class DeleteChoice;
+class JobHistoryModel;
 class DuplicateReviewModel;
 class MainWindow;
 
@@ -176,6 +178,18 @@ private:
     void findDuplicates(const QString &filterText);
     bool viewSelectedTrack();
 
+    // The window's own jobs (undo, the Delete button): the gate shut, the
+    // buttons off and the busy text on while job runs; job ends them.
+    void runLibraryJob(const QString &busyText, const std::function<void()> &job);
+    void showHistory();
+    void restoreJob(const QString &args);
+    void undoLast();
+    std::vector<std::int32_t> selectedTrackIds(std::int32_t playlistId);
+    void offerDeletion();
+    void deleteSelectedTracks(const QString &args, bool withFiles);
+    void removeFromPlaylist(const QString &args);
+    void deletePlaylist(const QString &args);
+
     WindowEnvironment m_env;
     WindowState m_state;
 
@@ -183,6 +197,8 @@ private:
     JobStatus *m_jobStatus = nullptr;
     DeadTrackReviewModel *m_deadTrackReview = nullptr;
     DuplicateReviewModel *m_duplicateReview = nullptr;
+    JobHistoryModel *m_jobHistory = nullptr;
+    DeleteChoice *m_deleteChoice = nullptr;
     widgets::TreeGrid *m_libraryList = nullptr;
     IntervalTimer *m_startTimer = nullptr;
     IntervalTimer *m_duplicatesTimer = nullptr;

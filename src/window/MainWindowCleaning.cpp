@@ -24,6 +24,12 @@ namespace tidyfox::window {
 void WindowCleaningHost::showAlert(const QString &text, AlertKind kind, const QString &title)
 {
     m_window.showAlert(text, kind, title, std::exchange(m_alertDetail, {}));
+    m_window.m_jobStatus->setUndoJob(std::exchange(m_recordedJob, 0));
+}
+
+void WindowCleaningHost::jobRecorded(std::int32_t jobId)
+{
+    m_recordedJob = jobId;
 }
 
 void WindowCleaningHost::setAlertDetail(const QString &detail)
@@ -54,6 +60,7 @@ void WindowCleaningHost::enableButtons()
 void WindowCleaningHost::reopenCommandGate()
 {
     m_window.m_state.leave(WindowState::Phase::RemovingDuplicates);
+    m_window.m_state.leave(WindowState::Phase::RunningJob);
 }
 
 void WindowCleaningHost::yieldOnce()

@@ -161,6 +161,22 @@ void MainWindow::runFaceCommand(const QString &command, const QString &args)
             hideList();
     } else if (command == QLatin1String("IDC_FS_refreshList2")) {
         refreshLibraryList();
+    } else if (command == QLatin1String("IDC_FS_delete")) {
+        offerDeletion();
+    } else if (command == QLatin1String("IDC_FS_deleteFromLibrary")) {
+        deleteSelectedTracks(args, false);
+    } else if (command == QLatin1String("IDC_FS_deleteFromhard")) {
+        deleteSelectedTracks(args, true);
+    } else if (command == QLatin1String("IDC_FS_removeFromPlaylist")) {
+        removeFromPlaylist(args);
+    } else if (command == QLatin1String("IDC_FS_deletePlaylist")) {
+        deletePlaylist(args);
+    } else if (command == QLatin1String("IDC_FS_showHistory")) {
+        showHistory();
+    } else if (command == QLatin1String("IDC_FS_restoreJob")) {
+        restoreJob(args);
+    } else if (command == QLatin1String("IDC_FS_undoLast")) {
+        undoLast();
     }
 
     yieldToEvents(4);

@@ -33,6 +33,7 @@ void MainWindow::showAlert(const QString &text, AlertKind kind, const QString &t
 {
     hideList();
     m_jobStatus->setAlertDetail(detail);
+    m_jobStatus->setUndoJob(0);
     setVariable(QStringLiteral("_root.alerttitle"), title);
     setVariable(QStringLiteral("_root.alerttxt"), text);
     switch (kind) {

@@ -20,10 +20,12 @@ public:
     void enableButtons() override;
     void reopenCommandGate() override;
     void yieldOnce() override;
+    void jobRecorded(std::int32_t jobId) override;
 
 private:
     MainWindow &m_window;
     QString m_alertDetail;
+    std::int32_t m_recordedJob = 0;
 };
 
 } // namespace tidyfox::window

@@ -7,7 +7,8 @@ namespace tidyfox::window {
 namespace {
 
 // The phases that close the gate, and the commands that pass it anyway.
-constexpr WindowState::Phase kGatedPhases[] = {WindowState::Phase::Connecting, WindowState::Phase::RemovingDuplicates};
+constexpr WindowState::Phase kGatedPhases[] = {WindowState::Phase::Connecting, WindowState::Phase::RemovingDuplicates,
+                                               WindowState::Phase::RunningJob};
 constexpr std::array<const char *, 3> kAlwaysAdmitted = {"IDC_FS_help", "IDC_FS_exit", "IDC_FS_mini"};
 
 } // namespace

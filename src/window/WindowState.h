@@ -29,6 +29,9 @@ public:
         // The program is going away: the library's quitting is no longer
         // answered with a reconnect.
         Closing = 0x10,
+        // One of the window's own jobs: a restore, or what the Delete button
+        // asked for.
+        RunningJob = 0x20,
     };
     Q_DECLARE_FLAGS(Phases, Phase)
 

@@ -2,7 +2,10 @@
 // user does, and what each variable the program sets does to it.
 #include "FaceScene.h"
 #include "window/DeadTrackReviewModel.h"
+#include "window/DeleteChoice.h"
 #include "window/DuplicateReviewModel.h"
+#include "window/JobHistoryModel.h"
+#include "window/JobStatus.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -257,7 +260,7 @@ private slots:
         scene->setVariable("_root.enabledelete", "true");
         const QStringList order{"miniButton",      "exitButton",   "removeDuplicatesButton", "deleteDeadTracksButton",
                                 "viewTrackButton", "deleteButton", "refreshButton",          "helpButton",
-                                "aboutButton"};
+                                "historyButton",   "aboutButton"};
         scene->item(order.first())->forceActiveFocus(Qt::TabFocusReason);
         for (qsizetype i = 1; i <= order.size(); ++i) {
             QTest::keyClick(&scene->view(), Qt::Key_Tab);
@@ -295,14 +298,63 @@ private slots:
         QTRY_VERIFY(scene->item("removeDuplicatesButton")->hasActiveFocus());
     }
 
-    void deleteButtonSendsNothing()
+    // The Delete button, the history and Undo: the program says what there
+    // is, the face asks and sends the answer with its ids.
+    void deletionAndHistoryAreAnswered()
     {
+        tidyfox::window::DeleteChoice choice;
+        tidyfox::window::JobHistoryModel history;
+        tidyfox::window::JobStatus status;
+        scene = std::make_unique<FaceScene>(QList<std::pair<QString, QObject *>>{
+            {"deleteChoice", &choice}, {"jobHistory", &history}, {"jobStatus", &status}});
         QVERIFY(scene->waitForStart());
         scene->setVariable("_root.enabledelete", "true");
-        QVERIFY(scene->enabled("deleteButton"));
         scene->click("deleteButton");
-        scene->key("deleteButton", Qt::Key_Space);
-        QCOMPARE(sent(*scene), Commands());
+        QCOMPARE(sent(*scene), one("IDC_FS_delete"));
+
+        choice.showTracks(true, 1, QStringLiteral("Library"), {7, 9});
+        QTRY_VERIFY(scene->shown("deleteFromhardButton"));
+        QVERIFY(!scene->shown("removeFromPlaylistButton"));
+        scene->click("deleteFromhardButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_deleteFromhard", "7,9"));
+        choice.showTracks(true, 1, QStringLiteral("Library"), {7});
+        QTRY_VERIFY(scene->shown("deleteFromLibraryButton"));
+        scene->key("deleteFromLibraryButton", Qt::Key_Space);
+        QCOMPARE(sent(*scene), one("IDC_FS_deleteFromLibrary", "7"));
+        choice.showTracks(false, 4, QStringLiteral("Mix"), {7, 9});
+        QTRY_VERIFY(scene->shown("removeFromPlaylistButton"));
+        scene->click("removeFromPlaylistButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_removeFromPlaylist", "4;7,9"));
+        choice.showPlaylist(4, QStringLiteral("Mix"));
+        QTRY_VERIFY(scene->shown("deletePlaylistButton"));
+        scene->click("deletePlaylistButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_deletePlaylist", "4"));
+        choice.showPlaylist(4, QStringLiteral("Mix"));
+        QTRY_VERIFY(scene->shown("deletePanel"));
+        QTest::keyClick(&scene->view(), Qt::Key_Escape);
+        QCOMPARE(sent(*scene), one("IDC_FS_don'tDeleteFromLibrary"));
+
+        scene->click("historyButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_showHistory"));
+        tidyfox::protocol::JobRecord done{3, QStringLiteral("duplicates"), {}, {}, 2, 2, true};
+        tidyfox::protocol::JobRecord open{5, QStringLiteral("dead tracks"), {}, {}, 4, 0, false};
+        history.show({done, open});
+        QTRY_VERIFY(scene->shown("historyRestore1"));
+        QVERIFY(!scene->enabled("historyRestore1")); // restored already
+        scene->key("historyRestore0", Qt::Key_Space);
+        QCOMPARE(sent(*scene), one("IDC_FS_restoreJob", "5"));
+
+        // An alert that ends a job offers to undo it; others do not.
+        status.setUndoJob(5);
+        scene->setVariable("_root.alerttxt", "2 Duplicate(s) have been deleted");
+        scene->setVariable("_root.showinfoalert", "true");
+        QTRY_VERIFY(scene->shown("alertUndoButton"));
+        scene->click("alertUndoButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_undoLast"));
+        status.setUndoJob(0);
+        scene->setVariable("_root.showinfoalert", "true");
+        QTRY_VERIFY(scene->shown("alertPanel"));
+        QVERIFY(!scene->shown("alertUndoButton"));
     }
 
     void dragAreaSendsDragOnEveryPress()
