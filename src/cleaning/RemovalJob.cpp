@@ -24,6 +24,7 @@ void RemovalJob::remove(std::int32_t databaseId, const std::optional<system::Tra
     open();
     m_library.deleteTrackInJob(m_jobId, databaseId, trashed ? trashed->trashedPath : QString(),
                                trashed ? trashed->infoPath : QString());
+    m_changed = true;
 }
 
 void RemovalJob::removeMergingInto(std::int32_t databaseId, std::int32_t keeperId,
@@ -32,18 +33,21 @@ void RemovalJob::removeMergingInto(std::int32_t databaseId, std::int32_t keeperI
     open();
     m_library.deleteTrackMergingIntoInJob(m_jobId, databaseId, keeperId, trashed ? trashed->trashedPath : QString(),
                                           trashed ? trashed->infoPath : QString());
+    m_changed = true;
 }
 
 void RemovalJob::removeFromPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds)
 {
     open();
     m_library.removeFromPlaylistInJob(m_jobId, playlistId, databaseIds);
+    m_changed = true;
 }
 
 void RemovalJob::deletePlaylist(std::int32_t playlistId)
 {
     open();
     m_library.deletePlaylistInJob(m_jobId, playlistId);
+    m_changed = true;
 }
 
 void RemovalJob::close() noexcept
@@ -56,7 +60,8 @@ void RemovalJob::close() noexcept
     } catch (const std::exception &error) {
         qCDebug(lcCleaning) << "The history could not close job" << m_jobId << ":" << error.what();
     }
-    m_host.jobRecorded(m_jobId);
+    if (m_changed)
+        m_host.jobRecorded(m_jobId);
 }
 
 } // namespace tidyfox::cleaning

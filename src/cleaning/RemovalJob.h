@@ -37,7 +37,8 @@ public:
     void removeFromPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds);
     // Deletes a user playlist; its tracks stay in the library.
     void deletePlaylist(std::int32_t playlistId);
-    // Ends the job and tells the host, which may offer to undo it. Called
+    // Ends the job and, when it changed anything, tells the host, which may
+    // offer to undo it. Called
     // before the run's last alert; a job the library cannot close stays open
     // in its history and can still be restored.
     void close() noexcept;
@@ -48,6 +49,7 @@ private:
     QString m_kind;
     std::int32_t m_jobId = 0;
     bool m_closed = false;
+    bool m_changed = false; // something of the library went into the job
 };
 
 } // namespace tidyfox::cleaning

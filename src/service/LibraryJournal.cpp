@@ -175,6 +175,13 @@ void LibraryStore::endJob(std::int32_t jobId)
         transaction.commit(); // nothing changed
         throw noSuchJob(jobId);
     }
+    // A job that changed nothing (its first removal was refused) has
+    // nothing to put back and no place in the history.
+    m_db.query("DELETE FROM journal_jobs WHERE job_id = ?1"
+               " AND NOT EXISTS (SELECT 1 FROM journal_tracks WHERE job_id = ?1)"
+               " AND NOT EXISTS (SELECT 1 FROM journal_playlists WHERE job_id = ?1)")
+        .bind(1, jobId)
+        .run();
     transaction.commit();
 }
 

@@ -2,6 +2,7 @@
 // through the face, and the window procedures.
 #include "BusContract.h"
 #include "WindowFixture.h"
+#include "libraryclient/LibraryLookups.h"
 #include "protocol/BusNames.h"
 #include "widgets/TreeGrid.h"
 #include "window/FaceView.h"
@@ -43,6 +44,7 @@ private Q_SLOTS:
     void deadTracksCommandArmsItsTimer();
     void deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked();
     void duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory();
+    void deleteButtonJobsAndTheirUndo();
     void helpOpensTheHelpPageAndExitEnds();
     void alertsHideTheGridAndSetTheirTrigger();
     void trackButtonsFollowTheSelection();
@@ -302,6 +304,95 @@ void tst_Window::deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked()
     QVERIFY(!f.core->track(gone));
     QVERIFY(f.core->track(away));
     QCOMPARE(f.core->playlistTracks(f.core->libraryPlaylistId()).size(), 3u);
+
+    // The alert offers to undo the run, which puts the entry back.
+    QVERIFY(MainWindowProbe(w)
+                .face()
+                .rootContext()
+                ->contextProperty("jobStatus")
+                .value<QObject *>()
+                ->property("undoJob")
+                .toInt() > 0);
+    w.handleFaceCommand(QStringLiteral("IDC_FS_undoLast"), {});
+    QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("1 track(s) have been restored"));
+    QVERIFY(f.core->track(gone));
+}
+
+void tst_Window::deleteButtonJobsAndTheirUndo()
+{
+    QTemporaryDir music(qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/music-XXXXXX"));
+    test::WindowFixture f;
+    std::vector<std::int32_t> ids;
+    for (const char *name : {"a", "b", "c"}) {
+        QFile file(music.filePath(QLatin1String(name) + QStringLiteral(".mp3")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        library::TrackRecord t;
+        t.name = QLatin1String(name);
+        t.location = file.fileName();
+        ids.push_back(f.core->addTrack(t).databaseId);
+    }
+    const std::int32_t mix = f.core->addPlaylist(QStringLiteral("Mix")).playlistId;
+    f.core->appendToPlaylist(mix, {ids[0], ids[1]});
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.handleFaceCommand(QStringLiteral("start"), {});
+    MainWindowProbe(w).tickStartTimer();
+    QObject *context[2] = {MainWindowProbe(w).face().rootContext()->contextProperty("deleteChoice").value<QObject *>(),
+                           MainWindowProbe(w).face().rootContext()->contextProperty("jobHistory").value<QObject *>()};
+    const auto alert = [&f] { return f.valueOf(QStringLiteral("_root.alerttxt")); };
+    const auto mixTracks = [&] { return f.core->playlistTracks(mix).size(); };
+
+    // What the Delete button offers follows the selection.
+    MainWindowProbe probe(w);
+    probe.selectedPlaylist() = libraryclient::findPlaylist(probe.librarySource(), mix);
+    probe.selectedTrack() = nullptr;
+    w.handleFaceCommand(QStringLiteral("IDC_FS_delete"), {});
+    QCOMPARE(context[0]->property("mode").toString(), QStringLiteral("playlist"));
+    probe.selectedTrack() = libraryclient::findTrack(probe.selectedPlaylist(), 2);
+    w.handleFaceCommand(QStringLiteral("IDC_FS_delete"), {});
+    QCOMPARE(context[0]->property("mode").toString(), QStringLiteral("playlistTracks"));
+    QCOMPARE(context[0]->property("playlistArgs").toString(), QStringLiteral("%1;%2").arg(mix).arg(ids[1]));
+
+    // Garbled ids delete nothing.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteFromhard"), QStringLiteral("%1,x").arg(ids[0]));
+    QVERIFY(alert().contains(QStringLiteral("nothing was deleted")));
+    QVERIFY(f.core->track(ids[0]));
+
+    // Entry and file go, and Undo brings both back, in the playlist too.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteFromhard"), QString::number(ids[0]));
+    QCOMPARE(alert(), QStringLiteral("1 track(s) have been deleted"));
+    QVERIFY(!f.core->track(ids[0]));
+    QVERIFY(!QFile::exists(music.filePath(QStringLiteral("a.mp3"))));
+    QCOMPARE(mixTracks(), 1u);
+    w.handleFaceCommand(QStringLiteral("IDC_FS_undoLast"), {});
+    QCOMPARE(alert(), QStringLiteral("1 track(s) have been restored"));
+    QVERIFY(QFile::exists(music.filePath(QStringLiteral("a.mp3"))));
+    QCOMPARE(mixTracks(), 2u);
+
+    w.handleFaceCommand(QStringLiteral("IDC_FS_removeFromPlaylist"), QStringLiteral("%1;%2").arg(mix).arg(ids[1]));
+    QCOMPARE(alert(), QStringLiteral("1 track(s) have been removed from the playlist"));
+    QCOMPARE(mixTracks(), 1u);
+    QVERIFY(f.core->track(ids[1]));
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deletePlaylist"), QString::number(mix));
+    QCOMPARE(alert(), QStringLiteral("The playlist has been deleted"));
+    QCOMPARE(f.core->playlists().size(), 1u);
+    // The library playlist itself is refused, and the gate opens again.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deletePlaylist"), QString::number(f.core->libraryPlaylistId()));
+    QCOMPARE(alert(), QStringLiteral("Can not delete the playlist."));
+    QVERIFY(MainWindowProbe(w).state().admits(QStringLiteral("IDC_FS_refreshList2")));
+
+    // The history lists the jobs, newest first; restoring the playlist's
+    // deletion brings it back with what it held then.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_showHistory"), {});
+    auto *history = qobject_cast<QAbstractItemModel *>(context[1]);
+    QAbstractItemModelTester tester(history, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(history->rowCount(), 3);
+    const int playlistJob = history->index(0, 0).data(Qt::UserRole + 1).toInt();
+    w.handleFaceCommand(QStringLiteral("IDC_FS_restoreJob"), QString::number(playlistJob));
+    QCOMPARE(f.core->playlists().size(), 2u);
+    QCOMPARE(mixTracks(), 1u);
+    w.handleFaceCommand(QStringLiteral("IDC_FS_restoreJob"), QString::number(playlistJob));
+    QCOMPARE(alert(), QStringLiteral("The job could not be restored."));
 }
 
 void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()
