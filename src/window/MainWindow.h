@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 class QPushButton;
@@ -152,6 +153,8 @@ private:
     std::int16_t loadLibrarySource();
     void onStartTimer();
     void onLibraryQuitting();
+    // Another client put a job back: the list shows what is there now.
+    void onLibraryRestored(std::int32_t jobId);
     void onConnectButton();
     void onDisconnectButton();
     void onLoadLibraryButton();
@@ -219,6 +222,8 @@ private:
     QString m_unusableLibrary;
     QString m_toldUnusableLibrary;
     libraryclient::LibraryClientPtr m_library;
+    // Jobs this window restored, whose Restored signal is still to come.
+    std::set<std::int32_t> m_restoredHere;
     libraryclient::SourcePtr m_librarySource;
     std::shared_ptr<librarylist::LibraryListModel> m_listModel;
     libraryclient::PlaylistPtr m_selectedPlaylist;

@@ -26,8 +26,10 @@ std::int16_t MainWindow::connectToLibrary()
             throw libraryclient::ClientError(libraryclient::kErrCallFailed,
                                              QStringLiteral("The music library cannot be reached"));
         // The previous object is released and no longer reports to us.
-        if (m_library)
+        if (m_library) {
             m_library->setQuittingHandler({});
+            m_library->setRestoredHandler({});
+        }
         m_library = std::move(created);
         watchLibraryQuitting();
         m_library->setForceToForegroundOnDialog(true);
@@ -48,6 +50,25 @@ void MainWindow::watchLibraryQuitting()
         if (self)
             self->onLibraryQuitting();
     });
+    m_library->setRestoredHandler([self](std::int32_t jobId) {
+        if (self)
+            self->onLibraryRestored(jobId);
+    });
+}
+
+void MainWindow::onLibraryRestored(std::int32_t jobId)
+{
+    // A restore of this window reloads at its own end.
+    if (m_restoredHere.erase(jobId) > 0)
+        return;
+    // A job under way reloads at its end and sees the tracks then.
+    using Phase = WindowState::Phase;
+    for (const Phase busy : {Phase::Connecting, Phase::LoadingList, Phase::RemovingDuplicates,
+                             Phase::DeletingDeadTracks, Phase::RunningJob}) {
+        if (m_state.isIn(busy))
+            return;
+    }
+    refreshLibraryList();
 }
 
 void MainWindow::disconnectFromLibrary()
@@ -57,8 +78,10 @@ void MainWindow::disconnectFromLibrary()
             m_library->quit();
     } catch (const libraryclient::ClientError &) {
     }
-    if (m_library)
+    if (m_library) {
         m_library->setQuittingHandler({});
+        m_library->setRestoredHandler({});
+    }
     m_library.reset();
 }
 

@@ -47,6 +47,7 @@ void MainWindow::restoreJob(const QString &args)
         return;
     }
     const libraryclient::LibraryClientPtr library = m_library;
+    m_restoredHere.insert(jobId);
     runLibraryJob(QStringLiteral("Restoring..."),
                   [&] { cleaning::restoreJob(*m_cleaningHost, library.get(), std::int32_t(jobId)); });
 }
@@ -64,6 +65,7 @@ void MainWindow::undoLast()
         } catch (const libraryclient::ClientError &error) {
             qCDebug(lcWindow) << "The history could not be read:" << error.what();
         }
+        m_restoredHere.insert(jobId);
         cleaning::restoreJob(*m_cleaningHost, library.get(), jobId);
     });
 }

@@ -7,7 +7,10 @@
 // change nothing), then duplicate removal, then dead-track deletion on what is
 // left.
 #include "E2eSession.h"
+#include "protocol/JobListFormat.h"
 
+#include <QDBusInterface>
+#include <QDBusReply>
 #include <QDirIterator>
 #include <QTest>
 #include <QUrl>
@@ -331,6 +334,31 @@ private Q_SLOTS:
         QCOMPARE(library->track(keeper)->playCount, 3);
         QCOMPARE(library->track(spared)->playCount, 4);
         QVERIFY(session().command(QStringLiteral("IDC_FS_okalert")));
+    }
+
+    // Another client of the library puts that removal back over the bus:
+    // the file returns, the keeper gives the plays back, and the window,
+    // told by the library, shows the track again.
+    void aRestoreByAnotherClientShowsInTheWindow()
+    {
+        QDBusInterface library(QString::fromLatin1(tidyfox::protocol::kServiceName),
+                               QString::fromLatin1(tidyfox::protocol::kObjectPath),
+                               QString::fromLatin1(tidyfox::protocol::kInterface));
+        const QDBusReply<QString> jobs = library.call(QStringLiteral("Jobs"));
+        QVERIFY2(jobs.isValid(), qPrintable(jobs.error().message()));
+        const auto history = tidyfox::protocol::decodeJobs(jobs.value());
+        QCOMPARE(history.back().kind, QStringLiteral("duplicates"));
+        QCOMPARE(history.back().files, 1);
+
+        const int from = session().mark();
+        const QDBusMessage answer = library.call(QStringLiteral("RestoreJob"), history.back().jobId);
+        QCOMPARE(answer.type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(answer.arguments().value(0).toInt(), 1);
+        QVERIFY(session().waitFor(QStringLiteral("_root.activationtxt"), QStringLiteral("Refreshing Library List...."),
+                                  from) >= 0);
+        QVERIFY(QFileInfo::exists(musicFolder() + QStringLiteral("/again/a.mp3")));
+        QVERIFY(!filesUnder(trashFiles()).contains(QStringLiteral("a.mp3")));
+        QCOMPARE(int(namesAndLocations().size()), 7);
     }
 };
 
