@@ -1,9 +1,11 @@
-// Pictures of the two reviews and of the progress bar for the docs: the real
+// Pictures of the two reviews, the Delete button's question, Undo, the
+// history and the progress bar for the docs: the real
 // window in process over a small made-up library, grabbed once each panel is
 // shown.
 //
 //   QT_QPA_PLATFORM=offscreen review_shots OUTPUT_FOLDER
 #include "../window/WindowFixture.h"
+#include "libraryclient/LibraryLookups.h"
 #include "window/FaceView.h"
 #include "window/JobStatus.h"
 
@@ -114,6 +116,27 @@ int main(int argc, char **argv)
         return 1;
     close("deadTrackReview");
     w.handleFaceCommand(QStringLiteral("IDC_FS_don'tDeleteFromLibrary"), {});
+
+    // The Delete button over a selected track, the alert that offers Undo
+    // and the history (entries only: no file moves).
+    MainWindowProbe probe(w);
+    probe.selectedPlaylist() = libraryclient::findPlaylist(probe.librarySource(), f.core->libraryPlaylistId());
+    probe.selectedTrack() = libraryclient::findTrack(probe.selectedPlaylist(), 6);
+    w.handleFaceCommand(QStringLiteral("IDC_FS_delete"), {});
+    if (!save(w, out, "delete.png"))
+        return 1;
+    close("deletePanel");
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteFromLibrary"),
+                        QString::number(probe.selectedTrack()->databaseId()));
+    if (!save(w, out, "undo.png"))
+        return 1;
+    close("alertPanel");
+    w.handleFaceCommand(QStringLiteral("IDC_FS_okalert"), {});
+    w.handleFaceCommand(QStringLiteral("IDC_FS_showHistory"), {});
+    if (!save(w, out, "history.png"))
+        return 1;
+    close("historyPanel");
+    w.handleFaceCommand(QStringLiteral("IDC_FS_cancel"), {});
 
     // A removal two fifths of the way through.
     MainWindowProbe(w).face().setVariable(QStringLiteral("_root.activationtxt"),
