@@ -90,7 +90,11 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
         outcome = outcomeOf(library, shownToGo);
         status = removalStatus(host, *outcome, streams);
     }
-    write(streams.out, options.json ? duplicatesJson(options, review, outcome) : duplicatesText(review, outcome));
+    OutputBuffer out(streams.out);
+    if (options.json)
+        duplicatesJson(out, options, review, outcome);
+    else
+        duplicatesText(out, review, outcome);
     return status;
 }
 
@@ -124,8 +128,11 @@ int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &lib
             outcome.emplace();
         }
     }
-    write(streams.out,
-          options.json ? deadTracksJson(options, findings, outcome) : deadTracksText(options, findings, outcome));
+    OutputBuffer out(streams.out);
+    if (options.json)
+        deadTracksJson(out, options, findings, outcome);
+    else
+        deadTracksText(out, options, findings, outcome);
     return status;
 }
 
