@@ -66,7 +66,12 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
                   const QString &pendingRemovalsPath, const CleanStreams &streams)
 {
     const cleaning::DuplicateFilter filter(options.filterText);
-    const cleaning::DuplicateReview review = cleaning::reviewDuplicates(library, fs, filter, options.keep);
+    TerminalHost finding(streams.progress);
+    const cleaning::DuplicateReview review =
+        cleaning::reviewDuplicates(library, fs, filter, options.keep, [&finding](int done, int total) {
+            finding.reportProgress(QStringLiteral("Finding duplicates"), done, total);
+        });
+    finding.hideBusy();
     std::optional<RemovalOutcome> outcome;
     int status = kExitOk;
     if (options.remove) {
