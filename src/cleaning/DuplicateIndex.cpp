@@ -3,6 +3,8 @@
 #include "system/FileSystem.h"
 
 #include <QHash>
+#include <algorithm>
+#include <cstdint>
 
 namespace tidyfox::cleaning {
 namespace {
