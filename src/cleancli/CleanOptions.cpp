@@ -44,14 +44,16 @@ public:
                 return {ParsedCommandLine::Outcome::Version, {}, {}};
         }
         if (m_arguments.isEmpty())
-            return usage(QStringLiteral("no command given (duplicates or dead)"));
+            return usage(QStringLiteral("no command given (%1)").arg(kCommands));
         const QString command = m_arguments.first();
         if (command == QLatin1String("duplicates"))
             m_parsed.options.command = CleanCommand::Duplicates;
         else if (command == QLatin1String("dead"))
             m_parsed.options.command = CleanCommand::DeadTracks;
+        else if (command == QLatin1String("history") || command == QLatin1String("restore"))
+            return readLibraryHistory();
         else
-            return usage(QStringLiteral("unknown command \"%1\" (duplicates or dead)").arg(command));
+            return usage(QStringLiteral("unknown command \"%1\" (%2)").arg(command, kCommands));
         for (m_at = 1; m_at < m_arguments.size(); ++m_at) {
             if (!readOption())
                 return m_parsed;
@@ -63,6 +65,34 @@ public:
     }
 
 private:
+    static constexpr QLatin1StringView kCommands{"duplicates, dead, history or restore"};
+
+    // The history of removals is the library's own: its command line reads
+    // the rest, with --library (which it takes before the command) moved
+    // there.
+    ParsedCommandLine &readLibraryHistory()
+    {
+        CleanOptions &o = m_parsed.options;
+        o.command = CleanCommand::LibraryHistory;
+        QStringList rest;
+        for (m_at = 1; m_at < m_arguments.size(); ++m_at) {
+            const QString argument = m_arguments.at(m_at);
+            if (argument != QLatin1String("--library") && !argument.startsWith(QLatin1String("--library="))) {
+                rest << argument;
+                continue;
+            }
+            const auto value = valueOf(QStringLiteral("--library"), argument);
+            if (!value)
+                return m_parsed;
+            o.libraryFile = *value;
+        }
+        if (!o.libraryFile.isEmpty())
+            o.libraryArguments << QStringLiteral("--library") << o.libraryFile;
+        o.libraryArguments << m_arguments.first() << rest;
+        m_parsed.outcome = ParsedCommandLine::Outcome::Run;
+        return m_parsed;
+    }
+
     ParsedCommandLine &usage(const QString &message)
     {
         m_parsed.outcome = ParsedCommandLine::Outcome::Usage;
@@ -203,6 +233,8 @@ QString helpText()
                "Usage: tidyfox-clean duplicates --by ITEMS [--keep RULE] [--merge-history] [--remove [--keep-files]] "
                "[--json] [--library FILE]\n"
                "       tidyfox-clean dead [--remove] [--include-disconnected] [--json] [--library FILE]\n"
+               "       tidyfox-clean history [--clear] [--library FILE]\n"
+               "       tidyfox-clean restore [JOB] [--library FILE]\n"
                "\n"
                "Cleans the Tidyfox music library from a terminal, as the program does. Without --remove it only shows\n"
                "what would go and changes nothing.\n"
@@ -211,6 +243,8 @@ QString helpText()
                "  duplicates   tracks equal on every --by item, with the copy that stays and those that go\n"
                "  dead         tracks whose file is missing, by folder; those on a drive that is not connected\n"
                "               are shown but spared\n"
+               "  history      the jobs of removals the library keeps; restore puts one back (the last one\n"
+               "  restore      unless JOB is given): both run tidyfox-library history or restore, which keeps them\n"
                "\n"
                "Options:\n"
                "  --by ITEMS              comma-separated: name, size, album, artist, bitrate, samplerate, filename\n"

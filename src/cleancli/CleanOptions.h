@@ -13,7 +13,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class CleanCommand { Duplicates, DeadTracks };
+// LibraryHistory: history and restore, which tidyfox-library carries out.
+enum class CleanCommand { Duplicates, DeadTracks, LibraryHistory };
 
 struct CleanOptions
 {
@@ -31,6 +32,8 @@ struct CleanOptions
     bool remove = false;
     bool json = false;
     QString libraryFile; // empty: the running library service
+    // history and restore: tidyfox-library's arguments.
+    QStringList libraryArguments;
 };
 
 struct ParsedCommandLine

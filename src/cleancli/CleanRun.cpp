@@ -66,7 +66,12 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
                   const QString &pendingRemovalsPath, const CleanStreams &streams)
 {
     const cleaning::DuplicateFilter filter(options.filterText);
-    const cleaning::DuplicateReview review = cleaning::reviewDuplicates(library, fs, filter, options.keep);
+    TerminalHost finding(streams.progress);
+    const cleaning::DuplicateReview review =
+        cleaning::reviewDuplicates(library, fs, filter, options.keep, [&finding](int done, int total) {
+            finding.reportProgress(QStringLiteral("Finding duplicates"), done, total);
+        });
+    finding.hideBusy();
     std::optional<RemovalOutcome> outcome;
     int status = kExitOk;
     if (options.remove) {
@@ -90,7 +95,11 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
         outcome = outcomeOf(library, shownToGo);
         status = removalStatus(host, *outcome, streams);
     }
-    write(streams.out, options.json ? duplicatesJson(options, review, outcome) : duplicatesText(review, outcome));
+    OutputBuffer out(streams.out);
+    if (options.json)
+        duplicatesJson(out, options, review, outcome);
+    else
+        duplicatesText(out, review, outcome);
     return status;
 }
 
@@ -124,8 +133,11 @@ int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &lib
             outcome.emplace();
         }
     }
-    write(streams.out,
-          options.json ? deadTracksJson(options, findings, outcome) : deadTracksText(options, findings, outcome));
+    OutputBuffer out(streams.out);
+    if (options.json)
+        deadTracksJson(out, options, findings, outcome);
+    else
+        deadTracksText(out, options, findings, outcome);
     return status;
 }
 

@@ -1,10 +1,7 @@
 #include "cleancli/Reports.h"
 
+#include "cleancli/JsonWriter.h"
 #include "cleancli/TextTable.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace tidyfox::cleancli {
 namespace {
@@ -15,125 +12,170 @@ QString dateText(const QDateTime &date)
     return date.isValid() ? date.toUTC().toString(Qt::ISODate) : QString();
 }
 
-QString fileText(const cleaning::ReviewedTrack &t)
+std::string_view fileText(const cleaning::ReviewedTrack &t)
 {
     if (!t.hasFile)
-        return QStringLiteral("none");
-    return t.fileThere ? QStringLiteral("there") : QStringLiteral("missing");
+        return "none";
+    return t.fileThere ? "there" : "missing";
 }
 
-QString statusText(bool goes)
+std::string_view statusText(bool goes)
 {
-    return goes ? QStringLiteral("goes") : QStringLiteral("stays");
+    return goes ? "goes" : "stays";
 }
 
-QJsonArray idsJson(const std::vector<std::int32_t> &ids)
+void addTotal(OutputBuffer &out, std::string_view label, std::int64_t value)
 {
-    QJsonArray array;
-    for (std::int32_t id : ids)
-        array.append(id);
-    return array;
+    out.add(label);
+    out.add(": ");
+    out.addNumber(value);
+    out.add('\n');
 }
 
-QString outcomeText(const std::optional<RemovalOutcome> &outcome)
-{
-    if (!outcome)
-        return {};
-    return QStringLiteral("removed: %1\nnot removed: %2\n")
-        .arg(outcome->removed.size())
-        .arg(outcome->notRemoved.size());
-}
-
-void addOutcome(QJsonObject &document, const std::optional<RemovalOutcome> &outcome)
+void addOutcomeText(OutputBuffer &out, const std::optional<RemovalOutcome> &outcome)
 {
     if (!outcome)
         return;
-    document.insert(QStringLiteral("removed"), idsJson(outcome->removed));
-    document.insert(QStringLiteral("notRemoved"), idsJson(outcome->notRemoved));
+    addTotal(out, "removed", static_cast<std::int64_t>(outcome->removed.size()));
+    addTotal(out, "not removed", static_cast<std::int64_t>(outcome->notRemoved.size()));
 }
 
-QString jsonText(const QJsonObject &document)
+// The keys of every object below are written in sorted order, as
+// QJsonDocument wrote them before.
+void addOutcomeJson(JsonWriter &json, const std::optional<RemovalOutcome> &outcome)
 {
-    return QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Indented));
+    if (!outcome)
+        return;
+    json.ids("notRemoved", outcome->notRemoved);
+    json.ids("removed", outcome->removed);
 }
 
-QJsonValue dateJson(const QDateTime &date)
+void duplicateTrackJson(JsonWriter &json, const cleaning::ReviewedTrack &t)
 {
-    return date.isValid() ? QJsonValue(dateText(date)) : QJsonValue(QJsonValue::Null);
+    json.beginObject();
+    json.key("album");
+    json.value(t.album);
+    json.key("artist");
+    json.value(t.artist);
+    json.key("bitRate");
+    json.value(std::int64_t{t.bitRate});
+    json.key("databaseId");
+    json.value(std::int64_t{t.databaseId});
+    json.key("dateAdded");
+    json.value(t.dateAdded);
+    json.key("fileGoes");
+    json.value(t.fileGoes);
+    json.key("fileThere");
+    json.value(t.fileThere);
+    json.key("hasFile");
+    json.value(t.hasFile);
+    json.key("kind");
+    json.value(t.kind);
+    json.key("location");
+    json.value(t.location);
+    json.key("name");
+    json.value(t.name);
+    json.key("playCount");
+    json.value(std::int64_t{t.playCount});
+    json.key("playDate");
+    json.value(t.playDate);
+    json.key("rating");
+    json.value(std::int64_t{t.rating});
+    json.key("sampleRate");
+    json.value(std::int64_t{t.sampleRate});
+    json.key("size");
+    json.value(std::int64_t{t.size});
+    json.key("skipCount");
+    json.value(std::int64_t{t.skipCount});
+    json.key("status");
+    json.value(statusText(t.goes));
+    json.key("time");
+    json.value(t.time);
+    json.endObject();
 }
 
 } // namespace
 
-QString duplicatesText(const cleaning::DuplicateReview &review, const std::optional<RemovalOutcome> &outcome)
+void duplicatesText(OutputBuffer &out, const cleaning::DuplicateReview &review,
+                    const std::optional<RemovalOutcome> &outcome)
 {
-    TextTable table({QStringLiteral("GROUP"), QStringLiteral("STATUS"), QStringLiteral("ID"), QStringLiteral("NAME"),
-                     QStringLiteral("ARTIST"), QStringLiteral("ALBUM"), QStringLiteral("TIME"), QStringLiteral("KIND"),
-                     QStringLiteral("BIT RATE"), QStringLiteral("SAMPLE RATE"), QStringLiteral("SIZE"),
-                     QStringLiteral("DATE ADDED"), QStringLiteral("PLAYS"), QStringLiteral("RATING"),
-                     QStringLiteral("FILE"), QStringLiteral("LOCATION")});
-    int number = 0;
-    for (const cleaning::DuplicateGroup &group : review.groups) {
-        if (number > 0)
-            table.addLine({});
-        ++number;
-        for (const cleaning::ReviewedTrack &t : group.tracks) {
-            table.addRow({QString::number(number), statusText(t.goes), QString::number(t.databaseId), t.name, t.artist,
-                          t.album, t.time, t.kind, QString::number(t.bitRate), QString::number(t.sampleRate),
-                          QString::number(t.size), dateText(t.dateAdded), QString::number(t.playCount),
-                          QString::number(t.rating), fileText(t), t.location});
+    if (!review.groups.empty()) {
+        TextTable table({"GROUP", "STATUS", "ID", "NAME", "ARTIST", "ALBUM", "TIME", "KIND", "BIT RATE", "SAMPLE RATE",
+                         "SIZE", "DATE ADDED", "PLAYS", "RATING", "FILE", "LOCATION"});
+        std::int64_t number = 0;
+        for (const cleaning::DuplicateGroup &group : review.groups) {
+            if (number > 0)
+                table.addLine({});
+            ++number;
+            for (const cleaning::ReviewedTrack &t : group.tracks) {
+                table.beginRow();
+                table.cell(number);
+                table.cell(statusText(t.goes));
+                table.cell(std::int64_t{t.databaseId});
+                table.cell(t.name);
+                table.cell(t.artist);
+                table.cell(t.album);
+                table.cell(t.time);
+                table.cell(t.kind);
+                table.cell(std::int64_t{t.bitRate});
+                table.cell(std::int64_t{t.sampleRate});
+                table.cell(std::int64_t{t.size});
+                table.cell(dateText(t.dateAdded));
+                table.cell(std::int64_t{t.playCount});
+                table.cell(std::int64_t{t.rating});
+                table.cell(fileText(t));
+                table.cell(t.location);
+            }
         }
+        table.render(out);
+        out.add('\n');
     }
-    QString text = review.groups.empty() ? QString() : table.render() + QLatin1Char('\n');
-    text += QStringLiteral("groups: %1\ncopies to go: %2\nbytes to the trash: %3\n")
-                .arg(review.groups.size())
-                .arg(review.copies)
-                .arg(review.trashBytes);
-    return text + outcomeText(outcome);
+    addTotal(out, "groups", static_cast<std::int64_t>(review.groups.size()));
+    addTotal(out, "copies to go", review.copies);
+    addTotal(out, "bytes to the trash", review.trashBytes);
+    addOutcomeText(out, outcome);
 }
 
-QString duplicatesJson(const CleanOptions &options, const cleaning::DuplicateReview &review,
-                       const std::optional<RemovalOutcome> &outcome)
+void duplicatesJson(OutputBuffer &out, const CleanOptions &options, const cleaning::DuplicateReview &review,
+                    const std::optional<RemovalOutcome> &outcome)
 {
-    QJsonArray groups;
+    JsonWriter json(out);
+    json.beginObject();
+    json.key("by");
+    json.beginArray();
+    for (const QString &item : options.by)
+        json.value(item);
+    json.endArray();
+    json.key("command");
+    json.value(std::string_view("duplicates"));
+    json.key("groups");
+    json.beginArray();
     for (const cleaning::DuplicateGroup &group : review.groups) {
-        QJsonArray tracks;
-        for (const cleaning::ReviewedTrack &t : group.tracks) {
-            tracks.append(QJsonObject{
-                {QStringLiteral("databaseId"), t.databaseId},
-                {QStringLiteral("status"), statusText(t.goes)},
-                {QStringLiteral("name"), t.name},
-                {QStringLiteral("artist"), t.artist},
-                {QStringLiteral("album"), t.album},
-                {QStringLiteral("time"), t.time},
-                {QStringLiteral("kind"), t.kind},
-                {QStringLiteral("bitRate"), t.bitRate},
-                {QStringLiteral("sampleRate"), t.sampleRate},
-                {QStringLiteral("size"), qint64(t.size)},
-                {QStringLiteral("dateAdded"), dateJson(t.dateAdded)},
-                {QStringLiteral("playCount"), t.playCount},
-                {QStringLiteral("skipCount"), t.skipCount},
-                {QStringLiteral("rating"), t.rating},
-                {QStringLiteral("playDate"), dateJson(t.playDate)},
-                {QStringLiteral("location"), t.location},
-                {QStringLiteral("hasFile"), t.hasFile},
-                {QStringLiteral("fileThere"), t.fileThere},
-                {QStringLiteral("fileGoes"), t.fileGoes},
-            });
-        }
-        groups.append(QJsonObject{{QStringLiteral("keeper"), group.tracks.at(size_t(group.keeper)).databaseId},
-                                  {QStringLiteral("tracks"), tracks}});
+        json.beginObject();
+        json.key("keeper");
+        json.value(std::int64_t{group.tracks.at(size_t(group.keeper)).databaseId});
+        json.key("tracks");
+        json.beginArray();
+        for (const cleaning::ReviewedTrack &t : group.tracks)
+            duplicateTrackJson(json, t);
+        json.endArray();
+        json.endObject();
     }
-    QJsonObject document{
-        {QStringLiteral("command"), QStringLiteral("duplicates")},
-        {QStringLiteral("by"), QJsonArray::fromStringList(options.by)},
-        {QStringLiteral("keep"), cleaning::keepRuleName(options.keep)},
-        {QStringLiteral("groups"), groups},
-        {QStringLiteral("totals"), QJsonObject{{QStringLiteral("groups"), qint64(review.groups.size())},
-                                               {QStringLiteral("copies"), review.copies},
-                                               {QStringLiteral("trashBytes"), qint64(review.trashBytes)}}},
-    };
-    addOutcome(document, outcome);
-    return jsonText(document);
+    json.endArray();
+    json.key("keep");
+    json.value(cleaning::keepRuleName(options.keep));
+    addOutcomeJson(json, outcome);
+    json.key("totals");
+    json.beginObject();
+    json.key("copies");
+    json.value(std::int64_t{review.copies});
+    json.key("groups");
+    json.value(static_cast<std::int64_t>(review.groups.size()));
+    json.key("trashBytes");
+    json.value(std::int64_t{review.trashBytes});
+    json.endObject();
+    json.endObject();
+    json.finish();
 }
 
 bool deadTrackGoes(const cleaning::DeadTrackFolder &folder, const CleanOptions &options)
@@ -141,65 +183,95 @@ bool deadTrackGoes(const cleaning::DeadTrackFolder &folder, const CleanOptions &
     return !folder.disconnected || options.includeDisconnected;
 }
 
-QString deadTracksText(const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
-                       const std::optional<RemovalOutcome> &outcome)
+void deadTracksText(OutputBuffer &out, const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
+                    const std::optional<RemovalOutcome> &outcome)
 {
-    TextTable table({QStringLiteral("STATUS"), QStringLiteral("ID"), QStringLiteral("NAME"), QStringLiteral("ARTIST"),
-                     QStringLiteral("ALBUM"), QStringLiteral("LOCATION")});
-    int going = 0;
-    for (const cleaning::DeadTrackFolder &folder : findings.folders) {
-        QString heading = folder.folder.isEmpty() ? QStringLiteral("(location lost)") : folder.folder;
-        if (folder.disconnected)
-            heading += QStringLiteral("  [on a disconnected drive]");
-        if (&folder != &findings.folders.front())
-            table.addLine({});
-        table.addLine(heading);
-        const bool goes = deadTrackGoes(folder, options);
-        for (const cleaning::DeadTrack &t : folder.tracks) {
-            going += goes ? 1 : 0;
-            table.addRow({statusText(goes), QString::number(t.databaseId), t.name, t.artist, t.album, t.location});
+    std::int64_t going = 0;
+    if (!findings.folders.empty()) {
+        TextTable table({"STATUS", "ID", "NAME", "ARTIST", "ALBUM", "LOCATION"});
+        for (const cleaning::DeadTrackFolder &folder : findings.folders) {
+            QString heading = folder.folder.isEmpty() ? QStringLiteral("(location lost)") : folder.folder;
+            if (folder.disconnected)
+                heading += QStringLiteral("  [on a disconnected drive]");
+            if (&folder != &findings.folders.front())
+                table.addLine({});
+            table.addLine(heading);
+            const bool goes = deadTrackGoes(folder, options);
+            for (const cleaning::DeadTrack &t : folder.tracks) {
+                going += goes ? 1 : 0;
+                table.beginRow();
+                table.cell(statusText(goes));
+                table.cell(std::int64_t{t.databaseId});
+                table.cell(t.name);
+                table.cell(t.artist);
+                table.cell(t.album);
+                table.cell(t.location);
+            }
         }
+        table.render(out);
+        out.add('\n');
     }
-    QString text = findings.folders.empty() ? QString() : table.render() + QLatin1Char('\n');
-    text += QStringLiteral("folders: %1\ndead tracks: %2\non a disconnected drive: %3\ntracks to go: %4\n")
-                .arg(findings.folders.size())
-                .arg(findings.trackCount)
-                .arg(findings.disconnectedCount)
-                .arg(going);
-    return text + outcomeText(outcome);
+    addTotal(out, "folders", static_cast<std::int64_t>(findings.folders.size()));
+    addTotal(out, "dead tracks", findings.trackCount);
+    addTotal(out, "on a disconnected drive", findings.disconnectedCount);
+    addTotal(out, "tracks to go", going);
+    addOutcomeText(out, outcome);
 }
 
-QString deadTracksJson(const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
-                       const std::optional<RemovalOutcome> &outcome)
+void deadTracksJson(OutputBuffer &out, const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
+                    const std::optional<RemovalOutcome> &outcome)
 {
-    QJsonArray folders;
-    int going = 0;
+    JsonWriter json(out);
+    std::int64_t going = 0;
+    json.beginObject();
+    json.key("command");
+    json.value(std::string_view("dead"));
+    json.key("folders");
+    json.beginArray();
     for (const cleaning::DeadTrackFolder &folder : findings.folders) {
         const bool goes = deadTrackGoes(folder, options);
-        QJsonArray tracks;
+        json.beginObject();
+        json.key("disconnected");
+        json.value(folder.disconnected);
+        json.key("folder");
+        json.value(folder.folder);
+        json.key("tracks");
+        json.beginArray();
         for (const cleaning::DeadTrack &t : folder.tracks) {
             going += goes ? 1 : 0;
-            tracks.append(QJsonObject{{QStringLiteral("databaseId"), t.databaseId},
-                                      {QStringLiteral("status"), statusText(goes)},
-                                      {QStringLiteral("name"), t.name},
-                                      {QStringLiteral("artist"), t.artist},
-                                      {QStringLiteral("album"), t.album},
-                                      {QStringLiteral("location"), t.location}});
+            json.beginObject();
+            json.key("album");
+            json.value(t.album);
+            json.key("artist");
+            json.value(t.artist);
+            json.key("databaseId");
+            json.value(std::int64_t{t.databaseId});
+            json.key("location");
+            json.value(t.location);
+            json.key("name");
+            json.value(t.name);
+            json.key("status");
+            json.value(statusText(goes));
+            json.endObject();
         }
-        folders.append(QJsonObject{{QStringLiteral("folder"), folder.folder},
-                                   {QStringLiteral("disconnected"), folder.disconnected},
-                                   {QStringLiteral("tracks"), tracks}});
+        json.endArray();
+        json.endObject();
     }
-    QJsonObject document{
-        {QStringLiteral("command"), QStringLiteral("dead")},
-        {QStringLiteral("folders"), folders},
-        {QStringLiteral("totals"), QJsonObject{{QStringLiteral("folders"), qint64(findings.folders.size())},
-                                               {QStringLiteral("deadTracks"), findings.trackCount},
-                                               {QStringLiteral("disconnected"), findings.disconnectedCount},
-                                               {QStringLiteral("toGo"), going}}},
-    };
-    addOutcome(document, outcome);
-    return jsonText(document);
+    json.endArray();
+    addOutcomeJson(json, outcome);
+    json.key("totals");
+    json.beginObject();
+    json.key("deadTracks");
+    json.value(std::int64_t{findings.trackCount});
+    json.key("disconnected");
+    json.value(std::int64_t{findings.disconnectedCount});
+    json.key("folders");
+    json.value(static_cast<std::int64_t>(findings.folders.size()));
+    json.key("toGo");
+    json.value(going);
+    json.endObject();
+    json.endObject();
+    json.finish();
 }
 
 } // namespace tidyfox::cleancli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cleancli/CleanOptions.h"
+#include "cleancli/OutputBuffer.h"
 #include "cleaning/DeadTrackReview.h"
 #include "cleaning/DuplicateReview.h"
 
@@ -20,17 +21,18 @@ struct RemovalOutcome
     std::vector<std::int32_t> notRemoved; // shown to go, still there
 };
 
-QString duplicatesText(const cleaning::DuplicateReview &review, const std::optional<RemovalOutcome> &outcome);
-QString duplicatesJson(const CleanOptions &options, const cleaning::DuplicateReview &review,
-                       const std::optional<RemovalOutcome> &outcome);
+void duplicatesText(OutputBuffer &out, const cleaning::DuplicateReview &review,
+                    const std::optional<RemovalOutcome> &outcome);
+void duplicatesJson(OutputBuffer &out, const CleanOptions &options, const cleaning::DuplicateReview &review,
+                    const std::optional<RemovalOutcome> &outcome);
 
 // Whether a dead track goes with --remove: not on a disconnected drive unless
 // those are included.
 bool deadTrackGoes(const cleaning::DeadTrackFolder &folder, const CleanOptions &options);
 
-QString deadTracksText(const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
-                       const std::optional<RemovalOutcome> &outcome);
-QString deadTracksJson(const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
-                       const std::optional<RemovalOutcome> &outcome);
+void deadTracksText(OutputBuffer &out, const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
+                    const std::optional<RemovalOutcome> &outcome);
+void deadTracksJson(OutputBuffer &out, const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
+                    const std::optional<RemovalOutcome> &outcome);
 
 } // namespace tidyfox::cleancli

@@ -1,6 +1,7 @@
 // tidyfox-clean: the cleaning of the music library from a terminal.
 #include "cleancli/CleanOptions.h"
 #include "cleancli/CleanRun.h"
+#include "cleancli/LibraryHistory.h"
 #include "cleaning/CleaningRun.h"
 #include "libraryclient/BusLibraryClient.h"
 #include "localclient/InProcessLibraryClient.h"
@@ -36,6 +37,8 @@ int main(int argc, char *argv[])
         break;
     }
     const CleanOptions &options = parsed.options;
+    if (options.command == CleanCommand::LibraryHistory)
+        return runLibraryHistory(options, QCoreApplication::applicationDirPath());
 
     CleanStreams streams;
     streams.progress = isatty(STDERR_FILENO) ? stderr : nullptr;

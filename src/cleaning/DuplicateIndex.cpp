@@ -3,6 +3,8 @@
 #include "system/FileSystem.h"
 
 #include <QHash>
+#include <algorithm>
+#include <cstdint>
 
 namespace tidyfox::cleaning {
 namespace {
@@ -25,6 +27,91 @@ size_t qHash(const GroupKey &key, size_t seed = 0)
 {
     return qHashMulti(seed, key.name, key.album, key.artist, key.fileName, key.size, key.bitRate, key.sampleRate);
 }
+
+// The keys of the groups found so far, their texts side by side in one
+// block. A table of GroupKeys held a copy of nearly every track's name and
+// artist, each an allocation of its own, and took longer to free than to
+// fill.
+class GroupKeys
+{
+public:
+    explicit GroupKeys(size_t expected)
+    {
+        m_keys.reserve(expected);
+        m_firstByHash.reserve(static_cast<qsizetype>(expected));
+    }
+
+    // The group whose key equals key, or -1.
+    int find(const GroupKey &key, size_t hash) const
+    {
+        for (int group = m_firstByHash.value(hash, -1); group >= 0; group = m_keys[size_t(group)].nextSameHash) {
+            if (equals(m_keys[size_t(group)], key))
+                return group;
+        }
+        return -1;
+    }
+
+    // Adds the key of the next group (numbered from 0, in the order added).
+    void add(const GroupKey &key, size_t hash)
+    {
+        const int group = static_cast<int>(m_keys.size());
+        Stored stored;
+        stored.text = m_text.size();
+        const QString *texts[kTexts] = {&key.name, &key.album, &key.artist, &key.fileName};
+        for (size_t t = 0; t < kTexts; ++t) {
+            stored.lengths[t] = static_cast<std::uint32_t>(texts[t]->size());
+            const auto *data = reinterpret_cast<const char16_t *>(texts[t]->constData());
+            m_text.insert(m_text.end(), data, data + texts[t]->size());
+        }
+        stored.size = key.size;
+        stored.bitRate = key.bitRate;
+        stored.sampleRate = key.sampleRate;
+        // A later key of the same hash is looked at after the earlier ones.
+        auto first = m_firstByHash.find(hash);
+        if (first == m_firstByHash.end()) {
+            m_firstByHash.insert(hash, group);
+        } else {
+            int last = first.value();
+            while (m_keys[size_t(last)].nextSameHash >= 0)
+                last = m_keys[size_t(last)].nextSameHash;
+            m_keys[size_t(last)].nextSameHash = group;
+        }
+        m_keys.push_back(stored);
+    }
+
+private:
+    static constexpr size_t kTexts = 4;
+    struct Stored
+    {
+        size_t text = 0; // where the texts start in m_text, one after the other
+        std::uint32_t lengths[kTexts] = {};
+        std::int64_t size = 0;
+        std::int32_t bitRate = 0;
+        std::int32_t sampleRate = 0;
+        int nextSameHash = -1;
+    };
+
+    bool equals(const Stored &stored, const GroupKey &key) const
+    {
+        if (stored.size != key.size || stored.bitRate != key.bitRate || stored.sampleRate != key.sampleRate)
+            return false;
+        const QString *texts[kTexts] = {&key.name, &key.album, &key.artist, &key.fileName};
+        size_t at = stored.text;
+        for (size_t t = 0; t < kTexts; ++t) {
+            const QString &text = *texts[t];
+            if (stored.lengths[t] != size_t(text.size()) ||
+                !std::equal(text.constData(), text.constData() + text.size(), m_text.begin() + qsizetype(at),
+                            [](QChar a, char16_t b) { return a.unicode() == b; }))
+                return false;
+            at += stored.lengths[t];
+        }
+        return true;
+    }
+
+    std::vector<char16_t> m_text;
+    std::vector<Stored> m_keys; // by group
+    QHash<size_t, int> m_firstByHash;
+};
 
 // Location of a track, or nothing for a track that has no file.
 std::optional<QString> locationOf(libraryclient::LibraryTrack &track)
@@ -51,8 +138,8 @@ DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, co
     });
 
     const bool byFileName = filter.Checked(kFilterFileName);
-    QHash<GroupKey, int> groups;
-    groups.reserve(static_cast<qsizetype>(m_tracks.size()));
+    GroupKeys groups(m_tracks.size());
+    const size_t seed = QHashSeed::globalSeed();
     std::vector<int> tails;
     for (int i = 0; i < size(); ++i) {
         IndexedTrack &entry = at(i);
@@ -83,14 +170,15 @@ DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, co
         if (byFileName)
             key.fileName = system::fileNameOf(entry.location).toLower();
 
-        const auto found = groups.constFind(key);
-        if (found == groups.cend()) {
+        const size_t hash = qHash(key, seed);
+        const int found = groups.find(key, hash);
+        if (found < 0) {
             entry.group = static_cast<int>(m_groupHeads.size());
-            groups.insert(key, entry.group);
+            groups.add(key, hash);
             m_groupHeads.push_back(i);
             tails.push_back(i);
         } else {
-            entry.group = found.value();
+            entry.group = found;
             int &tail = tails[static_cast<size_t>(entry.group)];
             entry.prev = tail;
             at(tail).next = i;

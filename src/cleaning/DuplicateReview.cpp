@@ -112,6 +112,42 @@ void chooseByRule(DuplicateGroup &group, KeepRule rule)
         t.goes = t.databaseId != keeperId;
 }
 
+// The uses of the copies' files by every track of the library, the copies
+// included. Only a copy's own file is ever asked about, so another track
+// counts only where it names one: by its path or, as the disk tells, by
+// another path to the same file. That spares a table of every file in the
+// library; the disk is still asked about every track, as the removal asks.
+// Returns the copies' uses by their place in removalOrder.
+std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &index, const std::vector<int> &removalOrder,
+                                                      system::FileSystem &fs, FileUsage &usage)
+{
+    const auto hasFile = [](const IndexedTrack &entry) { return entry.hasFile && !entry.location.isEmpty(); };
+    std::vector<std::optional<FileUsage::Use>> copyUses(removalOrder.size());
+    std::vector<bool> isCopy(static_cast<size_t>(index.size()), false);
+    QSet<QString> copyPaths;
+    QSet<system::FileId> copyIds;
+    for (size_t k = 0; k < removalOrder.size(); ++k) {
+        const IndexedTrack &entry = index.at(removalOrder[k]);
+        isCopy[static_cast<size_t>(removalOrder[k])] = true;
+        if (!hasFile(entry))
+            continue;
+        copyUses[k] = FileUsage::Of(fs, entry.location);
+        usage.Add(*copyUses[k]);
+        copyPaths.insert(copyUses[k]->path);
+        if (copyUses[k]->id)
+            copyIds.insert(*copyUses[k]->id);
+    }
+    for (int i = 0; i < index.size(); ++i) {
+        const IndexedTrack &entry = index.at(i);
+        if (isCopy[static_cast<size_t>(i)] || !hasFile(entry))
+            continue;
+        const FileUsage::Use use = FileUsage::Of(fs, entry.location);
+        if (copyPaths.contains(use.path) || (use.id && copyIds.contains(*use.id)))
+            usage.Add(use);
+    }
+    return copyUses;
+}
+
 // Which copies' files go, as the removal decides when it reaches each copy:
 // the file is there, has not gone with an earlier copy, and no track still in
 // the library (those that stay and the copies not yet removed) uses it.
@@ -119,41 +155,33 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
                      std::vector<ReviewedTrack *> &reviewedAt, system::FileSystem &fs)
 {
     FileUsage usage;
-    std::vector<std::optional<FileUsage::Use>> uses(static_cast<size_t>(index.size()));
+    std::vector<std::optional<FileUsage::Use>> uses;
     bool gathered = false;
     QSet<QString> gone;
-    for (const int copy : removalOrder) {
-        ReviewedTrack &t = *reviewedAt[static_cast<size_t>(copy)];
+    for (size_t k = 0; k < removalOrder.size(); ++k) {
+        ReviewedTrack &t = *reviewedAt[static_cast<size_t>(removalOrder[k])];
         if (t.fileThere && !gone.contains(system::normalisedPath(t.location))) {
             // The disk is asked about every track only once a file may go,
             // as the removal does.
             if (!gathered) {
-                for (int i = 0; i < index.size(); ++i) {
-                    const IndexedTrack &entry = index.at(i);
-                    if (!entry.hasFile || entry.location.isEmpty())
-                        continue;
-                    uses[static_cast<size_t>(i)] = FileUsage::Of(fs, entry.location);
-                    usage.Add(*uses[static_cast<size_t>(i)]);
-                }
-                for (const int earlier : removalOrder) {
-                    if (earlier == copy)
-                        break;
-                    if (auto &use = uses[static_cast<size_t>(earlier)]) {
+                uses = gatherUses(index, removalOrder, fs, usage);
+                for (size_t earlier = 0; earlier < k; ++earlier) {
+                    if (auto &use = uses[earlier]) {
                         usage.Release(*use);
                         use.reset();
                     }
                 }
                 gathered = true;
             }
-            const auto &own = uses[static_cast<size_t>(copy)];
+            const auto &own = uses[k];
             if (!(own && usage.SharedBeyond(*own))) {
                 t.fileGoes = true;
                 gone.insert(system::normalisedPath(t.location));
             }
         }
-        if (auto &use = uses[static_cast<size_t>(copy)]) {
-            usage.Release(*use);
-            use.reset();
+        if (gathered && uses[k]) {
+            usage.Release(*uses[k]);
+            uses[k].reset();
         }
     }
 }

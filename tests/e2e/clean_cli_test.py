@@ -112,6 +112,13 @@ class CleanCli(unittest.TestCase):
         self.assertEqual(ids - self.library_ids(), dead_going)
         self.assertIn("groups: 0\n", self.clean("duplicates", "--by", "name,artist").stdout)
 
+        # history and restore are the library's own: tidyfox-library runs them.
+        for ours, theirs in ((["history"], ["history"]),
+                             (["restore", "99999", "--library", self.db], ["--library", self.db, "restore", "99999"])):
+            mine, its = self.clean(*ours, check=False), run(ARGS.tool, *theirs, env=self.env, check=False)
+            self.assertEqual((mine.returncode, mine.stdout, mine.stderr), (its.returncode, its.stdout, its.stderr))
+        self.assertNotEqual(self.clean("restore", "99999", check=False).returncode, 0)
+
     def test_json_carries_every_field_the_text_shows(self):
         for keep in ("first", "bitrate", "added"):
             text = self.clean("duplicates", "--by", "name,artist", "--keep", keep).stdout
