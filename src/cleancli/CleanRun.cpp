@@ -53,6 +53,11 @@ RemovalOutcome outcomeOf(libraryclient::LibraryClient &library, const std::vecto
 // that is still there, on standard error.
 int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const CleanStreams &streams)
 {
+    // Told even when the run stopped early: what did go can come back.
+    if (host.recordedJob() != 0)
+        write(streams.err, QStringLiteral("tidyfox-clean: done as job %1 of the history; `tidyfox-clean restore %1` "
+                                          "puts it back\n")
+                               .arg(host.recordedJob()));
     if (host.jobSucceeded() && outcome.notRemoved.empty())
         return kExitOk;
     if (!host.jobSucceeded())

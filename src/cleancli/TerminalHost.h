@@ -26,6 +26,11 @@ public:
     void reopenCommandGate() override {}
     // Nothing waits for events here: the library is asked with blocking calls.
     void yieldOnce() override {}
+    void jobRecorded(std::int32_t jobId) override { m_recordedJob = jobId; }
+
+    // The job of the library's history the run wrote; 0 when it changed
+    // nothing.
+    std::int32_t recordedJob() const { return m_recordedJob; }
 
     // A job reloads the library only when it went to its end.
     bool jobSucceeded() const { return m_succeeded; }
@@ -40,6 +45,7 @@ private:
     QString m_alertDetail;
     QString m_pendingDetail;
     bool m_succeeded = false;
+    std::int32_t m_recordedJob = 0;
     int m_shownPercent = -1;
     QString m_shownJob;
 };

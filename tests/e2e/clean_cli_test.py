@@ -93,7 +93,8 @@ class CleanCli(unittest.TestCase):
         self.assertEqual(len(going), 3)
         ids = self.library_ids()
         removed = self.clean("duplicates", "--by", "name,artist", "--remove")
-        self.assertEqual(removed.stderr, "")
+        job = re.fullmatch(r"tidyfox-clean: done as job (\d+) of the history; .*\n", removed.stderr)
+        self.assertTrue(job, removed.stderr)
         rows, totals = parse_table(removed.stdout)
         self.assertEqual(rows, dry)
         self.assertEqual((totals["removed"], totals["not removed"]), (3, 0))
@@ -111,6 +112,11 @@ class CleanCli(unittest.TestCase):
         self.clean("dead", "--remove")
         self.assertEqual(ids - self.library_ids(), dead_going)
         self.assertIn("groups: 0\n", self.clean("duplicates", "--by", "name,artist").stdout)
+        # The removal is a job of the history: restoring it brings the copies
+        # and their files back.
+        self.clean("restore", job.group(1))
+        self.assertEqual(self.library_ids() & going, going)
+        self.assertEqual(list(trash.iterdir()), [])
 
         # history and restore are the library's own: tidyfox-library runs them.
         for ours, theirs in ((["history"], ["history"]),
