@@ -1,20 +1,14 @@
 // The history of removals: each removal in a job writes down, in the same
 // transaction, everything needed to undo it, and a job can be put back whole.
 #include "service/LibraryStore.h"
+#include "service/RestoreFiles.h"
 #include "service/ServiceLog.h"
 #include "service/Transaction.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tidyfox::library {
 
@@ -38,30 +32,6 @@ std::optional<std::int64_t> optionalInt(const sql::Query &q, int column)
 QDateTime utc(const sql::Query &q, int column)
 {
     return q.isNull(column) ? QDateTime() : QDateTime::fromSecsSinceEpoch(q.int64(column), Qt::UTC);
-}
-
-// Moves from to to unless something is at to already: the check and the move
-// are one step, so a file that turned up meanwhile is never replaced.
-bool moveWithoutReplacing(const QString &from, const QString &to)
-{
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    // Some file systems cannot rename that way; a hard link refuses an
-    // existing name just as well.
-    if ((errno == EINVAL || errno == ENOSYS) && ::link(source.constData(), target.constData()) == 0) {
-        ::unlink(source.constData());
-        return true;
-    }
-    qCDebug(lcService) << "could not move" << from << "to" << to << ":" << std::strerror(errno);
-    return false;
-}
-
-bool exists(const QString &path)
-{
-    struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
 } // namespace
@@ -259,19 +229,45 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
         }
     }
 
+    // Each file's identity in the trash, in the library before any file
+    // moves: a run killed after some moves then knows them when it runs
+    // again. A file already back keeps the identity an earlier run wrote down.
+    std::vector<RestoreFile> files;
+    std::vector<const Entry *> withFiles;
+    {
+        Transaction transaction(*this);
+        for (const Entry &entry : entries) {
+            if (entry.trashedPath.isEmpty())
+                continue;
+            if (const auto identity = fileIdentity(entry.trashedPath)) {
+                m_db.query("INSERT OR REPLACE INTO journal_restoring(entry_id, job_id, device, inode)"
+                           " VALUES(?1, ?2, ?3, ?4)")
+                    .bind(1, entry.entryId)
+                    .bind(2, jobId)
+                    .bind(3, identity->device)
+                    .bind(4, identity->inode)
+                    .run();
+            }
+        }
+        transaction.commit();
+        for (const Entry &entry : entries) {
+            if (entry.trashedPath.isEmpty())
+                continue;
+            std::optional<FileIdentity> movedBefore;
+            auto known = m_db.query("SELECT device, inode FROM journal_restoring WHERE entry_id = ?1");
+            if (known.bind(1, entry.entryId).next())
+                movedBefore = FileIdentity{known.int64(0), known.int64(1)};
+            files.emplace_back(entry.originalPath, entry.trashedPath, entry.infoPath, movedBefore);
+            withFiles.push_back(&entry);
+        }
+    }
+
     RestoreResult result;
-    std::vector<const Entry *> moved;
-    for (const Entry &entry : entries) {
-        if (entry.trashedPath.isEmpty())
-            continue;
-        // A path from another machine ("C:/Music/...") has no place here.
-        const bool back = QFileInfo(entry.originalPath).isAbsolute() && exists(entry.trashedPath) &&
-                          QDir().mkpath(QFileInfo(entry.originalPath).absolutePath()) &&
-                          moveWithoutReplacing(entry.trashedPath, entry.originalPath);
-        if (back)
-            moved.push_back(&entry);
-        else
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].bringBack() == FileReturn::Stays) {
+            const Entry &entry = *withFiles[i];
             result.notRestored << (entry.originalPath.isEmpty() ? entry.trashedPath : entry.originalPath);
+        }
     }
 
     try {
@@ -294,16 +290,12 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
         }
         putBackPlaylistsAfter(0);
         m_db.query("UPDATE journal_jobs SET restored = 1 WHERE job_id = ?1").bind(1, jobId).run();
+        m_db.query("DELETE FROM journal_restoring WHERE job_id = ?1").bind(1, jobId).run();
         transaction.commit();
     } catch (...) {
-        for (const Entry *entry : moved)
-            moveWithoutReplacing(entry->originalPath, entry->trashedPath);
+        for (RestoreFile &file : files)
+            file.putBack();
         throw;
-    }
-    // Out of the trash for good only now that the library has them again.
-    for (const Entry *entry : moved) {
-        if (!entry->infoPath.isEmpty())
-            QFile::remove(entry->infoPath);
     }
     // Places put back into playlists count as tracks, as in the job's record.
     result.restored = std::int32_t(entries.size());
