@@ -44,12 +44,12 @@ void LibraryStore::prepareJournalStatements()
     auto q = m_db.query("SELECT name FROM pragma_table_info('tracks') ORDER BY cid");
     while (q.next())
         columns += (columns.isEmpty() ? "" : ", ") + q.text(0).toUtf8();
-    // A file track's location is the path its file had.
-    m_journalRowSql = "INSERT INTO journal_tracks(job_id, original_path, trashed_path, info_path, places, " + columns +
-                      ") SELECT ?1, CASE WHEN kind = 1 THEN location ELSE '' END, ?3, ?4, (SELECT"
-                      " group_concat(i.playlist_id || ':' || i.position, ' ') FROM playlist_items i"
-                      " WHERE i.database_id = ?2), " +
-                      columns + " FROM tracks WHERE database_id = ?2";
+    // A file track's location is the path its file had. Only a job still
+    // open takes entries: one statement both checks and writes.
+    m_journalRowSql = "INSERT INTO journal_tracks(job_id, original_path, trashed_path, info_path, " + columns +
+                      ") SELECT ?1, CASE WHEN kind = 1 THEN location ELSE '' END, ?3, ?4, " + columns +
+                      " FROM tracks WHERE database_id = ?2 AND EXISTS(SELECT 1 FROM journal_jobs WHERE job_id = ?1"
+                      " AND restored = 0)";
     m_restoreRowSql =
         "INSERT INTO tracks(" + columns + ") SELECT " + columns + " FROM journal_tracks WHERE entry_id = ?1";
 }
@@ -65,6 +65,12 @@ std::int32_t LibraryStore::beginJob(const QString &kind)
     auto oldest = m_db.query("SELECT job_id FROM journal_jobs ORDER BY job_id DESC LIMIT 1 OFFSET ?1");
     if (oldest.bind(1, kJournalJobs - 1).next()) {
         const std::int64_t keepFrom = oldest.int64(0);
+        // Places of tracks whose last removal is forgotten now.
+        m_db.query("DELETE FROM playlist_items WHERE database_id IN (SELECT database_id FROM journal_tracks WHERE"
+                   " job_id < ?1 EXCEPT SELECT database_id FROM journal_tracks WHERE job_id >= ?1) AND NOT EXISTS("
+                   "SELECT 1 FROM tracks t WHERE t.database_id = playlist_items.database_id)")
+            .bind(1, keepFrom)
+            .run();
         m_db.query("DELETE FROM journal_tracks WHERE job_id < ?1").bind(1, keepFrom).run();
         m_db.query("DELETE FROM journal_playlists WHERE job_id < ?1").bind(1, keepFrom).run();
         m_db.query("DELETE FROM journal_restoring WHERE job_id < ?1").bind(1, keepFrom).run();
@@ -84,12 +90,11 @@ void LibraryStore::checkOpenJob(std::int32_t jobId)
             QStringLiteral("The job %1 has been restored and takes no more removals.").arg(jobId).toStdString());
 }
 
-// The row and its places, when the track is there; the removal that follows
-// reports it when it is not, as it does outside a job.
+// The row, when the track is there; the removal that follows reports it when
+// it is not, as it does outside a job.
 std::int64_t LibraryStore::journalTrack(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
                                         const QString &infoPath)
 {
-    checkOpenJob(jobId);
     prepareJournalStatements();
     m_db.query(m_journalRowSql.constData())
         .bind(1, jobId)
@@ -97,7 +102,11 @@ std::int64_t LibraryStore::journalTrack(std::int32_t jobId, std::int32_t databas
         .bind(3, trashedPath)
         .bind(4, infoPath)
         .run();
-    return m_db.changes() == 0 ? 0 : m_db.lastInsertRowId();
+    if (m_db.changes() == 0) {
+        checkOpenJob(jobId);
+        return 0;
+    }
+    return m_db.lastInsertRowId();
 }
 
 void LibraryStore::deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
@@ -105,7 +114,7 @@ void LibraryStore::deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId,
 {
     Transaction transaction(*this);
     journalTrack(jobId, databaseId, trashedPath, infoPath);
-    deleteTrack(databaseId);
+    removeTrack(databaseId, true);
     transaction.commit();
 }
 
@@ -129,7 +138,7 @@ void LibraryStore::deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t 
         " (SELECT play_count, skip_count, play_date_utc, rating, date_added, entries FROM tracks"
         " WHERE database_id = ?2) WHERE entry_id = ?1";
     m_db.query(keeperBefore).bind(1, entryId).bind(2, keeperId).run();
-    deleteTrackMergingInto(databaseId, keeperId);
+    mergeAndRemove(databaseId, keeperId, true);
     m_db.query(keeperAfter).bind(1, entryId).bind(2, keeperId).run();
     transaction.commit();
 }
@@ -164,8 +173,9 @@ std::vector<JobRecord> LibraryStore::jobs()
 void LibraryStore::clearJobs()
 {
     Transaction transaction(*this);
-    m_db.exec("DELETE FROM journal_tracks; DELETE FROM journal_playlists; DELETE FROM journal_restoring;"
-              " DELETE FROM journal_jobs");
+    m_db.exec("DELETE FROM playlist_items WHERE NOT EXISTS(SELECT 1 FROM tracks t"
+              " WHERE t.database_id = playlist_items.database_id); DELETE FROM journal_tracks;"
+              " DELETE FROM journal_playlists; DELETE FROM journal_restoring; DELETE FROM journal_jobs");
     transaction.commit();
 }
 
