@@ -9,10 +9,11 @@
 // bench_journal [TRACKS]
 //
 // With --bus, the same comparison through the real service: a library of
-// LIBRARY tracks in 50 playlists, of which REMOVE (every tenth) are removed by
-// DeleteTrack, one bus call each, and on an equal copy in a job by
-// DeleteTrackInJob; ROUNDS rounds, the two in turn. Run it under
-// tests/support/isolated.sh, which gives it a bus of its own.
+// LIBRARY tracks in 50 playlists, of which REMOVE are removed by DeleteTrack,
+// one bus call each, and REMOVE others by DeleteTrackInJob, in blocks of 250
+// in turn, so that both meet the same library and the same load; ROUNDS
+// rounds on fresh copies. Run it under tests/support/isolated.sh, which gives
+// it a bus of its own.
 //
 // bench_journal --bus [LIBRARY [REMOVE [ROUNDS]]]
 //
@@ -160,8 +161,26 @@ struct Removal
     double wall = 0, service = 0;
 };
 
-// Serves path, removes the tracks one call each (in a job or not) and quits.
-std::optional<Removal> removeOverTheBus(const QString &path, const std::vector<std::int32_t> &ids, bool inJob)
+bool removeOne(std::int32_t id, std::int32_t job)
+{
+    const QString name = QStringLiteral("%1 Track.mp3").arg(id);
+    const QDBusMessage reply =
+        job ? callService(
+                  QStringLiteral("DeleteTrackInJob"),
+                  {job, id, QStringLiteral("/home/someone/.local/share/Trash/files/") + name,
+                   QStringLiteral("/home/someone/.local/share/Trash/info/") + name + QStringLiteral(".trashinfo")})
+            : callService(QStringLiteral("DeleteTrack"), {id});
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        std::fprintf(stderr, "bench_journal: %s\n", qPrintable(reply.errorMessage()));
+        return false;
+    }
+    return true;
+}
+
+// Serves path and removes the tracks one call each, in blocks of 250 that go
+// in turn plainly and in a job, so that both meet the same library and the
+// same load; [0] plain, [1] in a job.
+bool removeOverTheBus(const QString &path, const std::vector<std::int32_t> &ids, Removal (&removal)[2])
 {
     QProcess service;
     service.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -171,36 +190,31 @@ std::optional<Removal> removeOverTheBus(const QString &path, const std::vector<s
     auto *bus = QDBusConnection::sessionBus().interface();
     while (!bus->isServiceRegistered(QString::fromLatin1(tidyfox::protocol::kServiceName)).value()) {
         if (deadline.hasExpired() || service.state() == QProcess::NotRunning)
-            return std::nullopt;
+            return false;
         QThread::msleep(10);
     }
     // Answered once the service has made its first payload ready.
     callService(QStringLiteral("Source"));
     const qint64 pid = service.processId();
-    const double cpu = processSeconds(pid);
-    const auto start = Clock::now();
-    std::int32_t job = 0;
-    if (inJob)
-        job = callService(QStringLiteral("BeginJob"), {QStringLiteral("duplicates")}).arguments().value(0).toInt();
-    for (const std::int32_t id : ids) {
-        const QString name = QStringLiteral("%1 Track.mp3").arg(id);
-        const QDBusMessage reply =
-            inJob ? callService(QStringLiteral("DeleteTrackInJob"),
-                                {job, id, QStringLiteral("/home/someone/.local/share/Trash/files/") + name,
-                                 QStringLiteral("/home/someone/.local/share/Trash/info/") + name +
-                                     QStringLiteral(".trashinfo")})
-                  : callService(QStringLiteral("DeleteTrack"), {id});
-        if (reply.type() != QDBusMessage::ReplyMessage) {
-            std::fprintf(stderr, "bench_journal: %s\n", qPrintable(reply.errorMessage()));
-            return std::nullopt;
+    const std::int32_t job =
+        callService(QStringLiteral("BeginJob"), {QStringLiteral("duplicates")}).arguments().value(0).toInt();
+    constexpr std::size_t kBlock = 250;
+    for (std::size_t from = 0; from < ids.size(); from += 2 * kBlock) {
+        for (int inJob = 0; inJob < 2; ++inJob) {
+            const double cpu = processSeconds(pid);
+            const auto start = Clock::now();
+            for (std::size_t i = from + std::size_t(inJob); i < std::min(from + 2 * kBlock, ids.size()); i += 2) {
+                if (!removeOne(ids[i], inJob ? job : 0))
+                    return false;
+            }
+            removal[inJob].wall += seconds(Clock::now() - start);
+            removal[inJob].service += processSeconds(pid) - cpu;
         }
     }
-    if (inJob)
-        callService(QStringLiteral("EndJob"), {job});
-    Removal removal{seconds(Clock::now() - start), processSeconds(pid) - cpu};
+    callService(QStringLiteral("EndJob"), {job});
     callService(QStringLiteral("Quit"));
     service.waitForFinished(20000);
-    return removal;
+    return true;
 }
 
 double median(std::vector<double> values)
@@ -209,6 +223,7 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// REMOVE tracks each way: twice as many in all.
 int runOverTheBus(int libraryTracks, int remove, int rounds)
 {
     QTemporaryDir dir;
@@ -219,30 +234,24 @@ int runOverTheBus(int libraryTracks, int remove, int rounds)
     std::printf("library of %d tracks in %d playlists built in %.1f s\n", libraryTracks, kBusPlaylists,
                 seconds(Clock::now() - start));
     std::vector<std::int32_t> ids;
-    for (int i = 0; i < remove; ++i)
-        ids.push_back(std::int32_t(1 + std::int64_t(i) * libraryTracks / remove));
+    for (int i = 0; i < 2 * remove; ++i)
+        ids.push_back(std::int32_t(1 + std::int64_t(i) * libraryTracks / (2 * remove)));
 
     std::vector<double> wall[2], service[2], wallIncrease, serviceIncrease;
     for (int round = 0; round < rounds; ++round) {
+        QFile::remove(run);
         Removal removal[2];
-        for (int k = 0; k < 2; ++k) {
-            // The two in turn, so that neither always meets a busier machine.
-            const bool inJob = (k + round) % 2 == 1;
-            QFile::remove(run);
-            if (!QFile::copy(base, run))
-                return 1;
-            const auto measured = removeOverTheBus(run, ids, inJob);
-            if (!measured)
-                return 1;
-            removal[inJob] = *measured;
-            wall[inJob].push_back(measured->wall);
-            service[inJob].push_back(measured->service);
+        if (!QFile::copy(base, run) || !removeOverTheBus(run, ids, removal))
+            return 1;
+        for (int inJob = 0; inJob < 2; ++inJob) {
+            wall[inJob].push_back(removal[inJob].wall);
+            service[inJob].push_back(removal[inJob].service);
         }
         wallIncrease.push_back(100.0 * (removal[1].wall - removal[0].wall) / removal[0].wall);
         serviceIncrease.push_back(100.0 * (removal[1].service - removal[0].service) / removal[0].service);
-        std::printf("round %d: removing %d of %d tracks over the bus: wall %.2f s plain, %.2f s in a job (%+.1f %%); "
-                    "service processor %.2f s plain, %.2f s in a job (%+.1f %%)\n",
-                    round + 1, remove, libraryTracks, removal[0].wall, removal[1].wall, wallIncrease.back(),
+        std::printf("round %d: removing %d and %d of %d tracks over the bus, in turn: wall %.2f s plain, %.2f s in a "
+                    "job (%+.1f %%); service processor %.2f s plain, %.2f s in a job (%+.1f %%)\n",
+                    round + 1, remove, remove, libraryTracks, removal[0].wall, removal[1].wall, wallIncrease.back(),
                     removal[0].service, removal[1].service, serviceIncrease.back());
         std::fflush(stdout);
     }
