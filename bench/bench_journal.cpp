@@ -7,15 +7,40 @@
 // copy moved from a trash folder to where it was.
 //
 // bench_journal [TRACKS]
+//
+// With --bus, the same comparison through the real service: a library of
+// LIBRARY tracks in 50 playlists, of which REMOVE are removed by DeleteTrack,
+// one bus call each, and REMOVE others by DeleteTrackInJob, in blocks of 250
+// in turn, so that both meet the same library and the same load; ROUNDS
+// rounds on fresh copies. Run it under tests/support/isolated.sh, which gives
+// it a bus of its own.
+//
+// bench_journal --bus [LIBRARY [REMOVE [ROUNDS]]]
+//
+// With --core, the same removals without the bus, in this process: two equal
+// libraries, their removals interleaved in blocks of 250 so that a change in
+// the machine's load meets both alike.
+//
+// bench_journal --core [LIBRARY [REMOVE]]
+#include "protocol/BusNames.h"
 #include "service/LibraryStore.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace tidyfox::library;
 using Clock = std::chrono::steady_clock;
@@ -73,11 +98,220 @@ double processorSeconds()
     return s(usage.ru_utime) + s(usage.ru_stime);
 }
 
+// --- through the service ----------------------------------------------------
+
+constexpr int kBusPlaylists = 50;
+
+void buildBusLibrary(const QString &path, int tracks)
+{
+    auto store = LibraryStore::open(path);
+    store->begin();
+    std::vector<std::int32_t> ids;
+    const QDateTime added(QDate(2019, 3, 1), QTime(10, 0), Qt::UTC);
+    for (int i = 0; i < tracks; ++i) {
+        TrackRecord t;
+        t.name = QStringLiteral("Track %1 of a generated library").arg(i, 6, 10, QLatin1Char('0'));
+        t.artist = QStringLiteral("Artist %1").arg(i / 40);
+        t.album = QStringLiteral("Album %1").arg(i / 12);
+        t.composer = QStringLiteral("Composer %1").arg(i % 997);
+        t.genre = QStringLiteral("Genre %1").arg(i % 23);
+        t.kindAsString = QStringLiteral("MPEG audio file");
+        t.totalTimeMs = 120000 + (i % 240) * 1000;
+        t.bitRate = 192;
+        t.sampleRate = 44100;
+        t.size = 3000000 + i;
+        t.dateAdded = added.addSecs(i);
+        t.playCount = i % 5;
+        t.location =
+            QStringLiteral("/home/someone/Music/Artist %1/Album %2/%3 Track.mp3").arg(i / 40).arg(i / 12).arg(i);
+        ids.push_back(store->addTrack(t).databaseId);
+    }
+    const int perList = tracks / kBusPlaylists;
+    for (int p = 0; p < kBusPlaylists; ++p) {
+        const auto first = ids.begin() + p * perList;
+        store->appendToPlaylist(store->addPlaylist(QStringLiteral("Playlist %1").arg(p + 1)).playlistId,
+                                std::vector<std::int32_t>(first, first + perList));
+    }
+    store->commit();
+}
+
+// User and system time of a process, from /proc.
+double processSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    // utime and stime are the 14th and 15th fields, 12th and 13th after the name.
+    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(::sysconf(_SC_CLK_TCK));
+}
+
+QDBusMessage callService(const QString &method, const QVariantList &args = {})
+{
+    auto message = QDBusMessage::createMethodCall(QString::fromLatin1(tidyfox::protocol::kServiceName),
+                                                  QString::fromLatin1(tidyfox::protocol::kObjectPath),
+                                                  QString::fromLatin1(tidyfox::protocol::kInterface), method);
+    message.setArguments(args);
+    return QDBusConnection::sessionBus().call(message, QDBus::Block, 60000);
+}
+
+struct Removal
+{
+    double wall = 0, service = 0;
+};
+
+bool removeOne(std::int32_t id, std::int32_t job)
+{
+    const QString name = QStringLiteral("%1 Track.mp3").arg(id);
+    const QDBusMessage reply =
+        job ? callService(
+                  QStringLiteral("DeleteTrackInJob"),
+                  {job, id, QStringLiteral("/home/someone/.local/share/Trash/files/") + name,
+                   QStringLiteral("/home/someone/.local/share/Trash/info/") + name + QStringLiteral(".trashinfo")})
+            : callService(QStringLiteral("DeleteTrack"), {id});
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        std::fprintf(stderr, "bench_journal: %s\n", qPrintable(reply.errorMessage()));
+        return false;
+    }
+    return true;
+}
+
+// Serves path and removes the tracks one call each, in blocks of 250 that go
+// in turn plainly and in a job, so that both meet the same library and the
+// same load; [0] plain, [1] in a job.
+bool removeOverTheBus(const QString &path, const std::vector<std::int32_t> &ids, Removal (&removal)[2])
+{
+    QProcess service;
+    service.setProcessChannelMode(QProcess::ForwardedChannels);
+    service.start(QStringLiteral(TIDYFOX_APP_DIR "/tidyfox-library"),
+                  {QStringLiteral("--library"), path, QStringLiteral("serve")});
+    const QDeadlineTimer deadline(20000);
+    auto *bus = QDBusConnection::sessionBus().interface();
+    while (!bus->isServiceRegistered(QString::fromLatin1(tidyfox::protocol::kServiceName)).value()) {
+        if (deadline.hasExpired() || service.state() == QProcess::NotRunning)
+            return false;
+        QThread::msleep(10);
+    }
+    // Answered once the service has made its first payload ready.
+    callService(QStringLiteral("Source"));
+    const qint64 pid = service.processId();
+    const std::int32_t job =
+        callService(QStringLiteral("BeginJob"), {QStringLiteral("duplicates")}).arguments().value(0).toInt();
+    constexpr std::size_t kBlock = 250;
+    for (std::size_t from = 0; from < ids.size(); from += 2 * kBlock) {
+        for (int inJob = 0; inJob < 2; ++inJob) {
+            const double cpu = processSeconds(pid);
+            const auto start = Clock::now();
+            for (std::size_t i = from + std::size_t(inJob); i < std::min(from + 2 * kBlock, ids.size()); i += 2) {
+                if (!removeOne(ids[i], inJob ? job : 0))
+                    return false;
+            }
+            removal[inJob].wall += seconds(Clock::now() - start);
+            removal[inJob].service += processSeconds(pid) - cpu;
+        }
+    }
+    callService(QStringLiteral("EndJob"), {job});
+    callService(QStringLiteral("Quit"));
+    service.waitForFinished(20000);
+    return true;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// REMOVE tracks each way: twice as many in all.
+int runOverTheBus(int libraryTracks, int remove, int rounds)
+{
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("base.db"));
+    const QString run = dir.filePath(QStringLiteral("run.db"));
+    auto start = Clock::now();
+    buildBusLibrary(base, libraryTracks);
+    std::printf("library of %d tracks in %d playlists built in %.1f s\n", libraryTracks, kBusPlaylists,
+                seconds(Clock::now() - start));
+    std::vector<std::int32_t> ids;
+    for (int i = 0; i < 2 * remove; ++i)
+        ids.push_back(std::int32_t(1 + std::int64_t(i) * libraryTracks / (2 * remove)));
+
+    std::vector<double> wall[2], service[2], wallIncrease, serviceIncrease;
+    for (int round = 0; round < rounds; ++round) {
+        QFile::remove(run);
+        Removal removal[2];
+        if (!QFile::copy(base, run) || !removeOverTheBus(run, ids, removal))
+            return 1;
+        for (int inJob = 0; inJob < 2; ++inJob) {
+            wall[inJob].push_back(removal[inJob].wall);
+            service[inJob].push_back(removal[inJob].service);
+        }
+        wallIncrease.push_back(100.0 * (removal[1].wall - removal[0].wall) / removal[0].wall);
+        serviceIncrease.push_back(100.0 * (removal[1].service - removal[0].service) / removal[0].service);
+        std::printf("round %d: removing %d and %d of %d tracks over the bus, in turn: wall %.2f s plain, %.2f s in a "
+                    "job (%+.1f %%); service processor %.2f s plain, %.2f s in a job (%+.1f %%)\n",
+                    round + 1, remove, remove, libraryTracks, removal[0].wall, removal[1].wall, wallIncrease.back(),
+                    removal[0].service, removal[1].service, serviceIncrease.back());
+        std::fflush(stdout);
+    }
+    std::printf("medians of %d rounds: wall %.2f s plain, %.2f s in a job, increase %+.1f %%; service processor "
+                "%.2f s plain, %.2f s in a job, increase %+.1f %%\n",
+                rounds, median(wall[0]), median(wall[1]), median(wallIncrease), median(service[0]), median(service[1]),
+                median(serviceIncrease));
+    return 0;
+}
+
+int runInProcess(int libraryTracks, int remove)
+{
+    QTemporaryDir dir;
+    const QString plainPath = dir.filePath(QStringLiteral("plain.db"));
+    const QString jobPath = dir.filePath(QStringLiteral("job.db"));
+    buildBusLibrary(plainPath, libraryTracks);
+    if (!QFile::copy(plainPath, jobPath))
+        return 1;
+    auto plain = LibraryStore::open(plainPath);
+    auto journaled = LibraryStore::open(jobPath);
+    const std::int32_t job = journaled->beginJob(QStringLiteral("duplicates"));
+    constexpr int kBlock = 250;
+    double cpu[2] = {0, 0}, wall[2] = {0, 0};
+    for (int from = 0; from < remove; from += kBlock) {
+        for (int inJob = 0; inJob < 2; ++inJob) {
+            const auto start = Clock::now();
+            const double before = processorSeconds();
+            for (int i = from; i < std::min(from + kBlock, remove); ++i) {
+                const auto id = std::int32_t(1 + std::int64_t(i) * libraryTracks / remove);
+                const QString name = QStringLiteral("%1 Track.mp3").arg(id);
+                if (inJob)
+                    journaled->deleteTrackInJob(
+                        job, id, QStringLiteral("/home/someone/.local/share/Trash/files/") + name,
+                        QStringLiteral("/home/someone/.local/share/Trash/info/") + name + QStringLiteral(".trashinfo"));
+                else
+                    plain->deleteTrack(id);
+            }
+            cpu[inJob] += processorSeconds() - before;
+            wall[inJob] += seconds(Clock::now() - start);
+        }
+    }
+    journaled->endJob(job);
+    std::printf("removing %d of %d tracks in this process, one transaction each: wall %.3f s plain, %.3f s in a job "
+                "(%+.1f %%); processor %.3f s plain, %.3f s in a job (%+.1f %%)\n",
+                remove, libraryTracks, wall[0], wall[1], 100.0 * (wall[1] - wall[0]) / wall[0], cpu[0], cpu[1],
+                100.0 * (cpu[1] - cpu[0]) / cpu[0]);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("--core"))
+        return runInProcess(args.size() > 2 ? args[2].toInt() : 100000, args.size() > 3 ? args[3].toInt() : 10000);
+    if (args.value(1) == QLatin1String("--bus"))
+        return runOverTheBus(args.size() > 2 ? args[2].toInt() : 100000, args.size() > 3 ? args[3].toInt() : 10000,
+                             args.size() > 4 ? args[4].toInt() : 3);
     const int tracks = argc > 1 ? std::atoi(argv[1]) : 10000;
     QTemporaryDir dir;
     const QString music = dir.filePath(QStringLiteral("music"));

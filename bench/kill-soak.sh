@@ -6,8 +6,35 @@
 # KILLS defaults to 200. Builds build/release when it is missing, keeps the
 # whole log in build/kill-soak.log and prints the kills that left a track half
 # done and the totals.
+#
+# The restore mode kills the library service at evenly spread points of a
+# restore of TRACKS tracks with their files (tests/libraryclient/ServiceTest.cpp,
+# ARestoreKilledAtAnyPointIsFinishedByTheNextOne) and checks the library, the
+# files and the job after each kill and after the restore run again:
+#   bash bench/kill-soak.sh restore [KILLS] [TRACKS]
+# KILLS defaults to 400, TRACKS to 1000; the log is build/kill-soak-restore.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+machine() {
+  echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+}
+if [[ ${1:-} == restore ]]; then
+  export TIDYFOX_RESTORE_KILLS=${2:-400} TIDYFOX_RESTORE_TRACKS=${3:-1000}
+  [[ -d build/release ]] || cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build/release --target client_service tidyfox-library -j2 >/dev/null
+  log=build/kill-soak-restore.log
+  start=$(date +%s)
+  status=0
+  bash tests/support/isolated.sh build/release/tests/client_service \
+    --gtest_filter='*ARestoreKilledAtAnyPointIsFinishedByTheNextOne' >"$log" 2>&1 || status=$?
+  end=$(date +%s)
+  machine
+  echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'), wall time $((end - start)) s, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  grep -E '^restore kills:' "$log" || echo "no totals: the run stopped early"
+  grep -E 'Failure|Expected|Which is|^\[  FAILED' "$log" | head -20 || true
+  echo "test exit status $status (log: $log)"
+  exit "$status"
+fi
 export TIDYFOX_SOAK_KILLS=${1:-200}
 [[ -n ${2:-} ]] && export TIDYFOX_SOAK_SEED=$2
 # QtTest stops a test function after 5 minutes; a kill takes about 5 s.
@@ -19,7 +46,7 @@ start=$(date +%s)
 status=0
 bash tests/support/isolated.sh build/release/tests/tst_e2e_kill_soak >"$log" 2>&1 || status=$?
 end=$(date +%s)
-echo "machine: $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+machine
 echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'), wall time $((end - start)) s, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 grep -m1 '^soak: .* seed' "$log" || true
 grep '^soak: kill .*[1-9][0-9]* half-done' "$log" | grep -v ' 0 half-done' || echo "no kill left a half-done track"

@@ -56,7 +56,7 @@ struct JobRecord
     QString kind; // what the job was, as its caller named it
     QDateTime started;
     QDateTime ended;         // invalid while the job is under way
-    std::int32_t tracks = 0; // tracks removed
+    std::int32_t tracks = 0; // tracks removed, and places taken out of playlists
     std::int32_t files = 0;  // of them, those whose file went to the trash
     bool restored = false;
 };

@@ -63,7 +63,8 @@ public:
     virtual std::int32_t beginJob(const QString &kind) = 0;
     // deleteTrack and deleteTrackMergingInto, with the same rules and errors,
     // that first write down all the job needs to put the track back: the
-    // whole row, its playlist places, where its file went in the trash
+    // whole row (its playlist places wait, unseen, where they were until the
+    // job is forgotten), where its file went in the trash
     // (trashedPath and infoPath, the .trashinfo; both empty when the file
     // stayed) and, for a merge, the keeper's history before it. One
     // transaction each; an unknown or restored job is refused.

@@ -1,20 +1,14 @@
 // The history of removals: each removal in a job writes down, in the same
 // transaction, everything needed to undo it, and a job can be put back whole.
 #include "service/LibraryStore.h"
+#include "service/RestoreFiles.h"
 #include "service/ServiceLog.h"
 #include "service/Transaction.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tidyfox::library {
 
@@ -40,30 +34,6 @@ QDateTime utc(const sql::Query &q, int column)
     return q.isNull(column) ? QDateTime() : QDateTime::fromSecsSinceEpoch(q.int64(column), Qt::UTC);
 }
 
-// Moves from to to unless something is at to already: the check and the move
-// are one step, so a file that turned up meanwhile is never replaced.
-bool moveWithoutReplacing(const QString &from, const QString &to)
-{
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    // Some file systems cannot rename that way; a hard link refuses an
-    // existing name just as well.
-    if ((errno == EINVAL || errno == ENOSYS) && ::link(source.constData(), target.constData()) == 0) {
-        ::unlink(source.constData());
-        return true;
-    }
-    qCDebug(lcService) << "could not move" << from << "to" << to << ":" << std::strerror(errno);
-    return false;
-}
-
-bool exists(const QString &path)
-{
-    struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
-
 } // namespace
 
 void LibraryStore::prepareJournalStatements()
@@ -74,12 +44,12 @@ void LibraryStore::prepareJournalStatements()
     auto q = m_db.query("SELECT name FROM pragma_table_info('tracks') ORDER BY cid");
     while (q.next())
         columns += (columns.isEmpty() ? "" : ", ") + q.text(0).toUtf8();
-    // A file track's location is the path its file had.
-    m_journalRowSql = "INSERT INTO journal_tracks(job_id, original_path, trashed_path, info_path, places, " + columns +
-                      ") SELECT ?1, CASE WHEN kind = 1 THEN location ELSE '' END, ?3, ?4, (SELECT"
-                      " group_concat(i.playlist_id || ':' || i.position, ' ') FROM playlist_items i"
-                      " WHERE i.database_id = ?2), " +
-                      columns + " FROM tracks WHERE database_id = ?2";
+    // A file track's location is the path its file had. Only a job still
+    // open takes entries: one statement both checks and writes.
+    m_journalRowSql = "INSERT INTO journal_tracks(job_id, original_path, trashed_path, info_path, " + columns +
+                      ") SELECT ?1, CASE WHEN kind = 1 THEN location ELSE '' END, ?3, ?4, " + columns +
+                      " FROM tracks WHERE database_id = ?2 AND EXISTS(SELECT 1 FROM journal_jobs WHERE job_id = ?1"
+                      " AND restored = 0)";
     m_restoreRowSql =
         "INSERT INTO tracks(" + columns + ") SELECT " + columns + " FROM journal_tracks WHERE entry_id = ?1";
 }
@@ -95,6 +65,12 @@ std::int32_t LibraryStore::beginJob(const QString &kind)
     auto oldest = m_db.query("SELECT job_id FROM journal_jobs ORDER BY job_id DESC LIMIT 1 OFFSET ?1");
     if (oldest.bind(1, kJournalJobs - 1).next()) {
         const std::int64_t keepFrom = oldest.int64(0);
+        // Places of tracks whose last removal is forgotten now.
+        m_db.query("DELETE FROM playlist_items WHERE database_id IN (SELECT database_id FROM journal_tracks WHERE"
+                   " job_id < ?1 EXCEPT SELECT database_id FROM journal_tracks WHERE job_id >= ?1) AND NOT EXISTS("
+                   "SELECT 1 FROM tracks t WHERE t.database_id = playlist_items.database_id)")
+            .bind(1, keepFrom)
+            .run();
         m_db.query("DELETE FROM journal_tracks WHERE job_id < ?1").bind(1, keepFrom).run();
         m_db.query("DELETE FROM journal_playlists WHERE job_id < ?1").bind(1, keepFrom).run();
         m_db.query("DELETE FROM journal_restoring WHERE job_id < ?1").bind(1, keepFrom).run();
@@ -114,12 +90,11 @@ void LibraryStore::checkOpenJob(std::int32_t jobId)
             QStringLiteral("The job %1 has been restored and takes no more removals.").arg(jobId).toStdString());
 }
 
-// The row and its places, when the track is there; the removal that follows
-// reports it when it is not, as it does outside a job.
+// The row, when the track is there; the removal that follows reports it when
+// it is not, as it does outside a job.
 std::int64_t LibraryStore::journalTrack(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
                                         const QString &infoPath)
 {
-    checkOpenJob(jobId);
     prepareJournalStatements();
     m_db.query(m_journalRowSql.constData())
         .bind(1, jobId)
@@ -127,7 +102,11 @@ std::int64_t LibraryStore::journalTrack(std::int32_t jobId, std::int32_t databas
         .bind(3, trashedPath)
         .bind(4, infoPath)
         .run();
-    return m_db.changes() == 0 ? 0 : m_db.lastInsertRowId();
+    if (m_db.changes() == 0) {
+        checkOpenJob(jobId);
+        return 0;
+    }
+    return m_db.lastInsertRowId();
 }
 
 void LibraryStore::deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
@@ -135,7 +114,7 @@ void LibraryStore::deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId,
 {
     Transaction transaction(*this);
     journalTrack(jobId, databaseId, trashedPath, infoPath);
-    deleteTrack(databaseId);
+    removeTrack(databaseId, true);
     transaction.commit();
 }
 
@@ -159,7 +138,7 @@ void LibraryStore::deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t 
         " (SELECT play_count, skip_count, play_date_utc, rating, date_added, entries FROM tracks"
         " WHERE database_id = ?2) WHERE entry_id = ?1";
     m_db.query(keeperBefore).bind(1, entryId).bind(2, keeperId).run();
-    deleteTrackMergingInto(databaseId, keeperId);
+    mergeAndRemove(databaseId, keeperId, true);
     m_db.query(keeperAfter).bind(1, entryId).bind(2, keeperId).run();
     transaction.commit();
 }
@@ -201,8 +180,9 @@ std::vector<JobRecord> LibraryStore::jobs()
 void LibraryStore::clearJobs()
 {
     Transaction transaction(*this);
-    m_db.exec("DELETE FROM journal_tracks; DELETE FROM journal_playlists; DELETE FROM journal_restoring;"
-              " DELETE FROM journal_jobs");
+    m_db.exec("DELETE FROM playlist_items WHERE NOT EXISTS(SELECT 1 FROM tracks t"
+              " WHERE t.database_id = playlist_items.database_id); DELETE FROM journal_tracks;"
+              " DELETE FROM journal_playlists; DELETE FROM journal_restoring; DELETE FROM journal_jobs");
     transaction.commit();
 }
 
@@ -266,19 +246,45 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
         }
     }
 
+    // Each file's identity in the trash, in the library before any file
+    // moves: a run killed after some moves then knows them when it runs
+    // again. A file already back keeps the identity an earlier run wrote down.
+    std::vector<RestoreFile> files;
+    std::vector<const Entry *> withFiles;
+    {
+        Transaction transaction(*this);
+        for (const Entry &entry : entries) {
+            if (entry.trashedPath.isEmpty())
+                continue;
+            if (const auto identity = fileIdentity(entry.trashedPath)) {
+                m_db.query("INSERT OR REPLACE INTO journal_restoring(entry_id, job_id, device, inode)"
+                           " VALUES(?1, ?2, ?3, ?4)")
+                    .bind(1, entry.entryId)
+                    .bind(2, jobId)
+                    .bind(3, identity->device)
+                    .bind(4, identity->inode)
+                    .run();
+            }
+        }
+        transaction.commit();
+        for (const Entry &entry : entries) {
+            if (entry.trashedPath.isEmpty())
+                continue;
+            std::optional<FileIdentity> movedBefore;
+            auto known = m_db.query("SELECT device, inode FROM journal_restoring WHERE entry_id = ?1");
+            if (known.bind(1, entry.entryId).next())
+                movedBefore = FileIdentity{known.int64(0), known.int64(1)};
+            files.emplace_back(entry.originalPath, entry.trashedPath, entry.infoPath, movedBefore);
+            withFiles.push_back(&entry);
+        }
+    }
+
     RestoreResult result;
-    std::vector<const Entry *> moved;
-    for (const Entry &entry : entries) {
-        if (entry.trashedPath.isEmpty())
-            continue;
-        // A path from another machine ("C:/Music/...") has no place here.
-        const bool back = QFileInfo(entry.originalPath).isAbsolute() && exists(entry.trashedPath) &&
-                          QDir().mkpath(QFileInfo(entry.originalPath).absolutePath()) &&
-                          moveWithoutReplacing(entry.trashedPath, entry.originalPath);
-        if (back)
-            moved.push_back(&entry);
-        else
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].bringBack() == FileReturn::Stays) {
+            const Entry &entry = *withFiles[i];
             result.notRestored << (entry.originalPath.isEmpty() ? entry.trashedPath : entry.originalPath);
+        }
     }
 
     try {
@@ -301,16 +307,12 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
         }
         putBackPlaylistsAfter(0);
         m_db.query("UPDATE journal_jobs SET restored = 1 WHERE job_id = ?1").bind(1, jobId).run();
+        m_db.query("DELETE FROM journal_restoring WHERE job_id = ?1").bind(1, jobId).run();
         transaction.commit();
     } catch (...) {
-        for (const Entry *entry : moved)
-            moveWithoutReplacing(entry->originalPath, entry->trashedPath);
+        for (RestoreFile &file : files)
+            file.putBack();
         throw;
-    }
-    // Out of the trash for good only now that the library has them again.
-    for (const Entry *entry : moved) {
-        if (!entry->infoPath.isEmpty())
-            QFile::remove(entry->infoPath);
     }
     // Places put back into playlists count as tracks, as in the job's record.
     result.restored = std::int32_t(entries.size());

@@ -63,6 +63,9 @@ void LibraryStore::removeFromPlaylistInJob(std::int32_t jobId, std::int32_t play
     std::vector<std::int32_t> ids = databaseIds;
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    // A track removed in a job keeps its items until the job is forgotten:
+    // it is in no playlist meanwhile.
+    checkTracks(ids);
     Places places;
     for (const std::int32_t databaseId : ids) {
         auto q = m_db.query("SELECT position FROM playlist_items WHERE database_id = ?1 AND playlist_id = ?2");
@@ -102,13 +105,19 @@ void LibraryStore::deletePlaylistInJob(std::int32_t jobId, std::int32_t playlist
     checkOpenJob(jobId);
     checkUserPlaylist(playlistId);
     Transaction transaction(*this);
+    // Every item goes into the journal, also those of tracks a job removed
+    // (they come back with the track); only the tracks here now count.
     Places places;
+    std::int64_t count = 0;
     {
-        auto q =
-            m_db.query("SELECT position, database_id FROM playlist_items WHERE playlist_id = ?1 ORDER BY position");
+        auto q = m_db.query("SELECT i.position, i.database_id, t.database_id IS NOT NULL FROM playlist_items i"
+                            " LEFT JOIN tracks t ON t.database_id = i.database_id WHERE i.playlist_id = ?1"
+                            " ORDER BY i.position");
         q.bind(1, playlistId);
-        while (q.next())
+        while (q.next()) {
             places.emplace_back(q.int64(0), q.int32(1));
+            count += q.int64(2);
+        }
     }
     m_db.query("INSERT INTO journal_playlists(job_id, after_entry, playlist_id, places, place_count, deleted, row_id,"
                " kind, name, persistent_id, parent_persistent_id, entries)"
@@ -117,7 +126,7 @@ void LibraryStore::deletePlaylistInJob(std::int32_t jobId, std::int32_t playlist
         .bind(1, jobId)
         .bind(2, playlistId)
         .bind(3, placesText(places))
-        .bind(4, std::int64_t(places.size()))
+        .bind(4, count)
         .run();
     m_db.query("DELETE FROM playlist_items WHERE playlist_id = ?1").bind(1, playlistId).run();
     m_db.query("DELETE FROM playlists WHERE playlist_id = ?1").bind(1, playlistId).run();
@@ -125,8 +134,8 @@ void LibraryStore::deletePlaylistInJob(std::int32_t jobId, std::int32_t playlist
 }
 
 // A deleted playlist comes back with its row as it was (in its old place
-// among the playlists when no other has taken it), then each place whose track
-// is in the library.
+// among the playlists when no other has taken it), then each place, also of
+// tracks a job removed: those show again once their job is put back.
 void LibraryStore::putBackPlaylistEntry(std::int64_t entryId)
 {
     auto q = m_db.query("SELECT playlist_id, places, deleted, row_id FROM journal_playlists WHERE entry_id = ?1");
@@ -145,10 +154,8 @@ void LibraryStore::putBackPlaylistEntry(std::int64_t entryId)
     } else if (!isPlaylistIdInUse(playlistId)) {
         return;
     }
-    for (const auto &[position, databaseId] : places) {
-        if (m_db.query("SELECT 1 FROM tracks WHERE database_id = ?1").bind(1, databaseId).next())
-            putBackPlace(playlistId, position, databaseId);
-    }
+    for (const auto &[position, databaseId] : places)
+        putBackPlace(playlistId, position, databaseId);
 }
 
 } // namespace tidyfox::library

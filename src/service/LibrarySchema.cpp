@@ -161,6 +161,12 @@ constexpr const char *kSteps[] = {
     // While a restore moves files back, each file's identity (device, inode)
     // in the trash is kept, so that one run killed after a move knows the file
     // at the old place as its own when it runs again.
+    // From this step on, a track removed in a job leaves its playlist items
+    // where they are (journal_tracks.places stays NULL): no reader sees an
+    // item without its track, the track's return shows them again, and
+    // forgetting the job deletes them. Taking them out and writing them down
+    // cost a quarter of a removal; two index pages fewer per removal pay for
+    // the journal's row.
     R"sql(
     CREATE TABLE journal_playlists(
         entry_id INTEGER PRIMARY KEY,

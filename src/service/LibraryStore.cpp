@@ -640,13 +640,19 @@ std::int64_t LibraryStore::trackCount()
 
 void LibraryStore::deleteTrack(std::int32_t databaseId)
 {
+    removeTrack(databaseId, false);
+}
+
+void LibraryStore::removeTrack(std::int32_t databaseId, bool keepPlaces)
+{
     Transaction transaction(*this);
     m_db.query("DELETE FROM tracks WHERE database_id = ?1").bind(1, databaseId).run();
     if (m_db.changes() == 0) {
         transaction.commit(); // nothing changed
         throw deletedTrack(databaseId);
     }
-    m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
+    if (!keepPlaces)
+        m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
     transaction.commit();
 }
 
@@ -691,6 +697,11 @@ void bindOptional(sql::Query &q, int index, std::optional<std::int64_t> value)
 } // namespace
 
 void LibraryStore::deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId)
+{
+    mergeAndRemove(databaseId, keeperId, false);
+}
+
+void LibraryStore::mergeAndRemove(std::int32_t databaseId, std::int32_t keeperId, bool keepPlaces)
 {
     if (databaseId == keeperId)
         throw LibraryError(QStringLiteral("The track %1 is no copy of itself.").arg(databaseId).toStdString());
@@ -756,7 +767,8 @@ void LibraryStore::deleteTrackMergingInto(std::int32_t databaseId, std::int32_t 
         q.bindBlob(7, merged.entries);
     q.run();
     m_db.query("DELETE FROM tracks WHERE database_id = ?1").bind(1, databaseId).run();
-    m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
+    if (!keepPlaces)
+        m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
     transaction.commit();
 }
 

@@ -163,6 +163,10 @@ private:
     std::int64_t journalTrack(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
                               const QString &infoPath);
     void checkOpenJob(std::int32_t jobId);
+    // deleteTrack and deleteTrackMergingInto; keepPlaces leaves the track's
+    // playlist items where they are, for a removal in a job.
+    void removeTrack(std::int32_t databaseId, bool keepPlaces);
+    void mergeAndRemove(std::int32_t databaseId, std::int32_t keeperId, bool keepPlaces);
     void putBackPlaces(std::int64_t entryId, std::int32_t databaseId);
     void putBackPlace(std::int32_t playlistId, std::int64_t position, std::int32_t databaseId);
     // A playlist the user made, or an error that says why not.

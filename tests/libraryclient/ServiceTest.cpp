@@ -8,13 +8,17 @@
 #include "protocol/LibraryBusFormat.h"
 #include "protocol/SealedMemoryFile.h"
 #include "service/ServiceBus.h"
+#include "service/SqliteDatabase.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace tidyfox::libraryclient::test {
@@ -292,6 +296,177 @@ TEST_F(LibraryService, PlaylistChangesInAJobComeBackAndOtherClientsHearIt)
     EXPECT_EQ(lists(), before);
     EXPECT_TRUE(waitFor([&] { return !heard.empty(); }));
     EXPECT_EQ(heard, std::vector<std::int32_t>{job});
+}
+
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok ? value : fallback;
+}
+
+// A library of file tracks, each with a small file of its own, whose every
+// track a job removes with its file moved to a trash folder, as the program
+// does; then the state of each file, the library and the job.
+class RestoreScene
+{
+public:
+    RestoreScene(const QString &root, int tracks) : m_root(root)
+    {
+        for (const char *sub : {"/trash/files", "/trash/info"})
+            QDir().mkpath(root + QLatin1String(sub));
+        auto core = library::LibraryCore::open(path());
+        core->begin();
+        std::vector<std::int32_t> listed;
+        for (int i = 0; i < tracks; ++i) {
+            library::TrackRecord t;
+            t.name = QStringLiteral("Song %1").arg(i);
+            t.location = QStringLiteral("%1/music/%2/song-%3.mp3").arg(root).arg(i / 50).arg(i);
+            QDir().mkpath(QFileInfo(t.location).absolutePath());
+            QFile file(t.location);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content(i)) > 0);
+            m_tracks.push_back(core->addTrack(t));
+            if (i % 2 == 0)
+                listed.push_back(m_tracks.back().databaseId);
+        }
+        core->appendToPlaylist(core->addPlaylist(QStringLiteral("Every other")).playlistId, listed);
+        core->commit();
+    }
+
+    const QString &root() const { return m_root; }
+    QString path() const { return m_root + QStringLiteral("/library.db"); }
+    QString trashed(std::size_t i) const { return m_root + QStringLiteral("/trash/files/song-%1.mp3").arg(i); }
+    QString info(std::size_t i) const { return m_root + QStringLiteral("/trash/info/song-%1.mp3.trashinfo").arg(i); }
+    static QByteArray content(std::size_t i) { return "song " + QByteArray::number(qulonglong(i)); }
+
+    // Each file to the trash, then its track out of the library in a job.
+    std::int32_t removeAll()
+    {
+        auto core = library::LibraryCore::open(path());
+        const std::int32_t job = core->beginJob(QStringLiteral("dead tracks"));
+        for (std::size_t i = 0; i < m_tracks.size(); ++i) {
+            EXPECT_TRUE(QFile::rename(m_tracks[i].location, trashed(i)));
+            QFile infoFile(info(i));
+            EXPECT_TRUE(infoFile.open(QIODevice::WriteOnly) &&
+                        infoFile.write("[Trash Info]\nPath=" + m_tracks[i].location.toUtf8() + "\n") > 0);
+            core->deleteTrackInJob(job, m_tracks[i].databaseId, trashed(i), info(i));
+        }
+        core->endJob(job);
+        return job;
+    }
+
+    struct State
+    {
+        QString integrity;
+        bool restored = false;
+        int listed = 0, back = 0;
+        QStringList faults;
+    };
+    // Read as another program would, without the service.
+    State state(std::int32_t job) const
+    {
+        State state;
+        library::sql::Database db(path(), true);
+        state.integrity = db.scalarText("PRAGMA integrity_check");
+        auto q = db.query("SELECT restored FROM journal_jobs WHERE job_id = ?1");
+        state.restored = q.bind(1, job).next() && q.int64(0) != 0;
+        state.listed = int(db.scalar("SELECT count(*) FROM tracks"));
+        for (std::size_t i = 0; i < m_tracks.size(); ++i) {
+            const bool inPlace = QFileInfo::exists(m_tracks[i].location);
+            const bool inTrash = QFileInfo::exists(trashed(i));
+            state.back += inPlace ? 1 : 0;
+            if (inPlace == inTrash)
+                state.faults << QStringLiteral("%1 in %2 places").arg(m_tracks[i].location).arg(inPlace ? 2 : 0);
+            else if (inTrash && !QFileInfo::exists(info(i)))
+                state.faults << QStringLiteral("%1 in the trash without its info").arg(m_tracks[i].location);
+            else if (inPlace && QFile(m_tracks[i].location).size() != content(i).size())
+                state.faults << QStringLiteral("%1 is another file").arg(m_tracks[i].location);
+        }
+        return state;
+    }
+    int tracks() const { return int(m_tracks.size()); }
+
+private:
+    QString m_root;
+    std::vector<library::TrackRecord> m_tracks;
+};
+
+// SIGKILL to the service at many points of a restore of a few hundred tracks
+// with their files: each time the library file is whole, every file is in
+// exactly one place, and the job is either restored with every track and file
+// back, or not restored with no track back, whatever the files; then the
+// restore run again finishes it, with nothing missing or twice.
+// TIDYFOX_RESTORE_KILLS and TIDYFOX_RESTORE_TRACKS run it longer
+// (bench/kill-soak.sh restore).
+TEST_F(LibraryService, ARestoreKilledAtAnyPointIsFinishedByTheNextOne)
+{
+    const int kills = envInt("TIDYFOX_RESTORE_KILLS", 40);
+    RestoreScene scene(freshFolder(), envInt("TIDYFOX_RESTORE_TRACKS", 300));
+    const auto everyTrackBack = [&](std::int32_t job) {
+        const RestoreScene::State state = scene.state(job);
+        EXPECT_EQ(state.integrity, QStringLiteral("ok"));
+        EXPECT_TRUE(state.restored);
+        EXPECT_EQ(state.listed, scene.tracks());
+        EXPECT_EQ(state.back, scene.tracks());
+        EXPECT_EQ(state.faults, QStringList());
+        EXPECT_TRUE(QDir(scene.root() + QStringLiteral("/trash/info")).isEmpty());
+    };
+
+    // One restore left alone, for how long one takes, asked as the kills
+    // below ask.
+    std::int32_t job = scene.removeAll();
+    ASSERT_TRUE(service.start(scene.path()));
+    QElapsedTimer timer;
+    timer.start();
+    const QDBusMessage whole = callService("RestoreJob", {job});
+    const qint64 wholeUs = std::max<qint64>(timer.nsecsElapsed() / 1000, 1000);
+    ASSERT_EQ(whole.type(), QDBusMessage::ReplyMessage) << whole.errorMessage().toStdString();
+    EXPECT_EQ(whole.arguments().value(0).toInt(), scene.tracks());
+    EXPECT_EQ(whole.arguments().value(1).toStringList(), QStringList());
+    everyTrackBack(job);
+
+    // Where the kills fell: before the first file moved, among the moves,
+    // after the last move and before the change, after the change.
+    int landed[4] = {0, 0, 0, 0};
+    for (int kill = 0; kill < kills; ++kill) {
+        job = scene.removeAll();
+        ASSERT_TRUE(service.running() || service.start(scene.path()));
+        // From the call's arrival to a little past its end.
+        const qint64 delayUs = wholeUs * 6 / 5 * kill / std::max(kills - 1, 1);
+        auto message = QDBusMessage::createMethodCall(
+            QString::fromLatin1(protocol::kServiceName), QString::fromLatin1(protocol::kObjectPath),
+            QString::fromLatin1(protocol::kInterface), QStringLiteral("RestoreJob"));
+        message.setArguments({job});
+        QDBusConnection::sessionBus().send(message);
+        QThread::usleep(static_cast<unsigned long>(delayUs));
+        service.kill();
+
+        const RestoreScene::State killed = scene.state(job);
+        ASSERT_EQ(killed.integrity, QStringLiteral("ok")) << "kill " << kill;
+        ASSERT_EQ(killed.faults, QStringList()) << "kill " << kill;
+        ASSERT_EQ(killed.listed, killed.restored ? scene.tracks() : 0) << "kill " << kill;
+        if (killed.restored) {
+            ASSERT_EQ(killed.back, scene.tracks());
+        }
+        ++landed[killed.restored ? 3 : killed.back == scene.tracks() ? 2 : killed.back > 0 ? 1 : 0];
+        std::printf("restore kill %d after %lld us: %d of %d files back, job %s\n", kill + 1,
+                    static_cast<long long>(delayUs), killed.back, scene.tracks(),
+                    killed.restored ? "restored" : "not restored");
+
+        ASSERT_TRUE(service.start(scene.path()));
+        if (!killed.restored) {
+            BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+            const auto result = client.restoreJob(job);
+            EXPECT_EQ(result.restored, scene.tracks()) << "kill " << kill;
+            EXPECT_EQ(result.notRestored, QStringList()) << "kill " << kill;
+        }
+        everyTrackBack(job);
+        if (HasFailure())
+            break;
+    }
+    std::printf("restore kills: %d before the first file moved, %d among the moves, %d after the last move, %d after "
+                "the change; %d tracks, a whole restore %lld us\n",
+                landed[0], landed[1], landed[2], landed[3], scene.tracks(), static_cast<long long>(wholeUs));
 }
 
 TEST_F(LibraryService, QuitCommandAnnouncesQuittingOnce)

@@ -536,9 +536,11 @@ TEST_F(StoreOnDisk, AJobOfRemovalsIsPutBackWhole)
 TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
 {
     auto store = LibraryStore::open(libraryPath());
+    const auto mix = store->addPlaylist(QStringLiteral("Mix")).playlistId;
     std::vector<std::int32_t> ids;
     for (int i = 0; i < kJournalJobs + 2; ++i) {
         const auto track = store->addTrack(makeTrack(QStringLiteral("T%1").arg(i)));
+        store->appendToPlaylist(mix, {track.databaseId});
         ids.push_back(store->beginJob(QStringLiteral("dead tracks")));
         // The trash has lost the file since: the track still comes back.
         store->deleteTrackInJob(ids.back(), track.databaseId, dir.filePath(QStringLiteral("gone")), {});
@@ -555,9 +557,15 @@ TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
     EXPECT_EQ(result.notRestored, QStringList{QStringLiteral("/music/T%1.mp3").arg(kJournalJobs + 1)});
     EXPECT_EQ(names(store->playlistTracks(store->libraryPlaylistId())),
               (std::vector<QString>{QStringLiteral("T%1").arg(kJournalJobs + 1)}));
+    EXPECT_EQ(names(store->playlistTracks(mix)), (std::vector<QString>{QStringLiteral("T%1").arg(kJournalJobs + 1)}));
+    // A removed track's place waits for its job in the playlist, unseen, and
+    // goes when the job is forgotten.
+    RawDb raw(libraryPath());
+    EXPECT_EQ(raw.text("SELECT count(*) FROM playlist_items").toInt(), kJournalJobs);
 
     store->clearJobs();
     EXPECT_TRUE(store->jobs().empty());
+    EXPECT_EQ(raw.text("SELECT count(*) FROM playlist_items").toInt(), 1);
 }
 
 TEST_F(StoreOnDisk, PlacesTakenOutOfAPlaylistInAJobGoBackToTheirPositions)
