@@ -631,7 +631,7 @@ void tst_XvfbWindow::wheelScrollsOneStepAndKeysMoveTheSelection()
 void tst_XvfbWindow::rightClickOpensNothingAndTheTitleDragsTheWindow()
 {
     // A right click and the menu key on the face: no new window, no change.
-    const QPoint blank = m_origin + QPoint(230, 505); // the footer between About and the version
+    const QPoint blank = m_origin + QPoint(300, 505); // the footer between About and the version
     QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(blank.x()), QString::number(blank.y())}));
     const QImage before = settledShot();
     const QString windowsBefore = run(m_xdotool, {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
