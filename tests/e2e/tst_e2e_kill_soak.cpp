@@ -6,7 +6,11 @@
 // library; then the library file, the music folder and the trash must agree:
 // no entry still listed whose file is in the trash, no removed copy whose file
 // stayed, no kept track touched. The same library carries on from kill to
-// kill, and a last run without a kill removes what is left.
+// kill, and a last run without a kill removes what is left. Each run is a job
+// of the library's history, which must tell the truth at every kill (a copy
+// it lists as trashed is in the trash at the place it names, and every copy
+// removed is in it); at the end every job is restored and every copy is back
+// in the library and in its place.
 //
 // TIDYFOX_SOAK_KILLS (default 20) sets the number of kills and
 // TIDYFOX_SOAK_SEED the random seed (printed; it repeats the kill points
@@ -80,6 +84,29 @@ QString integrityCheck(const QString &path)
     return result;
 }
 
+// The history's removed tracks not restored yet: original path -> where the
+// journal says the file went in the trash (empty when it stayed).
+std::map<QString, QString> journalTrashed(const QString &path)
+{
+    std::map<QString, QString> rows;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT t.original_path, t.trashed_path FROM journal_tracks t JOIN journal_jobs j"
+                               " ON j.job_id = t.job_id WHERE j.restored = 0",
+                               -1, &statement, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(statement) == SQLITE_ROW) {
+                rows[QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)))] =
+                    QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 1)));
+            }
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
 // What the trash holds: original path -> the file's name under files/, from
 // the .trashinfo files; names under files/ without info, and infos without
 // their file (a kill between reserving the name and moving the file).
@@ -146,6 +173,7 @@ Check checkLibrary()
             listed.insert(fields[5]);
     }
     const TrashContents trash = readTrash();
+    const std::map<QString, QString> journal = journalTrashed(defaultLibraryPath());
     check.infosWithoutFile = trash.infosWithoutFile;
     check.emptyInfos = trash.emptyInfos;
     for (const QString &name : trash.filesWithoutInfo)
@@ -174,6 +202,12 @@ Check checkLibrary()
             check.removedInPlace.insert(i);
         } else if (!inTrash) {
             check.faults << QStringLiteral("removed copy's file lost: ") + copy;
+        } else {
+            const auto noted = journal.find(copy);
+            if (noted == journal.end())
+                check.faults << QStringLiteral("removed copy not in the history: ") + copy;
+            else if (noted->second != trashFiles() + QLatin1Char('/') + trashed->second)
+                check.faults << QStringLiteral("the history puts the file elsewhere: ") + noted->second;
         }
     }
     return check;
@@ -338,6 +372,20 @@ private Q_SLOTS:
         std::fflush(stdout);
         QCOMPARE(int(halfDone.size()), 0);
         QCOMPARE(end.copiesListed, 0);
+
+        // Every job the kills cut short, and the last, puts back whole.
+        QString jobs;
+        m_session.reset();
+        QVERIFY(stopService());
+        QCOMPARE(runTool({QStringLiteral("history")}, &jobs), 0);
+        for (const QString &line : jobs.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            if (line.contains(QLatin1String("removed")))
+                QCOMPARE(runTool({QStringLiteral("restore"), line.section(QLatin1Char('\t'), 0, 0).trimmed()}), 0);
+        }
+        const Check restored = checkLibrary();
+        QVERIFY2(restored.faults.isEmpty(), qPrintable(restored.faults.mid(0, 10).join(QLatin1Char('\n'))));
+        QCOMPARE(restored.copiesListed, kPairs);
+        QVERIFY(restored.listedTrashed.isEmpty());
     }
 };
 
