@@ -62,6 +62,7 @@ std::int32_t LibraryStore::beginJob(const QString &kind)
         .bind(2, QDateTime::currentSecsSinceEpoch())
         .run();
     const auto jobId = std::int32_t(m_db.lastInsertRowId());
+    forgetEmptiedJobs(jobId);
     auto oldest = m_db.query("SELECT job_id FROM journal_jobs ORDER BY job_id DESC LIMIT 1 OFFSET ?1");
     if (oldest.bind(1, kJournalJobs - 1).next()) {
         const std::int64_t keepFrom = oldest.int64(0);
@@ -78,6 +79,43 @@ std::int32_t LibraryStore::beginJob(const QString &kind)
     }
     transaction.commit();
     return jobId;
+}
+
+// A job that sent files to the trash, all of which have left it since (the
+// trash was emptied), is forgotten: what it would put back is entries without
+// their files. A restore under way (its files' identities noted) is never
+// forgotten, so that the next run can finish it.
+void LibraryStore::forgetEmptiedJobs(std::int32_t newJobId)
+{
+    std::vector<std::int64_t> withFiles;
+    {
+        auto q = m_db.query("SELECT j.job_id FROM journal_jobs j WHERE j.restored = 0 AND j.job_id <> ?1 AND EXISTS("
+                            "SELECT 1 FROM journal_tracks t WHERE t.job_id = j.job_id AND coalesce(t.trashed_path, '')"
+                            " <> '') AND NOT EXISTS(SELECT 1 FROM journal_restoring r WHERE r.job_id = j.job_id)");
+        q.bind(1, newJobId);
+        while (q.next())
+            withFiles.push_back(q.int64(0));
+    }
+    for (const std::int64_t jobId : withFiles) {
+        bool fileLeft = false;
+        auto files = m_db.query("SELECT trashed_path FROM journal_tracks WHERE job_id = ?1 AND"
+                                " coalesce(trashed_path, '') <> ''");
+        files.bind(1, jobId);
+        while (!fileLeft && files.next())
+            fileLeft = fileIdentity(files.text(0)).has_value();
+        if (fileLeft)
+            continue;
+        qCDebug(lcService) << "forgetting job" << jobId << ": its files have left the trash";
+        m_db.query("DELETE FROM playlist_items WHERE database_id IN (SELECT database_id FROM journal_tracks WHERE"
+                   " job_id = ?1 EXCEPT SELECT database_id FROM journal_tracks WHERE job_id <> ?1) AND NOT EXISTS("
+                   "SELECT 1 FROM tracks t WHERE t.database_id = playlist_items.database_id)")
+            .bind(1, jobId)
+            .run();
+        for (const char *sql :
+             {"DELETE FROM journal_tracks WHERE job_id = ?1", "DELETE FROM journal_playlists WHERE job_id = ?1",
+              "DELETE FROM journal_jobs WHERE job_id = ?1"})
+            m_db.query(sql).bind(1, jobId).run();
+    }
 }
 
 void LibraryStore::checkOpenJob(std::int32_t jobId)

@@ -163,6 +163,7 @@ private:
     std::int64_t journalTrack(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
                               const QString &infoPath);
     void checkOpenJob(std::int32_t jobId);
+    void forgetEmptiedJobs(std::int32_t newJobId);
     // deleteTrack and deleteTrackMergingInto; keepPlaces leaves the track's
     // playlist items where they are, for a removal in a job.
     void removeTrack(std::int32_t databaseId, bool keepPlaces);

@@ -538,12 +538,18 @@ TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
     auto store = LibraryStore::open(libraryPath());
     const auto mix = store->addPlaylist(QStringLiteral("Mix")).playlistId;
     std::vector<std::int32_t> ids;
+    const QString trashed = dir.filePath(QStringLiteral("in the trash"));
+    QFile(trashed).open(QIODevice::WriteOnly);
+    // A file where the tracks' folder was.
+    QFile(dir.filePath(QStringLiteral("music"))).open(QIODevice::WriteOnly);
     for (int i = 0; i < kJournalJobs + 2; ++i) {
-        const auto track = store->addTrack(makeTrack(QStringLiteral("T%1").arg(i)));
+        TrackRecord t = makeTrack(QStringLiteral("T%1").arg(i));
+        t.location = dir.filePath(QStringLiteral("music/T%1.mp3").arg(i));
+        const auto track = store->addTrack(t);
         store->appendToPlaylist(mix, {track.databaseId});
         ids.push_back(store->beginJob(QStringLiteral("dead tracks")));
-        // The trash has lost the file since: the track still comes back.
-        store->deleteTrackInJob(ids.back(), track.databaseId, dir.filePath(QStringLiteral("gone")), {});
+        // The file cannot go back to its folder: the track still comes back.
+        store->deleteTrackInJob(ids.back(), track.databaseId, trashed, {});
         store->endJob(ids.back());
     }
     auto jobs = store->jobs();
@@ -554,7 +560,7 @@ TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
 
     const RestoreResult result = store->restoreJob(ids.back());
     EXPECT_EQ(result.restored, 1);
-    EXPECT_EQ(result.notRestored, QStringList{QStringLiteral("/music/T%1.mp3").arg(kJournalJobs + 1)});
+    EXPECT_EQ(result.notRestored, QStringList{dir.filePath(QStringLiteral("music/T%1.mp3").arg(kJournalJobs + 1))});
     EXPECT_EQ(names(store->playlistTracks(store->libraryPlaylistId())),
               (std::vector<QString>{QStringLiteral("T%1").arg(kJournalJobs + 1)}));
     EXPECT_EQ(names(store->playlistTracks(mix)), (std::vector<QString>{QStringLiteral("T%1").arg(kJournalJobs + 1)}));
@@ -562,6 +568,14 @@ TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
     // goes when the job is forgotten.
     RawDb raw(libraryPath());
     EXPECT_EQ(raw.text("SELECT count(*) FROM playlist_items").toInt(), kJournalJobs);
+
+    // Jobs whose files have all left the trash are forgotten as the next
+    // begins, their waiting places with them.
+    QFile::remove(trashed);
+    store->endJob(store->beginJob(QStringLiteral("duplicates")));
+    ASSERT_EQ(store->jobs().size(), 1u);
+    EXPECT_TRUE(store->jobs().front().restored);
+    EXPECT_EQ(raw.text("SELECT count(*) FROM playlist_items").toInt(), 1);
 
     store->clearJobs();
     EXPECT_TRUE(store->jobs().empty());
