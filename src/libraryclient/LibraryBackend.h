@@ -9,7 +9,7 @@
 #include "protocol/LibraryRecords.h"
 
 #include <memory>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace tidyfox::libraryclient {
 
@@ -42,17 +42,26 @@ public:
     virtual protocol::RestoreResult restoreJob(std::int32_t jobId) = 0;
     virtual void quit() = 0;
 
-    // Tracks known to be gone since collections were fetched; calls on them
-    // fail and walks skip them.
-    bool isDeleted(std::int32_t databaseId) const { return m_deleted.contains(databaseId); }
-    void markDeleted(std::int32_t databaseId) { m_deleted.insert(databaseId); }
+    // Tracks known to be gone, each with the mark of when that was learnt: a
+    // table fetched at a mark skips (and its objects refuse) the tracks learnt
+    // gone after it. What was learnt before is no concern of a table fetched
+    // later: it shows the library as it was then, so a track put back since
+    // by another process (a restore run on the library file) shows again.
+    std::uint64_t deletionMark() const { return m_lastMark; }
+    bool isDeletedSince(std::int32_t databaseId, std::uint64_t mark) const
+    {
+        const auto found = m_deleted.find(databaseId);
+        return found != m_deleted.end() && found->second > mark;
+    }
+    void markDeleted(std::int32_t databaseId) { m_deleted[databaseId] = ++m_lastMark; }
     // After a job was put back: its tracks are there again under their old
     // database ids. Any other track known gone is refused by the library
     // itself, and known again from then on.
     void forgetDeleted() { m_deleted.clear(); }
 
 private:
-    std::unordered_set<std::int32_t> m_deleted;
+    std::unordered_map<std::int32_t, std::uint64_t> m_deleted;
+    std::uint64_t m_lastMark = 0;
 };
 
 using BackendPtr = std::shared_ptr<LibraryBackend>;

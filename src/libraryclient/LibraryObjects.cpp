@@ -15,8 +15,10 @@ ClientError indexOutOfRange(int index)
 class BackendTrack final : public LibraryTrack
 {
 public:
-    BackendTrack(BackendPtr backend, std::shared_ptr<const TrackTable> table, int row, PlaylistPtr playlist)
-        : m_backend(std::move(backend)), m_table(std::move(table)), m_row(row), m_playlist(std::move(playlist))
+    BackendTrack(BackendPtr backend, std::shared_ptr<const TrackTable> table, std::uint64_t mark, int row,
+                 PlaylistPtr playlist)
+        : m_backend(std::move(backend)), m_table(std::move(table)), m_mark(mark), m_row(row),
+          m_playlist(std::move(playlist))
     {}
 
     QString name() override { return text(TrackText::Name); }
@@ -74,7 +76,7 @@ public:
 private:
     const TrackTable &alive() const
     {
-        if (m_backend->isDeleted(m_table->databaseId(m_row)))
+        if (m_backend->isDeletedSince(m_table->databaseId(m_row), m_mark))
             throw ClientError::objectDeleted();
         return *m_table;
     }
@@ -82,6 +84,7 @@ private:
 
     BackendPtr m_backend;
     std::shared_ptr<const TrackTable> m_table;
+    std::uint64_t m_mark; // when m_table was fetched
     int m_row;
     PlaylistPtr m_playlist;
 };
@@ -98,15 +101,15 @@ public:
     {
         if (index < 0 || index >= table().count())
             throw indexOutOfRange(index);
-        return track(m_table, index);
+        return track(m_table, m_tableMark, index);
     }
     void forEach(const std::function<bool(const TrackPtr &)> &visit) override
     {
         const auto snapshot = fetched();
         for (int row = 0; row < snapshot->count(); ++row) {
-            if (m_backend->isDeleted(snapshot->databaseId(row)))
+            if (m_backend->isDeletedSince(snapshot->databaseId(row), m_tableMark))
                 continue;
-            if (!visit(track(snapshot, row)))
+            if (!visit(track(snapshot, m_tableMark, row)))
                 break;
         }
     }
@@ -117,34 +120,39 @@ public:
         // whole playlist.
         if (m_table) {
             for (int row = 0; row < m_table->count(); ++row) {
-                if (m_table->trackId(row) == trackId && !m_backend->isDeleted(m_table->databaseId(row)))
-                    return track(m_table, row);
+                if (m_table->trackId(row) == trackId &&
+                    !m_backend->isDeletedSince(m_table->databaseId(row), m_tableMark))
+                    return track(m_table, m_tableMark, row);
             }
             return nullptr;
         }
+        const std::uint64_t mark = m_backend->deletionMark();
         auto found = m_backend->firstTrack(m_playlistId, trackId);
-        if (found->count() == 0 || m_backend->isDeleted(found->databaseId(0)))
+        if (found->count() == 0 || m_backend->isDeletedSince(found->databaseId(0), mark))
             return nullptr;
-        return track(found, 0);
+        return track(found, mark, 0);
     }
 
 private:
     const TrackTable &table() { return *fetched(); }
     const std::shared_ptr<const TrackTable> &fetched()
     {
-        if (!m_table)
+        if (!m_table) {
+            m_tableMark = m_backend->deletionMark();
             m_table = m_backend->playlistTracks(m_playlistId);
+        }
         return m_table;
     }
-    TrackPtr track(const std::shared_ptr<const TrackTable> &table, int row) const
+    TrackPtr track(const std::shared_ptr<const TrackTable> &table, std::uint64_t mark, int row) const
     {
-        return std::make_shared<BackendTrack>(m_backend, table, row, m_playlist);
+        return std::make_shared<BackendTrack>(m_backend, table, mark, row, m_playlist);
     }
 
     BackendPtr m_backend;
     PlaylistPtr m_playlist;
     std::int32_t m_playlistId;
     std::shared_ptr<const TrackTable> m_table;
+    std::uint64_t m_tableMark = 0;
 };
 
 class BackendPlaylist final : public LibraryPlaylist, public std::enable_shared_from_this<BackendPlaylist>

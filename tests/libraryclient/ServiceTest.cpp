@@ -134,6 +134,23 @@ TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)
     // And a delete through the bus is seen by the next fetch as well.
     tracks->item(4)->deleteFromLibrary();
     EXPECT_EQ(library->tracks()->count(), 4);
+
+    // A track this client removed, put back by another process (the command
+    // line's restore, which no signal tells of), is in the next fetch again
+    // and answers; what was fetched before still knows it gone.
+    const TrackPtr gone = library->tracks()->item(1);
+    const std::int32_t goneId = gone->databaseId();
+    const std::int32_t job = client.beginJob(QStringLiteral("deleted"));
+    client.deleteTrackInJob(job, goneId, {}, {});
+    client.endJob(job);
+    EXPECT_EQ(library::LibraryCore::open(sample.path)->restoreJob(job).restored, 1);
+    QStringList ids;
+    library->tracks()->forEach([&](const TrackPtr &t) {
+        ids << QString::number(t->databaseId());
+        return true;
+    });
+    EXPECT_TRUE(ids.contains(QString::number(goneId))) << ids.join(QLatin1Char(',')).toStdString();
+    EXPECT_THROW(gone->name(), ClientError);
 }
 
 // A copy goes with its history merged into the track that stays, as one
