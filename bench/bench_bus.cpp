@@ -6,6 +6,7 @@
 //   bench_bus [--tracks N] [--library FILE]
 // With --library, an existing FILE is used as it is, or a new one is kept
 // there for the next run.
+#include "GeneratedLibrary.h"
 #include "libraryclient/BusLibraryClient.h"
 #include "protocol/BusNames.h"
 #include "service/LibraryCore.h"
@@ -48,37 +49,7 @@ double median(std::vector<double> values)
 // The library file, built through the core as an import would.
 void buildLibrary(const QString &path, int trackCount)
 {
-    auto core = library::LibraryCore::open(path);
-    core->begin();
-    std::vector<std::int32_t> ids;
-    ids.reserve(static_cast<std::size_t>(trackCount));
-    const QDateTime added(QDate(2019, 3, 1), QTime(10, 0), Qt::UTC);
-    for (int i = 0; i < trackCount; ++i) {
-        library::TrackRecord t;
-        const int artist = i / 40;
-        const int album = i / 12;
-        t.name = QStringLiteral("Track %1 of a generated library").arg(i, 6, 10, QLatin1Char('0'));
-        t.artist = QStringLiteral("Artist %1").arg(artist);
-        t.album = QStringLiteral("Album %1").arg(album);
-        t.composer = QStringLiteral("Composer %1").arg(i % 997);
-        t.genre = QStringLiteral("Genre %1").arg(i % 23);
-        t.kindAsString = QStringLiteral("MPEG audio file");
-        t.totalTimeMs = 120000 + (i % 240) * 1000;
-        t.bitRate = 192;
-        t.sampleRate = 44100;
-        t.size = 3000000 + i;
-        t.dateAdded = added.addSecs(i);
-        t.location =
-            QStringLiteral("/home/someone/Music/Artist %1/Album %2/%3 Track.mp3").arg(artist).arg(album).arg(i);
-        ids.push_back(core->addTrack(std::move(t)).databaseId);
-    }
-    const int perList = trackCount / kPlaylists;
-    for (int p = 0; p < kPlaylists; ++p) {
-        const auto playlist = core->addPlaylist(QStringLiteral("Playlist %1").arg(p + 1));
-        const auto first = ids.begin() + p * perList;
-        core->appendToPlaylist(playlist.playlistId, std::vector<std::int32_t>(first, first + perList));
-    }
-    core->commit();
+    bench::buildGeneratedLibrary(*library::LibraryCore::open(path), trackCount, kPlaylists);
 }
 
 struct PrivateBus

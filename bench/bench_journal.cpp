@@ -22,6 +22,7 @@
 // the machine's load meets both alike.
 //
 // bench_journal --core [LIBRARY [REMOVE]]
+#include "GeneratedLibrary.h"
 #include "protocol/BusNames.h"
 #include "service/LibraryStore.h"
 
@@ -104,35 +105,7 @@ constexpr int kBusPlaylists = 50;
 
 void buildBusLibrary(const QString &path, int tracks)
 {
-    auto store = LibraryStore::open(path);
-    store->begin();
-    std::vector<std::int32_t> ids;
-    const QDateTime added(QDate(2019, 3, 1), QTime(10, 0), Qt::UTC);
-    for (int i = 0; i < tracks; ++i) {
-        TrackRecord t;
-        t.name = QStringLiteral("Track %1 of a generated library").arg(i, 6, 10, QLatin1Char('0'));
-        t.artist = QStringLiteral("Artist %1").arg(i / 40);
-        t.album = QStringLiteral("Album %1").arg(i / 12);
-        t.composer = QStringLiteral("Composer %1").arg(i % 997);
-        t.genre = QStringLiteral("Genre %1").arg(i % 23);
-        t.kindAsString = QStringLiteral("MPEG audio file");
-        t.totalTimeMs = 120000 + (i % 240) * 1000;
-        t.bitRate = 192;
-        t.sampleRate = 44100;
-        t.size = 3000000 + i;
-        t.dateAdded = added.addSecs(i);
-        t.playCount = i % 5;
-        t.location =
-            QStringLiteral("/home/someone/Music/Artist %1/Album %2/%3 Track.mp3").arg(i / 40).arg(i / 12).arg(i);
-        ids.push_back(store->addTrack(t).databaseId);
-    }
-    const int perList = tracks / kBusPlaylists;
-    for (int p = 0; p < kBusPlaylists; ++p) {
-        const auto first = ids.begin() + p * perList;
-        store->appendToPlaylist(store->addPlaylist(QStringLiteral("Playlist %1").arg(p + 1)).playlistId,
-                                std::vector<std::int32_t>(first, first + perList));
-    }
-    store->commit();
+    tidyfox::bench::buildGeneratedLibrary(*LibraryStore::open(path), tracks, kBusPlaylists, true);
 }
 
 // User and system time of a process, from /proc.

@@ -37,6 +37,17 @@ void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure aft
         return;
     tryStep([&] { host.reopenCommandGate(); });
     tryStep([&] { host.enableButtons(); });
+    if (after == AfterFailure::ReopenGateButtonsAndReload)
+        tryStep([&] { host.refreshLibraryList(); });
+}
+
+void endJobSucceeded(CleaningHost &host, const QString &alertText)
+{
+    host.hideBusy();
+    host.showAlert(alertText, AlertKind::Information, kAppTitle);
+    host.refreshLibraryList();
+    host.reopenCommandGate();
+    host.enableButtons();
 }
 
 } // namespace tidyfox::cleaning

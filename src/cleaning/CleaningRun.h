@@ -20,8 +20,9 @@ public:
     explicit RunFailure(const char *message) : Error(kNumber, QString::fromUtf8(message)) {}
 };
 
-// What a job gives back once it ends early.
-enum class AfterFailure { KeepGate, ReopenGateAndButtons };
+// What a job gives back once it ends early; a job that changes the library
+// piece by piece shows what did change.
+enum class AfterFailure { KeepGate, ReopenGateAndButtons, ReopenGateButtonsAndReload };
 
 // Why a job stopped, in the error's own words for a person ("The disk holding
 // the library ... is full."); empty for an error that has none.
@@ -32,5 +33,9 @@ QString failureReason(const std::exception &error);
 // gate, the gate and the buttons back. Each step runs on its own, so that a
 // refused alert never keeps the gate shut.
 void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure after, const QString &reason);
+
+// The end of a job that went to its end: the busy indicator off, its alert,
+// the library reloaded, the gate and the buttons back.
+void endJobSucceeded(CleaningHost &host, const QString &alertText);
 
 } // namespace tidyfox::cleaning

@@ -87,12 +87,7 @@ bool removeEntry(RemovalJob &job, system::FileSystem &fs, PendingRemovals *pendi
 
 void endRemovalSucceeded(CleaningHost &host, int count)
 {
-    host.hideBusy();
-    host.showAlert(QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), AlertKind::Information,
-                   kAppTitle);
-    host.refreshLibraryList();
-    host.reopenCommandGate();
-    host.enableButtons();
+    endJobSucceeded(host, QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"));
 }
 
 void endRemovalFailed(CleaningHost &host, int count, const QString &reason)

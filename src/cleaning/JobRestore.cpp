@@ -29,23 +29,14 @@ void restoreJob(CleaningHost &host, libraryclient::LibraryClient *library, std::
                 QStringLiteral("These files stay in the trash, something else is at their place now: ") +
                 result.notRestored.join(QStringLiteral(", ")));
         }
-        host.hideBusy();
-        host.showAlert(QString::number(result.restored) + QStringLiteral(" track(s) have been restored"),
-                       AlertKind::Information, kAppTitle);
-        host.refreshLibraryList();
-        host.reopenCommandGate();
-        host.enableButtons();
+        endJobSucceeded(host, QString::number(result.restored) + QStringLiteral(" track(s) have been restored"));
         return;
     } catch (const std::exception &error) {
         reason = failureReason(error);
         qCDebug(lcCleaning) << "Restoring job" << jobId << "failed:" << error.what();
     }
-    endFailedJob(host, QStringLiteral("The job could not be restored."), AfterFailure::ReopenGateAndButtons, reason);
-    try {
-        host.refreshLibraryList();
-    } catch (const std::exception &error) {
-        qCDebug(lcCleaning) << "No reload after a failed restore:" << error.what();
-    }
+    endFailedJob(host, QStringLiteral("The job could not be restored."), AfterFailure::ReopenGateButtonsAndReload,
+                 reason);
 }
 
 } // namespace tidyfox::cleaning

@@ -1,6 +1,7 @@
 #include "cleaning/PresentTracks.h"
 
 #include "cleaning/DuplicateRemovalSteps.h"
+#include "cleaning/RemovalJob.h"
 
 namespace tidyfox::cleaning {
 
@@ -61,6 +62,20 @@ void PresentTracks::Removed(PresentTrack &entry)
     if (m_usage && entry.use)
         m_usage->Release(*entry.use);
     m_tracks.erase(entry.databaseId);
+}
+
+bool PresentTracks::removeFromLibrary(PresentTrack &entry, std::int32_t keeperId, bool trashFile, RemovalJob &job,
+                                      libraryclient::LibraryClient &library, system::FileSystem &fs,
+                                      PendingRemovals *pending)
+{
+    job.open();
+    std::optional<system::TrashedFile> trashed;
+    if (trashFile && entry.hasFile && fs.fileExists(entry.location) && !FileSharedBeyond(entry, library, fs))
+        trashed = trashCopy(fs, pending, entry.databaseId, entry.location);
+    if (!removeEntry(job, fs, pending, entry.databaseId, keeperId, entry.location, trashed))
+        return false;
+    Removed(entry);
+    return true;
 }
 
 } // namespace tidyfox::cleaning

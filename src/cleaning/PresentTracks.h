@@ -13,6 +13,9 @@
 
 namespace tidyfox::cleaning {
 
+class PendingRemovals;
+class RemovalJob;
+
 struct PresentTrack
 {
     std::int32_t databaseId = 0;
@@ -37,6 +40,12 @@ public:
     bool FileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library, system::FileSystem &fs);
 
     void Removed(PresentTrack &entry);
+
+    // Removes entry in job (into keeperId's place when not 0), its file first
+    // to the trash when trashFile and no other track uses it, as
+    // removeEntry does; false for an entry gone by another hand.
+    bool removeFromLibrary(PresentTrack &entry, std::int32_t keeperId, bool trashFile, RemovalJob &job,
+                           libraryclient::LibraryClient &library, system::FileSystem &fs, PendingRemovals *pending);
 
 private:
     // Nodes stay where they are while others go: a copy outlives the look-up

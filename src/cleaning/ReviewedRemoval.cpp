@@ -40,17 +40,11 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             qCDebug(lcCleaning) << "track" << chosen.databaseId << "stays: its keeper has gone";
             continue;
         }
-        job.open();
-        std::optional<system::TrashedFile> trashed;
-        if (trashFiles && copy->hasFile && fs.fileExists(copy->location) &&
-            !present.FileSharedBeyond(*copy, library, fs))
-            trashed = trashCopy(fs, pending, copy->databaseId, copy->location);
-        if (!removeEntry(job, fs, pending, copy->databaseId, removal.mergeHistory ? chosen.keeperId : 0, copy->location,
-                         trashed)) {
+        if (!present.removeFromLibrary(*copy, removal.mergeHistory ? chosen.keeperId : 0, trashFiles, job, library, fs,
+                                       pending)) {
             // Gone by another hand, the copy or its keeper: passed over.
             continue;
         }
-        present.Removed(*copy);
         if (count == kMaxRemovals)
             throw RunFailure("more copies than one run can count");
         ++count;

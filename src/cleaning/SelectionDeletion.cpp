@@ -29,14 +29,8 @@ void deleteEach(CleaningHost &host, libraryclient::LibraryClient &library, syste
         PresentTrack *track = present.find(databaseId);
         if (!track)
             continue;
-        job.open();
-        std::optional<system::TrashedFile> trashed;
-        if (withFiles && track->hasFile && fs.fileExists(track->location) &&
-            !present.FileSharedBeyond(*track, library, fs))
-            trashed = trashCopy(fs, pending, databaseId, track->location);
-        if (!removeEntry(job, fs, pending, databaseId, 0, track->location, trashed))
+        if (!present.removeFromLibrary(*track, 0, withFiles, job, library, fs, pending))
             continue;
-        present.Removed(*track);
         if (count == kMaxRemovals)
             throw RunFailure("more tracks than one run can count");
         ++count;
@@ -59,11 +53,7 @@ void runJob(CleaningHost &host, libraryclient::LibraryClient *library, const QSt
         job.emplace(host, *library, kind);
         const QString text = work(*library, *job, count);
         job->close();
-        host.hideBusy();
-        host.showAlert(text, AlertKind::Information, kAppTitle);
-        host.refreshLibraryList();
-        host.reopenCommandGate();
-        host.enableButtons();
+        endJobSucceeded(host, text);
         return;
     } catch (const std::exception &error) {
         reason = failureReason(error);
@@ -71,13 +61,7 @@ void runJob(CleaningHost &host, libraryclient::LibraryClient *library, const QSt
     }
     if (job)
         job->close();
-    endFailedJob(host, failureText(count), AfterFailure::ReopenGateAndButtons, reason);
-    // Whatever did change shows.
-    try {
-        host.refreshLibraryList();
-    } catch (const std::exception &error) {
-        qCDebug(lcCleaning) << "No reload after" << logName << ":" << error.what();
-    }
+    endFailedJob(host, failureText(count), AfterFailure::ReopenGateButtonsAndReload, reason);
 }
 
 } // namespace

@@ -63,20 +63,15 @@ std::int32_t LibraryStore::beginJob(const QString &kind)
         .run();
     const auto jobId = std::int32_t(m_db.lastInsertRowId());
     forgetEmptiedJobs(jobId);
-    auto oldest = m_db.query("SELECT job_id FROM journal_jobs ORDER BY job_id DESC LIMIT 1 OFFSET ?1");
-    if (oldest.bind(1, kJournalJobs - 1).next()) {
-        const std::int64_t keepFrom = oldest.int64(0);
-        // Places of tracks whose last removal is forgotten now.
-        m_db.query("DELETE FROM playlist_items WHERE database_id IN (SELECT database_id FROM journal_tracks WHERE"
-                   " job_id < ?1 EXCEPT SELECT database_id FROM journal_tracks WHERE job_id >= ?1) AND NOT EXISTS("
-                   "SELECT 1 FROM tracks t WHERE t.database_id = playlist_items.database_id)")
-            .bind(1, keepFrom)
-            .run();
-        m_db.query("DELETE FROM journal_tracks WHERE job_id < ?1").bind(1, keepFrom).run();
-        m_db.query("DELETE FROM journal_playlists WHERE job_id < ?1").bind(1, keepFrom).run();
-        m_db.query("DELETE FROM journal_restoring WHERE job_id < ?1").bind(1, keepFrom).run();
-        m_db.query("DELETE FROM journal_jobs WHERE job_id < ?1").bind(1, keepFrom).run();
+    std::vector<std::int64_t> beyondTheLast;
+    {
+        auto q = m_db.query("SELECT job_id FROM journal_jobs ORDER BY job_id DESC LIMIT -1 OFFSET ?1");
+        q.bind(1, kJournalJobs);
+        while (q.next())
+            beyondTheLast.push_back(q.int64(0));
     }
+    for (const std::int64_t oldJob : beyondTheLast)
+        forgetJob(oldJob);
     transaction.commit();
     return jobId;
 }
@@ -106,16 +101,22 @@ void LibraryStore::forgetEmptiedJobs(std::int32_t newJobId)
         if (fileLeft)
             continue;
         qCDebug(lcService) << "forgetting job" << jobId << ": its files have left the trash";
-        m_db.query("DELETE FROM playlist_items WHERE database_id IN (SELECT database_id FROM journal_tracks WHERE"
-                   " job_id = ?1 EXCEPT SELECT database_id FROM journal_tracks WHERE job_id <> ?1) AND NOT EXISTS("
-                   "SELECT 1 FROM tracks t WHERE t.database_id = playlist_items.database_id)")
-            .bind(1, jobId)
-            .run();
-        for (const char *sql :
-             {"DELETE FROM journal_tracks WHERE job_id = ?1", "DELETE FROM journal_playlists WHERE job_id = ?1",
-              "DELETE FROM journal_jobs WHERE job_id = ?1"})
-            m_db.query(sql).bind(1, jobId).run();
+        forgetJob(jobId);
     }
+}
+
+void LibraryStore::forgetJob(std::int64_t jobId)
+{
+    // Places of tracks whose last removal is forgotten now.
+    m_db.query("DELETE FROM playlist_items WHERE database_id IN (SELECT database_id FROM journal_tracks WHERE"
+               " job_id = ?1 EXCEPT SELECT database_id FROM journal_tracks WHERE job_id <> ?1) AND NOT EXISTS("
+               "SELECT 1 FROM tracks t WHERE t.database_id = playlist_items.database_id)")
+        .bind(1, jobId)
+        .run();
+    for (const char *sql :
+         {"DELETE FROM journal_tracks WHERE job_id = ?1", "DELETE FROM journal_playlists WHERE job_id = ?1",
+          "DELETE FROM journal_restoring WHERE job_id = ?1", "DELETE FROM journal_jobs WHERE job_id = ?1"})
+        m_db.query(sql).bind(1, jobId).run();
 }
 
 void LibraryStore::checkOpenJob(std::int32_t jobId)

@@ -164,6 +164,8 @@ private:
                               const QString &infoPath);
     void checkOpenJob(std::int32_t jobId);
     void forgetEmptiedJobs(std::int32_t newJobId);
+    // Drops the job with its entries and the unseen places of its tracks.
+    void forgetJob(std::int64_t jobId);
     // deleteTrack and deleteTrackMergingInto; keepPlaces leaves the track's
     // playlist items where they are, for a removal in a job.
     void removeTrack(std::int32_t databaseId, bool keepPlaces);
