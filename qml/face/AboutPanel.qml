@@ -17,6 +17,7 @@ Panel {
     glyph: "about"
     cardWidth: 350
     initialFocus: closeButton
+    mainButton: closeButton
 
     onDismissed: {
         if (closeButton.enabled)

@@ -23,6 +23,7 @@ Panel {
     accent: kind === "error" ? Theme.error : kind === "warning" ? Theme.warning : Theme.info
     cardWidth: 340
     initialFocus: okButton
+    mainButton: okButton
     z: 20
 
     onDismissed: {

@@ -4,8 +4,9 @@ import QtQuick.Layouts
 
 // The dead tracks found, grouped by folder, each with a tick; the tracks on a
 // drive that is not connected start unticked, with the reason under their
-// folder. Delete sends the ticked tracks; with every one ticked it is the
-// same as deleting all dead tracks.
+// folder. A folder's own tick and "Tick all" tick many at once. Delete sends
+// the ticked tracks; when they are what deleting all dead tracks deletes
+// (every track, none on a disconnected drive), it asks for that instead.
 Panel {
     id: panel
 
@@ -20,8 +21,9 @@ Panel {
     objectName: "deadTrackReview"
     title: "Dead tracks"
     glyph: "deadtrack"
-    cardWidth: 420
+    cardWidth: Math.max(420, Math.min(width - 20, 820))
     initialFocus: review && review.count > 0 ? list : closeButton
+    mainButton: deleteButton
 
     onDismissed: cancel()
 
@@ -32,7 +34,7 @@ Panel {
     function confirm() {
         if (!review || review.tickedCount === 0)
             return;
-        const all = review.allTicked;
+        const all = review.deletesAll;
         const ids = all ? "" : review.tickedIds();
         open = false;
         if (all)
@@ -63,11 +65,14 @@ Panel {
         model: panel.review
         clip: true
         focus: true
+        activeFocusOnTab: true
         keyNavigationEnabled: true
         boundsBehavior: Flickable.StopAtBounds
         reuseItems: true
         Layout.fillWidth: true
-        Layout.preferredHeight: 240
+        Layout.fillHeight: true
+        Layout.preferredHeight: contentHeight
+        Layout.minimumHeight: Math.min(contentHeight, 120)
         ScrollBar.vertical: ScrollBar {
             policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
         }
@@ -77,21 +82,29 @@ Panel {
         }
 
         section.property: "folder"
+        // The folder, with a tick for all of its tracks; the whole path in a
+        // tip when it had to be shortened.
         section.delegate: Item {
+            id: folderRow
             required property string section
+            // Read again whenever a tick changes.
+            readonly property int ticks: panel.review ? (panel.review.tickedCount, panel.review.folderTicks(section)) : 0
             width: ListView.view.width - 10
-            height: 24
-            Text {
-                width: parent.width
+            height: 28
+            FaceCheck {
+                objectName: "deadTrackFolderTick" + (folderRow.section === "" ? "" : folderRow.section)
                 anchors.bottom: parent.bottom
-                bottomPadding: 2
-                text: section === "" ? "Without a location" : section
-                textFormat: Text.PlainText
-                elide: Text.ElideMiddle
-                color: Theme.darkGreen
-                font.family: Theme.font
+                width: parent.width
+                text: folderRow.section === "" ? "Without a location" : folderRow.section
+                tristate: folderRow.ticks === 1
+                checkState: folderRow.ticks === 2 ? Qt.Checked : folderRow.ticks === 1 ? Qt.PartiallyChecked
+                                                                                    : Qt.Unchecked
+                elideMode: Text.ElideMiddle
                 font.pixelSize: Theme.small
                 font.bold: true
+                enabled: panel.controlsEnabled
+                focusPolicy: Qt.NoFocus
+                onClicked: panel.review.setFolderTicked(folderRow.section, folderRow.ticks !== 2)
             }
         }
 
@@ -103,8 +116,9 @@ Panel {
             required property bool ticked
             required property bool disconnected
             readonly property bool isTicked: ticked
-            width: ListView.view.width - 10
+            width: ListView.view.width - 26
             height: disconnected ? 40 : 26
+            x: 16
 
             FaceCheck {
                 objectName: "deadTrackTick" + row.index
@@ -115,12 +129,10 @@ Panel {
                 focusPolicy: Qt.NoFocus
                 onToggled: panel.review.setTicked(row.index, checked)
             }
-            Rectangle {
-                anchors.fill: parent
-                visible: row.ListView.isCurrentItem && list.activeFocus
-                color: "transparent"
-                border.color: Theme.darkGreen
+            FocusRing {
+                gap: 0
                 radius: 3
+                shown: row.ListView.isCurrentItem && list.activeFocus
             }
             Text {
                 visible: row.disconnected
@@ -131,7 +143,7 @@ Panel {
                 textFormat: Text.PlainText
                 color: Theme.warning
                 font.family: Theme.font
-                font.pixelSize: 10
+                font.pixelSize: Theme.small
             }
         }
     }
@@ -152,6 +164,14 @@ Panel {
         spacing: 10
         Layout.fillWidth: true
 
+        FaceButton {
+            objectName: "deadTrackTickAll"
+            visible: panel.review && panel.review.count > 0
+            look: "quiet"
+            text: panel.review && panel.review.allTicked ? "Untick all" : "Tick all"
+            enabled: panel.controlsEnabled
+            onClicked: panel.review.setAllTicked(!panel.review.allTicked)
+        }
         Text {
             objectName: "deadTrackTotals"
             text: panel.review && panel.review.count > 0 ? panel.review.tickedCount + " of " + panel.review.count
@@ -172,6 +192,7 @@ Panel {
             onClicked: panel.cancel()
         }
         FaceButton {
+            id: deleteButton
             objectName: "deadTrackDeleteButton"
             visible: panel.review && panel.review.count > 0
             text: "Delete"

@@ -23,6 +23,8 @@ Panel {
     accent: Theme.warning
     cardWidth: 360
     initialFocus: cancelButton
+    // No main button: Enter deletes nothing unless a deletion's own button
+    // has the focus.
 
     onDismissed: {
         if (cancelButton.enabled)

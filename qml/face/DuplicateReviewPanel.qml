@@ -18,10 +18,14 @@ Panel {
     signal cancelled
 
     objectName: "duplicateReview"
-    title: "Review duplicates"
+    title: !review || review.count === 0 ? "Review duplicates"
+                                         : review.groupCount + (review.groupCount === 1 ? " group" : " groups")
+                                           + " of equal tracks"
     glyph: "duplicates"
-    cardWidth: 430
+    cardWidth: Math.max(430, Math.min(width - 20, 820))
     initialFocus: review && review.count > 0 ? list : cancelButton
+    mainButton: removeButton
+    bodySpacing: 6
 
     onDismissed: cancel()
 
@@ -42,13 +46,12 @@ Panel {
         objectName: "duplicateSummary"
         text: !panel.review || panel.review.count === 0
               ? "No duplicates: no two tracks are equal on the properties you ticked."
-              : panel.review.groupCount + (panel.review.groupCount === 1 ? " group" : " groups")
-                + " of equal tracks. The marked track stays; untick a copy to keep it."
+              : "The marked track stays; untick a copy to keep it too."
         textFormat: Text.PlainText
         wrapMode: Text.WordWrap
         color: Theme.text
         font.family: Theme.font
-        font.pixelSize: Theme.body
+        font.pixelSize: panel.review && panel.review.count > 0 ? Theme.small + 1 : Theme.body
         Layout.fillWidth: true
     }
 
@@ -59,12 +62,16 @@ Panel {
         model: panel.review
         clip: true
         focus: true
+        activeFocusOnTab: true
         keyNavigationEnabled: true
         boundsBehavior: Flickable.StopAtBounds
         reuseItems: true
         cacheBuffer: 400
+        // Most of the card: what remains after the controls below.
         Layout.fillWidth: true
-        Layout.preferredHeight: 150
+        Layout.fillHeight: true
+        Layout.preferredHeight: contentHeight
+        Layout.minimumHeight: Math.min(contentHeight, 120)
         ScrollBar.vertical: ScrollBar {
             policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
         }
@@ -98,7 +105,7 @@ Panel {
             required property string size
             required property int playCount
             required property string dateAdded
-            required property string location
+            required property string folder
             required property bool fileThere
             required property bool stays
             required property bool goes
@@ -106,7 +113,7 @@ Panel {
             readonly property bool isKeeper: stays
             readonly property bool isSpared: spared
             width: ListView.view.width - 10
-            height: 38
+            height: lines.implicitHeight + 6
 
             FaceCheck {
                 objectName: "duplicateTick" + row.index
@@ -134,20 +141,41 @@ Panel {
                     color: Theme.offWhite
                 }
             }
+            // Nothing here is cut: the lines wrap, and only the folder is
+            // shortened, from the middle, with the whole of it in a tip.
             Column {
+                id: lines
                 x: 32
                 width: parent.width - 32
-                y: 2
+                y: 3
+                spacing: 1
                 Text {
                     width: parent.width
                     text: (row.stays ? "Stays: " : row.goes ? "" : "Kept: ") + row.name
                           + (row.artist === "" ? "" : " \u2014 " + row.artist)
                     textFormat: Text.PlainText
-                    elide: Text.ElideRight
+                    wrapMode: Text.Wrap
                     color: row.goes ? Theme.text : Theme.darkGreen
                     font.family: Theme.font
                     font.pixelSize: Theme.small + 1
                     font.bold: row.stays
+                }
+                Text {
+                    id: folderLine
+                    objectName: "duplicateFolder" + row.index
+                    width: parent.width
+                    text: row.folder === "" ? "No file" : row.folder
+                    textFormat: Text.PlainText
+                    elide: Text.ElideMiddle
+                    color: Theme.text
+                    font.family: Theme.font
+                    font.pixelSize: Theme.small
+                    HoverHandler {
+                        id: folderHover
+                    }
+                    ToolTip.visible: folderHover.hovered && folderLine.truncated
+                    ToolTip.text: row.folder
+                    ToolTip.delay: 500
                 }
                 Text {
                     width: parent.width
@@ -156,18 +184,16 @@ Panel {
                            row.dateAdded === "" ? "" : "added " + row.dateAdded,
                            row.fileThere ? "" : "file missing"].filter(t => t !== "").join(" \u00b7 ")
                     textFormat: Text.PlainText
-                    elide: Text.ElideRight
+                    wrapMode: Text.Wrap
                     color: row.fileThere ? Theme.textSoft : Theme.warning
                     font.family: Theme.font
-                    font.pixelSize: 10
+                    font.pixelSize: Theme.small
                 }
             }
-            Rectangle {
-                anchors.fill: parent
-                visible: row.ListView.isCurrentItem && list.activeFocus
-                color: "transparent"
-                border.color: Theme.darkGreen
+            FocusRing {
+                gap: 0
                 radius: 3
+                shown: row.ListView.isCurrentItem && list.activeFocus
             }
         }
     }
@@ -183,35 +209,51 @@ Panel {
             font.family: Theme.font
             font.pixelSize: Theme.small + 1
         }
-        ComboBox {
+        FaceCombo {
             id: ruleBox
             objectName: "duplicateRule"
             model: panel.review ? panel.review.ruleLabels : []
             currentIndex: panel.review ? Math.max(0, panel.review.rules.indexOf(panel.review.rule)) : 0
             enabled: panel.controlsEnabled
-            font.family: Theme.font
-            font.pixelSize: Theme.small + 1
             Layout.fillWidth: true
             onActivated: index => panel.review.rule = panel.review.rules[index]
         }
     }
-    FaceSwitch {
-        objectName: "duplicateMerge"
+    Text {
+        objectName: "duplicateRuleHint"
         visible: panel.review && panel.review.count > 0
-        text: "Carry play history over to the one that stays"
-        checked: panel.review ? panel.review.mergeHistory : true
-        enabled: panel.controlsEnabled
+        text: panel.review ? panel.review.ruleHint : ""
+        textFormat: Text.PlainText
+        wrapMode: Text.WordWrap
+        color: Theme.textSoft
+        font.family: Theme.font
+        font.pixelSize: Theme.small
         Layout.fillWidth: true
-        onToggled: panel.review.mergeHistory = checked
     }
-    FaceSwitch {
-        objectName: "duplicateKeepFiles"
+    RowLayout {
         visible: panel.review && panel.review.count > 0
-        text: "Keep the files of removed copies"
-        checked: panel.review ? panel.review.keepFiles : false
-        enabled: panel.controlsEnabled
+        spacing: 8
         Layout.fillWidth: true
-        onToggled: panel.review.keepFiles = checked
+        FaceSwitch {
+            objectName: "duplicateMerge"
+            text: "Carry play history over"
+            font.pixelSize: Theme.small
+            checked: panel.review ? panel.review.mergeHistory : true
+            enabled: panel.controlsEnabled
+            Layout.fillWidth: true
+            Layout.preferredWidth: 1
+            onToggled: panel.review.mergeHistory = checked
+        }
+        FaceSwitch {
+            objectName: "duplicateKeepFiles"
+            text: "Keep the copies' files"
+            font.pixelSize: Theme.small
+            checked: panel.review ? panel.review.keepFiles : false
+            enabled: panel.controlsEnabled
+            Layout.fillWidth: true
+            Layout.preferredWidth: 1
+            onToggled: panel.review.keepFiles = checked
+        }
     }
 
     RowLayout {
@@ -238,6 +280,7 @@ Panel {
             onClicked: panel.cancel()
         }
         FaceButton {
+            id: removeButton
             objectName: "duplicateRemoveButton"
             visible: panel.review && panel.review.count > 0
             text: "Remove"

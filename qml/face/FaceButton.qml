@@ -115,14 +115,9 @@ Button {
 
         // Keyboard focus ring, outside the button so that it never hides
         // the button's own edge.
-        Rectangle {
-            anchors.fill: parent
-            anchors.margins: -3
-            radius: parent.radius + 3
-            color: "transparent"
-            border.width: 2
-            border.color: Theme.focus
-            visible: control.visualFocus
+        FocusRing {
+            radius: parent.radius + gap
+            shown: control.visualFocus
         }
     }
 

@@ -155,6 +155,28 @@ Canvas {
         case "minimise":
             line(6, 16, 18, 16);
             break;
+        case "maximise":
+            roundRect(6, 6, 12, 12, 1.5);
+            ctx.stroke();
+            break;
+        case "restore":
+            roundRect(5, 9, 10, 10, 1.5);
+            ctx.stroke();
+            line(9, 5, 19, 5);
+            line(19, 5, 19, 15);
+            break;
+        case "down":
+            ctx.beginPath();
+            ctx.moveTo(6, 9);
+            ctx.lineTo(12, 15);
+            ctx.lineTo(18, 9);
+            ctx.stroke();
+            break;
+        case "search":
+            circle(10.5, 10.5, 6);
+            ctx.stroke();
+            line(15, 15, 20, 20);
+            break;
         case "close":
             line(6.5, 6.5, 17.5, 17.5);
             line(17.5, 6.5, 6.5, 17.5);

@@ -50,7 +50,10 @@ Switch {
     background: Rectangle {
         color: control.hovered && control.enabled ? Theme.paleGreen : "transparent"
         radius: 4
-        border.width: control.visualFocus ? 2 : 0
-        border.color: Theme.focus
+        FocusRing {
+            gap: 0
+            radius: 4
+            shown: control.visualFocus
+        }
     }
 }

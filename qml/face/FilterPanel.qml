@@ -33,6 +33,7 @@ Panel {
     glyph: "duplicates"
     cardWidth: 384
     initialFocus: checks.count > 0 ? checks.itemAt(0) : null
+    mainButton: okButton
 
     onOpenChanged: {
         if (open)
@@ -143,6 +144,7 @@ Panel {
             onClicked: panel.cancel()
         }
         FaceButton {
+            id: okButton
             objectName: "filterOkButton"
             text: "Find duplicates"
             glyph: "check"

@@ -18,6 +18,7 @@ Panel {
     glyph: "refresh"
     cardWidth: 380
     initialFocus: closeButton
+    mainButton: closeButton
 
     onDismissed: {
         if (closeButton.enabled)

@@ -4,7 +4,8 @@ import QtQuick.Window
 
 // A modal card over the page: a dimmed backdrop that swallows the pointer,
 // a coloured title band and the panel's own content. The panel keeps the
-// keyboard inside it while open and gives Escape to `dismissed`.
+// keyboard inside it while open and gives Escape to `dismissed`; Enter or
+// Return anywhere in it that no control takes presses its main button.
 FocusScope {
     id: panel
 
@@ -15,6 +16,8 @@ FocusScope {
     property int cardWidth: 360
     property int maxCardHeight: parent ? parent.height - 24 : 400
     property Item initialFocus
+    property Item mainButton
+    property alias bodySpacing: body.spacing
     default property alias content: body.data
 
     signal dismissed
@@ -58,6 +61,13 @@ FocusScope {
     Keys.onEscapePressed: event => {
         event.accepted = true;
         panel.dismissed();
+    }
+    Keys.onReturnPressed: event => pressMain(event)
+    Keys.onEnterPressed: event => pressMain(event)
+    function pressMain(event) {
+        event.accepted = true;
+        if (mainButton && mainButton.visible && mainButton.enabled)
+            mainButton.clicked();
     }
 
     Rectangle {

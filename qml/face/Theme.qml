@@ -4,6 +4,7 @@ import QtQuick
 // One place for the face's colours, type and measures. The greens are the
 // library grid's own, so the list and the face around it read as one thing;
 // the fox orange is the single warm accent (the mark and keyboard focus).
+// Every text colour reads at 4.5:1 or better on the surfaces it sits on.
 QtObject {
     // The grid's greens.
     readonly property color paleGreen: "#eefdcf"
@@ -24,11 +25,11 @@ QtObject {
     readonly property color text: textGreen
     readonly property color textSoft: "#4f6b3f"
     readonly property color textOnDark: offWhite
-    readonly property color textDisabled: "#a2ab92"
+    readonly property color textDisabled: "#646e5a"
 
     // Buttons.
     readonly property color primary: darkGreen
-    readonly property color primaryHover: "#0b8a19"
+    readonly property color primaryHover: "#077d14"
     readonly property color primaryDown: textGreen
     readonly property color secondary: paleGreen
     readonly property color secondaryHover: "#e2f6b8"
@@ -37,14 +38,16 @@ QtObject {
     readonly property color disabledFill: "#eceee3"
     readonly property color disabledBorder: "#d6dbc9"
 
-    // The fox, and the focus ring drawn in its colour.
+    // The fox, and the one focus ring of the face (and of the list), drawn
+    // in a darker shade of it.
     readonly property color fox: "#d9762b"
     readonly property color foxDark: "#8a4212"
-    readonly property color focus: "#e0822e"
+    readonly property color focus: "#c25e10"
+    readonly property int focusWidth: 2
 
     // Alert kinds.
     readonly property color info: darkGreen
-    readonly property color warning: "#c98a12"
+    readonly property color warning: "#94600a"
     readonly property color error: "#b3261e"
 
     readonly property string font: "DejaVu Sans"

@@ -34,6 +34,7 @@ Panel {
     glyph: "view"
     cardWidth: 400
     initialFocus: closeButton
+    mainButton: closeButton
 
     onDismissed: {
         if (closeButton.enabled)
@@ -58,6 +59,12 @@ Panel {
         activeFocusOnTab: contentHeight > height
         Keys.onUpPressed: bar.decrease()
         Keys.onDownPressed: bar.increase()
+
+        FocusRing {
+            gap: 0
+            radius: 3
+            shown: scroller.activeFocus
+        }
 
         ScrollBar.vertical: ScrollBar {
             id: bar

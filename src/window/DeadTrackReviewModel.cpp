@@ -95,6 +95,50 @@ void DeadTrackReviewModel::setTicked(int row, bool ticked)
     Q_EMIT countsChanged();
 }
 
+void DeadTrackReviewModel::setAllTicked(bool ticked)
+{
+    tickWhere([](const Row &) { return true; }, ticked);
+}
+
+void DeadTrackReviewModel::setFolderTicked(const QString &folder, bool ticked)
+{
+    tickWhere([&folder](const Row &row) { return row.folder == folder; }, ticked);
+}
+
+// One change for the face however many rows it touches: a review of
+// thousands of tracks is ticked at once.
+void DeadTrackReviewModel::tickWhere(const std::function<bool(const Row &)> &chosen, bool ticked)
+{
+    int first = -1;
+    int last = -1;
+    for (int i = 0; i < rowCount(); ++i) {
+        Row &row = m_rows[size_t(i)];
+        if (row.ticked == ticked || !chosen(row))
+            continue;
+        row.ticked = ticked;
+        m_ticked += ticked ? 1 : -1;
+        first = first < 0 ? i : first;
+        last = i;
+    }
+    if (first < 0)
+        return;
+    Q_EMIT dataChanged(index(first), index(last), {TickedRole});
+    Q_EMIT countsChanged();
+}
+
+int DeadTrackReviewModel::folderTicks(const QString &folder) const
+{
+    int tracks = 0;
+    int ticked = 0;
+    for (const Row &row : m_rows) {
+        if (row.folder == folder) {
+            ++tracks;
+            ticked += row.ticked ? 1 : 0;
+        }
+    }
+    return ticked == 0 ? 0 : ticked == tracks ? 2 : 1;
+}
+
 QString DeadTrackReviewModel::tickedIds() const
 {
     QStringList ids;

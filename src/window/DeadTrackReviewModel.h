@@ -7,6 +7,7 @@
 #include "cleaning/DeadTrackReview.h"
 
 #include <QAbstractListModel>
+#include <functional>
 #include <vector>
 
 namespace tidyfox::window {
@@ -17,6 +18,7 @@ class DeadTrackReviewModel : public QAbstractListModel
     Q_PROPERTY(int count READ rowCount NOTIFY countsChanged)
     Q_PROPERTY(int tickedCount READ tickedCount NOTIFY countsChanged)
     Q_PROPERTY(bool allTicked READ allTicked NOTIFY countsChanged)
+    Q_PROPERTY(bool deletesAll READ deletesAll NOTIFY countsChanged)
     Q_PROPERTY(int disconnectedCount READ disconnectedCount NOTIFY countsChanged)
     Q_PROPERTY(QString disconnectedReason READ disconnectedReason CONSTANT)
 public:
@@ -45,10 +47,18 @@ public:
 
     int tickedCount() const { return m_ticked; }
     bool allTicked() const { return m_ticked == rowCount(); }
+    // Whether the ticks ask for what deleting all dead tracks does, which
+    // spares the tracks on a disconnected drive: every track ticked, and
+    // none on such a drive.
+    bool deletesAll() const { return allTicked() && m_disconnected == 0; }
     int disconnectedCount() const { return m_disconnected; }
     QString disconnectedReason() const { return cleaning::kDisconnectedReason; }
 
     Q_INVOKABLE void setTicked(int row, bool ticked);
+    Q_INVOKABLE void setAllTicked(bool ticked);
+    Q_INVOKABLE void setFolderTicked(const QString &folder, bool ticked);
+    // 0 none of the folder's tracks ticked, 1 some, 2 all.
+    Q_INVOKABLE int folderTicks(const QString &folder) const;
     // The database ids of the ticked tracks, joined by commas, in list order:
     // the arguments of "IDC_FS_deleteReviewedDeadTracks".
     Q_INVOKABLE QString tickedIds() const;
@@ -65,6 +75,8 @@ private:
         bool disconnected = false;
         bool ticked = true;
     };
+    void tickWhere(const std::function<bool(const Row &)> &chosen, bool ticked);
+
     std::vector<Row> m_rows;
     int m_ticked = 0;
     int m_disconnected = 0;

@@ -25,6 +25,36 @@ cleaning::KeepCandidate candidateOf(const cleaning::ReviewedTrack &track)
     return c;
 }
 
+// A lossless copy, then the highest bit rate, then the one added first (an
+// unknown date never is); a full tie stays with the first in library order.
+// A copy whose file is missing never stays while another's file is there.
+int bestKeeper(const std::vector<cleaning::KeepCandidate> &candidates)
+{
+    const auto better = [](const cleaning::KeepCandidate &a, const cleaning::KeepCandidate &b) {
+        if (a.fileThere != b.fileThere)
+            return a.fileThere;
+        if (a.lossless != b.lossless)
+            return a.lossless;
+        if (a.bitRate != b.bitRate)
+            return a.bitRate > b.bitRate;
+        if (a.dateAdded.isValid() != b.dateAdded.isValid())
+            return a.dateAdded.isValid();
+        return a.dateAdded.isValid() && a.dateAdded < b.dateAdded;
+    };
+    int best = 0;
+    for (int i = 1; i < int(candidates.size()); ++i) {
+        if (better(candidates[size_t(i)], candidates[size_t(best)]))
+            best = i;
+    }
+    return best;
+}
+
+QString folderOf(const QString &location)
+{
+    const qsizetype slash = location.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : location.left(slash);
+}
+
 } // namespace
 
 void DuplicateReviewModel::show(cleaning::DuplicateReview review, const QString &filterText, bool keepFiles)
@@ -48,8 +78,9 @@ void DuplicateReviewModel::show(cleaning::DuplicateReview review, const QString 
     m_filterText = filterText;
     m_filterKeepsFiles = keepFiles;
     m_keepFiles = keepFiles;
+    m_rule.reset();
     m_merge = true;
-    m_rule = cleaning::KeepRule::LibraryOrder;
+    m_mergeSetByUser = false;
     m_sparedCount = 0;
     applyRule();
     endResetModel();
@@ -61,7 +92,7 @@ void DuplicateReviewModel::show(cleaning::DuplicateReview review, const QString 
 void DuplicateReviewModel::applyRule()
 {
     for (Group &group : m_groups) {
-        if (m_rule == cleaning::KeepRule::LibraryOrder) {
+        if (libraryOrder()) {
             group.goes = group.walkGoes;
             // The history of the copies goes to the first track that stays.
             group.keeper = 0;
@@ -71,7 +102,7 @@ void DuplicateReviewModel::applyRule()
             std::vector<cleaning::KeepCandidate> candidates;
             for (const cleaning::ReviewedTrack &track : group.tracks.tracks)
                 candidates.push_back(candidateOf(track));
-            group.keeper = cleaning::chooseKeeper(m_rule, candidates);
+            group.keeper = m_rule ? cleaning::chooseKeeper(*m_rule, candidates) : bestKeeper(candidates);
             group.goes.assign(candidates.size(), true);
             group.goes[size_t(group.keeper)] = false;
         }
@@ -130,8 +161,9 @@ QVariant DuplicateReviewModel::data(const QModelIndex &index, int role) const
     case SizeRole:
         return kTotalsLocale.formattedDataSize(track.size, 1, QLocale::DataSizeSIFormat);
     case DateAddedRole:
+        // As the track's details and the history show dates.
         return track.dateAdded.isValid()
-                   ? kTotalsLocale.toString(track.dateAdded.toLocalTime().date(), QLocale::ShortFormat)
+                   ? QLocale().toString(track.dateAdded.toLocalTime().date(), QLocale::ShortFormat)
                    : QString();
     case PlayCountRole:
         return track.playCount;
@@ -141,6 +173,8 @@ QVariant DuplicateReviewModel::data(const QModelIndex &index, int role) const
         return track.location;
     case FileThereRole:
         return track.fileThere;
+    case FolderRole:
+        return folderOf(track.location);
     case StaysRole:
         return row.inGroup == group.keeper;
     case GoesRole:
@@ -154,23 +188,12 @@ QVariant DuplicateReviewModel::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> DuplicateReviewModel::roleNames() const
 {
-    return {{GroupRole, "group"},
-            {DatabaseIdRole, "databaseId"},
-            {NameRole, "name"},
-            {ArtistRole, "artist"},
-            {AlbumRole, "album"},
-            {TimeRole, "time"},
-            {KindRole, "kind"},
-            {BitRateRole, "bitRate"},
-            {SampleRateRole, "sampleRate"},
-            {SizeRole, "size"},
-            {DateAddedRole, "dateAdded"},
-            {PlayCountRole, "playCount"},
-            {RatingRole, "rating"},
-            {LocationRole, "location"},
-            {FileThereRole, "fileThere"},
-            {StaysRole, "stays"},
-            {GoesRole, "goes"},
+    return {{GroupRole, "group"},   {DatabaseIdRole, "databaseId"}, {NameRole, "name"},
+            {ArtistRole, "artist"}, {AlbumRole, "album"},           {TimeRole, "time"},
+            {KindRole, "kind"},     {BitRateRole, "bitRate"},       {SampleRateRole, "sampleRate"},
+            {SizeRole, "size"},     {DateAddedRole, "dateAdded"},   {PlayCountRole, "playCount"},
+            {RatingRole, "rating"}, {LocationRole, "location"},     {FileThereRole, "fileThere"},
+            {FolderRole, "folder"}, {StaysRole, "stays"},           {GoesRole, "goes"},
             {SparedRole, "spared"}};
 }
 
@@ -212,20 +235,61 @@ QString DuplicateReviewModel::totalsText() const
            QStringLiteral(" to the trash");
 }
 
+QStringList DuplicateReviewModel::rules()
+{
+    return QStringList{QLatin1String(kBestRule)} + cleaning::keepRuleNames();
+}
+
 QStringList DuplicateReviewModel::ruleLabels()
 {
-    return {QStringLiteral("Library order"),  QStringLiteral("Highest bit rate"),
-            QStringLiteral("Largest file"),   QStringLiteral("Lossless, then bit rate"),
-            QStringLiteral("Most played"),    QStringLiteral("Highest rated"),
-            QStringLiteral("Earliest added"), QStringLiteral("Most recently played")};
+    return {QStringLiteral("Best copy (recommended)"), QStringLiteral("Library order"),
+            QStringLiteral("Highest bit rate"),        QStringLiteral("Largest file"),
+            QStringLiteral("Lossless, then bit rate"), QStringLiteral("Most played"),
+            QStringLiteral("Highest rated"),           QStringLiteral("Earliest added"),
+            QStringLiteral("Most recently played")};
+}
+
+QString DuplicateReviewModel::ruleHint() const
+{
+    if (!m_rule)
+        return QStringLiteral("Keeps a lossless copy first, then the one with the highest bit rate; on a tie, the one "
+                              "added to the library first.");
+    const QString ties = QStringLiteral(" On a tie, the one first in the library.");
+    switch (*m_rule) {
+    case cleaning::KeepRule::LibraryOrder:
+        return QStringLiteral("Keeps the copy that comes first in the library, whatever its folder, and removes the "
+                              "later ones, as the filter alone does.");
+    case cleaning::KeepRule::HighestBitRate:
+        return QStringLiteral("Keeps the copy with the highest bit rate.") + ties;
+    case cleaning::KeepRule::LargestFile:
+        return QStringLiteral("Keeps the copy with the largest file.") + ties;
+    case cleaning::KeepRule::LosslessFirst:
+        return QStringLiteral("Keeps a lossless copy first, then the one with the highest bit rate.") + ties;
+    case cleaning::KeepRule::MostPlayed:
+        return QStringLiteral("Keeps the copy played most often.") + ties;
+    case cleaning::KeepRule::HighestRated:
+        return QStringLiteral("Keeps the copy with the highest rating.") + ties;
+    case cleaning::KeepRule::EarliestAdded:
+        return QStringLiteral("Keeps the copy added to the library first.") + ties;
+    case cleaning::KeepRule::MostRecentlyPlayed:
+        return QStringLiteral("Keeps the copy played most recently.") + ties;
+    }
+    return {};
 }
 
 void DuplicateReviewModel::setRule(const QString &name)
 {
-    const auto rule = cleaning::keepRuleNamed(name);
-    if (!rule || *rule == m_rule)
+    std::optional<cleaning::KeepRule> rule;
+    if (name != QLatin1String(kBestRule)) {
+        rule = cleaning::keepRuleNamed(name);
+        if (!rule)
+            return;
+    }
+    if (rule == m_rule)
         return;
-    m_rule = *rule;
+    m_rule = rule;
+    if (!m_mergeSetByUser)
+        m_merge = !libraryOrder();
     applyRule();
     if (!m_rows.empty())
         Q_EMIT dataChanged(index(0), index(rowCount() - 1), {StaysRole, GoesRole, SparedRole});
@@ -234,6 +298,7 @@ void DuplicateReviewModel::setRule(const QString &name)
 
 void DuplicateReviewModel::setMergeHistory(bool merge)
 {
+    m_mergeSetByUser = true;
     if (merge == m_merge)
         return;
     m_merge = merge;
@@ -265,8 +330,7 @@ void DuplicateReviewModel::setSpared(int row, bool spared)
 
 bool DuplicateReviewModel::unchanged() const
 {
-    return m_rule == cleaning::KeepRule::LibraryOrder && !m_merge && m_sparedCount == 0 &&
-           m_keepFiles == m_filterKeepsFiles;
+    return libraryOrder() && !m_merge && m_sparedCount == 0 && m_keepFiles == m_filterKeepsFiles;
 }
 
 QString DuplicateReviewModel::confirmCommand() const

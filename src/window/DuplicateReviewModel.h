@@ -3,6 +3,11 @@
 // on every copy that goes, which the user may take off to spare it. The rule
 // of which copy stays, the play-history merge and the keep-files switch are
 // chosen here too; the model says what the face sends when the user confirms.
+//
+// The rule first shown is the one a person would pick ("best": a lossless
+// copy, then the highest bit rate, on a tie the one added first). Library
+// order is the filter's own removal; chosen with nothing else changed, the
+// review sends that removal as the filter alone would.
 #pragma once
 
 #include "cleaning/DuplicateReview.h"
@@ -10,6 +15,7 @@
 
 #include <QAbstractListModel>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace tidyfox::window {
@@ -22,6 +28,7 @@ class DuplicateReviewModel : public QAbstractListModel
     Q_PROPERTY(int copies READ copies NOTIFY totalsChanged)
     Q_PROPERTY(QString totalsText READ totalsText NOTIFY totalsChanged)
     Q_PROPERTY(QString rule READ rule WRITE setRule NOTIFY totalsChanged)
+    Q_PROPERTY(QString ruleHint READ ruleHint NOTIFY totalsChanged)
     Q_PROPERTY(QStringList rules READ rules CONSTANT)
     Q_PROPERTY(QStringList ruleLabels READ ruleLabels CONSTANT)
     Q_PROPERTY(bool mergeHistory READ mergeHistory WRITE setMergeHistory NOTIFY totalsChanged)
@@ -43,16 +50,20 @@ public:
         RatingRole,
         LocationRole,
         FileThereRole,
-        StaysRole, // the track that stays in its group's place
-        GoesRole,  // marked to go and not spared
-        SparedRole // marked to go, and the user took the tick off
+        FolderRole, // the folder of the copy's file; empty without one
+        StaysRole,  // the track that stays in its group's place
+        GoesRole,   // marked to go and not spared
+        SparedRole  // marked to go, and the user took the tick off
     };
 
     using QAbstractListModel::QAbstractListModel;
 
+    // The rule shown first, beside the rules of the cleaning jobs.
+    static constexpr const char *kBestRule = "best";
+
     // Shows a new review, found under the library-order rule with filterText,
-    // and tells the face to open it. Merging is on, the files kept or not as
-    // the filter says.
+    // and tells the face to open it under the best rule. Merging is on, the
+    // files kept or not as the filter says.
     void show(cleaning::DuplicateReview review, const QString &filterText, bool keepFiles);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -62,9 +73,11 @@ public:
     int groupCount() const { return static_cast<int>(m_groups.size()); }
     int copies() const;
     QString totalsText() const;
-    QString rule() const { return cleaning::keepRuleName(m_rule); }
+    QString rule() const { return m_rule ? cleaning::keepRuleName(*m_rule) : QLatin1String(kBestRule); }
     void setRule(const QString &name);
-    static QStringList rules() { return cleaning::keepRuleNames(); }
+    // What the rule chosen now keeps, in a sentence.
+    QString ruleHint() const;
+    static QStringList rules();
     static QStringList ruleLabels();
     bool mergeHistory() const { return m_merge; }
     void setMergeHistory(bool merge);
@@ -99,6 +112,7 @@ private:
     };
 
     bool unchanged() const;
+    bool libraryOrder() const { return m_rule == cleaning::KeepRule::LibraryOrder; }
     void applyRule();
     const cleaning::ReviewedTrack &trackAt(const Row &row) const;
     bool isSpared(const Row &row) const;
@@ -107,8 +121,11 @@ private:
     std::vector<Row> m_rows;
     QString m_filterText;
     bool m_filterKeepsFiles = false;
-    cleaning::KeepRule m_rule = cleaning::KeepRule::LibraryOrder;
+    std::optional<cleaning::KeepRule> m_rule; // none: the best rule
     bool m_merge = true;
+    // The merge switch follows the rule (off for the filter's own removal)
+    // until the user sets it.
+    bool m_mergeSetByUser = false;
     bool m_keepFiles = false;
     int m_sparedCount = 0;
 };

@@ -139,11 +139,30 @@ private slots:
         QVERIFY(scene->shown("deadTrackDisconnectedNote"));
         scene->click("deadTrackDeleteButton");
         QCOMPARE(sent(*scene), one("IDC_FS_deleteReviewedDeadTracks", "5"));
-        // Everything ticked is the plain deletion.
+        // Everything ticked, the disconnected drive's track too: the plain
+        // deletion would spare that one, so the ticks go as they are.
         dead.show(gone);
         QTRY_VERIFY(scene->shown("deadTrackTick1"));
         scene->click("deadTrackTick1");
         scene->click("deadTrackDeleteButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_deleteReviewedDeadTracks", "5,6"));
+        // Untick all, then tick one folder by its own tick.
+        dead.show(gone);
+        QTRY_VERIFY(scene->shown("deadTrackTickAll"));
+        scene->click("deadTrackTickAll");
+        QCOMPARE(dead.tickedCount(), 2);
+        scene->click("deadTrackTickAll");
+        QCOMPARE(dead.tickedCount(), 0);
+        QVERIFY(!scene->enabled("deadTrackDeleteButton"));
+        scene->click("deadTrackFolderTick/media/x");
+        QCOMPARE(dead.tickedIds(), QStringLiteral("6"));
+        // Every track ticked and none on a disconnected drive is the plain
+        // deletion.
+        gone.folders.pop_back();
+        gone.trackCount = 1;
+        dead.show(gone);
+        QTRY_VERIFY(scene->shown("deadTrackTick0"));
+        QTest::keyClick(&scene->view(), Qt::Key_Return);
         QCOMPARE(sent(*scene), one("IDC_FS_deleteDeadTracks"));
     }
 

@@ -5,6 +5,7 @@
 #include "libraryclient/LibraryLookups.h"
 #include "protocol/BusNames.h"
 #include "widgets/TreeGrid.h"
+#include "window/DuplicateReviewModel.h"
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
 #include "window/IntervalTimer.h"
@@ -437,8 +438,12 @@ void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()
         QMetaObject::invokeMethod(review, "confirmArgs", Q_RETURN_ARG(QString, args));
         return std::pair{command, args};
     };
-    // Nothing changed but the merge: off, and it is the filter's own run.
-    review->setProperty("mergeHistory", false);
+    // First shown: the best copy (no lossless one here: the highest bit
+    // rate). Library order, nothing else changed, is the filter's own run.
+    QCOMPARE(review->property("rule").toString(), QStringLiteral("best"));
+    QVERIFY(model->index(1, 0).data(window::DuplicateReviewModel::StaysRole).toBool());
+    QCOMPARE(model->index(1, 0).data(window::DuplicateReviewModel::FolderRole).toString(), QStringLiteral("/music"));
+    review->setProperty("rule", QStringLiteral("first"));
     QCOMPARE(confirm(), std::pair(QStringLiteral("IDC_FS_okfilter"), filter));
 
     // The highest bit rate stays and takes the group's plays.
