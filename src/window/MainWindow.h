@@ -187,7 +187,9 @@ private:
     void showHistory();
     void restoreJob(const QString &args);
     void undoLast();
-    std::vector<std::int32_t> selectedTrackIds(std::int32_t playlistId);
+    // The database ids of those of the playlist's tracks still there.
+    std::vector<std::int32_t> selectedTrackIds(const libraryclient::PlaylistPtr &playlist,
+                                               const std::vector<std::int32_t> &trackIds);
     void offerDeletion();
     void deleteSelectedTracks(const QString &args, bool withFiles);
     void removeFromPlaylist(const QString &args);

@@ -4,12 +4,12 @@
 #include "libraryclient/LibraryLookups.h"
 #include "widgets/TreeGrid.h"
 #include "window/DeleteChoice.h"
+#include "window/ListSelection.h"
 #include "window/MainWindow.h"
 #include "window/WindowCleaningHost.h"
 #include "window/WindowLog.h"
 
 #include <optional>
-#include <set>
 
 namespace tidyfox::window {
 
@@ -44,27 +44,16 @@ const QString kUnreadableSelection = QStringLiteral("The selection to delete cou
 
 } // namespace
 
-std::vector<std::int32_t> MainWindow::selectedTrackIds(std::int32_t playlistId)
+std::vector<std::int32_t> MainWindow::selectedTrackIds(const libraryclient::PlaylistPtr &playlist,
+                                                       const std::vector<std::int32_t> &trackIds)
 {
     std::vector<std::int32_t> ids;
-    std::set<std::int32_t> seen;
-    const libraryclient::PlaylistPtr playlist = m_selectedPlaylist;
-    widgets::GridCells cells = m_libraryList->selection().cells();
-    for (widgets::GridCell &cell : cells) {
+    for (const std::int32_t trackId : trackIds) {
         try {
-            if (cell.bandIndex() != 1)
-                continue;
-            widgets::GridRow row = cell.row();
-            if (row.cellCount() < 3 || row.cell(0).text().trimmed().toInt() != playlistId)
-                continue;
-            const int trackId = row.cell(2).text().trimmed().toInt();
-            if (!seen.insert(trackId).second)
-                continue;
             if (const libraryclient::TrackPtr track = libraryclient::findTrack(playlist, trackId))
                 ids.push_back(track->databaseId());
         } catch (const libraryclient::ClientError &error) {
             qCDebug(lcWindow) << "A selected track is no longer there:" << error.what();
-        } catch (const widgets::GridError &) {
         }
     }
     return ids;
@@ -72,31 +61,57 @@ std::vector<std::int32_t> MainWindow::selectedTrackIds(std::int32_t playlistId)
 
 void MainWindow::offerDeletion()
 {
-    if (!m_selectedPlaylist)
+    // What the list shows selected now, not what was selected last: after a
+    // reload nothing is, whatever View track still shows.
+    const ListSelection chosen = readListSelection(*m_libraryList);
+    const QString title = QStringLiteral("Tidyfox");
+    if (chosen.empty()) {
+        showAlert(QStringLiteral("Select the tracks or the playlist to delete first."), AlertKind::Information, title);
         return;
+    }
+    if (!chosen.playlists.empty() && !chosen.tracks.empty()) {
+        showAlert(QStringLiteral("Select either tracks or one playlist to delete, not both; nothing was deleted."),
+                  AlertKind::Information, title);
+        return;
+    }
+    if (chosen.playlists.size() > 1) {
+        showAlert(QStringLiteral("Select one playlist at a time to delete it; nothing was deleted."),
+                  AlertKind::Information, title);
+        return;
+    }
+    const std::int32_t playlistId = chosen.tracks.empty() ? chosen.playlists.front() : chosen.tracksPlaylist();
+    if (playlistId == 0) {
+        showAlert(QStringLiteral("Select tracks of one playlist at a time to delete them; nothing was deleted."),
+                  AlertKind::Information, title);
+        return;
+    }
     try {
-        const std::int32_t playlistId = m_selectedPlaylist->playlistId();
-        const QString name = m_selectedPlaylist->name();
-        const bool ofLibrary = m_selectedPlaylist->kind() == 1;
-        if (!m_selectedTrack) {
+        const libraryclient::PlaylistPtr playlist = libraryclient::findPlaylist(m_librarySource, playlistId);
+        if (!playlist)
+            throw libraryclient::ClientError::objectDeleted();
+        const QString name = playlist->name();
+        const bool ofLibrary = playlist->kind() == 1;
+        if (chosen.tracks.empty()) {
             if (ofLibrary) {
                 showAlert(QStringLiteral("The library itself cannot be deleted. Select tracks in it, or a playlist "
                                          "of your own."),
-                          AlertKind::Information, QStringLiteral("Tidyfox"));
+                          AlertKind::Information, title);
                 return;
             }
             hideList();
             m_deleteChoice->showPlaylist(playlistId, name);
             return;
         }
-        std::vector<std::int32_t> ids = selectedTrackIds(playlistId);
+        std::vector<std::int32_t> trackIds;
+        for (const ListSelection::Track &track : chosen.tracks)
+            trackIds.push_back(track.trackId);
+        std::vector<std::int32_t> ids = selectedTrackIds(playlist, trackIds);
         if (ids.empty())
-            ids.push_back(m_selectedTrack->databaseId());
+            throw libraryclient::ClientError::objectDeleted();
         hideList();
         m_deleteChoice->showTracks(ofLibrary, playlistId, name, std::move(ids));
-    } catch (const libraryclient::ClientError &error) {
-        showAlert(QStringLiteral("The selection is no longer in the library."), AlertKind::Information,
-                  QStringLiteral("Tidyfox"), error.description());
+    } catch (const libraryclient::ClientError &) {
+        showAlert(QStringLiteral("The selection is no longer in the library."), AlertKind::Information, title);
     }
 }
 

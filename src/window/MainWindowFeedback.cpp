@@ -1,5 +1,6 @@
 // Alerts, the busy indicator and the track buttons, all through the face.
 #include "widgets/TreeGrid.h"
+#include "window/AlertWording.h"
 #include "window/FaceView.h"
 #include "window/JobStatus.h"
 #include "window/MainWindow.h"
@@ -32,10 +33,10 @@ void MainWindow::updateTrackButtons()
 void MainWindow::showAlert(const QString &text, AlertKind kind, const QString &title, const QString &detail)
 {
     hideList();
-    m_jobStatus->setAlertDetail(detail);
+    m_jobStatus->setAlertDetail(withoutInternalIds(detail));
     m_jobStatus->setUndoJob(0);
     setVariable(QStringLiteral("_root.alerttitle"), title);
-    setVariable(QStringLiteral("_root.alerttxt"), text);
+    setVariable(QStringLiteral("_root.alerttxt"), withoutInternalIds(text));
     switch (kind) {
     case AlertKind::Critical:
         setVariable(QStringLiteral("_root.showcriticalalert"), QStringLiteral("true"));

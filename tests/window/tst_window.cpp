@@ -343,16 +343,41 @@ void tst_Window::deleteButtonJobsAndTheirUndo()
     const auto alert = [&f] { return f.valueOf(QStringLiteral("_root.alerttxt")); };
     const auto mixTracks = [&] { return f.core->playlistTracks(mix).size(); };
 
-    // What the Delete button offers follows the selection.
+    // What the Delete button offers follows what the list shows selected
+    // (rows: 0 the library, 1 the playlist; a playlist's tracks from 1, under
+    // its header row), never what was selected before.
     MainWindowProbe probe(w);
+    QTreeView *view = probe.libraryList().view();
+    const auto select = [view](std::vector<std::pair<int, int>> rows) {
+        view->clearSelection();
+        for (const auto &[playlist, track] : rows) {
+            const QModelIndex top = view->model()->index(playlist, 0);
+            if (track > 0)
+                view->expand(top);
+            view->selectionModel()->select(track > 0 ? view->model()->index(track, 0, top) : top,
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    };
+    const auto offered = [&] {
+        f.variables.clear();
+        w.handleFaceCommand(QStringLiteral("IDC_FS_delete"), {});
+        return alert().isEmpty() ? context[0]->property("mode").toString() : alert();
+    };
     probe.selectedPlaylist() = libraryclient::findPlaylist(probe.librarySource(), mix);
-    probe.selectedTrack() = nullptr;
-    w.handleFaceCommand(QStringLiteral("IDC_FS_delete"), {});
-    QCOMPARE(context[0]->property("mode").toString(), QStringLiteral("playlist"));
     probe.selectedTrack() = libraryclient::findTrack(probe.selectedPlaylist(), 2);
-    w.handleFaceCommand(QStringLiteral("IDC_FS_delete"), {});
-    QCOMPARE(context[0]->property("mode").toString(), QStringLiteral("playlistTracks"));
+    QCOMPARE(offered(), QStringLiteral("Select the tracks or the playlist to delete first."));
+    select({{1, 0}});
+    QCOMPARE(offered(), QStringLiteral("playlist"));
+    select({{1, 2}});
+    QCOMPARE(offered(), QStringLiteral("playlistTracks"));
     QCOMPARE(context[0]->property("playlistArgs").toString(), QStringLiteral("%1;%2").arg(mix).arg(ids[1]));
+    select({{0, 1}, {1, 0}});
+    QCOMPARE(offered(),
+             QStringLiteral("Select either tracks or one playlist to delete, not both; nothing was deleted."));
+    select({{0, 1}, {1, 1}});
+    QCOMPARE(offered(), QStringLiteral("Select tracks of one playlist at a time to delete them; nothing was deleted."));
+    select({{0, 0}});
+    QVERIFY(offered().startsWith(QStringLiteral("The library itself cannot be deleted.")));
 
     // Garbled ids delete nothing.
     w.handleFaceCommand(QStringLiteral("IDC_FS_deleteFromhard"), QStringLiteral("%1,x").arg(ids[0]));
@@ -377,6 +402,16 @@ void tst_Window::deleteButtonJobsAndTheirUndo()
     w.handleFaceCommand(QStringLiteral("IDC_FS_deletePlaylist"), QString::number(mix));
     QCOMPARE(alert(), QStringLiteral("The playlist has been deleted"));
     QCOMPARE(f.core->playlists().size(), 1u);
+    // Asked again, as a stale selection once did: the reason names no id.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deletePlaylist"), QString::number(mix));
+    QCOMPARE(alert(), QStringLiteral("Can not delete the playlist."));
+    QCOMPARE(MainWindowProbe(w)
+                 .face()
+                 .rootContext()
+                 ->contextProperty("jobStatus")
+                 .value<QObject *>()
+                 ->property("alertDetail"),
+             QStringLiteral("The playlist is no longer in the library."));
     // The library playlist itself is refused, and the gate opens again.
     w.handleFaceCommand(QStringLiteral("IDC_FS_deletePlaylist"), QString::number(f.core->libraryPlaylistId()));
     QCOMPARE(alert(), QStringLiteral("Can not delete the playlist."));

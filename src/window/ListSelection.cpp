@@ -1,0 +1,59 @@
+#include "window/ListSelection.h"
+
+#include "widgets/TreeGrid.h"
+
+#include <set>
+#include <utility>
+
+namespace tidyfox::window {
+
+namespace {
+
+std::int32_t idIn(const widgets::GridRow &row, int position)
+{
+    bool ok = false;
+    const std::int32_t id = row.cell(position).text().trimmed().toInt(&ok);
+    return ok ? id : 0;
+}
+
+} // namespace
+
+std::int32_t ListSelection::tracksPlaylist() const
+{
+    if (tracks.empty())
+        return 0;
+    for (const Track &track : tracks) {
+        if (track.playlistId != tracks.front().playlistId)
+            return 0;
+    }
+    return tracks.front().playlistId;
+}
+
+ListSelection readListSelection(widgets::TreeGrid &list)
+{
+    ListSelection selection;
+    std::set<std::pair<std::int32_t, std::int32_t>> seen;
+    try {
+        widgets::GridRows rows = list.selection().rows();
+        for (const widgets::GridRow &row : rows) {
+            try {
+                const std::int32_t playlistId = row.cellCount() >= 1 ? idIn(row, 0) : 0;
+                if (playlistId == 0)
+                    continue;
+                if (row.bandIndex() == 0) {
+                    selection.playlists.push_back(playlistId);
+                    continue;
+                }
+                const std::int32_t trackId = row.cellCount() >= 3 ? idIn(row, 2) : 0;
+                if (trackId != 0 && seen.insert({playlistId, trackId}).second)
+                    selection.tracks.push_back({playlistId, trackId});
+            } catch (const widgets::GridError &) {
+            }
+        }
+    } catch (const widgets::GridError &) {
+        // No data bound: nothing is selected.
+    }
+    return selection;
+}
+
+} // namespace tidyfox::window
