@@ -1,6 +1,8 @@
 // Tidyfox's face: everything the user sees apart from the library list,
 // which the program lays over the framed well in the middle (x 85, y 196,
-// about 293 x 229 px).
+// about 293 x 229 px at the first size, 450 x 525). The window grows from
+// there; the well, the card around it and the rows of buttons grow by as
+// much as the window does, and so does the list over the well.
 //
 // The program talks to the scene in two directions only:
 //   setVariable(name, value)  every "_root.*" assignment, in the order made;
@@ -17,10 +19,12 @@
 // variable, the track details with "_root.showtracinfowin".
 //
 // Stable object names, for tests and tools:
-//   window:   dragArea, miniButton, exitButton
+//   window:   dragArea, miniButton, maxiButton (sends "IDC_FS_maxi"),
+//             exitButton
 //   main:     removeDuplicatesButton, deleteDeadTracksButton, viewTrackButton,
 //             deleteButton, refreshButton, aboutButton, helpButton, libraryWell,
-//             busyIndicator, busyText, versionText
+//             busyIndicator, busyText, versionText, listSearch (its text goes
+//             to the program's listSearch object as it is typed)
 //   dead tracks question: deadTracksConfirm, deadTracksConfirmOkButton
 //             (sends "IDC_FS_deleteDeadTracks"), deadTracksConfirmCancelButton,
 //             deadTracksConfirmAlternativeButton (sends "IDC_FS_findDeadTracks")
@@ -59,6 +63,7 @@
 //   about:    aboutPanel, aboutVersion, aboutDescription, aboutCloseButton
 //   track:    trackPanel (lines), trackInfoList, trackValue<n>, trackCloseButton
 import QtQuick
+import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import "face"
 
@@ -101,6 +106,10 @@ Rectangle {
     width: 450
     height: 525
     color: Theme.page
+
+    // How much larger than its first size the window is now.
+    readonly property real growX: Math.max(0, width - 450)
+    readonly property real growY: Math.max(0, height - 525)
 
     function setVariable(name, value) {
         if (!ready) {
@@ -203,6 +212,14 @@ Rectangle {
         event.accepted = false;
     }
 
+    // The keyboard leaves the library list by Tab or Shift+Tab: the control
+    // after its well, or before it, takes it.
+    function focusFromList(forward) {
+        const next = listGate.nextItemInFocusChain(forward);
+        if (next)
+            next.forceActiveFocus(forward ? Qt.TabFocusReason : Qt.BacktabFocusReason);
+    }
+
     function send(command, args) {
         fsCommand(command, args === undefined ? "" : args);
     }
@@ -296,6 +313,16 @@ Rectangle {
                 onClicked: root.send("IDC_FS_mini")
             }
             FaceButton {
+                objectName: "maxiButton"
+                look: "chrome"
+                glyph: "maximise"
+                width: 32
+                height: 30
+                padding: 7
+                tip: "Maximise, or back to the size before"
+                onClicked: root.send("IDC_FS_maxi")
+            }
+            FaceButton {
                 objectName: "exitButton"
                 look: "chrome"
                 glyph: "close"
@@ -324,7 +351,7 @@ Rectangle {
             objectName: "removeDuplicatesButton"
             x: 14
             y: 12
-            width: 206
+            width: 206 + root.growX / 2
             height: 60
             look: "primary"
             glyph: "duplicates"
@@ -341,9 +368,9 @@ Rectangle {
         FaceButton {
             id: deadTracksButton
             objectName: "deleteDeadTracksButton"
-            x: 230
+            x: 230 + root.growX / 2
             y: 12
-            width: 206
+            width: 206 + root.growX / 2
             height: 60
             look: "primary"
             glyph: "deadtrack"
@@ -364,7 +391,7 @@ Rectangle {
             objectName: "deadTracksConfirm"
             x: 14
             y: 12
-            width: 422
+            width: 422 + root.growX
             height: 60
             title: "Delete dead tracks now?"
             message: "Entries whose file is missing leave the library. Connect your music drives first."
@@ -382,8 +409,8 @@ Rectangle {
             id: card
             x: 14
             y: 82
-            width: 422
-            height: 336
+            width: 422 + root.growX
+            height: 336 + root.growY
             radius: 8
             color: Theme.card
             border.color: Theme.cardBorder
@@ -391,7 +418,7 @@ Rectangle {
             RowLayout {
                 x: 67
                 y: 10
-                width: 301
+                width: 301 + root.growX
                 height: 28
                 spacing: 6
 
@@ -408,7 +435,23 @@ Rectangle {
                     font.pixelSize: Theme.large
                     font.bold: true
                 }
+                // Narrows the list to the playlists and tracks whose name,
+                // artist or album holds the text, as it is typed.
+                FaceSearch {
+                    id: search
+                    objectName: "listSearch"
+                    visible: !root.busy
+                    enabled: root.buttonsEnabled
+                    placeholder: "Find a track, artist or album"
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 8
+                    onTextChanged: {
+                        if (typeof listSearch !== "undefined" && listSearch)
+                            listSearch.text = text;
+                    }
+                }
                 Item {
+                    visible: root.busy
                     Layout.fillWidth: true
                 }
                 Spinner {
@@ -421,8 +464,8 @@ Rectangle {
                 }
                 Text {
                     objectName: "busyText"
-                    text: root.busy ? root.activationText
-                                    : root.viewEnabled ? "" : "Select a track to see its details"
+                    visible: root.busy
+                    text: root.busy ? root.activationText : ""
                     textFormat: Text.PlainText
                     color: root.busy ? Theme.text : Theme.textSoft
                     font.family: Theme.font
@@ -448,7 +491,7 @@ Rectangle {
                 objectName: "progressBar"
                 x: 67
                 y: 40
-                width: 301
+                width: 301 + root.growX
                 height: 3
                 radius: 1.5
                 visible: root.showsProgress
@@ -471,12 +514,30 @@ Rectangle {
                 objectName: "libraryWell"
                 x: 85 - 4 - card.x
                 y: 196 - 4 - page.y - card.y
-                width: 293 + 8
-                height: 229 + 8
+                width: 293 + 8 + root.growX
+                height: 229 + 8 + root.growY
                 radius: 4
                 color: Theme.paleGreen
                 border.color: Theme.yellowGreen
                 border.width: 2
+
+                // The list's place in the tab order: reached by Tab, it hands
+                // the keyboard to the list.
+                Control {
+                    id: listGate
+                    objectName: "libraryListFocus"
+                    anchors.fill: parent
+                    focusPolicy: Qt.TabFocus
+                    Accessible.name: "Library list"
+                    onActiveFocusChanged: {
+                        if (activeFocus && (focusReason === Qt.TabFocusReason || focusReason === Qt.BacktabFocusReason)
+                                && typeof libraryList !== "undefined" && libraryList)
+                            libraryList.focusList();
+                    }
+                }
+                FocusRing {
+                    shown: typeof libraryList !== "undefined" && libraryList ? libraryList.focused : false
+                }
 
                 Column {
                     anchors.centerIn: parent
@@ -555,7 +616,7 @@ Rectangle {
         RowLayout {
             x: 14
             y: card.y + card.height + 8
-            width: 422
+            width: 422 + root.growX
             height: 32
             spacing: 6
 

@@ -1,6 +1,7 @@
 #include "librarylist/LibraryListFormat.h"
 
 #include "librarylist/LibraryListModel.h"
+#include "librarylist/PlaylistTrackTable.h"
 #include "widgets/TreeGrid.h"
 
 namespace tidyfox::librarylist {
@@ -50,6 +51,10 @@ bool formatLibraryList(widgets::TreeGrid &grid, const std::shared_ptr<LibraryLis
 
         grid.band(0).column(1).setDisplayEllipses(Ellipsis::Shown);
         grid.band(1).column(1).setDisplayEllipses(Ellipsis::Shown);
+        // No text is cut mid-letter: the other shown columns end in an
+        // ellipsis too, and the list shows the whole text in a tip.
+        for (const int column : {4, 5, 6})
+            grid.band(1).column(column).setDisplayEllipses(Ellipsis::Shown);
 
         grid.band(0).column(1).header().setCaption(QStringLiteral("Library Play Lists"));
         grid.band(1).column(1).header().setCaption(QStringLiteral("Track Name"));
@@ -90,6 +95,12 @@ bool formatLibraryList(widgets::TreeGrid &grid, const std::shared_ptr<LibraryLis
                   AlertKind::Critical, QStringLiteral("Tidyfox"));
         return false;
     }
+}
+
+void searchLibraryList(widgets::TreeGrid &grid, const QString &text)
+{
+    grid.filterRows(text, {LibraryListModel::PlayList_Name},
+                    {PlaylistTrackTable::TrackName, PlaylistTrackTable::Artist, PlaylistTrackTable::Album});
 }
 
 } // namespace tidyfox::librarylist

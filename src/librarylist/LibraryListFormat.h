@@ -24,4 +24,11 @@ using AlertFunction = std::function<void(const QString &text, AlertKind kind, co
 bool formatLibraryList(widgets::TreeGrid &grid, const std::shared_ptr<LibraryListModel> &model,
                        const AlertFunction &showAlert);
 
+// Narrows the list to the playlists whose name, and the tracks whose name,
+// artist or album, hold text; empty text shows everything.
+void searchLibraryList(widgets::TreeGrid &grid, const QString &text);
+
+// The field that names a playlist row from one fill of the list to the next.
+inline constexpr int kPlaylistKeyField = 0;
+
 } // namespace tidyfox::librarylist

@@ -165,9 +165,16 @@ bool LibraryListModel::hasChildren(const QModelIndex &parent) const
 
 QVariant LibraryListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid())
         return {};
-    if (const auto *table = static_cast<const PlaylistTrackTable *>(index.internalPointer()))
+    const auto *table = static_cast<const PlaylistTrackTable *>(index.internalPointer());
+    if (table && role == widgets::GridRoles::RowMarkRole)
+        return table->fileMissing(index.row());
+    if (table && role == widgets::GridRoles::RowMarkTextRole)
+        return QStringLiteral("The file of this track is missing");
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    if (table)
         return table->value(index.row(), index.column());
     return value(index.row(), index.column());
 }

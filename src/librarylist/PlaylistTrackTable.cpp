@@ -62,6 +62,13 @@ void PlaylistTrackTable::setField(QStringView name, const QString &value)
     setField(checkedField(name), value);
 }
 
+void PlaylistTrackTable::setFileMissing(bool missing)
+{
+    if (m_current < 0)
+        throw ListModelError(ListModelError::NoCurrentRow, QStringLiteral("The table has no current row"));
+    m_rows[static_cast<size_t>(m_current)].fileMissing = missing;
+}
+
 void PlaylistTrackTable::setField(int field, const QString &value)
 {
     if (field < 0 || field >= FieldCount)

@@ -50,6 +50,11 @@ public:
     // A stored value; a field never written reads as a null text.
     QString value(int row, int field) const;
 
+    // Whether the current row's track has lost its file; beside the fields,
+    // which keep their fixed set.
+    void setFileMissing(bool missing);
+    bool fileMissing(int row) const { return m_rows.at(static_cast<size_t>(row)).fileMissing; }
+
     PlaylistTrackTable(const PlaylistTrackTable &) = delete;
     PlaylistTrackTable &operator=(const PlaylistTrackTable &) = delete;
 
@@ -63,6 +68,7 @@ private:
         std::array<std::uint32_t, FieldCount> offset{};
         // In UTF-16 units; a cut value has at most 2 * 149 of them.
         std::array<std::uint16_t, FieldCount> length{};
+        bool fileMissing = false;
     };
 
     LibraryListModel *m_owner;

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPen>
 #include <QPolygon>
 
 namespace tidyfox::widgets {
@@ -20,6 +21,15 @@ void paintSelector(QPainter &painter, const GridRowPicture &row)
     painter.setPen(back.darker(kLineDarkness));
     painter.drawLine(box.topRight(), box.bottomRight());
     painter.drawLine(box.bottomLeft(), box.bottomRight());
+    if (row.marked && !row.current) {
+        // A small cross: the row's file is missing.
+        const QPoint c = box.center();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(QPen(QColor(0xb3, 0x26, 0x1e), 1.5));
+        painter.drawLine(c + QPoint(-3, -3), c + QPoint(3, 3));
+        painter.drawLine(c + QPoint(3, -3), c + QPoint(-3, 3));
+        painter.setRenderHint(QPainter::Antialiasing, false);
+    }
     if (!row.current || row.header)
         return;
     // A small arrow marks the row of the active cell.
@@ -50,6 +60,7 @@ void paintGridRow(QPainter &painter, const GridRowPicture &row)
     QFont font = painter.font();
     if (row.header)
         font.setBold(true);
+    font.setStrikeOut(row.marked);
     painter.setFont(font);
     const QFontMetrics metrics(font);
 

@@ -45,6 +45,7 @@ struct GridRowPicture
     bool current = false; // the row of the active cell
     int activeSpan = -1;  // the span of the active cell
     bool focus = false;   // the grid has the keyboard focus
+    bool marked = false;  // struck through, with a mark in its selector
 };
 
 void paintGridRow(QPainter &painter, const GridRowPicture &row);

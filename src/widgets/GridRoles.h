@@ -13,5 +13,9 @@ namespace tidyfox::widgets::GridRoles {
 inline constexpr int ChildHeaderRole = Qt::UserRole + 0x4701;
 // headerData(0, Qt::Horizontal, ChildColumnCountRole): the child column count.
 inline constexpr int ChildColumnCountRole = Qt::UserRole + 0x4702;
+// data(child row, RowMarkRole): true for a row drawn as marked (its track's
+// file is missing); the text of the mark comes with RowMarkTextRole.
+inline constexpr int RowMarkRole = Qt::UserRole + 0x4703;
+inline constexpr int RowMarkTextRole = Qt::UserRole + 0x4704;
 
 } // namespace tidyfox::widgets::GridRoles

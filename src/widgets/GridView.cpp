@@ -3,10 +3,12 @@
 #include "widgets/GridRowModel.h"
 #include "widgets/TreeGrid.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace tidyfox::widgets {
 
@@ -70,6 +72,40 @@ void GridView::settle()
     updateGeometries();
 }
 
+void GridView::paintEvent(QPaintEvent *event)
+{
+    QTreeView::paintEvent(event);
+    if (!m_grid->stuckHeader().isValid())
+        return;
+    QPainter painter(viewport());
+    const QRect row(0, 0, viewport()->width(), rowHeight());
+    painter.fillRect(row, viewport()->palette().color(QPalette::Base));
+    m_grid->paintBandHeader(painter, 1, row);
+}
+
+bool GridView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QString tip = m_grid->tipAt(help->pos());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    return QTreeView::viewportEvent(event);
+}
+
+QModelIndex GridView::rowAt(QPoint pos) const
+{
+    if (pos.y() >= 0 && pos.y() < rowHeight()) {
+        if (const QModelIndex stuck = m_grid->stuckHeader(); stuck.isValid())
+            return stuck;
+    }
+    return indexAt(pos);
+}
+
 void GridView::drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     m_grid->paintViewRow(*painter, QRect(0, option.rect.y(), viewport()->width(), option.rect.height()), index);
@@ -89,7 +125,7 @@ void GridView::mousePressEvent(QMouseEvent *event)
 {
     m_ignoreRelease = true;
     const QPoint pos = event->position().toPoint();
-    const QModelIndex index = indexAt(pos);
+    const QModelIndex index = rowAt(pos);
     if (!index.isValid())
         return;
     if (event->button() == Qt::LeftButton && pressOnHeaderRow(index, pos.x()))
@@ -132,7 +168,7 @@ void GridView::mouseMoveEvent(QMouseEvent *event)
     }
     if (event->buttons() != Qt::NoButton)
         return; // no drag selection: selections grow with Shift and Ctrl
-    const QModelIndex index = indexAt(pos);
+    const QModelIndex index = rowAt(pos);
     const bool edge = static_cast<GridRowModel *>(model())->isHeaderRow(index) &&
                       m_grid->onColumnEdge(1, pos.x() - m_grid->columnStart() - m_grid->bandCellOrigin(1));
     viewport()->setCursor(edge ? Qt::SplitHCursor : Qt::ArrowCursor);

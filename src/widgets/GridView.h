@@ -21,6 +21,8 @@ public:
     void settle();
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
     void mousePressEvent(QMouseEvent *event) override;
@@ -32,6 +34,8 @@ protected:
 
 private:
     bool pressOnHeaderRow(const QModelIndex &index, int x);
+    // The row at pos, the header kept at the top standing for its own row.
+    QModelIndex rowAt(QPoint pos) const;
 
     TreeGrid *m_grid;
     bool m_headerGesture = false;

@@ -76,6 +76,7 @@ TreeGrid::TreeGrid(QWidget *parent)
             rebuildBands();
         }
         settingsChanged();
+        applyFilter();
     });
     settingsChanged();
 }
@@ -173,6 +174,74 @@ void TreeGrid::bind(std::shared_ptr<QAbstractItemModel> owned, QAbstractItemMode
     rebuildBands();
     m_headerBar->setVisible(source != nullptr);
     settingsChanged();
+    applyFilter();
+}
+
+void TreeGrid::filterRows(const QString &text, std::vector<int> topFields, std::vector<int> childFields)
+{
+    m_filter = {text.trimmed(), std::move(topFields), std::move(childFields)};
+    applyFilter();
+}
+
+void TreeGrid::applyFilter()
+{
+    if (!m_source)
+        return;
+    const QString &text = m_filter.text;
+    const auto holds = [&text](const QModelIndex &row, const std::vector<int> &fields) {
+        for (const int field : fields) {
+            if (row.siblingAtColumn(field).data(Qt::DisplayRole).toString().contains(text, Qt::CaseInsensitive))
+                return true;
+        }
+        return false;
+    };
+    // Only rows whose state changes are touched, so that typing a letter
+    // more over 10,000 rows costs a walk and little else.
+    const auto show = [this](const QModelIndex &viewIndex, bool shown) {
+        if (viewIndex.isValid() && m_view->isRowHidden(viewIndex.row(), viewIndex.parent()) == shown)
+            m_view->setRowHidden(viewIndex.row(), viewIndex.parent(), !shown);
+    };
+    const int tops = m_source->rowCount();
+    for (int r = 0; r < tops; ++r) {
+        const QModelIndex top = m_source->index(r, 0);
+        const bool topHolds = text.isEmpty() || holds(top, m_filter.topFields);
+        bool childHolds = false;
+        const int children = m_source->rowCount(top);
+        for (int c = 0; c < children; ++c) {
+            const QModelIndex child = m_source->index(c, 0, top);
+            const bool shown = topHolds || holds(child, m_filter.childFields);
+            childHolds = childHolds || shown;
+            show(m_rows->fromSource(child), shown);
+        }
+        show(m_rows->fromSource(top), topHolds || childHolds);
+    }
+}
+
+TreeGrid::Place TreeGrid::place(int keyPosition) const
+{
+    Place place;
+    if (!m_source)
+        return place;
+    for (int r = 0; r < m_source->rowCount(); ++r) {
+        const QModelIndex top = m_source->index(r, keyPosition);
+        if (m_view->isExpanded(m_rows->fromSource(top.siblingAtColumn(0))))
+            place.openKeys << top.data(Qt::DisplayRole).toString();
+    }
+    place.scrolledTo = m_view->verticalScrollBar()->value();
+    return place;
+}
+
+void TreeGrid::restorePlace(const Place &place, int keyPosition)
+{
+    if (!m_source)
+        return;
+    for (int r = 0; r < m_source->rowCount(); ++r) {
+        const QModelIndex top = m_source->index(r, keyPosition);
+        if (place.openKeys.contains(top.data(Qt::DisplayRole).toString()))
+            m_view->expand(m_rows->fromSource(top.siblingAtColumn(0)));
+    }
+    m_view->settle();
+    m_view->verticalScrollBar()->setValue(place.scrolledTo);
 }
 
 std::pair<int, int> TreeGrid::bandShape() const
@@ -392,6 +461,7 @@ void TreeGrid::paintViewRow(QPainter &painter, const QRect &rowRect, const QMode
     row.spans = &shown;
     row.colors = &c;
     row.selected = m_view->selectionModel()->isSelected(index);
+    row.marked = band == 1 && m_rows->toSource(index).data(GridRoles::RowMarkRole).toBool();
     row.current = index == m_activeRow;
     row.focus = m_view->hasFocus();
     for (size_t i = 0; i < shown.size(); ++i) {
@@ -416,6 +486,37 @@ void TreeGrid::paintBandHeader(QPainter &painter, int band, const QRect &rowRect
     for (const GridColumnSpan &span : shown)
         row.texts.push_back(b.column(span.position).header().caption());
     paintGridRow(painter, row);
+}
+
+QModelIndex TreeGrid::stuckHeader() const
+{
+    const QModelIndex top = m_view->indexAt(QPoint(0, 0));
+    if (!top.isValid() || GridRowModel::bandOf(top) == 0 || m_rows->isHeaderRow(top))
+        return {};
+    return m_rows->index(0, 0, top.parent());
+}
+
+QString TreeGrid::tipAt(QPoint pos) const
+{
+    const QModelIndex index = m_view->indexAt(pos);
+    if (!index.isValid() || m_rows->isHeaderRow(index) || (pos.y() < m_view->rowHeight() && stuckHeader().isValid()))
+        return {};
+    const int band = GridRowModel::bandOf(index);
+    const auto shown = spans(band);
+    const int x = pos.x() - columnStart() - bandCellOrigin(band);
+    QString tip;
+    if (const int span = spanAt(shown, x); span >= 0) {
+        const GridColumnSpan &cell = shown[size_t(span)];
+        const QString text = m_rows->toSource(index, cell.position).data(Qt::DisplayRole).toString();
+        // As the painter leaves room for its margins.
+        if (m_view->fontMetrics().horizontalAdvance(text) > cell.width - 7)
+            tip = text;
+    }
+    if (band == 1 && m_rows->toSource(index).data(GridRoles::RowMarkRole).toBool()) {
+        const QString mark = m_rows->toSource(index).data(GridRoles::RowMarkTextRole).toString();
+        tip = tip.isEmpty() ? mark : tip + QLatin1Char('\n') + mark;
+    }
+    return tip;
 }
 
 // Rows, cells, selection ----------------------------------------------------

@@ -16,6 +16,10 @@
 //   Delete key                         BeforeRowsDeleted; the grid never deletes rows itself
 //   F2 on the active cell              BeforeEnterEditMode; the grid never edits cells
 //   dragging a header cell's right edge  resizes the column where AllowColSizing allows it
+//
+// A child band's header row stays in view at the top while its rows are
+// scrolled past it; text cut short is shown whole in a tip; child rows the
+// data marks (GridRoles::RowMarkRole) are drawn struck through.
 #pragma once
 
 #include "widgets/GridError.h"
@@ -25,6 +29,7 @@
 
 #include <QPersistentModelIndex>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -93,6 +98,23 @@ public:
     // The view inside, for focus handling and tests.
     QTreeView *view() const;
 
+    // Shows only the rows that hold text (letter case aside) in one of the
+    // given fields: a top row when it or one of its children does, a child
+    // when it or its top row does. Empty text shows every row. It holds for
+    // data bound later too, until it is changed.
+    void filterRows(const QString &text, std::vector<int> topFields, std::vector<int> childFields);
+
+    // Which top rows are open and how far the rows are scrolled, the top rows
+    // named by their field at keyPosition, so that the same rows can be shown
+    // again over new data.
+    struct Place
+    {
+        QStringList openKeys;
+        int scrolledTo = 0;
+    };
+    Place place(int keyPosition) const;
+    void restorePlace(const Place &place, int keyPosition);
+
 Q_SIGNALS:
     void cellActivating(tidyfox::widgets::GridCell &cell, tidyfox::widgets::GridFlag &cancel);
     void doubleClicked();
@@ -120,6 +142,13 @@ private:
     friend class GridView;
     friend class GridHeaderBar;
 
+    struct RowFilter
+    {
+        QString text;
+        std::vector<int> topFields;
+        std::vector<int> childFields;
+    };
+
     struct HeaderGesture
     {
         int band = -1;
@@ -138,6 +167,7 @@ private:
     void settingsChanged();
     void updateExtent();
     void requireData() const;
+    void applyFilter();
 
     // Layout and colours, for painting and hit tests.
     int indentation() const;
@@ -149,6 +179,12 @@ private:
     int spanAt(const std::vector<GridColumnSpan> &spans, int x) const;
     void paintViewRow(QPainter &painter, const QRect &rowRect, const QModelIndex &index) const;
     void paintBandHeader(QPainter &painter, int band, const QRect &rowRect) const;
+    // The band-1 header row to keep at the top of the rows: that of the
+    // playlist whose tracks start the view; invalid when its own shows.
+    QModelIndex stuckHeader() const;
+    // The whole text of the cell at pos (in the view's viewport) when it is
+    // cut short, and why a marked row is marked; empty for nothing to tell.
+    QString tipAt(QPoint pos) const;
 
     // Rows, cells and the active cell.
     GridRow rowFor(const QModelIndex &viewIndex) const;
@@ -193,6 +229,7 @@ private:
     int m_activePosition = -1;
     std::array<int, 2> m_bandPosition{-1, -1};
     HeaderGesture m_gesture;
+    RowFilter m_filter;
 };
 
 } // namespace tidyfox::widgets

@@ -5,11 +5,14 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QWidget>
+#include <algorithm>
+#include <cmath>
 
 namespace tidyfox::window::input {
 
 namespace {
 constexpr double kWheelDelta = 120.0;
+constexpr int kRowsPerNotch = 3;
 
 bool isInside(const QObject *object, const QObject *ancestor)
 {
@@ -61,7 +64,13 @@ bool WheelForwarder::handle(QWidget &window, QWidget &list, QObject *target, QEv
         // word of a 32-bit value. A turn away from the user moves up.
         const std::int32_t packed =
             static_cast<std::int32_t>(static_cast<std::uint32_t>(wheel->angleDelta().y()) << 16);
-        scroll(highWord(packed) / kWheelDelta >= 0 ? Direction::Up : Direction::Down);
+        const double notches = highWord(packed) / kWheelDelta;
+        const Direction direction = notches >= 0 ? Direction::Up : Direction::Down;
+        // Three rows a notch, as the desktop scrolls its lists; a turn of less
+        // than a notch (a fine-grained wheel or a touchpad) still moves a row.
+        const int steps = std::max(1, int(std::lround(std::abs(notches) * kRowsPerNotch)));
+        for (int i = 0; i < steps; ++i)
+            scroll(direction);
         return overList || target == &window;
     }
     // The list scrolls only through the step above, never by itself.

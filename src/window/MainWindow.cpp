@@ -2,6 +2,7 @@
 #include "window/MainWindow.h"
 
 #include "cleaning/PendingRemovals.h"
+#include "librarylist/LibraryListFormat.h"
 #include "system/SingleInstance.h"
 #include "system/TrashFileSystem.h"
 #include "widgets/TreeGrid.h"
@@ -9,10 +10,12 @@
 #include "window/DeleteChoice.h"
 #include "window/DuplicateReviewModel.h"
 #include "window/FaceView.h"
+#include "window/HelpWindow.h"
 #include "window/InputFilters.h"
 #include "window/IntervalTimer.h"
 #include "window/JobHistoryModel.h"
 #include "window/JobStatus.h"
+#include "window/ListBridge.h"
 #include "window/WindowCleaningHost.h"
 #include "window/WindowLog.h"
 
@@ -119,6 +122,13 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
     m_face->rootContext()->setContextProperty(QStringLiteral("jobHistory"), m_jobHistory);
     m_deleteChoice = new DeleteChoice(this);
     m_face->rootContext()->setContextProperty(QStringLiteral("deleteChoice"), m_deleteChoice);
+    m_listBridge = new ListBridge(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("libraryList"), m_listBridge);
+    connect(m_listBridge, &ListBridge::searchTextChanged, this,
+            [this](const QString &text) { librarylist::searchLibraryList(*m_libraryList, text); });
+    connect(m_listBridge, &ListBridge::focusRequested, this, &MainWindow::focusList);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *) { m_listBridge->setFocused(listIsActiveControl()); });
     connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
     connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
 
@@ -168,15 +178,46 @@ void MainWindow::arrangeWindow()
     m_face->move(0, 0);
     m_face->raise();
     m_face->resize(scale.width(kWindowWidthPx), scale.height(kWindowHeightPx));
-    setFixedSize(scale.width(kWindowWidthPx), scale.height(kWindowHeightPx));
+    // The first size is also the least: the face is laid out for it and
+    // grows from there.
+    m_firstSize = QSize(scale.width(kWindowWidthPx), scale.height(kWindowHeightPx));
+    setMinimumSize(m_firstSize);
+    resize(m_firstSize);
     if (const QScreen *primary = QGuiApplication::primaryScreen()) {
         const QRect area = primary->availableGeometry();
         move(area.center() - rect().center());
     }
     m_face->loadScene(0, m_env.applicationFolder + QStringLiteral("/Main.qml"));
-    m_libraryList->setGeometry(scale.width(kListLeftPx), scale.height(kListTopPx),
-                               scale.widthFromTwips(kListWidthTwips), scale.heightFromTwips(kListHeightTwips));
+    m_firstListGeometry = QRect(scale.width(kListLeftPx), scale.height(kListTopPx),
+                                scale.widthFromTwips(kListWidthTwips), scale.heightFromTwips(kListHeightTwips));
+    m_libraryList->setGeometry(m_firstListGeometry);
     m_libraryList->setTwipsPerPixel(scale.twipsPerPixelX());
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_firstSize.isEmpty())
+        return;
+    // The face fills the window and widens its well by as much as the window
+    // grew; the list lies in the well.
+    m_face->resize(size());
+    const QSize grown = (size() - m_firstSize).expandedTo(QSize(0, 0));
+    m_libraryList->setGeometry(m_firstListGeometry.adjusted(0, 0, grown.width(), grown.height()));
+}
+
+void MainWindow::openHelp()
+{
+    // Nothing is reported when the help cannot be opened either way.
+    const QString page = m_env.applicationFolder + QStringLiteral("/Help.html");
+    if (m_env.openUrl && m_env.openUrl(QUrl::fromLocalFile(page)))
+        return;
+    if (!m_helpWindow) {
+        m_helpWindow = new HelpWindow(this);
+        m_helpWindow->setWindowIcon(windowIcon());
+    }
+    if (!m_helpWindow->showPage(page))
+        qCDebug(lcWindow) << "no help page at" << page;
 }
 
 void MainWindow::showAboutTexts()

@@ -56,6 +56,8 @@ class MainWindowProbe;
 class JobStatus;
 class DeadTrackReviewModel;
 class DeleteChoice;
+class HelpWindow;
+class ListBridge;
 class JobHistoryModel;
 class DuplicateReviewModel;
 class MainWindow;
@@ -116,6 +118,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     friend class WindowCleaningHost;
@@ -164,6 +167,11 @@ private:
 
     // The library list.
     void fillListFromSource(widgets::TreeGrid &list, libraryclient::SourcePtr &source);
+    // The help page, with the desktop's program for it or in a window of our own.
+    void openHelp();
+    // The keyboard into the list from the face's tab order, and out of it.
+    void focusList();
+    bool leaveListByTab(QObject *watched, QEvent *event);
     void refreshLibraryList();
     void connectListEvents();
     void onListCellActivating(widgets::GridCell &cell, widgets::GridFlag &cancel);
@@ -204,6 +212,8 @@ private:
     DuplicateReviewModel *m_duplicateReview = nullptr;
     JobHistoryModel *m_jobHistory = nullptr;
     DeleteChoice *m_deleteChoice = nullptr;
+    ListBridge *m_listBridge = nullptr;
+    HelpWindow *m_helpWindow = nullptr;
     widgets::TreeGrid *m_libraryList = nullptr;
     IntervalTimer *m_startTimer = nullptr;
     IntervalTimer *m_duplicatesTimer = nullptr;
@@ -235,7 +245,12 @@ private:
     std::unique_ptr<WindowCleaningHost> m_cleaningHost;
     std::unique_ptr<cleaning::PendingRemovals> m_pendingRemovals;
     std::unique_ptr<input::WheelForwarder> m_wheel;
+    // The window and the list as first laid out; the list grows with the
+    // window from there.
+    QSize m_firstSize;
+    QRect m_firstListGeometry;
     bool m_faceFiltered = false;
+    bool m_leavingList = false;
     bool m_windowFiltered = false;
     QElapsedTimer m_lastInputPoll;
     // Face commands whose handler is running, and those waiting for it.

@@ -5,7 +5,6 @@
 #include "window/MainWindow.h"
 #include "window/WindowDrag.h"
 
-#include <QUrl>
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -19,7 +18,7 @@ namespace {
 bool actsAtOnce(const QString &command)
 {
     return command == QLatin1String("IDC_FS_help") || command == QLatin1String("IDC_FS_exit") ||
-           command == QLatin1String("IDC_FS_mini");
+           command == QLatin1String("IDC_FS_mini") || command == QLatin1String("IDC_FS_maxi");
 }
 
 // "12,15,99": the database ids a review hands back; anything that is not an
@@ -117,10 +116,10 @@ void MainWindow::runFaceCommand(const QString &command, const QString &args)
         return;
     } else if (command == QLatin1String("IDC_FS_mini")) {
         setWindowState(windowState() | Qt::WindowMinimized);
+    } else if (command == QLatin1String("IDC_FS_maxi")) {
+        setWindowState(windowState() ^ Qt::WindowMaximized);
     } else if (command == QLatin1String("IDC_FS_help")) {
-        // Nothing is reported when the help cannot be opened.
-        if (m_env.openUrl)
-            m_env.openUrl(QUrl::fromLocalFile(m_env.applicationFolder + QStringLiteral("/Help.html")));
+        openHelp();
     } else if (command == QLatin1String("IDC_FS_drag")) {
         dragWindow(this);
     } else if (command == QLatin1String("IDC_FS_okfilter")) {

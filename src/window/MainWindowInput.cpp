@@ -3,8 +3,13 @@
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
 #include "window/MainWindow.h"
+#include "window/WindowResize.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QQuickItem>
+#include <QTreeView>
 
 namespace tidyfox::window {
 
@@ -30,10 +35,56 @@ void MainWindow::removeInputFilters()
     m_windowFiltered = false;
 }
 
+void MainWindow::focusList()
+{
+    // While the keyboard leaves the list, the face's stand-in for it gets
+    // the focus for a moment: that is no way back in.
+    if (m_leavingList || !m_libraryList->isVisible())
+        return;
+    m_libraryList->view()->setFocus(Qt::TabFocusReason);
+}
+
+bool MainWindow::leaveListByTab(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || watched != m_libraryList->view())
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool shift = key->modifiers() & Qt::ShiftModifier;
+    const bool forward = key->key() == Qt::Key_Tab && !shift;
+    if (!forward && key->key() != Qt::Key_Backtab && key->key() != Qt::Key_Tab)
+        return false;
+    // The list lies in the face's tab order where its well is: the face's
+    // next control after it (or before it) takes the keyboard.
+    m_leavingList = true;
+    m_face->setFocus(Qt::OtherFocusReason);
+    m_leavingList = false;
+    if (QQuickItem *root = m_face->rootObject())
+        QMetaObject::invokeMethod(root, "focusFromList", Q_ARG(QVariant, forward));
+    return true;
+}
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_windowFiltered && leaveListByTab(watched, event))
+        return true;
     if (m_faceFiltered && watched == m_face && input::isBlockedFaceEvent(watched, event))
         return true;
+    // The window's edges and corners resize it; the face goes right up to
+    // them, so it is the face that is pressed there.
+    if (m_faceFiltered && watched == m_face &&
+        (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress)) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const Qt::Edges edges = resizeEdgesAt(*this, m_face->mapTo(this, mouse->position().toPoint()));
+        if (event->type() == QEvent::MouseMove && mouse->buttons() == Qt::NoButton) {
+            if (edges)
+                m_face->setCursor(resizeCursorFor(edges));
+            else
+                m_face->unsetCursor();
+        } else if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton && edges) {
+            resizeWindow(this, edges);
+            return true;
+        }
+    }
     if (m_windowFiltered) {
         const auto scroll = [this](input::WheelForwarder::Direction direction) {
             if (direction == input::WheelForwarder::Direction::Up)

@@ -1,4 +1,5 @@
 // Loading the library into a new library model and showing it in the grid.
+#include "cleaning/DeadTrackRule.h"
 #include "libraryclient/LibraryLookups.h"
 #include "librarylist/LibraryListFormat.h"
 #include "librarylist/LibraryListModel.h"
@@ -94,6 +95,13 @@ void MainWindow::fillListFromSource(widgets::TreeGrid &list, libraryclient::Sour
                         step([&] { children->setField(librarylist::PlaylistTrackTable::Time, track->time()); });
                         step([&] { children->setField(librarylist::PlaylistTrackTable::Artist, track->artist()); });
                         step([&] { children->setField(librarylist::PlaylistTrackTable::Album, track->album()); });
+                        // The list marks a track whose file is gone; a track
+                        // that cannot say is not marked.
+                        try {
+                            children->setFileMissing(cleaning::deadLocation(*track, *m_env.fileSystem).has_value());
+                        } catch (const libraryclient::ClientError &) {
+                        } catch (const librarylist::ListModelError &) {
+                        }
                         yieldToEvents(20);
                         return !abandoned;
                     });
@@ -112,9 +120,12 @@ void MainWindow::fillListFromSource(widgets::TreeGrid &list, libraryclient::Sour
         parents.moveFirst();
     } catch (const librarylist::ListModelError &) {
     }
-    librarylist::formatLibraryList(
-        list, m_listModel,
-        [this](const QString &text, AlertKind kind, const QString &title) { showAlert(text, kind, title); });
+    // A new fill shows the playlists that were open where the list was.
+    const widgets::TreeGrid::Place place = list.place(librarylist::kPlaylistKeyField);
+    if (librarylist::formatLibraryList(
+            list, m_listModel,
+            [this](const QString &text, AlertKind kind, const QString &title) { showAlert(text, kind, title); }))
+        list.restorePlace(place, librarylist::kPlaylistKeyField);
     m_state.leave(WindowState::Phase::LoadingList);
 }
 

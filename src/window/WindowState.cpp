@@ -9,7 +9,7 @@ namespace {
 // The phases that close the gate, and the commands that pass it anyway.
 constexpr WindowState::Phase kGatedPhases[] = {WindowState::Phase::Connecting, WindowState::Phase::RemovingDuplicates,
                                                WindowState::Phase::RunningJob};
-constexpr std::array<const char *, 3> kAlwaysAdmitted = {"IDC_FS_help", "IDC_FS_exit", "IDC_FS_mini"};
+constexpr std::array<const char *, 4> kAlwaysAdmitted = {"IDC_FS_help", "IDC_FS_exit", "IDC_FS_mini", "IDC_FS_maxi"};
 
 } // namespace
 

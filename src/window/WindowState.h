@@ -36,7 +36,7 @@ public:
     Q_DECLARE_FLAGS(Phases, Phase)
 
     // Whether a command from the face is carried out now. While the library
-    // connects or duplicates are removed, only help, exit and minimise get
+    // connects or duplicates are removed, only help, exit, minimise and maximise get
     // through; everything else is dropped, not queued.
     bool admits(const QString &command) const;
 

@@ -277,9 +277,11 @@ private slots:
         QVERIFY(scene->waitForStart());
         scene->setVariable("_root.enableview2", "true");
         scene->setVariable("_root.enabledelete", "true");
-        const QStringList order{"miniButton",      "exitButton",   "removeDuplicatesButton", "deleteDeadTracksButton",
-                                "viewTrackButton", "deleteButton", "refreshButton",          "helpButton",
-                                "historyButton",   "aboutButton"};
+        // The list's stand-in sits where the list is, after the search field.
+        const QStringList order{
+            "miniButton", "maxiButton",       "exitButton",      "removeDuplicatesButton", "deleteDeadTracksButton",
+            "listSearch", "libraryListFocus", "viewTrackButton", "deleteButton",           "refreshButton",
+            "helpButton", "historyButton",    "aboutButton"};
         scene->item(order.first())->forceActiveFocus(Qt::TabFocusReason);
         for (qsizetype i = 1; i <= order.size(); ++i) {
             QTest::keyClick(&scene->view(), Qt::Key_Tab);
@@ -288,7 +290,7 @@ private slots:
         }
         // Disabled buttons are passed over.
         scene->setVariable("_root.disableview2", "true");
-        scene->item("deleteDeadTracksButton")->forceActiveFocus(Qt::TabFocusReason);
+        scene->item("libraryListFocus")->forceActiveFocus(Qt::TabFocusReason);
         QTest::keyClick(&scene->view(), Qt::Key_Tab);
         QVERIFY(scene->item("deleteButton")->hasActiveFocus());
         QCOMPARE(sent(*scene), Commands());

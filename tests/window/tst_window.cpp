@@ -51,7 +51,7 @@ private Q_SLOTS:
     void trackButtonsFollowTheSelection();
     void faceSwallowsOnlyPressesOfTheMenuGestures();
     void hiWordIsSigned();
-    void wheelScrollsTheGridOneStepOnlyWhenActive();
+    void wheelScrollsTheGridThreeRowsANotchOnlyWhenActive();
     void automationSurfaceMatchesItsDescription();
 };
 
@@ -608,7 +608,7 @@ void tst_Window::hiWordIsSigned()
     QCOMPARE(window::input::highWord(0x0000FFFF), std::int16_t(0));
 }
 
-void tst_Window::wheelScrollsTheGridOneStepOnlyWhenActive()
+void tst_Window::wheelScrollsTheGridThreeRowsANotchOnlyWhenActive()
 {
     test::WindowFixture f;
     for (int i = 0; i < 200; ++i) {
@@ -651,10 +651,10 @@ void tst_Window::wheelScrollsTheGridOneStepOnlyWhenActive()
     view->setFocus();
     QVERIFY(MainWindowProbe(w).libraryList().isAncestorOf(QApplication::focusWidget()) ||
             QApplication::focusWidget() == &MainWindowProbe(w).libraryList());
-    wheel(-360); // three notches toward the user: one step down the list
-    QCOMPARE(bar->value(), start + step);
+    wheel(-360); // three notches toward the user: three rows each down the list
+    QCOMPARE(bar->value(), start + 9 * step);
     wheel(120);
-    QCOMPARE(bar->value(), start);
+    QCOMPARE(bar->value(), start + 6 * step);
 }
 
 void tst_Window::automationSurfaceMatchesItsDescription()
