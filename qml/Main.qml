@@ -24,7 +24,8 @@
 //   main:     removeDuplicatesButton, deleteDeadTracksButton, viewTrackButton,
 //             deleteButton, refreshButton, aboutButton, helpButton, libraryWell,
 //             busyIndicator, busyText, versionText, listSearch (its text goes
-//             to the program's listSearch object as it is typed)
+//             to the program's libraryList object as it is typed),
+//             libraryListFocus (the list's place in the tab order)
 //   dead tracks question: deadTracksConfirm, deadTracksConfirmOkButton
 //             (sends "IDC_FS_deleteDeadTracks"), deadTracksConfirmCancelButton,
 //             deadTracksConfirmAlternativeButton (sends "IDC_FS_findDeadTracks")
@@ -446,8 +447,8 @@ Rectangle {
                     Layout.fillWidth: true
                     Layout.leftMargin: 8
                     onTextChanged: {
-                        if (typeof listSearch !== "undefined" && listSearch)
-                            listSearch.text = text;
+                        if (typeof libraryList !== "undefined" && libraryList)
+                            libraryList.searchText = text;
                     }
                 }
                 Item {

@@ -47,6 +47,14 @@ FocusScope {
             });
         }
     }
+    // A panel opened while its controls were still off (an alert at the end
+    // of a job) takes the keyboard once they come on.
+    readonly property bool initialFocusEnabled: initialFocus ? initialFocus.enabled : false
+    onInitialFocusEnabledChanged: {
+        if (open && initialFocusEnabled)
+            initialFocus.forceActiveFocus(Qt.TabFocusReason);
+    }
+
     // Shown again while already open: make the repeat visible.
     function present() {
         if (open) {

@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <cstdlib>
+#include <utility>
 
 namespace tidyfox::window {
 
@@ -126,9 +127,9 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
     m_face->rootContext()->setContextProperty(QStringLiteral("libraryList"), m_listBridge);
     connect(m_listBridge, &ListBridge::searchTextChanged, this,
             [this](const QString &text) { librarylist::searchLibraryList(*m_libraryList, text); });
-    connect(m_listBridge, &ListBridge::focusRequested, this, &MainWindow::focusList);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget *, QWidget *) { m_listBridge->setFocused(listIsActiveControl()); });
+    // Once the face has finished with the key that moved its focus: taken in
+    // the middle of it, the focus would go back to the face.
+    connect(m_listBridge, &ListBridge::focusRequested, this, &MainWindow::focusList, Qt::QueuedConnection);
     connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
     connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
 
@@ -192,6 +193,21 @@ void MainWindow::arrangeWindow()
                                 scale.widthFromTwips(kListWidthTwips), scale.heightFromTwips(kListHeightTwips));
     m_libraryList->setGeometry(m_firstListGeometry);
     m_libraryList->setTwipsPerPixel(scale.twipsPerPixelX());
+}
+
+void MainWindow::toggleMaximised()
+{
+    // Done by hand rather than asked of the window manager: a frameless
+    // window is maximised the same way with any manager, or none.
+    if (!m_unmaximised.isEmpty()) {
+        setGeometry(std::exchange(m_unmaximised, QRect()));
+        return;
+    }
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    m_unmaximised = geometry();
+    setGeometry(screen->availableGeometry());
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

@@ -126,6 +126,8 @@ private:
 
     // Start-up, layout, exit.
     void arrangeWindow();
+    // Fills the screen's free area, or goes back to the size and place before.
+    void toggleMaximised();
     void showAboutTexts();
     void exitApp();
 
@@ -169,9 +171,10 @@ private:
     void fillListFromSource(widgets::TreeGrid &list, libraryclient::SourcePtr &source);
     // The help page, with the desktop's program for it or in a window of our own.
     void openHelp();
-    // The keyboard into the list from the face's tab order, and out of it.
+    // The keyboard into the list from the face's tab order, and out of it by
+    // Tab; the face hears when the list has it.
     void focusList();
-    bool leaveListByTab(QObject *watched, QEvent *event);
+    bool followListFocus(QObject *watched, QEvent *event);
     void refreshLibraryList();
     void connectListEvents();
     void onListCellActivating(widgets::GridCell &cell, widgets::GridFlag &cancel);
@@ -249,6 +252,8 @@ private:
     // window from there.
     QSize m_firstSize;
     QRect m_firstListGeometry;
+    // Where the window was before it was maximised; empty while it is not.
+    QRect m_unmaximised;
     bool m_faceFiltered = false;
     bool m_leavingList = false;
     bool m_windowFiltered = false;

@@ -117,7 +117,7 @@ void MainWindow::runFaceCommand(const QString &command, const QString &args)
     } else if (command == QLatin1String("IDC_FS_mini")) {
         setWindowState(windowState() | Qt::WindowMinimized);
     } else if (command == QLatin1String("IDC_FS_maxi")) {
-        setWindowState(windowState() ^ Qt::WindowMaximized);
+        toggleMaximised();
     } else if (command == QLatin1String("IDC_FS_help")) {
         openHelp();
     } else if (command == QLatin1String("IDC_FS_drag")) {

@@ -3,6 +3,7 @@
 #include "window/AlertWording.h"
 #include "window/FaceView.h"
 #include "window/JobStatus.h"
+#include "window/ListBridge.h"
 #include "window/MainWindow.h"
 
 namespace tidyfox::window {
@@ -33,6 +34,8 @@ void MainWindow::updateTrackButtons()
 void MainWindow::showAlert(const QString &text, AlertKind kind, const QString &title, const QString &detail)
 {
     hideList();
+    // An alert is answered from the keyboard too, wherever the keyboard was.
+    m_face->setFocus(Qt::OtherFocusReason);
     m_jobStatus->setAlertDetail(withoutInternalIds(detail));
     m_jobStatus->setUndoJob(0);
     setVariable(QStringLiteral("_root.alerttitle"), title);
@@ -57,6 +60,12 @@ void MainWindow::setVariable(const QString &name, const QString &value)
 
 void MainWindow::hideList()
 {
+    // The panel that covers the list takes the keyboard from it: hidden
+    // with the focus, the list would hand it to whatever comes next.
+    if (listIsActiveControl()) {
+        m_face->setFocus(Qt::OtherFocusReason);
+        m_listBridge->setFocused(false);
+    }
     m_libraryList->setVisible(false);
 }
 

@@ -2,6 +2,7 @@
 #include "widgets/TreeGrid.h"
 #include "window/FaceView.h"
 #include "window/InputFilters.h"
+#include "window/ListBridge.h"
 #include "window/MainWindow.h"
 #include "window/WindowResize.h"
 
@@ -42,11 +43,18 @@ void MainWindow::focusList()
     if (m_leavingList || !m_libraryList->isVisible())
         return;
     m_libraryList->view()->setFocus(Qt::TabFocusReason);
+    // Said here too: a window the window system has not made active gets
+    // no focus events.
+    m_listBridge->setFocused(true);
 }
 
-bool MainWindow::leaveListByTab(QObject *watched, QEvent *event)
+bool MainWindow::followListFocus(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress || watched != m_libraryList->view())
+    if (watched != m_libraryList->view())
+        return false;
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        m_listBridge->setFocused(event->type() == QEvent::FocusIn);
+    if (event->type() != QEvent::KeyPress)
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
     const bool shift = key->modifiers() & Qt::ShiftModifier;
@@ -58,6 +66,7 @@ bool MainWindow::leaveListByTab(QObject *watched, QEvent *event)
     m_leavingList = true;
     m_face->setFocus(Qt::OtherFocusReason);
     m_leavingList = false;
+    m_listBridge->setFocused(false);
     if (QQuickItem *root = m_face->rootObject())
         QMetaObject::invokeMethod(root, "focusFromList", Q_ARG(QVariant, forward));
     return true;
@@ -65,7 +74,7 @@ bool MainWindow::leaveListByTab(QObject *watched, QEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_windowFiltered && leaveListByTab(watched, event))
+    if (m_windowFiltered && followListFocus(watched, event))
         return true;
     if (m_faceFiltered && watched == m_face && input::isBlockedFaceEvent(watched, event))
         return true;
@@ -74,7 +83,9 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (m_faceFiltered && watched == m_face &&
         (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonPress)) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        const Qt::Edges edges = resizeEdgesAt(*this, m_face->mapTo(this, mouse->position().toPoint()));
+        const Qt::Edges edges = m_unmaximised.isEmpty()
+                                    ? resizeEdgesAt(*this, m_face->mapTo(this, mouse->position().toPoint()))
+                                    : Qt::Edges();
         if (event->type() == QEvent::MouseMove && mouse->buttons() == Qt::NoButton) {
             if (edges)
                 m_face->setCursor(resizeCursorFor(edges));

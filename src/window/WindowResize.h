@@ -10,7 +10,7 @@ class QWidget;
 namespace tidyfox::window {
 
 // The edges a press at pos (in the window) would move: those within a few
-// pixels of it, none while the window is maximised.
+// pixels of it, none while the window system holds it maximised.
 Qt::Edges resizeEdgesAt(const QWidget &window, QPoint pos);
 
 // The pointer shape over those edges.

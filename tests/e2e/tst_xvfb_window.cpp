@@ -83,6 +83,12 @@ bool isSelectionBlue(QRgb c)
     return qBlue(c) > qRed(c) + 60 && qBlue(c) > qGreen(c) + 20;
 }
 
+// The face's keyboard focus ring.
+bool isFocusRing(QRgb c)
+{
+    return std::abs(qRed(c) - 0xc2) < 24 && std::abs(qGreen(c) - 0x5e) < 24 && std::abs(qBlue(c) - 0x10) < 24;
+}
+
 // Share of the pixels of r that differ between the two pictures.
 double differing(const QImage &a, const QImage &b, const QRect &r)
 {
@@ -157,14 +163,18 @@ private Q_SLOTS:
     void cleanupTestCase();
 
     void selectingOpeningAndViewingTracks();
-    void wheelScrollsOneStepAndKeysMoveTheSelection();
+    void wheelScrollsThreeRowsANotchAndKeysMoveTheSelection();
     void rightClickOpensNothingAndTheTitleDragsTheWindow();
     void panelsAlertsAndBusyState();
+    void theWindowGrowsAndTheListWithIt();
+    void aDuplicateCleanUpAndADeleteByKeyboardAlone();
 
 private:
     // The program and its window.
     bool startProgram();
     bool findWindow();
+    std::optional<QRect> windowGeometry();
+    bool waitForGeometry(const QRect &wanted);
     QPoint origin() const { return m_origin; }
     QPoint inGrid(int x, int y) const { return m_origin + kGrid.topLeft() + QPoint(x, y); }
     QRect gridOnScreen() const { return QRect(m_origin + kGrid.topLeft(), kGrid.size()); }
@@ -184,10 +194,14 @@ private:
     QImage shot();
     QImage settledShot();
     std::optional<QImage> waitForShot(const std::function<bool(const QImage &)> &until);
-    void keep(const QImage &screen, const QString &name);
+    void keep(const QImage &screen, const QString &name, QSize size = kWindow);
     bool findPlaylistRows(const QImage &screen);
     int selectedRowCenter(const QImage &screen) const;
     bool isHeaderRow(const QImage &screen, int row) const;
+    // Whether the focus ring is drawn around r (window coordinates).
+    bool ringAround(const QImage &screen, const QRect &r) const;
+    // Tab until the ring is around r; false when it never gets there.
+    bool tabTo(const QRect &r);
 
     // Signals.
     bool waitForVariable(const QString &name, qsizetype from, int timeoutMs = kEventTimeoutMs);
@@ -329,6 +343,20 @@ bool tst_XvfbWindow::findWindow()
         return false;
     }
     m_windowId = found.first();
+    const std::optional<QRect> geometry = windowGeometry();
+    if (!geometry)
+        return false;
+    m_origin = geometry->topLeft();
+    if (geometry->size() != kWindow) {
+        qWarning() << "the window is" << geometry->size() << "instead of" << kWindow;
+        return false;
+    }
+    return true;
+}
+
+std::optional<QRect> tst_XvfbWindow::windowGeometry()
+{
+    bool ok = false;
     const QString geometry =
         run(m_xdotool, {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), m_windowId}, 10000, &ok);
     const auto x = QRegularExpression(QStringLiteral("X=(-?\\d+)")).match(geometry);
@@ -336,14 +364,23 @@ bool tst_XvfbWindow::findWindow()
     const auto w = QRegularExpression(QStringLiteral("WIDTH=(\\d+)")).match(geometry);
     const auto h = QRegularExpression(QStringLiteral("HEIGHT=(\\d+)")).match(geometry);
     if (!ok || !x.hasMatch() || !y.hasMatch() || !w.hasMatch() || !h.hasMatch())
-        return false;
-    m_origin = QPoint(x.captured(1).toInt(), y.captured(1).toInt());
-    const QSize size(w.captured(1).toInt(), h.captured(1).toInt());
-    if (size != kWindow) {
-        qWarning() << "the window is" << size << "instead of" << kWindow;
-        return false;
+        return std::nullopt;
+    return QRect(x.captured(1).toInt(), y.captured(1).toInt(), w.captured(1).toInt(), h.captured(1).toInt());
+}
+
+bool tst_XvfbWindow::waitForGeometry(const QRect &wanted)
+{
+    QElapsedTimer waited;
+    waited.start();
+    std::optional<QRect> now;
+    while (waited.elapsed() < kEventTimeoutMs) {
+        now = windowGeometry();
+        if (now == wanted)
+            return true;
+        QTest::qWait(100);
     }
-    return true;
+    qWarning() << "the window is at" << (now ? *now : QRect()) << "instead of" << wanted;
+    return false;
 }
 
 // ---- pointer and keys -------------------------------------------------------------
@@ -414,12 +451,12 @@ std::optional<QImage> tst_XvfbWindow::waitForShot(const std::function<bool(const
     return std::nullopt;
 }
 
-void tst_XvfbWindow::keep(const QImage &screen, const QString &name)
+void tst_XvfbWindow::keep(const QImage &screen, const QString &name, QSize size)
 {
     if (m_shotsDir.isEmpty())
         return;
     QDir().mkpath(m_shotsDir);
-    screen.copy(QRect(m_origin, kWindow)).save(QDir(m_shotsDir).filePath(name));
+    screen.copy(QRect(m_origin, size)).save(QDir(m_shotsDir).filePath(name));
 }
 
 // The five playlist rows in the row selectors' column: the list's header
@@ -567,7 +604,7 @@ void tst_XvfbWindow::selectingOpeningAndViewingTracks()
     QVERIFY2(back, "the list did not come back after the details were closed");
 }
 
-void tst_XvfbWindow::wheelScrollsOneStepAndKeysMoveTheSelection()
+void tst_XvfbWindow::wheelScrollsThreeRowsANotchAndKeysMoveTheSelection()
 {
     // Road Trip open, its second track selected: more rows than the list shows.
     const int roadTrip = 1;
@@ -581,16 +618,16 @@ void tst_XvfbWindow::wheelScrollsOneStepAndKeysMoveTheSelection()
     QVERIFY(click(satelliteAt));
     QCOMPARE(settledNamesFrom(from, 2).size(), 2);
 
-    // One notch away from the user: the rows move up by exactly one row.
+    // One notch away from the user: the rows move up by exactly three rows.
     const QImage top = settledShot();
     from = m_log.all.size();
     QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("5")}));
     QVERIFY(waitForShot([&](const QImage &s) { return differing(top, s, rowsOnScreen()) > 0.01; }));
     const QImage down = settledShot();
-    QVERIFY2(shiftedMatch(top, down, rowsOnScreen(), m_pitch) > 0.97,
-             qPrintable(QStringLiteral("not one row: %1 of the lines moved by one row; by three: %2")
-                            .arg(shiftedMatch(top, down, rowsOnScreen(), m_pitch))
-                            .arg(shiftedMatch(top, down, rowsOnScreen(), 3 * m_pitch))));
+    QVERIFY2(shiftedMatch(top, down, rowsOnScreen(), 3 * m_pitch) > 0.97,
+             qPrintable(QStringLiteral("not three rows: %1 of the lines moved by three rows; by one: %2")
+                            .arg(shiftedMatch(top, down, rowsOnScreen(), 3 * m_pitch))
+                            .arg(shiftedMatch(top, down, rowsOnScreen(), m_pitch))));
     // And back toward the user: as before.
     QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("4")}));
     QVERIFY(waitForShot([&](const QImage &s) { return differing(top, s, rowsOnScreen()) < 0.001; }));
@@ -722,8 +759,10 @@ void tst_XvfbWindow::panelsAlertsAndBusyState()
     QCOMPARE(m_log.all[text].value, QStringLiteral("3 Dead track(s) have been deleted"));
     QVERIFY2(waitForShot(hidesTheList), "the information does not show where the list was");
     keep(settledShot(), QStringLiteral("alert-info.png"));
+    // The reload keeps Quiet Evenings open where it was.
     QVERIFY(key(QStringLiteral("Escape")));
-    QVERIFY(waitForShot([this](const QImage &s) { return findPlaylistRows(s); }));
+    QVERIFY2(waitForShot([&](const QImage &s) { return isHeaderRow(s, quiet + 1); }),
+             "the reload did not keep the open playlist");
 
     // The about panel, from its button.
     const QImage list = settledShot();
@@ -733,6 +772,125 @@ void tst_XvfbWindow::panelsAlertsAndBusyState()
     keep(settledShot(), QStringLiteral("about.png"));
     QVERIFY(key(QStringLiteral("Escape")));
     QVERIFY(waitForShot([&](const QImage &s) { return differing(list, s, gridOnScreen()) < 0.05; }));
+}
+
+bool tst_XvfbWindow::ringAround(const QImage &screen, const QRect &r) const
+{
+    // Each side of r has the ring's colour along most of it, a few pixels out.
+    const QRect around = r.translated(m_origin).adjusted(-5, -5, 5, 5);
+    const auto side = [&](QPoint from, QPoint step, int length, QPoint across) {
+        int ring = 0;
+        for (int i = 0; i < length; ++i) {
+            bool hit = false;
+            for (int d = 0; d < 4; ++d)
+                hit = hit || isFocusRing(screen.pixel(from + i * step + d * across));
+            ring += hit ? 1 : 0;
+        }
+        return ring > length * 2 / 3;
+    };
+    const int w = around.width() - 12;
+    const int h = around.height() - 12;
+    return side(around.topLeft() + QPoint(6, 0), QPoint(1, 0), w, QPoint(0, 1)) &&
+           side(around.bottomLeft() + QPoint(6, 0), QPoint(1, 0), w, QPoint(0, -1)) &&
+           side(around.topLeft() + QPoint(0, 6), QPoint(0, 1), h, QPoint(1, 0)) &&
+           side(around.topRight() + QPoint(0, 6), QPoint(0, 1), h, QPoint(-1, 0));
+}
+
+bool tst_XvfbWindow::tabTo(const QRect &r)
+{
+    for (int i = 0; i < 20; ++i) {
+        if (ringAround(settledShot(), r))
+            return true;
+        if (!key(QStringLiteral("Tab")))
+            return false;
+    }
+    return false;
+}
+
+void tst_XvfbWindow::theWindowGrowsAndTheListWithIt()
+{
+    const QPoint farRight = inGrid(kGrid.width() + 150, rowCenter(1));
+    const QPoint farDown = inGrid(100, kGrid.height() + 90);
+    const QImage first = shot();
+    QVERIFY(!isWhite(first.pixel(farRight)) && !isWhite(first.pixel(farDown)));
+
+    // Its lower right corner dragged out by 200 x 120.
+    const QPoint corner = m_origin + QPoint(kWindow.width() - 2, kWindow.height() - 2);
+    const QSize grown = kWindow + QSize(200, 120);
+    QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(corner.x()), QString::number(corner.y()),
+                 QStringLiteral("mousedown"), QStringLiteral("1")}));
+    for (int step = 1; step <= 4; ++step) {
+        QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(corner.x() + 50 * step),
+                     QString::number(corner.y() + 30 * step)}));
+    }
+    QVERIFY(xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    QVERIFY(waitForGeometry(QRect(m_origin, grown)));
+
+    // The list grew as much: playlist rows reach past its old right edge, and
+    // its empty white below the rows reaches past its old bottom.
+    // The list grew as much: its white reaches past its old right edge and
+    // its old bottom, where the face's card was.
+    const auto large =
+        waitForShot([&](const QImage &s) { return isWhite(s.pixel(farRight)) && isWhite(s.pixel(farDown)); });
+    QVERIFY2(large, "the list did not grow with the window");
+    keep(*large, QStringLiteral("main-enlarged.png"), grown);
+
+    // The maximise button fills the screen, and takes the window back.
+    const QRect screen(QPoint(0, 0), large->size());
+    QVERIFY(click(m_origin + QPoint(grown.width() - 62, 30)));
+    QVERIFY(waitForGeometry(screen));
+    QVERIFY(click(QPoint(screen.width() - 62, 30)));
+    QVERIFY(waitForGeometry(QRect(m_origin, grown)));
+}
+
+void tst_XvfbWindow::aDuplicateCleanUpAndADeleteByKeyboardAlone()
+{
+    // The window's rectangles the keyboard goes through.
+    const QRect removeDuplicates(14, 72, 206, 60);
+    const QRect well = kGrid.adjusted(-4, -4, 4, 4);
+    const QRect deleteButton(189, 437, 88, 31);
+
+    // Remove duplicates, the filter as it first is, the review's Remove.
+    QVERIFY2(tabTo(removeDuplicates), "Tab never reaches Remove duplicates");
+    QVERIFY(key(QStringLiteral("space")));
+    const QImage filter = settledShot();
+    QVERIFY(key(QStringLiteral("Return")));
+    QVERIFY(waitForShot([&](const QImage &s) { return differing(filter, s, gridOnScreen()) > 0.2; }));
+    keep(settledShot(), QStringLiteral("duplicate-review-keyboard.png"));
+    qsizetype from = m_log.all.size();
+    QVERIFY(key(QStringLiteral("Return")));
+    QVERIFY(waitForVariable(QStringLiteral("_root.enablebtns"), from, 60000));
+    QVERIFY2(m_log.all[m_log.indexOf(QStringLiteral("_root.alerttxt"), from)].value.endsWith(
+                 QStringLiteral(" Duplicate(s) have been deleted")),
+             "no duplicates were removed");
+    QVERIFY(key(QStringLiteral("Return")));
+
+    // Into the list, down to the library's first track, out again to Delete.
+    QVERIFY2(tabTo(well), "Tab never reaches the list");
+    from = m_log.all.size();
+    QVERIFY(key(QStringLiteral("Down")));
+    QVERIFY(key(QStringLiteral("plus")));
+    QVERIFY(key(QStringLiteral("Down")));
+    QVERIFY(waitForVariable(QStringLiteral("_root.enableview2"), from));
+    QVERIFY2(tabTo(deleteButton), "Tab never leaves the list for Delete");
+    QVERIFY(key(QStringLiteral("space")));
+    keep(settledShot(), QStringLiteral("delete-keyboard.png"));
+    from = m_log.all.size();
+    QVERIFY(key(QStringLiteral("Tab"))); // from Cancel to "Remove from library"
+    QVERIFY(key(QStringLiteral("space")));
+    QVERIFY(waitForVariable(QStringLiteral("_root.enablebtns"), from));
+    QCOMPARE(m_log.all[m_log.indexOf(QStringLiteral("_root.alerttxt"), from)].value,
+             QStringLiteral("1 track(s) have been deleted"));
+    QVERIFY(key(QStringLiteral("Escape")));
+
+    // The list reloaded with nothing selected: Delete asks for a selection
+    // rather than offering what was selected before.
+    QVERIFY2(tabTo(deleteButton), "Tab never gets back to Delete");
+    from = m_log.all.size();
+    QVERIFY(key(QStringLiteral("space")));
+    QVERIFY(waitForVariable(QStringLiteral("_root.showinfoalert"), from));
+    QCOMPARE(m_log.all[m_log.indexOf(QStringLiteral("_root.alerttxt"), from)].value,
+             QStringLiteral("Select the tracks or the playlist to delete first."));
 }
 
 QTEST_GUILESS_MAIN(tst_XvfbWindow)

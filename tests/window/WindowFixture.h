@@ -24,6 +24,7 @@ struct WindowFixture
     std::shared_ptr<library::LibraryCore> core = library::LibraryCore::open(QStringLiteral(":memory:"));
     std::vector<std::pair<QString, QString>> warnings;
     std::vector<QUrl> opened;
+    bool desktopOpens = true; // whether the desktop has a program for what is opened
     std::vector<int> exits;
     std::vector<std::pair<QString, QString>> variables;
     bool failConnect = false;
@@ -38,7 +39,7 @@ struct WindowFixture
         env.showWarning = [this](const QString &title, const QString &text) { warnings.emplace_back(title, text); };
         env.openUrl = [this](const QUrl &url) {
             opened.push_back(url);
-            return true;
+            return desktopOpens;
         };
         env.endProcess = [this](int code) { exits.push_back(code); };
         env.fileSystem = std::make_shared<system::TrashFileSystem>();

@@ -23,6 +23,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTreeView>
 #include <QWheelEvent>
 
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void faceSwallowsOnlyPressesOfTheMenuGestures();
     void hiWordIsSigned();
     void wheelScrollsTheGridThreeRowsANotchOnlyWhenActive();
+    void tabTakesTheKeyboardIntoTheListAndOut();
     void automationSurfaceMatchesItsDescription();
 };
 
@@ -510,12 +512,20 @@ void tst_Window::helpOpensTheHelpPageAndExitEnds()
     w.handleFaceCommand(QStringLiteral("IDC_FS_help"), {});
     QCOMPARE(f.opened.size(), size_t(1));
     QCOMPARE(f.opened[0], QUrl::fromLocalFile(QStringLiteral(TIDYFOX_APP_DIR "/Help.html")));
+    // A desktop with no program for the page: Tidyfox shows it itself.
+    f.desktopOpens = false;
+    w.handleFaceCommand(QStringLiteral("IDC_FS_help"), {});
+    auto *help = w.findChild<QWidget *>(QStringLiteral("helpWindow"));
+    QVERIFY(help && help->isVisible());
+    QVERIFY(help->findChild<QTextBrowser *>()->toPlainText().contains(QStringLiteral("Tidyfox")));
     MainWindowProbe(w).library() = MainWindowProbe(w).environment().createLibraryClient();
     w.handleFaceCommand(QStringLiteral("IDC_FS_exit"), {});
     QVERIFY(MainWindowProbe(w).state().isIn(WindowState::Phase::Closing));
     QVERIFY(!MainWindowProbe(w).library());
     QCOMPARE(f.exits, std::vector<int>{0});
-    // Once closing, a library that quits no longer re-arms the connection.
+    // Once closing, a library that quits no longer re-arms the connection
+    // (the face's own "start" may have armed it during the yields above).
+    MainWindowProbe(w).startTimer().setEnabled(false);
     MainWindowProbe(w).raiseLibraryQuitting();
     QVERIFY(!MainWindowProbe(w).startTimer().isEnabled());
 }
@@ -655,6 +665,37 @@ void tst_Window::wheelScrollsTheGridThreeRowsANotchOnlyWhenActive()
     QCOMPARE(bar->value(), start + 9 * step);
     wheel(120);
     QCOMPARE(bar->value(), start + 6 * step);
+}
+
+void tst_Window::tabTakesTheKeyboardIntoTheListAndOut()
+{
+    test::WindowFixture f;
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.handleFaceCommand(QStringLiteral("start"), {});
+    MainWindowProbe(w).tickStartTimer();
+    QQuickItem *root = MainWindowProbe(w).face().rootObject();
+    QObject *bridge = MainWindowProbe(w).face().rootContext()->contextProperty("libraryList").value<QObject *>();
+    QTreeView *view = MainWindowProbe(w).libraryList().view();
+    const auto item = [root](const char *name) { return root->findChild<QQuickItem *>(QLatin1String(name)); };
+
+    // From the search field, Tab goes into the list, and the face rings it.
+    MainWindowProbe(w).face().setFocus();
+    item("listSearch")->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QTRY_VERIFY(bridge->property("focused").toBool());
+    // Out again, to the first control after it that takes the keyboard.
+    QTest::keyClick(view, Qt::Key_Tab);
+    QTRY_VERIFY(item("refreshButton")->hasActiveFocus());
+    QVERIFY(!bridge->property("focused").toBool());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QTest::keyClick(view, Qt::Key_Backtab);
+    QTRY_VERIFY(item("listSearch")->hasActiveFocus());
 }
 
 void tst_Window::automationSurfaceMatchesItsDescription()
