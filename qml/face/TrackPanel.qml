@@ -5,7 +5,9 @@ import QtQuick.Layouts
 // The details of one track, given as "Label:value" lines. Each line becomes
 // a label and its value; long values such as a file's path wrap at any
 // character, so every part of them stays readable, and the list scrolls when
-// it is taller than the card.
+// it is taller than the card. Units are shown as everywhere else in the face
+// (kbit/s, kHz, and sizes as the desktop writes them, from the program's
+// trackDetails object).
 Panel {
     id: panel
 
@@ -19,8 +21,10 @@ Panel {
             if (line === "")
                 continue;
             const colon = line.indexOf(":");
-            if (colon > 0)
-                result.push({ label: line.substring(0, colon), value: line.substring(colon + 1) });
+            if (colon > 0) {
+                const label = line.substring(0, colon);
+                result.push({ label: label, value: shownValue(label, line.substring(colon + 1)) });
+            }
             else
                 result.push({ label: "", value: line });
         }
@@ -28,6 +32,13 @@ Panel {
     }
 
     signal closed
+
+    readonly property string sizeText: typeof trackDetails !== "undefined" && trackDetails ? trackDetails.sizeText : ""
+    function shownValue(label, value) {
+        if (label === "Size" && sizeText !== "")
+            return sizeText;
+        return value.replace(/ Kb\/s$/, " kbit/s").replace(/ KHz$/, " kHz");
+    }
 
     objectName: "trackPanel"
     title: "Track information"

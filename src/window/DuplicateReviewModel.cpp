@@ -1,5 +1,7 @@
 #include "window/DuplicateReviewModel.h"
 
+#include "window/TrackDetails.h"
+
 #include <QLocale>
 #include <QSet>
 
@@ -159,7 +161,7 @@ QVariant DuplicateReviewModel::data(const QModelIndex &index, int role) const
     case SampleRateRole:
         return track.sampleRate;
     case SizeRole:
-        return kTotalsLocale.formattedDataSize(track.size, 1, QLocale::DataSizeSIFormat);
+        return desktopSizeText(track.size);
     case DateAddedRole:
         // As the track's details and the history show dates.
         return track.dateAdded.isValid()
@@ -231,8 +233,7 @@ QString DuplicateReviewModel::totalsText() const
             }
         }
     }
-    return text + QStringLiteral(", ") + kTotalsLocale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat) +
-           QStringLiteral(" to the trash");
+    return text + QStringLiteral(", ") + desktopSizeText(bytes) + QStringLiteral(" to the trash");
 }
 
 QStringList DuplicateReviewModel::rules()

@@ -16,6 +16,7 @@
 #include "window/JobHistoryModel.h"
 #include "window/JobStatus.h"
 #include "window/ListBridge.h"
+#include "window/TrackDetails.h"
 #include "window/WindowCleaningHost.h"
 #include "window/WindowLog.h"
 
@@ -123,6 +124,8 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
     m_face->rootContext()->setContextProperty(QStringLiteral("jobHistory"), m_jobHistory);
     m_deleteChoice = new DeleteChoice(this);
     m_face->rootContext()->setContextProperty(QStringLiteral("deleteChoice"), m_deleteChoice);
+    m_trackDetails = new TrackDetails(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("trackDetails"), m_trackDetails);
     m_listBridge = new ListBridge(this);
     m_face->rootContext()->setContextProperty(QStringLiteral("libraryList"), m_listBridge);
     connect(m_listBridge, &ListBridge::searchTextChanged, this,

@@ -58,6 +58,7 @@ class DeadTrackReviewModel;
 class DeleteChoice;
 class HelpWindow;
 class ListBridge;
+class TrackDetails;
 class JobHistoryModel;
 class DuplicateReviewModel;
 class MainWindow;
@@ -216,6 +217,7 @@ private:
     JobHistoryModel *m_jobHistory = nullptr;
     DeleteChoice *m_deleteChoice = nullptr;
     ListBridge *m_listBridge = nullptr;
+    TrackDetails *m_trackDetails = nullptr;
     HelpWindow *m_helpWindow = nullptr;
     widgets::TreeGrid *m_libraryList = nullptr;
     IntervalTimer *m_startTimer = nullptr;

@@ -13,6 +13,7 @@
 #include "window/IntervalTimer.h"
 #include "window/JobStatus.h"
 #include "window/MainWindow.h"
+#include "window/TrackDetails.h"
 #include "window/WindowCleaningHost.h"
 
 #include <QLocale>
@@ -166,6 +167,12 @@ bool MainWindow::viewSelectedTrack()
     const QString text = cleaning::buildTrackInfo(m_selectedTrack.get(), QLocale());
     if (text.isEmpty())
         return false;
+    std::optional<qint64> size;
+    try {
+        size = m_selectedTrack->size();
+    } catch (const libraryclient::ClientError &) {
+    }
+    m_trackDetails->setSize(size);
     setVariable(QStringLiteral("_root.trackinfo"), text);
     setVariable(QStringLiteral("_root.showtracinfowin"), QStringLiteral("true"));
     return true;

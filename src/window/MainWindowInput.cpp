@@ -92,7 +92,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
             else
                 m_face->unsetCursor();
         } else if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton && edges) {
-            resizeWindow(this, edges);
+            resizeWindow(this, edges, mouse->globalPosition().toPoint());
             return true;
         }
     }

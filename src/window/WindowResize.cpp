@@ -18,8 +18,8 @@ constexpr int kGrip = 6;
 class PointerResize : public QObject
 {
 public:
-    PointerResize(QWidget *window, Qt::Edges edges, QEventLoop &loop)
-        : m_window(window), m_edges(edges), m_loop(loop), m_start(QCursor::pos()), m_geometry(window->geometry())
+    PointerResize(QWidget *window, Qt::Edges edges, QPoint pressedAt, QEventLoop &loop)
+        : m_window(window), m_edges(edges), m_loop(loop), m_start(pressedAt), m_geometry(window->geometry())
     {}
 
     bool eventFilter(QObject *, QEvent *event) override
@@ -95,7 +95,7 @@ Qt::CursorShape resizeCursorFor(Qt::Edges edges)
     return Qt::ArrowCursor;
 }
 
-void resizeWindow(QWidget *window, Qt::Edges edges)
+void resizeWindow(QWidget *window, Qt::Edges edges, QPoint pressedAt)
 {
     if (!window || !edges || QGuiApplication::mouseButtons() == Qt::NoButton)
         return;
@@ -103,7 +103,7 @@ void resizeWindow(QWidget *window, Qt::Edges edges)
     if (handle && handle->startSystemResize(edges))
         return;
     QEventLoop loop;
-    PointerResize resize(window, edges, loop);
+    PointerResize resize(window, edges, pressedAt, loop);
     qApp->installEventFilter(&resize);
     window->grabMouse();
     loop.exec();

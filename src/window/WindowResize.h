@@ -18,7 +18,8 @@ Qt::CursorShape resizeCursorFor(Qt::Edges edges);
 
 // Resizes the window with the pointer until the button is released: by the
 // window manager when it offers that, otherwise by following the pointer,
-// never below the window's minimum size.
-void resizeWindow(QWidget *window, Qt::Edges edges);
+// never below the window's minimum size. pressedAt is where the button went
+// down, on the screen: the pointer may have moved on since.
+void resizeWindow(QWidget *window, Qt::Edges edges, QPoint pressedAt);
 
 } // namespace tidyfox::window

@@ -652,6 +652,8 @@ private slots:
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[1].toMap().value("label").toString(), QString("Time"));
         QCOMPARE(lines[1].toMap().value("value").toString(), QString("3:07"));
+        // Units as the rest of the face writes them.
+        QCOMPARE(lines[2].toMap().value("value").toString(), QString("44.1 kHz"));
         QCOMPARE(lines[3].toMap().value("value").toString(), path);
 
         // The path wraps inside the card instead of running out of it.
