@@ -18,6 +18,7 @@ import subprocess
 import sys
 import tempfile
 import termios
+import unicodedata
 import unittest
 from pathlib import Path
 
@@ -195,9 +196,9 @@ class CleanCli(unittest.TestCase):
     def test_dead_tracks_on_a_disconnected_drive_go_only_when_included(self):
         away = "/media/tidyfox-drive-not-plugged-in/Song.mp3"
         here = str(self.dest / "gone" / "Song.mp3")
-        tracks = {str(n): {"Track ID": n, "Name": f"Song {n}", "Artist": "A", "Kind": "MPEG audio file",
+        tracks = {str(n): {"Track ID": n, "Name": name, "Artist": "A", "Kind": "MPEG audio file",
                            "Track Type": "File", "Location": "file://" + path}
-                  for n, path in ((1, away), (2, here))}
+                  for n, name, path in ((1, "Song 1", away), (2, "夜明けの歌 (日本武道館 ライブ) " * 2, here))}
         xml = self.dest / "two.xml"
         with open(xml, "wb") as f:
             plistlib.dump({"Major Version": 1, "Minor Version": 1, "Tracks": tracks, "Playlists": [
@@ -205,6 +206,11 @@ class CleanCli(unittest.TestCase):
                  "Playlist Items": [{"Track ID": 1}, {"Track ID": 2}]}]}, f)
         db = self.dest / "two.db"
         run(ARGS.tool, "--library", db, "import-xml", xml)
+        # A wide character takes two columns of the terminal.
+        shown = run_on_terminal([ARGS.clean, "dead", "--library", db], 50, self.env)
+        self.assertIn("夜明…", shown)
+        for line in shown.splitlines():
+            self.assertLessEqual(sum(1 + (unicodedata.east_asian_width(c) == "W") for c in line), 50, shown)
 
         def locations():
             return {r.split("\t")[5] for r in run(ARGS.tool, "--library", db, "list").stdout.splitlines()}
