@@ -428,7 +428,8 @@ TEST_P(CleaningFilesTest, DeadTracksLeaveWithoutAnyFileTouched)
 
     auto *app = library->App();
     const auto source = app->librarySource();
-    deleteDeadTracks(host, app, source.get(), fs);
+    const system::Volumes volumes = system::Volumes::current();
+    deleteDeadTracks(host, app, source.get(), fs, &volumes);
 
     EXPECT_EQ(library->Present(), std::vector<std::int32_t>({here, stream}));
     EXPECT_EQ(snapshot(music.path()), before);
