@@ -129,7 +129,18 @@ private:
             case '>':
                 m_out.append("&#62;");
                 break;
+            case '\t':
+            case '\n':
+            case '\r':
+                m_out.append(c);
+                break;
             default:
+                // XML cannot hold the other control characters, not even
+                // escaped; a tag read from a file may have them.
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    m_out.append("\xEF\xBF\xBD"); // U+FFFD
+                    break;
+                }
                 m_out.append(c);
             }
         }

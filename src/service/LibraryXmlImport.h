@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <stdexcept>
+#include <vector>
 
 namespace tidyfox::library {
 
@@ -29,6 +30,14 @@ private:
     QString m_message;
 };
 
+// What the import did about one value or track of the file, at its place.
+struct XmlImportNote
+{
+    qint64 line = 0;
+    qint64 column = 0;
+    QString message;
+};
+
 struct XmlImportSummary
 {
     int tracksAdded = 0;
@@ -36,6 +45,11 @@ struct XmlImportSummary
     int playlistsAdded = 0;
     int playlistsAlreadyPresent = 0;
     int playlistsLeftOut = 0; // folders and the player's own playlists: kept, not listed
+    int tracksRefused = 0;    // whose location the library cannot keep
+    int persistentIdsRenewed = 0;
+    // Each refused track, new Persistent ID, and value left out or kept only
+    // as the file gives it.
+    std::vector<XmlImportNote> notes;
 };
 
 struct XmlImportOptions
