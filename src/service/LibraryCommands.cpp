@@ -151,9 +151,8 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
                 QStringLiteral(" Kept %1 that the list does not show.")
                     .arg(count(s.playlistsLeftOut, "folder or built-in playlist", "folders and built-in playlists"));
         if (s.persistentIdsRenewed > 0)
-            line += QStringLiteral(" Gave %1 a new Persistent ID (named above): an earlier track had %2.")
-                        .arg(count(s.persistentIdsRenewed, "track", "tracks"),
-                             QLatin1String(s.persistentIdsRenewed == 1 ? "its" : "theirs"));
+            line += QStringLiteral(" Gave a new Persistent ID to %1 whose ID an earlier track has (named above).")
+                        .arg(count(s.persistentIdsRenewed, "track", "tracks"));
         if (s.tracksRefused > 0)
             line += QStringLiteral(" Refused %1 whose location the library cannot keep (named above).")
                         .arg(count(s.tracksRefused, "track", "tracks"));
