@@ -56,10 +56,44 @@ int trackCode(const QString &key)
 // for text that is no date a property list reader takes.
 std::optional<QString> canonicalDate(QStringView text)
 {
+    // Nearly every date of a file is in this form already: checked by hand,
+    // as parsing and writing it again was a good part of an import's time.
+    if (text.size() == 20 && text[4] == u'-' && text[7] == u'-' && text[10] == u'T' && text[13] == u':' &&
+        text[16] == u':' && text[19] == u'Z') {
+        auto number = [&](qsizetype at, qsizetype length) {
+            int value = 0;
+            for (qsizetype i = at; i < at + length; ++i) {
+                if (text[i] < u'0' || text[i] > u'9')
+                    return -1;
+                value = value * 10 + (text[i].unicode() - u'0');
+            }
+            return value;
+        };
+        const int year = number(0, 4);
+        if (year >= 1 && QDate::isValid(year, number(5, 2), number(8, 2)) &&
+            QTime::isValid(number(11, 2), number(14, 2), number(17, 2)))
+            return text.toString();
+    }
     const QDateTime date = QDateTime::fromString(text.trimmed().toString(), Qt::ISODate);
     if (!date.isValid() || date.date().year() < 1 || date.date().year() > 9999)
         return std::nullopt;
     return date.toUTC().toString(Qt::ISODate);
+}
+
+// Decimal digits with a sign, or hexadecimal ones after "0x".
+bool isInteger(QStringView text)
+{
+    text = text.trimmed();
+    const bool hex = text.startsWith(u"0x", Qt::CaseInsensitive);
+    if (hex)
+        text = text.mid(2);
+    else if (text.startsWith(u'-') || text.startsWith(u'+'))
+        text = text.mid(1);
+    if (text.isEmpty())
+        return false;
+    return std::all_of(text.begin(), text.end(), [&](QChar c) {
+        return (c >= u'0' && c <= u'9') || (hex && ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')));
+    });
 }
 
 // Whether text is a value of its element that every property list reader
@@ -67,7 +101,6 @@ std::optional<QString> canonicalDate(QStringView text)
 // reader can load.
 bool isReadableValue(QStringView element, QString &text)
 {
-    static const QRegularExpression integer(QStringLiteral("^\\s*([+-]?[0-9]+|0[xX][0-9a-fA-F]+)\\s*$"));
     static const QRegularExpression real(
         QStringLiteral("^\\s*[+-]?(([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?|inf|infinity|nan)\\s*$"),
         QRegularExpression::CaseInsensitiveOption);
@@ -78,7 +111,7 @@ bool isReadableValue(QStringView element, QString &text)
         return bool(date);
     }
     if (element == u"integer")
-        return integer.match(text).hasMatch();
+        return isInteger(text);
     if (element == u"real")
         return real.match(text).hasMatch();
     if (element == u"data") {
@@ -478,7 +511,6 @@ private:
     // m_value).
     std::optional<std::int64_t> readNumber(const QString &key)
     {
-        static const QRegularExpression wholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
         const bool real = m_xml.name() == u"real";
         if (!real && m_xml.name() != u"integer")
             fail(QStringLiteral("\"%1\" should be a number, not <%2>").arg(key, m_xml.name()));
@@ -494,7 +526,7 @@ private:
             value = ok ? std::int64_t(std::clamp(d, -9.2e18, 9.2e18)) : 0;
         } else {
             value = text.toLongLong(&ok);
-            if (!ok && wholeNumber.match(text).hasMatch())
+            if (!ok && isInteger(text) && !text.startsWith(u"0x", Qt::CaseInsensitive))
                 return std::nullopt;
         }
         if (!ok)
@@ -633,7 +665,9 @@ private:
                 entries.modelled(code);
         }
 
-        const QString shown = QStringLiteral("track %1 (\"%2\")").arg(label.left(20), track.name.left(80));
+        const auto shown = [&](const QString &name) {
+            return QStringLiteral("track %1 (\"%2\")").arg(label.left(20), name.left(80));
+        };
         const bool stream = trackType == u"URL" || trackType == u"Remote" ||
                             (trackType.isEmpty() && !location.isEmpty() && !isFileUrl(location) &&
                              !location.startsWith(QLatin1Char('/')));
@@ -650,7 +684,7 @@ private:
             clean = m_locations.toPath(location);
         if (!clean.accepted()) {
             ++m_summary.tracksRefused;
-            note(locationPlace, QStringLiteral("%1 not imported: %2").arg(shown, clean.refusal));
+            note(locationPlace, QStringLiteral("%1 not imported: %2").arg(shown(track.name), clean.refusal));
             return;
         }
         track.location = clean.path;
@@ -661,9 +695,7 @@ private:
         // is and its name, among the tracks from before this import. So is a
         // track whose persistent ID an earlier track of this file has: it is
         // another track, and gets an ID of its own.
-        const bool idTaken = !track.persistentId.isEmpty() && m_persistentIds.contains(track.persistentId);
-        if (!track.persistentId.isEmpty())
-            m_persistentIds.insert(track.persistentId);
+        const bool idTaken = !track.persistentId.isEmpty() && !firstWithPersistentId(track.persistentId);
         const auto present = !track.persistentId.isEmpty() && !idTaken
                                  ? m_store.trackByPersistentId(track.persistentId)
                                  : m_store.trackByLocationAndName(track.location, track.name, m_topDatabaseIdBefore);
@@ -687,8 +719,25 @@ private:
             ++m_summary.persistentIdsRenewed;
             note(persistentIdPlace,
                  QStringLiteral("%1 has the Persistent ID %2 of an earlier track; given the new Persistent ID %3")
-                     .arg(shown, takenId, added.persistentId));
+                     .arg(shown(added.name), takenId, added.persistentId));
         }
+    }
+
+    // Notes the persistent ID of a track; false when a track read before
+    // has it.
+    bool firstWithPersistentId(const QString &id)
+    {
+        bool ok = false;
+        const quint64 number = id.size() <= 16 ? id.toULongLong(&ok, 16) : 0;
+        QSet<quint64>::size_type before = 0;
+        if (ok) {
+            before = m_numericPersistentIds.size();
+            m_numericPersistentIds.insert(number);
+            return m_numericPersistentIds.size() != before;
+        }
+        before = m_otherPersistentIds.size();
+        m_otherPersistentIds.insert(id);
+        return m_otherPersistentIds.size() != before;
     }
 
     void readPlaylists()
@@ -847,7 +896,10 @@ private:
     // The file's TrackIDs and what became of them; a few bytes a track.
     QHash<std::int64_t, ImportedTrack> m_tracks;
     std::int32_t m_sequence = 0;
-    QSet<QString> m_persistentIds; // of the tracks read so far
+    // The persistent IDs of the tracks read so far, as numbers when they are
+    // (they nearly always are: 16 hexadecimal digits).
+    QSet<quint64> m_numericPersistentIds;
+    QSet<QString> m_otherPersistentIds;
 
     std::int64_t m_topTrackIdBefore = 0;
     std::int64_t m_topPlaylistIdBefore = 0;

@@ -44,6 +44,14 @@ SplitLocation splitLocation(const QString &location)
 // path: ".." at the root stays there (QDir::cleanPath keeps "/.." instead).
 QString foldedPath(const QString &path)
 {
+    // Most paths have nothing to fold: left as they are, without splitting.
+    const bool plain = !path.contains(QLatin1String("//")) && !path.contains(QLatin1String("/./")) &&
+                       !path.contains(QLatin1String("/../")) && !path.endsWith(QLatin1String("/.")) &&
+                       !path.endsWith(QLatin1String("/..")) && !path.startsWith(QLatin1String("./")) &&
+                       !path.startsWith(QLatin1String("../")) && path != QLatin1String(".") &&
+                       path != QLatin1String("..");
+    if (plain)
+        return path;
     const qsizetype rootLength = path.startsWith(QLatin1Char('/')) ? 1 : startsWithDrive(path) ? 2 : 0;
     QStringList parts;
     for (const QString &part : path.mid(rootLength).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
