@@ -153,6 +153,10 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
         if (s.persistentIdsRenewed > 0)
             line += QStringLiteral(" Gave a new Persistent ID to %1 whose ID an earlier track has (named above).")
                         .arg(count(s.persistentIdsRenewed, "track", "tracks"));
+        if (s.playlistIdsRenewed > 0)
+            line += QStringLiteral(" Gave a new Playlist Persistent ID to %1 whose ID an earlier playlist has (named "
+                                   "above).")
+                        .arg(count(s.playlistIdsRenewed, "playlist", "playlists"));
         if (s.tracksRefused > 0)
             line += QStringLiteral(" Refused %1 whose location the library cannot keep (named above).")
                         .arg(count(s.tracksRefused, "track", "tracks"));

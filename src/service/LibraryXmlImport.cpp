@@ -778,6 +778,7 @@ private:
         std::int32_t kind = kUserPlaylist;
         EntryWriter entries;
         std::vector<std::int64_t> items;
+        Place persistentIdPlace;
         std::bitset<8> seen;
         // A modelled key given again is kept as the file gives it, in its
         // place; the first is the one the library works with.
@@ -792,6 +793,7 @@ private:
                 filePlaylistId = readInteger(key);
             } else if (key == u"Playlist Persistent ID" && first(PlaylistKey::PersistentId)) {
                 entries.modelled(int(PlaylistKey::PersistentId));
+                persistentIdPlace = here();
                 persistentId = readText().trimmed().toUpper();
             } else if (key == u"Parent Persistent ID" && first(PlaylistKey::ParentPersistentId)) {
                 entries.modelled(int(PlaylistKey::ParentPersistentId));
@@ -823,12 +825,20 @@ private:
             orderLibrary(items);
             return;
         }
-        const bool present = !persistentId.isEmpty() ? bool(m_store.playlistByPersistentId(persistentId))
-                                                     : bool(m_store.playlistByName(name, m_topPlaylistRowIdBefore));
+        // A playlist whose persistent ID an earlier one of this file has is
+        // another playlist, and gets an ID of its own; it is known again by
+        // its name, as one without an ID is.
+        const bool idTaken = !persistentId.isEmpty() && m_playlistPersistentIds.contains(persistentId);
+        if (!persistentId.isEmpty())
+            m_playlistPersistentIds.insert(persistentId);
+        const bool present = !persistentId.isEmpty() && !idTaken
+                                 ? bool(m_store.playlistByPersistentId(persistentId))
+                                 : bool(m_store.playlistByName(name, m_topPlaylistRowIdBefore));
         if (present) {
             ++m_summary.playlistsAlreadyPresent;
             return;
         }
+        const QString takenId = idTaken ? std::exchange(persistentId, QString()) : QString();
         const bool keepId = filePlaylistId > m_topPlaylistIdBefore && filePlaylistId <= kMaxFileId &&
                             !m_store.isPlaylistIdInUse(std::int32_t(filePlaylistId));
         const std::int32_t id = keepId ? std::int32_t(filePlaylistId) : 0;
@@ -841,6 +851,12 @@ private:
                 databaseIds.push_back(found->databaseId);
         }
         m_store.appendToPlaylist(playlist.playlistId, databaseIds);
+        if (idTaken) {
+            ++m_summary.playlistIdsRenewed;
+            note(persistentIdPlace, QStringLiteral("playlist \"%1\" has the Playlist Persistent ID %2 of an earlier "
+                                                   "playlist; given the new Playlist Persistent ID %3")
+                                        .arg(name.left(80), takenId, playlist.persistentId));
+        }
         if (kind == kUserPlaylist || kind == kSmartPlaylist)
             ++m_summary.playlistsAdded;
         else
@@ -900,6 +916,7 @@ private:
     // (they nearly always are: 16 hexadecimal digits).
     QSet<quint64> m_numericPersistentIds;
     QSet<QString> m_otherPersistentIds;
+    QSet<QString> m_playlistPersistentIds;
 
     std::int64_t m_topTrackIdBefore = 0;
     std::int64_t m_topPlaylistIdBefore = 0;

@@ -44,9 +44,10 @@ struct XmlImportSummary
     int tracksAlreadyPresent = 0; // same persistent ID
     int playlistsAdded = 0;
     int playlistsAlreadyPresent = 0;
-    int playlistsLeftOut = 0; // folders and the player's own playlists: kept, not listed
-    int tracksRefused = 0;    // whose location the library cannot keep
-    int persistentIdsRenewed = 0;
+    int playlistsLeftOut = 0;     // folders and the player's own playlists: kept, not listed
+    int tracksRefused = 0;        // whose location the library cannot keep
+    int persistentIdsRenewed = 0; // of tracks
+    int playlistIdsRenewed = 0;   // Playlist Persistent IDs
     // Each refused track, new Persistent ID, and value left out or kept only
     // as the file gives it.
     std::vector<XmlImportNote> notes;

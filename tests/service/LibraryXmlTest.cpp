@@ -459,7 +459,8 @@ TEST_F(XmlImport, FaultsInAFileAreMendedOrNamedAndTheExportStillLoads)
                                    "<date>never</date></array>\n"
                                    "\t\t\t<key>Count</key><integer>12abc</integer>\n"),
                     {2, 1}};
-    QString text = libraryXml({a, b}, {mix});
+    XmlPlaylist again{QStringLiteral("Mix again"), 301, mix.persistentId, false, {}, {1}};
+    QString text = libraryXml({a, b}, {mix, again});
     const QString huge = QStringLiteral("1180591620717411303424"); // 2^70
     text.replace(QStringLiteral("<key>Size</key><integer>7<"), QStringLiteral("<key>Size</key><integer>%1<").arg(huge));
     text.replace(QStringLiteral("<key>Name</key><string>B</string>\n"),
@@ -474,7 +475,7 @@ TEST_F(XmlImport, FaultsInAFileAreMendedOrNamedAndTheExportStillLoads)
         EXPECT_GT(note.line, 0);
         notes << note.message;
     }
-    ASSERT_EQ(notes.size(), 6) << notes.join(u'\n').toStdString();
+    ASSERT_EQ(notes.size(), 7) << notes.join(u'\n').toStdString();
     EXPECT_TRUE(notes[0].contains(QLatin1String("\"Size\" is ") + huge)) << notes[0].toStdString();
     EXPECT_TRUE(notes[1].startsWith(QLatin1String("\"Date Added\" is not a date"))) << notes[1].toStdString();
     EXPECT_TRUE(notes[2].startsWith(QLatin1String("track 2 (\"B\") has the Persistent ID ") + a.persistentId))
@@ -482,11 +483,14 @@ TEST_F(XmlImport, FaultsInAFileAreMendedOrNamedAndTheExportStillLoads)
     EXPECT_TRUE(notes[3].startsWith(QLatin1String("\"Made\" is not a valid <date>"))) << notes[3].toStdString();
     EXPECT_TRUE(notes[4].startsWith(QLatin1String("\"Dates\" holds a value"))) << notes[4].toStdString();
     EXPECT_TRUE(notes[5].startsWith(QLatin1String("\"Count\" is not a valid <integer>"))) << notes[5].toStdString();
+    EXPECT_TRUE(notes[6].startsWith(QLatin1String("playlist \"Mix again\" has the Playlist Persistent ID ")))
+        << notes[6].toStdString();
     const auto tracks = library();
     ASSERT_EQ(names(tracks), (std::vector<QString>{"A", "B"}));
     EXPECT_NE(tracks[1].persistentId, a.persistentId);
     EXPECT_EQ(tracks[1].size, 0); // past what the library counts with
     EXPECT_EQ(names(store->playlistTracks(300)), (std::vector<QString>{"B", "A"}));
+    EXPECT_EQ(names(store->playlistTracks(301)), (std::vector<QString>{"A"}));
 
     // A tag read from an audio file can hold what XML cannot.
     TrackRecord tagged;
@@ -508,6 +512,7 @@ TEST_F(XmlImport, FaultsInAFileAreMendedOrNamedAndTheExportStillLoads)
     EXPECT_EQ(import(source).tracksAdded, 0);
     EXPECT_EQ(import(exported).tracksAdded, 0);
     EXPECT_EQ(library().size(), 3u);
+    EXPECT_EQ(store->playlists().size(), 3u);
 }
 
 TEST_F(XmlImport, ExportThenImportGivesTheSameLibrary)
