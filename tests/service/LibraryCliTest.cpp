@@ -188,11 +188,12 @@ TEST_F(Cli, WhatIsRefusedOrCannotBeWrittenIsSaidPlainly)
                                   "export-xml \"$1/out.xml\""),
                    QStringLiteral("sh"), full, QStringLiteral(TIDYFOX_APP_DIR "/tidyfox-library"), library});
     ASSERT_TRUE(process.waitForFinished(30000));
-    if (process.exitCode() == 77 || (process.exitCode() != 0 && process.exitCode() != 1))
-        GTEST_SKIP() << "cannot mount a tmpfs here: " << process.readAllStandardError().toStdString();
+    const QString error = QString::fromUtf8(process.readAllStandardError());
+    if (process.exitCode() == 77 || error.startsWith(QLatin1String("unshare:")))
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << error.toStdString();
     EXPECT_EQ(process.exitCode(), 1);
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
-              QStringLiteral("tidyfox-library: Cannot write %1/out.xml: the disk is full\n").arg(full));
+    EXPECT_EQ(error.toStdString(),
+              QStringLiteral("tidyfox-library: Cannot write %1/out.xml: the disk is full\n").arg(full).toStdString());
 }
 
 TEST_F(Cli, ALibraryFileThatIsNotALibraryIsRefusedUntouched)
