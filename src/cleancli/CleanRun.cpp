@@ -1,6 +1,7 @@
 #include "cleancli/CleanRun.h"
 
 #include "cleancli/CleanCliLog.h"
+#include "cleancli/HistoryRun.h"
 #include "cleancli/Reports.h"
 #include "cleancli/TerminalHost.h"
 #include "cleaning/CleaningRun.h"
@@ -58,6 +59,10 @@ int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const
         write(streams.err, QStringLiteral("tidyfox-clean: done as job %1 of the history; `tidyfox-clean restore %1` "
                                           "puts it back\n")
                                .arg(host.recordedJob()));
+    // Files that stayed where they were, and why: the run still removed
+    // their entries.
+    if (host.jobSucceeded() && !host.alertDetail().isEmpty())
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + host.alertDetail() + QLatin1Char('\n'));
     if (host.jobSucceeded() && outcome.notRemoved.empty())
         return kExitOk;
     if (!host.jobSucceeded())
@@ -90,7 +95,7 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
             for (const cleaning::ReviewedTrack &t : group.tracks) {
                 if (!t.goes)
                     continue;
-                removal.copies.push_back({t.databaseId, keeperId});
+                removal.copies.push_back({t.databaseId, keeperId, t.stamp});
                 shownToGo.push_back(t.databaseId);
             }
         }
@@ -104,7 +109,7 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
     if (options.json)
         duplicatesJson(out, options, review, outcome);
     else
-        duplicatesText(out, review, outcome);
+        duplicatesText(out, options, review, outcome, streams.width);
     return status;
 }
 
@@ -142,7 +147,7 @@ int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &lib
     if (options.json)
         deadTracksJson(out, options, findings, outcome);
     else
-        deadTracksText(out, options, findings, outcome);
+        deadTracksText(out, options, findings, outcome, streams.width);
     return status;
 }
 
@@ -152,9 +157,17 @@ int runClean(const CleanOptions &options, libraryclient::LibraryClient &library,
              const QString &pendingRemovalsPath, const CleanStreams &streams)
 {
     try {
-        if (options.command == CleanCommand::Duplicates)
+        switch (options.command) {
+        case CleanCommand::Duplicates:
             return runDuplicates(options, library, fs, pendingRemovalsPath, streams);
-        return runDeadTracks(options, library, fs, streams);
+        case CleanCommand::DeadTracks:
+            return runDeadTracks(options, library, fs, streams);
+        case CleanCommand::History:
+            return runHistory(library, streams);
+        case CleanCommand::Restore:
+            return runRestore(options, library, streams);
+        }
+        return kExitUsage;
     } catch (const std::exception &error) {
         qCDebug(lcCleanCli) << "run stopped:" << error.what();
         write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::failureReason(error) + QLatin1Char('\n'));

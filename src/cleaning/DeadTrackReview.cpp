@@ -10,16 +10,6 @@ const QString kDisconnectedReason =
     QStringLiteral("These files are on a drive that is not connected now; connect it and look again, or tick the "
                    "tracks that are gone for good.");
 
-namespace {
-
-QString folderOf(const QString &location)
-{
-    const qsizetype slash = location.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : location.left(slash);
-}
-
-} // namespace
-
 DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::FileSystem &fs,
                                  const system::Volumes &volumes, const std::function<void(int, int)> &progress)
 {
@@ -41,7 +31,7 @@ DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::F
             auto found = folderIndex.constFind(folder);
             if (found == folderIndex.constEnd()) {
                 found = folderIndex.insert(folder, findings.folders.size());
-                findings.folders.push_back({folder, !folder.isEmpty() && volumes.isDisconnected(folder), {}});
+                findings.folders.push_back({folder, onDisconnectedDrive(folder, volumes), {}});
             }
             DeadTrackFolder &group = findings.folders[*found];
             group.tracks.push_back({track->databaseId(), track->name(), track->artist(), track->album(), *location});

@@ -188,6 +188,22 @@ constexpr const char *kSteps[] = {
         device INTEGER NOT NULL,
         inode INTEGER NOT NULL);
     )sql",
+    // 6: the job lease. One cleaning job at a time changes the library,
+    // whichever program, client or service runs it: two at once, each with
+    // its own keep rule, would each remove the copy the other keeps. The row
+    // names the job and who holds it (the process, told apart from a later
+    // one with the same number by its start, and the bus client it serves),
+    // so that a lease whose holder has died is taken over.
+    R"sql(
+    CREATE TABLE job_lease(
+        lease INTEGER PRIMARY KEY CHECK (lease = 1),
+        job_id INTEGER NOT NULL,
+        holder_pid INTEGER NOT NULL,
+        holder_start TEXT NOT NULL,
+        holder_client TEXT NOT NULL,
+        program TEXT NOT NULL,
+        started_utc INTEGER NOT NULL);
+    )sql",
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "cleaning/ReviewedRemoval.h"
 #include "cleaning/TrackInfo.h"
 #include "system/FileSystem.h"
+#include "system/Volumes.h"
 #include "window/DeadTrackReviewModel.h"
 #include "window/DuplicateReviewModel.h"
 #include "window/FaceView.h"
@@ -101,10 +102,13 @@ void MainWindow::deleteDeadTracks()
     // A review's confirmed tracks, or every dead track.
     const std::optional<std::vector<std::int32_t>> reviewed = std::exchange(m_reviewedDeadTracks, std::nullopt);
     m_state.enter(WindowState::Phase::DeletingDeadTracks);
-    if (reviewed)
+    if (reviewed) {
         cleaning::deleteReviewedDeadTracks(*m_cleaningHost, library.get(), source.get(), *m_env.fileSystem, *reviewed);
-    else
-        cleaning::deleteDeadTracks(*m_cleaningHost, library.get(), source.get(), *m_env.fileSystem);
+    } else {
+        // Spares what the review would start unticked.
+        const system::Volumes volumes = system::Volumes::current();
+        cleaning::deleteDeadTracks(*m_cleaningHost, library.get(), source.get(), *m_env.fileSystem, &volumes);
+    }
     m_state.leave(WindowState::Phase::DeletingDeadTracks);
 }
 
@@ -129,6 +133,7 @@ void MainWindow::findDuplicates(const QString &filterText)
             });
         hideBusy();
         hideList();
+        m_shownCopies = cleaning::ShownCopies(review);
         m_duplicateReview->show(std::move(review), filterText, filter.KeepFiles() == true);
     } catch (const std::exception &error) {
         hideBusy();

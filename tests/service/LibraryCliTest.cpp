@@ -2,6 +2,7 @@
 // one-line errors for bad input that leave the library as it was.
 #include "AudioFixtures.h"
 #include "LibraryXmlBuilder.h"
+#include "common/DataFolders.h"
 #include "service/LibraryStore.h"
 
 #include <QDir>
@@ -154,6 +155,48 @@ TEST_F(Cli, BadInputGetsOneLineAndChangesNothing)
     EXPECT_FALSE(QFile::exists(file(QStringLiteral("never.db"))));
 }
 
+TEST_F(Cli, WhatIsRefusedOrCannotBeWrittenIsSaidPlainly)
+{
+    // A track on another machine is refused, at its place; the rest comes in.
+    std::vector<XmlTrack> tracks;
+    for (int i = 1; i <= 200; ++i) {
+        XmlTrack t;
+        t.id = i;
+        t.persistentId = QStringLiteral("%1").arg(i, 16, 16, QLatin1Char('0')).toUpper();
+        t.name = QStringLiteral("Song %1").arg(i);
+        t.location = QStringLiteral("file://localhost/m/%1.mp3").arg(i);
+        tracks.push_back(t);
+    }
+    tracks[0].location = QStringLiteral("file://nas/m/1.mp3");
+    const QString in = file(QStringLiteral("in.xml"));
+    writeTextFile(in, libraryXml(tracks, {}));
+    const RunResult imported = onLibrary({QStringLiteral("import-xml"), in});
+    EXPECT_EQ(imported.exitCode, 1);
+    EXPECT_TRUE(imported.err.startsWith(in + QStringLiteral(":1")));
+    EXPECT_TRUE(imported.err.contains(QStringLiteral(": track 1 (\"Song 1\") not imported: the location names another "
+                                                     "machine (\"nas\")\n")))
+        << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.startsWith(QStringLiteral("Imported 199 tracks")));
+    EXPECT_TRUE(imported.out.contains(QStringLiteral("Refused 1 track whose location"))) << imported.out.toStdString();
+
+    // A full disk, as a tmpfs of 16 kB in a mount namespace of its own.
+    const QString full = file(QStringLiteral("full"));
+    ASSERT_TRUE(QDir().mkpath(full));
+    QProcess process;
+    process.start(QStringLiteral("unshare"),
+                  {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+                   QStringLiteral("mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 77; exec \"$2\" --library \"$3\" "
+                                  "export-xml \"$1/out.xml\""),
+                   QStringLiteral("sh"), full, QStringLiteral(TIDYFOX_APP_DIR "/tidyfox-library"), library});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QString error = QString::fromUtf8(process.readAllStandardError());
+    if (process.exitCode() == 77 || error.startsWith(QLatin1String("unshare:")))
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << error.toStdString();
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(error.toStdString(),
+              QStringLiteral("tidyfox-library: Cannot write %1/out.xml: the disk is full\n").arg(full).toStdString());
+}
+
 TEST_F(Cli, ALibraryFileThatIsNotALibraryIsRefusedUntouched)
 {
     const QString notes = file(QStringLiteral("notes.db"));
@@ -249,7 +292,10 @@ TEST_F(Cli, ListAndExportNeverWriteTheLibrary)
 TEST_F(Cli, HistoryListsTheJobsAndRestorePutsTheLastOneBack)
 {
     writeTextFile(file(QStringLiteral("in.xml")), sampleXml());
-    ASSERT_EQ(onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml"))}).exitCode, 0);
+    ASSERT_EQ(onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml")), QStringLiteral("--map-prefix"),
+                         QStringLiteral("file://localhost/C:/Users/me/Music/=") + file(QStringLiteral("music/"))})
+                  .exitCode,
+              0);
     const QString listedBefore = onLibrary({QStringLiteral("list")}).out;
     EXPECT_EQ(onLibrary({QStringLiteral("history")}).out, QString());
     RunResult r = onLibrary({QStringLiteral("restore")});
@@ -264,8 +310,14 @@ TEST_F(Cli, HistoryListsTheJobsAndRestorePutsTheLastOneBack)
         ASSERT_EQ(ids.size(), 2u);
         const auto job = store->beginJob(QStringLiteral("duplicates"));
         // The first track's file went to the trash; the stream had none.
-        store->deleteTrackInJob(job, ids[0], file(QStringLiteral("trash/First Song.mp3")),
-                                file(QStringLiteral("trash/First Song.mp3.trashinfo")));
+        const QString trash = tidyfox::homeTrashFolder();
+        const QString trashed = trash + QStringLiteral("/files/First Song.mp3");
+        const QString info = trash + QStringLiteral("/info/First Song.mp3.trashinfo");
+        QDir().mkpath(trash + QStringLiteral("/files"));
+        QDir().mkpath(trash + QStringLiteral("/info"));
+        writeTextFile(trashed, QStringLiteral("sound"));
+        writeTextFile(info, QStringLiteral("[Trash Info]\nPath=") + store->track(ids[0])->location + QLatin1Char('\n'));
+        store->deleteTrackInJob(job, ids[0], trashed, info);
         store->deleteTrackInJob(job, ids[1], {}, {});
         store->endJob(job);
     }
@@ -277,8 +329,10 @@ TEST_F(Cli, HistoryListsTheJobsAndRestorePutsTheLastOneBack)
     EXPECT_EQ(fields.mid(4),
               (QStringList{QStringLiteral("2 tracks"), QStringLiteral("1 file"), QStringLiteral("removed")}));
 
-    // The file cannot come back (its path is another machine's): said so,
-    // and the tracks come back all the same.
+    // The file cannot come back (another file is in its place now): said
+    // so, and the tracks come back all the same.
+    QDir().mkpath(file(QStringLiteral("music")));
+    writeTextFile(file(QStringLiteral("music/First Song.mp3")), QStringLiteral("another song"));
     r = onLibrary({QStringLiteral("restore")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("First Song.mp3: could not be put back"))) << r.err.toStdString();
