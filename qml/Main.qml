@@ -393,9 +393,9 @@ Rectangle {
             x: 14
             y: 12
             width: 422 + root.growX
-            height: 60
+            height: implicitHeight
             title: "Delete dead tracks now?"
-            message: "Entries whose file is missing leave the library. Connect your music drives first."
+            message: "Entries whose file is missing leave the library. Tracks on a drive that is not connected stay; connect your music drives first to check them too."
             confirmText: "Delete"
             alternativeText: "Review"
             controlsEnabled: root.buttonsEnabled

@@ -44,6 +44,10 @@ FocusScope {
             answer(false);
     }
 
+    // As tall as its text needs: the question is never cut short.
+    implicitHeight: content.implicitHeight + 20
+    z: 5
+
     Rectangle {
         anchors.fill: parent
         radius: Theme.radius
@@ -51,70 +55,84 @@ FocusScope {
         border.color: Theme.warning
         border.width: 1.5
 
-        RowLayout {
+        ColumnLayout {
+            id: content
             anchors.fill: parent
+            anchors.margins: 10
             anchors.leftMargin: 12
-            anchors.rightMargin: 10
-            spacing: 10
+            spacing: 6
 
-            FaceIcon {
-                name: "warning"
-                color: Theme.warning
-                Layout.preferredWidth: 24
-                Layout.preferredHeight: 24
-            }
-            ColumnLayout {
-                spacing: 1
+            RowLayout {
+                spacing: 10
                 Layout.fillWidth: true
 
-                Text {
-                    text: strip.title
-                    textFormat: Text.PlainText
-                    color: Theme.text
-                    font.family: Theme.font
-                    font.pixelSize: Theme.body
-                    font.bold: true
+                FaceIcon {
+                    name: "warning"
+                    color: Theme.warning
+                    Layout.preferredWidth: 24
+                    Layout.preferredHeight: 24
+                    Layout.alignment: Qt.AlignTop
+                }
+                ColumnLayout {
+                    spacing: 2
                     Layout.fillWidth: true
-                    elide: Text.ElideRight
+
+                    Text {
+                        text: strip.title
+                        textFormat: Text.PlainText
+                        color: Theme.text
+                        font.family: Theme.font
+                        font.pixelSize: Theme.body
+                        font.bold: true
+                        wrapMode: Text.WordWrap
+                        Layout.fillWidth: true
+                    }
+                    Text {
+                        objectName: strip.objectName + "Message"
+                        text: strip.message
+                        textFormat: Text.PlainText
+                        color: Theme.textSoft
+                        font.family: Theme.font
+                        font.pixelSize: Theme.small
+                        wrapMode: Text.WordWrap
+                        Layout.fillWidth: true
+                    }
                 }
-                Text {
-                    text: strip.message
-                    textFormat: Text.PlainText
-                    color: Theme.textSoft
-                    font.family: Theme.font
-                    font.pixelSize: 10
-                    wrapMode: Text.WordWrap
-                    maximumLineCount: 2
-                    elide: Text.ElideRight
+            }
+            RowLayout {
+                spacing: 10
+                Layout.fillWidth: true
+
+                Item {
                     Layout.fillWidth: true
                 }
-            }
-            // Before Cancel, so that the confirmation stays one Tab away.
-            FaceButton {
-                objectName: strip.objectName + "AlternativeButton"
-                visible: strip.alternativeText !== ""
-                text: strip.alternativeText
-                look: "secondary"
-                enabled: strip.controlsEnabled
-                onClicked: {
-                    strip.open = false;
-                    strip.alternative();
+                // Before Cancel, so that the confirmation stays one Tab away.
+                FaceButton {
+                    objectName: strip.objectName + "AlternativeButton"
+                    visible: strip.alternativeText !== ""
+                    text: strip.alternativeText
+                    look: "secondary"
+                    enabled: strip.controlsEnabled
+                    onClicked: {
+                        strip.open = false;
+                        strip.alternative();
+                    }
                 }
-            }
-            FaceButton {
-                id: cancelButton
-                objectName: strip.objectName + "CancelButton"
-                text: "Cancel"
-                look: "secondary"
-                enabled: strip.controlsEnabled
-                onClicked: strip.answer(false)
-            }
-            FaceButton {
-                objectName: strip.objectName + "OkButton"
-                text: strip.confirmText
-                look: "primary"
-                enabled: strip.controlsEnabled
-                onClicked: strip.answer(true)
+                FaceButton {
+                    id: cancelButton
+                    objectName: strip.objectName + "CancelButton"
+                    text: "Cancel"
+                    look: "secondary"
+                    enabled: strip.controlsEnabled
+                    onClicked: strip.answer(false)
+                }
+                FaceButton {
+                    objectName: strip.objectName + "OkButton"
+                    text: strip.confirmText
+                    look: "primary"
+                    enabled: strip.controlsEnabled
+                    onClicked: strip.answer(true)
+                }
             }
         }
     }

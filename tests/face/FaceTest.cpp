@@ -242,6 +242,7 @@ private slots:
         QQuickItem *strip = scene->item("deadTracksConfirm");
         const QRectF inWindow = strip->mapRectToScene(QRectF(0, 0, strip->width(), strip->height()));
         QVERIFY(inWindow.bottom() <= 196);
+        QVERIFY(!scene->item("deadTracksConfirmMessage")->property("truncated").toBool());
 
         scene->click("deadTracksConfirmCancelButton");
         QCOMPARE(sent(*scene), one("IDC_FS_don'tDeleteFromLibrary"));
