@@ -1,5 +1,7 @@
 #include "widgets/GridRowModel.h"
 
+#include <algorithm>
+
 namespace tidyfox::widgets {
 
 GridRowModel::GridRowModel(QObject *parent) : QAbstractItemModel(parent) {}
@@ -50,13 +52,50 @@ void GridRowModel::setShowChildren(bool show)
     endResetModel();
 }
 
+void GridRowModel::setRowFilter(RowTest topHolds, RowTest childHolds)
+{
+    beginResetModel();
+    m_topHolds = std::move(topHolds);
+    m_childHolds = std::move(childHolds);
+    rebuild();
+    endResetModel();
+}
+
 void GridRowModel::rebuild()
 {
     m_top.clear();
+    m_viewRowOf.clear();
     const int rows = m_source ? m_source->rowCount() : 0;
-    m_top.reserve(static_cast<size_t>(rows));
-    for (int r = 0; r < rows; ++r)
-        m_top.push_back({r});
+    m_viewRowOf.assign(static_cast<size_t>(rows), -1);
+    const bool filtering = m_topHolds && m_childHolds;
+    for (int r = 0; r < rows; ++r) {
+        TopRow top{r, false, {}};
+        if (filtering) {
+            const QModelIndex sourceTop = m_source->index(r, 0);
+            if (!m_topHolds(sourceTop)) {
+                top.filtered = true;
+                const int children = m_source->rowCount(sourceTop);
+                for (int c = 0; c < children; ++c) {
+                    if (m_childHolds(m_source->index(c, 0, sourceTop)))
+                        top.children.push_back(c);
+                }
+                if (top.children.empty())
+                    continue;
+            }
+        }
+        m_viewRowOf[static_cast<size_t>(r)] = static_cast<int>(m_top.size());
+        m_top.push_back(std::move(top));
+    }
+}
+
+int GridRowModel::sourceChildRow(const TopRow &top, int viewRow) const
+{
+    // View row 0 is the band's header row.
+    if (viewRow < 1)
+        return -1;
+    if (!top.filtered)
+        return viewRow - 1;
+    return viewRow - 1 < int(top.children.size()) ? top.children[size_t(viewRow - 1)] : -1;
 }
 
 void GridRowModel::beginSourceChange()
@@ -96,23 +135,40 @@ QModelIndex GridRowModel::toSource(const QModelIndex &index, int column) const
     if (!m_source || !index.isValid() || index.model() != this)
         return {};
     if (const TopRow *top = topOf(index)) {
-        if (index.row() == 0)
-            return {};
-        return m_source->index(index.row() - 1, column, m_source->index(top->row, 0));
+        const int child = sourceChildRow(*top, index.row());
+        return child < 0 ? QModelIndex() : m_source->index(child, column, m_source->index(top->row, 0));
     }
-    return m_source->index(index.row(), column);
+    if (index.row() >= int(m_top.size()))
+        return {};
+    return m_source->index(m_top[size_t(index.row())].row, column);
 }
 
 QModelIndex GridRowModel::fromSource(const QModelIndex &source) const
 {
     if (!m_source || !source.isValid() || source.model() != m_source)
         return {};
+    const auto viewRowOf = [this](int sourceTop) {
+        return sourceTop >= 0 && sourceTop < int(m_viewRowOf.size()) ? m_viewRowOf[size_t(sourceTop)] : -1;
+    };
     const QModelIndex sourceParent = source.parent();
-    if (!sourceParent.isValid())
-        return index(source.row(), 0);
+    if (!sourceParent.isValid()) {
+        const int row = viewRowOf(source.row());
+        return row < 0 ? QModelIndex() : index(row, 0);
+    }
     if (sourceParent.parent().isValid() || !m_showChildren)
         return {};
-    return index(source.row() + 1, 0, index(sourceParent.row(), 0));
+    const int parentRow = viewRowOf(sourceParent.row());
+    if (parentRow < 0)
+        return {};
+    const TopRow &top = m_top[size_t(parentRow)];
+    int row = source.row() + 1;
+    if (top.filtered) {
+        const auto found = std::lower_bound(top.children.begin(), top.children.end(), source.row());
+        if (found == top.children.end() || *found != source.row())
+            return {};
+        row = int(found - top.children.begin()) + 1;
+    }
+    return index(row, 0, index(parentRow, 0));
 }
 
 QModelIndex GridRowModel::index(int row, int column, const QModelIndex &parent) const
@@ -127,7 +183,7 @@ QModelIndex GridRowModel::index(int row, int column, const QModelIndex &parent) 
 QModelIndex GridRowModel::parent(const QModelIndex &child) const
 {
     if (const TopRow *top = child.isValid() ? topOf(child) : nullptr)
-        return createIndex(top->row, 0, nullptr);
+        return createIndex(int(top - m_top.data()), 0, nullptr);
     return {};
 }
 
@@ -137,9 +193,10 @@ int GridRowModel::rowCount(const QModelIndex &parent) const
         return 0;
     if (!parent.isValid())
         return static_cast<int>(m_top.size());
-    if (parent.internalPointer() || !m_showChildren)
+    if (parent.internalPointer() || !m_showChildren || parent.row() >= int(m_top.size()))
         return 0;
-    const int children = m_source->rowCount(m_source->index(parent.row(), 0));
+    const TopRow &top = m_top[size_t(parent.row())];
+    const int children = top.filtered ? int(top.children.size()) : m_source->rowCount(m_source->index(top.row, 0));
     // The band's own header row comes first.
     return children > 0 ? children + 1 : 0;
 }

@@ -6,10 +6,15 @@
 // Child indexes carry a pointer to their parent's entry as internal id. Small
 // integer ids hash badly in Qt's index hashes and made expanding a large
 // playlist hundreds of times slower.
+//
+// A row filter leaves out the rows it does not hold, here rather than in the
+// view: hiding thousands of rows in a QTreeView one by one (a persistent
+// index each) took seconds.
 #pragma once
 
 #include <QAbstractItemModel>
 #include <QPointer>
+#include <functional>
 #include <vector>
 
 namespace tidyfox::widgets {
@@ -24,6 +29,10 @@ public:
     QAbstractItemModel *source() const { return m_source; }
     // Without children only band 0 is shown.
     void setShowChildren(bool show);
+    // Which source rows show: a top row when it holds or one of its children
+    // does, a child when it or its top row holds. Empty functions show all.
+    using RowTest = std::function<bool(const QModelIndex &sourceRow)>;
+    void setRowFilter(RowTest topHolds, RowTest childHolds);
 
     bool isHeaderRow(const QModelIndex &index) const;
     // 0 for a top row, 1 for a child or header row.
@@ -43,8 +52,11 @@ public:
 private:
     struct TopRow
     {
-        int row;
+        int row = 0;           // in the source
+        bool filtered = false; // only the children below show
+        std::vector<int> children;
     };
+    int sourceChildRow(const TopRow &top, int viewRow) const;
 
     void rebuild();
     void beginSourceChange();
@@ -56,6 +68,9 @@ private:
     std::vector<QMetaObject::Connection> m_connections;
     // One entry per source top row; its address is the id of that row's children.
     std::vector<TopRow> m_top;
+    std::vector<int> m_viewRowOf; // the view row of each source top row, -1 when left out
+    RowTest m_topHolds;
+    RowTest m_childHolds;
     bool m_showChildren = true;
     bool m_resetting = false;
 };

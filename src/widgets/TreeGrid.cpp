@@ -76,7 +76,6 @@ TreeGrid::TreeGrid(QWidget *parent)
             rebuildBands();
         }
         settingsChanged();
-        applyFilter();
     });
     settingsChanged();
 }
@@ -174,7 +173,6 @@ void TreeGrid::bind(std::shared_ptr<QAbstractItemModel> owned, QAbstractItemMode
     rebuildBands();
     m_headerBar->setVisible(source != nullptr);
     settingsChanged();
-    applyFilter();
 }
 
 void TreeGrid::filterRows(const QString &text, std::vector<int> topFields, std::vector<int> childFields)
@@ -187,34 +185,27 @@ void TreeGrid::applyFilter()
 {
     if (!m_source)
         return;
-    const QString &text = m_filter.text;
-    const auto holds = [&text](const QModelIndex &row, const std::vector<int> &fields) {
-        for (const int field : fields) {
-            if (row.siblingAtColumn(field).data(Qt::DisplayRole).toString().contains(text, Qt::CaseInsensitive))
-                return true;
-        }
-        return false;
-    };
-    // Only rows whose state changes are touched, so that typing a letter
-    // more over 10,000 rows costs a walk and little else.
-    const auto show = [this](const QModelIndex &viewIndex, bool shown) {
-        if (viewIndex.isValid() && m_view->isRowHidden(viewIndex.row(), viewIndex.parent()) == shown)
-            m_view->setRowHidden(viewIndex.row(), viewIndex.parent(), !shown);
-    };
-    const int tops = m_source->rowCount();
-    for (int r = 0; r < tops; ++r) {
-        const QModelIndex top = m_source->index(r, 0);
-        const bool topHolds = text.isEmpty() || holds(top, m_filter.topFields);
-        bool childHolds = false;
-        const int children = m_source->rowCount(top);
-        for (int c = 0; c < children; ++c) {
-            const QModelIndex child = m_source->index(c, 0, top);
-            const bool shown = topHolds || holds(child, m_filter.childFields);
-            childHolds = childHolds || shown;
-            show(m_rows->fromSource(child), shown);
-        }
-        show(m_rows->fromSource(top), topHolds || childHolds);
+    GridRowModel::RowTest topHolds;
+    GridRowModel::RowTest childHolds;
+    if (!m_filter.text.isEmpty()) {
+        const auto holds = [filter = m_filter](const QModelIndex &row, const std::vector<int> &fields) {
+            for (const int field : fields) {
+                if (row.siblingAtColumn(field)
+                        .data(Qt::DisplayRole)
+                        .toString()
+                        .contains(filter.text, Qt::CaseInsensitive))
+                    return true;
+            }
+            return false;
+        };
+        topHolds = [holds, fields = m_filter.topFields](const QModelIndex &row) { return holds(row, fields); };
+        childHolds = [holds, fields = m_filter.childFields](const QModelIndex &row) { return holds(row, fields); };
     }
+    // The rows change: the open playlists stay open, and the list starts at
+    // its top again (the selection goes, as the rows it named may be gone).
+    const Place kept = place(0);
+    m_rows->setRowFilter(std::move(topHolds), std::move(childHolds));
+    restorePlace({kept.openKeys, 0}, 0);
 }
 
 TreeGrid::Place TreeGrid::place(int keyPosition) const

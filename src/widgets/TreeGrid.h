@@ -101,7 +101,8 @@ public:
     // Shows only the rows that hold text (letter case aside) in one of the
     // given fields: a top row when it or one of its children does, a child
     // when it or its top row does. Empty text shows every row. It holds for
-    // data bound later too, until it is changed.
+    // data bound later too, until it is changed. A change of it clears the
+    // selection (its rows may no longer show) and keeps the open rows open.
     void filterRows(const QString &text, std::vector<int> topFields, std::vector<int> childFields);
 
     // Which top rows are open and how far the rows are scrolled, the top rows

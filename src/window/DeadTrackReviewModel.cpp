@@ -1,5 +1,7 @@
 #include "window/DeadTrackReviewModel.h"
 
+#include "window/PathText.h"
+
 #include <QStringList>
 
 namespace tidyfox::window {
@@ -124,6 +126,11 @@ void DeadTrackReviewModel::tickWhere(const std::function<bool(const Row &)> &cho
         return;
     Q_EMIT dataChanged(index(first), index(last), {TickedRole});
     Q_EMIT countsChanged();
+}
+
+QString DeadTrackReviewModel::shownFolder(const QString &folder) const
+{
+    return shownPath(folder);
 }
 
 int DeadTrackReviewModel::folderTicks(const QString &folder) const

@@ -57,6 +57,8 @@ public:
     Q_INVOKABLE void setTicked(int row, bool ticked);
     Q_INVOKABLE void setAllTicked(bool ticked);
     Q_INVOKABLE void setFolderTicked(const QString &folder, bool ticked);
+    // The folder as the face writes it (the home folder as "~").
+    Q_INVOKABLE QString shownFolder(const QString &folder) const;
     // 0 none of the folder's tracks ticked, 1 some, 2 all.
     Q_INVOKABLE int folderTicks(const QString &folder) const;
     // The database ids of the ticked tracks, joined by commas, in list order:

@@ -1,5 +1,6 @@
 #include "window/DuplicateReviewModel.h"
 
+#include "window/PathText.h"
 #include "window/TrackDetails.h"
 
 #include <QLocale>
@@ -176,7 +177,7 @@ QVariant DuplicateReviewModel::data(const QModelIndex &index, int role) const
     case FileThereRole:
         return track.fileThere;
     case FolderRole:
-        return folderOf(track.location);
+        return shownPath(folderOf(track.location));
     case StaysRole:
         return row.inGroup == group.keeper;
     case GoesRole:

@@ -6,6 +6,7 @@
 //   QT_QPA_PLATFORM=offscreen review_shots OUTPUT_FOLDER
 #include "../window/WindowFixture.h"
 #include "libraryclient/LibraryLookups.h"
+#include "widgets/TreeGrid.h"
 #include "window/FaceView.h"
 #include "window/JobStatus.h"
 
@@ -17,6 +18,7 @@
 #include <QQuickItem>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <cstdio>
 
 using namespace tidyfox;
@@ -63,26 +65,36 @@ int main(int argc, char **argv)
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(out.path());
-    QTemporaryDir music;
+    // The music lies in a home of its own, where the face writes it "~".
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QDir music(home.filePath(QStringLiteral("Music")));
     const auto file = [&music](const QString &name) {
+        QDir().mkpath(QFileInfo(music.filePath(name)).path());
         QFile f(music.filePath(name));
         f.open(QIODevice::WriteOnly);
         return f.fileName();
     };
 
     test::WindowFixture f;
+    // Three copies of one song: the backup comes first in the library, the
+    // artist's own folder was added first.
+    f.core->addTrack(song(QStringLiteral("Salt Road"), QStringLiteral("Mira Solberg"),
+                          file(QStringLiteral("Backup 2019/Mira Solberg/Salt Road.mp3")), 160, 9));
+    f.core->addTrack(song(QStringLiteral("Salt Road"), QStringLiteral("Mira Solberg"),
+                          file(QStringLiteral("Downloads/Salt Road (1).mp3")), 160, 0));
+    library::TrackRecord original = song(QStringLiteral("Salt Road"), QStringLiteral("Mira Solberg"),
+                                         file(QStringLiteral("Mira Solberg/Low Tide Letters/Salt Road.mp3")), 160, 4);
+    original.dateAdded = QDateTime(QDate(2018, 11, 8), QTime(20, 5), Qt::UTC);
+    f.core->addTrack(original);
     f.core->addTrack(song(QStringLiteral("Harbour Lights"), QStringLiteral("Paper Boats"),
                           file(QStringLiteral("harbour.mp3")), 128, 14));
     f.core->addTrack(
         song(QStringLiteral("Cedar Smoke"), QStringLiteral("Mira Solberg"), file(QStringLiteral("cedar.mp3")), 192, 3));
     f.core->addTrack(song(QStringLiteral("Harbour Lights"), QStringLiteral("Paper Boats"),
                           file(QStringLiteral("harbour 320.mp3")), 320, 2));
-    f.core->addTrack(
-        song(QStringLiteral("Salt Road"), QStringLiteral("Mira Solberg"), file(QStringLiteral("salt.mp3")), 160, 9));
     f.core->addTrack(song(QStringLiteral("Cedar Smoke"), QStringLiteral("Mira Solberg"),
                           music.filePath(QStringLiteral("gone/cedar.mp3")), 192, 1));
-    f.core->addTrack(song(QStringLiteral("Salt Road"), QStringLiteral("Mira Solberg"),
-                          file(QStringLiteral("salt (copy).mp3")), 160, 0));
     f.core->addTrack(song(QStringLiteral("Northern Lights"), QStringLiteral("Eve Arden"),
                           QStringLiteral("/media/me/Archive/Eve Arden/northern.mp3"), 256, 5));
     f.core->addTrack(song(QStringLiteral("Glass Elevator"), QStringLiteral("Eve Arden"),
@@ -98,8 +110,6 @@ int main(int argc, char **argv)
 
     w.handleFaceCommand(QStringLiteral("IDC_FS_findDuplicates"),
                         QStringLiteral("true,false,false,true,false,false,false,false"));
-    auto *review = MainWindowProbe(w).face().rootContext()->contextProperty("duplicateReview").value<QObject *>();
-    review->setProperty("rule", QStringLiteral("bitrate"));
     if (!save(w, out, "duplicate-review.png"))
         return 1;
     const auto close = [&w](const char *panel) {
@@ -122,6 +132,11 @@ int main(int argc, char **argv)
     MainWindowProbe probe(w);
     probe.selectedPlaylist() = libraryclient::findPlaylist(probe.librarySource(), f.core->libraryPlaylistId());
     probe.selectedTrack() = libraryclient::findTrack(probe.selectedPlaylist(), 6);
+    QTreeView *list = probe.libraryList().view();
+    const QModelIndex library = list->model()->index(0, 0);
+    list->expand(library);
+    list->selectionModel()->select(list->model()->index(6, 0, library),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     w.handleFaceCommand(QStringLiteral("IDC_FS_delete"), {});
     if (!save(w, out, "delete.png"))
         return 1;

@@ -1,0 +1,11 @@
+// A folder as the face shows it: the home folder written "~", as the
+// desktop's own tools write it.
+#pragma once
+
+#include <QString>
+
+namespace tidyfox::window {
+
+QString shownPath(const QString &path);
+
+} // namespace tidyfox::window
