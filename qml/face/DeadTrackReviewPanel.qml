@@ -95,7 +95,8 @@ Panel {
                 objectName: "deadTrackFolderTick" + (folderRow.section === "" ? "" : folderRow.section)
                 anchors.bottom: parent.bottom
                 width: parent.width
-                text: folderRow.section === "" ? "Without a location" : panel.review.shownFolder(folderRow.section)
+                text: folderRow.section === "" || !panel.review ? "Without a location"
+                                                                 : panel.review.shownFolder(folderRow.section)
                 tristate: folderRow.ticks === 1
                 checkState: folderRow.ticks === 2 ? Qt.Checked : folderRow.ticks === 1 ? Qt.PartiallyChecked
                                                                                     : Qt.Unchecked
