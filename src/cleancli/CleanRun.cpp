@@ -170,7 +170,7 @@ int runClean(const CleanOptions &options, libraryclient::LibraryClient &library,
         return kExitUsage;
     } catch (const std::exception &error) {
         qCDebug(lcCleanCli) << "run stopped:" << error.what();
-        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::failureReason(error) + QLatin1Char('\n'));
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::errorText(error) + QLatin1Char('\n'));
         return kExitSomeFailed;
     }
 }

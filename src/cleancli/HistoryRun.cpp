@@ -67,7 +67,7 @@ int clearHistory(const QString &libraryPath, const CleanStreams &streams)
                                .arg(count(jobs, "job", "jobs")));
         return kExitOk;
     } catch (const std::exception &error) {
-        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::failureReason(error) + QLatin1Char('\n'));
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::errorText(error) + QLatin1Char('\n'));
         return kExitSomeFailed;
     }
 }
