@@ -10,6 +10,7 @@
 #include "cleaning/ReviewedRemoval.h"
 #include "system/Volumes.h"
 
+#include <algorithm>
 #include <QSet>
 
 namespace tidyfox::cleancli {
@@ -67,8 +68,14 @@ int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const
         return kExitOk;
     if (!host.jobSucceeded())
         write(streams.err, QStringLiteral("tidyfox-clean: ") + host.lastAlert() + QLatin1Char('\n'));
-    for (std::int32_t id : outcome.notRemoved)
-        write(streams.err, QStringLiteral("tidyfox-clean: track %1 was not removed\n").arg(id));
+    // The first few by number; a run refused as a whole would otherwise
+    // name every track of the library.
+    constexpr std::size_t kNamed = 10;
+    for (std::size_t i = 0; i < std::min(kNamed, outcome.notRemoved.size()); ++i)
+        write(streams.err, QStringLiteral("tidyfox-clean: track %1 was not removed\n").arg(outcome.notRemoved[i]));
+    if (outcome.notRemoved.size() > kNamed)
+        write(streams.err, QStringLiteral("tidyfox-clean: and %1 more tracks were not removed\n")
+                               .arg(outcome.notRemoved.size() - kNamed));
     return kExitSomeFailed;
 }
 
