@@ -121,16 +121,17 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
 }
 
 int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &library, system::FileSystem &fs,
-                  const CleanStreams &streams)
+                  const QString &pendingRemovalsPath, const CleanStreams &streams)
 {
     const libraryclient::SourcePtr source = library.librarySource();
     if (!source)
         throw libraryclient::ClientError::objectNotSet();
     TerminalHost host(streams.progress);
-    const cleaning::DeadTrackFindings findings =
+    cleaning::DeadTrackFindings findings =
         cleaning::findDeadTracks(*source, fs, system::Volumes::current(), [&host](int done, int total) {
             host.reportProgress(QStringLiteral("Finding dead tracks"), done, total);
         });
+    cleaning::leaveOutMovesUnderWay(findings, cleaning::PendingRemovals(pendingRemovalsPath));
     host.hideBusy();
     std::optional<RemovalOutcome> outcome;
     int status = kExitOk;
@@ -168,7 +169,7 @@ int runClean(const CleanOptions &options, libraryclient::LibraryClient &library,
         case CleanCommand::Duplicates:
             return runDuplicates(options, library, fs, pendingRemovalsPath, streams);
         case CleanCommand::DeadTracks:
-            return runDeadTracks(options, library, fs, streams);
+            return runDeadTracks(options, library, fs, pendingRemovalsPath, streams);
         case CleanCommand::History:
             return runHistory(library, streams);
         case CleanCommand::Restore:
