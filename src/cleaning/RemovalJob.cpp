@@ -78,7 +78,7 @@ void RemovalJob::fileStayed(const QString &location, const QString &why)
     qCDebug(lcCleaning) << "The file" << location << "stays where it is:" << why;
     // The alert names the first few; a run over a whole folder of documents
     // would otherwise give a line longer than any screen.
-    constexpr qsizetype kNamed = 5;
+    constexpr qsizetype kNamed = 8;
     if (m_stayedCount++ < kNamed)
         m_stayed << QStringLiteral("%1 (%2)").arg(location, why);
 }
