@@ -21,6 +21,10 @@ int runList(const QString &libraryPath, const QStringList &args);
 // restore [JOB].
 int runHistory(const QString &libraryPath, const QStringList &args);
 int runRestore(const QString &libraryPath, const QStringList &args);
+// A player's own library (PlayerCommands.cpp): import-rhythmbox [RHYTHMDB]
+// [--playlists FILE], sync.
+int runImportRhythmbox(const QString &libraryPath, const QStringList &args);
+int runSync(const QString &libraryPath, const QStringList &args);
 
 // Writes "tidyfox-library: message" to standard error.
 void reportError(const QString &message);
