@@ -58,6 +58,8 @@ int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const
         write(streams.err, QStringLiteral("tidyfox-clean: done as job %1 of the history; `tidyfox-clean restore %1` "
                                           "puts it back\n")
                                .arg(host.recordedJob()));
+    if (!host.playerWaiting().isEmpty())
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + host.playerWaiting() + QLatin1Char('\n'));
     if (host.jobSucceeded() && outcome.notRemoved.empty())
         return kExitOk;
     if (!host.jobSucceeded())

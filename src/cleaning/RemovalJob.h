@@ -52,4 +52,7 @@ private:
     bool m_changed = false; // something of the library went into the job
 };
 
+// Tells the host when the job's change waits for the player's own library.
+void tellPlayerWaits(CleaningHost &host, libraryclient::LibraryClient &library, std::int32_t jobId) noexcept;
+
 } // namespace tidyfox::cleaning

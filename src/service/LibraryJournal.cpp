@@ -215,7 +215,8 @@ std::vector<JobRecord> LibraryStore::jobs()
                         " count(nullif(t.trashed_path, '')) FROM journal_jobs j"
                         " LEFT JOIN journal_tracks t ON t.job_id = j.job_id GROUP BY j.job_id ORDER BY j.job_id");
     while (q.next())
-        result.push_back({q.int32(0), q.text(1), utc(q, 2), utc(q, 3), q.int32(5), q.int32(6), q.int64(4) != 0});
+        result.push_back({q.int32(0), q.text(1), utc(q, 2), utc(q, 3), q.int32(5), q.int32(6), q.int64(4) != 0, {}});
+    notePlayerWaits(*this, result);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QFileInfo>
+#include <cstdio>
 
 namespace tidyfox::library {
 
@@ -238,6 +239,30 @@ QString pendingChangesLine(LibraryStore &store)
     }
     const QString error = db.scalarText("SELECT last_error FROM player_link");
     return error;
+}
+
+void notePlayerWaits(LibraryStore &store, std::vector<protocol::JobRecord> &jobs)
+{
+    sql::Database &db = store.database();
+    std::vector<std::int32_t> waiting;
+    {
+        auto q = db.query("SELECT DISTINCT job_id FROM player_pending");
+        while (q.next())
+            waiting.push_back(q.int32(0));
+    }
+    if (waiting.empty())
+        return;
+    const QString line = pendingChangesLine(store);
+    for (protocol::JobRecord &job : jobs) {
+        if (std::find(waiting.begin(), waiting.end(), job.jobId) != waiting.end())
+            job.playerWaiting = line;
+    }
+}
+
+void reportPlayerWaits(LibraryStore &store)
+{
+    if (const QString line = pendingChangesLine(store); !line.isEmpty())
+        std::fprintf(stderr, "tidyfox-library: %s\n", qPrintable(line));
 }
 
 void writeBackAfterChange(LibraryStore &store)

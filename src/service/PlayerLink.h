@@ -7,6 +7,8 @@
 // The player's side is PlayerStore; one implementation per player.
 #pragma once
 
+#include "protocol/LibraryRecords.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -117,6 +119,10 @@ PlayerSyncResult writePendingChanges(LibraryStore &store,
                                      const std::function<bool(const QString &busName)> &running = busNameOwned);
 // What waits, without writing: the line to show, empty when nothing waits.
 QString pendingChangesLine(LibraryStore &store);
+// Marks the jobs whose change waits with the line that says why.
+void notePlayerWaits(LibraryStore &store, std::vector<protocol::JobRecord> &jobs);
+// On standard error, when a change waits: the line that says why.
+void reportPlayerWaits(LibraryStore &store);
 // After a job's end or a restore: the changes written, or told to wait; never
 // throws, as the library's own change has been made.
 void writeBackAfterChange(LibraryStore &store);
