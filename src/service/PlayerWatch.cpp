@@ -24,15 +24,30 @@ PlayerWatch::PlayerWatch(LibraryStore *store, QObject *parent) : QObject(parent)
     } catch (const std::exception &) {
         return; // a player this program does not know: nothing to watch
     }
-    connect(m_watcher.get(), &QDBusServiceWatcher::serviceUnregistered, this, &PlayerWatch::writeWaiting);
+    connect(m_watcher.get(), &QDBusServiceWatcher::serviceUnregistered, this,
+            [this] { QTimer::singleShot(kSettleMs, this, &PlayerWatch::writeWaiting); });
     QTimer::singleShot(0, this, &PlayerWatch::writeWaiting);
 }
 
 PlayerWatch::~PlayerWatch() = default;
 
+// The player may still be finishing its own file when its name goes: a write
+// that finds the file in the middle of that (cut short, or changing) is tried
+// again a little later.
 void PlayerWatch::writeWaiting()
 {
-    writeBackAfterChange(*m_store);
+    PlayerSyncResult result;
+    try {
+        result = writePendingChanges(*m_store);
+    } catch (const std::exception &) {
+        result.outcome = PlayerSyncResult::Failed;
+    }
+    if (result.outcome == PlayerSyncResult::Failed && m_retries < kRetries) {
+        ++m_retries;
+        QTimer::singleShot(kRetryMs, this, &PlayerWatch::writeWaiting);
+        return;
+    }
+    m_retries = 0;
 }
 
 } // namespace tidyfox::library

@@ -24,7 +24,12 @@ public:
 private:
     void writeWaiting();
 
+    static constexpr int kSettleMs = 1000;
+    static constexpr int kRetryMs = 2000;
+    static constexpr int kRetries = 5;
+
     LibraryStore *m_store;
+    int m_retries = 0;
     std::unique_ptr<QDBusServiceWatcher> m_watcher;
 };
 

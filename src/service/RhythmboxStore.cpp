@@ -171,7 +171,8 @@ public:
                 Playlist playlist;
                 playlist.name = startTagAttribute(text, "name").value_or(QString());
                 const QString type = startTagAttribute(text, "type").value_or(QString());
-                playlist.listsLocations = type == u"static" || type == u"queue";
+                // An empty one written as <playlist .../> has no places to change.
+                playlist.listsLocations = (type == u"static" || type == u"queue") && text.contains("</playlist>");
                 if (!playlist.listsLocations) {
                     playlist.head = text.toByteArray();
                 } else {
