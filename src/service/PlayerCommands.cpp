@@ -3,6 +3,7 @@
 #include "service/LibraryCommands.h"
 #include "service/LibraryStore.h"
 #include "service/PlayerLink.h"
+#include "service/PlayerMigration.h"
 #include "service/PlayerXmlSpans.h"
 #include "service/RhythmboxImport.h"
 
@@ -83,6 +84,20 @@ int runImportRhythmbox(const QString &libraryPath, const QStringList &args)
         reportError(QString::fromUtf8(e.what()));
     }
     return kExitFailure;
+}
+
+int runMigration(LibraryStore &store, const QString &fileName, const XmlImportOptions &options)
+{
+    const MigrationSummary s = migrateHistory(store, fileName, options);
+    QString line =
+        QStringLiteral("Carried the play history of %1 of %2 onto the player's library; %3 of the player's.")
+            .arg(count(s.matched, "track", "tracks"), fileName, count(s.updated, "entry changed", "entries changed"));
+    if (s.unmatched > 0)
+        line += QStringLiteral(" %1 no entry of the player's.")
+                    .arg(count(s.unmatched, "file track has", "file tracks have"));
+    printLine(line);
+    reportPlayerWaits(store);
+    return kExitOk;
 }
 
 int runSync(const QString &libraryPath, const QStringList &args)

@@ -26,13 +26,16 @@ const char *changeName(PlayerChange::Kind kind)
         return "ignore";
     case PlayerChange::PutBack:
         return "put-back";
+    case PlayerChange::SetHistory:
+        return "history";
     }
     return "remove";
 }
 
 std::optional<PlayerChange::Kind> changeKind(const QString &name)
 {
-    for (const auto kind : {PlayerChange::Remove, PlayerChange::MergeInto, PlayerChange::Ignore, PlayerChange::PutBack})
+    for (const auto kind : {PlayerChange::Remove, PlayerChange::MergeInto, PlayerChange::Ignore, PlayerChange::PutBack,
+                            PlayerChange::SetHistory})
         if (name == QLatin1String(changeName(kind)))
             return kind;
     return std::nullopt;
@@ -148,6 +151,22 @@ void queueRestoreChanges(sql::Database &db, std::int32_t jobId)
         keys << q.text(0);
     for (const QString &key : keys)
         queue(db, jobId, PlayerChange::PutBack, key);
+}
+
+void queueHistoryChange(sql::Database &db, const QString &key, const PlayerHistory &history)
+{
+    queue(db, 0, PlayerChange::SetHistory, key, historyText(history));
+}
+
+QString historyText(const PlayerHistory &history)
+{
+    return QStringLiteral("%1 %2 %3").arg(history.playCount).arg(history.lastPlayed).arg(history.rating);
+}
+
+PlayerHistory historyFromText(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(' '));
+    return {parts.value(0).toLongLong(), parts.value(1).toLongLong(), parts.value(2).toLongLong()};
 }
 
 bool busNameOwned(const QString &name)

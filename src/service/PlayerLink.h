@@ -37,10 +37,11 @@ struct PlayerLinkInfo
 struct PlayerChange
 {
     enum Kind {
-        Remove,    // the entry and its places in playlists go
-        MergeInto, // the entry's play history goes to the entry otherKey first
-        Ignore,    // the player is told never to bring the location back
-        PutBack,   // all the above undone for the entry
+        Remove,     // the entry and its places in playlists go
+        MergeInto,  // the entry's play history goes to the entry otherKey first
+        Ignore,     // the player is told never to bring the location back
+        PutBack,    // all the above undone for the entry
+        SetHistory, // the entry takes the history in otherKey (historyText)
     };
     std::int64_t changeId = 0;
     Kind kind = Remove;
@@ -60,6 +61,16 @@ struct PlayerSaved
     bool ignored = false;
 };
 using PlayerSavedMap = std::map<QString, PlayerSaved>;
+
+// A history as the library keeps it, for SetHistory.
+struct PlayerHistory
+{
+    std::int64_t playCount = 0;
+    std::int64_t lastPlayed = 0; // seconds since the epoch; 0 for never
+    std::int64_t rating = 0;     // 0 to 100
+};
+QString historyText(const PlayerHistory &history);
+PlayerHistory historyFromText(const QString &text);
 
 // The player's files cannot take the change now; nothing of them changed.
 class PlayerWriteError : public std::runtime_error
@@ -101,6 +112,8 @@ QString linkedSourceName(const QString &player);
 // made, waiting for the player's files. Nothing for a library not linked.
 void queueJobChanges(sql::Database &db, std::int32_t jobId);
 void queueRestoreChanges(sql::Database &db, std::int32_t jobId);
+// Outside any job (a migration): the entry takes this history.
+void queueHistoryChange(sql::Database &db, const QString &key, const PlayerHistory &history);
 
 struct PlayerSyncResult
 {

@@ -485,6 +485,24 @@ bool RhythmboxStore::applyOnce(const std::vector<PlayerChange> &changes, PlayerS
             entriesChanged = true;
             break;
         }
+        case PlayerChange::SetHistory: {
+            Piece *entry = entries.find(change.key);
+            if (!entry)
+                break;
+            const PlayerHistory history = historyFromText(change.otherKey);
+            const Values now = historyOf(entry->text);
+            Values wanted = now;
+            if (history.playCount > 0)
+                wanted[QStringLiteral("play-count")] = QString::number(history.playCount);
+            if (history.lastPlayed > 0)
+                wanted[QStringLiteral("last-played")] = QString::number(history.lastPlayed);
+            // Stars, 0 to 5, as the player keeps them.
+            if (history.rating > 0)
+                wanted[QStringLiteral("rating")] = QString::number(double(history.rating) / 20.0, 'g', 6);
+            entry->text = withValues(entry->text, now, wanted);
+            entriesChanged = true;
+            break;
+        }
         case PlayerChange::PutBack: {
             const auto it = saved.find(change.key);
             if (it == saved.end())

@@ -6,6 +6,7 @@
 #include "service/LibraryStore.h"
 #include "service/PlayerLink.h"
 #include "service/PlayerLocation.h"
+#include "service/PlayerMigration.h"
 #include "service/PlayerXmlSpans.h"
 #include "service/RhythmboxImport.h"
 
@@ -336,4 +337,60 @@ TEST_F(Rhythmbox, BadFilesAreRefusedWithTheirPlaceAndChangeNothing)
     EXPECT_EQ(writePendingChanges(*store).outcome, PlayerSyncResult::Written);
     EXPECT_EQ(readFile(db).count("<entry "), real.count("<entry ") - 1);
     EXPECT_TRUE(store->jobs().back().playerWaiting.isEmpty());
+}
+
+TEST_F(Rhythmbox, AMoveFromITunesCarriesItsHistoryOntoTheEntriesOfTheSameFiles)
+{
+    const QString fixtures = QStringLiteral("migration-fixtures/input--");
+    const QString db = copyIn(fixtures + QStringLiteral("count_rating--rhythmdb-without-count-ratings.xml"),
+                              QStringLiteral("rhythmdb.xml"));
+    const QByteArray original = readFile(db);
+    importRhythmbox(*store, db, QString());
+    XmlImportOptions options;
+    options.locations.addMapping(QStringLiteral("file://localhost/D:/Music/=/home/pha/Music/"));
+    const QString itunes =
+        kRealData + QLatin1Char('/') + fixtures + QStringLiteral("count_rating--itunes-library-with-count-rating.xml");
+    const MigrationSummary s = migrateHistory(*store, itunes, options);
+    EXPECT_EQ(s.matched, 8);
+    EXPECT_EQ(s.updated, 6);
+
+    const Entries before = entriesOf(original);
+    const Entries after = entriesOf(readFile(db));
+    const QString wait =
+        QStringLiteral("file:///home/pha/Music/Mumford%20&amp;%20Sons/Babel%20(2012)/03.%20I%20Will%20Wait.mp3");
+    const QString schuesse =
+        QStringLiteral("file:///home/pha/Music/Kraftklub/In%20Schwarz%20(2014)%20(Deluxe%20Edition)/"
+                       "05%20-%20Sch%C3%BCsse%20in%20die%20Luft.mp3");
+    ASSERT_TRUE(after.byLocation.contains(wait));
+    EXPECT_EQ(playCount(after.byLocation[wait]), 6);
+    EXPECT_TRUE(after.byLocation[wait].contains(QLatin1String("<rating>5</rating>")));
+    const qint64 played = QDateTime(QDate(2016, 9, 18), QTime(13, 36, 40), Qt::UTC).toSecsSinceEpoch();
+    EXPECT_TRUE(after.byLocation[wait].contains(QStringLiteral("<last-played>%1</last-played>").arg(played)));
+    EXPECT_TRUE(after.byLocation[schuesse].contains(QLatin1String("<rating>4</rating>")));
+    EXPECT_FALSE(after.byLocation[schuesse].contains(QLatin1String("<play-count>")));
+    EXPECT_EQ(after.outside, before.outside);
+    EXPECT_EQ(after.order, before.order);
+
+    // Again: nothing more to carry.
+    const QByteArray once = readFile(db);
+    EXPECT_EQ(migrateHistory(*store, itunes, options).updated, 0);
+    EXPECT_EQ(readFile(db), once);
+
+    // A library from a Mac, its folder moved under /home.
+    QTemporaryDir mac;
+    store = LibraryStore::open(mac.filePath(QStringLiteral("library.db")));
+    const QString macDb = copyIn(fixtures + QStringLiteral("mac--rhythmdb-without-count-ratings.xml"),
+                                 QStringLiteral("mac-rhythmdb.xml"));
+    importRhythmbox(*store, macDb, QString());
+    XmlImportOptions macOptions;
+    macOptions.locations.addMapping(QStringLiteral("/Users/Username=/home/Username"));
+    EXPECT_EQ(migrateHistory(*store,
+                             kRealData + QLatin1Char('/') + fixtures +
+                                 QStringLiteral("mac--itunes-library-with-count-rating.xml"),
+                             macOptions)
+                  .updated,
+              1);
+    const QString mamaKin = entriesOf(readFile(macDb)).byLocation.values().value(0);
+    EXPECT_EQ(playCount(mamaKin), 36);
+    EXPECT_TRUE(mamaKin.contains(QLatin1String("<rating>5</rating>")));
 }
