@@ -28,6 +28,14 @@ const char *changeName(PlayerChange::Kind kind)
         return "put-back";
     case PlayerChange::SetHistory:
         return "history";
+    case PlayerChange::LeavePlaylist:
+        return "leave-playlist";
+    case PlayerChange::ReturnToPlaylist:
+        return "return-to-playlist";
+    case PlayerChange::DeletePlaylist:
+        return "delete-playlist";
+    case PlayerChange::RestorePlaylist:
+        return "restore-playlist";
     }
     return "remove";
 }
@@ -35,7 +43,8 @@ const char *changeName(PlayerChange::Kind kind)
 std::optional<PlayerChange::Kind> changeKind(const QString &name)
 {
     for (const auto kind : {PlayerChange::Remove, PlayerChange::MergeInto, PlayerChange::Ignore, PlayerChange::PutBack,
-                            PlayerChange::SetHistory})
+                            PlayerChange::SetHistory, PlayerChange::LeavePlaylist, PlayerChange::ReturnToPlaylist,
+                            PlayerChange::DeletePlaylist, PlayerChange::RestorePlaylist})
         if (name == QLatin1String(changeName(kind)))
             return kind;
     return std::nullopt;
@@ -64,6 +73,44 @@ std::vector<PlayerChange> pendingChanges(sql::Database &db)
     while (q.next()) {
         if (const auto kind = changeKind(q.text(1)))
             result.push_back({q.int64(0), *kind, q.text(2), q.text(3)});
+    }
+    return result;
+}
+
+// A job's changes to the player's own playlists (those it has a note of):
+// places taken out, by the entries' keys, or the whole playlist deleted.
+struct PlaylistChange
+{
+    QString name;
+    bool deleted = false;
+    QStringList keys;
+};
+
+std::vector<PlaylistChange> playlistChanges(sql::Database &db, std::int32_t jobId)
+{
+    std::vector<PlaylistChange> result;
+    std::vector<QString> placeTexts;
+    {
+        auto q = db.query("SELECT coalesce(j.name, p.name), j.deleted, j.places FROM journal_playlists j"
+                          " JOIN player_playlists pp ON pp.playlist_id = j.playlist_id"
+                          " LEFT JOIN playlists p ON p.playlist_id = j.playlist_id"
+                          " WHERE j.job_id = ?1 ORDER BY j.entry_id");
+        q.bind(1, jobId);
+        while (q.next()) {
+            result.push_back({q.text(0), q.int64(1) != 0, {}});
+            placeTexts.push_back(q.text(2));
+        }
+    }
+    for (std::size_t i = 0; i < result.size(); ++i) {
+        // A deleted playlist goes whole; its places need no change of their own.
+        if (result[i].deleted)
+            continue;
+        for (const QStringView place : QStringView(placeTexts[i]).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            auto q = db.query("SELECT player_key FROM player_tracks WHERE database_id = ?1");
+            if (q.bind(1, place.mid(place.indexOf(QLatin1Char(':')) + 1).toInt()).next() &&
+                !result[i].keys.contains(q.text(0)))
+                result[i].keys << q.text(0);
+        }
     }
     return result;
 }
@@ -137,6 +184,12 @@ void queueJobChanges(sql::Database &db, std::int32_t jobId)
         if (row.trashedPath.isEmpty() && !row.originalPath.isEmpty() && QFileInfo::exists(row.originalPath))
             queue(db, jobId, PlayerChange::Ignore, row.key);
     }
+    for (const PlaylistChange &change : playlistChanges(db, jobId)) {
+        if (change.deleted)
+            queue(db, jobId, PlayerChange::DeletePlaylist, {}, change.name);
+        for (const QString &key : change.keys)
+            queue(db, jobId, PlayerChange::LeavePlaylist, key, change.name);
+    }
 }
 
 void queueRestoreChanges(sql::Database &db, std::int32_t jobId)
@@ -149,6 +202,13 @@ void queueRestoreChanges(sql::Database &db, std::int32_t jobId)
     QStringList keys;
     while (q.next())
         keys << q.text(0);
+    std::vector<PlaylistChange> playlists = playlistChanges(db, jobId);
+    for (auto change = playlists.rbegin(); change != playlists.rend(); ++change) {
+        for (const QString &key : change->keys)
+            queue(db, jobId, PlayerChange::ReturnToPlaylist, key, change->name);
+        if (change->deleted)
+            queue(db, jobId, PlayerChange::RestorePlaylist, {}, change->name);
+    }
     for (const QString &key : keys)
         queue(db, jobId, PlayerChange::PutBack, key);
 }

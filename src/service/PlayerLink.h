@@ -37,11 +37,15 @@ struct PlayerLinkInfo
 struct PlayerChange
 {
     enum Kind {
-        Remove,     // the entry and its places in playlists go
-        MergeInto,  // the entry's play history goes to the entry otherKey first
-        Ignore,     // the player is told never to bring the location back
-        PutBack,    // all the above undone for the entry
-        SetHistory, // the entry takes the history in otherKey (historyText)
+        Remove,           // the entry and its places in playlists go
+        MergeInto,        // the entry's play history goes to the entry otherKey first
+        Ignore,           // the player is told never to bring the location back
+        PutBack,          // all the above undone for the entry
+        SetHistory,       // the entry takes the history in otherKey (historyText)
+        LeavePlaylist,    // the entry's places leave the playlist named otherKey
+        ReturnToPlaylist, // ... and come back
+        DeletePlaylist,   // the playlist named otherKey goes
+        RestorePlaylist,  // ... and comes back
     };
     std::int64_t changeId = 0;
     Kind kind = Remove;

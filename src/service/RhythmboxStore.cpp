@@ -198,12 +198,13 @@ public:
 
     bool isEmpty() const { return m_doc.isEmpty(); }
 
-    // Takes every place of key out of every list; the places, for a put-back.
-    QString takeOut(const QString &key)
+    // Takes every place of key out of every list (or of the list named
+    // only); the places, for a put-back.
+    QString takeOut(const QString &key, const std::optional<QString> &only = std::nullopt)
     {
         QStringList places;
         for (Playlist &playlist : m_playlists) {
-            if (!playlist.listsLocations)
+            if (!playlist.listsLocations || playlist.gone || (only && playlist.name != *only))
                 continue;
             for (qsizetype i = qsizetype(playlist.items.size()) - 1; i >= 0; --i) {
                 if (playlist.items[std::size_t(i)].key != key)
@@ -224,7 +225,7 @@ public:
             const QString name = QUrl::fromPercentEncoding(place.mid(tab + 1).toLatin1());
             const std::size_t index = std::size_t(std::max(0, place.left(tab).toInt()));
             for (Playlist &playlist : m_playlists) {
-                if (!playlist.listsLocations || playlist.name != name)
+                if (!playlist.listsLocations || playlist.gone || playlist.name != name)
                     continue;
                 QByteArray indent = "    ";
                 if (!playlist.items.empty()) {
@@ -240,6 +241,46 @@ public:
         }
     }
 
+    // Takes the first playlist named name out whole: its text, and the name
+    // of the one that followed it, for a put-back.
+    std::optional<std::pair<QByteArray, QString>> drop(const QString &name)
+    {
+        for (std::size_t i = 0; i < m_playlists.size(); ++i) {
+            Playlist &playlist = m_playlists[i];
+            if (playlist.gone || playlist.name != name)
+                continue;
+            playlist.gone = true;
+            m_changed = true;
+            QString next;
+            for (std::size_t j = i + 1; j < m_playlists.size() && next.isEmpty(); ++j) {
+                if (!m_playlists[j].gone)
+                    next = m_playlists[j].name;
+            }
+            return std::make_pair(textOf(playlist), next);
+        }
+        return std::nullopt;
+    }
+
+    // A playlist dropped before, back before the one named before (at the
+    // end when that one is not there).
+    void restore(const QByteArray &text, const QString &before)
+    {
+        m_changed = true;
+        for (std::size_t i = 0; i < m_playlists.size(); ++i) {
+            if (!m_playlists[i].gone && !before.isEmpty() && m_playlists[i].name == before) {
+                m_insertedBefore[i].push_back(text);
+                return;
+            }
+        }
+        m_atEnd.push_back(text);
+    }
+
+    bool has(const QString &name) const
+    {
+        return std::any_of(m_playlists.begin(), m_playlists.end(),
+                           [&](const Playlist &p) { return !p.gone && p.name == name; });
+    }
+
     bool changed() const { return m_changed; }
 
     QByteArray bytes() const
@@ -249,14 +290,18 @@ public:
         qsizetype at = 0;
         for (std::size_t i = 0; i < m_spans.size(); ++i) {
             out.append(QByteArrayView(m_doc).sliced(at, m_spans[i].begin - at));
-            const Playlist &playlist = m_playlists[i];
-            out.append(playlist.head);
-            for (const Item &item : playlist.items)
-                out.append(item.text);
-            out.append(playlist.tail);
+            if (const auto inserted = m_insertedBefore.find(i); inserted != m_insertedBefore.end())
+                for (const QByteArray &text : inserted->second)
+                    out.append(text);
+            if (!m_playlists[i].gone)
+                out.append(textOf(m_playlists[i]));
             at = m_spans[i].end;
         }
-        out.append(QByteArrayView(m_doc).sliced(at));
+        const qsizetype end = m_atEnd.empty() ? m_doc.size() : rootEndTag(m_doc);
+        out.append(QByteArrayView(m_doc).sliced(at, end - at));
+        for (const QByteArray &text : m_atEnd)
+            out.append(text);
+        out.append(QByteArrayView(m_doc).sliced(end));
         return out;
     }
 
@@ -272,13 +317,24 @@ private:
     {
         QString name;
         bool listsLocations = false;
+        bool gone = false;
         QByteArray head;
         std::vector<Item> items;
         QByteArray tail;
     };
+    static QByteArray textOf(const Playlist &playlist)
+    {
+        QByteArray text = playlist.head;
+        for (const Item &item : playlist.items)
+            text += item.text;
+        return text + playlist.tail;
+    }
+
     QByteArray m_doc;
     std::vector<ElementSpan> m_spans;
     std::vector<Playlist> m_playlists;
+    std::map<std::size_t, std::vector<QByteArray>> m_insertedBefore;
+    std::vector<QByteArray> m_atEnd;
     bool m_changed = false;
 };
 
@@ -369,6 +425,17 @@ Values unmerged(const Values &now, const Values &before, const Values &after)
         }
     }
     return result;
+}
+
+// What a playlist change took out, kept beside the entries' own notes.
+QString placeKey(const QString &playlist, const QString &key)
+{
+    return QStringLiteral("place\t") + playlist + QLatin1Char('\t') + key;
+}
+
+QString playlistKey(const QString &playlist)
+{
+    return QStringLiteral("playlist\t") + playlist;
 }
 
 // The player's own way of passing over a file in its folders.
@@ -483,6 +550,34 @@ bool RhythmboxStore::applyOnce(const std::vector<PlayerChange> &changes, PlayerS
             entries.add(ignoreEntry(change.key, s->second.entry), change.key, QStringLiteral("ignore"));
             s->second.ignored = true;
             entriesChanged = true;
+            break;
+        }
+        case PlayerChange::LeavePlaylist: {
+            const QString places = playlists.takeOut(change.key, change.otherKey);
+            if (!places.isEmpty())
+                saved[placeKey(change.otherKey, change.key)] = {{}, places, {}, {}, {}, {}, false};
+            break;
+        }
+        case PlayerChange::ReturnToPlaylist: {
+            const auto it = saved.find(placeKey(change.otherKey, change.key));
+            if (it == saved.end())
+                break;
+            playlists.putBack(change.key, it->second.places);
+            saved.erase(it);
+            break;
+        }
+        case PlayerChange::DeletePlaylist: {
+            if (const auto dropped = playlists.drop(change.otherKey))
+                saved[playlistKey(change.otherKey)] = {dropped->first, {}, dropped->second, {}, {}, {}, false};
+            break;
+        }
+        case PlayerChange::RestorePlaylist: {
+            const auto it = saved.find(playlistKey(change.otherKey));
+            if (it == saved.end())
+                break;
+            if (!playlists.has(change.otherKey))
+                playlists.restore(it->second.entry, it->second.before);
+            saved.erase(it);
             break;
         }
         case PlayerChange::SetHistory: {

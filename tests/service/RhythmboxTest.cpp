@@ -256,6 +256,10 @@ TEST_F(Rhythmbox, ACopyWhoseFileStaysBecomesAnIgnoreEntryUntilItIsRestored)
     <location>%2</location>
     <location>%1</location>
   </playlist>
+  <playlist name="Other" type="static">
+    <location>%2</location>
+  </playlist>
+  <playlist name="Play Queue" type="queue"/>
 </rhythmdb-playlists>
 )")
                                  .arg(copyUri, uri(keeperPath)));
@@ -268,7 +272,7 @@ TEST_F(Rhythmbox, ACopyWhoseFileStaysBecomesAnIgnoreEntryUntilItIsRestored)
     EXPECT_EQ(tracks[1].location, copyPath);
     EXPECT_EQ(tracks[1].rating, 80);
     EXPECT_EQ(tracks[1].playCount, 5);
-    const auto mix = store->playlists().back();
+    const auto mix = store->playlists().at(1);
     EXPECT_EQ(mix.name, QStringLiteral("Mix & more"));
     EXPECT_EQ(store->playlistTracks(mix.playlistId).size(), 3u);
 
@@ -283,10 +287,24 @@ TEST_F(Rhythmbox, ACopyWhoseFileStaysBecomesAnIgnoreEntryUntilItIsRestored)
     EXPECT_TRUE(keeper.contains(QLatin1String("<play-count>7</play-count>")));
     EXPECT_TRUE(keeper.contains(QLatin1String("<rating>4</rating>")));
     EXPECT_TRUE(keeper.contains(QLatin1String("    <last-played>1619297668</last-played>\n  </entry>")));
-    EXPECT_EQ(readFile(playlists).count("<location>"), 1);
+    EXPECT_EQ(readFile(playlists).count("<location>"), 2);
 
     store->restoreJob(job);
     EXPECT_EQ(readFile(db), text.toUtf8());
+    EXPECT_EQ(readFile(playlists), originalPlaylists);
+
+    // A job of playlists: places out of one, another deleted whole.
+    const auto all = store->playlists();
+    const std::int32_t playlistJob = store->beginJob(QStringLiteral("delete"));
+    store->removeFromPlaylistInJob(playlistJob, all[1].playlistId, {tracks[1].databaseId});
+    store->deletePlaylistInJob(playlistJob, all[2].playlistId);
+    store->endJob(playlistJob);
+    const QByteArray changed = readFile(playlists);
+    EXPECT_EQ(changed.count("<location>"), 1);
+    EXPECT_FALSE(changed.contains("name=\"Other\""));
+    EXPECT_TRUE(changed.contains("<playlist name=\"Play Queue\" type=\"queue\"/>"));
+    EXPECT_EQ(readFile(db), text.toUtf8());
+    store->restoreJob(playlistJob);
     EXPECT_EQ(readFile(playlists), originalPlaylists);
 }
 
