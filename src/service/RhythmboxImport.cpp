@@ -47,6 +47,63 @@ QString kindOfMediaType(const QString &mediaType)
     return mediaType;
 }
 
+// The elements of an entry the library has a field for; those from
+// TrackNumber on hold numbers.
+enum class Element {
+    Other,
+    Title,
+    Artist,
+    Album,
+    Genre,
+    Composer,
+    AlbumArtist,
+    Comment,
+    Location,
+    MediaType,
+    TrackNumber,
+    TrackTotal,
+    DiscNumber,
+    DiscTotal,
+    Duration,
+    FileSize,
+    Bitrate,
+    FirstSeen,
+    LastPlayed,
+    PlayCount,
+    Rating,
+    Bpm,
+    Date,
+};
+
+Element elementOf(const QString &name)
+{
+    static const QHash<QString, Element> elements = {
+        {QStringLiteral("title"), Element::Title},
+        {QStringLiteral("artist"), Element::Artist},
+        {QStringLiteral("album"), Element::Album},
+        {QStringLiteral("genre"), Element::Genre},
+        {QStringLiteral("composer"), Element::Composer},
+        {QStringLiteral("album-artist"), Element::AlbumArtist},
+        {QStringLiteral("comment"), Element::Comment},
+        {QStringLiteral("location"), Element::Location},
+        {QStringLiteral("media-type"), Element::MediaType},
+        {QStringLiteral("track-number"), Element::TrackNumber},
+        {QStringLiteral("track-total"), Element::TrackTotal},
+        {QStringLiteral("disc-number"), Element::DiscNumber},
+        {QStringLiteral("disc-total"), Element::DiscTotal},
+        {QStringLiteral("duration"), Element::Duration},
+        {QStringLiteral("file-size"), Element::FileSize},
+        {QStringLiteral("bitrate"), Element::Bitrate},
+        {QStringLiteral("first-seen"), Element::FirstSeen},
+        {QStringLiteral("last-played"), Element::LastPlayed},
+        {QStringLiteral("play-count"), Element::PlayCount},
+        {QStringLiteral("rating"), Element::Rating},
+        {QStringLiteral("beats-per-minute"), Element::Bpm},
+        {QStringLiteral("date"), Element::Date},
+    };
+    return elements.value(name, Element::Other);
+}
+
 class Importer
 {
 public:
@@ -189,51 +246,86 @@ private:
         track.kind = path ? TrackKind::File : TrackKind::Url;
         track.location = path ? *path : key;
         for (const auto &[name, value] : elements) {
-            const qint64 number = value.toLongLong();
-            if (name == u"title")
+            const Element element = elementOf(name);
+            const qint64 number = element >= Element::TrackNumber ? value.toLongLong() : 0;
+            switch (element) {
+            case Element::Title:
                 track.name = value;
-            else if (name == u"artist")
+                continue;
+            case Element::Artist:
                 track.artist = value;
-            else if (name == u"album")
+                continue;
+            case Element::Album:
                 track.album = value;
-            else if (name == u"genre")
+                continue;
+            case Element::Genre:
                 track.genre = value;
-            else if (name == u"composer")
+                continue;
+            case Element::Composer:
                 track.composer = value;
-            else if (name == u"album-artist")
+                continue;
+            case Element::AlbumArtist:
                 fields.setText(TrackField::AlbumArtist, value);
-            else if (name == u"comment")
+                continue;
+            case Element::Comment:
                 fields.setText(TrackField::Comments, value);
-            else if (name == u"track-number")
+                continue;
+            case Element::Location:
+                continue;
+            case Element::MediaType:
+                if (song)
+                    track.kindAsString = kindOfMediaType(value);
+                break;
+            case Element::Other:
+                break;
+            case Element::TrackNumber:
                 fields.setNumber(TrackField::TrackNumber, number);
-            else if (name == u"track-total")
+                continue;
+            case Element::TrackTotal:
                 fields.setNumber(TrackField::TrackCount, number);
-            else if (name == u"disc-number")
+                continue;
+            case Element::DiscNumber:
                 fields.setNumber(TrackField::DiscNumber, number);
-            else if (name == u"disc-total")
+                continue;
+            case Element::DiscTotal:
                 fields.setNumber(TrackField::DiscCount, number);
-            else if (name == u"duration")
+                continue;
+            case Element::Duration:
                 track.totalTimeMs = std::int32_t(std::clamp<qint64>(number, 0, INT32_MAX / 1000) * 1000);
-            else if (name == u"file-size")
+                continue;
+            case Element::FileSize:
                 track.size = std::max<qint64>(0, number);
-            else if (name == u"bitrate")
+                continue;
+            case Element::Bitrate:
                 track.bitRate = std::int32_t(std::clamp<qint64>(number, 0, INT32_MAX));
-            else if (name == u"first-seen" && number > 0)
-                track.dateAdded = QDateTime::fromSecsSinceEpoch(number, Qt::UTC);
-            else if (name == u"last-played" && number > 0)
-                fields.setNumber(TrackField::PlayDateUtc, number);
-            else if (name == u"play-count")
+                continue;
+            case Element::PlayCount:
                 fields.setNumber(TrackField::PlayCount, std::clamp<qint64>(number, 0, INT32_MAX));
-            else if (name == u"rating")
+                continue;
+            case Element::Rating:
                 fields.setNumber(TrackField::Rating, std::clamp<qint64>(std::llround(value.toDouble() * 20), 0, 100));
-            else if (name == u"beats-per-minute")
+                continue;
+            case Element::Bpm:
                 fields.setNumber(TrackField::Bpm, std::clamp<qint64>(std::llround(value.toDouble()), 0, INT32_MAX));
-            else if (name == u"date" && number > 0)
+                continue;
+            // A zero is no date: kept as it came.
+            case Element::FirstSeen:
+                if (number <= 0)
+                    break;
+                track.dateAdded = QDateTime::fromSecsSinceEpoch(number, Qt::UTC);
+                continue;
+            case Element::LastPlayed:
+                if (number <= 0)
+                    break;
+                fields.setNumber(TrackField::PlayDateUtc, number);
+                continue;
+            case Element::Date:
+                if (number <= 0)
+                    break;
                 fields.setNumber(TrackField::Year, QDate::fromJulianDay(number + kJulianDayOfYearOne).year());
-            else if (name != u"location")
-                kept.kept(name, ValueType::String, value);
-            if (name == u"media-type" && song)
-                track.kindAsString = kindOfMediaType(value);
+                continue;
+            }
+            kept.kept(name, ValueType::String, value);
         }
         if (type == u"iradio")
             track.kindAsString = QStringLiteral("Internet audio stream");
