@@ -52,7 +52,8 @@ public:
             m_pieces.reserve(m_spans.size());
             for (const ElementSpan &span : m_spans) {
                 const QByteArrayView text = QByteArrayView(m_doc).sliced(span.begin, span.end - span.begin);
-                Piece piece{text.toByteArray(), childText(text, "location").value_or(QString()),
+                // A view of the file's own bytes until a change makes its own.
+                Piece piece{QByteArray::fromRawData(text.data(), text.size()), childText(text, "location").value_or(QString()),
                             startTagAttribute(text, "type").value_or(QString())};
                 if (!piece.key.isEmpty())
                     m_byKey.insert(piece.key, int(m_pieces.size()));
@@ -536,7 +537,7 @@ bool RhythmboxStore::applyOnce(const std::vector<PlayerChange> &changes, PlayerS
             PlayerSaved &s = saved[change.key];
             if (mergedKey != change.key)
                 s = {};
-            s.entry = entry->text;
+            s.entry = QByteArray(entry->text.constData(), entry->text.size()); // outlives the file's bytes
             s.places = playlists.takeOut(change.key);
             s.before = entries.keyAfter(change.key);
             entries.drop(change.key);
