@@ -129,14 +129,24 @@ private:
         throw PlayerFileError(reader.lineNumber(), reader.columnNumber(), message, m_currentFile);
     }
 
+    [[noreturn]] void failOnError(const QXmlStreamReader &reader)
+    {
+        if (reader.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+            fail(reader, QStringLiteral("the file ends too early: it is cut short"));
+        fail(reader, reader.errorString());
+    }
+
     void open(QFile &file, QXmlStreamReader &reader, const char *rootName)
     {
         m_currentFile = file.fileName();
         if (!file.open(QIODevice::ReadOnly))
             throw PlayerFileError(0, 0, file.errorString(), m_currentFile);
         reader.setDevice(&file);
-        if (!reader.readNextStartElement())
-            fail(reader, reader.hasError() ? reader.errorString() : QStringLiteral("there is no element in the file"));
+        if (!reader.readNextStartElement()) {
+            if (reader.hasError())
+                failOnError(reader);
+            fail(reader, QStringLiteral("there is no element in the file"));
+        }
         if (reader.name() != QLatin1String(rootName))
             fail(reader, QStringLiteral("not a Rhythmbox file: the root element is <%1>, not <%2>")
                              .arg(reader.name().toString(), QLatin1String(rootName)));
@@ -168,7 +178,7 @@ private:
             elements.emplace_back(name, reader.readElementText(QXmlStreamReader::IncludeChildElements));
         }
         if (reader.hasError())
-            fail(reader, reader.errorString());
+            failOnError(reader);
         return elements;
     }
 
@@ -193,10 +203,10 @@ private:
                      column);
         }
         if (reader.hasError())
-            fail(reader, reader.errorString());
+            failOnError(reader);
         reader.readNext();
         if (reader.hasError())
-            fail(reader, reader.errorString());
+            failOnError(reader);
     }
 
     static QString valueOf(const Elements &elements, QLatin1String name)
@@ -379,7 +389,7 @@ private:
                 body = innerXml(reader);
             }
             if (reader.hasError())
-                fail(reader, reader.errorString());
+                failOnError(reader);
             const std::int32_t kind = type == u"static"      ? kUserPlaylist
                                       : type == u"automatic" ? kSmartPlaylist
                                                              : kBuiltInPlaylist;
@@ -402,7 +412,7 @@ private:
                 ++m_summary.playlistsAdded;
         }
         if (reader.hasError())
-            fail(reader, reader.errorString());
+            failOnError(reader);
     }
 
     // An automatic playlist's rules, as XML text.
