@@ -58,6 +58,10 @@ int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const
         write(streams.err, QStringLiteral("tidyfox-clean: done as job %1 of the history; `tidyfox-clean restore %1` "
                                           "puts it back\n")
                                .arg(host.recordedJob()));
+    // Files that stayed where they were, and why: the run still removed
+    // their entries.
+    if (host.jobSucceeded() && !host.alertDetail().isEmpty())
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + host.alertDetail() + QLatin1Char('\n'));
     if (!host.playerWaiting().isEmpty())
         write(streams.err, QStringLiteral("tidyfox-clean: ") + host.playerWaiting() + QLatin1Char('\n'));
     if (host.jobSucceeded() && outcome.notRemoved.empty())
@@ -92,7 +96,7 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
             for (const cleaning::ReviewedTrack &t : group.tracks) {
                 if (!t.goes)
                     continue;
-                removal.copies.push_back({t.databaseId, keeperId});
+                removal.copies.push_back({t.databaseId, keeperId, t.stamp});
                 shownToGo.push_back(t.databaseId);
             }
         }

@@ -39,6 +39,8 @@ public:
     bool jobSucceeded() const { return m_succeeded; }
     // The last alert, its line breaks as the terminal's, and the reason under it.
     QString lastAlert() const;
+    // The line under the last alert: why a job stopped, or what else it says.
+    QString alertDetail() const { return m_alertDetail; }
 
 private:
     void endProgressLine();

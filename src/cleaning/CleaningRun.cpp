@@ -41,8 +41,17 @@ void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure aft
         tryStep([&] { host.refreshLibraryList(); });
 }
 
-void endJobSucceeded(CleaningHost &host, const QString &alertText)
+QString joinedDetail(const QString &reason, const QString &detail)
 {
+    if (reason.isEmpty() || detail.isEmpty())
+        return reason + detail;
+    return reason + (reason.endsWith(QLatin1Char('.')) ? QStringLiteral(" ") : QStringLiteral(". ")) + detail;
+}
+
+void endJobSucceeded(CleaningHost &host, const QString &alertText, const QString &detail)
+{
+    if (!detail.isEmpty())
+        host.setAlertDetail(detail);
     host.hideBusy();
     host.showAlert(alertText, AlertKind::Information, kAppTitle);
     host.refreshLibraryList();

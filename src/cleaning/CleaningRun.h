@@ -8,9 +8,6 @@
 
 namespace tidyfox::cleaning {
 
-// Counts of removed tracks are 16-bit: a run removes at most this many.
-inline constexpr int kMaxRemovals = 32767;
-
 // A job cannot go on; the message is for the log, the user sees the job's
 // failure alert.
 class RunFailure : public Error
@@ -34,8 +31,12 @@ QString failureReason(const std::exception &error);
 // refused alert never keeps the gate shut.
 void endFailedJob(CleaningHost &host, const QString &alertText, AfterFailure after, const QString &reason);
 
-// The end of a job that went to its end: the busy indicator off, its alert,
-// the library reloaded, the gate and the buttons back.
-void endJobSucceeded(CleaningHost &host, const QString &alertText);
+// The end of a job that went to its end: the busy indicator off, its alert
+// (with detail, when there is any, on the line under it), the library
+// reloaded, the gate and the buttons back.
+void endJobSucceeded(CleaningHost &host, const QString &alertText, const QString &detail = {});
+
+// Why a job stopped and what else it has to say, for the line under its alert.
+QString joinedDetail(const QString &reason, const QString &detail);
 
 } // namespace tidyfox::cleaning

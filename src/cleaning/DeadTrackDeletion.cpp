@@ -27,7 +27,7 @@ bool isReviewed(libraryclient::LibraryTrack &track, const std::unordered_set<std
 
 // only, when set, limits the deletion to the tracks with those database ids.
 void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs,
-                  const std::unordered_set<std::int32_t> *only, RemovalJob &job, int &count)
+                  const std::unordered_set<std::int32_t> *only, RemovalJob &job, std::int64_t &count)
 {
     const auto collection = playlist.tracks();
     if (!collection)
@@ -47,21 +47,19 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
             continue;
         if (!deadLocation(*track, fs))
             continue;
-        if (count == kMaxRemovals)
-            throw RunFailure("more dead tracks than one run can count");
         job.remove(track->databaseId(), std::nullopt);
         ++count;
     }
 }
 
 void deleteDead(CleaningHost &host, libraryclient::LibrarySource &source, system::FileSystem &fs,
-                const std::unordered_set<std::int32_t> *only, RemovalJob &job, int &count)
+                const std::unordered_set<std::int32_t> *only, RemovalJob &job, std::int64_t &count)
 {
     for (const auto &playlist : libraryPlaylistsOf(source))
         deleteDeadIn(host, *playlist, fs, only, job, count);
 }
 
-void failureEnd(CleaningHost &host, int count, const QString &reason)
+void failureEnd(CleaningHost &host, std::int64_t count, const QString &reason)
 {
     endFailedJob(host,
                  QStringLiteral("Can not delete all tracks.") + QLatin1Char('\r') + QString::number(count) +
@@ -72,7 +70,7 @@ void failureEnd(CleaningHost &host, int count, const QString &reason)
 void runDeletion(CleaningHost &host, libraryclient::LibraryClient *library, libraryclient::LibrarySource *source,
                  system::FileSystem &fs, const std::unordered_set<std::int32_t> *only)
 {
-    int count = 0;
+    std::int64_t count = 0;
     QString reason;
     std::optional<RemovalJob> job;
     try {
@@ -84,6 +82,10 @@ void runDeletion(CleaningHost &host, libraryclient::LibraryClient *library, libr
         if (!library)
             throw RunFailure("not connected to the library");
         job.emplace(host, *library, QStringLiteral("dead tracks"));
+        // Before any track is judged: a new job first brings back the files
+        // an interrupted removal left in the trash, and such a track is not
+        // dead.
+        job->open();
         deleteDead(host, *source, fs, only, *job, count);
         job->close();
         host.hideBusy();

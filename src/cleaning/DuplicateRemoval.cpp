@@ -47,6 +47,13 @@ public:
         return false;
     }
 
+    // The copy's file as the disk showed it when the files were gathered.
+    std::optional<system::FileStamp> shownStamp(int copy) const
+    {
+        const auto &use = m_uses[static_cast<size_t>(copy)];
+        return use ? use->stamp : std::nullopt;
+    }
+
     void Removed(int track)
     {
         if (!m_usage)
@@ -82,7 +89,7 @@ private:
 // The walk: each track still present, in library order, keeps itself and
 // loses its first copy. Counts into count as it goes.
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
-                  PendingRemovals *pending, const DuplicateFilter &filter, RemovalJob &job, int &count)
+                  PendingRemovals *pending, const DuplicateFilter &filter, RemovalJob &job, std::int64_t &count)
 {
     const std::optional<bool> keepFiles = filter.KeepFiles();
     const bool trashFiles = keepFiles == false;
@@ -116,8 +123,9 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         // The file goes first: if the trash cannot take it, the entry stays.
         std::optional<system::TrashedFile> trashed;
         if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
-            trashed = trashCopy(fs, pending, copy.databaseId, copy.location);
-        const bool removedHere = removeEntry(job, fs, pending, copy.databaseId, 0, copy.location, trashed);
+            trashed = trashCopy(fs, pending, job, copy.databaseId, copy.location, users.shownStamp(copyIndex));
+        const bool removedHere =
+            removeEntry(job, fs, pending, {copy.databaseId, index.at(kept).databaseId, false}, copy.location, trashed);
         if (!removedHere) {
             index.Remove(copyIndex);
             users.Removed(copyIndex);
@@ -125,8 +133,6 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         }
         index.Remove(copyIndex);
         users.Removed(copyIndex);
-        if (count == kMaxRemovals)
-            throw RunFailure("more copies than one run can count");
         ++count;
     }
 }
@@ -145,7 +151,7 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
                       const QString &filterText, PendingRemovals *pending)
 {
     const DuplicateFilter filter(filterText);
-    int count = 0;
+    std::int64_t count = 0;
     QString reason;
     std::optional<RemovalJob> job;
     try {
@@ -157,12 +163,10 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
         }
         if (!library)
             throw RunFailure("not connected to the library");
-        if (pending)
-            pending->putRight(*library, fs);
         job.emplace(host, *library, QStringLiteral("duplicates"));
         removeCopies(host, *library, fs, pending, filter, *job, count);
         job->close();
-        endRemovalSucceeded(host, count);
+        endRemovalSucceeded(host, count, job->stayedFiles());
         return;
     } catch (const std::exception &error) {
         reason = failureReason(error);
@@ -170,8 +174,10 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
     } catch (...) {
         qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
     }
-    if (job)
+    if (job) {
         job->close();
+        reason = joinedDetail(reason, job->stayedFiles());
+    }
     endRemovalFailed(host, count, reason);
 }
 

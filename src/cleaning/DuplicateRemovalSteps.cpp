@@ -30,16 +30,50 @@ bool isGone(libraryclient::LibraryTrack &track)
     }
 }
 
-system::TrashedFile trashCopy(system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
-                              const QString &location)
+namespace {
+
+// The file changed between the checks and the move: it stays.
+struct FileChangedMeanwhile
 {
-    if (!pending)
-        return fs.moveToTrash(location, {});
+};
+
+QString whyTheFileStays(system::FileSystem &fs, const QString &location, const std::optional<system::FileStamp> &shown)
+{
+    if (const QString why = fs.whyItStays(location); !why.isEmpty())
+        return why;
+    if (!shown)
+        return QStringLiteral("it could not be read when the copy was found");
+    if (fs.stamp(location) != shown)
+        return QStringLiteral("it has changed since the copy was found");
+    return {};
+}
+
+} // namespace
+
+std::optional<system::TrashedFile> trashCopy(system::FileSystem &fs, PendingRemovals *pending, RemovalJob &job,
+                                             std::int32_t databaseId, const QString &location,
+                                             const std::optional<system::FileStamp> &shown)
+{
+    if (const QString why = whyTheFileStays(fs, location, shown); !why.isEmpty()) {
+        job.fileStayed(location, why);
+        return std::nullopt;
+    }
+    // Once more with the file's place in the trash reserved, just before it
+    // moves: what replaced it in the meantime is not the file that was shown.
+    const auto beforeMove = [&](const system::TrashedFile &reserved) {
+        if (fs.stamp(location) != shown)
+            throw FileChangedMeanwhile{};
+        if (pending)
+            pending->intend(databaseId, location, reserved);
+    };
     try {
-        return fs.moveToTrash(
-            location, [&](const system::TrashedFile &reserved) { pending->intend(databaseId, location, reserved); });
+        return fs.moveToTrash(location, beforeMove);
+    } catch (const FileChangedMeanwhile &) {
+        job.fileStayed(location, QStringLiteral("it has changed since the copy was found"));
+        return std::nullopt;
     } catch (const system::TrashError &) {
-        pending->settle(databaseId);
+        if (pending)
+            pending->settle(databaseId);
         throw;
     }
 }
@@ -61,12 +95,15 @@ void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::Tra
     }
 }
 
-bool removeEntry(RemovalJob &job, system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
-                 std::int32_t keeperId, const QString &location, const std::optional<system::TrashedFile> &trashed)
+bool removeEntry(RemovalJob &job, system::FileSystem &fs, PendingRemovals *pending, const EntryRemoval &removal,
+                 const QString &location, const std::optional<system::TrashedFile> &trashed)
 {
+    const std::int32_t databaseId = removal.databaseId;
     try {
-        if (keeperId != 0)
-            job.removeMergingInto(databaseId, keeperId, trashed);
+        if (removal.keeperId != 0 && removal.mergeHistory)
+            job.removeMergingInto(databaseId, removal.keeperId, trashed);
+        else if (removal.keeperId != 0)
+            job.removeKeeping(databaseId, removal.keeperId, trashed);
         else
             job.remove(databaseId, trashed);
     } catch (const libraryclient::ClientError &error) {
@@ -85,12 +122,12 @@ bool removeEntry(RemovalJob &job, system::FileSystem &fs, PendingRemovals *pendi
     return true;
 }
 
-void endRemovalSucceeded(CleaningHost &host, int count)
+void endRemovalSucceeded(CleaningHost &host, std::int64_t count, const QString &detail)
 {
-    endJobSucceeded(host, QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"));
+    endJobSucceeded(host, QString::number(count) + QStringLiteral(" Duplicate(s) have been deleted"), detail);
 }
 
-void endRemovalFailed(CleaningHost &host, int count, const QString &reason)
+void endRemovalFailed(CleaningHost &host, std::int64_t count, const QString &reason)
 {
     endFailedJob(host,
                  QStringLiteral("Can not delete all duplicates.") + QLatin1Char('\r') + QString::number(count) +

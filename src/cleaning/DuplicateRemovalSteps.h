@@ -24,10 +24,16 @@ std::shared_ptr<libraryclient::LibraryTrackList> libraryTracksOf(libraryclient::
 // any other failed call throws.
 bool isGone(libraryclient::LibraryTrack &track);
 
-// Moves a copy's file to the trash; with pending set, a note of where it goes
-// is written before it moves (a move that fails settles it at once).
-system::TrashedFile trashCopy(system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
-                              const QString &location);
+// Moves a copy's file to the trash, but only the file the run was shown: the
+// one whose stamp is shown (read when the run found the copy), and only one
+// that may go at all (FileSystem::whyItStays). Any other file stays where it
+// is, the job notes which and why, and nothing is returned; the entry still
+// goes. With pending set, a note of where the file goes is written before it
+// moves (a move that fails settles it at once). Throws TrashError when the
+// trash cannot take the file.
+std::optional<system::TrashedFile> trashCopy(system::FileSystem &fs, PendingRemovals *pending, RemovalJob &job,
+                                             std::int32_t databaseId, const QString &location,
+                                             const std::optional<system::FileStamp> &shown);
 
 // Whether a failed removal may have taken effect after all (the service died
 // during the call) and a note will settle it the next time: then the file
@@ -39,20 +45,31 @@ bool outcomeUnknown(const libraryclient::ClientError &error, const PendingRemova
 void putBack(system::FileSystem &fs, PendingRemovals *pending, const system::TrashedFile &trashed,
              std::int32_t databaseId, const QString &path);
 
-// Removes the entry in job (into keeperId's place when not 0) once its file
+// Which entry goes, and in whose favour: a copy removed for a keeper goes only
+// while the keeper is there (its history merged into the keeper's with
+// mergeHistory), checked in the same change.
+struct EntryRemoval
+{
+    std::int32_t databaseId = 0;
+    std::int32_t keeperId = 0; // 0: none
+    bool mergeHistory = false;
+};
+
+// Removes the entry in job once its file
 // went to trashed, when it went: an entry that cannot go gets its file back
 // first, never an entry in the library with its file in the trash. When the
 // service died during the call, whether the entry went is not known: the
 // file stays in the trash with its note, and the next run asks the library.
 // Returns false for an entry gone by another hand (or, with a keeper, whose
 // keeper is gone); throws every other failure.
-bool removeEntry(RemovalJob &job, system::FileSystem &fs, PendingRemovals *pending, std::int32_t databaseId,
-                 std::int32_t keeperId, const QString &location, const std::optional<system::TrashedFile> &trashed);
+bool removeEntry(RemovalJob &job, system::FileSystem &fs, PendingRemovals *pending, const EntryRemoval &removal,
+                 const QString &location, const std::optional<system::TrashedFile> &trashed);
 
-// A run that went to its end: the alert with the count, the library list
-// reloaded, the gate and the buttons back.
-void endRemovalSucceeded(CleaningHost &host, int count);
+// A run that went to its end: the alert with the count (and, under it, the
+// files that stayed and why), the library list reloaded, the gate and the
+// buttons back.
+void endRemovalSucceeded(CleaningHost &host, std::int64_t count, const QString &detail);
 // A run that stopped early, with the count of the copies that did go and why.
-void endRemovalFailed(CleaningHost &host, int count, const QString &reason);
+void endRemovalFailed(CleaningHost &host, std::int64_t count, const QString &reason);
 
 } // namespace tidyfox::cleaning

@@ -82,6 +82,8 @@ ReviewedTrack reviewed(const IndexedTrack &entry, system::FileSystem &fs)
     t.location = entry.location;
     t.hasFile = entry.hasFile;
     t.fileThere = entry.hasFile && !entry.location.isEmpty() && fs.fileExists(entry.location);
+    if (t.fileThere)
+        t.stamp = fs.stamp(entry.location);
     return t;
 }
 
@@ -134,15 +136,15 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         copyUses[k] = FileUsage::Of(fs, entry.location);
         usage.Add(*copyUses[k]);
         copyPaths.insert(copyUses[k]->path);
-        if (copyUses[k]->id)
-            copyIds.insert(*copyUses[k]->id);
+        if (copyUses[k]->stamp)
+            copyIds.insert(copyUses[k]->stamp->id);
     }
     for (int i = 0; i < index.size(); ++i) {
         const IndexedTrack &entry = index.at(i);
         if (isCopy[static_cast<size_t>(i)] || !hasFile(entry))
             continue;
         const FileUsage::Use use = FileUsage::Of(fs, entry.location);
-        if (copyPaths.contains(use.path) || (use.id && copyIds.contains(*use.id)))
+        if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
             usage.Add(use);
     }
     return copyUses;
@@ -174,7 +176,7 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
                 gathered = true;
             }
             const auto &own = uses[k];
-            if (!(own && usage.SharedBeyond(*own))) {
+            if (!(own && usage.SharedBeyond(*own)) && t.stamp && fs.whyItStays(t.location).isEmpty()) {
                 t.fileGoes = true;
                 gone.insert(system::normalisedPath(t.location));
             }

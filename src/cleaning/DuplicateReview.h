@@ -17,6 +17,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tidyfox::cleaning {
@@ -40,8 +41,11 @@ struct ReviewedTrack
     QString location;       // empty for a stream and for a track that lost its file
     bool hasFile = true;    // false for a stream
     bool fileThere = false; // the file is on the disk
-    bool goes = false;      // marked to be removed
-    bool fileGoes = false;  // its file would go to the trash with it
+    // The file as the review saw it: the removal sends to the trash only the
+    // file still so.
+    std::optional<system::FileStamp> stamp;
+    bool goes = false;     // marked to be removed
+    bool fileGoes = false; // its file would go to the trash with it
 };
 
 // Tracks equal on every checked property, at least two, in library order.

@@ -4,29 +4,29 @@ namespace tidyfox::cleaning {
 
 FileUsage::Use FileUsage::Of(system::FileSystem &fs, const QString &location)
 {
-    return {system::normalisedPath(location), fs.identity(location)};
+    return {system::normalisedPath(location), fs.stamp(location)};
 }
 
 void FileUsage::Add(const Use &use)
 {
     ++m_paths[use.path];
-    if (use.id)
-        ++m_ids[*use.id];
+    if (use.stamp)
+        ++m_ids[use.stamp->id];
 }
 
 void FileUsage::Release(const Use &use)
 {
     if (--m_paths[use.path] <= 0)
         m_paths.remove(use.path);
-    if (use.id && --m_ids[*use.id] <= 0)
-        m_ids.remove(*use.id);
+    if (use.stamp && --m_ids[use.stamp->id] <= 0)
+        m_ids.remove(use.stamp->id);
 }
 
 bool FileUsage::SharedBeyond(const Use &own) const
 {
     if (m_paths.value(own.path) > 1)
         return true;
-    return own.id && m_ids.value(*own.id) > 1;
+    return own.stamp && m_ids.value(own.stamp->id) > 1;
 }
 
 } // namespace tidyfox::cleaning

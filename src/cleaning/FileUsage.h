@@ -19,7 +19,9 @@ public:
     struct Use
     {
         QString path; // normalised
-        std::optional<system::FileId> id;
+        // The file as the disk showed it when the use was read; its id tells
+        // other spellings of the same file.
+        std::optional<system::FileStamp> stamp;
     };
 
     // The file a location names; the location must not be empty.

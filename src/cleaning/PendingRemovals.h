@@ -1,17 +1,19 @@
-// A note on disk of each removed copy whose file is on its way to the trash.
-// A removal moves the file first and then removes the entry; a process killed
-// between the two would leave an entry in the library with its file in the
-// trash. The note is written once the file's place in the trash is reserved
-// and before it moves, and settled once the entry is gone (or the file back),
-// so that the next run can put right what a killed one left.
+// The note on disk of each removed copy whose file is on its way to the
+// trash (protocol/PendingMovesNote.h). A removal moves the file first and
+// then removes the entry; a process killed between the two would leave an
+// entry in the library with its file in the trash. The note is written once
+// the file's place in the trash is reserved and before it moves, and settled
+// once the entry is gone (or the file back). The library service puts right
+// what a killed run left, when it starts and when the next job begins.
 #pragma once
 
-#include "libraryclient/LibraryClient.h"
+#include "protocol/PendingMovesNote.h"
 #include "system/FileSystem.h"
 
 #include <QFile>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 namespace tidyfox::cleaning {
 
@@ -28,12 +30,9 @@ public:
     // The copy's entry is gone, or its file is back in place.
     void settle(std::int32_t databaseId);
 
-    // Puts right what a run that died left: a file in the trash whose entry
-    // is still in the library goes back to its place, unless something else
-    // is there now. Then the note starts afresh. Returns how many files went
-    // back; throws ClientError when the library cannot be asked, leaving the
-    // note as it is.
-    int putRight(libraryclient::LibraryClient &library, system::FileSystem &fs);
+    // The moves noted and not settled: files that may be in the trash while
+    // their entries are still in the library.
+    std::vector<protocol::PendingMove> openMoves() const;
 
 private:
     void append(const QByteArray &line);

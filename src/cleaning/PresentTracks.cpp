@@ -64,15 +64,17 @@ void PresentTracks::Removed(PresentTrack &entry)
     m_tracks.erase(entry.databaseId);
 }
 
-bool PresentTracks::removeFromLibrary(PresentTrack &entry, std::int32_t keeperId, bool trashFile, RemovalJob &job,
-                                      libraryclient::LibraryClient &library, system::FileSystem &fs,
-                                      PendingRemovals *pending)
+bool PresentTracks::removeFromLibrary(PresentTrack &entry, std::int32_t keeperId, bool mergeHistory, bool trashFile,
+                                      RemovalJob &job, libraryclient::LibraryClient &library, system::FileSystem &fs,
+                                      PendingRemovals *pending, const std::optional<system::FileStamp> &reviewed)
 {
     job.open();
     std::optional<system::TrashedFile> trashed;
-    if (trashFile && entry.hasFile && fs.fileExists(entry.location) && !FileSharedBeyond(entry, library, fs))
-        trashed = trashCopy(fs, pending, entry.databaseId, entry.location);
-    if (!removeEntry(job, fs, pending, entry.databaseId, keeperId, entry.location, trashed))
+    if (trashFile && entry.hasFile && fs.fileExists(entry.location) && !FileSharedBeyond(entry, library, fs)) {
+        const std::optional<system::FileStamp> atStart = entry.use ? entry.use->stamp : std::nullopt;
+        trashed = trashCopy(fs, pending, job, entry.databaseId, entry.location, reviewed ? reviewed : atStart);
+    }
+    if (!removeEntry(job, fs, pending, {entry.databaseId, keeperId, mergeHistory}, entry.location, trashed))
         return false;
     Removed(entry);
     return true;

@@ -41,11 +41,16 @@ public:
 
     void Removed(PresentTrack &entry);
 
-    // Removes entry in job (into keeperId's place when not 0), its file first
+    // Removes entry in job (in favour of keeperId when not 0, which must still
+    // be there; its history merged into the keeper's with mergeHistory), its file first
     // to the trash when trashFile and no other track uses it, as
-    // removeEntry does; false for an entry gone by another hand.
-    bool removeFromLibrary(PresentTrack &entry, std::int32_t keeperId, bool trashFile, RemovalJob &job,
-                           libraryclient::LibraryClient &library, system::FileSystem &fs, PendingRemovals *pending);
+    // removeEntry does; false for an entry gone by another hand. Only the
+    // file as it was shown goes: as the review saw it (reviewed, when the
+    // person chose from one) or else as the disk showed it at the run's
+    // first file.
+    bool removeFromLibrary(PresentTrack &entry, std::int32_t keeperId, bool mergeHistory, bool trashFile,
+                           RemovalJob &job, libraryclient::LibraryClient &library, system::FileSystem &fs,
+                           PendingRemovals *pending, const std::optional<system::FileStamp> &reviewed = std::nullopt);
 
 private:
     // Nodes stay where they are while others go: a copy outlives the look-up

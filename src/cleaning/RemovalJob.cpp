@@ -36,6 +36,15 @@ void RemovalJob::removeMergingInto(std::int32_t databaseId, std::int32_t keeperI
     m_changed = true;
 }
 
+void RemovalJob::removeKeeping(std::int32_t databaseId, std::int32_t keeperId,
+                               const std::optional<system::TrashedFile> &trashed)
+{
+    open();
+    m_library.deleteCopyInJob(m_jobId, databaseId, keeperId, trashed ? trashed->trashedPath : QString(),
+                              trashed ? trashed->infoPath : QString());
+    m_changed = true;
+}
+
 void RemovalJob::removeFromPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds)
 {
     open();
@@ -76,6 +85,28 @@ void tellPlayerWaits(CleaningHost &host, libraryclient::LibraryClient &library, 
     } catch (const std::exception &error) {
         qCDebug(lcCleaning) << "The history could not say whether job" << jobId << "waits:" << error.what();
     }
+}
+
+void RemovalJob::fileStayed(const QString &location, const QString &why)
+{
+    qCDebug(lcCleaning) << "The file" << location << "stays where it is:" << why;
+    // The alert names the first few; a run over a whole folder of documents
+    // would otherwise give a line longer than any screen.
+    constexpr qsizetype kNamed = 5;
+    if (m_stayedCount++ < kNamed)
+        m_stayed << QStringLiteral("%1 (%2)").arg(location, why);
+}
+
+QString RemovalJob::stayedFiles() const
+{
+    if (m_stayedCount == 0)
+        return {};
+    QString text = (m_stayedCount == 1 ? QStringLiteral("1 file stayed where it was: ")
+                                       : QStringLiteral("%1 files stayed where they were: ").arg(m_stayedCount)) +
+                   m_stayed.join(QStringLiteral("; "));
+    if (m_stayedCount > m_stayed.size())
+        text += QStringLiteral("; and %1 more").arg(m_stayedCount - m_stayed.size());
+    return text + QLatin1Char('.');
 }
 
 } // namespace tidyfox::cleaning

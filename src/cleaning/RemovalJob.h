@@ -7,6 +7,7 @@
 #include "libraryclient/LibraryClient.h"
 #include "system/Trash.h"
 
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -33,6 +34,10 @@ public:
     void remove(std::int32_t databaseId, const std::optional<system::TrashedFile> &trashed);
     void removeMergingInto(std::int32_t databaseId, std::int32_t keeperId,
                            const std::optional<system::TrashedFile> &trashed);
+    // remove, for a copy of keeperId: refused (kErrObjectDeleted), changing
+    // nothing, once the keeper is gone.
+    void removeKeeping(std::int32_t databaseId, std::int32_t keeperId,
+                       const std::optional<system::TrashedFile> &trashed);
     // Takes the tracks' places out of a user playlist; the tracks stay.
     void removeFromPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds);
     // Deletes a user playlist; its tracks stay in the library.
@@ -43,6 +48,12 @@ public:
     // in its history and can still be restored.
     void close() noexcept;
 
+    // A removed copy's file that was not sent to the trash, and why.
+    void fileStayed(const QString &location, const QString &why);
+    // The files that stayed, for the line under the run's last alert; empty
+    // when none did.
+    QString stayedFiles() const;
+
 private:
     CleaningHost &m_host;
     libraryclient::LibraryClient &m_library;
@@ -50,6 +61,8 @@ private:
     std::int32_t m_jobId = 0;
     bool m_closed = false;
     bool m_changed = false; // something of the library went into the job
+    QStringList m_stayed;
+    qsizetype m_stayedCount = 0;
 };
 
 // Tells the host when the job's change waits for the player's own library.

@@ -14,7 +14,7 @@ namespace tidyfox::cleaning {
 namespace {
 
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
-                  PendingRemovals *pending, const ReviewedRemoval &removal, RemovalJob &job, int &count)
+                  PendingRemovals *pending, const ReviewedRemoval &removal, RemovalJob &job, std::int64_t &count)
 {
     const bool trashFiles = !removal.keepFiles;
     PresentTracks present(library, trashFiles);
@@ -40,34 +40,66 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             qCDebug(lcCleaning) << "track" << chosen.databaseId << "stays: its keeper has gone";
             continue;
         }
-        if (!present.removeFromLibrary(*copy, removal.mergeHistory ? chosen.keeperId : 0, trashFiles, job, library, fs,
-                                       pending)) {
+        if (!present.removeFromLibrary(*copy, chosen.keeperId, removal.mergeHistory, trashFiles, job, library, fs,
+                                       pending, chosen.shown)) {
             // Gone by another hand, the copy or its keeper: passed over.
             continue;
         }
-        if (count == kMaxRemovals)
-            throw RunFailure("more copies than one run can count");
         ++count;
     }
 }
 
+// The pairs a run was asked for and refused, for the line under its alert.
+QString refusedPairs(const std::vector<ChosenCopy> &refused)
+{
+    if (refused.empty())
+        return {};
+    QStringList pairs;
+    for (const ChosenCopy &pair : refused)
+        pairs << QStringLiteral("%1:%2").arg(pair.databaseId).arg(pair.keeperId);
+    return QStringLiteral("Not copies the review showed, so nothing of them was removed: %1.")
+        .arg(pairs.join(QStringLiteral(", ")));
+}
+
 } // namespace
+
+ShownCopies::ShownCopies(const DuplicateReview &review)
+{
+    for (std::size_t g = 0; g < review.groups.size(); ++g) {
+        for (const ReviewedTrack &t : review.groups[g].tracks)
+            m_tracks[t.databaseId] = {g, t.stamp};
+    }
+}
+
+void ShownCopies::admit(ReviewedRemoval &removal) const
+{
+    std::vector<ChosenCopy> admitted;
+    for (ChosenCopy &pair : removal.copies) {
+        const auto copy = m_tracks.find(pair.databaseId);
+        const auto keeper = m_tracks.find(pair.keeperId);
+        if (copy == m_tracks.end() || keeper == m_tracks.end() || copy->second.group != keeper->second.group) {
+            removal.refused.push_back(pair);
+            continue;
+        }
+        pair.shown = copy->second.stamp;
+        admitted.push_back(pair);
+    }
+    removal.copies = std::move(admitted);
+}
 
 void removeReviewed(CleaningHost &host, libraryclient::LibraryClient *library, system::FileSystem &fs,
                     const ReviewedRemoval &removal, PendingRemovals *pending)
 {
-    int count = 0;
+    std::int64_t count = 0;
     QString reason;
     std::optional<RemovalJob> job;
     try {
         if (!library)
             throw RunFailure("not connected to the library");
-        if (pending)
-            pending->putRight(*library, fs);
         job.emplace(host, *library, QStringLiteral("duplicates"));
         removeCopies(host, *library, fs, pending, removal, *job, count);
         job->close();
-        endRemovalSucceeded(host, count);
+        endRemovalSucceeded(host, count, joinedDetail(refusedPairs(removal.refused), job->stayedFiles()));
         return;
     } catch (const std::exception &error) {
         reason = failureReason(error);
@@ -75,8 +107,10 @@ void removeReviewed(CleaningHost &host, libraryclient::LibraryClient *library, s
     } catch (...) {
         qCDebug(lcCleaning) << "Reviewed removal stopped after" << count << "removals";
     }
-    if (job)
+    if (job) {
         job->close();
+        reason = joinedDetail(joinedDetail(reason, refusedPairs(removal.refused)), job->stayedFiles());
+    }
     endRemovalFailed(host, count, reason);
 }
 

@@ -7,10 +7,13 @@
 #pragma once
 
 #include "cleaning/CleaningHost.h"
+#include "cleaning/DuplicateReview.h"
 #include "libraryclient/LibraryClient.h"
 #include "system/FileSystem.h"
 
 #include <cstdint>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace tidyfox::cleaning {
@@ -21,6 +24,8 @@ struct ChosenCopy
 {
     std::int32_t databaseId = 0; // the copy that goes
     std::int32_t keeperId = 0;   // the track that stays in its place
+    // The copy's file as the review showed it; only that file may go.
+    std::optional<system::FileStamp> shown;
 };
 
 struct ReviewedRemoval
@@ -29,6 +34,31 @@ struct ReviewedRemoval
     bool keepFiles = false;
     // Each copy's play history goes to its keeper as the copy goes.
     bool mergeHistory = false;
+    // Pairs asked for that the review never showed: nothing of them goes,
+    // and the run's last alert names them.
+    std::vector<ChosenCopy> refused;
+};
+
+// The copies a review showed, to hold a removal asked for by its id pairs (a
+// face command anyone on the bus may send) to what the person saw.
+class ShownCopies
+{
+public:
+    ShownCopies() = default;
+    explicit ShownCopies(const DuplicateReview &review);
+
+    // Moves each pair of removal whose copy and keeper the review did not
+    // show in one group into removal.refused, and gives each pair that stays
+    // the stamp of its copy's file as the review read it.
+    void admit(ReviewedRemoval &removal) const;
+
+private:
+    struct Shown
+    {
+        std::size_t group = 0;
+        std::optional<system::FileStamp> stamp;
+    };
+    std::unordered_map<std::int32_t, Shown> m_tracks;
 };
 
 // Runs the removal over the library (null when not connected) and ends it on

@@ -29,10 +29,8 @@ void deleteEach(CleaningHost &host, libraryclient::LibraryClient &library, syste
         PresentTrack *track = present.find(databaseId);
         if (!track)
             continue;
-        if (!present.removeFromLibrary(*track, 0, withFiles, job, library, fs, pending))
+        if (!present.removeFromLibrary(*track, 0, false, withFiles, job, library, fs, pending))
             continue;
-        if (count == kMaxRemovals)
-            throw RunFailure("more tracks than one run can count");
         ++count;
     }
 }
@@ -73,8 +71,6 @@ void deleteTracks(CleaningHost &host, libraryclient::LibraryClient *library, sys
         host, library, withFiles ? QStringLiteral("deleted with files") : QStringLiteral("deleted"), "Track deletion",
         [](int count) { return QStringLiteral("Can not delete all tracks.\r") + deletedText(count); },
         [&](libraryclient::LibraryClient &lib, RemovalJob &job, int &count) {
-            if (withFiles && pending)
-                pending->putRight(lib, fs);
             deleteEach(host, lib, fs, databaseIds, withFiles, pending, job, count);
             return deletedText(count);
         });

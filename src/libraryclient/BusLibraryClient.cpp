@@ -123,6 +123,11 @@ public:
     {
         call(QStringLiteral("DeleteTrackMergingIntoInJob"), {jobId, databaseId, keeperId, trashedPath, infoPath}, 0);
     }
+    void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId, const QString &trashedPath,
+                         const QString &infoPath) override
+    {
+        call(QStringLiteral("DeleteCopyInJob"), {jobId, databaseId, keeperId, trashedPath, infoPath}, 0);
+    }
     void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                  const std::vector<std::int32_t> &databaseIds) override
     {

@@ -34,6 +34,8 @@ public:
                                   const QString &infoPath) = 0;
     virtual void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                              const QString &trashedPath, const QString &infoPath) = 0;
+    virtual void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                 const QString &trashedPath, const QString &infoPath) = 0;
     virtual void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                          const std::vector<std::int32_t> &databaseIds) = 0;
     virtual void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) = 0;

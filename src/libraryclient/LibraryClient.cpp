@@ -27,6 +27,11 @@ void LibraryClient::deleteTrackMergingIntoInJob(std::int32_t, std::int32_t, std:
     throw noHistory();
 }
 
+void LibraryClient::deleteCopyInJob(std::int32_t, std::int32_t, std::int32_t, const QString &, const QString &)
+{
+    throw noHistory();
+}
+
 void LibraryClient::removeFromPlaylistInJob(std::int32_t, std::int32_t, const std::vector<std::int32_t> &)
 {
     throw noHistory();

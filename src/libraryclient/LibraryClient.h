@@ -168,6 +168,11 @@ public:
                                   const QString &infoPath);
     virtual void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                              const QString &trashedPath, const QString &infoPath);
+    // deleteTrackInJob for a copy of keeperId: refused with kErrObjectDeleted,
+    // changing nothing, when either track is gone, so that two runs never
+    // each remove the track the other keeps.
+    virtual void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                 const QString &trashedPath, const QString &infoPath);
     // Takes every place the tracks have in the playlist out of it (the tracks
     // stay in the library), each place written down in the job. The library
     // playlist, a folder or one of the player's own lists is refused with

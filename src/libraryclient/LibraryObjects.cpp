@@ -293,6 +293,13 @@ void BackendLibraryClient::deleteTrackMergingIntoInJob(std::int32_t jobId, std::
     m_backend->markDeleted(databaseId);
 }
 
+void BackendLibraryClient::deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                           const QString &trashedPath, const QString &infoPath)
+{
+    m_backend->deleteCopyInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
+    m_backend->markDeleted(databaseId);
+}
+
 void BackendLibraryClient::removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                                    const std::vector<std::int32_t> &databaseIds)
 {

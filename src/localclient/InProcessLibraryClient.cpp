@@ -90,6 +90,11 @@ public:
     {
         translated([&] { open().deleteTrackMergingIntoInJob(jobId, databaseId, keeperId, trashedPath, infoPath); });
     }
+    void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId, const QString &trashedPath,
+                         const QString &infoPath) override
+    {
+        translated([&] { open().deleteCopyInJob(jobId, databaseId, keeperId, trashedPath, infoPath); });
+    }
     void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                  const std::vector<std::int32_t> &databaseIds) override
     {

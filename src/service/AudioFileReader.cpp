@@ -66,24 +66,6 @@ QString kindOf(TagLib::File *file)
 
 } // namespace
 
-bool hasAudioExtension(const QString &path)
-{
-    // TagLib's own list, less the tracker module formats, which carry no
-    // sample rate and so never make a track, and with the names TagLib reads
-    // by their content but does not list.
-    static const QSet<QString> extensions = [] {
-        QSet<QString> names;
-        for (const TagLib::String &name : TagLib::FileRef::defaultFileExtensions())
-            names.insert(QString::fromLatin1(name.toCString()).toLower());
-        for (const char *module : {"mod", "module", "nst", "wow", "s3m", "it", "xm"})
-            names.remove(QLatin1String(module));
-        for (const char *more : {"mp2", "aac", "alac"})
-            names.insert(QLatin1String(more));
-        return names;
-    }();
-    return extensions.contains(QFileInfo(path).suffix().toLower());
-}
-
 std::optional<TrackRecord> readAudioFile(const QString &path)
 {
     const QByteArray encoded = QFile::encodeName(path);

@@ -7,9 +7,6 @@
 
 namespace tidyfox::library {
 
-// True for the file name extensions of the audio formats that can be added.
-bool hasAudioExtension(const QString &path);
-
 // The track for an audio file: tags, audio properties, the format named as a
 // music library names it ("MPEG audio file", ...), Location the path given, and
 // the file's name without extension when it has no title. Nothing when the file

@@ -1,5 +1,6 @@
 #include "service/AudioFileScanner.h"
 
+#include "common/AudioFileLook.h"
 #include "service/AudioFileReader.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
@@ -87,23 +88,6 @@ void walk(const QString &folder, QStringList &files, QStringList *skipped)
 
 enum class Look { Audio, NotRegular, NotAudio, NotLikeAudio };
 
-// The first bytes of each format that can be added (behind an ID3v2 tag for
-// those that allow one): a file named like audio that starts otherwise (a
-// gigabyte of zeros named .mp3) is not handed to TagLib, which would read all
-// of it looking for a frame.
-bool startsLikeAudio(const QByteArray &head)
-{
-    auto at = [&](qsizetype offset, const char *magic) {
-        return head.size() >= offset + qsizetype(qstrlen(magic)) && head.mid(offset, qstrlen(magic)) == magic;
-    };
-    if (at(0, "ID3") || at(0, "fLaC") || at(0, "OggS") || at(0, "RIFF") || at(0, "RF64") || at(0, "FORM") ||
-        at(0, "MAC ") || at(0, "wvpk") || at(0, "MPCK") || at(0, "MP+") || at(0, "TTA1") || at(0, "ADIF") ||
-        at(4, "ftyp") || at(0, "\x30\x26\xB2\x75\x8E\x66\xCF\x11"))
-        return true;
-    // An MPEG audio or ADTS frame: eleven set sync bits.
-    return head.size() >= 2 && quint8(head[0]) == 0xFF && (quint8(head[1]) & 0xE0) == 0xE0;
-}
-
 Look look(const QString &path)
 {
     struct stat st
@@ -114,7 +98,7 @@ Look look(const QString &path)
     if (!hasAudioExtension(path))
         return Look::NotAudio;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !startsLikeAudio(file.read(16)))
+    if (!file.open(QIODevice::ReadOnly) || !startsLikeAudio(file.read(kAudioHeadBytes)))
         return Look::NotLikeAudio;
     return Look::Audio;
 }

@@ -7,7 +7,9 @@
 #include "service/ServiceLog.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
@@ -166,9 +168,45 @@ void LibraryAdaptor::DeleteTrackMergingInto(int databaseId, int keeperId)
         emit TrackDeleted(databaseId);
 }
 
+JobHolder LibraryAdaptor::callingHolder()
+{
+    if (!calledFromDBus())
+        return {};
+    const QString client = message().service();
+    const QDBusReply<uint> pid = connection().interface()->servicePid(client);
+    if (!m_clients) {
+        m_clients = new QDBusServiceWatcher(this);
+        m_clients->setConnection(connection());
+        m_clients->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+        connect(m_clients, &QDBusServiceWatcher::serviceUnregistered, this, [this](const QString &gone) {
+            m_clients->removeWatchedService(gone);
+            try {
+                m_core->releaseJobLease(gone);
+            } catch (const std::exception &error) {
+                qCWarning(lcService) << "The job lease of a client that left stays:" << error.what();
+            }
+        });
+    }
+    m_clients->addWatchedService(client);
+    return {client, pid.isValid() ? programOf(pid.value()) : QString()};
+}
+
 int LibraryAdaptor::BeginJob(const QString &kind)
 {
-    return guarded(0, [&] { return m_core->beginJob(kind); });
+    const JobHolder holder = callingHolder();
+    return guarded(0, [&] { return m_core->beginJob(kind, holder); });
+}
+
+void LibraryAdaptor::DeleteCopyInJob(int jobId, int databaseId, int keeperId, const QString &trashedPath,
+                                     const QString &infoPath)
+{
+    const bool deleted = guarded(false, [&] {
+        m_core->deleteCopyInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
+        return true;
+    });
+    m_cache.clear();
+    if (deleted)
+        emit TrackDeleted(databaseId);
 }
 
 void LibraryAdaptor::DeleteTrackInJob(int jobId, int databaseId, const QString &trashedPath, const QString &infoPath)

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDBusContext>
+#include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <memory>
@@ -58,6 +59,8 @@ public slots:
     Q_SCRIPTABLE void DeleteTrackInJob(int jobId, int databaseId, const QString &trashedPath, const QString &infoPath);
     Q_SCRIPTABLE void DeleteTrackMergingIntoInJob(int jobId, int databaseId, int keeperId, const QString &trashedPath,
                                                   const QString &infoPath);
+    Q_SCRIPTABLE void DeleteCopyInJob(int jobId, int databaseId, int keeperId, const QString &trashedPath,
+                                      const QString &infoPath);
     Q_SCRIPTABLE void RemoveFromPlaylistInJob(int jobId, int playlistId, const QList<int> &databaseIds);
     Q_SCRIPTABLE void DeletePlaylistInJob(int jobId, int playlistId);
     Q_SCRIPTABLE void EndJob(int jobId);
@@ -81,6 +84,11 @@ private:
     std::shared_ptr<const SealedMemoryFile> tracksPayload(std::int32_t playlistId);
     QByteArray buildTracksPayload(std::int32_t playlistId);
     void releaseMemorySoon();
+    // The caller of the call being served, as a job's lease names it; its
+    // leaving the bus ends its hold on the lease.
+    JobHolder callingHolder();
+
+    QDBusServiceWatcher *m_clients = nullptr;
 
     std::unique_ptr<LibraryCore> m_core;
     LibraryBusCache m_cache;

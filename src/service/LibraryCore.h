@@ -5,6 +5,7 @@
 #pragma once
 
 #include "protocol/LibraryRecords.h"
+#include "service/JobHolder.h"
 
 #include <QString>
 #include <cstdint>
@@ -60,18 +61,36 @@ public:
 
     // The history of removals. A job groups the removals of one cleaning run;
     // the last kJournalJobs are kept, older ones dropped as a new one begins.
-    virtual std::int32_t beginJob(const QString &kind) = 0;
+    // kind is short plain text. A job holds the library's job lease until it
+    // ends: while another holder's job is under way, beginJob is refused
+    // with a LibraryError that names that job ("another clean-up is running:
+    // job 12, started 10:41 by tidyfox-clean"); a lease whose holder has died
+    // is taken over. A new job first puts right what a killed run left (the
+    // note of pending moves).
+    virtual std::int32_t beginJob(const QString &kind, const JobHolder &holder) = 0;
+    std::int32_t beginJob(const QString &kind) { return beginJob(kind, {}); }
+    // The bus client has gone: a job it held the lease for ends its hold (the
+    // job stays in the history, to be restored), and what the client's
+    // interrupted removal left is put right.
+    virtual void releaseJobLease(const QString &client) = 0;
     // deleteTrack and deleteTrackMergingInto, with the same rules and errors,
     // that first write down all the job needs to put the track back: the
     // whole row (its playlist places wait, unseen, where they were until the
     // job is forgotten), where its file went in the trash
     // (trashedPath and infoPath, the .trashinfo; both empty when the file
     // stayed) and, for a merge, the keeper's history before it. One
-    // transaction each; an unknown or restored job is refused.
+    // transaction each; an unknown or restored job is refused, and so is a
+    // trashedPath that is not the place of the track's file in a trash (see
+    // checkTrashPlace).
     virtual void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
                                   const QString &infoPath) = 0;
     virtual void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                              const QString &trashedPath, const QString &infoPath) = 0;
+    // deleteTrackInJob of a copy of keeperId, in the same transaction as the
+    // check that keeperId is still there: ObjectDeletedError, changing
+    // nothing, when either is gone.
+    virtual void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                 const QString &trashedPath, const QString &infoPath) = 0;
     // Takes every place the tracks have in the playlist out of it (the tracks
     // stay in the library) and writes down each place (playlist, position)
     // in the job. One transaction. The library playlist, folders and the

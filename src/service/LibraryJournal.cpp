@@ -5,6 +5,7 @@
 #include "service/RestoreFiles.h"
 #include "service/ServiceLog.h"
 #include "service/Transaction.h"
+#include "service/TrashPlace.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -55,9 +56,22 @@ void LibraryStore::prepareJournalStatements()
         "INSERT INTO tracks(" + columns + ") SELECT " + columns + " FROM journal_tracks WHERE entry_id = ?1";
 }
 
-std::int32_t LibraryStore::beginJob(const QString &kind)
+// A job's name is shown in the history, one job a line.
+void checkJobName(const QString &kind)
 {
+    constexpr qsizetype kLongest = 64;
+    const bool plain = std::all_of(kind.begin(), kind.end(), [](QChar c) { return c.isPrint(); });
+    if (kind.trimmed().isEmpty() || kind.size() > kLongest || !plain)
+        throw LibraryError(
+            QStringLiteral("A job's name must be plain text of 1 to %1 characters.").arg(kLongest).toStdString());
+}
+
+std::int32_t LibraryStore::beginJob(const QString &kind, const JobHolder &holder)
+{
+    checkJobName(kind);
     Transaction transaction(*this);
+    if (const QString underWay = jobUnderWay(&holder); !underWay.isEmpty())
+        throw LibraryError(underWay.toStdString());
     m_db.query("INSERT INTO journal_jobs(kind, started_utc) VALUES(?1, ?2)")
         .bind(1, kind)
         .bind(2, QDateTime::currentSecsSinceEpoch())
@@ -73,7 +87,10 @@ std::int32_t LibraryStore::beginJob(const QString &kind)
     }
     for (const std::int64_t oldJob : beyondTheLast)
         forgetJob(oldJob);
+    takeJobLease(jobId, holder);
     transaction.commit();
+    // The lease is this job's now: no other run has a move under way.
+    putBackPendingMoves();
     return jobId;
 }
 
@@ -136,6 +153,13 @@ std::int64_t LibraryStore::journalTrack(std::int32_t jobId, std::int32_t databas
                                         const QString &infoPath)
 {
     prepareJournalStatements();
+    if (!trashedPath.isEmpty() || !infoPath.isEmpty()) {
+        auto q = m_db.query("SELECT location FROM tracks WHERE database_id = ?1 AND kind = 1");
+        if (q.bind(1, databaseId).next()) {
+            if (const QString why = whyNotTrashPlace(trashedPath, infoPath, q.text(0)); !why.isEmpty())
+                throw LibraryError(QStringLiteral("The history takes no such trash entry: %1.").arg(why).toStdString());
+        }
+    }
     m_db.query(m_journalRowSql.constData())
         .bind(1, jobId)
         .bind(2, databaseId)
@@ -183,9 +207,22 @@ void LibraryStore::deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t 
     transaction.commit();
 }
 
+void LibraryStore::deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                   const QString &trashedPath, const QString &infoPath)
+{
+    Transaction transaction(*this);
+    if (keeperId == databaseId || !m_db.query("SELECT 1 FROM tracks WHERE database_id = ?1").bind(1, keeperId).next())
+        throw ObjectDeletedError(
+            QStringLiteral("The track %1 that was to stay is not in the library.").arg(keeperId).toStdString());
+    journalTrack(jobId, databaseId, trashedPath, infoPath);
+    removeTrack(databaseId, true);
+    transaction.commit();
+}
+
 void LibraryStore::endJob(std::int32_t jobId)
 {
     Transaction transaction(*this);
+    m_db.query("DELETE FROM job_lease WHERE job_id = ?1").bind(1, jobId).run();
     m_db.query("UPDATE journal_jobs SET ended_utc = ?2 WHERE job_id = ?1")
         .bind(1, jobId)
         .bind(2, QDateTime::currentSecsSinceEpoch())
@@ -313,6 +350,12 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
         for (const Entry &entry : entries) {
             if (entry.trashedPath.isEmpty())
                 continue;
+            // Written before the history checked what it took in.
+            if (const QString why = whyNotTrashPlace(entry.trashedPath, entry.infoPath, entry.originalPath, false);
+                !why.isEmpty()) {
+                qCWarning(lcService) << "A file of job" << jobId << "stays where it is:" << why;
+                continue;
+            }
             std::optional<FileIdentity> movedBefore;
             auto known = m_db.query("SELECT device, inode FROM journal_restoring WHERE entry_id = ?1");
             if (known.bind(1, entry.entryId).next())

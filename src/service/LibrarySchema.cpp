@@ -188,7 +188,23 @@ constexpr const char *kSteps[] = {
         device INTEGER NOT NULL,
         inode INTEGER NOT NULL);
     )sql",
-    // 6: a library linked to a music player's own store. The link names the
+    // 6: the job lease. One cleaning job at a time changes the library,
+    // whichever program, client or service runs it: two at once, each with
+    // its own keep rule, would each remove the copy the other keeps. The row
+    // names the job and who holds it (the process, told apart from a later
+    // one with the same number by its start, and the bus client it serves),
+    // so that a lease whose holder has died is taken over.
+    R"sql(
+    CREATE TABLE job_lease(
+        lease INTEGER PRIMARY KEY CHECK (lease = 1),
+        job_id INTEGER NOT NULL,
+        holder_pid INTEGER NOT NULL,
+        holder_start TEXT NOT NULL,
+        holder_client TEXT NOT NULL,
+        program TEXT NOT NULL,
+        started_utc INTEGER NOT NULL);
+    )sql",
+    // 7: a library linked to a music player's own store. The link names the
     // player and its files; each track keeps the player's key for it (for
     // Rhythmbox its location as the file writes it) and the player's values
     // the library has no column for; the player's entries of other kinds and

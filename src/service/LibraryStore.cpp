@@ -145,6 +145,15 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const QString &path, std::chron
         QDir().mkpath(QFileInfo(path).absolutePath());
     std::unique_ptr<LibraryStore> store(new LibraryStore(path, false));
     store->prepare(busyTimeout);
+    if (path != QLatin1String(":memory:")) {
+        // Whoever opens the library first after a killed run puts it right,
+        // the service, the command line and an in-process client alike.
+        try {
+            store->settlePendingMoves();
+        } catch (const std::exception &error) {
+            qCWarning(lcService) << "What an interrupted removal left stays for the next start:" << error.what();
+        }
+    }
     return store;
 }
 

@@ -58,11 +58,20 @@ public:
     void deleteTrackMergingInto(std::int32_t databaseId, std::int32_t keeperId) override;
 
     // The history of removals (LibraryJournal.cpp).
-    std::int32_t beginJob(const QString &kind) override;
+    using LibraryCore::beginJob;
+    std::int32_t beginJob(const QString &kind, const JobHolder &holder) override;
+    void releaseJobLease(const QString &client) override;
     void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
                           const QString &infoPath) override;
     void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                      const QString &trashedPath, const QString &infoPath) override;
+    void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId, const QString &trashedPath,
+                         const QString &infoPath) override;
+    // Puts right what a run killed between moving a copy's file to the trash
+    // and removing its entry left (the note of pending moves beside the
+    // library): the file goes back where the entry still is. Only while no
+    // job under way holds the lease. Returns how many files went back.
+    int settlePendingMoves();
     void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                  const std::vector<std::int32_t> &databaseIds) override;
     void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) override;
@@ -165,6 +174,12 @@ private:
     std::int64_t journalTrack(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
                               const QString &infoPath);
     void checkOpenJob(std::int32_t jobId);
+    // The job under way that holds the lease, as the refusal names it; empty
+    // when the lease is free for asking (any live holder counts when null).
+    QString jobUnderWay(const JobHolder *asking);
+    // settlePendingMoves for the holder of the lease.
+    int putBackPendingMoves();
+    void takeJobLease(std::int32_t jobId, const JobHolder &holder);
     void forgetEmptiedJobs(std::int32_t newJobId);
     // Drops the job with its entries and the unseen places of its tracks.
     void forgetJob(std::int64_t jobId);

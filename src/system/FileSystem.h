@@ -22,6 +22,16 @@ struct FileId
     auto operator<=>(const FileId &) const = default;
 };
 
+// A file as a removal saw it: which file, and its size and modification time,
+// so that a file replaced or rewritten since is told from the one shown.
+struct FileStamp
+{
+    FileId id;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
 inline size_t qHash(const FileId &id, size_t seed = 0)
 {
     return qHashMulti(seed, id.device, id.inode);
@@ -51,8 +61,15 @@ public:
     // Puts a file moved to the trash back at path. Throws TrashError when it
     // cannot (something is at path now); the file stays in the trash.
     virtual void restoreFromTrash(const TrashedFile &trashed, const QString &path) = 0;
-    // The file path reaches, or nothing when it cannot be reached.
-    virtual std::optional<FileId> identity(const QString &path) = 0;
+    // The file path reaches (after symlinks), or nothing when it cannot be
+    // reached.
+    virtual std::optional<FileStamp> stamp(const QString &path) = 0;
+    // Why the file at path must not go to the trash, in a few words for a
+    // person ("it does not look like audio"); empty when it may go. Only a
+    // regular file named and starting like audio may go, and never one inside
+    // a trash, the library's own folder or a hidden folder: a library entry
+    // can point anywhere.
+    virtual QString whyItStays(const QString &path) = 0;
 };
 
 } // namespace tidyfox::system

@@ -1,5 +1,6 @@
 #include "system/Trash.h"
 
+#include "common/DataFolders.h"
 #include "system/FileSystem.h"
 
 #include <QDateTime>
@@ -248,10 +249,7 @@ void restoreFromTrash(const TrashedFile &trashed, const QString &path)
 
 QString homeTrashPath()
 {
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty() || !QDir::isAbsolutePath(data))
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return QDir::cleanPath(data) + QStringLiteral("/Trash");
+    return homeTrashFolder();
 }
 
 TrashedFile moveToTrash(const QString &path, const BeforeTrashMove &beforeMove)

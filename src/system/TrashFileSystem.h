@@ -12,7 +12,8 @@ public:
     bool fileExists(const QString &path) override;
     TrashedFile moveToTrash(const QString &path, const BeforeTrashMove &beforeMove) override;
     void restoreFromTrash(const TrashedFile &trashed, const QString &path) override;
-    std::optional<FileId> identity(const QString &path) override;
+    std::optional<FileStamp> stamp(const QString &path) override;
+    QString whyItStays(const QString &path) override;
 };
 
 } // namespace tidyfox::system

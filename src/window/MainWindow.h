@@ -161,7 +161,6 @@ private:
     void onDisconnectButton();
     void onLoadLibraryButton();
     void watchLibraryQuitting();
-    void putRightPendingRemovals();
     void tellUnusableLibraryOnce();
 
     // The library list.
@@ -220,6 +219,7 @@ private:
     std::optional<std::vector<std::int32_t>> m_reviewedDeadTracks;
     // The copies a duplicate review confirmed, for the next removal.
     std::optional<cleaning::ReviewedRemoval> m_reviewedRemoval;
+    cleaning::ShownCopies m_shownCopies; // of the last duplicate review
     // Why the library service could not open the library at the last
     // attempt, and the reason the user was last told.
     QString m_unusableLibrary;

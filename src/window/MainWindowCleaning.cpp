@@ -128,6 +128,7 @@ void MainWindow::findDuplicates(const QString &filterText)
             });
         hideBusy();
         hideList();
+        m_shownCopies = cleaning::ShownCopies(review);
         m_duplicateReview->show(std::move(review), filterText, filter.KeepFiles() == true);
     } catch (const std::exception &error) {
         hideBusy();

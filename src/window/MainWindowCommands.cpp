@@ -59,7 +59,7 @@ std::optional<cleaning::ReviewedRemoval> reviewedRemovalIn(const QString &args)
         bool keeperOk = false;
         if (ids.size() != 2)
             return std::nullopt;
-        removal.copies.push_back({ids[0].toInt(&copyOk), ids[1].toInt(&keeperOk)});
+        removal.copies.push_back({ids[0].toInt(&copyOk), ids[1].toInt(&keeperOk), std::nullopt});
         if (!copyOk || !keeperOk)
             return std::nullopt;
     }
@@ -146,6 +146,8 @@ void MainWindow::runFaceCommand(const QString &command, const QString &args)
             setVariable(QStringLiteral("_root.disablebtns"), QStringLiteral("1"));
             showBusy(QStringLiteral("Removing Duplicates..."));
             m_reviewedRemoval = removal;
+            // Only what the last review showed, as it showed it.
+            m_shownCopies.admit(*m_reviewedRemoval);
             m_duplicatesTimer->setEnabled(true);
             showList();
         }

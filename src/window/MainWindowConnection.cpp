@@ -126,7 +126,6 @@ void MainWindow::onStartTimer()
     m_startTimer->setEnabled(false);
     m_startTimer->setInterval(2000);
     m_toldUnusableLibrary.clear();
-    putRightPendingRemovals();
     setVariable(QStringLiteral("_root.activationtxt"), QStringLiteral("Loading Library Contents..."));
     fillListFromSource(*m_libraryList, m_librarySource);
     m_libraryList->setStackOrder(widgets::TreeGrid::StackOrder::Front);
@@ -150,20 +149,6 @@ void MainWindow::tellUnusableLibraryOnce()
     m_toldUnusableLibrary = m_unusableLibrary;
     showAlert(QStringLiteral("The music library cannot be opened."), AlertKind::Critical, QStringLiteral("Tidyfox"),
               m_unusableLibrary);
-}
-
-// Files a killed removal left in the trash while their entries stayed go
-// back before the library is shown.
-void MainWindow::putRightPendingRemovals()
-{
-    if (!m_pendingRemovals || !m_library)
-        return;
-    try {
-        if (const int putBack = m_pendingRemovals->putRight(*m_library, *m_env.fileSystem))
-            qCInfo(lcWindow) << putBack << "file(s) of an interrupted removal went back from the trash";
-    } catch (const libraryclient::ClientError &error) {
-        qCDebug(lcWindow) << "pending removals stay for the next time:" << error.what();
-    }
 }
 
 void MainWindow::onLibraryQuitting()

@@ -168,7 +168,7 @@ TEST(DifferentialTest, ReviewInLibraryOrderMarksWhatTheRemovalRemoves)
 
         std::vector<std::int32_t> goes;
         QStringList filesGo;
-        ReviewedRemoval chosen{{}, filter.KeepFiles() == true, seed % 2 == 0};
+        ReviewedRemoval chosen{{}, filter.KeepFiles() == true, seed % 2 == 0, {}};
         for (const DuplicateGroup &group : review.groups) {
             EXPECT_GE(group.tracks.size(), 2u) << context;
             ASSERT_FALSE(group.tracks[static_cast<size_t>(group.keeper)].goes) << context;
@@ -181,7 +181,8 @@ TEST(DifferentialTest, ReviewInLibraryOrderMarksWhatTheRemovalRemoves)
                 withoutFileInAGroup += t.fileThere ? 0 : 1;
                 if (t.goes) {
                     goes.push_back(t.databaseId);
-                    chosen.copies.push_back({t.databaseId, group.tracks[static_cast<size_t>(group.keeper)].databaseId});
+                    chosen.copies.push_back(
+                        {t.databaseId, group.tracks[static_cast<size_t>(group.keeper)].databaseId, t.stamp});
                 }
                 if (t.fileGoes)
                     filesGo << t.location;

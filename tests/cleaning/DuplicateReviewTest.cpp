@@ -217,11 +217,12 @@ TEST_F(DuplicateReviewTest, FiltersTheRemovalRefusesAreRefused)
 // track that stays in its group.
 ReviewedRemoval chosen(const DuplicateReview &review, bool keepFiles, bool merge)
 {
-    ReviewedRemoval removal{{}, keepFiles, merge};
+    ReviewedRemoval removal{{}, keepFiles, merge, {}};
     for (const DuplicateGroup &group : review.groups) {
         for (const ReviewedTrack &t : group.tracks) {
             if (t.goes)
-                removal.copies.push_back({t.databaseId, group.tracks[static_cast<size_t>(group.keeper)].databaseId});
+                removal.copies.push_back(
+                    {t.databaseId, group.tracks[static_cast<size_t>(group.keeper)].databaseId, t.stamp});
         }
     }
     return removal;
@@ -265,7 +266,8 @@ TEST_F(DuplicateReviewTest, WhatChangedSinceTheReviewIsPassedOverAndARefusedEntr
     const auto orphanKeeper = Add(copy(QStringLiteral("/m/orphan-keeper.mp3")));
     const auto orphan = Add(copy(QStringLiteral("/m/orphan.mp3")));
     library->data(2).refuseDelete = true;
-    ReviewedRemoval removal{{{goneMeanwhile, keeper}, {orphan, orphanKeeper}, {keeper, orphanKeeper}}, false, false};
+    ReviewedRemoval removal{
+        {{goneMeanwhile, keeper, {}}, {orphan, orphanKeeper, {}}, {keeper, orphanKeeper, {}}}, false, false, {}};
 
     // Another program removes a copy and a keeper after the review.
     const auto other = library->App();
@@ -284,7 +286,7 @@ TEST_F(DuplicateReviewTest, WhatChangedSinceTheReviewIsPassedOverAndARefusedEntr
 
     // The library refuses an entry: its file comes back and the run ends early.
     RecordingHost refused;
-    removeReviewed(refused, library->App().get(), fs, ReviewedRemoval{{{refuses, keeper}}, false, false});
+    removeReviewed(refused, library->App().get(), fs, ReviewedRemoval{{{refuses, keeper, {}}}, false, false, {}});
     EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/refuses.mp3")});
     EXPECT_EQ(fs.restored, QStringList{QStringLiteral("/m/refuses.mp3")});
     EXPECT_TRUE(fs.Has(QStringLiteral("/m/refuses.mp3")));

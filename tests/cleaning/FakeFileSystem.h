@@ -4,9 +4,12 @@
 // is recorded.
 #pragma once
 
+#include "common/DataFolders.h"
 #include "system/FileSystem.h"
 #include "system/Trash.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <map>
 #include <set>
@@ -34,12 +37,26 @@ public:
         const QString key = system::normalisedPath(path);
         if (m_refused.count(key) || !m_files.count(key))
             throw system::TrashError(QStringLiteral("the trash cannot take ") + path);
+        // The entry lies in the test's own trash as the real one lays it out,
+        // since the library takes in only such places: a placeholder file
+        // and an info file recording where it was.
+        const QString name = QString::number(++m_trashedCount) + QLatin1Char('-') + system::fileNameOf(key);
+        const QString trash = homeTrashFolder();
+        const system::TrashedFile place{trash + QStringLiteral("/files/") + name,
+                                        trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo")};
         if (beforeMove)
-            beforeMove({key, {}});
-        m_inTrash[key] = m_files[key];
+            beforeMove(place);
+        QDir().mkpath(trash + QStringLiteral("/files"));
+        QDir().mkpath(trash + QStringLiteral("/info"));
+        QFile placeholder(place.trashedPath);
+        QFile info(place.infoPath);
+        if (!placeholder.open(QIODevice::WriteOnly) || !info.open(QIODevice::WriteOnly))
+            throw system::TrashError(QStringLiteral("the test's trash cannot be written"));
+        info.write("[Trash Info]\nPath=" + key.toUtf8().toPercentEncoding("/") + "\n");
+        m_inTrash[place.trashedPath] = m_files[key];
         m_files.erase(key);
         trashed << path;
-        return {key, {}};
+        return place;
     }
     void restoreFromTrash(const system::TrashedFile &file, const QString &path) override
     {
@@ -49,16 +66,19 @@ public:
             throw system::TrashError(QStringLiteral("cannot put back ") + path);
         m_files[key] = found->second;
         m_inTrash.erase(found);
+        QFile::remove(file.trashedPath);
+        QFile::remove(file.infoPath);
         restored << path;
     }
-    std::optional<system::FileId> identity(const QString &path) override
+    std::optional<system::FileStamp> stamp(const QString &path) override
     {
         const QString key = system::normalisedPath(path);
         const auto found = m_files.find(key);
         if (found == m_files.end() || m_hidden.count(key))
             return std::nullopt;
-        return system::FileId{1, found->second};
+        return system::FileStamp{{1, found->second}, 0, 0};
     }
+    QString whyItStays(const QString &) override { return {}; }
 
     QStringList trashed;  // paths handed to moveToTrash that went, in order
     QStringList restored; // paths put back from the trash, in order
@@ -69,6 +89,7 @@ private:
     std::map<QString, std::uint64_t> m_inTrash;
     std::set<QString> m_refused;
     std::set<QString> m_hidden;
+    int m_trashedCount = 0;
 };
 
 } // namespace tidyfox::cleaning::test

@@ -197,6 +197,11 @@ public:
     {
         m_library->removeInJob({jobId, databaseId, keeperId, trashedPath});
     }
+    void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId, const QString &trashedPath,
+                         const QString &) override
+    {
+        m_library->removeCopyInJob({jobId, databaseId, 0, trashedPath}, keeperId);
+    }
     void endJob(std::int32_t jobId) override { m_library->endJob(jobId); }
 
 private:
@@ -307,6 +312,17 @@ std::int32_t FakeLibrary::beginJob()
 {
     m_jobsBegun.push_back(static_cast<std::int32_t>(m_jobsBegun.size()) + 1);
     return m_jobsBegun.back();
+}
+
+void FakeLibrary::removeCopyInJob(const JournalEntry &entry, std::int32_t keeperId)
+{
+    for (size_t k = 0; k < m_tracks.size(); ++k) {
+        if (m_tracks[k].databaseId == keeperId && !m_deleted[k]) {
+            removeInJob(entry);
+            return;
+        }
+    }
+    throw ClientError::objectDeleted();
 }
 
 void FakeLibrary::removeInJob(const JournalEntry &entry)

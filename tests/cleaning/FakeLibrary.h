@@ -101,6 +101,8 @@ public:
     std::int32_t beginJob();
     void endJob(std::int32_t jobId) { m_jobsEnded.push_back(jobId); }
     void removeInJob(const JournalEntry &entry);
+    // removeInJob of a copy that goes only while keeperId is there.
+    void removeCopyInJob(const JournalEntry &entry, std::int32_t keeperId);
     libraryclient::PlaylistPtr playlistObject(int playlistIndex);
 
 private:

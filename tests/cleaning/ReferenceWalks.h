@@ -63,7 +63,7 @@ inline bool ReferenceFileInUse(libraryclient::LibraryPlaylist &library, libraryc
                                const QString &location, system::FileSystem &fs)
 {
     const std::int32_t copyId = copy.databaseId();
-    const auto copyFile = fs.identity(location);
+    const auto copyFile = fs.stamp(location);
     bool used = false;
     library.tracks()->forEach([&](const libraryclient::TrackPtr &other) {
         if (other->databaseId() == copyId)
@@ -71,9 +71,9 @@ inline bool ReferenceFileInUse(libraryclient::LibraryPlaylist &library, libraryc
         const auto otherLocation = ReferenceLocation(*other);
         if (!otherLocation || otherLocation->isEmpty())
             return true;
-        const auto otherFile = fs.identity(*otherLocation);
+        const auto otherFile = fs.stamp(*otherLocation);
         used = system::normalisedPath(*otherLocation) == system::normalisedPath(location) ||
-               (otherFile && copyFile && *otherFile == *copyFile);
+               (otherFile && copyFile && otherFile->id == copyFile->id);
         return !used;
     });
     return used;
@@ -120,14 +120,14 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, libraryclient::Library
                 throw std::runtime_error("no keep-files item");
             if (items.at(7).toLower() != QLatin1String("true")) {
                 const auto location = ReferenceLocation(*copy);
-                if (location && fs.fileExists(*location) && !ReferenceFileInUse(*library, *copy, *location, fs))
+                // Only a file the disk could tell about goes: it must be the
+                // file the run saw.
+                if (location && fs.fileExists(*location) && fs.stamp(*location) &&
+                    !ReferenceFileInUse(*library, *copy, *location, fs))
                     fs.moveToTrash(*location, {});
             }
             copy->deleteFromLibrary();
-            if (++count > 32767) {
-                count = 32767;
-                throw std::runtime_error("count overflow");
-            }
+            ++count;
             return true;
         });
         host.hideBusy();
@@ -165,8 +165,6 @@ inline void ReferenceDeleteDeadTracks(CleaningHost &host, libraryclient::Library
                     const auto location = ReferenceLocation(*track);
                     if (!location || fs.fileExists(*location))
                         return true;
-                    if (count == 32767)
-                        throw std::runtime_error("count overflow");
                     track->deleteFromLibrary();
                     ++count;
                     again = true;

@@ -76,12 +76,12 @@ TEST_F(TrashTest, IdentityFollowsSymlinksAndHardLinks)
                      QFile::encodeName(path(QStringLiteral("hard.mp3"))).constData()),
               0);
     ASSERT_TRUE(QFile::link(dir.path(), path(QStringLiteral("alias"))));
-    const auto a = fs.identity(path(QStringLiteral("a.mp3")));
+    const auto a = fs.stamp(path(QStringLiteral("a.mp3")));
     ASSERT_TRUE(a);
-    EXPECT_EQ(fs.identity(path(QStringLiteral("hard.mp3"))), a);
-    EXPECT_EQ(fs.identity(path(QStringLiteral("alias/a.mp3"))), a);
-    EXPECT_NE(fs.identity(path(QStringLiteral("b.mp3"))), a);
-    EXPECT_FALSE(fs.identity(path(QStringLiteral("missing.mp3"))));
+    EXPECT_EQ(fs.stamp(path(QStringLiteral("hard.mp3"))), a);
+    EXPECT_EQ(fs.stamp(path(QStringLiteral("alias/a.mp3"))), a);
+    EXPECT_NE(fs.stamp(path(QStringLiteral("b.mp3")))->id, a->id);
+    EXPECT_FALSE(fs.stamp(path(QStringLiteral("missing.mp3"))));
 }
 
 TEST_F(TrashTest, AFileGoesToTheHomeTrashWithItsInfo)
@@ -168,7 +168,7 @@ TEST_F(TrashTest, MissingFilesAndFoldersAreRefused)
     writeFile(path(QStringLiteral("victim.txt")), "keep");
     const QString cut = path(QStringLiteral("victim.txt")) + QChar(0) + QStringLiteral(".mp3");
     EXPECT_FALSE(fs.fileExists(cut));
-    EXPECT_FALSE(fs.identity(cut));
+    EXPECT_FALSE(fs.stamp(cut));
     EXPECT_THROW(fs.moveToTrash(cut, {}), TrashError);
     EXPECT_EQ(readFile(path(QStringLiteral("victim.txt"))), QByteArray("keep"));
 }

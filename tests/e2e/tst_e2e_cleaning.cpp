@@ -63,7 +63,9 @@ QString pathOf(const Song &song)
 
 QByteArray contentOf(const Song &song)
 {
-    return "song file of " + song.file.toUtf8();
+    // Tagged as MP3 files are: only a file that looks like audio may go to
+    // the trash.
+    return "ID3 song file of " + song.file.toUtf8();
 }
 
 // The (name, location) of every track, in library order.
@@ -305,7 +307,7 @@ private Q_SLOTS:
         {
             LibraryBuilder builder;
             for (const QString &file : {QStringLiteral("again/a.mp3"), QStringLiteral("again/b.mp3")}) {
-                QVERIFY(writeSong(musicFolder() + QLatin1Char('/') + file, file.toUtf8()));
+                QVERIFY(writeSong(musicFolder() + QLatin1Char('/') + file, "ID3" + file.toUtf8()));
                 const tidyfox::library::TrackRecord t = builder.addFile(
                     kSongs[0].name, kSongs[0].artist, musicFolder() + QLatin1Char('/') + file, 4096, goes == 0 ? 3 : 4);
                 (goes == 0 ? goes : spared) = t.databaseId;

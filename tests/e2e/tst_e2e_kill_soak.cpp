@@ -59,12 +59,12 @@ QString copyPath(int i)
 // Equal sizes, different bytes, so a file out of place is told apart.
 QByteArray keptContent(int i)
 {
-    return "kept " + QByteArray::number(i).rightJustified(4, '0');
+    return "ID3 kept " + QByteArray::number(i).rightJustified(4, '0');
 }
 
 QByteArray copyContent(int i)
 {
-    return "copy " + QByteArray::number(i).rightJustified(4, '0');
+    return "ID3 copy " + QByteArray::number(i).rightJustified(4, '0');
 }
 
 QString integrityCheck(const QString &path)

@@ -3,6 +3,7 @@
 #include "BusContract.h"
 #include "SampleLibrary.h"
 #include "ServiceProcess.h"
+#include "common/DataFolders.h"
 #include "libraryclient/BusLibraryClient.h"
 #include "protocol/BusNames.h"
 #include "protocol/LibraryBusFormat.h"
@@ -20,6 +21,7 @@
 #include <QThread>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace tidyfox::libraryclient::test {
 namespace {
@@ -101,7 +103,7 @@ TEST_F(LibraryService, TheBusInterfaceItself)
     // serves is held to the published description.
     const QString iface = QString::fromLatin1(protocol::kInterface);
     const QStringList described = tidyfox::test::busContract(tidyfox::test::publishedDescription(iface), iface);
-    EXPECT_EQ(described.size(), 22);
+    EXPECT_EQ(described.size(), 23);
     EXPECT_EQ(tidyfox::test::busContract(tidyfox::test::introspect(QString::fromLatin1(protocol::kServiceName),
                                                                    QString::fromLatin1(protocol::kObjectPath)),
                                          iface),
@@ -223,9 +225,18 @@ TEST_F(LibraryService, AJobOfRemovalsComesBackOnce)
 
     const std::int32_t job = client.beginJob(QStringLiteral("duplicates"));
     // The trash has lost alpha's file by the time it is put back.
-    const QString trashed = freshFolder() + QStringLiteral("/alpha.mp3");
-    client.deleteTrackMergingIntoInJob(job, sample.alpha().databaseId, sample.gamma().databaseId, trashed,
-                                       trashed + QStringLiteral(".trashinfo"));
+    const QString trash = homeTrashFolder();
+    const QString trashed = trash + QStringLiteral("/files/alpha.mp3");
+    const QString info = trash + QStringLiteral("/info/alpha.mp3.trashinfo");
+    for (const QString &folder : {trash + QStringLiteral("/files"), trash + QStringLiteral("/info")})
+        QDir().mkpath(folder);
+    for (const auto &[file, text] : {std::pair{trashed, QByteArray("sound")},
+                                     {info, "[Trash Info]\nPath=" + sample.alpha().location.toUtf8() + "\n"}}) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(text) == text.size());
+    }
+    client.deleteTrackMergingIntoInJob(job, sample.alpha().databaseId, sample.gamma().databaseId, trashed, info);
+    QFile::remove(trashed);
     client.deleteTrackInJob(job, sample.beta().databaseId, {}, {});
     try {
         client.deleteTrackInJob(job, 987654, {}, {});
@@ -330,8 +341,8 @@ class RestoreScene
 public:
     RestoreScene(const QString &root, int tracks) : m_root(root)
     {
-        for (const char *sub : {"/trash/files", "/trash/info"})
-            QDir().mkpath(root + QLatin1String(sub));
+        for (const char *sub : {"/files", "/info"})
+            QDir().mkpath(trash() + QLatin1String(sub));
         auto core = library::LibraryCore::open(path());
         core->begin();
         std::vector<std::int32_t> listed;
@@ -352,8 +363,10 @@ public:
 
     const QString &root() const { return m_root; }
     QString path() const { return m_root + QStringLiteral("/library.db"); }
-    QString trashed(std::size_t i) const { return m_root + QStringLiteral("/trash/files/song-%1.mp3").arg(i); }
-    QString info(std::size_t i) const { return m_root + QStringLiteral("/trash/info/song-%1.mp3.trashinfo").arg(i); }
+    // A volume's own trash, as the freedesktop rules name it.
+    QString trash() const { return m_root + QStringLiteral("/.Trash-%1").arg(::getuid()); }
+    QString trashed(std::size_t i) const { return trash() + QStringLiteral("/files/song-%1.mp3").arg(i); }
+    QString info(std::size_t i) const { return trash() + QStringLiteral("/info/song-%1.mp3.trashinfo").arg(i); }
     static QByteArray content(std::size_t i) { return "song " + QByteArray::number(qulonglong(i)); }
 
     // Each file to the trash, then its track out of the library in a job.
@@ -366,6 +379,7 @@ public:
             QFile infoFile(info(i));
             EXPECT_TRUE(infoFile.open(QIODevice::WriteOnly) &&
                         infoFile.write("[Trash Info]\nPath=" + m_tracks[i].location.toUtf8() + "\n") > 0);
+            infoFile.close();
             core->deleteTrackInJob(job, m_tracks[i].databaseId, trashed(i), info(i));
         }
         core->endJob(job);

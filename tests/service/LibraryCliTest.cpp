@@ -2,6 +2,7 @@
 // one-line errors for bad input that leave the library as it was.
 #include "AudioFixtures.h"
 #include "LibraryXmlBuilder.h"
+#include "common/DataFolders.h"
 #include "service/LibraryStore.h"
 
 #include <QCoreApplication>
@@ -258,7 +259,10 @@ TEST_F(Cli, ListAndExportNeverWriteTheLibrary)
 TEST_F(Cli, HistoryListsTheJobsAndRestorePutsTheLastOneBack)
 {
     writeTextFile(file(QStringLiteral("in.xml")), sampleXml());
-    ASSERT_EQ(onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml"))}).exitCode, 0);
+    ASSERT_EQ(onLibrary({QStringLiteral("import-xml"), file(QStringLiteral("in.xml")), QStringLiteral("--map-prefix"),
+                         QStringLiteral("file://localhost/C:/Users/me/Music/=") + file(QStringLiteral("music/"))})
+                  .exitCode,
+              0);
     const QString listedBefore = onLibrary({QStringLiteral("list")}).out;
     EXPECT_EQ(onLibrary({QStringLiteral("history")}).out, QString());
     RunResult r = onLibrary({QStringLiteral("restore")});
@@ -273,8 +277,14 @@ TEST_F(Cli, HistoryListsTheJobsAndRestorePutsTheLastOneBack)
         ASSERT_EQ(ids.size(), 2u);
         const auto job = store->beginJob(QStringLiteral("duplicates"));
         // The first track's file went to the trash; the stream had none.
-        store->deleteTrackInJob(job, ids[0], file(QStringLiteral("trash/First Song.mp3")),
-                                file(QStringLiteral("trash/First Song.mp3.trashinfo")));
+        const QString trash = tidyfox::homeTrashFolder();
+        const QString trashed = trash + QStringLiteral("/files/First Song.mp3");
+        const QString info = trash + QStringLiteral("/info/First Song.mp3.trashinfo");
+        QDir().mkpath(trash + QStringLiteral("/files"));
+        QDir().mkpath(trash + QStringLiteral("/info"));
+        writeTextFile(trashed, QStringLiteral("sound"));
+        writeTextFile(info, QStringLiteral("[Trash Info]\nPath=") + store->track(ids[0])->location + QLatin1Char('\n'));
+        store->deleteTrackInJob(job, ids[0], trashed, info);
         store->deleteTrackInJob(job, ids[1], {}, {});
         store->endJob(job);
     }
@@ -286,8 +296,10 @@ TEST_F(Cli, HistoryListsTheJobsAndRestorePutsTheLastOneBack)
     EXPECT_EQ(fields.mid(4),
               (QStringList{QStringLiteral("2 tracks"), QStringLiteral("1 file"), QStringLiteral("removed")}));
 
-    // The file cannot come back (its path is another machine's): said so,
-    // and the tracks come back all the same.
+    // The file cannot come back (another file is in its place now): said
+    // so, and the tracks come back all the same.
+    QDir().mkpath(file(QStringLiteral("music")));
+    writeTextFile(file(QStringLiteral("music/First Song.mp3")), QStringLiteral("another song"));
     r = onLibrary({QStringLiteral("restore")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("First Song.mp3: could not be put back"))) << r.err.toStdString();

@@ -2,6 +2,7 @@
 // transaction rules and the files it must refuse without touching them.
 #include "service/LibraryStore.h"
 
+#include "common/DataFolders.h"
 #include "service/LibrarySchema.h"
 #include "service/SqliteDatabase.h"
 #include "service/TimeText.h"
@@ -447,19 +448,28 @@ TEST_F(StoreOnDisk, ALockedLibraryGivesAClearErrorAndStaysWhole)
 
 namespace {
 
-// A file of the library moved to a trash folder, as the program's trash does.
+// A file of the library in the test's home trash, as the program's trash
+// lays it out: its info records where it was.
 struct Trashed
 {
     QString path, info;
 };
 
-Trashed trashFile(const QTemporaryDir &dir, const QString &path)
+Trashed trashPlace(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
-    Trashed t{dir.filePath(QStringLiteral("trash/files/") + name),
-              dir.filePath(QStringLiteral("trash/info/") + name + ".trashinfo")};
-    EXPECT_TRUE(QFile::rename(path, t.path));
+    const QString trash = tidyfox::homeTrashFolder();
+    QDir().mkpath(trash + QStringLiteral("/files"));
+    QDir().mkpath(trash + QStringLiteral("/info"));
+    Trashed t{trash + QStringLiteral("/files/") + name, trash + QStringLiteral("/info/") + name + ".trashinfo"};
     writeFile(t.info, "[Trash Info]\nPath=" + path.toUtf8() + "\n");
+    return t;
+}
+
+Trashed trashFile(const QTemporaryDir &, const QString &path)
+{
+    const Trashed t = trashPlace(path);
+    EXPECT_TRUE(QFile::rename(path, t.path));
     return t;
 }
 
@@ -538,8 +548,7 @@ TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
     auto store = LibraryStore::open(libraryPath());
     const auto mix = store->addPlaylist(QStringLiteral("Mix")).playlistId;
     std::vector<std::int32_t> ids;
-    const QString trashed = dir.filePath(QStringLiteral("in the trash"));
-    QFile(trashed).open(QIODevice::WriteOnly);
+    QStringList trashed;
     // A file where the tracks' folder was.
     QFile(dir.filePath(QStringLiteral("music"))).open(QIODevice::WriteOnly);
     for (int i = 0; i < kJournalJobs + 2; ++i) {
@@ -549,7 +558,10 @@ TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
         store->appendToPlaylist(mix, {track.databaseId});
         ids.push_back(store->beginJob(QStringLiteral("dead tracks")));
         // The file cannot go back to its folder: the track still comes back.
-        store->deleteTrackInJob(ids.back(), track.databaseId, trashed, {});
+        const Trashed place = trashPlace(t.location);
+        writeFile(place.path, "sound");
+        trashed << place.path;
+        store->deleteTrackInJob(ids.back(), track.databaseId, place.path, place.info);
         store->endJob(ids.back());
     }
     auto jobs = store->jobs();
@@ -571,7 +583,8 @@ TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
 
     // Jobs whose files have all left the trash are forgotten as the next
     // begins, their waiting places with them.
-    QFile::remove(trashed);
+    for (const QString &file : trashed)
+        QFile::remove(file);
     store->endJob(store->beginJob(QStringLiteral("duplicates")));
     ASSERT_EQ(store->jobs().size(), 1u);
     EXPECT_TRUE(store->jobs().front().restored);

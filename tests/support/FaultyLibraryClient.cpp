@@ -287,6 +287,13 @@ void FaultyLibraryClient::deleteTrackMergingIntoInJob(std::int32_t jobId, std::i
     m_inner->deleteTrackMergingIntoInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
 }
 
+void FaultyLibraryClient::deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
+                                          const QString &trashedPath, const QString &infoPath)
+{
+    m_plan->check("deleteCopyInJob");
+    m_inner->deleteCopyInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
+}
+
 void FaultyLibraryClient::removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                                   const std::vector<std::int32_t> &databaseIds)
 {

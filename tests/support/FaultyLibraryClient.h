@@ -69,6 +69,8 @@ public:
                           const QString &infoPath) override;
     void deleteTrackMergingIntoInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                      const QString &trashedPath, const QString &infoPath) override;
+    void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId, const QString &trashedPath,
+                         const QString &infoPath) override;
     void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                  const std::vector<std::int32_t> &databaseIds) override;
     void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) override;

@@ -325,7 +325,7 @@ void tst_Window::deleteButtonJobsAndTheirUndo()
     std::vector<std::int32_t> ids;
     for (const char *name : {"a", "b", "c"}) {
         QFile file(music.filePath(QLatin1String(name) + QStringLiteral(".mp3")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("ID3") == 3);
         library::TrackRecord t;
         t.name = QLatin1String(name);
         t.location = file.fileName();
