@@ -36,7 +36,6 @@ struct Piece
     QString key;
     QString type;
     bool gone = false;
-    bool added = false;
 };
 
 // rhythmdb.xml: its entries in order, each with its bytes.
@@ -48,12 +47,13 @@ public:
         try {
             m_spans = rootChildren(m_doc, "entry", "rhythmdb");
             m_rootEnd = rootEndTag(m_doc);
-            checkVersion(fileName);
+            checkVersion();
             m_pieces.reserve(m_spans.size());
             for (const ElementSpan &span : m_spans) {
                 const QByteArrayView text = QByteArrayView(m_doc).sliced(span.begin, span.end - span.begin);
                 // A view of the file's own bytes until a change makes its own.
-                Piece piece{QByteArray::fromRawData(text.data(), text.size()), childText(text, "location").value_or(QString()),
+                Piece piece{QByteArray::fromRawData(text.data(), text.size()),
+                            childText(text, "location").value_or(QString()),
                             startTagAttribute(text, "type").value_or(QString())};
                 if (!piece.key.isEmpty())
                     m_byKey.insert(piece.key, int(m_pieces.size()));
@@ -89,7 +89,7 @@ public:
         else
             m_atEnd.push_back(index);
         m_byKey.insert(key, index);
-        m_pieces.push_back({std::move(text), key, type, false, true});
+        m_pieces.push_back({std::move(text), key, type, false});
     }
 
     // The key of the entry that follows key's in the file, for a put-back.
@@ -133,7 +133,7 @@ public:
     const QByteArray &original() const { return m_doc; }
 
 private:
-    void checkVersion(const QString &fileName)
+    void checkVersion()
     {
         const auto version = startTagAttribute(QByteArrayView(m_doc).sliced(m_doc.indexOf("<rhythmdb")), "version");
         bool ok = true;
@@ -144,7 +144,6 @@ private:
                                       .arg(*version)
                                       .arg(kNewestRhythmdbVersion, 0, 'f', 1));
         }
-        Q_UNUSED(fileName);
     }
 
     QByteArray m_doc;
@@ -196,8 +195,6 @@ public:
             throw PlayerWriteError(e.describe(fileName));
         }
     }
-
-    bool isEmpty() const { return m_doc.isEmpty(); }
 
     // Takes every place of key out of every list (or of the list named
     // only); the places, for a put-back.
