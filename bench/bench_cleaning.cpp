@@ -350,7 +350,8 @@ bool deadTracksAtFullSize(const QString &root, const Shape &shape, bool overBus)
     const qint64 cpuStart = cpuNow();
     clock.restart();
     const auto source = app->librarySource();
-    cleaning::deleteDeadTracks(host, app, source.get(), fs);
+    const system::Volumes volumes = system::Volumes::current();
+    cleaning::deleteDeadTracks(host, app, source.get(), fs, &volumes);
     const qint64 cpu = cpuNow() - cpuStart;
     std::printf("dead tracks (%s): %s\n", overBus ? "over the bus" : "in process", qPrintable(host.alert));
     std::printf("  whole run without the reload: %.1f ms; reload %.1f ms (this process's CPU time, reload included, "

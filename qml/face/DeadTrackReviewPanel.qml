@@ -32,7 +32,9 @@ Panel {
     function confirm() {
         if (!review || review.tickedCount === 0)
             return;
-        const all = review.allTicked;
+        // The plain deletion spares the tracks on a disconnected drive: ticked
+        // here, they are named.
+        const all = review.allTicked && review.disconnectedCount === 0;
         const ids = all ? "" : review.tickedIds();
         open = false;
         if (all)

@@ -2,6 +2,7 @@
 
 #include "cleaning/DuplicateFilter.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -30,6 +31,31 @@ QString filterTextFor(const std::array<bool, cleaning::kFilterProperties> &check
     return items.join(QLatin1Char(','));
 }
 
+// Which commands take an option; an option of another command is refused
+// by name.
+struct OptionUse
+{
+    const char *name;
+    bool duplicates;
+    bool dead;
+    bool history;
+    bool restore;
+};
+
+constexpr OptionUse kOptions[] = {
+    {"--by", true, false, false, false},
+    {"--keep", true, false, false, false},
+    {"--merge-history", true, false, false, false},
+    {"--keep-files", true, false, false, false},
+    {"--bytes", true, false, false, false},
+    {"--include-disconnected", false, true, false, false},
+    {"--remove", true, true, false, false},
+    {"--json", true, true, false, false},
+    {"--wide", true, true, true, false},
+    {"--clear", false, false, true, false},
+    {"--library", true, true, true, true},
+};
+
 class Reader
 {
 public:
@@ -46,12 +72,15 @@ public:
         if (m_arguments.isEmpty())
             return usage(QStringLiteral("no command given (%1)").arg(kCommands));
         const QString command = m_arguments.first();
+        CleanOptions &o = m_parsed.options;
         if (command == QLatin1String("duplicates"))
-            m_parsed.options.command = CleanCommand::Duplicates;
+            o.command = CleanCommand::Duplicates;
         else if (command == QLatin1String("dead"))
-            m_parsed.options.command = CleanCommand::DeadTracks;
-        else if (command == QLatin1String("history") || command == QLatin1String("restore"))
-            return readLibraryHistory();
+            o.command = CleanCommand::DeadTracks;
+        else if (command == QLatin1String("history"))
+            o.command = CleanCommand::History;
+        else if (command == QLatin1String("restore"))
+            o.command = CleanCommand::Restore;
         else
             return usage(QStringLiteral("unknown command \"%1\" (%2)").arg(command, kCommands));
         for (m_at = 1; m_at < m_arguments.size(); ++m_at) {
@@ -67,32 +96,6 @@ public:
 private:
     static constexpr QLatin1StringView kCommands{"duplicates, dead, history or restore"};
 
-    // The history of removals is the library's own: its command line reads
-    // the rest, with --library (which it takes before the command) moved
-    // there.
-    ParsedCommandLine &readLibraryHistory()
-    {
-        CleanOptions &o = m_parsed.options;
-        o.command = CleanCommand::LibraryHistory;
-        QStringList rest;
-        for (m_at = 1; m_at < m_arguments.size(); ++m_at) {
-            const QString argument = m_arguments.at(m_at);
-            if (argument != QLatin1String("--library") && !argument.startsWith(QLatin1String("--library="))) {
-                rest << argument;
-                continue;
-            }
-            const auto value = valueOf(QStringLiteral("--library"), argument);
-            if (!value)
-                return m_parsed;
-            o.libraryFile = *value;
-        }
-        if (!o.libraryFile.isEmpty())
-            o.libraryArguments << QStringLiteral("--library") << o.libraryFile;
-        o.libraryArguments << m_arguments.first() << rest;
-        m_parsed.outcome = ParsedCommandLine::Outcome::Run;
-        return m_parsed;
-    }
-
     ParsedCommandLine &usage(const QString &message)
     {
         m_parsed.outcome = ParsedCommandLine::Outcome::Usage;
@@ -100,7 +103,34 @@ private:
         return m_parsed;
     }
 
-    bool isDuplicates() const { return m_parsed.options.command == CleanCommand::Duplicates; }
+    bool refuse(const QString &message)
+    {
+        usage(message);
+        return false;
+    }
+
+    QString commandName() const { return m_arguments.first(); }
+
+    // Whether the command takes the option; nothing for an option nobody
+    // takes.
+    std::optional<bool> takes(const QString &name) const
+    {
+        for (const OptionUse &use : kOptions) {
+            if (name != QLatin1String(use.name))
+                continue;
+            switch (m_parsed.options.command) {
+            case CleanCommand::Duplicates:
+                return use.duplicates;
+            case CleanCommand::DeadTracks:
+                return use.dead;
+            case CleanCommand::History:
+                return use.history;
+            case CleanCommand::Restore:
+                return use.restore;
+            }
+        }
+        return std::nullopt;
+    }
 
     // The value of an option, given as "--name VALUE" or "--name=VALUE".
     std::optional<QString> valueOf(const QString &name, const QString &argument)
@@ -118,23 +148,18 @@ private:
     {
         CleanOptions &o = m_parsed.options;
         const QString argument = m_arguments.at(m_at);
+        if (!argument.startsWith(QLatin1Char('-')))
+            return readArgument(argument);
         const QString name = argument.section(QLatin1Char('='), 0, 0);
-        const bool forDuplicates = name == QLatin1String("--by") || name == QLatin1String("--keep") ||
-                                   name == QLatin1String("--merge-history") || name == QLatin1String("--keep-files");
-        if (forDuplicates && !isDuplicates()) {
-            usage(QStringLiteral("%1 is an option of duplicates, not of dead").arg(name));
-            return false;
-        }
-        if (name == QLatin1String("--include-disconnected") && isDuplicates()) {
-            usage(QStringLiteral("%1 is an option of dead, not of duplicates").arg(name));
-            return false;
-        }
+        const std::optional<bool> taken = takes(name);
+        if (!taken)
+            return refuse(QStringLiteral("unknown option %1").arg(name));
+        if (!*taken)
+            return refuse(QStringLiteral("%1 is not an option of %2").arg(name, commandName()));
         const bool takesValue =
             name == QLatin1String("--by") || name == QLatin1String("--keep") || name == QLatin1String("--library");
-        if (!takesValue && argument.contains(QLatin1Char('='))) {
-            usage(QStringLiteral("%1 takes no value").arg(name));
-            return false;
-        }
+        if (!takesValue && argument.contains(QLatin1Char('=')))
+            return refuse(QStringLiteral("%1 takes no value").arg(name));
         if (name == QLatin1String("--by")) {
             const auto value = valueOf(name, argument);
             return value && readProperties(*value);
@@ -145,9 +170,8 @@ private:
                 return false;
             const auto rule = cleaning::keepRuleNamed(*value);
             if (!rule) {
-                usage(QStringLiteral("unknown keep rule \"%1\" (one of %2)")
-                          .arg(*value, cleaning::keepRuleNames().join(QStringLiteral(", "))));
-                return false;
+                return refuse(QStringLiteral("unknown keep rule \"%1\" (one of %2)")
+                                  .arg(*value, cleaning::keepRuleNames().join(QStringLiteral(", "))));
             }
             o.keep = *rule;
             return true;
@@ -156,10 +180,8 @@ private:
             const auto value = valueOf(name, argument);
             if (!value)
                 return false;
-            if (value->isEmpty()) {
-                usage(QStringLiteral("--library needs a FILE"));
-                return false;
-            }
+            if (value->isEmpty())
+                return refuse(QStringLiteral("--library needs a FILE"));
             o.libraryFile = *value;
             return true;
         }
@@ -173,10 +195,30 @@ private:
             o.remove = true;
         else if (name == QLatin1String("--json"))
             o.json = true;
-        else if (argument.startsWith(QLatin1Char('-')))
-            return usage(QStringLiteral("unknown option %1").arg(name)), false;
-        else
-            return usage(QStringLiteral("unexpected argument \"%1\"").arg(argument)), false;
+        else if (name == QLatin1String("--bytes"))
+            o.bytes = true;
+        else if (name == QLatin1String("--wide"))
+            o.wide = true;
+        else if (name == QLatin1String("--clear"))
+            o.clearHistory = true;
+        return true;
+    }
+
+    // restore's JOB; no other command takes an argument.
+    bool readArgument(const QString &argument)
+    {
+        CleanOptions &o = m_parsed.options;
+        if (o.command != CleanCommand::Restore)
+            return refuse(QStringLiteral("unexpected argument \"%1\"").arg(argument));
+        if (o.jobId != 0)
+            return refuse(QStringLiteral("restore takes at most one JOB"));
+        const bool digits =
+            !argument.isEmpty() && std::all_of(argument.begin(), argument.end(), [](QChar c) { return c.isDigit(); });
+        bool ok = false;
+        const int job = digits ? argument.toInt(&ok) : 0;
+        if (!ok || job <= 0)
+            return refuse(QStringLiteral("restore needs a JOB number, not \"%1\"").arg(argument));
+        o.jobId = job;
         return true;
     }
 
@@ -188,10 +230,9 @@ private:
             const QString trimmed = item.trimmed();
             const auto position = propertyPosition(trimmed);
             if (!position) {
-                usage(QStringLiteral("unknown --by item \"%1\" (name, size, album, artist, bitrate, samplerate, "
-                                     "filename)")
-                          .arg(trimmed));
-                return false;
+                return refuse(QStringLiteral("unknown --by item \"%1\" (name, size, album, artist, bitrate, "
+                                             "samplerate, filename)")
+                                  .arg(trimmed));
             }
             m_checked[static_cast<size_t>(*position)] = true;
             m_parsed.options.by << trimmed.toLower();
@@ -203,12 +244,10 @@ private:
     bool checkCombination()
     {
         CleanOptions &o = m_parsed.options;
-        if (!isDuplicates())
+        if (o.command != CleanCommand::Duplicates)
             return true;
-        if (!m_haveBy) {
-            usage(QStringLiteral("duplicates needs --by, e.g. --by name,artist"));
-            return false;
-        }
+        if (!m_haveBy)
+            return refuse(QStringLiteral("duplicates needs --by, e.g. --by name,artist"));
         o.filterText = filterTextFor(m_checked, o.keepFiles);
         return true;
     }
@@ -230,29 +269,34 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
 QString helpText()
 {
     return QStringLiteral(
-               "Usage: tidyfox-clean duplicates --by ITEMS [--keep RULE] [--merge-history] [--remove [--keep-files]] "
-               "[--json] [--library FILE]\n"
-               "       tidyfox-clean dead [--remove] [--include-disconnected] [--json] [--library FILE]\n"
-               "       tidyfox-clean history [--clear] [--library FILE]\n"
+               "Usage: tidyfox-clean duplicates --by ITEMS [--keep RULE] [--merge-history] [--remove [--keep-files]]\n"
+               "                                [--bytes] [--wide] [--json] [--library FILE]\n"
+               "       tidyfox-clean dead [--remove] [--include-disconnected] [--wide] [--json] [--library FILE]\n"
+               "       tidyfox-clean history [--clear] [--wide] [--library FILE]\n"
                "       tidyfox-clean restore [JOB] [--library FILE]\n"
                "\n"
-               "Cleans the Tidyfox music library from a terminal, as the program does. Without --remove it only shows\n"
-               "what would go and changes nothing.\n"
+               "Cleans the Tidyfox music library from a terminal, as the program does. Without --remove it only\n"
+               "shows what would go and changes nothing.\n"
                "\n"
                "Commands:\n"
                "  duplicates   tracks equal on every --by item, with the copy that stays and those that go\n"
                "  dead         tracks whose file is missing, by folder; those on a drive that is not connected\n"
                "               are shown but spared\n"
-               "  history      the jobs of removals the library keeps; restore puts one back (the last one\n"
-               "  restore      unless JOB is given): both run tidyfox-library history or restore, which keeps them\n"
+               "  history      the jobs of removals the library keeps, the oldest first; --clear forgets them\n"
+               "               (the trash keeps their files)\n"
+               "  restore      puts a job back, files and tracks: JOB, or the newest job not restored yet\n"
                "\n"
                "Options:\n"
                "  --by ITEMS              comma-separated: name, size, album, artist, bitrate, samplerate, filename\n"
-               "  --keep RULE             which copy stays: %1 (default first: library order)\n"
+               "  --keep RULE             which copy stays (the default first: library order), one of\n"
+               "                          %1\n"
                "  --merge-history         each removed copy's plays, skips and rating go to the copy that stays\n"
                "  --remove                remove what is shown (duplicates: their files go to the trash)\n"
                "  --keep-files            leave the removed copies' files where they are\n"
                "  --include-disconnected  remove dead tracks on a drive that is not connected too\n"
+               "  --bytes                 sizes in bytes rather than as \"4.2 MB\" (kB = 1000 bytes)\n"
+               "  --wide                  every column whole; a table is cut to the terminal's width only when\n"
+               "                          standard output is a terminal\n"
                "  --json                  one JSON document instead of the table\n"
                "  --library FILE          work on this library file instead of the running library service\n"
                "  --help, --version\n"

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 namespace tidyfox::cleancli {
 
@@ -13,8 +14,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-// LibraryHistory: history and restore, which tidyfox-library carries out.
-enum class CleanCommand { Duplicates, DeadTracks, LibraryHistory };
+enum class CleanCommand { Duplicates, DeadTracks, History, Restore };
 
 struct CleanOptions
 {
@@ -28,12 +28,19 @@ struct CleanOptions
     bool keepFiles = false;
     // dead
     bool includeDisconnected = false;
-    // both
+    // duplicates and dead
     bool remove = false;
     bool json = false;
+    // duplicates: sizes in bytes, not "4.2 MB"
+    bool bytes = false;
+    // the tables: every column whole however wide the terminal is
+    bool wide = false;
+    // history
+    bool clearHistory = false;
+    // restore: the job to put back; 0 for the newest one not restored yet
+    std::int32_t jobId = 0;
+    // every command
     QString libraryFile; // empty: the running library service
-    // history and restore: tidyfox-library's arguments.
-    QStringList libraryArguments;
 };
 
 struct ParsedCommandLine

@@ -1,6 +1,7 @@
 #include "cleancli/CleanRun.h"
 
 #include "cleancli/CleanCliLog.h"
+#include "cleancli/HistoryRun.h"
 #include "cleancli/Reports.h"
 #include "cleancli/TerminalHost.h"
 #include "cleaning/CleaningRun.h"
@@ -9,6 +10,7 @@
 #include "cleaning/ReviewedRemoval.h"
 #include "system/Volumes.h"
 
+#include <algorithm>
 #include <QSet>
 
 namespace tidyfox::cleancli {
@@ -68,8 +70,14 @@ int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const
         return kExitOk;
     if (!host.jobSucceeded())
         write(streams.err, QStringLiteral("tidyfox-clean: ") + host.lastAlert() + QLatin1Char('\n'));
-    for (std::int32_t id : outcome.notRemoved)
-        write(streams.err, QStringLiteral("tidyfox-clean: track %1 was not removed\n").arg(id));
+    // The first few by number; a run refused as a whole would otherwise
+    // name every track of the library.
+    constexpr std::size_t kNamed = 10;
+    for (std::size_t i = 0; i < std::min(kNamed, outcome.notRemoved.size()); ++i)
+        write(streams.err, QStringLiteral("tidyfox-clean: track %1 was not removed\n").arg(outcome.notRemoved[i]));
+    if (outcome.notRemoved.size() > kNamed)
+        write(streams.err, QStringLiteral("tidyfox-clean: and %1 more tracks were not removed\n")
+                               .arg(outcome.notRemoved.size() - kNamed));
     return kExitSomeFailed;
 }
 
@@ -110,21 +118,22 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
     if (options.json)
         duplicatesJson(out, options, review, outcome);
     else
-        duplicatesText(out, review, outcome);
+        duplicatesText(out, options, review, outcome, streams.width);
     return status;
 }
 
 int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &library, system::FileSystem &fs,
-                  const CleanStreams &streams)
+                  const QString &pendingRemovalsPath, const CleanStreams &streams)
 {
     const libraryclient::SourcePtr source = library.librarySource();
     if (!source)
         throw libraryclient::ClientError::objectNotSet();
     TerminalHost host(streams.progress);
-    const cleaning::DeadTrackFindings findings =
+    cleaning::DeadTrackFindings findings =
         cleaning::findDeadTracks(*source, fs, system::Volumes::current(), [&host](int done, int total) {
             host.reportProgress(QStringLiteral("Finding dead tracks"), done, total);
         });
+    cleaning::leaveOutMovesUnderWay(findings, cleaning::PendingRemovals(pendingRemovalsPath));
     host.hideBusy();
     std::optional<RemovalOutcome> outcome;
     int status = kExitOk;
@@ -148,7 +157,7 @@ int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &lib
     if (options.json)
         deadTracksJson(out, options, findings, outcome);
     else
-        deadTracksText(out, options, findings, outcome);
+        deadTracksText(out, options, findings, outcome, streams.width);
     return status;
 }
 
@@ -158,12 +167,20 @@ int runClean(const CleanOptions &options, libraryclient::LibraryClient &library,
              const QString &pendingRemovalsPath, const CleanStreams &streams)
 {
     try {
-        if (options.command == CleanCommand::Duplicates)
+        switch (options.command) {
+        case CleanCommand::Duplicates:
             return runDuplicates(options, library, fs, pendingRemovalsPath, streams);
-        return runDeadTracks(options, library, fs, streams);
+        case CleanCommand::DeadTracks:
+            return runDeadTracks(options, library, fs, pendingRemovalsPath, streams);
+        case CleanCommand::History:
+            return runHistory(library, streams);
+        case CleanCommand::Restore:
+            return runRestore(options, library, streams);
+        }
+        return kExitUsage;
     } catch (const std::exception &error) {
         qCDebug(lcCleanCli) << "run stopped:" << error.what();
-        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::failureReason(error) + QLatin1Char('\n'));
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::errorText(error) + QLatin1Char('\n'));
         return kExitSomeFailed;
     }
 }

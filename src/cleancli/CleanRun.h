@@ -7,6 +7,7 @@
 #include "system/FileSystem.h"
 
 #include <QString>
+#include <cstddef>
 #include <cstdio>
 
 namespace tidyfox::cleancli {
@@ -16,6 +17,9 @@ struct CleanStreams
     std::FILE *out = stdout;
     std::FILE *err = stderr;
     std::FILE *progress = nullptr; // null: no progress shown
+    // The terminal's columns the tables fit in; 0: every column whole (not a
+    // terminal, or --wide).
+    std::size_t width = 0;
 };
 
 // pendingRemovalsPath: the note of file moves a duplicate removal keeps (see

@@ -3,6 +3,9 @@
 #include "cleancli/JsonWriter.h"
 #include "cleancli/TextTable.h"
 
+#include <cmath>
+#include <iterator>
+
 namespace tidyfox::cleancli {
 namespace {
 
@@ -96,12 +99,66 @@ void duplicateTrackJson(JsonWriter &json, const cleaning::ReviewedTrack &t)
 
 } // namespace
 
-void duplicatesText(OutputBuffer &out, const cleaning::DuplicateReview &review,
-                    const std::optional<RemovalOutcome> &outcome)
+QString readableSize(std::int64_t bytes)
+{
+    if (bytes > -1000 && bytes < 1000)
+        return QStringLiteral("%1 %2").arg(bytes).arg(QLatin1String(bytes == 1 ? "byte" : "bytes"));
+    static const char *const kUnits[] = {"kB", "MB", "GB", "TB", "PB", "EB"};
+    double value = double(bytes) / 1000.0;
+    std::size_t unit = 0;
+    // 999.96 kB would read "1000.0 kB".
+    while (std::abs(value) >= 999.95 && unit + 1 < std::size(kUnits)) {
+        value /= 1000.0;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
+}
+
+void duplicatesText(OutputBuffer &out, const CleanOptions &options, const cleaning::DuplicateReview &review,
+                    const std::optional<RemovalOutcome> &outcome, std::size_t width)
 {
     if (!review.groups.empty()) {
+        enum Column : std::size_t {
+            Group,
+            Status,
+            Id,
+            Name,
+            Artist,
+            Album,
+            Time,
+            Kind,
+            BitRate,
+            SampleRate,
+            Size,
+            DateAdded,
+            Plays,
+            Rating,
+            File,
+            Location
+        };
         TextTable table({"GROUP", "STATUS", "ID", "NAME", "ARTIST", "ALBUM", "TIME", "KIND", "BIT RATE", "SAMPLE RATE",
                          "SIZE", "DATE ADDED", "PLAYS", "RATING", "FILE", "LOCATION"});
+        for (const std::size_t column : {Name, Artist, Album, Kind})
+            table.setShortenable(column);
+        // The folders are what tells the copies apart.
+        table.setShortenable(Location, 30, CutBias::KeepTail);
+        // The least telling first (the blank line between groups says where
+        // one ends); never what the copies were found by or the rule chose
+        // the keeper by.
+        std::vector<std::size_t> droppable;
+        for (const std::size_t column : {Rating, Plays, SampleRate, Time, Kind, DateAdded, BitRate, Group}) {
+            const bool byRule = (column == Rating && options.keep == cleaning::KeepRule::HighestRated) ||
+                                (column == Plays && options.keep == cleaning::KeepRule::MostPlayed) ||
+                                (column == Kind && options.keep == cleaning::KeepRule::LosslessFirst) ||
+                                (column == DateAdded && options.keep == cleaning::KeepRule::EarliestAdded) ||
+                                (column == BitRate && (options.keep == cleaning::KeepRule::HighestBitRate ||
+                                                       options.keep == cleaning::KeepRule::LosslessFirst));
+            const bool byFilter = (column == BitRate && options.by.contains(QLatin1String("bitrate"))) ||
+                                  (column == SampleRate && options.by.contains(QLatin1String("samplerate")));
+            if (!byRule && !byFilter)
+                droppable.push_back(column);
+        }
+        table.setDroppable(std::move(droppable));
         std::int64_t number = 0;
         for (const cleaning::DuplicateGroup &group : review.groups) {
             if (number > 0)
@@ -119,7 +176,10 @@ void duplicatesText(OutputBuffer &out, const cleaning::DuplicateReview &review,
                 table.cell(t.kind);
                 table.cell(std::int64_t{t.bitRate});
                 table.cell(std::int64_t{t.sampleRate});
-                table.cell(std::int64_t{t.size});
+                if (options.bytes)
+                    table.cell(std::int64_t{t.size});
+                else
+                    table.cell(readableSize(t.size));
                 table.cell(dateText(t.dateAdded));
                 table.cell(std::int64_t{t.playCount});
                 table.cell(std::int64_t{t.rating});
@@ -127,12 +187,19 @@ void duplicatesText(OutputBuffer &out, const cleaning::DuplicateReview &review,
                 table.cell(t.location);
             }
         }
-        table.render(out);
+        table.render(out, width);
         out.add('\n');
     }
     addTotal(out, "groups", static_cast<std::int64_t>(review.groups.size()));
     addTotal(out, "copies to go", review.copies);
-    addTotal(out, "bytes to the trash", review.trashBytes);
+    if (options.bytes) {
+        addTotal(out, "bytes to the trash", review.trashBytes);
+    } else {
+        out.add("to the trash: ");
+        const QByteArray size = readableSize(review.trashBytes).toUtf8();
+        out.add(std::string_view(size.constData(), std::size_t(size.size())));
+        out.add('\n');
+    }
     addOutcomeText(out, outcome);
 }
 
@@ -184,11 +251,14 @@ bool deadTrackGoes(const cleaning::DeadTrackFolder &folder, const CleanOptions &
 }
 
 void deadTracksText(OutputBuffer &out, const CleanOptions &options, const cleaning::DeadTrackFindings &findings,
-                    const std::optional<RemovalOutcome> &outcome)
+                    const std::optional<RemovalOutcome> &outcome, std::size_t width)
 {
     std::int64_t going = 0;
     if (!findings.folders.empty()) {
         TextTable table({"STATUS", "ID", "NAME", "ARTIST", "ALBUM", "LOCATION"});
+        for (const std::size_t column : {2, 3, 4})
+            table.setShortenable(column);
+        table.setShortenable(5, 12, CutBias::KeepTail);
         for (const cleaning::DeadTrackFolder &folder : findings.folders) {
             QString heading = folder.folder.isEmpty() ? QStringLiteral("(location lost)") : folder.folder;
             if (folder.disconnected)
@@ -208,7 +278,7 @@ void deadTracksText(OutputBuffer &out, const CleanOptions &options, const cleani
                 table.cell(t.location);
             }
         }
-        table.render(out);
+        table.render(out, width);
         out.add('\n');
     }
     addTotal(out, "folders", static_cast<std::int64_t>(findings.folders.size()));
@@ -272,6 +342,29 @@ void deadTracksJson(OutputBuffer &out, const CleanOptions &options, const cleani
     json.endObject();
     json.endObject();
     json.finish();
+}
+
+void historyText(OutputBuffer &out, const std::vector<protocol::JobRecord> &jobs, std::size_t width)
+{
+    if (jobs.empty()) {
+        out.add("The history is empty.\n");
+        return;
+    }
+    TextTable table({"JOB", "KIND", "STARTED", "ENDED", "TRACKS", "FILES", "STATE"});
+    table.setShortenable(1);
+    table.setDroppable({3});
+    for (const protocol::JobRecord &job : jobs) {
+        table.beginRow();
+        table.cell(std::int64_t{job.jobId});
+        table.cell(job.kind);
+        table.cell(dateText(job.started));
+        // A job cut short (its run killed) never ended.
+        table.cell(job.ended.isValid() ? dateText(job.ended) : QStringLiteral("-"));
+        table.cell(std::int64_t{job.tracks});
+        table.cell(std::int64_t{job.files});
+        table.cell(std::string_view(job.restored ? "restored" : "removed"));
+    }
+    table.render(out, width);
 }
 
 } // namespace tidyfox::cleancli

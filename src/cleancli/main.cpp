@@ -1,10 +1,11 @@
 // tidyfox-clean: the cleaning of the music library from a terminal.
 #include "cleancli/CleanOptions.h"
 #include "cleancli/CleanRun.h"
-#include "cleancli/LibraryHistory.h"
+#include "cleancli/HistoryRun.h"
 #include "cleaning/CleaningRun.h"
 #include "libraryclient/BusLibraryClient.h"
 #include "localclient/InProcessLibraryClient.h"
+#include "service/LibraryPaths.h"
 #include "system/TrashFileSystem.h"
 
 #include <QCoreApplication>
@@ -12,10 +13,29 @@
 #include <QStandardPaths>
 #include <cstdio>
 #include <memory>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace tidyfox;
 using namespace tidyfox::cleancli;
+
+namespace {
+
+// The columns of the terminal standard output is, or 0 when it is none: a
+// file or a pipe gets every column whole.
+std::size_t terminalWidth()
+{
+    if (!isatty(STDOUT_FILENO))
+        return 0;
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    bool ok = false;
+    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
+    return ok && columns > 0 ? std::size_t(columns) : 80;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -37,11 +57,13 @@ int main(int argc, char *argv[])
         break;
     }
     const CleanOptions &options = parsed.options;
-    if (options.command == CleanCommand::LibraryHistory)
-        return runLibraryHistory(options, QCoreApplication::applicationDirPath());
-
     CleanStreams streams;
     streams.progress = isatty(STDERR_FILENO) ? stderr : nullptr;
+    streams.width = options.wide ? 0 : terminalWidth();
+    if (options.command == CleanCommand::History && options.clearHistory)
+        return clearHistory(options.libraryFile.isEmpty() ? library::defaultLibraryPath() : options.libraryFile,
+                            streams);
+
     system::TrashFileSystem fs;
     std::unique_ptr<libraryclient::LibraryClient> library;
     QString pendingRemovals;
@@ -64,7 +86,7 @@ int main(int argc, char *argv[])
         }
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tidyfox-clean: cannot open the library: %s\n",
-                     qPrintable(cleaning::failureReason(error)));
+                     qPrintable(cleaning::errorText(error)));
         return kExitSomeFailed;
     }
     return runClean(options, *library, fs, pendingRemovals, streams);

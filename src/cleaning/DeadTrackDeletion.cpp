@@ -25,9 +25,17 @@ bool isReviewed(libraryclient::LibraryTrack &track, const std::unordered_set<std
     }
 }
 
-// only, when set, limits the deletion to the tracks with those database ids.
+// Which tracks a run takes: only, when set, limits it to the tracks with
+// those database ids; volumes, when set, spares the tracks on a drive that is
+// not connected (counted in spared).
+struct DeadTrackScope
+{
+    const std::unordered_set<std::int32_t> *only = nullptr;
+    const system::Volumes *volumes = nullptr;
+};
+
 void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs,
-                  const std::unordered_set<std::int32_t> *only, RemovalJob &job, std::int64_t &count)
+                  const DeadTrackScope &scope, RemovalJob &job, std::int64_t &count, std::int64_t &spared)
 {
     const auto collection = playlist.tracks();
     if (!collection)
@@ -43,20 +51,33 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
     int done = 0;
     for (const auto &track : tracks) {
         host.reportProgress(QStringLiteral("Deleting dead tracks"), ++done, total);
-        if (only && !isReviewed(*track, *only))
+        if (scope.only && !isReviewed(*track, *scope.only))
             continue;
-        if (!deadLocation(*track, fs))
+        const std::optional<QString> location = deadLocation(*track, fs);
+        if (!location)
             continue;
+        if (scope.volumes && onDisconnectedDrive(folderOf(*location), *scope.volumes)) {
+            ++spared;
+            continue;
+        }
         job.remove(track->databaseId(), std::nullopt);
         ++count;
     }
 }
 
 void deleteDead(CleaningHost &host, libraryclient::LibrarySource &source, system::FileSystem &fs,
-                const std::unordered_set<std::int32_t> *only, RemovalJob &job, std::int64_t &count)
+                const DeadTrackScope &scope, RemovalJob &job, std::int64_t &count, std::int64_t &spared)
 {
     for (const auto &playlist : libraryPlaylistsOf(source))
-        deleteDeadIn(host, *playlist, fs, only, job, count);
+        deleteDeadIn(host, *playlist, fs, scope, job, count, spared);
+}
+
+QString sparedDetail(std::int64_t spared)
+{
+    return (spared == 1 ? QStringLiteral("Kept 1 track whose file is")
+                        : QStringLiteral("Kept %1 tracks whose files are").arg(spared)) +
+           QStringLiteral(" on a drive that is not connected now: connect it and delete again, or pick them in "
+                          "Review.");
 }
 
 void failureEnd(CleaningHost &host, std::int64_t count, const QString &reason)
@@ -68,9 +89,10 @@ void failureEnd(CleaningHost &host, std::int64_t count, const QString &reason)
 }
 
 void runDeletion(CleaningHost &host, libraryclient::LibraryClient *library, libraryclient::LibrarySource *source,
-                 system::FileSystem &fs, const std::unordered_set<std::int32_t> *only)
+                 system::FileSystem &fs, const DeadTrackScope &scope)
 {
     std::int64_t count = 0;
+    std::int64_t spared = 0;
     QString reason;
     std::optional<RemovalJob> job;
     try {
@@ -86,9 +108,11 @@ void runDeletion(CleaningHost &host, libraryclient::LibraryClient *library, libr
         // an interrupted removal left in the trash, and such a track is not
         // dead.
         job->open();
-        deleteDead(host, *source, fs, only, *job, count);
+        deleteDead(host, *source, fs, scope, *job, count, spared);
         job->close();
         host.hideBusy();
+        if (spared > 0)
+            host.setAlertDetail(sparedDetail(spared));
         host.showAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"),
                        AlertKind::Information, kAppTitle);
         host.refreshLibraryList();
@@ -107,9 +131,9 @@ void runDeletion(CleaningHost &host, libraryclient::LibraryClient *library, libr
 } // namespace
 
 void deleteDeadTracks(CleaningHost &host, libraryclient::LibraryClient *library, libraryclient::LibrarySource *source,
-                      system::FileSystem &fs)
+                      system::FileSystem &fs, const system::Volumes *volumes)
 {
-    runDeletion(host, library, source, fs, nullptr);
+    runDeletion(host, library, source, fs, {nullptr, volumes});
 }
 
 void deleteReviewedDeadTracks(CleaningHost &host, libraryclient::LibraryClient *library,
@@ -117,7 +141,7 @@ void deleteReviewedDeadTracks(CleaningHost &host, libraryclient::LibraryClient *
                               const std::vector<std::int32_t> &databaseIds)
 {
     const std::unordered_set<std::int32_t> only(databaseIds.begin(), databaseIds.end());
-    runDeletion(host, library, source, fs, &only);
+    runDeletion(host, library, source, fs, {&only, nullptr});
 }
 
 } // namespace tidyfox::cleaning

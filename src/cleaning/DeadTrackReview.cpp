@@ -1,5 +1,9 @@
 #include "cleaning/DeadTrackReview.h"
 
+#include "cleaning/PendingRemovals.h"
+
+#include <unordered_set>
+
 #include "cleaning/DeadTrackRule.h"
 
 #include <QHash>
@@ -9,16 +13,6 @@ namespace tidyfox::cleaning {
 const QString kDisconnectedReason =
     QStringLiteral("These files are on a drive that is not connected now; connect it and look again, or tick the "
                    "tracks that are gone for good.");
-
-namespace {
-
-QString folderOf(const QString &location)
-{
-    const qsizetype slash = location.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : location.left(slash);
-}
-
-} // namespace
 
 DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::FileSystem &fs,
                                  const system::Volumes &volumes, const std::function<void(int, int)> &progress)
@@ -41,7 +35,7 @@ DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::F
             auto found = folderIndex.constFind(folder);
             if (found == folderIndex.constEnd()) {
                 found = folderIndex.insert(folder, findings.folders.size());
-                findings.folders.push_back({folder, !folder.isEmpty() && volumes.isDisconnected(folder), {}});
+                findings.folders.push_back({folder, onDisconnectedDrive(folder, volumes), {}});
             }
             DeadTrackFolder &group = findings.folders[*found];
             group.tracks.push_back({track->databaseId(), track->name(), track->artist(), track->album(), *location});
@@ -52,6 +46,25 @@ DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::F
         });
     }
     return findings;
+}
+
+void leaveOutMovesUnderWay(DeadTrackFindings &findings, const PendingRemovals &note)
+{
+    std::unordered_set<std::int32_t> moving;
+    for (const protocol::PendingMove &move : note.openMoves())
+        moving.insert(move.databaseId);
+    if (moving.empty())
+        return;
+    for (DeadTrackFolder &folder : findings.folders) {
+        const auto gone = std::remove_if(folder.tracks.begin(), folder.tracks.end(),
+                                         [&](const DeadTrack &t) { return moving.count(t.databaseId) != 0; });
+        const int left = int(folder.tracks.end() - gone);
+        findings.trackCount -= left;
+        if (folder.disconnected)
+            findings.disconnectedCount -= left;
+        folder.tracks.erase(gone, folder.tracks.end());
+    }
+    std::erase_if(findings.folders, [](const DeadTrackFolder &folder) { return folder.tracks.empty(); });
 }
 
 } // namespace tidyfox::cleaning

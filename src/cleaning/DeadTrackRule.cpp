@@ -17,6 +17,17 @@ std::optional<QString> deadLocation(libraryclient::LibraryTrack &track, system::
     return location;
 }
 
+QString folderOf(const QString &location)
+{
+    const qsizetype slash = location.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : location.left(slash);
+}
+
+bool onDisconnectedDrive(const QString &folder, const system::Volumes &volumes)
+{
+    return !folder.isEmpty() && volumes.isDisconnected(folder);
+}
+
 std::vector<libraryclient::PlaylistPtr> libraryPlaylistsOf(libraryclient::LibrarySource &source)
 {
     const auto playlists = source.playlists();

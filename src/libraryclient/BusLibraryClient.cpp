@@ -46,6 +46,15 @@ bool isNoAnswer(const QString &errorName)
     return kNames.contains(errorName);
 }
 
+// A call to a name that nobody owns (any longer).
+bool isNameUnowned(const QString &errorName)
+{
+    return errorName == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+           errorName == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+}
+
+constexpr const char *kServiceStopped = "the library service stopped (it may have crashed); run the command again";
+
 bool processGone(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -161,13 +170,21 @@ private:
         if (reply.type() == QDBusMessage::ErrorMessage) {
             if (reply.errorName() == QLatin1String(protocol::kErrorObjectDeleted))
                 throw ClientError(kErrObjectDeleted, reply.errorMessage());
+            // The bus's own words for a name nobody owns speak of .service
+            // files, which tell a user nothing.
+            const bool gone = isNameUnowned(reply.errorName()) || !nameOwned();
             if (isNoAnswer(reply.errorName()))
-                throw NoAnswerError(reply.errorMessage());
-            throw callFailed(reply.errorMessage());
+                throw NoAnswerError(gone ? QString::fromLatin1(kServiceStopped) : reply.errorMessage());
+            throw callFailed(gone ? QString::fromLatin1(kServiceStopped) : reply.errorMessage());
         }
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != expected)
             throw callFailed(QStringLiteral("The library gave an unexpected answer to %1").arg(method));
         return reply.arguments();
+    }
+    bool nameOwned()
+    {
+        const QDBusReply<bool> owned = m_bus.interface()->isServiceRegistered(kService);
+        return !owned.isValid() || owned.value();
     }
     QByteArray bytes(const QString &method, const QVariantList &args)
     {

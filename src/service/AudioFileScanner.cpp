@@ -3,6 +3,7 @@
 #include "common/AudioFileLook.h"
 #include "service/AudioFileReader.h"
 #include "service/LibraryStore.h"
+#include "service/TrackLocation.h"
 #include "service/Transaction.h"
 
 #include <QCollator>
@@ -161,8 +162,17 @@ AddSummary addAudioFiles(LibraryStore &store, const QStringList &files, const Ad
             continue;
         }
         // The real path: a file reached through a link or a second folder
-        // name is still the same file.
-        const QString path = QFileInfo(files[i]).canonicalFilePath();
+        // name is still the same file. It is clean already; the check is the
+        // one every track's location passes on its way in.
+        const CleanLocation clean = cleanFileLocation(QFileInfo(files[i]).canonicalFilePath());
+        if (!clean.accepted()) {
+            const QString problem = QStringLiteral("%1: %2; skipped").arg(files[i], clean.refusal);
+            summary.skipped << problem;
+            if (observer.skipped)
+                observer.skipped(problem);
+            continue;
+        }
+        const QString &path = clean.path;
         if (taken.contains(path) || store.hasFileTrack(path)) {
             ++summary.alreadyPresent;
             continue;

@@ -137,6 +137,9 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
         if (playerLink(store->database()))
             return runMigration(*store, fileName, XmlImportOptions{locations, musicFolder});
         const XmlImportSummary s = importLibraryXml(*store, fileName, XmlImportOptions{locations, musicFolder});
+        for (const XmlImportNote &note : s.notes)
+            std::fprintf(stderr, "%s:%lld:%lld: %s\n", fileName.toLocal8Bit().constData(), qlonglong(note.line),
+                         qlonglong(note.column), note.message.toLocal8Bit().constData());
         QString line = QStringLiteral("Imported %1 and %2 from %3.")
                            .arg(count(s.tracksAdded, "track", "tracks"),
                                 count(s.playlistsAdded, "playlist", "playlists"), fileName);
@@ -150,8 +153,20 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
             line +=
                 QStringLiteral(" Kept %1 that the list does not show.")
                     .arg(count(s.playlistsLeftOut, "folder or built-in playlist", "folders and built-in playlists"));
+        if (s.persistentIdsRenewed > 0)
+            line += QStringLiteral(" Gave a new Persistent ID to %1 whose ID an earlier track has (named above).")
+                        .arg(count(s.persistentIdsRenewed, "track", "tracks"));
+        if (s.playlistIdsRenewed > 0)
+            line += QStringLiteral(" Gave a new Playlist Persistent ID to %1 whose ID an earlier playlist has (named "
+                                   "above).")
+                        .arg(count(s.playlistIdsRenewed, "playlist", "playlists"));
+        if (s.tracksRefused > 0)
+            line += QStringLiteral(" Refused %1 whose location the library cannot keep (named above).")
+                        .arg(count(s.tracksRefused, "track", "tracks"));
         printLine(line);
-        return kExitOk;
+        // The rest is in; the exit code still tells a script that some
+        // tracks were not.
+        return s.tracksRefused == 0 ? kExitOk : kExitFailure;
     } catch (const XmlImportError &e) {
         const QByteArray place =
             e.line() > 0 ? QByteArray(":" + QByteArray::number(e.line()) + ":" + QByteArray::number(e.column())) : "";

@@ -6,10 +6,19 @@
 
 #include <QCoreApplication>
 #include <QSaveFile>
+#include <cerrno>
 
 namespace tidyfox::library {
 
 namespace {
+
+// Why a write to file just failed. Read at once: errno changes with the next
+// call, and a save file's commit puts "Unknown error" in place of a full disk.
+QString writeFailure(const QFileDevice &file)
+{
+    const int error = errno;
+    return error == ENOSPC || error == EDQUOT ? QStringLiteral("the disk is full") : file.errorString();
+}
 
 // Writes the property list the way music players lay out their library files
 // (a tab a level, a key and a simple value on one line, "&#38;" for "&"), so
@@ -99,11 +108,12 @@ public:
     }
     void flush()
     {
-        if (m_file.write(m_out) != m_out.size())
-            m_failed = true;
+        if (m_failure.isEmpty() && m_file.write(m_out) != m_out.size())
+            m_failure = writeFailure(m_file);
         m_out.resize(0);
     }
-    bool failed() const { return m_failed; }
+    // Why writing failed, or empty.
+    QString failure() const { return m_failure; }
 
 private:
     static constexpr qsizetype kFlushAt = 1 << 20;
@@ -129,7 +139,18 @@ private:
             case '>':
                 m_out.append("&#62;");
                 break;
+            case '\t':
+            case '\n':
+            case '\r':
+                m_out.append(c);
+                break;
             default:
+                // XML cannot hold the other control characters, not even
+                // escaped; a tag read from a file may have them.
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    m_out.append("\xEF\xBF\xBD"); // U+FFFD
+                    break;
+                }
                 m_out.append(c);
             }
         }
@@ -137,7 +158,7 @@ private:
 
     QSaveFile &m_file;
     QByteArray m_out;
-    bool m_failed = false;
+    QString m_failure;
 };
 
 QString locationText(const TrackRecord &t)
@@ -366,8 +387,10 @@ void exportLibraryXml(LibraryStore &store, const QString &fileName)
     }
     w.raw("</dict>\n</plist>\n");
     w.flush();
-    if (w.failed() || !file.commit())
-        throw LibraryError(QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()).toStdString());
+    if (!w.failure().isEmpty())
+        throw LibraryError(QStringLiteral("Cannot write %1: %2").arg(fileName, w.failure()).toStdString());
+    if (!file.commit())
+        throw LibraryError(QStringLiteral("Cannot write %1: %2").arg(fileName, writeFailure(file)).toStdString());
 }
 
 } // namespace tidyfox::library

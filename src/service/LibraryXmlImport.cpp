@@ -1,14 +1,18 @@
 #include "service/LibraryXmlImport.h"
 
+#include "service/BinaryPlistExtent.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSet>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <limits>
 #include <plist/plist.h>
@@ -48,6 +52,77 @@ int trackCode(const QString &key)
     return codes.value(key, 0);
 }
 
+// A plist date as this library writes it (UTC, to the second), or nothing
+// for text that is no date a property list reader takes.
+std::optional<QString> canonicalDate(QStringView text)
+{
+    // Nearly every date of a file is in this form already: checked by hand,
+    // as parsing and writing it again was a good part of an import's time.
+    if (text.size() == 20 && text[4] == u'-' && text[7] == u'-' && text[10] == u'T' && text[13] == u':' &&
+        text[16] == u':' && text[19] == u'Z') {
+        auto number = [&](qsizetype at, qsizetype length) {
+            int value = 0;
+            for (qsizetype i = at; i < at + length; ++i) {
+                if (text[i] < u'0' || text[i] > u'9')
+                    return -1;
+                value = value * 10 + (text[i].unicode() - u'0');
+            }
+            return value;
+        };
+        const int year = number(0, 4);
+        if (year >= 1 && QDate::isValid(year, number(5, 2), number(8, 2)) &&
+            QTime::isValid(number(11, 2), number(14, 2), number(17, 2)))
+            return text.toString();
+    }
+    const QDateTime date = QDateTime::fromString(text.trimmed().toString(), Qt::ISODate);
+    if (!date.isValid() || date.date().year() < 1 || date.date().year() > 9999)
+        return std::nullopt;
+    return date.toUTC().toString(Qt::ISODate);
+}
+
+// Decimal digits with a sign, or hexadecimal ones after "0x".
+bool isInteger(QStringView text)
+{
+    text = text.trimmed();
+    const bool hex = text.startsWith(u"0x", Qt::CaseInsensitive);
+    if (hex)
+        text = text.mid(2);
+    else if (text.startsWith(u'-') || text.startsWith(u'+'))
+        text = text.mid(1);
+    if (text.isEmpty())
+        return false;
+    return std::all_of(text.begin(), text.end(), [&](QChar c) {
+        return (c >= u'0' && c <= u'9') || (hex && ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')));
+    });
+}
+
+// Whether text is a value of its element that every property list reader
+// takes; a date is made canonical. A value that fails would make an export no
+// reader can load.
+bool isReadableValue(QStringView element, QString &text)
+{
+    static const QRegularExpression real(
+        QStringLiteral("^\\s*[+-]?(([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?|inf|infinity|nan)\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (element == u"date") {
+        const auto date = canonicalDate(text);
+        if (date)
+            text = *date;
+        return bool(date);
+    }
+    if (element == u"integer")
+        return isInteger(text);
+    if (element == u"real")
+        return real.match(text).hasMatch();
+    if (element == u"data") {
+        QByteArray base64 = text.toLatin1();
+        base64.removeIf([](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
+        return base64.size() % 4 == 0 &&
+               bool(QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors));
+    }
+    return true;
+}
+
 class XmlImporter
 {
 public:
@@ -81,6 +156,18 @@ public:
 
 private:
     enum class Pass { Everything, PlaylistsOnly };
+
+    // Where a value starts in the file, for a note about it.
+    struct Place
+    {
+        qint64 line = 0;
+        qint64 column = 0;
+    };
+    Place here() const { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
+    void note(const Place &place, const QString &message)
+    {
+        m_summary.notes.push_back({place.line, place.column, message});
+    }
 
     struct ImportedTrack
     {
@@ -133,6 +220,10 @@ private:
     static QByteArray binaryPlistAsXml(QFile &file)
     {
         const QByteArray bytes = file.readAll();
+        // Counted before libplist expands it: libplist copies a shared
+        // object at each place it is referred to.
+        if (const auto refusal = binaryPlistRefusal(bytes))
+            throw XmlImportError(1, 1, *refusal);
         plist_t root = nullptr;
         if (bytes.size() < std::numeric_limits<std::uint32_t>::max())
             plist_from_bin(bytes.constData(), std::uint32_t(bytes.size()), &root);
@@ -184,6 +275,10 @@ private:
         bool sawTracks = false;
         QString key;
         EntryWriter header;
+        std::bitset<8> seen;
+        // A modelled key given again is kept as the file gives it, in its
+        // place; the first is the one the library works with.
+        auto first = [&](HeaderKey k) { return !seen.test(std::size_t(k)) && (seen.set(std::size_t(k)), true); };
         while (nextKey(key)) {
             if (key == u"Tracks") {
                 header.modelled(int(HeaderKey::Tracks));
@@ -202,10 +297,10 @@ private:
                 } else {
                     readPlaylists();
                 }
-            } else if (key == u"Date") {
+            } else if (key == u"Date" && first(HeaderKey::Date)) {
                 header.modelled(int(HeaderKey::Date));
                 m_xml.skipCurrentElement();
-            } else if (key == u"Library Persistent ID") {
+            } else if (key == u"Library Persistent ID" && first(HeaderKey::LibraryPersistentId)) {
                 header.modelled(int(HeaderKey::LibraryPersistentId));
                 m_libraryPersistentId = readText().trimmed().toUpper();
             } else if (key == u"Music Folder" && !m_musicFolder.isEmpty() && m_xml.name() == u"string") {
@@ -302,39 +397,63 @@ private:
             type = ValueType::Data;
         else if (name == u"real")
             type = ValueType::Real;
+        const Place place = here();
+        const QString element = name.toString();
+        bool readable = true;
         if (type == ValueType::True || type == ValueType::False) {
             m_xml.skipCurrentElement();
             m_lastKept.clear();
         } else if (type == ValueType::Xml) {
-            captureXml(m_lastKept);
+            readable = captureXml(m_lastKept);
         } else {
             readInto(m_lastKept);
+            readable = isReadableValue(element, m_lastKept);
+        }
+        if (!readable) {
+            note(place,
+                 type == ValueType::Xml
+                     ? QStringLiteral("\"%1\" holds a value that is not what its <%2> says; left out").arg(key, element)
+                     : QStringLiteral("\"%1\" is not a valid <%2> (\"%3\"); left out")
+                           .arg(key, element, m_lastKept.trimmed().left(40)));
+            return;
         }
         entries.kept(key, type, m_lastKept);
     }
 
-    // The current element and everything in it, as XML text.
-    void captureXml(QString &out)
+    // The current element and everything in it, as XML text; false when a
+    // value in it is not one its element can hold (see isReadableValue).
+    bool captureXml(QString &out)
     {
         out.clear();
         QXmlStreamWriter writer(&out);
         writer.writeStartElement(m_xml.name().toString());
         writer.writeAttributes(m_xml.attributes());
+        // The text since the last tag: a value is checked at its end tag.
+        QString text;
+        QString element = m_xml.name().toString();
+        bool readable = true;
         for (int depth = 1; depth > 0;) {
             switch (m_xml.readNext()) {
             case QXmlStreamReader::StartElement:
-                writer.writeStartElement(m_xml.name().toString());
+                writer.writeCharacters(text);
+                text.clear();
+                element = m_xml.name().toString();
+                writer.writeStartElement(element);
                 writer.writeAttributes(m_xml.attributes());
                 ++depth;
                 break;
             case QXmlStreamReader::EndElement:
+                readable = isReadableValue(element, text) && readable;
+                element.clear();
+                writer.writeCharacters(text);
+                text.clear();
                 writer.writeEndElement();
                 --depth;
                 break;
             case QXmlStreamReader::Characters:
             case QXmlStreamReader::EntityReference:
-                writer.writeCharacters(m_xml.text().toString());
-                if (out.size() > kMaxText)
+                text += m_xml.text();
+                if (out.size() + text.size() > kMaxText)
                     fail(QStringLiteral("a text longer than 16 MB"));
                 break;
             case QXmlStreamReader::Comment:
@@ -344,13 +463,20 @@ private:
                 failOnReader();
             }
         }
+        return readable;
     }
 
-    QDateTime readDate(const QString &key)
+    // A date for a column; text that is no date is left out, with a note.
+    std::optional<QDateTime> readDate(const QString &key, const Place &place)
     {
         if (m_xml.name() != u"date")
             fail(QStringLiteral("\"%1\" should be a <date>, not <%2>").arg(key, m_xml.name()));
-        return QDateTime::fromString(readText().trimmed(), Qt::ISODate).toUTC();
+        const QString text = readText().trimmed();
+        if (!canonicalDate(text)) {
+            note(place, QStringLiteral("\"%1\" is not a date (\"%2\"); left out").arg(key, text.left(40)));
+            return std::nullopt;
+        }
+        return QDateTime::fromString(text, Qt::ISODate).toUTC();
     }
 
     QString readText()
@@ -360,6 +486,30 @@ private:
     }
 
     std::int64_t readInteger(const QString &key)
+    {
+        const auto value = readNumber(key);
+        if (!value)
+            fail(QStringLiteral("\"%1\" is past the 64-bit range: \"%2\"").arg(key, m_value.trimmed()));
+        return *value;
+    }
+
+    // A number for a column; an integer past 64 bits is kept as the file
+    // gives it instead, with a note.
+    std::optional<std::int64_t> readColumnNumber(EntryWriter &entries, const QString &key, const Place &place)
+    {
+        if (const auto value = readNumber(key))
+            return value;
+        const QString text = m_value.trimmed();
+        entries.kept(key, ValueType::Integer, text);
+        note(place,
+             QStringLiteral("\"%1\" is %2, past the 64-bit range the library works in; kept as the file gives it")
+                 .arg(key, text.left(40)));
+        return std::nullopt;
+    }
+
+    // A number, or nothing for an integer past 64 bits (its text is in
+    // m_value).
+    std::optional<std::int64_t> readNumber(const QString &key)
     {
         const bool real = m_xml.name() == u"real";
         if (!real && m_xml.name() != u"integer")
@@ -376,15 +526,16 @@ private:
             value = ok ? std::int64_t(std::clamp(d, -9.2e18, 9.2e18)) : 0;
         } else {
             value = text.toLongLong(&ok);
+            if (!ok && isInteger(text) && !text.startsWith(u"0x", Qt::CaseInsensitive))
+                return std::nullopt;
         }
         if (!ok)
             fail(QStringLiteral("\"%1\" is not a number: \"%2\"").arg(key, m_value));
         return value;
     }
 
-    std::int32_t readInt32(const QString &key)
+    static std::int32_t clamped32(std::int64_t value)
     {
-        const std::int64_t value = readInteger(key);
         return std::int32_t(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
                                                      std::numeric_limits<std::int32_t>::max()));
     }
@@ -403,11 +554,12 @@ private:
         QString key;
         while (nextKey(key)) {
             expectElement(u"dict", QStringLiteral("Track %1").arg(key));
-            readTrack();
+            readTrack(key);
         }
     }
 
-    void readTrack()
+    // label: the track's key in "Tracks", for the notes.
+    void readTrack(const QString &label)
     {
         TrackRecord track;
         TrackFields fields;
@@ -415,29 +567,47 @@ private:
         std::int64_t fileTrackId = 0;
         QString trackType;
         QString location;
+        Place locationPlace;
+        Place persistentIdPlace;
+        std::bitset<256> seen;
         QString key;
         while (nextKey(key)) {
             const int code = trackCode(key);
-            if (code == 0) {
+            // A modelled key given again is kept as the file gives it, in its
+            // place; the first is the one the library works with.
+            if (code == 0 || seen.test(std::size_t(code))) {
                 keepValue(entries, key);
                 continue;
             }
-            entries.modelled(code);
+            seen.set(std::size_t(code));
+            const Place place = here();
+            bool modelled = true; // false: kept as given or left out, noted
+            auto number = [&](auto &&store) {
+                if (const auto value = readColumnNumber(entries, key, place))
+                    store(*value);
+                else
+                    modelled = false;
+            };
+            auto date = [&](auto &&store) {
+                if (const auto value = readDate(key, place))
+                    store(*value);
+                else
+                    modelled = false;
+            };
             if (code < kRecordKeyBase) {
-                const int f = code - 1;
-                switch (trackFieldInfo(f).type) {
+                const auto f = TrackField(code - 1);
+                switch (trackFieldInfo(code - 1).type) {
                 case ValueType::String:
-                    fields.setText(TrackField(f), readText());
+                    fields.setText(f, readText());
                     break;
-                case ValueType::Date: {
-                    const QDateTime date = readDate(key);
-                    if (date.isValid())
-                        fields.setNumber(TrackField(f), date.toSecsSinceEpoch());
+                case ValueType::Date:
+                    date([&](const QDateTime &d) { fields.setNumber(f, d.toSecsSinceEpoch()); });
                     break;
-                }
                 default:
-                    fields.setNumber(TrackField(f), readInteger(key));
+                    number([&](std::int64_t n) { fields.setNumber(f, n); });
                 }
+                if (modelled)
+                    entries.modelled(code);
                 continue;
             }
             switch (RecordKey(code - kRecordKeyBase)) {
@@ -445,6 +615,7 @@ private:
                 fileTrackId = readInteger(key);
                 break;
             case RecordKey::PersistentId:
+                persistentIdPlace = place;
                 track.persistentId = readText().trimmed().toUpper();
                 break;
             case RecordKey::Name:
@@ -466,54 +637,66 @@ private:
                 track.kindAsString = readText();
                 break;
             case RecordKey::TotalTime:
-                track.totalTimeMs = readInt32(key);
+                number([&](std::int64_t n) { track.totalTimeMs = clamped32(n); });
                 break;
             case RecordKey::BitRate:
-                track.bitRate = readInt32(key);
+                number([&](std::int64_t n) { track.bitRate = clamped32(n); });
                 break;
             case RecordKey::SampleRate:
-                track.sampleRate = readInt32(key);
+                number([&](std::int64_t n) { track.sampleRate = clamped32(n); });
                 break;
             case RecordKey::Size:
-                track.size = readInteger(key);
+                number([&](std::int64_t n) { track.size = n; });
                 break;
             case RecordKey::DateAdded:
-                track.dateAdded = readDate(key);
+                date([&](const QDateTime &d) { track.dateAdded = d; });
                 break;
             case RecordKey::TrackType:
                 trackType = readText().trimmed();
                 break;
             case RecordKey::Location:
+                locationPlace = place;
                 location = readText().trimmed();
                 break;
             case RecordKey::Count:
                 break;
             }
+            if (modelled)
+                entries.modelled(code);
         }
 
+        const auto shown = [&](const QString &name) {
+            return QStringLiteral("track %1 (\"%2\")").arg(label.left(20), name.left(80));
+        };
         const bool stream = trackType == u"URL" || trackType == u"Remote" ||
                             (trackType.isEmpty() && !location.isEmpty() && !isFileUrl(location) &&
                              !location.startsWith(QLatin1Char('/')));
         track.kind = stream ? TrackKind::Url : TrackKind::File;
         if (trackType.isEmpty())
             trackType = stream ? QStringLiteral("URL") : QStringLiteral("File");
-        if (stream) {
-            track.location = location;
-            if (track.kindAsString.isEmpty())
-                track.kindAsString = QStringLiteral("Internet audio stream");
-        } else if (!location.isEmpty()) {
-            track.location = m_locations.toPath(location);
-            // No file name holds a NUL: the system would cut the path there
-            // and reach another file. The text stays; the track has no file.
-            if (track.location.contains(QChar(0))) {
-                track.kind = TrackKind::Url;
-                track.location = location;
-            }
+        // A location is cleaned here, once: every later use of it (a file's
+        // look-up, its move to the trash) reaches the file it names.
+        CleanLocation clean;
+        if (stream)
+            clean = {location,
+                     location.contains(QChar(0)) ? QStringLiteral("the location holds a NUL character") : QString()};
+        else if (!location.isEmpty())
+            clean = m_locations.toPath(location);
+        if (!clean.accepted()) {
+            ++m_summary.tracksRefused;
+            note(locationPlace, QStringLiteral("%1 not imported: %2").arg(shown(track.name), clean.refusal));
+            return;
         }
+        track.location = clean.path;
+        if (stream && track.kindAsString.isEmpty())
+            track.kindAsString = QStringLiteral("Internet audio stream");
 
         // Without a persistent ID a track is known again by where its file
-        // is and its name, among the tracks from before this import.
-        const auto present = !track.persistentId.isEmpty()
+        // is and its name, among the tracks from before this import. So is a
+        // track whose persistent ID an earlier track of this file has: it is
+        // another track, and gets an ID of its own.
+        const bool idTaken = !track.persistentId.isEmpty() && !firstWithPersistentId(track.persistentId);
+        const auto present = !track.persistentId.isEmpty() && !idTaken
                                  ? m_store.trackByPersistentId(track.persistentId)
                                  : m_store.trackByLocationAndName(track.location, track.name, m_topDatabaseIdBefore);
         if (present) {
@@ -521,6 +704,7 @@ private:
             ++m_summary.tracksAlreadyPresent;
             return;
         }
+        const QString takenId = idTaken ? std::exchange(track.persistentId, QString()) : QString();
         // The file's own TrackID is kept unless this library has ever given
         // it to a track, so a round trip through a file keeps the IDs.
         // An ID out of range gets a new one, as a clashing one does.
@@ -531,6 +715,29 @@ private:
             m_store.addFileTrack(std::move(track), trackType, fields, compactTrackEntries(entries.take()));
         m_tracks.insert(fileTrackId, {added.databaseId, m_sequence++});
         ++m_summary.tracksAdded;
+        if (idTaken) {
+            ++m_summary.persistentIdsRenewed;
+            note(persistentIdPlace,
+                 QStringLiteral("%1 has the Persistent ID %2 of an earlier track; given the new Persistent ID %3")
+                     .arg(shown(added.name), takenId, added.persistentId));
+        }
+    }
+
+    // Notes the persistent ID of a track; false when a track read before
+    // has it.
+    bool firstWithPersistentId(const QString &id)
+    {
+        bool ok = false;
+        const quint64 number = id.size() <= 16 ? id.toULongLong(&ok, 16) : 0;
+        QSet<quint64>::size_type before = 0;
+        if (ok) {
+            before = m_numericPersistentIds.size();
+            m_numericPersistentIds.insert(number);
+            return m_numericPersistentIds.size() != before;
+        }
+        before = m_otherPersistentIds.size();
+        m_otherPersistentIds.insert(id);
+        return m_otherPersistentIds.size() != before;
     }
 
     void readPlaylists()
@@ -571,24 +778,30 @@ private:
         std::int32_t kind = kUserPlaylist;
         EntryWriter entries;
         std::vector<std::int64_t> items;
+        Place persistentIdPlace;
+        std::bitset<8> seen;
+        // A modelled key given again is kept as the file gives it, in its
+        // place; the first is the one the library works with.
+        auto first = [&](PlaylistKey k) { return !seen.test(std::size_t(k)) && (seen.set(std::size_t(k)), true); };
         QString key;
         while (nextKey(key)) {
-            if (key == u"Name") {
+            if (key == u"Name" && first(PlaylistKey::Name)) {
                 entries.modelled(int(PlaylistKey::Name));
                 name = readText();
-            } else if (key == u"Playlist ID") {
+            } else if (key == u"Playlist ID" && first(PlaylistKey::PlaylistId)) {
                 entries.modelled(int(PlaylistKey::PlaylistId));
                 filePlaylistId = readInteger(key);
-            } else if (key == u"Playlist Persistent ID") {
+            } else if (key == u"Playlist Persistent ID" && first(PlaylistKey::PersistentId)) {
                 entries.modelled(int(PlaylistKey::PersistentId));
+                persistentIdPlace = here();
                 persistentId = readText().trimmed().toUpper();
-            } else if (key == u"Parent Persistent ID") {
+            } else if (key == u"Parent Persistent ID" && first(PlaylistKey::ParentPersistentId)) {
                 entries.modelled(int(PlaylistKey::ParentPersistentId));
                 parentPersistentId = readText().trimmed().toUpper();
-            } else if (key == u"Master") {
+            } else if (key == u"Master" && first(PlaylistKey::Master)) {
                 entries.modelled(int(PlaylistKey::Master));
                 master = readBool(key);
-            } else if (key == u"Playlist Items") {
+            } else if (key == u"Playlist Items" && first(PlaylistKey::Items)) {
                 entries.modelled(int(PlaylistKey::Items));
                 expectElement(u"array", key);
                 readItems(items);
@@ -612,12 +825,20 @@ private:
             orderLibrary(items);
             return;
         }
-        const bool present = !persistentId.isEmpty() ? bool(m_store.playlistByPersistentId(persistentId))
-                                                     : bool(m_store.playlistByName(name, m_topPlaylistRowIdBefore));
+        // A playlist whose persistent ID an earlier one of this file has is
+        // another playlist, and gets an ID of its own; it is known again by
+        // its name, as one without an ID is.
+        const bool idTaken = !persistentId.isEmpty() && m_playlistPersistentIds.contains(persistentId);
+        if (!persistentId.isEmpty())
+            m_playlistPersistentIds.insert(persistentId);
+        const bool present = !persistentId.isEmpty() && !idTaken
+                                 ? bool(m_store.playlistByPersistentId(persistentId))
+                                 : bool(m_store.playlistByName(name, m_topPlaylistRowIdBefore));
         if (present) {
             ++m_summary.playlistsAlreadyPresent;
             return;
         }
+        const QString takenId = idTaken ? std::exchange(persistentId, QString()) : QString();
         const bool keepId = filePlaylistId > m_topPlaylistIdBefore && filePlaylistId <= kMaxFileId &&
                             !m_store.isPlaylistIdInUse(std::int32_t(filePlaylistId));
         const std::int32_t id = keepId ? std::int32_t(filePlaylistId) : 0;
@@ -630,6 +851,12 @@ private:
                 databaseIds.push_back(found->databaseId);
         }
         m_store.appendToPlaylist(playlist.playlistId, databaseIds);
+        if (idTaken) {
+            ++m_summary.playlistIdsRenewed;
+            note(persistentIdPlace, QStringLiteral("playlist \"%1\" has the Playlist Persistent ID %2 of an earlier "
+                                                   "playlist; given the new Playlist Persistent ID %3")
+                                        .arg(name.left(80), takenId, playlist.persistentId));
+        }
         if (kind == kUserPlaylist || kind == kSmartPlaylist)
             ++m_summary.playlistsAdded;
         else
@@ -685,6 +912,12 @@ private:
     // The file's TrackIDs and what became of them; a few bytes a track.
     QHash<std::int64_t, ImportedTrack> m_tracks;
     std::int32_t m_sequence = 0;
+    // The persistent IDs of the tracks read so far, as numbers when they are
+    // (they nearly always are: 16 hexadecimal digits).
+    QSet<quint64> m_numericPersistentIds;
+    QSet<QString> m_otherPersistentIds;
+    QSet<QString> m_playlistPersistentIds;
+
     std::int64_t m_topTrackIdBefore = 0;
     std::int64_t m_topPlaylistIdBefore = 0;
     bool m_playlistsDeferred = false;

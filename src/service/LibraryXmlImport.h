@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <stdexcept>
+#include <vector>
 
 namespace tidyfox::library {
 
@@ -29,13 +30,27 @@ private:
     QString m_message;
 };
 
+// What the import did about one value or track of the file, at its place.
+struct XmlImportNote
+{
+    qint64 line = 0;
+    qint64 column = 0;
+    QString message;
+};
+
 struct XmlImportSummary
 {
     int tracksAdded = 0;
     int tracksAlreadyPresent = 0; // same persistent ID
     int playlistsAdded = 0;
     int playlistsAlreadyPresent = 0;
-    int playlistsLeftOut = 0; // folders and the player's own playlists: kept, not listed
+    int playlistsLeftOut = 0;     // folders and the player's own playlists: kept, not listed
+    int tracksRefused = 0;        // whose location the library cannot keep
+    int persistentIdsRenewed = 0; // of tracks
+    int playlistIdsRenewed = 0;   // Playlist Persistent IDs
+    // Each refused track, new Persistent ID, and value left out or kept only
+    // as the file gives it.
+    std::vector<XmlImportNote> notes;
 };
 
 struct XmlImportOptions

@@ -32,6 +32,7 @@ namespace {
 
 constexpr int kQuitCallTimeoutMs = 10000;
 constexpr int kQuitWaitMs = 5000;
+constexpr int kBusWatchMs = 500;
 
 void complain(const QString &line)
 {
@@ -149,9 +150,24 @@ int serveLibrary(const QString &libraryPath)
 
     QEventLoop loop;
     QObject::connect(&adaptor, &LibraryAdaptor::quitRequested, &loop, &QEventLoop::quit);
+    // A session that ends takes its bus along; nobody could reach the
+    // library any more, and the process would linger for good.
+    bool busGone = false;
+    QTimer busWatch;
+    QObject::connect(&busWatch, &QTimer::timeout, &loop, [&] {
+        if (bus.isConnected())
+            return;
+        busGone = true;
+        loop.quit();
+    });
+    busWatch.start(kBusWatchMs);
     // The program's first wish is the library playlist; have it ready.
     QTimer::singleShot(0, &adaptor, &LibraryAdaptor::prepare);
     loop.exec();
+    if (busGone) {
+        complain(QStringLiteral("the session bus has gone; the library service stops"));
+        return 0;
+    }
     // A blocking call on the same connection also makes sure that Quitting
     // and the last replies have left before the process ends.
     bus.interface()->unregisterService(QString::fromLatin1(protocol::kServiceName));

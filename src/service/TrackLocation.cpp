@@ -1,5 +1,6 @@
 #include "service/TrackLocation.h"
 
+#include <QStringList>
 #include <QUrl>
 
 namespace tidyfox::library {
@@ -10,6 +11,69 @@ bool startsWithDrive(const QString &path)
 {
     return path.size() >= 2 && path[0].isLetter() && path[1] == QLatin1Char(':') &&
            (path.size() == 2 || path[2] == QLatin1Char('/'));
+}
+
+// A location's path, and the machine its URL names (empty for this one).
+struct SplitLocation
+{
+    QString host;
+    QString path;
+};
+
+SplitLocation splitLocation(const QString &location)
+{
+    if (!isFileUrl(location))
+        return {{}, location};
+    QString rest = location.mid(5);
+    QString host;
+    if (rest.startsWith(QLatin1String("//"))) {
+        rest = rest.mid(2);
+        const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+        host = QUrl::fromPercentEncoding((slash < 0 ? rest : rest.left(slash)).toUtf8());
+        rest = slash < 0 ? QStringLiteral("/") : rest.mid(slash);
+        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+            host.clear();
+    }
+    QString path = QUrl::fromPercentEncoding(rest.toUtf8());
+    if (path.startsWith(QLatin1Char('/')) && startsWithDrive(path.mid(1)))
+        path.remove(0, 1);
+    return {host, path};
+}
+
+// "." and ".." folded and doubled slashes dropped, as the system reads the
+// path: ".." at the root stays there (QDir::cleanPath keeps "/.." instead).
+QString foldedPath(const QString &path)
+{
+    // Most paths have nothing to fold: left as they are, without splitting.
+    const bool plain = !path.contains(QLatin1String("//")) && !path.contains(QLatin1String("/./")) &&
+                       !path.contains(QLatin1String("/../")) && !path.endsWith(QLatin1String("/.")) &&
+                       !path.endsWith(QLatin1String("/..")) && !path.startsWith(QLatin1String("./")) &&
+                       !path.startsWith(QLatin1String("../")) && path != QLatin1String(".") &&
+                       path != QLatin1String("..");
+    if (plain)
+        return path;
+    const qsizetype rootLength = path.startsWith(QLatin1Char('/')) ? 1 : startsWithDrive(path) ? 2 : 0;
+    QStringList parts;
+    for (const QString &part : path.mid(rootLength).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..") && !parts.isEmpty() && parts.last() != QLatin1String("..")) {
+            parts.removeLast();
+            continue;
+        }
+        if (part == QLatin1String("..") && rootLength > 0)
+            continue;
+        parts << part;
+    }
+    const QString root = rootLength == 0 ? QString() : rootLength == 1 ? QStringLiteral("/") : path.left(2) + u'/';
+    // A trailing slash stays: a player's package folders are named so.
+    const bool folder = path.endsWith(QLatin1Char('/')) && !parts.isEmpty();
+    return root + parts.join(QLatin1Char('/')) + (folder ? QStringLiteral("/") : QString());
+}
+
+bool isAbsolute(const QString &path)
+{
+    return path.startsWith(QLatin1Char('/')) || startsWithDrive(path);
 }
 
 // A prefix as a path without a trailing slash, so "a/" and "a" mean the same.
@@ -31,20 +95,13 @@ bool isFileUrl(const QString &text)
 
 QString fileUrlToPath(const QString &url)
 {
-    QString rest = url.mid(5);
-    if (rest.startsWith(QLatin1String("//"))) {
-        rest = rest.mid(2);
-        const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-        const QString host = slash < 0 ? rest : rest.left(slash);
-        rest = slash < 0 ? QStringLiteral("/") : rest.mid(slash);
-        // A share on another machine keeps its host, as a UNC path does.
-        if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
-            rest = QLatin1String("//") + host + rest;
-    }
-    QString path = QUrl::fromPercentEncoding(rest.toUtf8());
-    if (path.startsWith(QLatin1Char('/')) && startsWithDrive(path.mid(1)))
-        path.remove(0, 1);
-    return path;
+    const SplitLocation split = splitLocation(url);
+    return split.host.isEmpty() ? split.path : QLatin1String("//") + split.host + split.path;
+}
+
+CleanLocation cleanFileLocation(const QString &location)
+{
+    return LocationMapper().toPath(location);
 }
 
 QString pathToFileUrl(const QString &path)
@@ -70,17 +127,28 @@ void LocationMapper::addMapping(const QString &oldPrefix, const QString &newPref
         {from, normalPrefix(newPrefix), startsWithDrive(from) ? Qt::CaseInsensitive : Qt::CaseSensitive});
 }
 
-QString LocationMapper::toPath(const QString &location) const
+CleanLocation LocationMapper::toPath(const QString &location) const
 {
-    const QString path = isFileUrl(location) ? fileUrlToPath(location) : location;
+    const SplitLocation split = splitLocation(location);
+    if (split.path.contains(QChar(0)) || split.host.contains(QChar(0)))
+        return {{}, QStringLiteral("the location holds a NUL character")};
+    const QString local = foldedPath(split.path);
+    const QString path = split.host.isEmpty() ? local : QLatin1String("//") + split.host + local;
     for (const Mapping &m : m_mappings) {
         if (!path.startsWith(m.from, m.cs))
             continue;
         if (path.size() != m.from.size() && path[m.from.size()] != QLatin1Char('/'))
             continue;
-        return m.to + path.mid(m.from.size());
+        const QString mapped = foldedPath(m.to + path.mid(m.from.size()));
+        if (!isAbsolute(mapped))
+            return {{}, QStringLiteral("the location is not a full path (\"%1\")").arg(mapped)};
+        return {mapped, {}};
     }
-    return path;
+    if (!split.host.isEmpty())
+        return {{}, QStringLiteral("the location names another machine (\"%1\")").arg(split.host)};
+    if (!isAbsolute(local))
+        return {{}, QStringLiteral("the location is not a full path (\"%1\")").arg(local)};
+    return {local, {}};
 }
 
 } // namespace tidyfox::library

@@ -7,6 +7,7 @@
 #include "cleaning/ReviewedRemoval.h"
 #include "cleaning/TrackInfo.h"
 #include "system/FileSystem.h"
+#include "system/Volumes.h"
 #include "window/DeadTrackReviewModel.h"
 #include "window/DuplicateReviewModel.h"
 #include "window/FaceView.h"
@@ -100,10 +101,13 @@ void MainWindow::deleteDeadTracks()
     // A review's confirmed tracks, or every dead track.
     const std::optional<std::vector<std::int32_t>> reviewed = std::exchange(m_reviewedDeadTracks, std::nullopt);
     m_state.enter(WindowState::Phase::DeletingDeadTracks);
-    if (reviewed)
+    if (reviewed) {
         cleaning::deleteReviewedDeadTracks(*m_cleaningHost, library.get(), source.get(), *m_env.fileSystem, *reviewed);
-    else
-        cleaning::deleteDeadTracks(*m_cleaningHost, library.get(), source.get(), *m_env.fileSystem);
+    } else {
+        // Spares what the review would start unticked.
+        const system::Volumes volumes = system::Volumes::current();
+        cleaning::deleteDeadTracks(*m_cleaningHost, library.get(), source.get(), *m_env.fileSystem, &volumes);
+    }
     m_state.leave(WindowState::Phase::DeletingDeadTracks);
 }
 
@@ -145,13 +149,15 @@ void MainWindow::findDeadTracks()
     try {
         if (!source)
             throw libraryclient::ClientError::objectNotSet();
-        const auto findings = cleaning::findDeadTracks(
+        auto findings = cleaning::findDeadTracks(
             *source, *m_env.fileSystem, system::Volumes::current(), [this](int done, int total) {
                 m_jobStatus->reportProgress(QStringLiteral("Finding dead tracks"), done, total);
                 // Keep the face alive on a large library.
                 if (done % 512 == 0)
                     yieldToEvents(1);
             });
+        if (m_pendingRemovals)
+            cleaning::leaveOutMovesUnderWay(findings, *m_pendingRemovals);
         hideBusy();
         hideList();
         m_deadTrackReview->show(findings);

@@ -1,6 +1,6 @@
 // The face's commands: the gate, the command table and the yields.
-#include "cleaning/ReviewedRemoval.h"
 #include "widgets/TreeGrid.h"
+#include "window/FaceArguments.h"
 #include "window/IntervalTimer.h"
 #include "window/MainWindow.h"
 #include "window/WindowDrag.h"
@@ -20,50 +20,6 @@ bool actsAtOnce(const QString &command)
 {
     return command == QLatin1String("IDC_FS_help") || command == QLatin1String("IDC_FS_exit") ||
            command == QLatin1String("IDC_FS_mini");
-}
-
-// "12,15,99": the database ids a review hands back; anything that is not an
-// id is left out.
-std::vector<std::int32_t> databaseIdsIn(const QString &args)
-{
-    std::vector<std::int32_t> ids;
-    for (const QStringView item : QStringView(args).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int id = item.trimmed().toInt(&ok);
-        if (ok)
-            ids.push_back(id);
-    }
-    return ids;
-}
-
-// "keep-files;merge;copy:keeper,copy:keeper,...": what a duplicate review
-// confirmed (see the README); nothing for text of another form.
-std::optional<cleaning::ReviewedRemoval> reviewedRemovalIn(const QString &args)
-{
-    const QStringList parts = args.split(QLatin1Char(';'));
-    const auto flag = [](const QString &text) -> std::optional<bool> {
-        if (text == QLatin1String("true"))
-            return true;
-        if (text == QLatin1String("false"))
-            return false;
-        return std::nullopt;
-    };
-    if (parts.size() != 3 || !flag(parts[0]) || !flag(parts[1]))
-        return std::nullopt;
-    cleaning::ReviewedRemoval removal;
-    removal.keepFiles = *flag(parts[0]);
-    removal.mergeHistory = *flag(parts[1]);
-    for (const QString &pair : parts[2].split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList ids = pair.split(QLatin1Char(':'));
-        bool copyOk = false;
-        bool keeperOk = false;
-        if (ids.size() != 2)
-            return std::nullopt;
-        removal.copies.push_back({ids[0].toInt(&copyOk), ids[1].toInt(&keeperOk), std::nullopt});
-        if (!copyOk || !keeperOk)
-            return std::nullopt;
-    }
-    return removal;
 }
 
 } // namespace
@@ -154,10 +110,15 @@ void MainWindow::runFaceCommand(const QString &command, const QString &args)
     } else if (command == QLatin1String("IDC_FS_findDeadTracks")) {
         findDeadTracks();
     } else if (command == QLatin1String("IDC_FS_deleteReviewedDeadTracks")) {
-        showBusy(QStringLiteral("Deleting dead tracks..."));
-        yieldToEvents(3);
-        m_reviewedDeadTracks = databaseIdsIn(args);
-        m_deadTracksTimer->setEnabled(true);
+        const auto ids = idListIn(args);
+        if (!ids) {
+            showAlert(kUnreadableSelection, AlertKind::Warning, QStringLiteral("Tidyfox"));
+        } else {
+            showBusy(QStringLiteral("Deleting dead tracks..."));
+            yieldToEvents(3);
+            m_reviewedDeadTracks = ids;
+            m_deadTracksTimer->setEnabled(true);
+        }
     } else if (command == QLatin1String("IDC_FS_viewTrack2")) {
         if (viewSelectedTrack())
             hideList();

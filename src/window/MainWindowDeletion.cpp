@@ -4,6 +4,7 @@
 #include "libraryclient/LibraryLookups.h"
 #include "widgets/TreeGrid.h"
 #include "window/DeleteChoice.h"
+#include "window/FaceArguments.h"
 #include "window/MainWindow.h"
 #include "window/WindowCleaningHost.h"
 #include "window/WindowLog.h"
@@ -12,37 +13,6 @@
 #include <set>
 
 namespace tidyfox::window {
-
-namespace {
-
-// "id,id,...": every item a number, at least one; nothing for anything else,
-// so that a garbled command deletes nothing.
-std::optional<std::vector<std::int32_t>> idListIn(QStringView text)
-{
-    std::vector<std::int32_t> ids;
-    for (const QStringView item : text.split(QLatin1Char(','))) {
-        bool ok = false;
-        const int id = item.trimmed().toInt(&ok);
-        if (!ok || id <= 0)
-            return std::nullopt;
-        ids.push_back(id);
-    }
-    if (ids.empty())
-        return std::nullopt;
-    return ids;
-}
-
-std::optional<std::int32_t> idIn(QStringView text)
-{
-    const auto ids = idListIn(text);
-    if (!ids || ids->size() != 1)
-        return std::nullopt;
-    return ids->front();
-}
-
-const QString kUnreadableSelection = QStringLiteral("The selection to delete could not be read; nothing was deleted.");
-
-} // namespace
 
 std::vector<std::int32_t> MainWindow::selectedTrackIds(std::int32_t playlistId)
 {
@@ -116,16 +86,15 @@ void MainWindow::deleteSelectedTracks(const QString &args, bool withFiles)
 
 void MainWindow::removeFromPlaylist(const QString &args)
 {
-    const qsizetype split = args.indexOf(QLatin1Char(';'));
-    const auto playlistId = split < 0 ? std::nullopt : idIn(QStringView(args).left(split));
-    const auto ids = split < 0 ? std::nullopt : idListIn(QStringView(args).mid(split + 1));
-    if (!playlistId || !ids) {
+    const auto tracks = playlistTracksIn(args);
+    if (!tracks) {
         showAlert(kUnreadableSelection, AlertKind::Warning, QStringLiteral("Tidyfox"));
         return;
     }
     const libraryclient::LibraryClientPtr library = m_library;
-    runLibraryJob(QStringLiteral("Removing from the playlist..."),
-                  [&] { cleaning::removeFromPlaylist(*m_cleaningHost, library.get(), *playlistId, *ids); });
+    runLibraryJob(QStringLiteral("Removing from the playlist..."), [&] {
+        cleaning::removeFromPlaylist(*m_cleaningHost, library.get(), tracks->playlistId, tracks->databaseIds);
+    });
 }
 
 void MainWindow::deletePlaylist(const QString &args)

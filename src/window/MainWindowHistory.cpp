@@ -1,6 +1,7 @@
 // Undo: the history panel of the library's recent jobs, and putting a job
 // back as a job of the window's own.
 #include "cleaning/JobRestore.h"
+#include "window/FaceArguments.h"
 #include "window/JobHistoryModel.h"
 #include "window/JobStatus.h"
 #include "window/MainWindow.h"
@@ -39,17 +40,16 @@ void MainWindow::showHistory()
 
 void MainWindow::restoreJob(const QString &args)
 {
-    bool ok = false;
-    const int jobId = args.trimmed().toInt(&ok);
-    if (!ok || jobId <= 0) {
+    const auto jobId = idIn(args);
+    if (!jobId) {
         showAlert(QStringLiteral("The job to restore could not be read; nothing was restored."), AlertKind::Warning,
                   QStringLiteral("Tidyfox"));
         return;
     }
     const libraryclient::LibraryClientPtr library = m_library;
-    m_restoredHere.insert(jobId);
+    m_restoredHere.insert(*jobId);
     runLibraryJob(QStringLiteral("Restoring..."),
-                  [&] { cleaning::restoreJob(*m_cleaningHost, library.get(), std::int32_t(jobId)); });
+                  [&] { cleaning::restoreJob(*m_cleaningHost, library.get(), *jobId); });
 }
 
 void MainWindow::undoLast()

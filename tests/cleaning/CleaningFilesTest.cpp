@@ -5,6 +5,7 @@
 #include "FakeLibrary.h"
 #include "RecordingHost.h"
 #include "cleaning/DeadTrackDeletion.h"
+#include "cleaning/DeadTrackReview.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/PendingRemovals.h"
 #include "localclient/InProcessLibraryClient.h"
@@ -428,7 +429,8 @@ TEST_P(CleaningFilesTest, DeadTracksLeaveWithoutAnyFileTouched)
 
     auto *app = library->App();
     const auto source = app->librarySource();
-    deleteDeadTracks(host, app, source.get(), fs);
+    const system::Volumes volumes = system::Volumes::current();
+    deleteDeadTracks(host, app, source.get(), fs, &volumes);
 
     EXPECT_EQ(library->Present(), std::vector<std::int32_t>({here, stream}));
     EXPECT_EQ(snapshot(music.path()), before);
@@ -436,6 +438,24 @@ TEST_P(CleaningFilesTest, DeadTracksLeaveWithoutAnyFileTouched)
     EXPECT_EQ(host.calls, QStringList({QStringLiteral("hideBusy"),
                                        QStringLiteral("showAlert(3 Dead track(s) have been deleted|64|Tidyfox)"),
                                        QStringLiteral("refreshLibraryList")}));
+}
+
+TEST_P(CleaningFilesTest, ATrackWhoseFileIsOnItsWayToTheTrashIsNotDead)
+{
+    write(QStringLiteral("moving.mp3"));
+    const auto moving = library->Add(track(QStringLiteral("moving"), file(QStringLiteral("moving.mp3"))));
+    const auto gone = library->Add(track(QStringLiteral("gone"), file(QStringLiteral("gone.mp3"))));
+    // A removal under way has moved the file and not yet removed the entry.
+    PendingRemovals note(store.filePath(QStringLiteral("note")));
+    fs.moveToTrash(file(QStringLiteral("moving.mp3")),
+                   [&](const system::TrashedFile &r) { note.intend(moving, file(QStringLiteral("moving.mp3")), r); });
+
+    const auto source = library->App()->librarySource();
+    DeadTrackFindings findings = findDeadTracks(*source, fs, system::Volumes::current());
+    ASSERT_EQ(findings.trackCount, 2);
+    leaveOutMovesUnderWay(findings, note);
+    ASSERT_EQ(findings.trackCount, 1);
+    EXPECT_EQ(findings.folders.at(0).tracks.at(0).databaseId, gone);
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, CleaningFilesTest, ::testing::Values("fake", "core"));

@@ -45,7 +45,7 @@ FakeTrackData streamTrack()
 class DeadTrackDeletionTest : public ::testing::Test
 {
 protected:
-    void Run() { deleteDeadTracks(host, library->App().get(), library->Source().get(), fs); }
+    void Run() { deleteDeadTracks(host, library->App().get(), library->Source().get(), fs, nullptr); }
 
     std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
     FakeFileSystem fs;
@@ -54,7 +54,7 @@ protected:
 
 TEST_F(DeadTrackDeletionTest, WithoutALibrarySourceNothingHappens)
 {
-    deleteDeadTracks(host, nullptr, nullptr, fs);
+    deleteDeadTracks(host, nullptr, nullptr, fs, nullptr);
     EXPECT_EQ(host.calls, QStringList({QStringLiteral("showAlert(0 Track have been deleted.|64|Tidyfox)"),
                                        QStringLiteral("hideBusy")}));
 }
@@ -84,6 +84,27 @@ TEST_F(DeadTrackDeletionTest, EveryDeadTrackGoesStreamsStayAndEachFileIsProbedOn
     EXPECT_EQ(host.yields, 0);
     EXPECT_TRUE(fs.trashed.isEmpty());
     EXPECT_EQ(host.calls, successEnd(3));
+}
+
+TEST_F(DeadTrackDeletionTest, TracksOnADisconnectedDriveAreSparedUnlessPicked)
+{
+    const auto gone = library->AddTrack(fileTrack(QStringLiteral("/tmp/tidyfox-gone.mp3")));
+    const auto usb = library->AddTrack(fileTrack(QStringLiteral("/media/usb/song.mp3")));
+    library->AddTrack(fileTrack(QStringLiteral("/Volumes/Mac/Music/song.mp3")));
+    const system::Volumes volumes({QStringLiteral("/"), QStringLiteral("/tmp")});
+    deleteDeadTracks(host, library->App().get(), library->Source().get(), fs, &volumes);
+    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{gone});
+    EXPECT_EQ(host.calls, successEnd(1));
+    EXPECT_EQ(host.details, QStringList{QStringLiteral("Kept 2 tracks whose files are on a drive that is not "
+                                                       "connected now: connect it and delete again, or pick them "
+                                                       "in Review.")});
+    // Picked in the review, a track on such a drive goes.
+    host.calls.clear();
+    host.details.clear();
+    deleteReviewedDeadTracks(host, library->App().get(), library->Source().get(), fs, {usb});
+    EXPECT_EQ(library->Deletions(), (std::vector<std::int32_t>{gone, usb}));
+    EXPECT_EQ(host.calls, successEnd(1));
+    EXPECT_TRUE(host.details.isEmpty());
 }
 
 TEST_F(DeadTrackDeletionTest, OnlyLibraryPlaylistsAreWalked)

@@ -66,7 +66,7 @@ Outcome runOnFake(const RandomLibrary &lib, Job job, bool reference)
         if (reference)
             ReferenceDeleteDeadTracks(host, source.get(), fs);
         else
-            deleteDeadTracks(host, app.get(), source.get(), fs);
+            deleteDeadTracks(host, app.get(), source.get(), fs, nullptr);
     }
     return {library->Deletions(), fs.trashed, host.calls, library->PresentIds()};
 }

@@ -6,14 +6,19 @@ this test's own bus (run it under tests/support/isolated.sh).
 """
 
 import argparse
+import fcntl
 import hashlib
 import json
 import os
 import plistlib
+import pty
 import re
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
+import unicodedata
 import unittest
 from pathlib import Path
 
@@ -33,6 +38,26 @@ def run(*command, env=None, check=True):
     if check and result.returncode != 0:
         raise AssertionError(f"{command} failed ({result.returncode}):\n{result.stdout}{result.stderr}")
     return result
+
+
+def run_on_terminal(command, columns, env):
+    """stdout of command on a pseudo terminal that many columns wide."""
+    leader, follower = pty.openpty()
+    fcntl.ioctl(follower, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+    process = subprocess.Popen([str(c) for c in command], stdout=follower, stderr=subprocess.DEVNULL, env=env)
+    os.close(follower)
+    out = b""
+    while True:
+        try:
+            chunk = os.read(leader, 65536)
+        except OSError:  # the other end has closed
+            break
+        if not chunk:
+            break
+        out += chunk
+    os.close(leader)
+    process.wait()
+    return out.decode().replace("\r\n", "\n")
 
 
 def parse_table(text):
@@ -118,16 +143,26 @@ class CleanCli(unittest.TestCase):
         self.assertEqual(self.library_ids() & going, going)
         self.assertEqual(list(trash.iterdir()), [])
 
-        # history and restore are the library's own: tidyfox-library runs them.
-        for ours, theirs in ((["history"], ["history"]),
-                             (["restore", "99999", "--library", self.db], ["--library", self.db, "restore", "99999"])):
-            mine, its = self.clean(*ours, check=False), run(ARGS.tool, *theirs, env=self.env, check=False)
-            self.assertEqual((mine.returncode, mine.stdout, mine.stderr), (its.returncode, its.stdout, its.stderr))
-        self.assertNotEqual(self.clean("restore", "99999", check=False).returncode, 0)
+        # The history under its header, through the service and on the file.
+        history = self.clean("history").stdout.splitlines()
+        self.assertEqual(history[0].split(), ["JOB", "KIND", "STARTED", "ENDED", "TRACKS", "FILES", "STATE"])
+        self.assertEqual([[line.split()[0], line.split()[-1]] for line in history[1:]],
+                         [[job.group(1), "restored"], [str(int(job.group(1)) + 1), "removed"]])
+        self.library_ids()
+        self.assertEqual(self.clean("history", "--library", self.db).stdout.splitlines(), history)
+        for args in (["restore", "99999"], ["restore", "99999", "--library", self.db], ["restore", job.group(1)]):
+            failed = self.clean(*args, check=False)
+            self.assertEqual((failed.returncode, failed.stdout), (1, ""), args)
+            self.assertRegex(failed.stderr, r"^tidyfox-clean: [^\n]+\n$", args)
+        # Without a number, the newest job not restored yet.
+        self.assertEqual(self.clean("restore").stdout, "Restored 3 tracks of job %d.\n" % (int(job.group(1)) + 1))
+        self.assertEqual(self.clean("history", "--clear").stdout,
+                         "Cleared 2 jobs from the history; the trash keeps the files.\n")
+        self.assertEqual(self.clean("history").stdout, "The history is empty.\n")
 
     def test_json_carries_every_field_the_text_shows(self):
         for keep in ("first", "bitrate", "added"):
-            text = self.clean("duplicates", "--by", "name,artist", "--keep", keep).stdout
+            text = self.clean("duplicates", "--by", "name,artist", "--keep", keep, "--bytes").stdout
             document = json.loads(self.clean("duplicates", "--by", "name,artist", "--keep", keep, "--json").stdout)
             rows, totals = parse_table(text)
             tracks = [t for g in document["groups"] for t in g["tracks"]]
@@ -141,6 +176,10 @@ class CleanCli(unittest.TestCase):
                     self.assertEqual(row[heading], "" if want is None else str(want), heading)
             for label, key in DUPLICATE_TOTALS.items():
                 self.assertEqual(totals[label], document["totals"][key], label)
+        # Without --bytes, sizes read as a file manager shows them.
+        text = self.clean("duplicates", "--by", "name,artist").stdout
+        self.assertEqual({r["SIZE"] for r in parse_table(text)[0]}, {"51.7 kB", "38.6 kB"})
+        self.assertIn("\nto the trash: 77.3 kB\n", text)
         dead_rows, dead_totals = parse_table(self.clean("dead").stdout)
         dead = json.loads(self.clean("dead", "--json").stdout)
         dead_tracks = [t for f in dead["folders"] for t in f["tracks"]]
@@ -157,9 +196,9 @@ class CleanCli(unittest.TestCase):
     def test_dead_tracks_on_a_disconnected_drive_go_only_when_included(self):
         away = "/media/tidyfox-drive-not-plugged-in/Song.mp3"
         here = str(self.dest / "gone" / "Song.mp3")
-        tracks = {str(n): {"Track ID": n, "Name": f"Song {n}", "Artist": "A", "Kind": "MPEG audio file",
+        tracks = {str(n): {"Track ID": n, "Name": name, "Artist": "A", "Kind": "MPEG audio file",
                            "Track Type": "File", "Location": "file://" + path}
-                  for n, path in ((1, away), (2, here))}
+                  for n, name, path in ((1, "Song 1", away), (2, "夜明けの歌 (日本武道館 ライブ) " * 2, here))}
         xml = self.dest / "two.xml"
         with open(xml, "wb") as f:
             plistlib.dump({"Major Version": 1, "Minor Version": 1, "Tracks": tracks, "Playlists": [
@@ -167,6 +206,11 @@ class CleanCli(unittest.TestCase):
                  "Playlist Items": [{"Track ID": 1}, {"Track ID": 2}]}]}, f)
         db = self.dest / "two.db"
         run(ARGS.tool, "--library", db, "import-xml", xml)
+        # A wide character takes two columns of the terminal.
+        shown = run_on_terminal([ARGS.clean, "dead", "--library", db], 50, self.env)
+        self.assertIn("夜明…", shown)
+        for line in shown.splitlines():
+            self.assertLessEqual(sum(1 + (unicodedata.east_asian_width(c) == "W") for c in line), 50, shown)
 
         def locations():
             return {r.split("\t")[5] for r in run(ARGS.tool, "--library", db, "list").stdout.splitlines()}
@@ -182,13 +226,43 @@ class CleanCli(unittest.TestCase):
         for args in ([], ["tidy"], ["duplicates"], ["duplicates", "--by", "name,colour"],
                      ["duplicates", "--by", "name", "--keep", "newest"], ["dead", "--by", "name"],
                      ["duplicates", "--by", "name", "--include-disconnected"], ["dead", "--remove=yes"],
-                     ["dead", "--library"], ["dead", "extra"]):
+                     ["dead", "--library"], ["dead", "extra"], ["dead", "--bytes"], ["history", "--json"],
+                     ["history", "3"], ["restore", "x"], ["restore", "1", "2"], ["restore", "--wide"]):
             result = self.clean(*args, check=False)
             self.assertEqual(result.returncode, 2, args)
             self.assertEqual(result.stdout, "", args)
             self.assertEqual(len(result.stderr.splitlines()), 1, (args, result.stderr))
-        self.assertEqual(self.clean("dead", "--library", self.dest / "nothing.db", check=False).returncode, 1)
-        self.assertFalse((self.dest / "nothing.db").exists())
+        for args in (["dead", "--library", self.dest / "nothing.db"],
+                     ["history", "--clear", "--library", self.dest / "nothing.db"]):
+            self.assertEqual(self.clean(*args, check=False).returncode, 1)
+            self.assertFalse((self.dest / "nothing.db").exists())
+        # Each command of the help on a line of its own.
+        help_lines = self.clean("--help").stdout.splitlines()
+        for command in ("duplicates", "dead", "history", "restore"):
+            self.assertEqual(len([l for l in help_lines if l.startswith(f"  {command} ")]), 1, command)
+        self.assertLessEqual(max(map(len, help_lines)), 100)
+
+    def test_a_terminal_gets_the_table_cut_to_its_width(self):
+        piped = self.clean("duplicates", "--by", "name,artist").stdout
+        command = [ARGS.clean, "duplicates", "--by", "name,artist"]
+        self.assertGreater(max(map(len, piped.splitlines())), 200)
+        for columns in (100, 60):
+            shown = run_on_terminal(command, columns, self.env)
+            self.assertLessEqual(max(map(len, shown.splitlines())), columns, shown)
+            self.assertIn("…", shown)
+            self.assertIn("--wide", shown)
+            # The same rows and totals, only narrower.
+            rows = [re.findall(r"\b(?:stays|goes)\b", t) for t in (shown, piped)]
+            self.assertEqual(rows[0], rows[1])
+            self.assertTrue(piped.endswith("".join(shown.splitlines(True)[-4:])))
+        self.assertEqual(run_on_terminal(command + ["--wide"], 100, self.env), piped)
+        # What tells the copies of "Salt Road" apart stays: their folders.
+        shown = run_on_terminal(command, 120, self.env).splitlines()
+        at = shown[0].index("LOCATION")
+        self.assertEqual(len({l[at:] for l in shown if "Salt Road" in l}), 3, shown)
+        for args in (["dead"], ["history"]):
+            shown = run_on_terminal([ARGS.clean, *args], 50, self.env)
+            self.assertLessEqual(max(map(len, shown.splitlines())), 50, shown)
 
 
 if __name__ == "__main__":

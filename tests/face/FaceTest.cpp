@@ -139,10 +139,17 @@ private slots:
         QVERIFY(scene->shown("deadTrackDisconnectedNote"));
         scene->click("deadTrackDeleteButton");
         QCOMPARE(sent(*scene), one("IDC_FS_deleteReviewedDeadTracks", "5"));
-        // Everything ticked is the plain deletion.
+        // Everything ticked is the plain deletion, which spares a disconnected
+        // drive: ticked, its tracks are named.
         dead.show(gone);
         QTRY_VERIFY(scene->shown("deadTrackTick1"));
         scene->click("deadTrackTick1");
+        scene->click("deadTrackDeleteButton");
+        QCOMPARE(sent(*scene), one("IDC_FS_deleteReviewedDeadTracks", "5,6"));
+        gone.folders.pop_back();
+        gone.trackCount = 1;
+        dead.show(gone);
+        QTRY_VERIFY(scene->shown("deadTrackTick0"));
         scene->click("deadTrackDeleteButton");
         QCOMPARE(sent(*scene), one("IDC_FS_deleteDeadTracks"));
     }

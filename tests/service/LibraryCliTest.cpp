@@ -164,6 +164,48 @@ TEST_F(Cli, BadInputGetsOneLineAndChangesNothing)
     EXPECT_FALSE(QFile::exists(file(QStringLiteral("never.db"))));
 }
 
+TEST_F(Cli, WhatIsRefusedOrCannotBeWrittenIsSaidPlainly)
+{
+    // A track on another machine is refused, at its place; the rest comes in.
+    std::vector<XmlTrack> tracks;
+    for (int i = 1; i <= 200; ++i) {
+        XmlTrack t;
+        t.id = i;
+        t.persistentId = QStringLiteral("%1").arg(i, 16, 16, QLatin1Char('0')).toUpper();
+        t.name = QStringLiteral("Song %1").arg(i);
+        t.location = QStringLiteral("file://localhost/m/%1.mp3").arg(i);
+        tracks.push_back(t);
+    }
+    tracks[0].location = QStringLiteral("file://nas/m/1.mp3");
+    const QString in = file(QStringLiteral("in.xml"));
+    writeTextFile(in, libraryXml(tracks, {}));
+    const RunResult imported = onLibrary({QStringLiteral("import-xml"), in});
+    EXPECT_EQ(imported.exitCode, 1);
+    EXPECT_TRUE(imported.err.startsWith(in + QStringLiteral(":1")));
+    EXPECT_TRUE(imported.err.contains(QStringLiteral(": track 1 (\"Song 1\") not imported: the location names another "
+                                                     "machine (\"nas\")\n")))
+        << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.startsWith(QStringLiteral("Imported 199 tracks")));
+    EXPECT_TRUE(imported.out.contains(QStringLiteral("Refused 1 track whose location"))) << imported.out.toStdString();
+
+    // A full disk, as a tmpfs of 16 kB in a mount namespace of its own.
+    const QString full = file(QStringLiteral("full"));
+    ASSERT_TRUE(QDir().mkpath(full));
+    QProcess process;
+    process.start(QStringLiteral("unshare"),
+                  {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+                   QStringLiteral("mount -t tmpfs -o size=16k tmpfs \"$1\" || exit 77; exec \"$2\" --library \"$3\" "
+                                  "export-xml \"$1/out.xml\""),
+                   QStringLiteral("sh"), full, QStringLiteral(TIDYFOX_APP_DIR "/tidyfox-library"), library});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QString error = QString::fromUtf8(process.readAllStandardError());
+    if (process.exitCode() == 77 || error.startsWith(QLatin1String("unshare:")))
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << error.toStdString();
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(error.toStdString(),
+              QStringLiteral("tidyfox-library: Cannot write %1/out.xml: the disk is full\n").arg(full).toStdString());
+}
+
 TEST_F(Cli, ALibraryFileThatIsNotALibraryIsRefusedUntouched)
 {
     const QString notes = file(QStringLiteral("notes.db"));

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 #include <set>
+#include <sys/resource.h>
 
 using namespace tidyfox::library;
 using namespace tidyfox::library::test;
@@ -39,6 +41,23 @@ std::vector<QString> names(const std::vector<TrackRecord> &tracks)
     for (const auto &t : tracks)
         result.push_back(t.name);
     return result;
+}
+
+// What Python's plistlib, a reader that is not ours, says of each file it
+// cannot load; empty when it loads them all.
+QString plistlibFailures(const QStringList &files)
+{
+    static const char *script = "import plistlib, sys\n"
+                                "for name in sys.argv[1:]:\n"
+                                "    try:\n"
+                                "        with open(name, 'rb') as f: plistlib.load(f)\n"
+                                "    except Exception as e: print(name, type(e).__name__, e)\n";
+    QProcess python;
+    python.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), QString::fromLatin1(script)} + files);
+    if (!python.waitForFinished(120000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0)
+        return QStringLiteral("python3 did not run: ") + python.errorString() +
+               QString::fromUtf8(python.readAllStandardError());
+    return QString::fromUtf8(python.readAllStandardOutput());
 }
 
 class XmlImport : public ::testing::Test
@@ -174,15 +193,52 @@ TEST_F(XmlImport, PlaylistsKeepTheirItemsInOrderAndTheMasterGivesTheLibraryOrder
     EXPECT_EQ(names(store->playlistTracks(1001)), (std::vector<QString>{"B", "B", "A"}));
 }
 
-// A NUL in a location would cut the path before it and name another file.
-TEST_F(XmlImport, ALocationWithANulKeepsItsTextButHasNoFile)
+// A location is cleaned as the track comes in, so that nothing later reaches
+// another file through it; one that cannot be cleaned refuses its track, with
+// a note at its place.
+TEST_F(XmlImport, LocationsAreCleanedOnceOrTheirTrackIsRefused)
 {
-    const QString url = QStringLiteral("file:///m/victim.txt%00.mp3");
-    import(write(QStringLiteral("nul.xml"), libraryXml({fileTrack(1, QStringLiteral("Bait"), url)}, {})));
-    const auto tracks = library();
-    ASSERT_EQ(tracks.size(), 1u);
-    EXPECT_EQ(tracks[0].kind, TrackKind::Url);
-    EXPECT_EQ(tracks[0].location, url);
+    const std::vector<std::pair<QString, QString>> accepted = {
+        {QStringLiteral("file://localhost/m/a/%2e%2e/%2E%2E/home/me/.bashrc"), QStringLiteral("/home/me/.bashrc")},
+        {QStringLiteral("file:///m/./b//c.mp3"), QStringLiteral("/m/b/c.mp3")},
+        {QStringLiteral("file://LocalHost/../../d.mp3"), QStringLiteral("/d.mp3")},
+        {QStringLiteral("/m/e/../e.mp3"), QStringLiteral("/m/e.mp3")},
+    };
+    const QStringList refused = {
+        QStringLiteral("file:///m/victim.txt%00.mp3"), QStringLiteral("file://nas/share/f.mp3"),
+        QStringLiteral("file://evil%2Fhost/g.mp3"),
+        QStringLiteral("music/h.mp3"), // a file in the service's working folder
+    };
+    std::vector<XmlTrack> tracks;
+    for (const auto &[location, path] : accepted)
+        tracks.push_back(fileTrack(qint64(tracks.size() + 1), path, location));
+    for (const QString &location : refused)
+        tracks.push_back(fileTrack(qint64(tracks.size() + 1), QStringLiteral("Bait"), location));
+    XmlPlaylist mix{QStringLiteral("Mix"), 300, QStringLiteral("00000000000000F1"), false, {}, {5, 1}};
+    const auto summary = import(write(QStringLiteral("locations.xml"), libraryXml(tracks, {mix})));
+
+    const auto r = library();
+    ASSERT_EQ(r.size(), accepted.size());
+    for (const TrackRecord &t : r) {
+        EXPECT_EQ(t.kind, TrackKind::File);
+        EXPECT_EQ(t.location, t.name);
+    }
+    EXPECT_EQ(summary.tracksRefused, 4);
+    ASSERT_EQ(summary.notes.size(), 4u);
+    const QStringList why = {"NUL", "another machine (\"nas\")", "another machine (\"evil/host\")", "not a full path"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_GT(summary.notes[i].line, 0);
+        EXPECT_TRUE(
+            summary.notes[i].message.startsWith(QStringLiteral("track %1 (\"Bait\") not imported: ").arg(i + 5)));
+        EXPECT_TRUE(summary.notes[i].message.contains(why[qsizetype(i)])) << summary.notes[i].message.toStdString();
+    }
+    EXPECT_EQ(names(store->playlistTracks(300)), (std::vector<QString>{r[0].name}));
+
+    // A share on another machine mapped onto a folder here is a place here.
+    LocationMapper locations;
+    ASSERT_TRUE(locations.addMapping(QStringLiteral("file://nas/share/=/mnt/share/")));
+    EXPECT_EQ(locations.toPath(QStringLiteral("file://nas/share/x/../f.mp3")).path, QStringLiteral("/mnt/share/f.mp3"));
+    EXPECT_FALSE(locations.toPath(QStringLiteral("file://nas/other/f.mp3")).accepted());
 }
 
 TEST_F(XmlImport, IdsOutOfRangeAreRenumberedAndNewIdsDoNotRunOut)
@@ -339,12 +395,30 @@ TEST_F(XmlImport, BadFilesStopWithTheirPlaceAndChangeNothing)
         EXPECT_EQ(store->playlists().size(), 1u);
     }
 
+    // 40 arrays, each holding the next one twice: a few hundred bytes that
+    // expand to 2^40 objects.
+    QByteArray shared("bplist00");
+    QByteArray offsets;
+    for (int i = 0; i <= 40; ++i) {
+        offsets.append(char(0)).append(char(shared.size()));
+        shared.append(i < 40 ? QByteArray("\xA2", 1).append(char(i + 1)).append(char(i + 1)) : QByteArray("\x08", 1));
+    }
+    const qsizetype table = shared.size();
+    shared.append(offsets).append(QByteArray(6, '\0')).append('\x02').append('\x01');
+    for (const std::uint64_t word : {std::uint64_t(41), std::uint64_t(0), std::uint64_t(table)}) {
+        for (int shift = 56; shift >= 0; shift -= 8)
+            shared.append(char((word >> shift) & 0xFF));
+    }
+
     // Not XML at all: one plain line at the start of the file.
     const std::pair<QByteArray, const char *> foreign[] = {
         {QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00", 8), "compressed with gzip"},
         {QByteArray("bplist00\x01\x02garbage", 17), "damaged binary property list"},
+        {shared, "would expand to more than 1048576 elements"},
         {QByteArray("\x89PNG\r\n\x1a\n\0\0", 10), "binary data"},
     };
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
     for (const auto &[bytes, message] : foreign) {
         SCOPED_TRACE(message);
         const QString path = dir.filePath(QStringLiteral("foreign"));
@@ -362,6 +436,83 @@ TEST_F(XmlImport, BadFilesStopWithTheirPlaceAndChangeNothing)
         }
         EXPECT_EQ(names(library()), (std::vector<QString>{"Kept"}));
     }
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kB more at the peak";
+}
+
+// Faults of a file that lose nothing: each is mended or kept as the file
+// gives it, said in a note, and the export is one that other readers load.
+TEST_F(XmlImport, FaultsInAFileAreMendedOrNamedAndTheExportStillLoads)
+{
+    auto a = fileTrack(1, QStringLiteral("A"), QStringLiteral("file:///m/a.mp3"));
+    auto b = fileTrack(2, QStringLiteral("B"), QStringLiteral("file:///m/b.mp3"));
+    b.persistentId = a.persistentId;
+    b.size = 7;
+    b.dateAdded = QStringLiteral("2020-13-45T00:00:00Z");
+    XmlPlaylist mix{QStringLiteral("Mix"),
+                    300,
+                    QStringLiteral("00000000000000F1"),
+                    false,
+                    QStringLiteral("\t\t\t<key>Made</key><date>yesterday</date>\n"
+                                   "\t\t\t<key>Dates</key>\n\t\t\t<array><date>2020-01-01T00:00:00Z</date>"
+                                   "<date>never</date></array>\n"
+                                   "\t\t\t<key>Count</key><integer>12abc</integer>\n"),
+                    {2, 1}};
+    XmlPlaylist again{QStringLiteral("Mix again"), 301, mix.persistentId, false, {}, {1}};
+    QString text = libraryXml({a, b}, {mix, again});
+    const QString huge = QStringLiteral("1180591620717411303424"); // 2^70
+    text.replace(QStringLiteral("<key>Size</key><integer>7<"), QStringLiteral("<key>Size</key><integer>%1<").arg(huge));
+    text.replace(QStringLiteral("<key>Name</key><string>B</string>\n"),
+                 QStringLiteral("<key>Name</key><string>B</string>\n\t\t\t<key>Name</key><string>B again</string>\n"));
+    const QString source = write(QStringLiteral("faults.xml"), text);
+    const auto summary = import(source);
+
+    EXPECT_EQ(summary.tracksAdded, 2);
+    EXPECT_EQ(summary.persistentIdsRenewed, 1);
+    QStringList notes;
+    for (const XmlImportNote &note : summary.notes) {
+        EXPECT_GT(note.line, 0);
+        notes << note.message;
+    }
+    ASSERT_EQ(notes.size(), 7) << notes.join(u'\n').toStdString();
+    EXPECT_TRUE(notes[0].contains(QLatin1String("\"Size\" is ") + huge)) << notes[0].toStdString();
+    EXPECT_TRUE(notes[1].startsWith(QLatin1String("\"Date Added\" is not a date"))) << notes[1].toStdString();
+    EXPECT_TRUE(notes[2].startsWith(QLatin1String("track 2 (\"B\") has the Persistent ID ") + a.persistentId))
+        << notes[2].toStdString();
+    EXPECT_TRUE(notes[3].startsWith(QLatin1String("\"Made\" is not a valid <date>"))) << notes[3].toStdString();
+    EXPECT_TRUE(notes[4].startsWith(QLatin1String("\"Dates\" holds a value"))) << notes[4].toStdString();
+    EXPECT_TRUE(notes[5].startsWith(QLatin1String("\"Count\" is not a valid <integer>"))) << notes[5].toStdString();
+    EXPECT_TRUE(notes[6].startsWith(QLatin1String("playlist \"Mix again\" has the Playlist Persistent ID ")))
+        << notes[6].toStdString();
+    const auto tracks = library();
+    ASSERT_EQ(names(tracks), (std::vector<QString>{"A", "B"}));
+    EXPECT_NE(tracks[1].persistentId, a.persistentId);
+    EXPECT_EQ(tracks[1].size, 0); // past what the library counts with
+    EXPECT_EQ(names(store->playlistTracks(300)), (std::vector<QString>{"B", "A"}));
+    EXPECT_EQ(names(store->playlistTracks(301)), (std::vector<QString>{"A"}));
+
+    // A tag read from an audio file can hold what XML cannot.
+    TrackRecord tagged;
+    tagged.name = QStringLiteral("Bell\x07");
+    store->addTrack(tagged);
+
+    const QString exported = dir.filePath(QStringLiteral("out.xml"));
+    exportLibraryXml(*store, exported);
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString out = QString::fromUtf8(file.readAll());
+    const QString twice =
+        QStringLiteral("<key>Name</key><string>B</string>\n\t\t\t<key>Name</key><string>B again</string>\n");
+    EXPECT_EQ(out.count(twice), 1);
+    EXPECT_TRUE(out.contains(QStringLiteral("<key>Size</key><integer>%1</integer>").arg(huge)));
+    EXPECT_EQ(plistlibFailures({exported}).toStdString(), "");
+
+    // Neither file adds anything again, the second track included.
+    EXPECT_EQ(import(source).tracksAdded, 0);
+    EXPECT_EQ(import(exported).tracksAdded, 0);
+    EXPECT_EQ(library().size(), 3u);
+    EXPECT_EQ(store->playlists().size(), 3u);
 }
 
 TEST_F(XmlImport, ExportThenImportGivesTheSameLibrary)
@@ -741,6 +892,7 @@ TEST(RealLibraries, ImportAndExportLoseNothing)
     if (files.isEmpty())
         GTEST_SKIP() << "no real library files in " << folder.path().toStdString();
     QTemporaryDir dir;
+    QStringList exports;
     for (const QString &name : files) {
         SCOPED_TRACE(name.toStdString());
         const QString source = folder.filePath(name);
@@ -764,6 +916,7 @@ TEST(RealLibraries, ImportAndExportLoseNothing)
         EXPECT_EQ(again.playlistsAdded + again.playlistsLeftOut, 0);
         const QString exported = dir.filePath(name);
         exportLibraryXml(*store, exported);
+        exports << exported;
         const PlistNode back = readPlist(exported);
 
         QSet<QString> trackIds;
@@ -826,4 +979,5 @@ TEST(RealLibraries, ImportAndExportLoseNothing)
         EXPECT_TRUE(differences.isEmpty())
             << differences.size() << " differences, the first: " << differences.mid(0, 10).join(u'\n').toStdString();
     }
+    EXPECT_EQ(plistlibFailures(exports).toStdString(), "");
 }

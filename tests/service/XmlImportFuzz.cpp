@@ -1,5 +1,5 @@
 // A mutation fuzzer for the library XML import, seeded with real library
-// files: every input must either import or be refused with a message, and a
+// files and their binary forms: every input must either import or be refused with a message, and a
 // refused one must leave the library as it was. No coverage guidance: random
 // byte edits, splices and plist tokens on seeds cut down to a few dozen tracks,
 // so that an import takes milliseconds.
@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <plist/plist.h>
 
 using namespace tidyfox::library;
 
@@ -209,6 +210,22 @@ int main(int argc, char *argv[])
         QFile file(QDir(seedFolder).filePath(name));
         if (file.open(QIODevice::ReadOnly))
             seeds << cutDown(file.readAll());
+    }
+    // The same files as binary property lists, whose reader is measured
+    // before libplist expands them.
+    const qsizetype textSeeds = seeds.size();
+    for (qsizetype i = 0; i < textSeeds; i += 2) {
+        plist_t root = nullptr;
+        plist_from_xml(seeds[i].constData(), std::uint32_t(seeds[i].size()), &root);
+        if (!root)
+            continue;
+        char *binary = nullptr;
+        std::uint32_t length = 0;
+        plist_to_bin(root, &binary, &length);
+        plist_free(root);
+        if (binary)
+            seeds << QByteArray(binary, qsizetype(length));
+        plist_to_bin_free(binary);
     }
     if (seeds.isEmpty()) {
         std::fprintf(stderr, "xml_import_fuzz: no seeds in \"%s\"\n", qPrintable(seedFolder));

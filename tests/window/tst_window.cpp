@@ -296,9 +296,16 @@ void tst_Window::deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked()
                     ->isVisible());
     QVERIFY(!MainWindowProbe(w).libraryList().isVisible());
 
+    // A list it cannot read whole deletes nothing, not even the part that
+    // looks right.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteReviewedDeadTracks"), ids + QStringLiteral(",junk"));
+    QVERIFY(f.valueOf(QStringLiteral("_root.alerttxt")).endsWith(QStringLiteral("nothing was deleted.")));
+    QVERIFY(!MainWindowProbe(w).deadTracksTimer().isEnabled());
+    QVERIFY(f.core->track(gone));
+
     // What the face sends for the ticked subset: only that goes, with the
     // run's own texts.
-    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteReviewedDeadTracks"), ids + QStringLiteral(",junk"));
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteReviewedDeadTracks"), ids);
     MainWindowProbe(w).tickDeadTracksTimer();
     QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("1 Dead track(s) have been deleted"));
     QVERIFY(!f.core->track(gone));
@@ -316,6 +323,23 @@ void tst_Window::deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked()
     w.handleFaceCommand(QStringLiteral("IDC_FS_undoLast"), {});
     QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("1 track(s) have been restored"));
     QVERIFY(f.core->track(gone));
+
+    // The plain deletion spares the unplugged drive as the review does, and
+    // says so under its alert.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteDeadTracks"), {});
+    MainWindowProbe(w).tickDeadTracksTimer();
+    QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("1 Dead track(s) have been deleted"));
+    QVERIFY(!f.core->track(gone));
+    QVERIFY(f.core->track(away));
+    QCOMPARE(
+        MainWindowProbe(w)
+            .face()
+            .rootContext()
+            ->contextProperty("jobStatus")
+            .value<QObject *>()
+            ->property("alertDetail"),
+        QStringLiteral("Kept 1 track whose file is on a drive that is not connected now: connect it and delete again, "
+                       "or pick them in Review."));
 }
 
 void tst_Window::deleteButtonJobsAndTheirUndo()
@@ -353,10 +377,31 @@ void tst_Window::deleteButtonJobsAndTheirUndo()
     QCOMPARE(context[0]->property("mode").toString(), QStringLiteral("playlistTracks"));
     QCOMPARE(context[0]->property("playlistArgs").toString(), QStringLiteral("%1;%2").arg(mix).arg(ids[1]));
 
-    // Garbled ids delete nothing.
-    w.handleFaceCommand(QStringLiteral("IDC_FS_deleteFromhard"), QStringLiteral("%1,x").arg(ids[0]));
-    QVERIFY(alert().contains(QStringLiteral("nothing was deleted")));
+    // Ids that cannot be read whole delete nothing, whatever part of them
+    // looks right.
+    const QString a = QString::number(ids[0]);
+    const QString list = QStringLiteral("%1;%2").arg(mix);
+    const std::pair<const char *, QString> garbled[] = {
+        {"IDC_FS_deleteFromhard", a + QStringLiteral(",x")},
+        {"IDC_FS_deleteFromLibrary", a + QStringLiteral(",")},
+        {"IDC_FS_deleteFromLibrary", QStringLiteral(",,") + a},
+        {"IDC_FS_deleteFromLibrary", QStringLiteral("+") + a},
+        {"IDC_FS_deleteFromLibrary", a + QStringLiteral(" 2")},
+        {"IDC_FS_deleteFromLibrary", a + QStringLiteral(",4294967297")},
+        {"IDC_FS_deleteFromLibrary", QString()},
+        {"IDC_FS_deleteReviewedDeadTracks", a + QStringLiteral(";2")},
+        {"IDC_FS_removeFromPlaylist", list.arg(a + QStringLiteral(",-2"))},
+        {"IDC_FS_removeFromPlaylist", QStringLiteral("%1,%1;%2").arg(mix).arg(a)},
+        {"IDC_FS_deletePlaylist", QStringLiteral("%1,%1").arg(mix)},
+    };
+    for (const auto &[command, args] : garbled) {
+        f.variables.clear();
+        w.handleFaceCommand(QLatin1String(command), args);
+        QVERIFY2(alert().endsWith(QStringLiteral("nothing was deleted.")), command);
+    }
     QVERIFY(f.core->track(ids[0]));
+    QCOMPARE(mixTracks(), 2u);
+    QCOMPARE(f.core->playlists().size(), 2u);
 
     // Entry and file go, and Undo brings both back, in the playlist too.
     w.handleFaceCommand(QStringLiteral("IDC_FS_deleteFromhard"), QString::number(ids[0]));
@@ -410,7 +455,7 @@ void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()
     }
     library::TrackRecord other;
     other.name = QStringLiteral("Other");
-    f.core->addTrack(other);
+    const std::int32_t otherId = f.core->addTrack(other).databaseId;
     window::MainWindow &w = f.make();
     QVERIFY(w.start());
     w.handleFaceCommand(QStringLiteral("start"), {});
@@ -456,9 +501,14 @@ void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()
     QVERIFY(!f.core->track(ids[0]) && !f.core->track(ids[2]));
     QCOMPARE(f.core->track(ids[1])->playCount, 7);
 
-    // Arguments of another form remove nothing.
-    w.handleFaceCommand(QStringLiteral("IDC_FS_removeReviewed"), QStringLiteral("yes;no;1:2"));
-    QVERIFY(!MainWindowProbe(w).state().isIn(WindowState::Phase::RemovingDuplicates));
+    // Arguments of another form remove nothing, not even a pair that reads.
+    const QString pair = QStringLiteral("%1:%2").arg(otherId).arg(ids[1]);
+    for (const QString &garbled : {QStringLiteral("yes;no;") + pair, QStringLiteral("false;false;") + pair + ',',
+                                   QStringLiteral("false;false;,") + pair, QStringLiteral("false;false;") + pair + ":3",
+                                   QStringLiteral("false;false;") + pair + QStringLiteral(",x:1")}) {
+        w.handleFaceCommand(QStringLiteral("IDC_FS_removeReviewed"), garbled);
+        QVERIFY2(!MainWindowProbe(w).state().isIn(WindowState::Phase::RemovingDuplicates), qPrintable(garbled));
+    }
     QCOMPARE(f.core->playlistTracks(f.core->libraryPlaylistId()).size(), 2u);
 }
 
