@@ -2,9 +2,9 @@
 
 #include "service/LibraryStore.h"
 #include "service/PlayerLink.h"
-#include "service/PlayerLocation.h"
 #include "service/PlayerXmlSpans.h"
 #include "service/RhythmboxStore.h"
+#include "service/TrackLocation.h"
 #include "service/Transaction.h"
 
 #include <QDate>
@@ -239,7 +239,11 @@ private:
             throw PlayerFileError(line, column, QStringLiteral("a location with a NUL character in it"), m_currentFile);
         const bool song = type == u"song";
         const bool stream = type == u"iradio" || type == u"podcast-post";
-        const std::optional<QString> path = song ? localFileUriToPath(key) : std::nullopt;
+        // Only a local file URL names a song's file; another machine's, a NUL
+        // or a relative path name none.
+        const CleanLocation clean = song && isFileUrl(key) ? cleanFileLocation(key) : CleanLocation{{}, {}};
+        const std::optional<QString> path =
+            song && isFileUrl(key) && clean.accepted() ? std::optional<QString>(clean.path) : std::nullopt;
         // What the library cannot clean (ignored files, feeds, a song on
         // another machine) stays with the link, never shown.
         if (key.isEmpty() || (!stream && !path)) {

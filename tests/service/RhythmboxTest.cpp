@@ -5,10 +5,10 @@
 #include "LibraryXmlBuilder.h"
 #include "service/LibraryStore.h"
 #include "service/PlayerLink.h"
-#include "service/PlayerLocation.h"
 #include "service/PlayerMigration.h"
 #include "service/PlayerXmlSpans.h"
 #include "service/RhythmboxImport.h"
+#include "service/TrackLocation.h"
 
 #include <QDir>
 #include <QFile>
@@ -168,7 +168,7 @@ TEST_F(Rhythmbox, EveryRealLibraryImportsAndTakesAJobBackAndForth)
         const Entries before = entriesOf(original);
         auto uriOf = [&](std::int32_t id) {
             for (const QString &uri : before.order) {
-                if (localFileUriToPath(uri) == keyOf.value(id))
+                if (cleanFileLocation(uri).path == keyOf.value(id))
                     return uri;
             }
             return QString();
