@@ -6,6 +6,7 @@ files and the real trash (run it under tests/support/isolated.sh).
     clean_cli_race_test.py --clean PATH/tidyfox-clean --tool PATH/tidyfox-library
 
 TIDYFOX_RACE_ROUNDS (default 8) sets the rounds of two removers at once,
+TIDYFOX_LARGE_COPIES (default 40000) the copies one run removes,
 TIDYFOX_SOAK_KILLS (default 20) the service kills; bench/kill-soak.sh clean
 runs the kills long.
 """
@@ -42,9 +43,10 @@ def run(*command, env, check=True):
 class World:
     """A library of songs that each have two copies, with a file of their own:
     the first in library order was added last, so "first" and "added" keep
-    different copies."""
+    different copies. Without files, the songs' files are not written (a
+    removal that keeps files never looks)."""
 
-    def __init__(self, root, songs):
+    def __init__(self, root, songs, files=True):
         self.root = Path(root)
         self.music = self.root / "music"
         self.env = dict(os.environ, XDG_DATA_HOME=str(self.root / "data"))
@@ -56,8 +58,9 @@ class World:
             for copy in range(2):
                 track_id = 100 + 2 * song + copy
                 path = self.music / f"copy{copy}" / f"song {song:03}.mp3"
-                path.parent.mkdir(parents=True, exist_ok=True)
-                path.write_bytes(b"ID3 song %d copy %d" % (song, copy))
+                if files:
+                    path.parent.mkdir(parents=True, exist_ok=True)
+                    path.write_bytes(b"ID3 song %d copy %d" % (song, copy))
                 tracks[str(track_id)] = {
                     "Track ID": track_id, "Name": f"Song {song}", "Artist": "Band", "Kind": "MPEG audio file",
                     "Location": "file://localhost" + quote(str(path)),
@@ -67,6 +70,7 @@ class World:
         export = {"Major Version": 1, "Minor Version": 1, "Tracks": tracks,
                   "Playlists": [{"Name": "Library", "Master": True, "Playlist ID": 1, "Playlist Items": order}]}
         xml = self.root / "library.xml"
+        self.root.mkdir(parents=True, exist_ok=True)
         xml.write_bytes(plistlib.dumps(export))
         run(ARGS.tool, "import-xml", xml, env=self.env)
 
@@ -87,6 +91,15 @@ class World:
     def clean(self, *args):
         return subprocess.Popen([str(ARGS.clean), *map(str, args)], env=self.env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.PIPE, text=True)
+
+    def evidence(self, removal):
+        """What a failed check needs to be understood."""
+        note = self.root / "data" / "tidyfox" / "pending-removals"
+        log = Path(os.environ.get("XDG_RUNTIME_DIR", "/nonexistent")) / "tidyfox-library.log"
+        history = run(ARGS.tool, "--library", self.db, "history", env=self.env, check=False).stdout
+        return (f"\nremoval stderr: {removal.stderr_text[-2000:]}\nnote after the kill: {removal.note_text}"
+                f"\nnote now: {note.read_text() if note.exists() else None}"
+                f"\nhistory: {history}\nservice log: {log.read_text()[-2000:] if log.exists() else None}")
 
     def service_pid(self):
         reply = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
@@ -152,6 +165,17 @@ class Race(unittest.TestCase):
         world.quit_service()
         self.assertEqual(len(world.entries()), 1500)
 
+    def test_one_run_removes_forty_thousand_copies_and_counts_them_all(self):
+        # More than a 16-bit count holds; fewer under the sanitizers.
+        copies = int(os.environ.get("TIDYFOX_LARGE_COPIES", "40000"))
+        world = World(Path(self.tmp.name) / "large", copies, files=False)
+        removal = run(ARGS.clean, "duplicates", "--by", "name,artist", "--remove", "--keep-files", env=world.env)
+        self.assertRegex(removal.stderr, r"tidyfox-clean: done as job \d+ of the history")
+        self.assertIn(f"removed: {copies}\n", removal.stdout)
+        self.assertIn("not removed: 0\n", removal.stdout)
+        world.quit_service()
+        self.assertEqual(len(world.entries()), copies)
+
     def test_a_removal_whose_service_is_killed_strands_no_file(self):
         kills = int(os.environ.get("TIDYFOX_SOAK_KILLS", "20"))
         seed = int(os.environ.get("TIDYFOX_SOAK_SEED", str(random.randrange(1 << 30))))
@@ -172,15 +196,22 @@ class Race(unittest.TestCase):
             if pid:
                 os.kill(pid, signal.SIGKILL)
                 killed += 1
-            removal.communicate()
+            removal.stderr_text = removal.communicate()[1]
+            # Until the bus has let go of the killed service's name.
+            deadline = time.monotonic() + 10
+            while pid and world.service_pid() == pid and time.monotonic() < deadline:
+                time.sleep(0.02)
+            note = world.root / "data" / "tidyfox" / "pending-removals"
+            removal.note_text = note.read_text() if note.exists() else None
             # What the next clean-up finds, the service started again: no
             # track is dead, and none lost its file to the trash.
             dead = json.loads(run(ARGS.clean, "dead", "--json", env=world.env).stdout)
             world.quit_service()
-            self.assertEqual([t["location"] for f in dead["folders"] for t in f["tracks"]], [], f"kill {kill}")
+            self.assertEqual([t["location"] for f in dead["folders"] for t in f["tracks"]], [],
+                             f"kill {kill}: {world.evidence(removal)}")
             lost = [location for _, location in world.entries() if not os.path.exists(location)]
             stranded += len(lost)
-            self.assertEqual(lost, [], f"kill {kill}")
+            self.assertEqual(lost, [], f"kill {kill}: {world.evidence(removal)}")
             shutil.rmtree(world.root)
         print(f"clean soak: {kills} runs over {span:.2f} s removals, {killed} service kills, stranded files {stranded}")
 
