@@ -64,6 +64,8 @@ int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const
     // their entries.
     if (host.jobSucceeded() && !host.alertDetail().isEmpty())
         write(streams.err, QStringLiteral("tidyfox-clean: ") + host.alertDetail() + QLatin1Char('\n'));
+    if (!host.playerWaiting().isEmpty())
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + host.playerWaiting() + QLatin1Char('\n'));
     if (host.jobSucceeded() && outcome.notRemoved.empty())
         return kExitOk;
     if (!host.jobSucceeded())

@@ -69,8 +69,22 @@ void RemovalJob::close() noexcept
     } catch (const std::exception &error) {
         qCDebug(lcCleaning) << "The history could not close job" << m_jobId << ":" << error.what();
     }
-    if (m_changed)
-        m_host.jobRecorded(m_jobId);
+    if (!m_changed)
+        return;
+    m_host.jobRecorded(m_jobId);
+    tellPlayerWaits(m_host, m_library, m_jobId);
+}
+
+void tellPlayerWaits(CleaningHost &host, libraryclient::LibraryClient &library, std::int32_t jobId) noexcept
+{
+    try {
+        for (const protocol::JobRecord &job : library.listJobs()) {
+            if (job.jobId == jobId && !job.playerWaiting.isEmpty())
+                host.playerChangeWaits(job.playerWaiting);
+        }
+    } catch (const std::exception &error) {
+        qCDebug(lcCleaning) << "The history could not say whether job" << jobId << "waits:" << error.what();
+    }
 }
 
 void RemovalJob::fileStayed(const QString &location, const QString &why)

@@ -13,6 +13,7 @@
 #include "window/IntervalTimer.h"
 #include "window/JobHistoryModel.h"
 #include "window/JobStatus.h"
+#include "window/LibrarySourceName.h"
 #include "window/WindowCleaningHost.h"
 #include "window/WindowLog.h"
 
@@ -119,6 +120,8 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
     m_face->rootContext()->setContextProperty(QStringLiteral("jobHistory"), m_jobHistory);
     m_deleteChoice = new DeleteChoice(this);
     m_face->rootContext()->setContextProperty(QStringLiteral("deleteChoice"), m_deleteChoice);
+    m_sourceName = new LibrarySourceName(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("librarySource"), m_sourceName);
     connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
     connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
 

@@ -56,6 +56,7 @@ class MainWindowProbe;
 class JobStatus;
 class DeadTrackReviewModel;
 class DeleteChoice;
+class LibrarySourceName;
 class JobHistoryModel;
 class DuplicateReviewModel;
 class MainWindow;
@@ -151,6 +152,7 @@ private:
     std::int16_t connectToLibrary();
     void disconnectFromLibrary();
     std::int16_t loadLibrarySource();
+    void showSourceName();
     void onStartTimer();
     void onLibraryQuitting();
     // Another client put a job back: the list shows what is there now.
@@ -201,6 +203,7 @@ private:
     DuplicateReviewModel *m_duplicateReview = nullptr;
     JobHistoryModel *m_jobHistory = nullptr;
     DeleteChoice *m_deleteChoice = nullptr;
+    LibrarySourceName *m_sourceName = nullptr;
     widgets::TreeGrid *m_libraryList = nullptr;
     IntervalTimer *m_startTimer = nullptr;
     IntervalTimer *m_duplicatesTimer = nullptr;
