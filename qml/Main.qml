@@ -430,7 +430,7 @@ Rectangle {
                     Layout.preferredHeight: 18
                 }
                 Text {
-                    text: "Library"
+                    text: typeof librarySource !== "undefined" ? librarySource.name : "Library"
                     color: Theme.text
                     font.family: Theme.font
                     font.pixelSize: Theme.large

@@ -10,6 +10,7 @@
 #include "cleaning/ReviewedRemoval.h"
 #include "system/Volumes.h"
 
+#include <algorithm>
 #include <QSet>
 
 namespace tidyfox::cleancli {
@@ -63,12 +64,20 @@ int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const
     // their entries.
     if (host.jobSucceeded() && !host.alertDetail().isEmpty())
         write(streams.err, QStringLiteral("tidyfox-clean: ") + host.alertDetail() + QLatin1Char('\n'));
+    if (!host.playerWaiting().isEmpty())
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + host.playerWaiting() + QLatin1Char('\n'));
     if (host.jobSucceeded() && outcome.notRemoved.empty())
         return kExitOk;
     if (!host.jobSucceeded())
         write(streams.err, QStringLiteral("tidyfox-clean: ") + host.lastAlert() + QLatin1Char('\n'));
-    for (std::int32_t id : outcome.notRemoved)
-        write(streams.err, QStringLiteral("tidyfox-clean: track %1 was not removed\n").arg(id));
+    // The first few by number; a run refused as a whole would otherwise
+    // name every track of the library.
+    constexpr std::size_t kNamed = 10;
+    for (std::size_t i = 0; i < std::min(kNamed, outcome.notRemoved.size()); ++i)
+        write(streams.err, QStringLiteral("tidyfox-clean: track %1 was not removed\n").arg(outcome.notRemoved[i]));
+    if (outcome.notRemoved.size() > kNamed)
+        write(streams.err, QStringLiteral("tidyfox-clean: and %1 more tracks were not removed\n")
+                               .arg(outcome.notRemoved.size() - kNamed));
     return kExitSomeFailed;
 }
 
@@ -114,16 +123,17 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
 }
 
 int runDeadTracks(const CleanOptions &options, libraryclient::LibraryClient &library, system::FileSystem &fs,
-                  const CleanStreams &streams)
+                  const QString &pendingRemovalsPath, const CleanStreams &streams)
 {
     const libraryclient::SourcePtr source = library.librarySource();
     if (!source)
         throw libraryclient::ClientError::objectNotSet();
     TerminalHost host(streams.progress);
-    const cleaning::DeadTrackFindings findings =
+    cleaning::DeadTrackFindings findings =
         cleaning::findDeadTracks(*source, fs, system::Volumes::current(), [&host](int done, int total) {
             host.reportProgress(QStringLiteral("Finding dead tracks"), done, total);
         });
+    cleaning::leaveOutMovesUnderWay(findings, cleaning::PendingRemovals(pendingRemovalsPath));
     host.hideBusy();
     std::optional<RemovalOutcome> outcome;
     int status = kExitOk;
@@ -161,7 +171,7 @@ int runClean(const CleanOptions &options, libraryclient::LibraryClient &library,
         case CleanCommand::Duplicates:
             return runDuplicates(options, library, fs, pendingRemovalsPath, streams);
         case CleanCommand::DeadTracks:
-            return runDeadTracks(options, library, fs, streams);
+            return runDeadTracks(options, library, fs, pendingRemovalsPath, streams);
         case CleanCommand::History:
             return runHistory(library, streams);
         case CleanCommand::Restore:
@@ -170,7 +180,7 @@ int runClean(const CleanOptions &options, libraryclient::LibraryClient &library,
         return kExitUsage;
     } catch (const std::exception &error) {
         qCDebug(lcCleanCli) << "run stopped:" << error.what();
-        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::failureReason(error) + QLatin1Char('\n'));
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::errorText(error) + QLatin1Char('\n'));
         return kExitSomeFailed;
     }
 }

@@ -49,6 +49,11 @@ int runRestore(const CleanOptions &options, libraryclient::LibraryClient &librar
         line +=
             QStringLiteral(" %1 in the trash.").arg(count(int(result.notRestored.size()), "file stays", "files stay"));
     write(streams.out, line + QLatin1Char('\n'));
+    // A player's library takes the restore later (it runs, or its file cannot be written now).
+    for (const protocol::JobRecord &job : library.listJobs()) {
+        if (job.jobId == jobId && !job.playerWaiting.isEmpty())
+            write(streams.err, QStringLiteral("tidyfox-clean: ") + job.playerWaiting + QLatin1Char('\n'));
+    }
     return result.notRestored.isEmpty() ? kExitOk : kExitSomeFailed;
 }
 
@@ -67,7 +72,7 @@ int clearHistory(const QString &libraryPath, const CleanStreams &streams)
                                .arg(count(jobs, "job", "jobs")));
         return kExitOk;
     } catch (const std::exception &error) {
-        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::failureReason(error) + QLatin1Char('\n'));
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + cleaning::errorText(error) + QLatin1Char('\n'));
         return kExitSomeFailed;
     }
 }

@@ -27,10 +27,13 @@ public:
     // Nothing waits for events here: the library is asked with blocking calls.
     void yieldOnce() override {}
     void jobRecorded(std::int32_t jobId) override { m_recordedJob = jobId; }
+    void playerChangeWaits(const QString &line) override { m_playerWaiting = line; }
 
     // The job of the library's history the run wrote; 0 when it changed
     // nothing.
     std::int32_t recordedJob() const { return m_recordedJob; }
+    // Why the job's change has not reached the player's library yet.
+    const QString &playerWaiting() const { return m_playerWaiting; }
 
     // A job reloads the library only when it went to its end.
     bool jobSucceeded() const { return m_succeeded; }
@@ -48,6 +51,7 @@ private:
     QString m_pendingDetail;
     bool m_succeeded = false;
     std::int32_t m_recordedJob = 0;
+    QString m_playerWaiting;
     int m_shownPercent = -1;
     QString m_shownJob;
 };

@@ -86,7 +86,7 @@ int main(int argc, char *argv[])
         }
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tidyfox-clean: cannot open the library: %s\n",
-                     qPrintable(cleaning::failureReason(error)));
+                     qPrintable(cleaning::errorText(error)));
         return kExitSomeFailed;
     }
     return runClean(options, *library, fs, pendingRemovals, streams);

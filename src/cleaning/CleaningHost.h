@@ -35,6 +35,10 @@ public:
     // back; told before the run's last alert. Hosts that offer no undo let
     // it pass.
     virtual void jobRecorded(std::int32_t /*jobId*/) {}
+    // The job's change has not reached the player's own library yet (the
+    // player runs, or its file cannot be written): line says so. Shown
+    // under the job's last alert unless the host tells it another way.
+    virtual void playerChangeWaits(const QString &line) { setAlertDetail(line); }
 };
 
 } // namespace tidyfox::cleaning

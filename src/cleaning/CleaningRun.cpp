@@ -19,10 +19,15 @@ template<typename Step> void tryStep(Step step)
 
 } // namespace
 
-QString failureReason(const std::exception &error)
+QString errorText(const std::exception &error)
 {
     const auto *own = dynamic_cast<const Error *>(&error);
-    QString reason = own ? own->description() : QString::fromUtf8(error.what());
+    return own ? own->description() : QString::fromUtf8(error.what());
+}
+
+QString failureReason(const std::exception &error)
+{
+    QString reason = errorText(error);
     if (!reason.isEmpty())
         reason[0] = reason[0].toUpper();
     return reason;

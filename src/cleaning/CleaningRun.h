@@ -24,6 +24,9 @@ enum class AfterFailure { KeepGate, ReopenGateAndButtons, ReopenGateButtonsAndRe
 // Why a job stopped, in the error's own words for a person ("The disk holding
 // the library ... is full."); empty for an error that has none.
 QString failureReason(const std::exception &error);
+// The same in the error's own words as they stand, for a line after a
+// program's name ("tidyfox-clean: the library service stopped ...").
+QString errorText(const std::exception &error);
 
 // The end of a job that stopped early: its alert with the reason on the line
 // under it, the busy indicator off and, for a job that closed the command

@@ -1,5 +1,9 @@
 #include "cleaning/DeadTrackReview.h"
 
+#include "cleaning/PendingRemovals.h"
+
+#include <unordered_set>
+
 #include "cleaning/DeadTrackRule.h"
 
 #include <QHash>
@@ -42,6 +46,25 @@ DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::F
         });
     }
     return findings;
+}
+
+void leaveOutMovesUnderWay(DeadTrackFindings &findings, const PendingRemovals &note)
+{
+    std::unordered_set<std::int32_t> moving;
+    for (const protocol::PendingMove &move : note.openMoves())
+        moving.insert(move.databaseId);
+    if (moving.empty())
+        return;
+    for (DeadTrackFolder &folder : findings.folders) {
+        const auto gone = std::remove_if(folder.tracks.begin(), folder.tracks.end(),
+                                         [&](const DeadTrack &t) { return moving.count(t.databaseId) != 0; });
+        const int left = int(folder.tracks.end() - gone);
+        findings.trackCount -= left;
+        if (folder.disconnected)
+            findings.disconnectedCount -= left;
+        folder.tracks.erase(gone, folder.tracks.end());
+    }
+    std::erase_if(findings.folders, [](const DeadTrackFolder &folder) { return folder.tracks.empty(); });
 }
 
 } // namespace tidyfox::cleaning

@@ -47,4 +47,11 @@ DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::F
                                  const system::Volumes &volumes,
                                  const std::function<void(int done, int total)> &progress = {});
 
+class PendingRemovals;
+
+// Takes out of findings the tracks whose files are on their way to the trash
+// in a removal under way (the note of pending moves): their entries are
+// going too, and if that removal dies the library puts their files back.
+void leaveOutMovesUnderWay(DeadTrackFindings &findings, const PendingRemovals &note);
+
 } // namespace tidyfox::cleaning

@@ -2,6 +2,7 @@
 
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
+#include "cleaning/RemovalJob.h"
 
 namespace tidyfox::cleaning {
 
@@ -24,6 +25,7 @@ void restoreJob(CleaningHost &host, libraryclient::LibraryClient *library, std::
         if (jobId <= 0)
             throw RunFailure("there is nothing to undo");
         const protocol::RestoreResult result = library->restoreJob(jobId);
+        tellPlayerWaits(host, *library, jobId);
         if (!result.notRestored.isEmpty()) {
             host.setAlertDetail(
                 QStringLiteral("These files stay in the trash, something else is at their place now: ") +

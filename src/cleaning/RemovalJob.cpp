@@ -69,8 +69,22 @@ void RemovalJob::close() noexcept
     } catch (const std::exception &error) {
         qCDebug(lcCleaning) << "The history could not close job" << m_jobId << ":" << error.what();
     }
-    if (m_changed)
-        m_host.jobRecorded(m_jobId);
+    if (!m_changed)
+        return;
+    m_host.jobRecorded(m_jobId);
+    tellPlayerWaits(m_host, m_library, m_jobId);
+}
+
+void tellPlayerWaits(CleaningHost &host, libraryclient::LibraryClient &library, std::int32_t jobId) noexcept
+{
+    try {
+        for (const protocol::JobRecord &job : library.listJobs()) {
+            if (job.jobId == jobId && !job.playerWaiting.isEmpty())
+                host.playerChangeWaits(job.playerWaiting);
+        }
+    } catch (const std::exception &error) {
+        qCDebug(lcCleaning) << "The history could not say whether job" << jobId << "waits:" << error.what();
+    }
 }
 
 void RemovalJob::fileStayed(const QString &location, const QString &why)
@@ -78,7 +92,7 @@ void RemovalJob::fileStayed(const QString &location, const QString &why)
     qCDebug(lcCleaning) << "The file" << location << "stays where it is:" << why;
     // The alert names the first few; a run over a whole folder of documents
     // would otherwise give a line longer than any screen.
-    constexpr qsizetype kNamed = 5;
+    constexpr qsizetype kNamed = 8;
     if (m_stayedCount++ < kNamed)
         m_stayed << QStringLiteral("%1 (%2)").arg(location, why);
 }

@@ -65,4 +65,7 @@ private:
     qsizetype m_stayedCount = 0;
 };
 
+// Tells the host when the job's change waits for the player's own library.
+void tellPlayerWaits(CleaningHost &host, libraryclient::LibraryClient &library, std::int32_t jobId) noexcept;
+
 } // namespace tidyfox::cleaning

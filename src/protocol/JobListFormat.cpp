@@ -18,6 +18,8 @@ QString encodeJobs(const std::vector<JobRecord> &jobs)
                          {QStringLiteral("restored"), job.restored}};
         if (job.ended.isValid())
             item.insert(QStringLiteral("ended"), job.ended.toUTC().toString(Qt::ISODate));
+        if (!job.playerWaiting.isEmpty())
+            item.insert(QStringLiteral("playerWaiting"), job.playerWaiting);
         list.append(item);
     }
     return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
@@ -42,6 +44,7 @@ std::vector<JobRecord> decodeJobs(const QString &text)
         job.tracks = item.value(QStringLiteral("tracks")).toInt();
         job.files = item.value(QStringLiteral("files")).toInt();
         job.restored = item.value(QStringLiteral("restored")).toBool();
+        job.playerWaiting = item.value(QStringLiteral("playerWaiting")).toString();
         jobs.push_back(std::move(job));
     }
     return jobs;

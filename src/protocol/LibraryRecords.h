@@ -59,6 +59,9 @@ struct JobRecord
     std::int32_t tracks = 0; // tracks removed, and places taken out of playlists
     std::int32_t files = 0;  // of them, those whose file went to the trash
     bool restored = false;
+    // For a library linked to a player's own: the line saying why the job's
+    // change has not reached the player's files yet; empty once it has.
+    QString playerWaiting;
 };
 
 // What putting a job back achieved: the tracks back in the library, and the

@@ -4,6 +4,7 @@
 #include "service/LibraryStore.h"
 #include "service/LibraryXmlExport.h"
 #include "service/LibraryXmlImport.h"
+#include "service/PlayerLink.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -133,6 +134,8 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
 
     try {
         auto store = LibraryStore::open(libraryPath);
+        if (playerLink(store->database()))
+            return runMigration(*store, fileName, XmlImportOptions{locations, musicFolder});
         const XmlImportSummary s = importLibraryXml(*store, fileName, XmlImportOptions{locations, musicFolder});
         for (const XmlImportNote &note : s.notes)
             std::fprintf(stderr, "%s:%lld:%lld: %s\n", fileName.toLocal8Bit().constData(), qlonglong(note.line),

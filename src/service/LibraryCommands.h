@@ -7,6 +7,9 @@
 
 namespace tidyfox::library {
 
+class LibraryStore;
+struct XmlImportOptions;
+
 // Exit codes: success, a failure (bad input, library trouble), a wrong command
 // line.
 inline constexpr int kExitOk = 0;
@@ -21,6 +24,13 @@ int runList(const QString &libraryPath, const QStringList &args);
 // restore [JOB].
 int runHistory(const QString &libraryPath, const QStringList &args);
 int runRestore(const QString &libraryPath, const QStringList &args);
+// A player's own library (PlayerCommands.cpp): import-rhythmbox [RHYTHMDB]
+// [--playlists FILE], sync.
+int runImportRhythmbox(const QString &libraryPath, const QStringList &args);
+int runSync(const QString &libraryPath, const QStringList &args);
+// import-xml into a library linked to a player's: the export's history goes
+// onto the player's entries. Throws what importLibraryXml throws.
+int runMigration(LibraryStore &store, const QString &fileName, const XmlImportOptions &options);
 
 // Writes "tidyfox-library: message" to standard error.
 void reportError(const QString &message);

@@ -2,6 +2,7 @@
 // from the command line.
 #include "service/LibraryCommands.h"
 #include "service/LibraryStore.h"
+#include "service/PlayerLink.h"
 
 namespace tidyfox::library {
 
@@ -85,6 +86,7 @@ int runRestore(const QString &libraryPath, const QStringList &args)
             line += QStringLiteral(" %1 in the trash.")
                         .arg(count(int(result.notRestored.size()), "file stays", "files stay"));
         printLine(line);
+        reportPlayerWaits(*store);
         // The tracks are back; the exit code still tells a script that some
         // files are not.
         return result.notRestored.isEmpty() ? kExitOk : kExitFailure;

@@ -1,6 +1,7 @@
 // The history of removals: each removal in a job writes down, in the same
 // transaction, everything needed to undo it, and a job can be put back whole.
 #include "service/LibraryStore.h"
+#include "service/PlayerLink.h"
 #include "service/RestoreFiles.h"
 #include "service/ServiceLog.h"
 #include "service/Transaction.h"
@@ -237,7 +238,9 @@ void LibraryStore::endJob(std::int32_t jobId)
                " AND NOT EXISTS (SELECT 1 FROM journal_playlists WHERE job_id = ?1)")
         .bind(1, jobId)
         .run();
+    queueJobChanges(m_db, jobId);
     transaction.commit();
+    writeBackAfterChange(*this);
 }
 
 std::vector<JobRecord> LibraryStore::jobs()
@@ -249,7 +252,8 @@ std::vector<JobRecord> LibraryStore::jobs()
                         " count(nullif(t.trashed_path, '')) FROM journal_jobs j"
                         " LEFT JOIN journal_tracks t ON t.job_id = j.job_id GROUP BY j.job_id ORDER BY j.job_id");
     while (q.next())
-        result.push_back({q.int32(0), q.text(1), utc(q, 2), utc(q, 3), q.int32(5), q.int32(6), q.int64(4) != 0});
+        result.push_back({q.int32(0), q.text(1), utc(q, 2), utc(q, 3), q.int32(5), q.int32(6), q.int64(4) != 0, {}});
+    notePlayerWaits(*this, result);
     return result;
 }
 
@@ -390,6 +394,7 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
         putBackPlaylistsAfter(0);
         m_db.query("UPDATE journal_jobs SET restored = 1 WHERE job_id = ?1").bind(1, jobId).run();
         m_db.query("DELETE FROM journal_restoring WHERE job_id = ?1").bind(1, jobId).run();
+        queueRestoreChanges(m_db, jobId);
         transaction.commit();
     } catch (...) {
         for (RestoreFile &file : files)
@@ -400,6 +405,7 @@ RestoreResult LibraryStore::restoreJob(std::int32_t jobId)
     result.restored = std::int32_t(entries.size());
     for (const PlaylistEntry &entry : playlistEntries)
         result.restored += std::int32_t(entry.places);
+    writeBackAfterChange(*this);
     qCDebug(lcService) << "restored job" << jobId << ":" << result.restored << "tracks," << result.notRestored.size()
                        << "files left in the trash";
     return result;

@@ -204,6 +204,53 @@ constexpr const char *kSteps[] = {
         program TEXT NOT NULL,
         started_utc INTEGER NOT NULL);
     )sql",
+    // 7: a library linked to a music player's own store. The link names the
+    // player and its files; each track keeps the player's key for it (for
+    // Rhythmbox its location as the file writes it) and the player's values
+    // the library has no column for; the player's entries of other kinds and
+    // its playlists' own text are kept as they came and never shown. The
+    // changes a job made wait in player_pending, in order, until the player's
+    // files take them; player_saved holds what a write took out of them
+    // (an entry's text, its playlist places, a keeper's values before a
+    // merge) so that a restore can put it back.
+    R"sql(
+    CREATE TABLE player_link(
+        link_id INTEGER PRIMARY KEY CHECK(link_id = 1),
+        player TEXT NOT NULL,
+        library_file TEXT NOT NULL,
+        playlists_file TEXT NOT NULL DEFAULT '',
+        last_error TEXT NOT NULL DEFAULT '');
+    CREATE TABLE player_tracks(
+        database_id INTEGER PRIMARY KEY,
+        player_key TEXT NOT NULL UNIQUE,
+        entry_type TEXT NOT NULL,
+        elements BLOB);
+    CREATE TABLE player_entries(
+        entry_id INTEGER PRIMARY KEY,
+        player_key TEXT NOT NULL UNIQUE,
+        entry_type TEXT NOT NULL,
+        elements BLOB);
+    CREATE TABLE player_playlists(
+        playlist_id INTEGER PRIMARY KEY,
+        playlist_type TEXT NOT NULL,
+        attributes TEXT NOT NULL DEFAULT '',
+        body TEXT NOT NULL DEFAULT '');
+    CREATE TABLE player_pending(
+        change_id INTEGER PRIMARY KEY,
+        job_id INTEGER NOT NULL,
+        change TEXT NOT NULL,
+        player_key TEXT NOT NULL,
+        other_key TEXT NOT NULL DEFAULT '');
+    CREATE TABLE player_saved(
+        player_key TEXT PRIMARY KEY,
+        entry BLOB,
+        places TEXT NOT NULL DEFAULT '',
+        before_key TEXT NOT NULL DEFAULT '',
+        keeper_key TEXT NOT NULL DEFAULT '',
+        keeper_before TEXT NOT NULL DEFAULT '',
+        keeper_after TEXT NOT NULL DEFAULT '',
+        ignored INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID;
+    )sql",
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "service/LibraryStore.h"
 
 #include "service/LibrarySchema.h"
+#include "service/PlayerLink.h"
 #include "service/ServiceLog.h"
 #include "service/TimeText.h"
 #include "service/Transaction.h"
@@ -384,7 +385,8 @@ bool LibraryStore::isPlaylistIdInUse(std::int32_t id)
 
 SourceRecord LibraryStore::source()
 {
-    return {m_sourceId, 1, QStringLiteral("Library")};
+    const auto link = playerLink(m_db);
+    return {m_sourceId, 1, link ? linkedSourceName(link->player) : QStringLiteral("Library")};
 }
 
 std::vector<PlaylistRecord> LibraryStore::playlists()

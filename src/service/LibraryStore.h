@@ -153,6 +153,8 @@ public:
     QString libraryPersistentId();
     int schemaVersion();
     const QString &path() const { return m_db.path(); }
+    // For the link to a player's store (PlayerLink.cpp), whose tables are its own.
+    sql::Database &database() { return m_db; }
 
 private:
     LibraryStore(const QString &path, bool readOnly);

@@ -4,6 +4,8 @@
 #include "service/LibraryAdaptor.h"
 #include "service/LibraryCore.h"
 #include "service/LibraryPaths.h"
+#include "service/LibraryStore.h"
+#include "service/PlayerWatch.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -125,6 +127,8 @@ int serveLibrary(const QString &libraryPath)
         return 1;
     }
 
+    // A linked library's changes reach the player's files when it quits.
+    PlayerWatch playerWatch(dynamic_cast<LibraryStore *>(core.get()));
     LibraryAdaptor adaptor(std::move(core), path);
     // Before the name is claimed: whoever sees it may signal us at once.
     TerminationWatch termination([&adaptor] { adaptor.announceQuit(); });

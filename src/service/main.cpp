@@ -19,6 +19,9 @@ constexpr const char *kCommands =
     "  serve                                    offer the library on the session bus\n"
     "  import-xml FILE [--map-prefix OLD=NEW] [--music-folder DIR]\n"
     "                                           import a library XML file\n"
+    "  import-rhythmbox [RHYTHMDB] [--playlists FILE]\n"
+    "                                           fill the library from Rhythmbox's and link it\n"
+    "  sync                                     write the changes that wait into the player's library\n"
     "  add PATH...                              add audio files and folders\n"
     "  export-xml FILE                          write the library as a library XML file\n"
     "  list                                     list the tracks of the library\n"
@@ -85,6 +88,10 @@ int main(int argc, char *argv[])
     }
     if (command == QLatin1String("import-xml"))
         return runImportXml(libraryPath, args);
+    if (command == QLatin1String("import-rhythmbox"))
+        return runImportRhythmbox(libraryPath, args);
+    if (command == QLatin1String("sync"))
+        return runSync(libraryPath, args);
     if (command == QLatin1String("export-xml"))
         return runExportXml(libraryPath, args);
     if (command == QLatin1String("add"))

@@ -15,6 +15,7 @@
 #include "window/IntervalTimer.h"
 #include "window/JobHistoryModel.h"
 #include "window/JobStatus.h"
+#include "window/LibrarySourceName.h"
 #include "window/ListBridge.h"
 #include "window/TrackDetails.h"
 #include "window/WindowCleaningHost.h"
@@ -133,6 +134,8 @@ MainWindow::MainWindow(WindowEnvironment environment, QWidget *parent)
     // Once the face has finished with the key that moved its focus: taken in
     // the middle of it, the focus would go back to the face.
     connect(m_listBridge, &ListBridge::focusRequested, this, &MainWindow::focusList, Qt::QueuedConnection);
+    m_sourceName = new LibrarySourceName(this);
+    m_face->rootContext()->setContextProperty(QStringLiteral("librarySource"), m_sourceName);
     connect(m_face, &FaceView::commandSent, this, &MainWindow::handleFaceCommand);
     connect(m_face, &FaceView::variableSet, this, &MainWindow::faceVariableSet);
 

@@ -59,6 +59,7 @@ class DeleteChoice;
 class HelpWindow;
 class ListBridge;
 class TrackDetails;
+class LibrarySourceName;
 class JobHistoryModel;
 class DuplicateReviewModel;
 class MainWindow;
@@ -157,6 +158,7 @@ private:
     std::int16_t connectToLibrary();
     void disconnectFromLibrary();
     std::int16_t loadLibrarySource();
+    void showSourceName();
     void onStartTimer();
     void onLibraryQuitting();
     // Another client put a job back: the list shows what is there now.
@@ -218,6 +220,7 @@ private:
     ListBridge *m_listBridge = nullptr;
     TrackDetails *m_trackDetails = nullptr;
     HelpWindow *m_helpWindow = nullptr;
+    LibrarySourceName *m_sourceName = nullptr;
     widgets::TreeGrid *m_libraryList = nullptr;
     IntervalTimer *m_startTimer = nullptr;
     IntervalTimer *m_duplicatesTimer = nullptr;

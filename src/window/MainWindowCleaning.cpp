@@ -150,13 +150,15 @@ void MainWindow::findDeadTracks()
     try {
         if (!source)
             throw libraryclient::ClientError::objectNotSet();
-        const auto findings = cleaning::findDeadTracks(
+        auto findings = cleaning::findDeadTracks(
             *source, *m_env.fileSystem, system::Volumes::current(), [this](int done, int total) {
                 m_jobStatus->reportProgress(QStringLiteral("Finding dead tracks"), done, total);
                 // Keep the face alive on a large library.
                 if (done % 512 == 0)
                     yieldToEvents(1);
             });
+        if (m_pendingRemovals)
+            cleaning::leaveOutMovesUnderWay(findings, *m_pendingRemovals);
         hideBusy();
         hideList();
         m_deadTrackReview->show(findings);

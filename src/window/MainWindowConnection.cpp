@@ -4,6 +4,7 @@
 #include "libraryclient/LibraryLookups.h"
 #include "widgets/TreeGrid.h"
 #include "window/IntervalTimer.h"
+#include "window/LibrarySourceName.h"
 #include "window/MainWindow.h"
 #include "window/WindowLog.h"
 
@@ -85,9 +86,21 @@ void MainWindow::disconnectFromLibrary()
     m_library.reset();
 }
 
+void MainWindow::showSourceName()
+{
+    try {
+        m_sourceName->setName(m_librarySource->name());
+    } catch (const std::exception &) {
+        // The heading keeps its name; the library's trouble shows elsewhere.
+    }
+}
+
 std::int16_t MainWindow::loadLibrarySource()
 {
-    return libraryclient::fetchLibrarySource(m_library.get(), m_librarySource) ? kConnected : kNoLibrarySource;
+    if (!libraryclient::fetchLibrarySource(m_library.get(), m_librarySource))
+        return kNoLibrarySource;
+    showSourceName();
+    return kConnected;
 }
 
 void MainWindow::onStartTimer()

@@ -5,8 +5,11 @@
 #include "FakeLibrary.h"
 #include "RecordingHost.h"
 #include "cleaning/DeadTrackDeletion.h"
+#include "cleaning/DeadTrackReview.h"
 #include "cleaning/DuplicateRemoval.h"
+#include "cleaning/DuplicateReview.h"
 #include "cleaning/PendingRemovals.h"
+#include "cleaning/ReviewedRemoval.h"
 #include "localclient/InProcessLibraryClient.h"
 #include "protocol/PendingMovesNote.h"
 #include "service/LibraryCore.h"
@@ -437,6 +440,83 @@ TEST_P(CleaningFilesTest, DeadTracksLeaveWithoutAnyFileTouched)
     EXPECT_EQ(host.calls, QStringList({QStringLiteral("hideBusy"),
                                        QStringLiteral("showAlert(3 Dead track(s) have been deleted|64|Tidyfox)"),
                                        QStringLiteral("refreshLibraryList")}));
+}
+
+TEST_P(CleaningFilesTest, OnlyAnAudioFileAsTheRunSawItGoesToTheTrash)
+{
+    // Copies whose entries point at what no removal may take: a document, the
+    // library itself, a file in a hidden folder, one in the trash already,
+    // a symlink, and a file replaced after the review.
+    write(QStringLiteral("kept.mp3"));
+    const QString hidden = QStringLiteral(".config/app/settings.mp3");
+    write(hidden);
+    write(QStringLiteral("notes.txt"), "my notes");
+    write(QStringLiteral("replaced.mp3"));
+    QDir().mkpath(trash + QStringLiteral("/files"));
+    const QString inTrash = trash + QStringLiteral("/files/earlier.mp3");
+    {
+        QFile earlier(inTrash);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("ID3") == 3);
+    }
+    write(QStringLiteral("elsewhere/target.mp3"));
+    ASSERT_TRUE(QFile::link(file(QStringLiteral("elsewhere/target.mp3")), file(QStringLiteral("link.mp3"))));
+    FakeTrackData largest = track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3")));
+    largest.size = 1000;
+    library->Add(largest);
+    for (const QString &location :
+         {file(QStringLiteral("notes.txt")), store.filePath(QStringLiteral("library.db")), file(hidden), inTrash,
+          file(QStringLiteral("link.mp3")), file(QStringLiteral("replaced.mp3"))})
+        library->Add(track(QStringLiteral("Song"), location));
+    const auto before = snapshot(music.path());
+    const DuplicateReview review =
+        reviewDuplicates(*library->App(), fs, DuplicateFilter(kByName), KeepRule::LargestFile);
+    ASSERT_EQ(review.groups.size(), 1u);
+    EXPECT_EQ(review.trashBytes, 0) << "the review shows no file going";
+    const DuplicateGroup &group = review.groups[0];
+    const ReviewedTrack &keeper = group.tracks[static_cast<size_t>(group.keeper)];
+    ASSERT_EQ(keeper.location, file(QStringLiteral("kept.mp3")));
+    ReviewedRemoval removal{{}, false, false, {}};
+    for (const ReviewedTrack &t : group.tracks) {
+        if (t.goes)
+            removal.copies.push_back({t.databaseId, keeper.databaseId, t.stamp});
+    }
+    // Rewritten between the review and the confirmation: not the file shown.
+    write(QStringLiteral("replaced.mp3"), "ID3 another song, longer");
+    const auto replaced = snapshot(music.path());
+
+    removeReviewed(host, library->App(), fs, removal);
+
+    EXPECT_EQ(library->Present().size(), 1u) << "every entry goes as the run says";
+    EXPECT_EQ(snapshot(music.path()), replaced);
+    EXPECT_NE(replaced, before);
+    // The library file is there only for the core.
+    const bool core = QLatin1String(GetParam()) == QLatin1String("core");
+    EXPECT_EQ(QFileInfo::exists(store.filePath(QStringLiteral("library.db"))), core);
+    EXPECT_EQ(trashed(), QStringList{QStringLiteral("earlier.mp3")});
+    ASSERT_EQ(host.details.size(), 1);
+    EXPECT_TRUE(host.details[0].startsWith(QStringLiteral("%1 files stayed where they were").arg(core ? 6 : 5)))
+        << host.details[0].toStdString();
+    for (const char *why : {"does not look like audio", "in a hidden folder", "in the trash", "not a regular file",
+                            "changed since the copy was found"})
+        EXPECT_TRUE(host.details[0].contains(QLatin1String(why))) << host.details[0].toStdString();
+}
+
+TEST_P(CleaningFilesTest, ATrackWhoseFileIsOnItsWayToTheTrashIsNotDead)
+{
+    write(QStringLiteral("moving.mp3"));
+    const auto moving = library->Add(track(QStringLiteral("moving"), file(QStringLiteral("moving.mp3"))));
+    const auto gone = library->Add(track(QStringLiteral("gone"), file(QStringLiteral("gone.mp3"))));
+    // A removal under way has moved the file and not yet removed the entry.
+    PendingRemovals note(store.filePath(QStringLiteral("note")));
+    fs.moveToTrash(file(QStringLiteral("moving.mp3")),
+                   [&](const system::TrashedFile &r) { note.intend(moving, file(QStringLiteral("moving.mp3")), r); });
+
+    const auto source = library->App()->librarySource();
+    DeadTrackFindings findings = findDeadTracks(*source, fs, system::Volumes::current());
+    ASSERT_EQ(findings.trackCount, 2);
+    leaveOutMovesUnderWay(findings, note);
+    ASSERT_EQ(findings.trackCount, 1);
+    EXPECT_EQ(findings.folders.at(0).tracks.at(0).databaseId, gone);
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, CleaningFilesTest, ::testing::Values("fake", "core"));

@@ -358,8 +358,8 @@ private slots:
 
         scene->click("historyButton");
         QCOMPARE(sent(*scene), one("IDC_FS_showHistory"));
-        tidyfox::protocol::JobRecord done{3, QStringLiteral("duplicates"), {}, {}, 2, 2, true};
-        tidyfox::protocol::JobRecord open{5, QStringLiteral("dead tracks"), {}, {}, 4, 0, false};
+        tidyfox::protocol::JobRecord done{3, QStringLiteral("duplicates"), {}, {}, 2, 2, true, {}};
+        tidyfox::protocol::JobRecord open{5, QStringLiteral("dead tracks"), {}, {}, 4, 0, false, {}};
         history.show({done, open});
         QTRY_VERIFY(scene->shown("historyRestore1"));
         QVERIFY(!scene->enabled("historyRestore1")); // restored already

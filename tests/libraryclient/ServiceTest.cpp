@@ -206,6 +206,63 @@ TEST_F(LibraryService, ACopyGoesAndItsHistoryStaysWithTheKeeper)
 }
 
 // A job of removals comes back whole through the bus, and only once.
+TEST_F(LibraryService, TheHistoryTakesOnlyTrashPlacesAndOneJobAtATime)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    const auto onBus = [](QDBusConnection &bus, const char *method, const QVariantList &args) {
+        auto message = QDBusMessage::createMethodCall(
+            QString::fromLatin1(protocol::kServiceName), QString::fromLatin1(protocol::kObjectPath),
+            QString::fromLatin1(protocol::kInterface), QString::fromLatin1(method));
+        message.setArguments(args);
+        return bus.call(message);
+    };
+    QDBusConnection first = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("first"));
+    QDBusConnection second = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second"));
+
+    EXPECT_EQ(onBus(first, "BeginJob", {QString(5 << 20, QLatin1Char('x'))}).type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(onBus(first, "BeginJob", {QStringLiteral("two\nlines")}).type(), QDBusMessage::ErrorMessage);
+    const QDBusMessage begun = onBus(first, "BeginJob", {QStringLiteral("duplicates")});
+    ASSERT_EQ(begun.type(), QDBusMessage::ReplyMessage) << begun.errorMessage().toStdString();
+    const int job = begun.arguments().at(0).toInt();
+
+    // Any file but the track's own in a trash is refused, and the track stays.
+    const QString notes = QDir::homePath() + QStringLiteral("/notes.txt");
+    QFile(notes).open(QIODevice::WriteOnly);
+    const QString trash = homeTrashFolder();
+    for (const auto &[trashed, info] :
+         {std::pair{notes, QString()},
+          {notes, notes + QStringLiteral(".trashinfo")},
+          {trash + QStringLiteral("/files/notes.txt"), trash + QStringLiteral("/info/notes.txt.trashinfo")}}) {
+        const QDBusMessage refused = onBus(first, "DeleteTrackInJob", {job, sample.alpha().databaseId, trashed, info});
+        EXPECT_EQ(refused.type(), QDBusMessage::ErrorMessage) << trashed.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(notes));
+    // A copy goes only while its keeper is there.
+    ASSERT_EQ(onBus(first, "DeleteTrackInJob", {job, sample.gamma().databaseId, QString(), QString()}).type(),
+              QDBusMessage::ReplyMessage);
+    const QDBusMessage keeperGone = onBus(
+        first, "DeleteCopyInJob", {job, sample.alpha().databaseId, sample.gamma().databaseId, QString(), QString()});
+    EXPECT_EQ(keeperGone.errorName(), QLatin1String(protocol::kErrorObjectDeleted));
+
+    // One job at a time: another client is refused, named the job under way,
+    // until the first leaves the bus.
+    const QDBusMessage refused = onBus(second, "BeginJob", {QStringLiteral("dead tracks")});
+    EXPECT_TRUE(refused.errorMessage().contains(QStringLiteral("another clean-up is running: job %1").arg(job)))
+        << refused.errorMessage().toStdString();
+    first = QDBusConnection(QString()); // the last hold on it: the connection closes
+    QDBusConnection::disconnectFromBus(QStringLiteral("first"));
+    QDBusMessage after;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        after = onBus(second, "BeginJob", {QStringLiteral("dead tracks")});
+        if (after.type() == QDBusMessage::ReplyMessage)
+            break;
+        QThread::msleep(20);
+    }
+    EXPECT_EQ(after.type(), QDBusMessage::ReplyMessage) << after.errorMessage().toStdString();
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    EXPECT_EQ(client.libraryPlaylist()->tracks()->count(), static_cast<int>(sample.tracks.size()) - 1);
+}
+
 TEST_F(LibraryService, AJobOfRemovalsComesBackOnce)
 {
     ASSERT_TRUE(service.start(sample.path));

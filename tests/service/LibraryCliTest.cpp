@@ -5,10 +5,13 @@
 #include "common/DataFolders.h"
 #include "service/LibraryStore.h"
 
+#include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -17,6 +20,12 @@
 using namespace tidyfox::library::test;
 
 namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 struct RunResult
 {
@@ -351,4 +360,61 @@ TEST_F(Cli, HistoryListsTheJobsAndRestorePutsTheLastOneBack)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.contains(QStringLiteral("Cleared 1 job"))) << r.out.toStdString();
     EXPECT_EQ(onLibrary({QStringLiteral("history")}).out, QString());
+}
+
+TEST_F(Cli, APlayersLibraryTakesTheChangeOnlyWhenThePlayerIsNotRunning)
+{
+    const QString rhythmdb = file(QStringLiteral("rhythmdb.xml"));
+    const QByteArray text = "<?xml version=\"1.0\" standalone=\"yes\"?>\n<rhythmdb version=\"2.0\">\n"
+                            "  <entry type=\"song\">\n    <title>Twice</title>\n"
+                            "    <location>file:///music/a.mp3</location>\n    <play-count>2</play-count>\n"
+                            "  </entry>\n  <entry type=\"song\">\n    <title>Twice</title>\n"
+                            "    <location>file:///music/copy/a.mp3</location>\n    <play-count>3</play-count>\n"
+                            "  </entry>\n</rhythmdb>\n";
+    writeTextFile(rhythmdb, QString::fromUtf8(text));
+    RunResult r = onLibrary({QStringLiteral("import-rhythmbox"), rhythmdb});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Imported 2 tracks"))) << r.out.toStdString();
+
+    const QString cut = file(QStringLiteral("cut.xml"));
+    writeTextFile(cut, QString::fromUtf8(text.left(text.size() - 30)));
+    r = run({QStringLiteral("--library"), file(QStringLiteral("other.db")), QStringLiteral("import-rhythmbox"), cut});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(QRegularExpression(QRegularExpression::escape(cut) + QStringLiteral(":\\d+:\\d+: .*cut short"))
+                    .match(r.err)
+                    .hasMatch())
+        << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1);
+
+    // The player is this test, on its own bus.
+    static int argc = 1;
+    static char name[] = "service_cli";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.gnome.Rhythmbox3")));
+    {
+        auto store = tidyfox::library::LibraryStore::open(library);
+        std::vector<std::int32_t> ids;
+        store->forEachTrack(store->libraryPlaylistId(), [&](const tidyfox::library::TrackRecord &t, const QString &) {
+            ids.push_back(t.databaseId);
+        });
+        const auto job = store->beginJob(QStringLiteral("duplicates"));
+        store->deleteTrackMergingIntoInJob(job, ids[1], ids[0], {}, {});
+        store->endJob(job);
+    }
+    const QString line = QStringLiteral("Rhythmbox is running: its library is updated when it quits");
+    r = onLibrary({QStringLiteral("sync")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, QStringLiteral("tidyfox-library: ") + line + QLatin1Char('\n'));
+    EXPECT_EQ(readBytes(rhythmdb), text);
+
+    ASSERT_TRUE(bus.unregisterService(QStringLiteral("org.gnome.Rhythmbox3")));
+    r = onLibrary({QStringLiteral("sync")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QByteArray written = readBytes(rhythmdb);
+    EXPECT_FALSE(written.contains("copy/a.mp3"));
+    EXPECT_TRUE(written.contains("<play-count>5</play-count>"));
+    EXPECT_EQ(onLibrary({QStringLiteral("sync")}).out,
+              QStringLiteral("Nothing waits: the player's library has every change.\n"));
 }

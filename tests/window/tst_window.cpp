@@ -552,6 +552,15 @@ void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()
         QVERIFY2(!MainWindowProbe(w).state().isIn(WindowState::Phase::RemovingDuplicates), qPrintable(garbled));
     }
     QCOMPARE(f.core->playlistTracks(f.core->libraryPlaylistId()).size(), 2u);
+
+    // A pair that reads but that the last review never showed: nothing of it
+    // goes, and the line under the alert names it.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_removeReviewed"), QStringLiteral("false;false;") + pair);
+    MainWindowProbe(w).tickDuplicatesTimer();
+    QCOMPARE(f.valueOf(QStringLiteral("_root.alerttxt")), QStringLiteral("0 Duplicate(s) have been deleted"));
+    auto *status = MainWindowProbe(w).face().rootContext()->contextProperty("jobStatus").value<QObject *>();
+    QVERIFY(status->property("alertDetail").toString().contains(pair));
+    QVERIFY(f.core->track(otherId) && f.core->track(ids[1]));
 }
 
 void tst_Window::helpOpensTheHelpPageAndExitEnds()
