@@ -435,6 +435,9 @@ Rectangle {
                     font.family: Theme.font
                     font.pixelSize: Theme.large
                     font.bold: true
+                    // Leaves the search field its room.
+                    elide: Text.ElideRight
+                    Layout.maximumWidth: 110 + root.growX / 2
                 }
                 // Narrows the list to the playlists and tracks whose name,
                 // artist or album holds the text, as it is typed.
