@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The made-up library the bus benchmarks share: tracks with every text field
 // set, in artists of 40 and albums of 12 tracks, spread over user playlists.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library over the bus at full size: 100,000 tracks in 50 playlists,
 // served by the real tidyfox-library on a private session bus. Measures how
 // long the program waits for the library playlist's tracks and for one track

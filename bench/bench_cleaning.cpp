@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cleaning jobs at full size: 100,000 tracks with 10% copies by name and
 // artist, and 100,000 tracks with 5% dead, in a library file on disk with a
 // real file for every track and the real trash (a private one). The library

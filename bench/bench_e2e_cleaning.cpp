@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cleaning jobs at full size through the real program (offscreen) and
 // the real library service, started with the face's commands and timed from
 // the face variables the program announces on the bus:

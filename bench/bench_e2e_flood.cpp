@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A flood of face commands sent to the real program over its bus surface
 // without waiting for any: refreshes, filter runs (valid and not), dead-track
 // runs, alerts answered, panels opened and closed, unknown commands and bad

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From the first start-up tick to the busy indicator hidden, with the real
 // program (offscreen) and the real library service: 10,000 tracks in 20
 // playlists (30,000 rows) and 100,000 tracks in 50 playlists (300,000 rows),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library grid with a large library: 100,000 tracks, listed in the library
 // playlist and in 49 more playlists that share them out twice (300,000 track
 // rows in 50 playlists). Fills the library model the way the program's fill

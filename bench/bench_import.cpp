@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library import and export: generates a library XML file of 100,000 tracks in
 // 50 playlists, runs `tidyfox-library import-xml` on it and reports the wall
 // time and the peak resident memory of that process (a file a quarter the size

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history of removals: what journaling adds to removing copies, and how
 // long a job of many tracks with their files takes to put back. Builds two
 // equal libraries of TRACKS copies and as many keepers (every copy in two of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The duplicate review's list at full size, and what progress reporting costs.
 //
 // The face (Main.qml from the application folder, offscreen) shows a review

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Selecting a track in a large library: the main window in process over a
 // library of 100,000 tracks, the library playlist open in the list, and one
 // track row activated as a click or a key would (the grid's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The kill soak of the duplicate removal (tests/e2e/tst_e2e_kill_soak.cpp) at
 # length: SIGKILL to the library service and to the program, in turn, at random
 # points of a removal of 2,000 copies, with the library checked after each kill.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tidyfox_subsystem(<target> DEPS <libs...> [EXCLUDE <files...>])
 # A static library of every .cpp and .h in the calling folder, so that new
 # files join their subsystem without editing its list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tidyfox's face: everything the user sees apart from the library list,
 // which the program lays over the framed well in the middle (x 85, y 196,
 // about 293 x 229 px at the first size, 450 x 525). The window grows from

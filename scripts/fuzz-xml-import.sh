@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the XML import fuzzer under AddressSanitizer and UndefinedBehaviorSanitizer
 # for longer than the test suite does.
 #   bash scripts/fuzz-xml-import.sh [SECONDS] [SEED]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, running and testing Tidyfox needs on Debian 12.
 # Only packages that are missing are installed; run as root (or with sudo).
 set -euo pipefail

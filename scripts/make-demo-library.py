@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Makes a demo music library for Tidyfox in a folder of its own.
 
     make-demo-library.py DEST [--tool PATH] [--no-import]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs Tidyfox on a demo library of its own: installs what is missing, builds
 # (reusing build/release), makes the demo library in build/demo when it is
 # missing, and starts Tidyfox on it. Without a display it runs Tidyfox under

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Tidyfox and runs every test: once in a normal
 # build (warnings as errors) and once under AddressSanitizer and
 # UndefinedBehaviorSanitizer.

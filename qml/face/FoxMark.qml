@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 
 // The Tidyfox mark: a fox's head folded from a few flat planes. The same

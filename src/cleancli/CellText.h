@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text measured and cut as a terminal shows it: a CJK character takes two
 // columns, a combining mark none.
 #pragma once

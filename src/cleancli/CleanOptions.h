@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of tidyfox-clean, read into what to do. Reading never
 // touches the library: a bad line is refused before anything is asked.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run of tidyfox-clean over a library: the findings of the cleaning
 // engine, printed, and with --remove removed by the engine's own jobs.
 #pragma once

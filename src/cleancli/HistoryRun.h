@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // history and restore: the library's history of removals, shown and put back
 // through the same client as the cleaning, so that a restore through the
 // running service tells the window to read the library again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One JSON document written as it is built, laid out exactly as
 // QJsonDocument::toJson(Indented) lays it out (four spaces a level, the keys
 // of each object given in sorted order by the caller), so that scripts see

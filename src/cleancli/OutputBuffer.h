@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What tidyfox-clean prints, gathered in one buffer of UTF-8 and written in
 // large blocks: a report of tens of thousands of tracks is a few megabytes,
 // and building it as QStrings first cost more than finding the tracks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What tidyfox-clean prints on standard output: the findings as a plain table
 // with their totals, or the same fields as one JSON document.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cleaning jobs' host in a terminal: no window to reload or buttons to
 // give back; what a job tells at its end is kept for the caller, and its
 // progress goes to standard error only when a person watches there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain table for a terminal: columns left-aligned under their headings,
 // two spaces apart, the last one never padded; lines of their own (a blank
 // line between groups, a folder's name) may sit between the rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tidyfox-clean: the cleaning of the music library from a terminal.
 #include "cleancli/CleanOptions.h"
 #include "cleancli/CleanRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the cleaning jobs need of the main window: its feedback, the library
 // reload, the command gate, the face's buttons and a yield to pending window
 // events. MainWindow implements it; tests record the calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dead-track deletion: every entry of the library playlist whose file is not
 // on the disk leaves the library. Files are never touched.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dead tracks shown before any goes: the file tracks of the library
 // playlist whose file is missing, grouped by folder, with those that may only
 // be on a drive that is not plugged in marked so that they are spared unless

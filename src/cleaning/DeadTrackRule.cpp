@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DeadTrackRule.h"
 
 namespace tidyfox::cleaning {

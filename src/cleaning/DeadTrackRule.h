@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one rule of which tracks are dead, shared by the deletion and its
 // review.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter text of the duplicate-filter panel: comma-separated items, where
 // items 0 to 6 choose the properties that make two tracks copies and item 7
 // keeps the removed copies' files.

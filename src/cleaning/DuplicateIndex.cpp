@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DuplicateIndex.h"
 
 #include "system/FileSystem.h"

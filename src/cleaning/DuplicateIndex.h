@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library's tracks read once and grouped by the properties a filter
 // checks, so that the copy of a track is found without walking the library
 // again: each group lists its tracks still present, in library order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Duplicate removal: for each library track in turn, the first other track
 // equal to it on every property the filter checks is removed from the library,
 // and its file goes to the trash unless the filter keeps files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps every removal of duplicates shares: whether a copy is already
 // gone, a file put back from the trash when its entry stays, and the two ends
 // of a run with their counts.

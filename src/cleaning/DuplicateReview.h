@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The duplicates a removal would find, shown before anything is removed: the
 // library read once, its tracks grouped by the properties the filter checks,
 // and in each group the copy that stays under a keep rule and those that go.

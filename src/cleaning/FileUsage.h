@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which files the tracks still in the library use, so that removing one entry
 // of a file that was added twice never takes the music from the entry that
 // stays. Two locations use the same file when they are the same path once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo: a job of the library's history put back, run as a job of the window's
 // own (busy text, alert, reload).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which copy of a duplicate stays in the library. Library order is the rule
 // of the removal walk itself (each track still present keeps itself and loses
 // its first copy); every other rule picks exactly one track of a group, the

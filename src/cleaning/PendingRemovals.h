@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The note on disk of each removed copy whose file is on its way to the
 // trash (protocol/PendingMovesNote.h). A removal moves the file first and
 // then removes the entry; a process killed between the two would leave an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/PresentTracks.h"
 
 #include "cleaning/DuplicateRemovalSteps.h"

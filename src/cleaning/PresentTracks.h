@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library playlist read once, for a removal of tracks named by their
 // database IDs: every track still present, with its location when files may
 // go, and the guard that keeps a file any other track still uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One cleaning run's entry in the library's history of removals: the library
 // writes down each removal with all it needs to put the track back, so that
 // the run can be undone whole.

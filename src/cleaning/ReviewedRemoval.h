@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The removal of the copies a person chose after a review: each named by its
 // database ID with the track that stays in its place. Beside removeDuplicates
 // and built of the same steps: a copy's file goes to the trash first (unless

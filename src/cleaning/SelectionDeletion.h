@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the Delete button does with the selection in the library list: tracks
 // out of the library (with or without their files), tracks out of one user
 // playlist, or a whole user playlist. Each runs as one job of the library's

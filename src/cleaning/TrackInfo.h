@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of the track information panel and the byte counts it shows.
 #pragma once
 

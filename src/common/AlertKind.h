@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three alert panels of the face. The values are those of the message
 // box icon styles, which is what the alert calls pass around as a number.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an audio file looks like from the outside: its name's extension and
 // its first bytes. The scanner adds only files that pass, and a removal sends
 // only such files to the trash, so that a library entry pointing at a

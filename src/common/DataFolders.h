@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the user's data lives, as the XDG base directory rules say: one
 // answer for every layer that needs it.
 #pragma once

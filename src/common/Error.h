@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one error type of the program: a number and a message. Each layer
 // throws its own subclass, so callers catch what they can handle and can
 // always report any of them as "number:message".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's automation interface: the library service on the session bus.
 //
 // Creating it connects to org.tidyfox.Library, starting `tidyfox-library serve`

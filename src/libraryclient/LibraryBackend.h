@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the automation objects need from wherever the library lives: the
 // service over the bus, or a library core in this process. The objects in
 // LibraryObjects.h are written once against this, so both implementations of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The automation interface of the music library, as the program uses it.
 //
 // Two implementations live behind it: the D-Bus client of the library service

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the library source, its playlists and a playlist's tracks. IDs are
 // 32-bit throughout, so every playlist and track can be found, however large
 // the library.

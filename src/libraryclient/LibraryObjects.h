@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The automation objects (source, playlists, tracks and their collections)
 // over a LibraryBackend, and an application object built on them.
 //

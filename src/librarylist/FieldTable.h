@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed fields of a table of the library model: name, width and the
 // number of characters a value keeps.
 #pragma once

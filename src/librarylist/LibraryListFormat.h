@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binds the library model to the library grid and gives the grid its fixed
 // look: which columns show, captions, widths, what the user may do, colours.
 #pragma once

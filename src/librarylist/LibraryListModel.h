@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library model: one row per playlist (ID, PlayList_Name) and, through the
 // chapter field PlayList, a child table of that playlist's tracks. It lives in
 // memory only, is filled row by row and is never edited afterwards; each load

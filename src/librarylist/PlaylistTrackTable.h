@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child table of one playlist row of the library model: that playlist's
 // tracks, in the order they were added.
 //

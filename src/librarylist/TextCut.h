@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cutting text to its first characters, as the library model stores it.
 #pragma once
 

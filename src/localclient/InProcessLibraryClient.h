@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The automation interface over a library core in this process: the same
 // objects and the same rules as the program's D-Bus client, without a service.
 // tidyfox-clean works on a library file with it; tests and benchmarks use it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names under which the two processes meet on the session bus. They are
 // published (scripts and tests call them), so they never change.
 #pragma once

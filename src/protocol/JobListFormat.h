@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library's history of removals on the bus: a JSON array, one object per
 // job, oldest first:
 //   {"id": 7, "kind": "duplicates", "started": "2026-01-02T03:04:05Z",

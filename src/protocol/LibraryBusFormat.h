@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What crosses the session bus between the library service and the program.
 //
 // A round trip costs about 0.2 ms, so a collection travels in one call as one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The records that travel between the library service and the program, and
 // the one error type both sides throw for a library that cannot do what was
 // asked.

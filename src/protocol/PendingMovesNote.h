@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The note of files on their way to the trash, which a removal writes and the
 // library service settles: a removal moves a copy's file first and removes its
 // entry after, and a process killed between the two must not leave an entry

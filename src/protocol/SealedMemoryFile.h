@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A payload in a sealed memory file (memfd): it can be handed to another
 // process as a file descriptor over the bus, and neither side can change or
 // shorten it afterwards. A large playlist then reaches the program without

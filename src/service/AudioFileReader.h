@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads an audio file's tags and audio properties with TagLib into a track.
 #pragma once
 

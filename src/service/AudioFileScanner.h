@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `add`: brings audio files and folders (recursively) into the library. The
 // files are read first and only then written, in one transaction, so that
 // slow or large files never hold the library's write lock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A binary property list is a graph: an object can be referred to from many
 // places, and a reader that copies it at each place builds a tree that can be
 // exponentially larger than the file (40 nested arrays of two references each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Who runs a cleaning job: the process that changes the library for it, and
 // the bus client it changes it for. A job's lease names its holder, so that
 // another program can tell a job under way from one whose holder died.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library on the session bus: the object /Library with the interface
 // org.tidyfox.Library. Collections leave in one call (see LibraryBusFormat.h).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Track payloads the service has already built (as memory files ready to be
 // handed over), kept while the library is
 // unchanged. Building the library playlist of a large library takes far longer

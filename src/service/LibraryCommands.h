@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of tidyfox-library that work on the library file directly:
 // import-xml, export-xml, add, list, history and restore. Each returns the process exit code and
 // reports problems as one line on standard error.

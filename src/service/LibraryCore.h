@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The music library kept by the library service: one library source, the
 // library playlist with every track in the order added, user playlists, file
 // tracks and URL tracks (streams). Stored in SQLite; every change is one

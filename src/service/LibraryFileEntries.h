@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a library file says beyond the fields the library works with. Keys the
 // library models are columns; every other key of a track, a playlist or the
 // file's header is kept as it came, in its place, as a list of entries, so that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // history and restore: the library's record of removals, read and put back
 // from the command line.
 #include "service/LibraryCommands.h"

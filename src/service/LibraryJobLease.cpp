@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The job lease, and what a killed run left behind: one cleaning job changes
 // the library at a time, and the next one begins with every file of an
 // interrupted removal in one place.

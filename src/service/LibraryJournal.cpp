@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history of removals: each removal in a job writes down, in the same
 // transaction, everything needed to undo it, and a job can be put back whole.
 #include "service/LibraryStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the library lives when no --library PATH is given.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playlists in the history of removals: places taken out of a playlist and
 // whole playlists deleted, each written down in the same transaction so that
 // a restore puts them back with their IDs and at their old positions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library's tables, as numbered steps. A library file records the last step
 // applied in its user_version; opening it applies the steps it lacks, so a file
 // made by an older build is brought up to date in place.

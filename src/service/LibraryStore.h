@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library core on SQLite. Besides the LibraryCore calls it offers what the
 // import, export and scanner need: walking a playlist without holding it in
 // memory, look-ups by persistent ID and by file, and IDs kept from a file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the library as the XML property list that music players read, the
 // same format import reads, so a cleaned library can go back to them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the library XML file that music players export: a property list with a
 // "Tracks" dictionary and a "Playlists" array. The file is streamed, never held
 // in memory, and the whole import is one transaction.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // import-rhythmbox and sync: filling a library from a player's own files, and
 // writing the changes that wait into them.
 #include "service/LibraryCommands.h"

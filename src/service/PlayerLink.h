@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A library linked to a music player's own store: the library was filled from
 // the player's files and every change a job makes to it reaches them. The
 // changes wait in the library (in order, in the job's own transaction) and are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A move from iTunes or Music to the player a library is linked to: the
 // export's play counts, play dates and ratings go onto the player's entries of
 // the same files (matched by location, after --map-prefix and

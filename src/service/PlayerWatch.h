@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's watch on the player of a linked library: the changes that
 // wait are written as soon as the player's bus name goes away (the player has
 // quit and written its own file), and once when the service starts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A player's XML file as bytes: where each element of interest begins and
 // ends, so that a change replaces or drops just those bytes and leaves every
 // other byte of the file as it was. The scan knows only what XML needs to

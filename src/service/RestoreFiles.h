@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A restore's files on their way back from the trash, one at a time, so that
 // a process killed at any moment leaves each file in exactly one place: its
 // old place or the trash. A file's identity (device and inode) is written

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fills the library from Rhythmbox's own files and links it to them: songs
 // become file tracks, radio stations streams, podcast episodes keep their
 // kind; every other entry, and every element the library has no field for, is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rhythmbox's own library: rhythmdb.xml (one <entry> per song, station,
 // podcast and ignored file, keyed by its location) and playlists.xml. A write
 // changes only the entries, elements and playlist places a change names; every

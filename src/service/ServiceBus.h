@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library service on the session bus: owns org.tidyfox.Library and offers
 // the library there until it is told to quit.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Logging category of the library service and its command line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A thin layer over the sqlite3 C API: one connection, its prepared statements
 // kept for reuse, and SQLite errors turned into LibraryError messages that a
 // person can act on.

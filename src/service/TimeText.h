@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A track's length as a person reads it.
 #pragma once
 

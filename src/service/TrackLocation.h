@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Track locations as a library file writes them (file URLs) and as the library
 // keeps them (absolute paths), and the prefix mapping that moves a library
 // copied from another machine onto this one's folders.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One change to the library as one transaction: begun on construction, undone
 // on destruction unless committed, so an exception anywhere in between leaves
 // the library as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a file lies in a trash, checked before the history takes it in: a
 // restore moves the file at a job's trash path back to the track's location,
 // so a path a bus client names must be the track's own file in a trash laid

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tidyfox-library [--library PATH] COMMAND: the music library service and the
 // commands that fill, show and write out its library.
 #include "service/LibraryCommands.h"

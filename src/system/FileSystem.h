@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few file operations the cleaning jobs need, behind an interface so that
 // the jobs can be tested without touching real files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's named mutex and its previous-instance test: a lock file named
 // after the mutex, locked for the life of the process. The kernel drops the
 // lock when the process ends, however it ends, so a copy that crashed never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moving files to the user's trash, laid out as freedesktop.org's trash
 // standard says, so that a person can get every file back with their file
 // manager.

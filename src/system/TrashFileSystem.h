@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file system as the cleaning jobs see it on this machine: deleting a file
 // moves it to the user's trash.
 #pragma once

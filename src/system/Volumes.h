@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether a missing file may only be on a drive that is not there now: a
 // library keeps the paths of files on external disks, and with the disk
 // unplugged every one of them looks gone.

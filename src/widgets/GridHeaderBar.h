@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header row of band 0, fixed above the grid's rows; it follows the rows
 // sideways and passes header gestures to the grid.
 #pragma once

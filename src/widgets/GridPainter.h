@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting one row of the grid: a data row or a band's header row, with its
 // row selector and cells. The grid works out what to paint; this only draws.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a two-level model tells the grid about its child band. A model's column
 // headers describe its top level only, so the child level's field names and
 // column count come through these header roles (section = column position).

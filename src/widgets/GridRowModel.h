@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows the grid's view shows, over a bound two-level data source: the
 // source's top rows (band 0), and under each of them a header row for band 1
 // followed by the source's child rows. It has one column: the grid paints a

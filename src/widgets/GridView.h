@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tree view inside the grid. It leaves painting and the grid's gestures to
 // TreeGrid and keeps QTreeView's scrolling, expansion and selection.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library grid: a hierarchical grid over a QTreeView, bound to a two-level
 // data source (top rows are band 0, their children band 1, columns by
 // position). Each band has its own columns, widths, header row, colours and

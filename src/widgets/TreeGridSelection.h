@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rows and cells of the grid as its users see them, and the collections of
 // selected ones. They are small values that name a row of the bound data. A
 // row stays usable while the grid shows the same data in the same shape; once

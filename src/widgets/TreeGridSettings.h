@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's settings objects: bands, their columns and headers, overrides,
 // appearances, the scroll region, and the flag handed to event handlers.
 // They belong to the grid (TreeGrid::Bands, Override, Appearance,

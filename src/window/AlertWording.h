@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alerts speak of playlists and tracks, never of the numbers the library
 // keeps them by: a reason the library gives is reworded before it is shown.
 #pragma once

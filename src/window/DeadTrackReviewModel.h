@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dead tracks found, as the face's review lists them: one row per track
 // with its folder (the list's sections) and a tick, unticked for the tracks on
 // a drive that is not connected. The face reads the ticked tracks' ids back

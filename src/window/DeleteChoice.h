@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the Delete button would delete, worked out from the list's selection
 // when it is pressed: the face's delete panel offers the answers that fit
 // (tracks of the library, tracks of a user playlist, or a user playlist) and

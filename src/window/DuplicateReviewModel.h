@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The duplicates found, as the face's review lists them: one row per track,
 // grouped (the list's sections), with the track that stays marked and a tick
 // on every copy that goes, which the user may take off to spare it. The rule

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arguments of the face's commands that name tracks, playlists and jobs.
 // Every command reads its ids here, so that a garbled list is read the same
 // way everywhere: as a whole or not at all, never the part that looks right.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays the program's face, a QML scene loaded from a file at run time, and
 // carries the two directions of its vocabulary: commands from the scene
 // (its fsCommand signal) and variable assignments to it (its setVariable

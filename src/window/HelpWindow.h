@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tidyfox's own help window, for a desktop that has no program to open the
 // help page with: the page (plain HTML) in a text browser, its links to
 // other pages handed to the desktop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window does with raw input before widgets see it: no context menu
 // over the face, and the mouse wheel moving the library list three rows a notch.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A timer with the Interval/Enabled behaviour the window's logic is written
 // for: setting the interval of a running timer restarts its count, enabling a
 // running timer changes nothing, and it ticks until it is disabled.

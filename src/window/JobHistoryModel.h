@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library's recent jobs as the face's history panel lists them, newest
 // first, each with what it did and whether it can still be restored.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the face shows of a job besides the texts of its face variables: how
 // far the job is, and the reason under a failure alert. It reaches the scene
 // as an object of its own (the context property "jobStatus"), so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the library shown comes from, for the face's heading: "Library", or
 // the player's library a linked one is ("Rhythmbox library").
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the face and the library list tell each other beside the face's
 // commands and variables (the context property "libraryList"): the search
 // text typed over the list, the keyboard going into the list from the face's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the library list shows selected now, by playlist and track id: the
 // Delete button acts on this and nothing else, so that a selection the user
 // can no longer see (before a reload, say) is never deleted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window itself: its controls, start-up, layout and exit.
 #include "window/MainWindow.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's one window: the QML face that fills it, the library list laid
 // over it, the three timers, and the window's state that every operation
 // shares. Its operations are split over several files by subject

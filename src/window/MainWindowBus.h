@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own automation surface on the session bus: scripts and tests
 // send face commands and watch every face variable the program sets. Its
 // adaptor is generated from src/protocol/org.tidyfox.Tidyfox.MainWindow.xml;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cleaning jobs and the track view, as the window runs them.
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DeadTrackDeletion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The face's commands: the gate, the command table and the yields.
 #include "widgets/TreeGrid.h"
 #include "window/FaceArguments.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection with the music library: start-up attempts, retries,
 // reconnecting when the library goes away, and the hidden buttons.
 #include "cleaning/PendingRemovals.h"

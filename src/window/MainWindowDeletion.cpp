@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Delete button: what the list's selection would delete, and the three
 // deletions it offers, each a job of the window's own that can be undone.
 #include "cleaning/SelectionDeletion.h"

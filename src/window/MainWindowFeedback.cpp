@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alerts, the busy indicator and the track buttons, all through the face.
 #include "widgets/TreeGrid.h"
 #include "window/AlertWording.h"

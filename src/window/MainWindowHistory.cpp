@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo: the history panel of the library's recent jobs, and putting a job
 // back as a job of the window's own.
 #include "cleaning/JobRestore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Installing the input filters, and the list's one-row scrolling.
 #include "widgets/TreeGrid.h"
 #include "window/FaceView.h"

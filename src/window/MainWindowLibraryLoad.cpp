@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the library into a new library model and showing it in the grid.
 #include "cleaning/DeadTrackRule.h"
 #include "libraryclient/LibraryLookups.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's events: which playlist and track are selected, opening rows and
 // the track view, and the grid actions the program refuses.
 #include "libraryclient/LibraryLookups.h"

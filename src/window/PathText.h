@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A folder as the face shows it: the home folder written "~", as the
 // desktop's own tools write it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the track panel shows beside the "_root.trackinfo" text, whose lines
 // stay as they are (the context property "trackDetails"): the file's size as
 // the desktop writes sizes (kB = 1000 bytes), for the panel to show in place

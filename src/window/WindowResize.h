@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resizing the frameless window from its edges and corners.
 #pragma once
 

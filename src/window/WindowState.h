@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's one state: which long operations are under way, and the command
 // gate over them.
 //

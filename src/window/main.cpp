@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tidyfox: cleans up a music library.
 #include "libraryclient/BusLibraryClient.h"
 #include "window/MainWindow.h"

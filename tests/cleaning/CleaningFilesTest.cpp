@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both jobs with real files, the real trash (the test's own) and two
 // libraries: the in-memory fake and the library core behind the in-process
 // automation objects that the program's service uses.

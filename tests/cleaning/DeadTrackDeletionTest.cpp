@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dead-track deletion on small hand-made libraries.
 
 #include "cleaning/DeadTrackDeletion.h"

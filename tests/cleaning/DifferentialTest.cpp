@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast jobs against the plain walks they replace, over thousands of small
 // random libraries: the same tracks removed in the same order, the same files
 // trashed in the same order, and the same calls on the window, yields included.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Duplicate removal on small hand-made libraries: the filter's rules, which
 // copy goes, the three ends and what the window is asked to do.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The duplicate review on small hand-made libraries: which copy each keep
 // rule keeps, ties, missing files, what a group tells of its tracks and the
 // totals; then the removal of a reviewed set. (That library order marks what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files as a table of paths, so that the cleaning jobs can run over thousands
 // of made-up libraries: several paths may name one file (a symlinked folder, a
 // hard link), a path may refuse to go to the trash, and every probe and move

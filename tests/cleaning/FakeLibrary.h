@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A music library in memory behind the automation interface, with the live
 // rules of the real one: a walk yields every track still present that it has
 // not yielded yet, Delete takes a track out of every playlist, calls on a

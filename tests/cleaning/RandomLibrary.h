@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small made-up libraries full of near and true copies, for comparing the
 // cleaning jobs with the plain walks they replace.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A main window that writes down what the cleaning jobs ask of it.
 #pragma once
 

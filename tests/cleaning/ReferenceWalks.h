@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two jobs written the plain way, as the walks over the live library
 // that they replace: for every track the whole library is walked again to find
 // its copy, and the dead-track walk starts over after every removal. They

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The track information text and file sizes, under a locale with a decimal
 // point and one with a decimal comma.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real file system and trash, in the test's own temporary folders.
 
 #include "system/Trash.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run of the real program against the real library service, both on the
 // test's private session bus: prepares the library file, starts `tidyfox`,
 // records every face variable it sets (MovieVariableSet on

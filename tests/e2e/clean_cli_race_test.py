@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Two clean-ups at once, and clean-ups whose library service is killed, with
 real tidyfox-clean processes, the real service on this test's own bus, real
 files and the real trash (run it under tests/support/isolated.sh).

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """tidyfox-clean over the demo library, through the real library service on
 this test's own bus (run it under tests/support/isolated.sh).
 

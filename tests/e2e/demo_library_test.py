@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The demo library that run-demo.sh shows: made by scripts/make-demo-library.py
 with the real tidyfox-library, then read back through the library's own
 command line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the two reviews, the Delete button's question, Undo, the
 // history and the progress bar for the docs: the real
 // window in process over a small made-up library, grabbed once each panel is

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Debian's Rhythmbox checks what Tidyfox writes into its library (run it under
 tests/support/isolated.sh, which gives it its own bus and XDG folders).
 

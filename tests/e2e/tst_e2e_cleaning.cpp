@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cleaning end to end: the real program and service, real files in a
 // temporary folder and the real trash of the test's data folder. The jobs are
 // started with the face's commands and judged by the alerts the program

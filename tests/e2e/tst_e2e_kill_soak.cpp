@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kill soak of the duplicate removal: the real program and service remove
 // 2,000 copies (each with a small file of its own) from a library of 4,000
 // file tracks, and are killed with SIGKILL, the service and the program in

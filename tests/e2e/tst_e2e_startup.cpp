@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program and the real library service on a private bus, watched
 // through the face variables the program sets: from start to a shown
 // library, an empty library, a service that cannot be started, a service that

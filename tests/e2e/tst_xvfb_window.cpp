@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program in a real X window: tidyfox on the demo library under
 // Xvfb, driven by real pointer and key events (xdotool) and watched through
 // its automation signals (org.tidyfox.Tidyfox) and through screenshots of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture of the error alert, which the demo library cannot bring about
 // from outside: the real window in process, its library behind a fault plan
 // that makes one read of the fill fail, shown on the X display.

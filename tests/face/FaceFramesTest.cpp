@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The face hosted as the program hosts it, in a QQuickWidget. The program's
 // long jobs yield to the event loop thousands of times while the busy
 // animation runs; a face that asks for a new frame at every chance makes

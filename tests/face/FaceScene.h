@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The face loaded from the application folder in a window of its own, the
 // way the program plays it, with every command it sends recorded.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The face as the program sees it: the commands it sends for each thing the
 // user does, and what each variable the program sets does to it.
 #include "FaceScene.h"

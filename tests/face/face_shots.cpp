@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the face in each of its states to PNG files, for looking at it as a
 // user would: movie_shots OUTPUT_FOLDER. Not a test; it checks nothing.
 #include "FaceScene.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The payload that carries collections over the bus: what goes in comes out,
 // and a damaged payload is refused rather than read past its end.
 #include "protocol/LibraryBusFormat.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One set of expectations of the automation interface, run against both
 // implementations: the in-process adapter and the D-Bus client of the real
 // service.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The look-ups' own rules, beyond what the contract tests cover: the answers
 // for odd sources and empty references, with small stand-ins for the library.
 #include "FaultyLibraryClient.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small library file written through the library core, with what the tests
 // need to know about it.
 #pragma once

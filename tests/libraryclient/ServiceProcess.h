@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real library service, run as a child of the test on the test's
 // private session bus.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real service on the test's private session bus: serving, refusing a
 // second server, quitting, dying, and being started on demand.
 #include "BusContract.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest with an application object: the bus client and the queued
 // quitting events need one.
 #include <QCoreApplication>

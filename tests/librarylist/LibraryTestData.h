@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filling a library model the way the program's fill does: ID then
 // PlayList_Name for each playlist, then ItemID, TrackName, TrackID, Time,
 // Artist, Album for each of its tracks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library model: filling it in order, its item model (checked by Qt's
 // model tester while it is filled), the fields' cut lengths by characters,
 // the empty table, and field names without regard to case.

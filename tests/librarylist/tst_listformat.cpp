@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's presentation of the library: what shows and how, the same look
 // after every load, every playlist closed after binding, and the alert when a
 // setting fails.

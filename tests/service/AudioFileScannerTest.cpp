@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `add` in process: tags and audio properties through TagLib, the format
 // names, files already present, files that are not audio and audio files that
 // cannot be read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small audio files made by the tests: PCM WAV files and MPEG audio frames,
 // tagged with TagLib.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tidyfox-library run as a process: import-xml, list, export-xml, add, and the
 // one-line errors for bad input that leave the library as it was.
 #include "AudioFixtures.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library core on SQLite: in memory and on disk, IDs, deletion, the
 // transaction rules and the files it must refuse without touching them.
 #include "service/LibraryStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library XML files written by the tests themselves.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import and export of the library XML file: every field, playlists, the
 // library order, relocation, duplicates, bad files and the round trip.
 #include "LibraryXmlBuilder.h"

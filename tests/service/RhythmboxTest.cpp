@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A library linked to Rhythmbox's own files: import of every real library,
 // a job written back into them (only the changed entries differ), a restore
 // that gives back the very same bytes, and the files that are refused

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A mutation fuzzer for the library XML import, seeded with real library
 // files and their binary forms: every input must either import or be refused with a message, and a
 // refused one must leave the library as it was. No coverage guidance: random

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shape of one bus interface as introspection XML describes it: every
 // method and signal with its arguments' names, types and directions, and
 // nothing else (comments and annotations differ between a hand-written

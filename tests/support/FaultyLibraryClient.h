@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A decorator over any application object for the failure cases: chosen calls
 // fail (by operation name, after a number of calls, a number of times),
 // creation is refused, and the quitting event is raised on demand. Every

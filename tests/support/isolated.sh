@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one test in a world of its own: a temporary home, runtime folder, data
 # folder and trash, a private session bus, and the offscreen platform.
 set -euo pipefail

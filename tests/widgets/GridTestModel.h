@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small two-level model for the grid tests: playlists with an id and a name,
 // each with tracks of seven fields (playlist id, name, track id, path, time,
 // artist, album), like the library the grid is made for.

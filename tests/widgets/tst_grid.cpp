@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's members: bands and columns by position, errors, widths in twips,
 // colours and the header row of each band, expansion, the selected-cells
 // collection, scrolling and binding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user does in the grid: activating cells by mouse and keyboard (and
 // refusing that), extended selection, double-click, key release, opening rows,
 // and the header, Delete and F2 gestures, which must change nothing when

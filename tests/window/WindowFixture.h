@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real main window with recording stand-ins for what it takes from its
 // surroundings, and a log of every face variable it sets.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From the first start-up tick to a shown library, in process: the connection
 // attempts and their timer, reconnecting, and the fill of the library model
 // with its error handling.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: start-up, layout, the command gate and table, feedback
 // through the face, and the window procedures.
 #include "BusContract.h"
