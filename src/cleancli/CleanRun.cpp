@@ -11,8 +11,8 @@
 #include "cleaning/ReviewedRemoval.h"
 #include "system/Volumes.h"
 
-#include <algorithm>
 #include <QSet>
+#include <algorithm>
 
 namespace tidyfox::cleancli {
 namespace {

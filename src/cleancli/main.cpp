@@ -86,8 +86,7 @@ int main(int argc, char *argv[])
             pendingRemovals = options.libraryFile + QStringLiteral(".pending-removals");
         }
     } catch (const std::exception &error) {
-        std::fprintf(stderr, "tidyfox-clean: cannot open the library: %s\n",
-                     qPrintable(cleaning::errorText(error)));
+        std::fprintf(stderr, "tidyfox-clean: cannot open the library: %s\n", qPrintable(cleaning::errorText(error)));
         return kExitSomeFailed;
     }
     return runClean(options, *library, fs, pendingRemovals, streams);

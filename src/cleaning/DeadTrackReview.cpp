@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DeadTrackReview.h"
 
+#include "cleaning/DeadTrackRule.h"
 #include "cleaning/PendingRemovals.h"
 
-#include <unordered_set>
-
-#include "cleaning/DeadTrackRule.h"
-
 #include <QHash>
+#include <unordered_set>
 
 namespace tidyfox::cleaning {
 
