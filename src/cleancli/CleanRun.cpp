@@ -15,7 +15,6 @@
 #include <algorithm>
 
 namespace tidyfox::cleancli {
-namespace {
 
 void write(std::FILE *stream, const QString &text)
 {
@@ -23,6 +22,8 @@ void write(std::FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
+
+namespace {
 
 // The database ids in the library playlist now.
 QSet<std::int32_t> presentIds(libraryclient::LibraryClient &library)

@@ -13,6 +13,9 @@
 
 namespace tidyfox::cleancli {
 
+// Writes text to stream as UTF-8, at once.
+void write(std::FILE *stream, const QString &text);
+
 struct CleanStreams
 {
     std::FILE *out = stdout;

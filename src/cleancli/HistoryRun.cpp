@@ -11,13 +11,6 @@
 namespace tidyfox::cleancli {
 namespace {
 
-void write(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 QString count(int n, const char *one, const char *many)
 {
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));

@@ -17,18 +17,6 @@ namespace tidyfox::library {
 
 namespace {
 
-int usage(const QString &message)
-{
-    reportError(message);
-    return kExitUsage;
-}
-
-// Counts with the right noun: "1 track", "2 tracks".
-QString count(int n, const char *one, const char *many)
-{
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
-}
-
 // Tabs and line breaks in a name would break the one-track-a-line format.
 QString field(QString text)
 {
@@ -84,6 +72,17 @@ private:
 void reportError(const QString &message)
 {
     std::fprintf(stderr, "tidyfox-library: %s\n", message.toLocal8Bit().constData());
+}
+
+int usage(const QString &message)
+{
+    reportError(message);
+    return kExitUsage;
+}
+
+QString count(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
 void printLine(const QString &line)

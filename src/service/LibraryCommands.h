@@ -37,5 +37,9 @@ int runMigration(LibraryStore &store, const QString &fileName, const XmlImportOp
 void reportError(const QString &message);
 // Writes one line to standard output.
 void printLine(const QString &line);
+// reportError of a command line that cannot be read; returns kExitUsage.
+int usage(const QString &message);
+// Counts with the right noun: "1 track", "2 tracks".
+QString count(int n, const char *one, const char *many);
 
 } // namespace tidyfox::library

@@ -17,17 +17,6 @@ namespace tidyfox::library {
 
 namespace {
 
-int usage(const QString &message)
-{
-    reportError(message);
-    return kExitUsage;
-}
-
-QString count(int n, const char *one, const char *many)
-{
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
-}
-
 QString rhythmboxFile(const char *name)
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/WindowDrag.h"
 
+#include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -11,24 +12,19 @@ namespace tidyfox::window {
 
 namespace {
 
-// Follows the pointer with the window until the button is released, for
-// sessions whose window manager offers no move of its own.
-class PointerDrag : public QObject
+class PointerFollower : public QObject
 {
 public:
-    PointerDrag(QWidget *window, QEventLoop &loop) : m_window(window), m_loop(loop)
-    {
-        m_offset = QCursor::pos() - window->pos();
-    }
+    PointerFollower(QPoint pressedAt, const std::function<void(QPoint)> &follow, QEventLoop &loop)
+        : m_start(pressedAt), m_follow(follow), m_loop(loop)
+    {}
 
     bool eventFilter(QObject *, QEvent *event) override
     {
         switch (event->type()) {
-        case QEvent::MouseMove: {
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            m_window->move(mouse->globalPosition().toPoint() - m_offset);
+        case QEvent::MouseMove:
+            m_follow(static_cast<QMouseEvent *>(event)->globalPosition().toPoint() - m_start);
             return true;
-        }
         case QEvent::MouseButtonRelease:
             m_loop.quit();
             return true;
@@ -41,12 +37,23 @@ public:
     }
 
 private:
-    QWidget *m_window;
+    QPoint m_start;
+    const std::function<void(QPoint)> &m_follow;
     QEventLoop &m_loop;
-    QPoint m_offset;
 };
 
 } // namespace
+
+void followPointer(QWidget *window, QPoint pressedAt, const std::function<void(QPoint moved)> &follow)
+{
+    QEventLoop loop;
+    PointerFollower follower(pressedAt, follow, loop);
+    qApp->installEventFilter(&follower);
+    window->grabMouse();
+    loop.exec();
+    window->releaseMouse();
+    qApp->removeEventFilter(&follower);
+}
 
 void dragWindow(QWidget *window)
 {
@@ -55,13 +62,8 @@ void dragWindow(QWidget *window)
     QWindow *handle = window->windowHandle();
     if (handle && handle->startSystemMove())
         return;
-    QEventLoop loop;
-    PointerDrag drag(window, loop);
-    qApp->installEventFilter(&drag);
-    window->grabMouse();
-    loop.exec();
-    window->releaseMouse();
-    qApp->removeEventFilter(&drag);
+    const QPoint origin = window->pos();
+    followPointer(window, QCursor::pos(), [&](QPoint moved) { window->move(origin + moved); });
 }
 
 } // namespace tidyfox::window

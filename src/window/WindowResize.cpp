@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/WindowResize.h"
 
-#include <QEventLoop>
+#include "window/WindowDrag.h"
+
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -14,54 +14,22 @@ namespace {
 
 constexpr int kGrip = 6;
 
-// Follows the pointer with the window's edges until the button is released,
-// for sessions whose window manager offers no resize of its own.
-class PointerResize : public QObject
+// The window's geometry when a drag of edges that started at geometry has
+// moved by moved, never below the window's least size.
+QRect resized(const QWidget &window, QRect geometry, Qt::Edges edges, QPoint moved)
 {
-public:
-    PointerResize(QWidget *window, Qt::Edges edges, QPoint pressedAt, QEventLoop &loop)
-        : m_window(window), m_edges(edges), m_loop(loop), m_start(pressedAt), m_geometry(window->geometry())
-    {}
-
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        switch (event->type()) {
-        case QEvent::MouseMove:
-            follow(static_cast<QMouseEvent *>(event)->globalPosition().toPoint() - m_start);
-            return true;
-        case QEvent::MouseButtonRelease:
-            m_loop.quit();
-            return true;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            return true;
-        default:
-            return false;
-        }
-    }
-
-private:
-    void follow(QPoint moved)
-    {
-        const QSize least = m_window->minimumSize();
-        QRect r = m_geometry;
-        if (m_edges & Qt::RightEdge)
-            r.setRight(std::max(r.left() + least.width() - 1, m_geometry.right() + moved.x()));
-        if (m_edges & Qt::BottomEdge)
-            r.setBottom(std::max(r.top() + least.height() - 1, m_geometry.bottom() + moved.y()));
-        if (m_edges & Qt::LeftEdge)
-            r.setLeft(std::min(r.right() - least.width() + 1, m_geometry.left() + moved.x()));
-        if (m_edges & Qt::TopEdge)
-            r.setTop(std::min(r.bottom() - least.height() + 1, m_geometry.top() + moved.y()));
-        m_window->setGeometry(r);
-    }
-
-    QWidget *m_window;
-    Qt::Edges m_edges;
-    QEventLoop &m_loop;
-    QPoint m_start;
-    QRect m_geometry;
-};
+    const QSize least = window.minimumSize();
+    QRect r = geometry;
+    if (edges & Qt::RightEdge)
+        r.setRight(std::max(r.left() + least.width() - 1, geometry.right() + moved.x()));
+    if (edges & Qt::BottomEdge)
+        r.setBottom(std::max(r.top() + least.height() - 1, geometry.bottom() + moved.y()));
+    if (edges & Qt::LeftEdge)
+        r.setLeft(std::min(r.right() - least.width() + 1, geometry.left() + moved.x()));
+    if (edges & Qt::TopEdge)
+        r.setTop(std::min(r.bottom() - least.height() + 1, geometry.top() + moved.y()));
+    return r;
+}
 
 } // namespace
 
@@ -103,13 +71,9 @@ void resizeWindow(QWidget *window, Qt::Edges edges, QPoint pressedAt)
     QWindow *handle = window->windowHandle();
     if (handle && handle->startSystemResize(edges))
         return;
-    QEventLoop loop;
-    PointerResize resize(window, edges, pressedAt, loop);
-    qApp->installEventFilter(&resize);
-    window->grabMouse();
-    loop.exec();
-    window->releaseMouse();
-    qApp->removeEventFilter(&resize);
+    const QRect geometry = window->geometry();
+    followPointer(window, pressedAt,
+                  [&](QPoint moved) { window->setGeometry(resized(*window, geometry, edges, moved)); });
 }
 
 } // namespace tidyfox::window
