@@ -145,6 +145,15 @@ QByteArray TrackPayloadWriter::finish()
     return std::move(m_out);
 }
 
+QByteArray TrackPayloadWriter::head() const
+{
+    QByteArray bytes;
+    Writer out(bytes);
+    out.put<std::uint32_t>(kTrackMagic);
+    out.put<std::uint32_t>(m_count);
+    return bytes;
+}
+
 QByteArray encodeTracks(const std::vector<TrackRecord> &tracks)
 {
     TrackPayloadWriter writer(static_cast<qsizetype>(tracks.size()));

@@ -10,6 +10,7 @@
 #include "protocol/LibraryRecords.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -43,6 +44,13 @@ public:
     explicit TrackPayloadWriter(qsizetype expectedTracks = 0);
     void add(const TrackRecord &track);
     QByteArray finish();
+
+    // Taken in pieces instead, so that not even the bytes are held whole:
+    // the bytes made since the last piece (the head first, its count still
+    // 0), and at the end the head with the true count to write over it.
+    QByteArrayView pending() const { return m_out; }
+    void clearPending() { m_out.resize(0); } // keeps the room for the next piece
+    QByteArray head() const;
 
 private:
     QByteArray m_out;

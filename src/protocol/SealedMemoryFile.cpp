@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -19,27 +20,44 @@ namespace {
     throw LibraryError(std::string(what) + ": " + std::strerror(errno));
 }
 
-} // namespace
-
-SealedMemoryFile::SealedMemoryFile(const QByteArray &payload) : m_size(payload.size())
+int makeMemoryFile()
 {
-    m_fd = memfd_create("tidyfox-tracks", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (m_fd < 0)
+    const int fd = memfd_create("tidyfox-tracks", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0)
         fail("Cannot make a memory file");
-    const char *data = payload.constData();
-    qsizetype left = payload.size();
+    return fd;
+}
+
+// False with errno set when the system refuses.
+bool writeAll(int fd, const char *data, qsizetype left, off_t at)
+{
     while (left > 0) {
-        const ssize_t written = ::write(m_fd, data, static_cast<std::size_t>(left));
+        const ssize_t written = ::pwrite(fd, data, static_cast<std::size_t>(left), at);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0) {
-            ::close(m_fd);
-            fail("Cannot fill a memory file");
-        }
+        if (written <= 0)
+            return false;
         data += written;
         left -= written;
+        at += written;
     }
-    if (fcntl(m_fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+    return true;
+}
+
+bool sealAll(int fd)
+{
+    return fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0;
+}
+
+} // namespace
+
+SealedMemoryFile::SealedMemoryFile(const QByteArray &payload) : m_fd(makeMemoryFile()), m_size(payload.size())
+{
+    if (!writeAll(m_fd, payload.constData(), payload.size(), 0)) {
+        ::close(m_fd);
+        fail("Cannot fill a memory file");
+    }
+    if (!sealAll(m_fd)) {
         ::close(m_fd);
         fail("Cannot seal a memory file");
     }
@@ -84,6 +102,37 @@ SealedMemoryFile::Mapped SealedMemoryFile::map(int fd)
         fail("Cannot map a memory file");
     std::shared_ptr<const void> keeper(address, [size](const void *a) { ::munmap(const_cast<void *>(a), size); });
     return {QByteArray::fromRawData(static_cast<const char *>(address), static_cast<qsizetype>(size)), keeper};
+}
+
+MemoryFileWriter::MemoryFileWriter() : m_fd(makeMemoryFile()) {}
+
+MemoryFileWriter::~MemoryFileWriter()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void MemoryFileWriter::append(QByteArrayView bytes)
+{
+    if (!writeAll(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(m_size)))
+        fail("Cannot fill a memory file");
+    m_size += bytes.size();
+}
+
+void MemoryFileWriter::overwrite(qsizetype at, QByteArrayView bytes)
+{
+    if (at < 0 || at + bytes.size() > m_size)
+        throw LibraryError("A memory file was written beyond its end");
+    if (!writeAll(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(at)))
+        fail("Cannot fill a memory file");
+}
+
+std::shared_ptr<const SealedMemoryFile> MemoryFileWriter::seal()
+{
+    if (!sealAll(m_fd))
+        fail("Cannot seal a memory file");
+    const int fd = std::exchange(m_fd, -1);
+    return std::shared_ptr<const SealedMemoryFile>(new SealedMemoryFile(fd, m_size));
 }
 
 } // namespace tidyfox::protocol

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <memory>
 
 namespace tidyfox::protocol {
@@ -35,6 +36,32 @@ public:
         std::shared_ptr<const void> keeper;
     };
     static Mapped map(int fd);
+
+private:
+    friend class MemoryFileWriter;
+    SealedMemoryFile(int fd, qsizetype size) : m_fd(fd), m_size(size) {}
+
+    int m_fd = -1;
+    qsizetype m_size = 0;
+};
+
+// A memory file filled piece by piece and then sealed: a large payload never
+// has to be held whole in this process's own memory on the way.
+class MemoryFileWriter
+{
+public:
+    // Throws LibraryError when the system refuses.
+    MemoryFileWriter();
+    ~MemoryFileWriter();
+    MemoryFileWriter(const MemoryFileWriter &) = delete;
+    MemoryFileWriter &operator=(const MemoryFileWriter &) = delete;
+
+    // Throw LibraryError.
+    void append(QByteArrayView bytes);
+    // Writes over bytes already appended (a head known only at the end).
+    void overwrite(qsizetype at, QByteArrayView bytes);
+    // The file as written; the writer is done with it.
+    std::shared_ptr<const SealedMemoryFile> seal();
 
 private:
     int m_fd = -1;

@@ -98,25 +98,35 @@ std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::tracksPayload(std::int32
     m_cache.beginBuild();
     QElapsedTimer timer;
     timer.start();
-    auto payload = std::make_shared<const SealedMemoryFile>(buildTracksPayload(playlistId));
+    auto payload = buildTracksPayload(playlistId);
     qCDebug(lcService) << "built the tracks of playlist" << playlistId << "in" << timer.elapsed()
                        << "ms:" << payload->size() << "bytes";
-    m_cache.store(playlistId, payload);
+    m_cache.store(playlistId, payload, playlistId == m_core->libraryPlaylistId());
     releaseMemorySoon();
     return payload;
 }
 
-QByteArray LibraryAdaptor::buildTracksPayload(std::int32_t playlistId)
+std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::buildTracksPayload(std::int32_t playlistId)
 {
-    // The store can hand over one track at a time, which spares holding a
-    // large playlist twice (as records and as bytes).
+    // The store hands over one track at a time and the bytes go to the
+    // memory file in pieces: a large playlist is held neither as records nor
+    // as bytes.
     if (auto *store = dynamic_cast<LibraryStore *>(m_core.get())) {
-        const bool library = playlistId == store->libraryPlaylistId();
-        protocol::TrackPayloadWriter writer(library ? static_cast<qsizetype>(store->trackCount()) : 0);
-        store->forEachTrack(playlistId, [&](const TrackRecord &track, const QString &) { writer.add(track); });
-        return writer.finish();
+        constexpr qsizetype kPiece = qsizetype(1) << 20;
+        protocol::MemoryFileWriter file;
+        protocol::TrackPayloadWriter writer;
+        store->forEachTrack(playlistId, [&](const TrackRecord &track, const QString &) {
+            writer.add(track);
+            if (writer.pending().size() >= kPiece) {
+                file.append(writer.pending());
+                writer.clearPending();
+            }
+        });
+        file.append(writer.pending());
+        file.overwrite(0, writer.head());
+        return file.seal();
     }
-    return protocol::encodeTracks(m_core->playlistTracks(playlistId));
+    return std::make_shared<const SealedMemoryFile>(protocol::encodeTracks(m_core->playlistTracks(playlistId)));
 }
 
 QByteArray LibraryAdaptor::FirstTrackByID(int playlistId, int trackId)

@@ -83,7 +83,7 @@ signals:
 private:
     template<typename Result, typename Call> Result guarded(Result fallback, Call &&call);
     std::shared_ptr<const SealedMemoryFile> tracksPayload(std::int32_t playlistId);
-    QByteArray buildTracksPayload(std::int32_t playlistId);
+    std::shared_ptr<const SealedMemoryFile> buildTracksPayload(std::int32_t playlistId);
     void releaseMemorySoon();
     // The caller of the call being served, as a job's lease names it; its
     // leaving the bus ends its hold on the lease.

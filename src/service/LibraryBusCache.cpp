@@ -19,6 +19,7 @@ LibraryBusCache::LibraryBusCache(const QString &libraryPath, qsizetype budget) :
         qCWarning(lcService) << "payloads will not be kept:" << e.what();
         m_watch.reset();
         m_entries.setMaxCost(0);
+        m_keepLarge = false;
     }
 }
 
@@ -46,6 +47,8 @@ std::shared_ptr<const SealedMemoryFile> LibraryBusCache::find(std::int32_t playl
         clear();
         return nullptr;
     }
+    if (m_large && m_largeId == playlistId)
+        return m_large;
     const auto *kept = m_entries.object(playlistId);
     return kept ? *kept : nullptr;
 }
@@ -57,11 +60,17 @@ void LibraryBusCache::beginBuild()
     m_buildVersion = m_version;
 }
 
-void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload)
+void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload,
+                            bool whateverSize)
 {
     // Changed while building: the payload may already be out of date.
     if (!unchanged() || m_buildVersion != m_version) {
         clear();
+        return;
+    }
+    if (whateverSize && m_keepLarge) {
+        m_largeId = playlistId;
+        m_large = std::move(payload);
         return;
     }
     const qsizetype cost = payload->size();
@@ -72,6 +81,7 @@ void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const Seale
 void LibraryBusCache::clear()
 {
     m_entries.clear();
+    m_large.reset();
 }
 
 } // namespace tidyfox::library

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Track payloads the service has already built (as memory files ready to be
-// handed over), kept while the library is
-// unchanged. Building the library playlist of a large library takes far longer
-// than sending it, and the program asks for the same playlists again after
-// each clean-up and reconnect.
+// handed over), kept while the library is unchanged. Building the library
+// playlist of a large library takes far longer than sending it, and the
+// program asks for the same playlists again after each clean-up and
+// reconnect. The library playlist's payload is kept whatever its size: it is
+// the one every client asks for, and a memory file costs the service none of
+// its own memory while nobody maps it.
 #pragma once
 
 #include "protocol/SealedMemoryFile.h"
@@ -35,8 +37,10 @@ public:
     // Marks where the library stands before a payload is built from it, so
     // that a change while building is not mistaken for the built state.
     void beginBuild();
-    void store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload);
+    // whateverSize: kept beside the budget (one payload at most).
+    void store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload, bool whateverSize = false);
     void clear();
+    // Within the budget.
     qsizetype bytes() const { return m_entries.totalCost(); }
 
 private:
@@ -48,6 +52,9 @@ private:
     // Costs are payload bytes; the least recently used go first. A payload
     // still being sent stays alive through its shared owner when evicted.
     QCache<std::int32_t, std::shared_ptr<const SealedMemoryFile>> m_entries;
+    std::int32_t m_largeId = 0;
+    std::shared_ptr<const SealedMemoryFile> m_large;
+    bool m_keepLarge = true; // false when changes cannot be seen
 };
 
 } // namespace tidyfox::library

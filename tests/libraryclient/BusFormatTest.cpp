@@ -154,6 +154,20 @@ TEST(BusFormat, MemoryFilesCarryThePayloadIntact)
     ::close(open);
     EXPECT_FALSE(copied.keeper);
     EXPECT_EQ(copied.bytes, payload);
+
+    // Written in pieces, the head last: the same bytes, sealed alike.
+    MemoryFileWriter pieces;
+    TrackPayloadWriter writer;
+    for (int i = 0; i < 2; ++i) {
+        writer.add(sampleTrack());
+        pieces.append(writer.pending());
+        writer.clearPending();
+    }
+    pieces.overwrite(0, writer.head());
+    EXPECT_THROW(pieces.overwrite(payload.size() - 2, writer.head()), LibraryError);
+    const auto sealed = pieces.seal();
+    EXPECT_EQ(sealed->readAll(), payload);
+    EXPECT_TRUE(SealedMemoryFile::map(sealed->fd()).keeper);
 }
 
 } // namespace
