@@ -2,14 +2,15 @@
 // From the first start-up tick to the busy indicator hidden, with the real
 // program (offscreen) and the real library service: 10,000 tracks in 20
 // playlists (30,000 rows) and 100,000 tracks in 50 playlists (300,000 rows),
-// and the program's resident memory with each library shown.
+// and the program's resident memory with each library shown. Other sizes as
+// arguments, TRACKS:PLAYLISTS each (1 playlist: the library playlist only).
 //
 // The times come from the face variables the program announces on the bus:
 // "Connecting to iTunes..." (set at the start of the tick) to
 // "_root.disableactivationmovie" (set once the grid shows the library).
 //
 // Run it in a world of its own (private bus, data folder and trash):
-//   tests/support/isolated.sh build/bench/bench_e2e_startup
+//   tests/support/isolated.sh build/bench/bench_e2e_startup [1000000:1 ...]
 #include "../tests/e2e/E2eSession.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,7 @@ double ms(qint64 ns)
 }
 
 // tracks in the library playlist, and each track in two of the other
-// playlists - 1 user playlists: 3 x tracks rows in all.
+// playlists - 1 user playlists: 3 x tracks rows in all (with user playlists).
 void buildLibrary(int tracks, int playlists)
 {
     removeLibrary();
@@ -41,6 +42,8 @@ void buildLibrary(int tracks, int playlists)
                           .databaseId);
     }
     const int user = playlists - 1;
+    if (user == 0)
+        return;
     std::vector<std::vector<std::int32_t>> members(static_cast<size_t>(user));
     for (int i = 0; i < tracks; ++i) {
         members[size_t(i % user)].push_back(ids[size_t(i)]);
@@ -57,8 +60,8 @@ bool measure(int tracks, int playlists)
     QElapsedTimer clock;
     clock.start();
     buildLibrary(tracks, playlists);
-    std::printf("%d tracks in %d playlists (%d rows): library built in %.0f ms\n", tracks, playlists, 3 * tracks,
-                ms(clock.nsecsElapsed()));
+    std::printf("%d tracks in %d playlists (%d rows): library built in %.0f ms\n", tracks, playlists,
+                playlists > 1 ? 3 * tracks : tracks, ms(clock.nsecsElapsed()));
 
     E2eSession session;
     if (!session.start()) {
@@ -99,7 +102,19 @@ int main(int argc, char **argv)
         return 2;
     }
     QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.*.debug=false"));
-    bool ok = measure(10000, 20);
-    ok = measure(100000, 50) && ok;
+    std::vector<std::pair<int, int>> sizes;
+    for (int i = 1; i < argc; ++i) {
+        const QStringList parts = QString::fromLocal8Bit(argv[i]).split(QLatin1Char(':'));
+        if (parts.size() != 2 || parts[0].toInt() <= 0 || parts[1].toInt() <= 0) {
+            std::fprintf(stderr, "bench_e2e_startup: %s is not TRACKS:PLAYLISTS\n", argv[i]);
+            return 2;
+        }
+        sizes.emplace_back(parts[0].toInt(), parts[1].toInt());
+    }
+    if (sizes.empty())
+        sizes = {{10000, 20}, {100000, 50}};
+    bool ok = true;
+    for (const auto &[tracks, playlists] : sizes)
+        ok = measure(tracks, playlists) && ok;
     return ok ? 0 : 1;
 }

@@ -48,13 +48,20 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
     });
     // Removing a dead track changes nothing about the files of the others,
     // so one pass finds what walking again after each removal would.
+    std::vector<libraryclient::TrackPtr> inScope;
+    inScope.reserve(tracks.size());
+    for (const auto &track : tracks)
+        inScope.push_back(scope.only && !isReviewed(*track, *scope.only) ? nullptr : track);
+    const DeadLocations judged = deadLocations(inScope, fs);
     const int total = static_cast<int>(tracks.size());
-    int done = 0;
-    for (const auto &track : tracks) {
-        host.reportProgress(QStringLiteral("Deleting dead tracks"), ++done, total);
-        if (scope.only && !isReviewed(*track, *scope.only))
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const auto &track = tracks[i];
+        host.reportProgress(QStringLiteral("Deleting dead tracks"), static_cast<int>(i) + 1, total);
+        if (i == judged.failedAt)
+            std::rethrow_exception(judged.error);
+        if (!inScope[i])
             continue;
-        const std::optional<QString> location = deadLocation(*track, fs);
+        const std::optional<QString> &location = judged.dead[i];
         if (!location)
             continue;
         if (scope.volumes && onDisconnectedDrive(folderOf(*location), *scope.volumes)) {

@@ -8,7 +8,10 @@
 #include "system/Volumes.h"
 
 #include <QString>
+#include <cstdint>
+#include <exception>
 #include <optional>
+#include <vector>
 
 namespace tidyfox::cleaning {
 
@@ -18,6 +21,21 @@ inline constexpr std::int32_t kLibraryPlaylistKind = 1;
 // nothing. A track without a file (a stream) has no Location at all and is
 // never dead. Throws what the reads throw.
 std::optional<QString> deadLocation(libraryclient::LibraryTrack &track, system::FileSystem &fs);
+// The location of a track, or nothing for a track without a file. Throws
+// what the reads throw.
+std::optional<QString> locationOf(libraryclient::LibraryTrack &track);
+
+// deadLocation over many tracks at once, the disk asked folder by folder.
+// A track left null is not looked at. A read that throws ends the reading:
+// the tracks from failedAt on are not judged, and the caller rethrows error
+// when it comes to that track, as judging one by one would have.
+struct DeadLocations
+{
+    std::vector<std::optional<QString>> dead; // by track
+    size_t failedAt = SIZE_MAX;
+    std::exception_ptr error;
+};
+DeadLocations deadLocations(const std::vector<libraryclient::TrackPtr> &tracks, system::FileSystem &fs);
 
 // The folder of a location; empty for a location without one (lost).
 QString folderOf(const QString &location);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DuplicateIndex.h"
 
+#include "cleaning/DeadTrackRule.h"
 #include "system/FileSystem.h"
 
 #include <QHash>
@@ -113,18 +114,6 @@ private:
     std::vector<Stored> m_keys; // by group
     QHash<size_t, int> m_firstByHash;
 };
-
-// Location of a track, or nothing for a track that has no file.
-std::optional<QString> locationOf(libraryclient::LibraryTrack &track)
-{
-    try {
-        return track.location();
-    } catch (const libraryclient::ClientError &error) {
-        if (error.number() == libraryclient::kErrNoSuchProperty)
-            return std::nullopt;
-        throw;
-    }
-}
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "cleaning/DuplicateIndex.h"
 #include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/FileUsage.h"
+#include "cleaning/FolderProbe.h"
 
 #include <QSet>
 #include <algorithm>
@@ -118,9 +119,8 @@ void chooseByRule(DuplicateGroup &group, KeepRule rule)
 // The uses of the copies' files by every track of the library, the copies
 // included. Only a copy's own file is ever asked about, so another track
 // counts only where it names one: by its path or, as the disk tells, by
-// another path to the same file. That spares a table of every file in the
-// library; the disk is still asked about every track, as the removal asks.
-// Returns the copies' uses by their place in removalOrder.
+// another path to the same file. Returns the copies' uses by their place in
+// removalOrder.
 std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &index, const std::vector<int> &removalOrder,
                                                       system::FileSystem &fs, FileUsage &usage)
 {
@@ -129,6 +129,8 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
     std::vector<bool> isCopy(static_cast<size_t>(index.size()), false);
     QSet<QString> copyPaths;
     QSet<system::FileId> copyIds;
+    EntryNames copyNames;
+    bool copiesHaveOtherNames = false;
     for (size_t k = 0; k < removalOrder.size(); ++k) {
         const IndexedTrack &entry = index.at(removalOrder[k]);
         isCopy[static_cast<size_t>(removalOrder[k])] = true;
@@ -137,17 +139,42 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         copyUses[k] = FileUsage::Of(fs, entry.location);
         usage.Add(*copyUses[k]);
         copyPaths.insert(copyUses[k]->path);
-        if (copyUses[k]->stamp)
+        if (copyUses[k]->stamp) {
             copyIds.insert(copyUses[k]->stamp->id);
+            copyNames.add(entry.location);
+            copiesHaveOtherNames = copiesHaveOtherNames || fs.mayHaveOtherNames(entry.location);
+        }
     }
+    // The others are asked about only when they could reach a copy's file:
+    // by its name (the same entry through another folder's spelling), as a
+    // symlink, or when some copy's file has more names than its entry's.
+    std::vector<QString> others;
+    std::vector<int> otherAt;
     for (int i = 0; i < index.size(); ++i) {
         const IndexedTrack &entry = index.at(i);
         if (isCopy[static_cast<size_t>(i)] || !hasFile(entry))
             continue;
-        const FileUsage::Use use = FileUsage::Of(fs, entry.location);
-        if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
-            usage.Add(use);
+        others.push_back(entry.location);
+        otherAt.push_back(i);
     }
+    forEachFolder(fs, others, [&](const system::FolderListing *listing, const std::vector<size_t> &members) {
+        for (const size_t o : members) {
+            const QString &location = others[o];
+            // Not there at all, or a file of its own name that no copy's
+            // file reaches by any other name.
+            const bool plainEntry =
+                listing && (listing->missing || (!copiesHaveOtherNames && listing->listed &&
+                                                 listing->names.contains(entryOf(location).name.toString())));
+            // The same entry as a copy's has the same name, whatever the
+            // folder's spelling; two spellings of one name are told apart
+            // only as loosely as any file system tells them.
+            if (plainEntry && !copyNames.mayName(location))
+                continue;
+            const FileUsage::Use use = FileUsage::Of(fs, location);
+            if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
+                usage.Add(use);
+        }
+    });
     return copyUses;
 }
 

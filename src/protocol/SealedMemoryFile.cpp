@@ -5,11 +5,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tidyfox::protocol {
 

@@ -60,8 +60,7 @@ void LibraryBusCache::beginBuild()
     m_buildVersion = m_version;
 }
 
-void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload,
-                            bool whateverSize)
+void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload, bool whateverSize)
 {
     // Changed while building: the payload may already be out of date.
     if (!unchanged() || m_buildVersion != m_version) {

@@ -6,6 +6,7 @@
 #include "system/Trash.h"
 
 #include <QHashFunctions>
+#include <QSet>
 #include <QString>
 #include <compare>
 #include <cstdint>
@@ -49,6 +50,17 @@ bool isUsablePath(const QString &path);
 // the disk; two equal results name the same entry unless symlinks intervene.
 QString normalisedPath(const QString &path);
 
+// What one listing of a folder tells about the files in it, so that a run
+// over a large library asks each folder once rather than each file.
+struct FolderListing
+{
+    bool missing = false; // the folder is not there, so nothing in it is
+    bool listed = false;  // names holds the regular files in it
+    // As the listing spells them; symlinks, folders and entries of a kind the
+    // listing does not tell are left out.
+    QSet<QString> names;
+};
+
 class FileSystem
 {
 public:
@@ -71,6 +83,12 @@ public:
     // a trash, the library's own folder or a hidden folder: a library entry
     // can point anywhere.
     virtual QString whyItStays(const QString &path) = 0;
+    // The folder at path (followed as fileExists follows it) listed once.
+    virtual FolderListing listFolder(const QString &path) = 0;
+    // Whether the file at path may be reached by a name other than its own
+    // entry's in its folder: a symlink, a file with more than one hard link,
+    // or one the disk does not tell about.
+    virtual bool mayHaveOtherNames(const QString &path) = 0;
 };
 
 } // namespace tidyfox::system

@@ -8,7 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tidyfox::system {
 namespace {
@@ -103,6 +108,54 @@ QString TrashFileSystem::whyItStays(const QString &path)
     if (!hasAudioExtension(real) || !file.open(QIODevice::ReadOnly) || !startsLikeAudio(file.read(kAudioHeadBytes)))
         return QStringLiteral("it does not look like audio");
     return {};
+}
+
+FolderListing TrashFileSystem::listFolder(const QString &path)
+{
+    FolderListing listing;
+    if (!isUsablePath(path))
+        return listing;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        // Only a folder that is not there at all tells about its files;
+        // one that may not be read could still hold them.
+        listing.missing = errno == ENOENT || errno == ENOTDIR;
+        return listing;
+    }
+    // A folder that can be read but not searched lists files that cannot be
+    // reached.
+    if (::faccessat(fd, ".", X_OK, AT_EACCESS) != 0) {
+        ::close(fd);
+        return listing;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::fdopendir(fd), &::closedir);
+    if (!dir) {
+        ::close(fd);
+        return listing;
+    }
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        if (entry->d_type != DT_REG)
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        // A name that does not decode cleanly could stand for another.
+        if (!name.contains(QChar::ReplacementCharacter))
+            listing.names.insert(name);
+    }
+    listing.listed = errno == 0;
+    if (!listing.listed)
+        listing.names.clear();
+    return listing;
+}
+
+bool TrashFileSystem::mayHaveOtherNames(const QString &path)
+{
+    if (!isUsablePath(path))
+        return true;
+    struct stat st
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &st) != 0 || S_ISLNK(st.st_mode) || st.st_nlink > 1;
 }
 
 } // namespace tidyfox::system

@@ -15,6 +15,8 @@ public:
     void restoreFromTrash(const TrashedFile &trashed, const QString &path) override;
     std::optional<FileStamp> stamp(const QString &path) override;
     QString whyItStays(const QString &path) override;
+    FolderListing listFolder(const QString &path) override;
+    bool mayHaveOtherNames(const QString &path) override;
 };
 
 } // namespace tidyfox::system

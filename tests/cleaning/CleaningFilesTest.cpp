@@ -261,12 +261,43 @@ TEST_P(CleaningFilesTest, AFileAKeptTrackUsesIsNeverTouched)
     library->Add(track(QStringLiteral("Symlinked folder"), file(QStringLiteral("alias/folder.mp3"))));
     const auto before = snapshot(music.path());
 
+    // The review, which asks the disk only about what could share a copy's
+    // file, sees it so too.
+    const DuplicateReview review =
+        reviewDuplicates(*library->App(), fs, DuplicateFilter(kByName), KeepRule::LibraryOrder);
+    EXPECT_EQ(review.copies, 3);
+    EXPECT_EQ(review.trashBytes, 0);
     RemoveDuplicatesWith(kByName);
 
     EXPECT_EQ(library->Present().size(), 3u);
     EXPECT_EQ(snapshot(music.path()), before);
     EXPECT_TRUE(trashed().isEmpty());
     EXPECT_EQ(host.alerts, QStringList{QStringLiteral("3 Duplicate(s) have been deleted")});
+}
+
+TEST_P(CleaningFilesTest, AFileOnlyASymlinkOfAKeptTrackNamesStays)
+{
+    write(QStringLiteral("target.mp3"));
+    ASSERT_TRUE(QFile::link(file(QStringLiteral("target.mp3")), file(QStringLiteral("pointer.mp3"))));
+    write(QStringLiteral("plain.mp3"));
+    write(QStringLiteral("plain copy.mp3"));
+    // The copy is the symlink's target: only the kept symlink tells; the
+    // plain copy's file goes.
+    library->Add(track(QStringLiteral("Symlinked file"), file(QStringLiteral("pointer.mp3"))));
+    library->Add(track(QStringLiteral("Symlinked file"), file(QStringLiteral("target.mp3"))));
+    library->Add(track(QStringLiteral("Plain"), file(QStringLiteral("plain.mp3"))));
+    library->Add(track(QStringLiteral("Plain"), file(QStringLiteral("plain copy.mp3"))));
+
+    const DuplicateReview review =
+        reviewDuplicates(*library->App(), fs, DuplicateFilter(kByName), KeepRule::LibraryOrder);
+    ASSERT_EQ(review.groups.size(), 2u);
+    EXPECT_FALSE(review.groups[0].tracks[1].fileGoes);
+    EXPECT_TRUE(review.groups[1].tracks[1].fileGoes);
+    RemoveDuplicatesWith(kByName);
+
+    EXPECT_TRUE(QFileInfo::exists(file(QStringLiteral("target.mp3"))));
+    EXPECT_FALSE(QFileInfo::exists(file(QStringLiteral("plain copy.mp3"))));
+    EXPECT_EQ(trashed().size(), 1);
 }
 
 TEST_P(CleaningFilesTest, AFileATrackAddedDuringTheRunUsesStays)

@@ -69,7 +69,7 @@ TEST_F(DeadTrackDeletionTest, ALibraryWithoutDeadTracksReportsZeroAndReloads)
     EXPECT_EQ(host.calls, successEnd(0));
 }
 
-TEST_F(DeadTrackDeletionTest, EveryDeadTrackGoesStreamsStayAndEachFileIsProbedOnce)
+TEST_F(DeadTrackDeletionTest, EveryDeadTrackGoesStreamsStayAndEachFolderIsListedOnce)
 {
     const auto lost = library->AddTrack(fileTrack(QString()));
     library->AddTrack(fileTrack(QStringLiteral("/m/here.mp3")));
@@ -81,7 +81,11 @@ TEST_F(DeadTrackDeletionTest, EveryDeadTrackGoesStreamsStayAndEachFileIsProbedOn
     Run();
     EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>({lost, gone, offline}));
     EXPECT_FALSE(library->IsDeleted(radio));
-    EXPECT_EQ(fs.probes, 4);
+    // The listing of /m vouches for here.mp3 and that of /media/usb (not
+    // there) for song.mp3; only the empty location and gone.mp3 (which a
+    // folder ignoring case could still hold) are asked about.
+    EXPECT_EQ(fs.listings, 2);
+    EXPECT_EQ(fs.probes, 2);
     EXPECT_EQ(host.yields, 0);
     EXPECT_TRUE(fs.trashed.isEmpty());
     EXPECT_EQ(host.calls, successEnd(3));
@@ -116,7 +120,8 @@ TEST_F(DeadTrackDeletionTest, OnlyLibraryPlaylistsAreWalked)
     library->AddPlaylist(QStringLiteral("Mix"), {dead, dead});
     Run();
     EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{dead});
-    EXPECT_EQ(fs.probes, 2);
+    EXPECT_EQ(fs.listings, 1);
+    EXPECT_EQ(fs.probes, 1);
 }
 
 TEST_F(DeadTrackDeletionTest, ARefusedRemovalEndsTheRunUncounted)

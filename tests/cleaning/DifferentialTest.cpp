@@ -9,6 +9,8 @@
 #include "ReferenceWalks.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DeadTrackDeletion.h"
+#include "cleaning/DeadTrackReview.h"
+#include "cleaning/DeadTrackRule.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/DuplicateReview.h"
 #include "cleaning/ReviewedRemoval.h"
@@ -108,6 +110,33 @@ TEST(DifferentialTest, DeadTrackDeletionMatchesTheRestartingWalk)
             return;
         withDead += reference.removed.size() >= 2 ? 1 : 0;
         EXPECT_TRUE(ours.trashed.isEmpty());
+
+        // The review, asking folder by folder, finds what asking about each
+        // track's file finds.
+        auto reviewed = lib.MakeLibrary();
+        FakeFileSystem reviewFs;
+        lib.FillFileSystem(reviewFs);
+        const DeadTrackFindings findings =
+            findDeadTracks(*reviewed->Source(), reviewFs, system::Volumes({QStringLiteral("/")}), {});
+        std::vector<std::int32_t> found;
+        for (const DeadTrackFolder &folder : findings.folders) {
+            for (const DeadTrack &t : folder.tracks)
+                found.push_back(t.databaseId);
+        }
+        std::vector<std::int32_t> dead;
+        for (const auto &playlist : libraryPlaylistsOf(*reviewed->Source())) {
+            playlist->tracks()->forEach([&](const libraryclient::TrackPtr &track) {
+                if (deadLocation(*track, reviewFs))
+                    dead.push_back(track->databaseId());
+                return true;
+            });
+        }
+        std::sort(found.begin(), found.end());
+        std::sort(dead.begin(), dead.end());
+        withDead += dead.size() >= 2 ? 1 : 0;
+        EXPECT_EQ(found, dead) << "seed " << seed << "\n" << lib.Describe().toStdString();
+        if (::testing::Test::HasFailure())
+            return;
     }
     EXPECT_GT(withDead, 500);
 }

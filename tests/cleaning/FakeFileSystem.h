@@ -80,10 +80,41 @@ public:
         return system::FileStamp{{1, found->second}, 0, 0};
     }
     QString whyItStays(const QString &) override { return {}; }
+    // Every file is a regular one; a folder is there while a file is in it.
+    system::FolderListing listFolder(const QString &path) override
+    {
+        ++listings;
+        const QString prefix = system::normalisedPath(path) + QLatin1Char('/');
+        system::FolderListing listing;
+        listing.missing = true;
+        for (const auto &[file, inode] : m_files) {
+            if (!file.startsWith(prefix))
+                continue;
+            listing.missing = false;
+            if (!file.sliced(prefix.size()).contains(QLatin1Char('/')))
+                listing.names.insert(file.sliced(prefix.size()));
+        }
+        listing.listed = !listing.missing;
+        return listing;
+    }
+    // Paths of one inode but of other names are hard links (or symlinks).
+    bool mayHaveOtherNames(const QString &path) override
+    {
+        const QString key = system::normalisedPath(path);
+        const auto found = m_files.find(key);
+        if (found == m_files.end() || m_hidden.count(key))
+            return true;
+        for (const auto &[file, inode] : m_files) {
+            if (inode == found->second && system::fileNameOf(file) != system::fileNameOf(key))
+                return true;
+        }
+        return false;
+    }
 
     QStringList trashed;  // paths handed to moveToTrash that went, in order
     QStringList restored; // paths put back from the trash, in order
     int probes = 0;       // fileExists calls
+    int listings = 0;     // listFolder calls
 
 private:
     std::map<QString, std::uint64_t> m_files;
