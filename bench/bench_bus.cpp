@@ -7,6 +7,7 @@
 //   bench_bus [--tracks N] [--library FILE]
 // With --library, an existing FILE is used as it is, or a new one is kept
 // there for the next run.
+#include "BenchSupport.h"
 #include "GeneratedLibrary.h"
 #include "libraryclient/BusLibraryClient.h"
 #include "protocol/BusNames.h"
@@ -34,6 +35,9 @@ using namespace tidyfox;
 
 namespace {
 
+using tidyfox::bench::median;
+using tidyfox::bench::PrivateBus;
+
 constexpr int kPlaylists = 50;
 
 double ms(const QElapsedTimer &timer)
@@ -41,43 +45,11 @@ double ms(const QElapsedTimer &timer)
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // The library file, built through the core as an import would.
 void buildLibrary(const QString &path, int trackCount)
 {
     bench::buildGeneratedLibrary(*library::LibraryCore::open(path), trackCount, kPlaylists);
 }
-
-struct PrivateBus
-{
-    qint64 pid = 0;
-    QByteArray address;
-    bool start()
-    {
-        QProcess daemon;
-        daemon.start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--fork"), QStringLiteral("--print-address=1"),
-                      QStringLiteral("--print-pid=1")});
-        if (!daemon.waitForFinished(10000))
-            return false;
-        const auto lines = daemon.readAllStandardOutput().split('\n');
-        if (lines.size() < 2)
-            return false;
-        address = lines[0].trimmed();
-        pid = lines[1].trimmed().toLongLong();
-        return !address.isEmpty() && pid > 0;
-    }
-    ~PrivateBus()
-    {
-        if (pid > 0)
-            ::kill(static_cast<pid_t>(pid), SIGTERM);
-    }
-};
 
 QString statusField(qint64 pid, const char *field)
 {

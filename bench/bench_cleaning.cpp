@@ -11,6 +11,7 @@
 #include "../tests/cleaning/FakeFileSystem.h"
 #include "../tests/cleaning/FakeLibrary.h"
 #include "../tests/cleaning/ReferenceWalks.h"
+#include "BenchSupport.h"
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/DuplicateReview.h"
@@ -40,6 +41,8 @@
 using namespace tidyfox;
 
 namespace {
+
+using tidyfox::bench::PrivateBus;
 
 double ms(qint64 ns)
 {
@@ -192,32 +195,6 @@ void buildOnDisk(const std::vector<GeneratedTrack> &tracks, const QString &libra
     }
     core->commit();
 }
-
-struct PrivateBus
-{
-    qint64 pid = 0;
-    QByteArray address;
-    bool start()
-    {
-        QProcess daemon;
-        daemon.start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--fork"), QStringLiteral("--print-address=1"),
-                      QStringLiteral("--print-pid=1")});
-        if (!daemon.waitForFinished(10000))
-            return false;
-        const auto lines = daemon.readAllStandardOutput().split('\n');
-        if (lines.size() < 2)
-            return false;
-        address = lines[0].trimmed();
-        pid = lines[1].trimmed().toLongLong();
-        return !address.isEmpty() && pid > 0;
-    }
-    ~PrivateBus()
-    {
-        if (pid > 0)
-            ::kill(static_cast<pid_t>(pid), SIGTERM);
-    }
-};
 
 // The library to run a job on: the core in this process, or the service.
 class LibraryUnderTest

@@ -23,6 +23,7 @@
 // the machine's load meets both alike.
 //
 // bench_journal --core [LIBRARY [REMOVE]]
+#include "BenchSupport.h"
 #include "GeneratedLibrary.h"
 #include "protocol/BusNames.h"
 #include "service/LibraryStore.h"
@@ -48,6 +49,8 @@ using namespace tidyfox::library;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+using tidyfox::bench::median;
 
 constexpr int kPlaylists = 10;
 
@@ -189,12 +192,6 @@ bool removeOverTheBus(const QString &path, const std::vector<std::int32_t> &ids,
     callService(QStringLiteral("Quit"));
     service.waitForFinished(20000);
     return true;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // REMOVE tracks each way: twice as many in all.

@@ -8,6 +8,7 @@
 //
 //   bench_selection [--tracks N] [--rounds N]
 #include "../tests/window/WindowFixture.h"
+#include "BenchSupport.h"
 #include "widgets/TreeGrid.h"
 #include "window/IntervalTimer.h"
 
@@ -26,6 +27,8 @@ using tidyfox::window::WindowState;
 
 namespace {
 
+using tidyfox::bench::median;
+
 double ms(qint64 ns)
 {
     return static_cast<double>(ns) / 1e6;
@@ -37,10 +40,9 @@ struct Figures
     double worst = 0;
 };
 
-Figures figures(std::vector<double> values)
+Figures figures(const std::vector<double> &values)
 {
-    std::sort(values.begin(), values.end());
-    return {values[values.size() / 2], values.back()};
+    return {median(values), *std::max_element(values.begin(), values.end())};
 }
 
 void fill(library::LibraryCore &core, int trackCount)

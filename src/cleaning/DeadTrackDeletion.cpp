@@ -4,6 +4,7 @@
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DeadTrackRule.h"
+#include "cleaning/FolderProbe.h"
 #include "cleaning/RemovalJob.h"
 
 #include <optional>
@@ -48,20 +49,13 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
     });
     // Removing a dead track changes nothing about the files of the others,
     // so one pass finds what walking again after each removal would.
-    std::vector<libraryclient::TrackPtr> inScope;
-    inScope.reserve(tracks.size());
-    for (const auto &track : tracks)
-        inScope.push_back(scope.only && !isReviewed(*track, *scope.only) ? nullptr : track);
-    const DeadLocations judged = deadLocations(inScope, fs);
     const int total = static_cast<int>(tracks.size());
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        const auto &track = tracks[i];
-        host.reportProgress(QStringLiteral("Deleting dead tracks"), static_cast<int>(i) + 1, total);
-        if (i == judged.failedAt)
-            std::rethrow_exception(judged.error);
-        if (!inScope[i])
+    int done = 0;
+    for (const auto &track : tracks) {
+        host.reportProgress(QStringLiteral("Deleting dead tracks"), ++done, total);
+        if (scope.only && !isReviewed(*track, *scope.only))
             continue;
-        const std::optional<QString> &location = judged.dead[i];
+        const std::optional<QString> location = deadLocation(*track, fs);
         if (!location)
             continue;
         if (scope.volumes && onDisconnectedDrive(folderOf(*location), *scope.volumes)) {
@@ -76,8 +70,11 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
 void deleteDead(CleaningHost &host, libraryclient::LibrarySource &source, system::FileSystem &fs,
                 const DeadTrackScope &scope, RemovalJob &job, std::int64_t &count, std::int64_t &spared)
 {
+    // Removing a dead track changes no file, so the listings stay true for
+    // the whole run.
+    ListedFolders listed(fs);
     for (const auto &playlist : libraryPlaylistsOf(source))
-        deleteDeadIn(host, *playlist, fs, scope, job, count, spared);
+        deleteDeadIn(host, *playlist, listed, scope, job, count, spared);
 }
 
 QString sparedDetail(std::int64_t spared)

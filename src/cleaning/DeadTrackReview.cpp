@@ -2,6 +2,7 @@
 #include "cleaning/DeadTrackReview.h"
 
 #include "cleaning/DeadTrackRule.h"
+#include "cleaning/FolderProbe.h"
 #include "cleaning/PendingRemovals.h"
 
 #include <QHash>
@@ -18,38 +19,32 @@ DeadTrackFindings findDeadTracks(libraryclient::LibrarySource &source, system::F
 {
     DeadTrackFindings findings;
     QHash<QString, size_t> folderIndex;
+    ListedFolders listed(fs);
     for (const auto &playlist : libraryPlaylistsOf(source)) {
         const auto tracks = playlist->tracks();
         if (!tracks)
             throw libraryclient::ClientError::objectNotSet();
         const int total = tracks->count();
-        std::vector<libraryclient::TrackPtr> all;
-        tracks->forEach([&all](const libraryclient::TrackPtr &track) {
-            all.push_back(track);
-            return true;
-        });
-        DeadLocations judged = deadLocations(all, fs);
-        for (size_t i = 0; i < all.size(); ++i) {
+        int done = 0;
+        tracks->forEach([&](const libraryclient::TrackPtr &track) {
             if (progress)
-                progress(static_cast<int>(i) + 1, total);
-            if (i == judged.failedAt)
-                std::rethrow_exception(judged.error);
-            if (!judged.dead[i])
-                continue;
-            const libraryclient::TrackPtr &track = all[i];
-            const QString &location = *judged.dead[i];
-            const QString folder = folderOf(location);
+                progress(++done, total);
+            const std::optional<QString> location = deadLocation(*track, listed);
+            if (!location)
+                return true;
+            const QString folder = folderOf(*location);
             auto found = folderIndex.constFind(folder);
             if (found == folderIndex.constEnd()) {
                 found = folderIndex.insert(folder, findings.folders.size());
                 findings.folders.push_back({folder, onDisconnectedDrive(folder, volumes), {}});
             }
             DeadTrackFolder &group = findings.folders[*found];
-            group.tracks.push_back({track->databaseId(), track->name(), track->artist(), track->album(), location});
+            group.tracks.push_back({track->databaseId(), track->name(), track->artist(), track->album(), *location});
             ++findings.trackCount;
             if (group.disconnected)
                 ++findings.disconnectedCount;
-        }
+            return true;
+        });
     }
     return findings;
 }

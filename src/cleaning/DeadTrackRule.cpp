@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DeadTrackRule.h"
 
-#include "cleaning/FolderProbe.h"
-
 namespace tidyfox::cleaning {
 
 std::optional<QString> locationOf(libraryclient::LibraryTrack &track)
@@ -22,34 +20,6 @@ std::optional<QString> deadLocation(libraryclient::LibraryTrack &track, system::
     if (!location || fs.fileExists(*location))
         return std::nullopt;
     return location;
-}
-
-DeadLocations deadLocations(const std::vector<libraryclient::TrackPtr> &tracks, system::FileSystem &fs)
-{
-    DeadLocations result;
-    result.dead.resize(tracks.size());
-    std::vector<QString> locations;
-    std::vector<size_t> owners;
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        if (!tracks[i])
-            continue;
-        try {
-            if (auto location = locationOf(*tracks[i])) {
-                locations.push_back(std::move(*location));
-                owners.push_back(i);
-            }
-        } catch (...) {
-            result.failedAt = i;
-            result.error = std::current_exception();
-            break;
-        }
-    }
-    const std::vector<bool> there = filesThere(fs, locations);
-    for (size_t k = 0; k < locations.size(); ++k) {
-        if (!there[k])
-            result.dead[owners[k]] = std::move(locations[k]);
-    }
-    return result;
 }
 
 QString folderOf(const QString &location)

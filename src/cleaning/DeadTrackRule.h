@@ -8,10 +8,7 @@
 #include "system/Volumes.h"
 
 #include <QString>
-#include <cstdint>
-#include <exception>
 #include <optional>
-#include <vector>
 
 namespace tidyfox::cleaning {
 
@@ -24,18 +21,6 @@ std::optional<QString> deadLocation(libraryclient::LibraryTrack &track, system::
 // The location of a track, or nothing for a track without a file. Throws
 // what the reads throw.
 std::optional<QString> locationOf(libraryclient::LibraryTrack &track);
-
-// deadLocation over many tracks at once, the disk asked folder by folder.
-// A track left null is not looked at. A read that throws ends the reading:
-// the tracks from failedAt on are not judged, and the caller rethrows error
-// when it comes to that track, as judging one by one would have.
-struct DeadLocations
-{
-    std::vector<std::optional<QString>> dead; // by track
-    size_t failedAt = SIZE_MAX;
-    std::exception_ptr error;
-};
-DeadLocations deadLocations(const std::vector<libraryclient::TrackPtr> &tracks, system::FileSystem &fs);
 
 // The folder of a location; empty for a location without one (lost).
 QString folderOf(const QString &location);

@@ -122,7 +122,8 @@ void chooseByRule(DuplicateGroup &group, KeepRule rule)
 // another path to the same file. Returns the copies' uses by their place in
 // removalOrder.
 std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &index, const std::vector<int> &removalOrder,
-                                                      system::FileSystem &fs, FileUsage &usage)
+                                                      const std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs,
+                                                      FileUsage &usage)
 {
     const auto hasFile = [](const IndexedTrack &entry) { return entry.hasFile && !entry.location.isEmpty(); };
     std::vector<std::optional<FileUsage::Use>> copyUses(removalOrder.size());
@@ -136,7 +137,10 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         isCopy[static_cast<size_t>(removalOrder[k])] = true;
         if (!hasFile(entry))
             continue;
-        copyUses[k] = FileUsage::Of(fs, entry.location);
+        // As the review saw the file: only a file that is there can go, and
+        // only its own identity matters for that.
+        copyUses[k] = FileUsage::Use{system::normalisedPath(entry.location),
+                                     reviewedAt[static_cast<size_t>(removalOrder[k])]->stamp};
         usage.Add(*copyUses[k]);
         copyPaths.insert(copyUses[k]->path);
         if (copyUses[k]->stamp) {
@@ -148,33 +152,23 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
     // The others are asked about only when they could reach a copy's file:
     // by its name (the same entry through another folder's spelling), as a
     // symlink, or when some copy's file has more names than its entry's.
-    std::vector<QString> others;
-    std::vector<int> otherAt;
     for (int i = 0; i < index.size(); ++i) {
         const IndexedTrack &entry = index.at(i);
         if (isCopy[static_cast<size_t>(i)] || !hasFile(entry))
             continue;
-        others.push_back(entry.location);
-        otherAt.push_back(i);
-    }
-    forEachFolder(fs, others, [&](const system::FolderListing *listing, const std::vector<size_t> &members) {
-        for (const size_t o : members) {
-            const QString &location = others[o];
-            // Not there at all, or a file of its own name that no copy's
-            // file reaches by any other name.
-            const bool plainEntry =
-                listing && (listing->missing || (!copiesHaveOtherNames && listing->listed &&
-                                                 listing->names.contains(entryOf(location).name.toString())));
-            // The same entry as a copy's has the same name, whatever the
-            // folder's spelling; two spellings of one name are told apart
-            // only as loosely as any file system tells them.
-            if (plainEntry && !copyNames.mayName(location))
+        // The same entry as a copy's has the same name, whatever the
+        // folder's spelling; two spellings of one name are told apart only
+        // as loosely as any file system tells them.
+        if (!copyNames.mayName(entry.location)) {
+            const ListedFolders::Entry seen = fs.entryOf(entry.location);
+            if (seen == ListedFolders::Entry::Missing ||
+                (seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames))
                 continue;
-            const FileUsage::Use use = FileUsage::Of(fs, location);
-            if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
-                usage.Add(use);
         }
-    });
+        const FileUsage::Use use = FileUsage::Of(fs, entry.location);
+        if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
+            usage.Add(use);
+    }
     return copyUses;
 }
 
@@ -182,7 +176,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
 // the file is there, has not gone with an earlier copy, and no track still in
 // the library (those that stay and the copies not yet removed) uses it.
 void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &removalOrder,
-                     std::vector<ReviewedTrack *> &reviewedAt, system::FileSystem &fs)
+                     std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs)
 {
     FileUsage usage;
     std::vector<std::optional<FileUsage::Use>> uses;
@@ -191,10 +185,10 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
     for (size_t k = 0; k < removalOrder.size(); ++k) {
         ReviewedTrack &t = *reviewedAt[static_cast<size_t>(removalOrder[k])];
         if (t.fileThere && !gone.contains(system::normalisedPath(t.location))) {
-            // The disk is asked about every track only once a file may go,
+            // The other tracks' files are looked at only once a file may go,
             // as the removal does.
             if (!gathered) {
-                uses = gatherUses(index, removalOrder, fs, usage);
+                uses = gatherUses(index, removalOrder, reviewedAt, fs, usage);
                 for (size_t earlier = 0; earlier < k; ++earlier) {
                     if (auto &use = uses[earlier]) {
                         usage.Release(*use);
@@ -235,6 +229,8 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
     if (rule == KeepRule::LibraryOrder)
         removalOrder = playTheWalk(index);
 
+    // One picture of the folders for the whole review.
+    ListedFolders listed(fs);
     DuplicateReview review;
     review.groups.resize(members.size());
     std::vector<ReviewedTrack *> reviewedAt(static_cast<size_t>(index.size()), nullptr);
@@ -242,7 +238,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
         DuplicateGroup &group = review.groups[g];
         group.tracks.reserve(members[g].size());
         for (const int i : members[g])
-            group.tracks.push_back(reviewed(index.at(i), fs));
+            group.tracks.push_back(reviewed(index.at(i), listed));
         if (progress)
             progress(static_cast<int>(g) + 1, static_cast<int>(members.size()));
         for (size_t t = 0; t < group.tracks.size(); ++t)
@@ -267,7 +263,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
     }
     review.copies = static_cast<int>(removalOrder.size());
     if (filter.KeepFiles() == false) {
-        markFilesThatGo(index, removalOrder, reviewedAt, fs);
+        markFilesThatGo(index, removalOrder, reviewedAt, listed);
         for (const int copy : removalOrder) {
             if (const ReviewedTrack &t = *reviewedAt[static_cast<size_t>(copy)]; t.fileGoes)
                 review.trashBytes += t.size;

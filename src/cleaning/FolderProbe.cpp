@@ -1,16 +1,70 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/FolderProbe.h"
 
-#include <QHash>
+#include <algorithm>
 
 namespace tidyfox::cleaning {
+namespace {
 
-EntryPath entryOf(QStringView location)
+// The folder and the name of location's entry in it, as the system reads the
+// path; an empty name when location has no folder part or names a folder.
+std::pair<QStringView, QStringView> entryPath(QStringView location)
 {
     const qsizetype slash = location.lastIndexOf(QLatin1Char('/'));
     if (slash < 0 || slash + 1 == location.size())
         return {};
     return {slash == 0 ? location.first(1) : location.first(slash), location.sliced(slash + 1)};
+}
+
+} // namespace
+
+std::pair<std::uint64_t, std::uint64_t> ListedFolders::nameHash(QStringView name)
+{
+    return {qHash(name, 0x9e3779b97f4a7c15u), qHash(name, 0x2545f4914f6cdd1du)};
+}
+
+const ListedFolders::Listing &ListedFolders::listingOf(QStringView folder)
+{
+    const QString key = folder.toString();
+    if (const auto found = m_listings.constFind(key); found != m_listings.constEnd())
+        return *found;
+    const system::FolderListing listed = m_fs.listFolder(key);
+    Listing listing;
+    listing.missing = listed.missing;
+    listing.listed = listed.listed;
+    listing.names.reserve(static_cast<size_t>(listed.names.size()));
+    for (const QString &name : listed.names)
+        listing.names.push_back(nameHash(name));
+    std::sort(listing.names.begin(), listing.names.end());
+    return *m_listings.insert(key, std::move(listing));
+}
+
+ListedFolders::Entry ListedFolders::entryOf(const QString &location)
+{
+    const auto [folder, name] = entryPath(location);
+    if (name.isEmpty() || !system::isUsablePath(location))
+        return Entry::Unknown;
+    const Listing &listing = listingOf(folder);
+    if (listing.missing)
+        return Entry::Missing;
+    if (listing.listed && std::binary_search(listing.names.begin(), listing.names.end(), nameHash(name)))
+        return Entry::RegularFile;
+    // A name the listing lacks may still be there under another spelling
+    // (a folder that ignores case) or behind a symlink.
+    return Entry::Unknown;
+}
+
+bool ListedFolders::fileExists(const QString &path)
+{
+    switch (entryOf(path)) {
+    case Entry::RegularFile:
+        return true;
+    case Entry::Missing:
+        return false;
+    case Entry::Unknown:
+        break;
+    }
+    return m_fs.fileExists(path);
 }
 
 QString EntryNames::keyOf(QStringView location)
@@ -27,58 +81,6 @@ void EntryNames::add(QStringView location)
 bool EntryNames::mayName(QStringView location) const
 {
     return m_keys.contains(keyOf(location));
-}
-
-void forEachFolder(
-    system::FileSystem &fs, const std::vector<QString> &locations,
-    const std::function<void(const system::FolderListing *listing, const std::vector<size_t> &members)> &visit)
-{
-    // Views into locations: a copy of every folder's text would cost more
-    // than the listings spare.
-    QHash<QStringView, size_t> folderIndex;
-    std::vector<QStringView> folders;
-    std::vector<std::vector<size_t>> members;
-    std::vector<size_t> unlisted;
-    for (size_t i = 0; i < locations.size(); ++i) {
-        const EntryPath entry = entryOf(locations[i]);
-        if (entry.name.isEmpty() || !system::isUsablePath(locations[i])) {
-            unlisted.push_back(i);
-            continue;
-        }
-        const auto found = folderIndex.constFind(entry.folder);
-        if (found != folderIndex.constEnd()) {
-            members[*found].push_back(i);
-            continue;
-        }
-        folderIndex.insert(entry.folder, folders.size());
-        folders.push_back(entry.folder);
-        members.push_back({i});
-    }
-    for (size_t f = 0; f < folders.size(); ++f) {
-        const system::FolderListing listing = fs.listFolder(folders[f].toString());
-        visit(&listing, members[f]);
-        members[f] = {};
-    }
-    if (!unlisted.empty())
-        visit(nullptr, unlisted);
-}
-
-std::vector<bool> filesThere(system::FileSystem &fs, const std::vector<QString> &locations)
-{
-    std::vector<bool> there(locations.size(), false);
-    forEachFolder(fs, locations, [&](const system::FolderListing *listing, const std::vector<size_t> &members) {
-        for (const size_t i : members) {
-            if (listing && listing->missing)
-                continue;
-            // A name the listing lacks may still be there under another
-            // spelling (a folder that ignores case) or behind a symlink.
-            if (listing && listing->listed && listing->names.contains(entryOf(locations[i]).name.toString()))
-                there[i] = true;
-            else
-                there[i] = fs.fileExists(locations[i]);
-        }
-    });
-    return there;
 }
 
 } // namespace tidyfox::cleaning

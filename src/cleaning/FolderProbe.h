@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Asking the disk about many library files at once: each folder is listed
+// Asking the disk about many library files in one run: each folder is listed
 // once, and only a file its folder's listing does not vouch for is asked
 // about on its own. A library of a million tracks lives in a few thousand
 // folders, so a run asks the disk a few thousand times instead of a million.
@@ -7,22 +7,62 @@
 
 #include "system/FileSystem.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringView>
-#include <functional>
+#include <cstdint>
 #include <vector>
 
 namespace tidyfox::cleaning {
 
-// The folder and the name of location's entry in it, as the system reads
-// the path; both empty when location has no folder part or names a folder.
-struct EntryPath
+// The file system as one run sees it: the listings it made are kept for the
+// run (a listing is a picture of the folder when it was made, so the object
+// lives no longer than the run that asks). Everything but fileExists goes to
+// the file system unchanged.
+class ListedFolders : public system::FileSystem
 {
-    QStringView folder;
-    QStringView name;
+public:
+    explicit ListedFolders(system::FileSystem &fs) : m_fs(fs) {}
+
+    // What location's folder listing says about its entry.
+    enum class Entry {
+        RegularFile, // a regular file of exactly its name
+        Missing,     // the folder is not there
+        Unknown,     // anything else: the disk must be asked
+    };
+    Entry entryOf(const QString &location);
+
+    bool fileExists(const QString &path) override;
+    system::TrashedFile moveToTrash(const QString &path, const system::BeforeTrashMove &beforeMove) override
+    {
+        return m_fs.moveToTrash(path, beforeMove);
+    }
+    void restoreFromTrash(const system::TrashedFile &trashed, const QString &path) override
+    {
+        m_fs.restoreFromTrash(trashed, path);
+    }
+    std::optional<system::FileStamp> stamp(const QString &path) override { return m_fs.stamp(path); }
+    QString whyItStays(const QString &path) override { return m_fs.whyItStays(path); }
+    system::FolderListing listFolder(const QString &path) override { return m_fs.listFolder(path); }
+    bool mayHaveOtherNames(const QString &path) override { return m_fs.mayHaveOtherNames(path); }
+
+private:
+    // A listing kept small: two independent hashes of each regular file's
+    // name, sorted. A name must match both to count, which two different
+    // names do with a chance far below that of a disk error.
+    struct Listing
+    {
+        bool missing = false;
+        bool listed = false;
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> names;
+    };
+    static std::pair<std::uint64_t, std::uint64_t> nameHash(QStringView name);
+    const Listing &listingOf(QStringView folder);
+
+    system::FileSystem &m_fs;
+    QHash<QString, Listing> m_listings;
 };
-EntryPath entryOf(QStringView location);
 
 // The names of some locations' entries, compared as loosely as a file system
 // may compare them (case and Unicode composition aside), so that another
@@ -37,15 +77,5 @@ private:
     static QString keyOf(QStringView location);
     QSet<QString> m_keys;
 };
-
-// Visits the locations folder by folder (each folder's listing ready), in
-// the order of the folders' first locations; locations without an entry
-// (see entryOf) last, with no listing.
-void forEachFolder(
-    system::FileSystem &fs, const std::vector<QString> &locations,
-    const std::function<void(const system::FolderListing *listing, const std::vector<size_t> &members)> &visit);
-
-// Whether each location names a file that is there, as fs.fileExists tells.
-std::vector<bool> filesThere(system::FileSystem &fs, const std::vector<QString> &locations);
 
 } // namespace tidyfox::cleaning

@@ -459,7 +459,19 @@ void LibraryStore::forEachTrack(std::int32_t playlistId,
             visit(readTrack(q, &repeated), q.text(kTrackTypeColumn, trackType.bytes, trackType.text));
     };
     if (playlistId == m_libraryPlaylistId) {
-        auto q = m_db.query("SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order");
+        // Following the order index looks every row up in the table on its
+        // own. Rows stored in library order (as an import leaves them) read
+        // straight through come in the same order for less; the index alone
+        // tells whether they are.
+        bool stored = true;
+        auto order = m_db.query("SELECT database_id FROM tracks ORDER BY library_order");
+        for (std::int64_t last = std::numeric_limits<std::int64_t>::min(); stored && order.next();) {
+            const std::int64_t id = order.int64(0);
+            stored = id > last;
+            last = id;
+        }
+        auto q = m_db.query(stored ? "SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.database_id"
+                                   : "SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order");
         walk(q);
         return;
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the library into a new library model and showing it in the grid.
 #include "cleaning/DeadTrackRule.h"
+#include "cleaning/FolderProbe.h"
 #include "libraryclient/LibraryLookups.h"
 #include "librarylist/LibraryListFormat.h"
 #include "librarylist/LibraryListModel.h"
@@ -55,6 +56,9 @@ void MainWindow::fillListFromSource(widgets::TreeGrid &list, libraryclient::Sour
     m_listModel = std::make_shared<librarylist::LibraryListModel>();
     librarylist::LibraryListModel &parents = *m_listModel;
 
+    // Which tracks lost their file, asked folder by folder: a track in many
+    // playlists is looked up again in a listing, not on the disk.
+    cleaning::ListedFolders listed(*m_env.fileSystem);
     std::shared_ptr<libraryclient::LibraryPlaylistCollection> lists;
     step([&] { lists = libraryclient::playlistsOf(source); });
     if (lists) {
@@ -99,7 +103,7 @@ void MainWindow::fillListFromSource(widgets::TreeGrid &list, libraryclient::Sour
                         // The list marks a track whose file is gone; a track
                         // that cannot say is not marked.
                         try {
-                            children->setFileMissing(cleaning::deadLocation(*track, *m_env.fileSystem).has_value());
+                            children->setFileMissing(cleaning::deadLocation(*track, listed).has_value());
                         } catch (const libraryclient::ClientError &) {
                         } catch (const librarylist::ListModelError &) {
                         }

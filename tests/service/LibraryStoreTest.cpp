@@ -189,6 +189,18 @@ TEST(Store, AddedTracksKeepEveryPropertyInTheOrderAdded)
     EXPECT_EQ(store->trackType(stream.databaseId), QStringLiteral("URL"));
     EXPECT_EQ(store->trackType(a.databaseId), QStringLiteral("File"));
     EXPECT_EQ(store->track(c.databaseId)->name, QStringLiteral("C"));
+
+    // Streamed, whether the rows are stored in library order or not.
+    const auto streamed = [&] {
+        std::vector<TrackRecord> out;
+        store->forEachTrack(store->libraryPlaylistId(),
+                            [&](const TrackRecord &t, const QString &) { out.push_back(t); });
+        return names(out);
+    };
+    EXPECT_EQ(streamed(), names(tracks));
+    store->moveToLibraryEnd({a.databaseId});
+    EXPECT_EQ(names(store->playlistTracks(store->libraryPlaylistId())), (std::vector<QString>{"Radio", "C", "A"}));
+    EXPECT_EQ(streamed(), (std::vector<QString>{"Radio", "C", "A"}));
 }
 
 TEST(Store, DeleteRemovesTheTrackFromTheLibraryAndEveryPlaylist)
