@@ -48,9 +48,9 @@ public:
     bool mayHaveOtherNames(const QString &path) override { return m_fs.mayHaveOtherNames(path); }
 
 private:
-    // A listing kept small: two independent hashes of each regular file's
-    // name, sorted. A name must match both to count, which two different
-    // names do with a chance far below that of a disk error.
+    // A listing kept small: two independent 64-bit hashes of each regular
+    // file's name, sorted. A name must match both to count, which two
+    // different names do with a chance far below that of a disk error.
     struct Listing
     {
         bool missing = false;
@@ -61,12 +61,19 @@ private:
     const Listing &listingOf(QStringView folder);
 
     system::FileSystem &m_fs;
-    QHash<QString, Listing> m_listings;
+    // By the hash of the folder's text, so that a look-up copies nothing.
+    struct Folder
+    {
+        QString path;
+        Listing listing;
+    };
+    QHash<std::uint64_t, std::vector<Folder>> m_folders;
 };
 
 // The names of some locations' entries, compared as loosely as a file system
 // may compare them (case and Unicode composition aside), so that another
-// spelling of the same entry is never taken for another file.
+// spelling of the same entry is never taken for another file. Kept as
+// hashes: two names of one hash only cost the disk a question more.
 class EntryNames
 {
 public:
@@ -74,8 +81,8 @@ public:
     bool mayName(QStringView location) const;
 
 private:
-    static QString keyOf(QStringView location);
-    QSet<QString> m_keys;
+    static size_t keyOf(QStringView location);
+    QSet<size_t> m_keys;
 };
 
 } // namespace tidyfox::cleaning

@@ -6,8 +6,8 @@
 #include "system/Trash.h"
 
 #include <QHashFunctions>
-#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <compare>
 #include <cstdint>
 #include <optional>
@@ -56,9 +56,9 @@ struct FolderListing
 {
     bool missing = false; // the folder is not there, so nothing in it is
     bool listed = false;  // names holds the regular files in it
-    // As the listing spells them; symlinks, folders and entries of a kind the
-    // listing does not tell are left out.
-    QSet<QString> names;
+    // As the listing spells them, in no order; symlinks, folders and entries
+    // of a kind the listing does not tell are left out.
+    QStringList names;
 };
 
 class FileSystem

@@ -140,7 +140,7 @@ FolderListing TrashFileSystem::listFolder(const QString &path)
         const QString name = QFile::decodeName(entry->d_name);
         // A name that does not decode cleanly could stand for another.
         if (!name.contains(QChar::ReplacementCharacter))
-            listing.names.insert(name);
+            listing.names.append(name);
     }
     listing.listed = errno == 0;
     if (!listing.listed)

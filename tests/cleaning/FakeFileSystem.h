@@ -92,7 +92,7 @@ public:
                 continue;
             listing.missing = false;
             if (!file.sliced(prefix.size()).contains(QLatin1Char('/')))
-                listing.names.insert(file.sliced(prefix.size()));
+                listing.names.append(file.sliced(prefix.size()));
         }
         listing.listed = !listing.missing;
         return listing;
