@@ -24,17 +24,12 @@ constexpr int kSelectorWidth = 11;
 constexpr int kEdgeGrip = 3;
 constexpr int kDragThreshold = 4;
 
-QColor fromOle(int color)
-{
-    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-}
-
 // The first colour that is set, from the most particular setting to the most general.
-QColor pick(std::initializer_list<int> settings, const QColor &fallback)
+QColor pick(std::initializer_list<std::optional<QColor>> settings, const QColor &fallback)
 {
-    for (int color : settings)
-        if (color != GridAppearance::Unset)
-            return fromOle(color);
+    for (const auto &color : settings)
+        if (color)
+            return *color;
     return fallback;
 }
 

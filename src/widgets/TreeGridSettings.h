@@ -10,8 +10,10 @@
 // A value outside its enum throws GridError.
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tidyfox::widgets {
@@ -44,18 +46,16 @@ private:
     bool m_value;
 };
 
-// Colours are red + 256 * green + 65536 * blue; Unset leaves the grid's default.
+// A colour not set leaves the grid's default.
 class GridAppearance
 {
 public:
-    static constexpr int Unset = -1;
-
-    int backColor() const { return m_back; }
-    void setBackColor(int color);
-    int borderColor() const { return m_border; }
-    void setBorderColor(int color);
-    int foreColor() const { return m_fore; }
-    void setForeColor(int color);
+    std::optional<QColor> backColor() const { return m_back; }
+    void setBackColor(const QColor &color);
+    std::optional<QColor> borderColor() const { return m_border; }
+    void setBorderColor(const QColor &color);
+    std::optional<QColor> foreColor() const { return m_fore; }
+    void setForeColor(const QColor &color);
 
     GridAppearance(const GridAppearance &) = delete;
     GridAppearance &operator=(const GridAppearance &) = delete;
@@ -64,12 +64,12 @@ private:
     friend class TreeGrid;
     friend class GridSettings;
     explicit GridAppearance(TreeGrid *grid) : m_grid(grid) {}
-    int checked(int color) const;
+    static QColor checked(const QColor &color);
 
     TreeGrid *m_grid;
-    int m_back = Unset;
-    int m_border = Unset;
-    int m_fore = Unset;
+    std::optional<QColor> m_back;
+    std::optional<QColor> m_border;
+    std::optional<QColor> m_fore;
 };
 
 class GridSettings

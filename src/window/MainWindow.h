@@ -156,9 +156,10 @@ private:
     void yieldToEvents(int times = 1);
 
     // The connection with the library.
-    std::int16_t connectToLibrary();
+    enum class Connection { Connected, NoLibrarySource, Failed };
+    Connection connectToLibrary();
     void disconnectFromLibrary();
-    std::int16_t loadLibrarySource();
+    Connection loadLibrarySource();
     void showSourceName();
     void onStartTimer();
     void onLibraryQuitting();
