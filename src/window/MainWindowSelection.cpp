@@ -4,6 +4,7 @@
 #include "libraryclient/LibraryLookups.h"
 #include "widgets/TreeGrid.h"
 #include "window/MainWindow.h"
+#include "window/WindowLog.h"
 
 namespace tidyfox::window {
 
@@ -53,8 +54,8 @@ void MainWindow::onListCellActivating(const widgets::GridCell &cell)
                                   : nullptr;
         }
         updateTrackButtons();
-    } catch (const libraryclient::ClientError &) {
-    } catch (const widgets::GridError &) {
+    } catch (const Error &error) {
+        qCDebug(lcWindow) << "The selection was not followed:" << error.what();
     }
 }
 
@@ -63,12 +64,16 @@ void MainWindow::onListDoubleClick()
     if (m_state.isIn(WindowState::Phase::Connecting))
         return;
     try {
-        widgets::GridRow row = m_libraryList->selection().cells().item(0).row();
-        if (row.isExpanded())
-            row.collapse();
-        else
-            row.expand();
-    } catch (const widgets::GridError &) {
+        const widgets::GridCells cells = m_libraryList->selection().cells();
+        if (cells.count() > 0) {
+            widgets::GridRow row = cells.item(0).row();
+            if (row.isExpanded())
+                row.collapse();
+            else
+                row.expand();
+        }
+    } catch (const widgets::GridError &error) {
+        qCDebug(lcWindow) << "The row did not open or close:" << error.what();
     }
     if (!m_selectedTrack)
         return;
@@ -101,8 +106,9 @@ void MainWindow::onListKeyReleased(int /*keyCode*/, int /*shift*/)
                                                  QStringLiteral("Object variable not set"));
             if (track->playlist()->name() != selectedName)
                 item.setSelected(false);
-        } catch (const libraryclient::ClientError &) {
-        } catch (const widgets::GridError &) {
+        } catch (const Error &error) {
+            // The item stays as it is.
+            qCDebug(lcWindow) << "A selected item was not checked:" << error.what();
         }
     }
 }
