@@ -12,15 +12,10 @@
 
 namespace tidyfox::cleaning {
 
-inline constexpr std::int32_t kLibraryPlaylistKind = 1;
-
 // The location of a track that is an entry of a file that is gone, or
 // nothing. A track without a file (a stream) has no Location at all and is
 // never dead. Throws what the reads throw.
 std::optional<QString> deadLocation(libraryclient::LibraryTrack &track, system::FileSystem &fs);
-// The location of a track, or nothing for a track without a file. Throws
-// what the reads throw.
-std::optional<QString> locationOf(libraryclient::LibraryTrack &track);
 
 // The folder of a location; empty for a location without one (lost).
 QString folderOf(const QString &location);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DuplicateIndex.h"
 
-#include "cleaning/DeadTrackRule.h"
 #include "system/FileSystem.h"
 
 #include <QHash>
@@ -136,7 +135,7 @@ DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, co
         libraryclient::LibraryTrack &track = *entry.track;
         entry.databaseId = track.databaseId();
         if (readLocations || byFileName) {
-            const auto location = locationOf(track);
+            const auto location = track.location();
             entry.hasFile = location.has_value();
             entry.location = location.value_or(QString());
         }
