@@ -148,6 +148,12 @@ const SqlitePlayer *sqlitePlayer(const QString &id)
     return nullptr;
 }
 
+void registerPlayerTokenizer(sql::Database &db, const SqlitePlayer &player)
+{
+    if (player.tokenizerAlias)
+        registerTokenizerAlias(db, player.tokenizerAlias);
+}
+
 QString defaultCollectionFile(const SqlitePlayer &player)
 {
     const auto folder =
@@ -162,8 +168,7 @@ std::unique_ptr<sql::Database> openCollection(const SqlitePlayer &player, const 
     try {
         auto db = std::make_unique<sql::Database>(fileName, readOnly);
         db->setBusyTimeout(2000);
-        if (player.tokenizerAlias)
-            registerTokenizerAlias(*db, player.tokenizerAlias);
+        registerPlayerTokenizer(*db, player);
         if (!db->query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'schema_version'").next() ||
             !db->query("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'songs'").next())
             throw PlayerWriteError(QStringLiteral("%1: not a %2 collection (no songs or schema_version table)")

@@ -40,6 +40,10 @@ const SqlitePlayer *sqlitePlayer(const QString &id);
 // The user's own collection file of the player.
 QString defaultCollectionFile(const SqlitePlayer &player);
 
+// Lets db read and keep the player's full-text index (its tokenizer under the
+// player's own name); openCollection does it.
+void registerPlayerTokenizer(sql::Database &db, const SqlitePlayer &player);
+
 // The player's collection file, opened as it is: a missing file, one that is
 // not SQLite, or a schema version not known is refused with one line
 // (PlayerWriteError) and nothing is written.
