@@ -6,6 +6,7 @@
 
 #include <QDataStream>
 #include <QFile>
+#include <QHash>
 #include <cmath>
 #include <cstdio>
 #include <sqlite3.h>
@@ -76,6 +77,15 @@ std::vector<PlayerRow> rowsFromText(const QString &text)
     for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         rows.push_back(PlayerRow::fromBytes(QByteArray::fromBase64(line.toLatin1())));
     return rows;
+}
+
+QVariant columnOf(const PlayerRow &row, const QString &name)
+{
+    for (const auto &[n, v] : row.columns) {
+        if (n == name)
+            return v;
+    }
+    return {};
 }
 
 void setColumn(PlayerRow &row, const QString &name, const QVariant &value)
@@ -202,6 +212,44 @@ private:
         m_saved[copyKey] = {{}, {}, {}, keeperKey, before.text(), after.text(), false};
     }
 
+    QHash<qint64, QList<qint64>> &itemsBySong()
+    {
+        if (!m_items) {
+            m_items.emplace();
+            PlayerQuery q(m_db, "SELECT rowid, " + QByteArray(m_player.itemSongColumn) +
+                                    " FROM playlist_items WHERE type = '" + m_player.itemSongType + "' ORDER BY rowid");
+            while (q.next())
+                (*m_items)[q.value(1).toLongLong()].append(q.value(0).toLongLong());
+        }
+        return *m_items;
+    }
+
+    // Takes the song's items (of one playlist only, when given) out of the
+    // playlists; the rows, for a put-back.
+    std::vector<PlayerRow> takeItems(qint64 song, std::optional<qint64> playlist = std::nullopt)
+    {
+        std::vector<PlayerRow> taken;
+        QList<qint64> &items = itemsBySong()[song];
+        for (auto it = items.begin(); it != items.end();) {
+            std::vector<PlayerRow> row = selectRows(m_db, "playlist_items", "rowid = ?1", *it);
+            if (playlist && !row.empty() &&
+                columnOf(row.front(), QStringLiteral("playlist")).toLongLong() != *playlist) {
+                ++it;
+                continue;
+            }
+            if (!row.empty())
+                taken.push_back(std::move(row.front()));
+            PlayerQuery(m_db, "DELETE FROM playlist_items WHERE rowid = ?1").bind(1, *it).next();
+            it = items.erase(it);
+        }
+        return taken;
+    }
+
+    void putItem(const PlayerRow &item, qint64 song)
+    {
+        itemsBySong()[song].append(insertRow(m_db, "playlist_items", item));
+    }
+
     void remove(const QString &key)
     {
         const auto rowid = find(key);
@@ -212,8 +260,7 @@ private:
             s = {};
         const std::vector<PlayerRow> song = selectRows(m_db, "songs", "rowid = ?1", *rowid);
         s.entry = songBytes(song.front(), selectRows(m_db, "songs_fts", "rowid = ?1", *rowid));
-        s.places = rowsText(selectRows(m_db, "playlist_items", m_itemSong.constData(), *rowid));
-        PlayerQuery(m_db, "DELETE FROM playlist_items WHERE " + m_itemSong).bind(1, *rowid).next();
+        s.places = rowsText(takeItems(*rowid));
         PlayerQuery(m_db, "DELETE FROM songs_fts WHERE rowid = ?1").bind(1, *rowid).next();
         PlayerQuery(m_db, "DELETE FROM songs WHERE rowid = ?1").bind(1, *rowid).next();
     }
@@ -223,7 +270,7 @@ private:
     {
         for (PlayerRow item : items) {
             setColumn(item, QString::fromLatin1(m_player.itemSongColumn), rowid);
-            insertRow(m_db, "playlist_items", item);
+            putItem(item, rowid);
         }
     }
 
@@ -293,12 +340,9 @@ private:
         const auto playlist = playlistNamed(name);
         if (!rowid || !playlist)
             return;
-        const QByteArray where = m_itemSong + " AND playlist = " + QByteArray::number(*playlist);
-        const std::vector<PlayerRow> items = selectRows(m_db, "playlist_items", where.constData(), *rowid);
-        if (items.empty())
-            return;
-        m_saved[placeKey(name, key)] = {{}, rowsText(items), {}, {}, {}, {}, false};
-        PlayerQuery(m_db, "DELETE FROM playlist_items WHERE " + where).bind(1, *rowid).next();
+        const std::vector<PlayerRow> items = takeItems(*rowid, *playlist);
+        if (!items.empty())
+            m_saved[placeKey(name, key)] = {{}, rowsText(items), {}, {}, {}, {}, false};
     }
 
     void returnToPlaylist(const QString &key, const QString &name)
@@ -312,7 +356,7 @@ private:
             for (PlayerRow item : rowsFromText(it->second.places)) {
                 setColumn(item, QStringLiteral("playlist"), *playlist);
                 setColumn(item, QString::fromLatin1(m_player.itemSongColumn), *rowid);
-                insertRow(m_db, "playlist_items", item);
+                putItem(item, *rowid);
             }
         }
         m_saved.erase(it);
@@ -332,6 +376,7 @@ private:
                                       {},
                                       false};
         PlayerQuery(m_db, "DELETE FROM playlist_items WHERE playlist = ?1").bind(1, *playlist).next();
+        m_items.reset();
         PlayerQuery(m_db, "DELETE FROM playlists WHERE rowid = ?1").bind(1, *playlist).next();
     }
 
@@ -346,13 +391,17 @@ private:
                 setColumn(item, QStringLiteral("playlist"), playlist);
                 insertRow(m_db, "playlist_items", item);
             }
+            m_items.reset();
         }
         m_saved.erase(it);
     }
 
     const SqlitePlayer &m_player;
-    sql::Database &m_db;
+    PlayerStatements m_db;
     PlayerSavedMap &m_saved;
+    // The playlist items of each song (by its rowid), read once: the player
+    // has no index of items by song.
+    std::optional<QHash<qint64, QList<qint64>>> m_items;
     QByteArray m_file;
     QByteArray m_itemSong;
     QString m_mergedKey;

@@ -67,9 +67,37 @@ PlayerQuery::PlayerQuery(sql::Database &db, const QByteArray &text) : m_db(db)
         db.fail(rc);
 }
 
+PlayerQuery::PlayerQuery(PlayerStatements &statements, const QByteArray &text)
+    : m_db(statements.database()), m_stmt(statements.get(text)), m_kept(true)
+{}
+
 PlayerQuery::~PlayerQuery()
 {
-    sqlite3_finalize(m_stmt);
+    if (!m_kept) {
+        sqlite3_finalize(m_stmt);
+        return;
+    }
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+PlayerStatements::~PlayerStatements()
+{
+    for (auto &[text, stmt] : m_statements)
+        sqlite3_finalize(stmt);
+}
+
+sqlite3_stmt *PlayerStatements::get(const QByteArray &text)
+{
+    auto &stmt = m_statements[text.toStdString()];
+    if (!stmt) {
+        if (const int rc = sqlite3_prepare_v2(m_db.handle(), text.constData(), int(text.size()), &stmt, nullptr);
+            rc != SQLITE_OK) {
+            m_statements.erase(text.toStdString());
+            m_db.fail(rc);
+        }
+    }
+    return stmt;
 }
 
 PlayerQuery &PlayerQuery::bind(int index, const QVariant &value)
@@ -218,7 +246,7 @@ PlayerRow PlayerRow::fromBytes(const QByteArray &bytes)
     return row;
 }
 
-std::vector<PlayerRow> selectRows(sql::Database &db, const char *table, const char *where, std::int64_t value)
+std::vector<PlayerRow> selectRows(PlayerStatements &db, const char *table, const char *where, std::int64_t value)
 {
     PlayerQuery select(db, QByteArray("SELECT rowid, * FROM ") + table + " WHERE " + where + " ORDER BY rowid");
     select.bind(1, qint64(value));
@@ -233,7 +261,7 @@ std::vector<PlayerRow> selectRows(sql::Database &db, const char *table, const ch
     return rows;
 }
 
-std::int64_t insertRow(sql::Database &db, const char *table, const PlayerRow &row)
+std::int64_t insertRow(PlayerStatements &db, const char *table, const PlayerRow &row)
 {
     // A rowid taken since (the player added a row) gives way: the row comes
     // back under a new one.
@@ -258,7 +286,7 @@ std::int64_t insertRow(sql::Database &db, const char *table, const PlayerRow &ro
     for (std::size_t i = 0; i < values.size(); ++i)
         insert.bind(int(i + 1), *values[i]);
     insert.next();
-    return db.lastInsertRowId();
+    return db.database().lastInsertRowId();
 }
 
 } // namespace tidyfox::library

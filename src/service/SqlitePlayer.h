@@ -10,6 +10,8 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tidyfox::library {
@@ -49,12 +51,31 @@ void registerPlayerTokenizer(sql::Database &db, const SqlitePlayer &player);
 // (PlayerWriteError) and nothing is written.
 std::unique_ptr<sql::Database> openCollection(const SqlitePlayer &player, const QString &fileName, bool readOnly);
 
-// A statement made here, over the player's own table and column names,
-// prepared for one use.
+// The statements of one write, prepared once each: a write of thousands of
+// changes runs the same few again and again.
+class PlayerStatements
+{
+public:
+    explicit PlayerStatements(sql::Database &db) : m_db(db) {}
+    PlayerStatements(const PlayerStatements &) = delete;
+    PlayerStatements &operator=(const PlayerStatements &) = delete;
+    ~PlayerStatements();
+
+    sql::Database &database() const { return m_db; }
+    sqlite3_stmt *get(const QByteArray &text);
+
+private:
+    sql::Database &m_db;
+    std::unordered_map<std::string, sqlite3_stmt *> m_statements;
+};
+
+// A statement made here, over the player's own table and column names:
+// prepared for one use, or one use of a kept one.
 class PlayerQuery
 {
 public:
     PlayerQuery(sql::Database &db, const QByteArray &text);
+    PlayerQuery(PlayerStatements &statements, const QByteArray &text);
     PlayerQuery(const PlayerQuery &) = delete;
     PlayerQuery &operator=(const PlayerQuery &) = delete;
     ~PlayerQuery();
@@ -68,6 +89,7 @@ public:
 private:
     sql::Database &m_db;
     sqlite3_stmt *m_stmt = nullptr;
+    bool m_kept = false;
 };
 
 // One row of a table of the player's file, every column as the file has it
@@ -80,9 +102,9 @@ struct PlayerRow
 };
 
 // The rows of table that where (an SQL condition over ?1) selects, by rowid.
-std::vector<PlayerRow> selectRows(sql::Database &db, const char *table, const char *where, std::int64_t value);
+std::vector<PlayerRow> selectRows(PlayerStatements &db, const char *table, const char *where, std::int64_t value);
 // Puts a row back with its own rowid, or a new one when that is taken now;
 // the rowid it has.
-std::int64_t insertRow(sql::Database &db, const char *table, const PlayerRow &row);
+std::int64_t insertRow(PlayerStatements &db, const char *table, const PlayerRow &row);
 
 } // namespace tidyfox::library
