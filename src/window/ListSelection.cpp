@@ -2,6 +2,7 @@
 #include "window/ListSelection.h"
 
 #include "widgets/TreeGrid.h"
+#include "window/WindowLog.h"
 
 #include <set>
 #include <utility>
@@ -48,11 +49,14 @@ ListSelection readListSelection(widgets::TreeGrid &list)
                 const std::int32_t trackId = row.cellCount() >= 3 ? idIn(row, 2) : 0;
                 if (trackId != 0 && seen.insert({playlistId, trackId}).second)
                     selection.tracks.push_back({playlistId, trackId});
-            } catch (const widgets::GridError &) {
+            } catch (const widgets::GridError &error) {
+                // A row that went away meanwhile is not part of the selection.
+                qCDebug(lcWindow) << "A selected row is gone:" << error.what();
             }
         }
-    } catch (const widgets::GridError &) {
+    } catch (const widgets::GridError &error) {
         // No data bound: nothing is selected.
+        qCDebug(lcWindow) << "No selection:" << error.what();
     }
     return selection;
 }

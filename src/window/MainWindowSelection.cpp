@@ -4,6 +4,7 @@
 #include "libraryclient/LibraryLookups.h"
 #include "widgets/TreeGrid.h"
 #include "window/MainWindow.h"
+#include "window/WindowLog.h"
 
 namespace tidyfox::window {
 
@@ -25,22 +26,15 @@ std::int32_t idFromCell(const QString &text)
 void MainWindow::connectListEvents()
 {
     using widgets::TreeGrid;
-    connect(m_libraryList, &TreeGrid::cellActivating, this,
-            [this](widgets::GridCell &cell, widgets::GridFlag &cancel) { onListCellActivating(cell, cancel); });
+    connect(m_libraryList, &TreeGrid::cellActivating, this, &MainWindow::onListCellActivating);
     connect(m_libraryList, &TreeGrid::doubleClicked, this, &MainWindow::onListDoubleClick);
     connect(m_libraryList, &TreeGrid::keyReleased, this, &MainWindow::onListKeyReleased);
-    // Moving columns and deleting rows are refused; editing a cell in place is
-    // called off.
-    connect(
-        m_libraryList, &TreeGrid::columnMoveRequested, this,
-        [this](widgets::GridColumn &, widgets::GridColumn &, widgets::GridFlag &cancel) { refuseListRequest(cancel); });
-    connect(m_libraryList, &TreeGrid::rowDeletionRequested, this,
-            [this](widgets::GridRows &, widgets::GridBand &, widgets::GridFlag &cancel) { refuseListRequest(cancel); });
-    connect(m_libraryList, &TreeGrid::editRequested, this,
-            [this](widgets::GridCell &, widgets::GridFlag &flag, widgets::GridColumn &) { clearListFlag(flag); });
+    // The columns stay where they are; deleting rows and editing cells are
+    // requests the window does not act on.
+    m_libraryList->setColumnMoveGuard([](const widgets::GridColumn &, const widgets::GridColumn &) { return false; });
 }
 
-void MainWindow::onListCellActivating(widgets::GridCell &cell, widgets::GridFlag & /*cancel*/)
+void MainWindow::onListCellActivating(const widgets::GridCell &cell)
 {
     // Stops at the first failure: what was assigned stays, and the buttons
     // keep their state.
@@ -60,8 +54,8 @@ void MainWindow::onListCellActivating(widgets::GridCell &cell, widgets::GridFlag
                                   : nullptr;
         }
         updateTrackButtons();
-    } catch (const libraryclient::ClientError &) {
-    } catch (const widgets::GridError &) {
+    } catch (const Error &error) {
+        qCDebug(lcWindow) << "The selection was not followed:" << error.what();
     }
 }
 
@@ -70,12 +64,16 @@ void MainWindow::onListDoubleClick()
     if (m_state.isIn(WindowState::Phase::Connecting))
         return;
     try {
-        widgets::GridRow row = m_libraryList->selection().cells().item(0).row();
-        if (row.isExpanded())
-            row.collapse();
-        else
-            row.expand();
-    } catch (const widgets::GridError &) {
+        const widgets::GridCells cells = m_libraryList->selection().cells();
+        if (cells.count() > 0) {
+            widgets::GridRow row = cells.item(0).row();
+            if (row.isExpanded())
+                row.collapse();
+            else
+                row.expand();
+        }
+    } catch (const widgets::GridError &error) {
+        qCDebug(lcWindow) << "The row did not open or close:" << error.what();
     }
     if (!m_selectedTrack)
         return;
@@ -108,20 +106,11 @@ void MainWindow::onListKeyReleased(int /*keyCode*/, int /*shift*/)
                                                  QStringLiteral("Object variable not set"));
             if (track->playlist()->name() != selectedName)
                 item.setSelected(false);
-        } catch (const libraryclient::ClientError &) {
-        } catch (const widgets::GridError &) {
+        } catch (const Error &error) {
+            // The item stays as it is.
+            qCDebug(lcWindow) << "A selected item was not checked:" << error.what();
         }
     }
-}
-
-void MainWindow::refuseListRequest(widgets::GridFlag &cancel)
-{
-    cancel.setValue(true);
-}
-
-void MainWindow::clearListFlag(widgets::GridFlag &flag)
-{
-    flag.setValue(false);
 }
 
 } // namespace tidyfox::window
