@@ -281,8 +281,9 @@ private:
             return;
         const PlayerSaved s = it->second;
         m_saved.erase(it);
-        if (!s.entry.isEmpty()) {
-            auto [song, index] = songFromBytes(s.entry);
+        auto [song, index] = songFromBytes(s.entry);
+        // A note that cannot be read back puts nothing back.
+        if (!song.columns.empty()) {
             // The player may have found the file again since: its row stays.
             std::optional<qint64> rowid = find(key);
             if (!rowid) {

@@ -1,3 +1,5 @@
+-- The tables of the collection file as Debian 12's Strawberry 1.0.14 creates them (schema version 15),
+-- taken from a file it made: songs, their full-text index, playlists and their items.
 CREATE TABLE schema_version (
   version INTEGER NOT NULL
 );
