@@ -4,13 +4,13 @@
 #include "service/BinaryPlistExtent.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
+#include "service/XmlScanner.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <bitset>
@@ -164,7 +164,7 @@ private:
         qint64 line = 0;
         qint64 column = 0;
     };
-    Place here() const { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
+    Place here() { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
     void note(const Place &place, const QString &message)
     {
         m_summary.notes.push_back({place.line, place.column, message});
@@ -176,14 +176,14 @@ private:
         std::int32_t sequence = -1; // order of adding in this import; -1: was there before
     };
 
-    [[noreturn]] void fail(const QString &message) const
+    [[noreturn]] void fail(const QString &message)
     {
         throw XmlImportError(m_xml.lineNumber(), m_xml.columnNumber(), message);
     }
 
-    [[noreturn]] void failOnReader() const
+    [[noreturn]] void failOnReader()
     {
-        if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+        if (m_xml.fault() == XmlScanner::Fault::PrematureEnd)
             fail(QStringLiteral("the file ends too early"));
         // The reader may be fine and the token one that has no place here.
         if (!m_xml.hasError())
@@ -358,20 +358,19 @@ private:
         out.resize(0);
         for (;;) {
             switch (m_xml.readNext()) {
-            case QXmlStreamReader::Characters:
-            case QXmlStreamReader::EntityReference:
+            case XmlScanner::Token::Characters:
                 out.append(m_xml.text());
                 // No field of a library is anywhere near this; a larger one
                 // is a broken or hostile file, and would only eat memory.
                 if (out.size() > kMaxText)
                     fail(QStringLiteral("a text longer than 16 MB"));
                 break;
-            case QXmlStreamReader::Comment:
-            case QXmlStreamReader::ProcessingInstruction:
+            case XmlScanner::Token::Comment:
+            case XmlScanner::Token::ProcessingInstruction:
                 break;
-            case QXmlStreamReader::EndElement:
+            case XmlScanner::Token::EndElement:
                 return;
-            case QXmlStreamReader::StartElement:
+            case XmlScanner::Token::StartElement:
                 fail(QStringLiteral("<%1> inside a text").arg(m_xml.name()));
             default:
                 failOnReader();
@@ -428,22 +427,22 @@ private:
         out.clear();
         QXmlStreamWriter writer(&out);
         writer.writeStartElement(m_xml.name().toString());
-        writer.writeAttributes(m_xml.attributes());
+        writeAttributes(writer);
         // The text since the last tag: a value is checked at its end tag.
         QString text;
         QString element = m_xml.name().toString();
         bool readable = true;
         for (int depth = 1; depth > 0;) {
             switch (m_xml.readNext()) {
-            case QXmlStreamReader::StartElement:
+            case XmlScanner::Token::StartElement:
                 writer.writeCharacters(text);
                 text.clear();
                 element = m_xml.name().toString();
                 writer.writeStartElement(element);
-                writer.writeAttributes(m_xml.attributes());
+                writeAttributes(writer);
                 ++depth;
                 break;
-            case QXmlStreamReader::EndElement:
+            case XmlScanner::Token::EndElement:
                 readable = isReadableValue(element, text) && readable;
                 element.clear();
                 writer.writeCharacters(text);
@@ -451,20 +450,25 @@ private:
                 writer.writeEndElement();
                 --depth;
                 break;
-            case QXmlStreamReader::Characters:
-            case QXmlStreamReader::EntityReference:
+            case XmlScanner::Token::Characters:
                 text += m_xml.text();
                 if (out.size() + text.size() > kMaxText)
                     fail(QStringLiteral("a text longer than 16 MB"));
                 break;
-            case QXmlStreamReader::Comment:
-            case QXmlStreamReader::ProcessingInstruction:
+            case XmlScanner::Token::Comment:
+            case XmlScanner::Token::ProcessingInstruction:
                 break;
             default:
                 failOnReader();
             }
         }
         return readable;
+    }
+
+    void writeAttributes(QXmlStreamWriter &writer) const
+    {
+        for (const XmlScanner::Attribute &a : m_xml.attributes())
+            writer.writeAttribute(a.name, a.value);
     }
 
     // A date for a column; text that is no date is left out, with a note.
@@ -901,7 +905,7 @@ private:
     QString m_fileName;
     LocationMapper m_locations;
     QString m_musicFolder;
-    QXmlStreamReader m_xml;
+    XmlScanner m_xml;
     QString m_value;
     QString m_lastKept;
     QByteArray m_converted; // a binary property list, as XML
