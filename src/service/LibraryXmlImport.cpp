@@ -2,6 +2,7 @@
 #include "service/LibraryXmlImport.h"
 
 #include "service/BinaryPlistExtent.h"
+#include "service/ImportPageCache.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
 #include "service/XmlScanner.h"
@@ -133,6 +134,7 @@ public:
 
     XmlImportSummary run()
     {
+        const ImportPageCache cache(m_store.database());
         Transaction transaction(m_store);
         m_topTrackIdBefore = m_store.topTrackId();
         m_topPlaylistIdBefore = m_store.topPlaylistId();
@@ -563,6 +565,20 @@ private:
         }
     }
 
+    // The code of a track's key; tracks give their keys in much the same
+    // order, so the key in the same place of the track before is tried first.
+    int keyCode(std::size_t index, const QString &key)
+    {
+        if (index >= m_keyCodes.size())
+            m_keyCodes.resize(index + 1);
+        auto &[known, code] = m_keyCodes[index];
+        if (known != key) {
+            known = QString(key.constData(), key.size()); // not shared: key keeps its buffer
+            code = trackCode(key);
+        }
+        return code;
+    }
+
     // label: the track's key in "Tracks", for the notes.
     void readTrack(const QString &label)
     {
@@ -575,9 +591,9 @@ private:
         Place locationPlace;
         Place persistentIdPlace;
         std::bitset<256> seen;
-        QString key;
-        while (nextKey(key)) {
-            const int code = trackCode(key);
+        QString &key = m_key;
+        for (std::size_t index = 0; nextKey(key); ++index) {
+            const int code = keyCode(index, key);
             // A modelled key given again is kept as the file gives it, in its
             // place; the first is the one the library works with.
             if (code == 0 || seen.test(std::size_t(code))) {
@@ -907,6 +923,8 @@ private:
     QString m_musicFolder;
     XmlScanner m_xml;
     QString m_value;
+    QString m_key;
+    std::vector<std::pair<QString, int>> m_keyCodes;
     QString m_lastKept;
     QByteArray m_converted; // a binary property list, as XML
     QByteArray m_header;

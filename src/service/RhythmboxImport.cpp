@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/RhythmboxImport.h"
 
+#include "service/ImportPageCache.h"
 #include "service/LibraryStore.h"
 #include "service/PlayerLink.h"
 #include "service/PlayerXmlSpans.h"
@@ -115,6 +116,7 @@ public:
 
     RhythmboxImportSummary run()
     {
+        const ImportPageCache cache(m_db);
         Transaction transaction(m_store);
         link();
         readEntries();

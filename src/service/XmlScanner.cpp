@@ -207,9 +207,11 @@ qint64 XmlScanner::columnNumber()
     return m_base + m_counted - m_lineStart;
 }
 
+// Drops what has been read, when that is most of the buffer: what is moved
+// is then a small part of what was read.
 void XmlScanner::compact()
 {
-    if (m_pos < kCompactAt)
+    if (m_pos < kCompactAt || m_pos < m_buf.size() / 4 * 3)
         return;
     countLinesTo(m_pos);
     m_buf.remove(0, m_pos);
@@ -391,13 +393,14 @@ QString XmlScanner::tokenString() const
 
 // Where what begins, at or after from, reading on as needed: -1 at the end
 // of the input, -2 when the token would grow past kMaxMarkup.
-qsizetype XmlScanner::find(QStringView what, qsizetype from)
+template<typename Needle>
+qsizetype XmlScanner::findIn(Needle what, qsizetype length, qsizetype from)
 {
     for (;;) {
         const qsizetype at = QStringView(m_buf).indexOf(what, from);
         if (at >= 0)
             return at;
-        from = std::max(from, m_buf.size() - what.size() + 1);
+        from = std::max(from, m_buf.size() - length + 1);
         if (m_buf.size() - m_pos > kMaxMarkup) {
             fail(m_pos, QStringLiteral("markup longer than 64 MB"));
             return -2;
@@ -407,14 +410,29 @@ qsizetype XmlScanner::find(QStringView what, qsizetype from)
     }
 }
 
+qsizetype XmlScanner::find(QStringView what, qsizetype from)
+{
+    return findIn(what, what.size(), from);
+}
+
+qsizetype XmlScanner::find(QChar what, qsizetype from)
+{
+    return findIn(what, 1, from);
+}
+
 qsizetype XmlScanner::scanName(qsizetype at)
 {
     if (!has(at) || !isNameStart(m_buf[at].unicode()))
         return at;
     qsizetype i = at + 1;
-    while (has(i) && isNameChar(m_buf[i].unicode()))
-        ++i;
-    return i;
+    for (;;) {
+        const char16_t *data = reinterpret_cast<const char16_t *>(m_buf.constData());
+        const qsizetype size = m_buf.size();
+        while (i < size && isNameChar(data[i]))
+            ++i;
+        if (i < size || !fill())
+            return i;
+    }
 }
 
 bool XmlScanner::checkCharacters(qsizetype begin, qsizetype end)
@@ -651,7 +669,7 @@ XmlScanner::Token XmlScanner::scanStartTag()
         const QChar quote = m_buf[i];
         if (quote != u'"' && quote != u'\'')
             return fail(i, QStringLiteral("Expected a quoted value of the attribute %1.").arg(attribute.name));
-        const qsizetype valueEnd = find(QStringView(&quote, 1), i + 1);
+        const qsizetype valueEnd = find(quote, i + 1);
         if (valueEnd < 0)
             return valueEnd == -1 ? endOfInput(m_buf.size()) : Token::Invalid;
         QStringView value;
@@ -667,16 +685,30 @@ XmlScanner::Token XmlScanner::scanStartTag()
     }
     if (m_depth >= kMaxDepth)
         return fail(m_pos, QStringLiteral("elements nested more than %1 deep").arg(kMaxDepth));
-    if (std::size_t(m_depth) == m_open.size())
+    if (std::size_t(m_depth) == m_open.size()) {
         m_open.emplace_back();
-    QString &open = m_open[std::size_t(m_depth++)];
-    open.resize(0);
-    open.append(QStringView(m_buf).sliced(nameBegin, nameEnd - nameBegin));
-    m_name = open;
+        m_spareNames.emplace_back();
+    }
+    m_name = m_open[std::size_t(m_depth)] = intern(QStringView(m_buf).sliced(nameBegin, nameEnd - nameBegin));
+    ++m_depth;
     m_part = Part::Root;
     m_emptyElement = empty;
     m_pos = i;
     return Token::StartElement;
+}
+
+// A file has few element names, each used again and again: kept once rather
+// than copied for every element (a hostile file of endless new names gets a
+// copy for each element instead).
+QStringView XmlScanner::intern(QStringView name)
+{
+    for (const QString &known : m_names) {
+        if (known.size() == name.size() && known == name)
+            return known;
+    }
+    if (m_names.size() < 256)
+        return m_names.emplace_back(name.toString());
+    return m_spareNames[std::size_t(m_depth)] = name.toString();
 }
 
 XmlScanner::Token XmlScanner::scanEndTag()
@@ -770,7 +802,7 @@ XmlScanner::Token XmlScanner::scanDoctype()
             return endOfInput(i);
         const QChar c = m_buf[i];
         if (c == u'"' || c == u'\'') {
-            const qsizetype close = find(QStringView(&c, 1), i + 1);
+            const qsizetype close = find(c, i + 1);
             if (close < 0)
                 return close == -1 ? endOfInput(m_buf.size()) : Token::Invalid;
             i = close + 1;

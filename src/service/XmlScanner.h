@@ -98,7 +98,10 @@ private:
     bool checkDeclaration(qsizetype begin, qsizetype end);
     bool startsAt(qsizetype at, QStringView text);
 
+    template<typename Needle>
+    qsizetype findIn(Needle what, qsizetype length, qsizetype from);
     qsizetype find(QStringView what, qsizetype from);
+    qsizetype find(QChar what, qsizetype from);
     qsizetype scanName(qsizetype at);
     bool appendReference(qsizetype &at, qsizetype end, QString &out);
     bool checkCharacters(qsizetype begin, qsizetype end);
@@ -125,7 +128,10 @@ private:
     bool m_externalDtd = false;
     bool m_internalSubset = false;
     bool m_emptyElement = false;
-    std::vector<QString> m_open;
+    QStringView intern(QStringView name);
+    std::vector<QString> m_names;
+    std::vector<QString> m_spareNames; // by depth
+    std::vector<QStringView> m_open;
     qsizetype m_depth = 0;
 
     Token m_type = Token::NoToken;
