@@ -488,8 +488,9 @@ private:
 
     QString readText()
     {
-        readInto(m_value);
-        return QString(m_value.constData(), m_value.size()); // a copy, so m_value keeps its buffer
+        QString text;
+        readInto(text);
+        return text;
     }
 
     std::int64_t readInteger(const QString &key)
@@ -717,7 +718,9 @@ private:
         // track whose persistent ID an earlier track of this file has: it is
         // another track, and gets an ID of its own.
         const bool idTaken = !track.persistentId.isEmpty() && !firstWithPersistentId(track.persistentId);
-        const auto present = !track.persistentId.isEmpty() && !idTaken
+        // (A library that had no tracks before has none to know again.)
+        const auto present = m_topDatabaseIdBefore == 0 ? std::nullopt
+                             : !track.persistentId.isEmpty() && !idTaken
                                  ? m_store.trackByPersistentId(track.persistentId)
                                  : m_store.trackByLocationAndName(track.location, track.name, m_topDatabaseIdBefore);
         if (present) {

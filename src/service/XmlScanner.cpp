@@ -65,7 +65,6 @@ void XmlScanner::setDevice(QIODevice *device)
     m_part = Part::Prolog;
     m_atStart = true;
     m_externalDtd = false;
-    m_internalSubset = false;
     m_emptyElement = false;
     m_depth = 0;
     m_type = Token::NoToken;
@@ -237,10 +236,8 @@ XmlScanner::Token XmlScanner::endOfInput(qsizetype at)
         return fail(at, QStringLiteral("Encountered incorrectly encoded content."));
     if (m_fault != Fault::None)
         return Token::Invalid;
-    if (m_part == Part::Epilog) {
-        m_pos = m_buf.size();
+    if (m_part == Part::Epilog && at == m_pos)
         return Token::EndDocument;
-    }
     return fail(at, QStringLiteral("Premature end of document."), Fault::PrematureEnd);
 }
 
@@ -502,11 +499,6 @@ bool XmlScanner::appendReference(qsizetype &at, qsizetype end, QString &out)
                !std::all_of(name.begin(), name.end(), [](QChar c) { return isNameChar(c.unicode()); })) {
         fail(at, QStringLiteral("Invalid entity reference."));
         return false;
-    } else if (m_internalSubset) {
-        fail(semi + 1, QStringLiteral("Entity '%1' is one the file's own document type would declare; such "
-                                      "declarations are not read.")
-                           .arg(name));
-        return false;
     } else if (!m_externalDtd) {
         fail(semi + 1, QStringLiteral("Entity '%1' not declared.").arg(name));
         return false;
@@ -714,6 +706,18 @@ QStringView XmlScanner::intern(QStringView name)
 XmlScanner::Token XmlScanner::scanEndTag()
 {
     const qsizetype nameBegin = m_pos + 2;
+    // Nearly always the end tag of the open element, written as "</name>".
+    if (m_depth > 0) {
+        const QStringView open = m_open[std::size_t(m_depth - 1)];
+        const qsizetype close = nameBegin + open.size();
+        if (has(close) && m_buf[close] == u'>' && QStringView(m_buf).sliced(nameBegin, open.size()) == open) {
+            m_name = open;
+            if (--m_depth == 0)
+                m_part = Part::Epilog;
+            m_pos = close + 1;
+            return Token::EndElement;
+        }
+    }
     const qsizetype nameEnd = scanName(nameBegin);
     if (nameEnd == nameBegin)
         return has(nameBegin) ? fail(nameBegin, QStringLiteral("Expected a name after '</'.")) : endOfInput(nameBegin);
@@ -788,47 +792,70 @@ XmlScanner::Token XmlScanner::scanCdata()
     return Token::Characters;
 }
 
-// Skipped, with what matters of it noted: whether it names a document type
-// outside the file, and whether it has declarations of its own.
+// Read for its form and whether it names a document type outside the file;
+// one with declarations of its own (an internal subset) is refused: no
+// library file has one, and what it declares is not read.
 XmlScanner::Token XmlScanner::scanDoctype()
 {
     qsizetype i = m_pos + 9;
-    bool external = false;
-    bool subset = false;
-    for (;;) {
-        if (i - m_pos > kMaxMarkup)
-            return fail(m_pos, QStringLiteral("markup longer than 64 MB"));
+    auto spaces = [&] {
+        const qsizetype from = i;
+        while (has(i) && isSpace(m_buf[i].unicode()))
+            ++i;
+        return i > from;
+    };
+    auto literal = [&](bool publicId) -> Token {
         if (!has(i))
             return endOfInput(i);
-        const QChar c = m_buf[i];
-        if (c == u'"' || c == u'\'') {
-            const qsizetype close = find(c, i + 1);
-            if (close < 0)
-                return close == -1 ? endOfInput(m_buf.size()) : Token::Invalid;
-            i = close + 1;
-        } else if (!subset && c == u'[') {
-            subset = true;
-            ++i;
-        } else if (subset && c == u']') {
-            subset = false;
-            m_internalSubset = true;
-            ++i;
-        } else if (subset && startsAt(i, u"<!--")) {
-            const qsizetype close = find(u"-->", i + 4);
-            if (close < 0)
-                return close == -1 ? endOfInput(m_buf.size()) : Token::Invalid;
-            i = close + 3;
-        } else if (!subset && c == u'>') {
-            ++i;
-            break;
-        } else {
-            if (!subset && (startsAt(i, u"SYSTEM") || startsAt(i, u"PUBLIC")))
-                external = true;
-            ++i;
+        const QChar quote = m_buf[i];
+        if (quote != u'"' && quote != u'\'')
+            return fail(i, QStringLiteral("Expected a quoted literal in the document type."));
+        const qsizetype close = find(quote, i + 1);
+        if (close < 0)
+            return close == -1 ? endOfInput(m_buf.size()) : Token::Invalid;
+        for (qsizetype k = i + 1; k < close; ++k) {
+            const char16_t c = m_buf[k].unicode();
+            const bool good = publicId ? (c == u' ' || c == u'\r' || c == u'\n' || (c >= u'a' && c <= u'z') ||
+                                          (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                                          QStringView(u"-'()+,./:=?;!*#@$_%").contains(QChar(c)))
+                                       : c != u'<' && !isForbidden(c);
+            if (!good)
+                return fail(k, QStringLiteral("Unexpected '%1' in the document type.").arg(QChar(c)));
         }
+        i = close + 1;
+        return Token::NoToken;
+    };
+    if (!spaces())
+        return has(i) ? fail(i, QStringLiteral("Expected white space after DOCTYPE.")) : endOfInput(i);
+    const qsizetype nameEnd = scanName(i);
+    if (nameEnd == i)
+        return has(i) ? fail(i, QStringLiteral("Expected the document type's name.")) : endOfInput(i);
+    i = nameEnd;
+    bool external = false;
+    if (spaces() && (startsAt(i, u"SYSTEM") || startsAt(i, u"PUBLIC"))) {
+        const bool publicId = m_buf[i] == u'P';
+        i += 6;
+        external = true;
+        if (!spaces())
+            return has(i) ? fail(i, QStringLiteral("Expected white space in the document type.")) : endOfInput(i);
+        if (publicId) {
+            if (const Token t = literal(true); t != Token::NoToken)
+                return t;
+            if (!spaces())
+                return has(i) ? fail(i, QStringLiteral("Expected white space in the document type.")) : endOfInput(i);
+        }
+        if (const Token t = literal(false); t != Token::NoToken)
+            return t;
+        spaces();
     }
-    if (!checkCharacters(m_pos, i))
-        return Token::Invalid;
+    if (!has(i))
+        return endOfInput(i);
+    if (m_buf[i] == u'[')
+        return fail(i, QStringLiteral("The document type declares entities or elements of its own; a library "
+                                      "file has none, and they are not read."));
+    if (m_buf[i] != u'>')
+        return fail(i, QStringLiteral("Expected '>' to end the document type."));
+    ++i;
     if (m_part == Part::Prolog)
         m_externalDtd = m_externalDtd || external;
     m_text = QStringView(m_buf).sliced(m_pos, i - m_pos);

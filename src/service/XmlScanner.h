@@ -3,9 +3,10 @@
 // device read in chunks, so memory does not grow with the file, with the line
 // and column (in characters) where reading stands. It checks what makes a
 // file well-formed (tags that pair up, names, attributes, references,
-// characters, the encoding) and knows no DTD beyond skipping it: a reference
-// to an entity the document type would declare is left out, as a reader that
-// does not fetch the document type leaves it.
+// characters, the encoding) and reads no document type: one with
+// declarations of its own is refused, and a reference to an entity that a
+// document type outside the file would declare is left out, as a reader that
+// does not fetch that document type leaves it.
 //
 // The file is decoded to UTF-16 a chunk at a time and tokens are views into
 // that text: a library of a million tracks is over a billion characters, and
@@ -126,7 +127,6 @@ private:
     Part m_part = Part::Prolog;
     bool m_atStart = true;
     bool m_externalDtd = false;
-    bool m_internalSubset = false;
     bool m_emptyElement = false;
     QStringView intern(QStringView name);
     std::vector<QString> m_names;

@@ -13,7 +13,8 @@
 namespace tidyfox::library::test {
 
 // Consecutive texts are one (readers split text differently); "ERROR" ends a
-// file that is not well-formed, "END" one that is.
+// file that is not well-formed (the scanner's with its message), "END" one
+// that is.
 class TokenList
 {
 public:
@@ -122,7 +123,7 @@ inline QStringList scannerTokens(QByteArray bytes)
             break;
         }
     }
-    out.token(scanner.hasError() ? QStringLiteral("ERROR") : QStringLiteral("END"));
+    out.token(scanner.hasError() ? QStringLiteral("ERROR ") + scanner.errorString() : QStringLiteral("END"));
     return out.take();
 }
 
