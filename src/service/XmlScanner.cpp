@@ -390,8 +390,7 @@ QString XmlScanner::tokenString() const
 
 // Where what begins, at or after from, reading on as needed: -1 at the end
 // of the input, -2 when the token would grow past kMaxMarkup.
-template<typename Needle>
-qsizetype XmlScanner::findIn(Needle what, qsizetype length, qsizetype from)
+template<typename Needle> qsizetype XmlScanner::findIn(Needle what, qsizetype length, qsizetype from)
 {
     for (;;) {
         const qsizetype at = QStringView(m_buf).indexOf(what, from);

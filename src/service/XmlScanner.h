@@ -99,8 +99,7 @@ private:
     bool checkDeclaration(qsizetype begin, qsizetype end);
     bool startsAt(qsizetype at, QStringView text);
 
-    template<typename Needle>
-    qsizetype findIn(Needle what, qsizetype length, qsizetype from);
+    template<typename Needle> qsizetype findIn(Needle what, qsizetype length, qsizetype from);
     qsizetype find(QStringView what, qsizetype from);
     qsizetype find(QChar what, qsizetype from);
     qsizetype scanName(qsizetype at);

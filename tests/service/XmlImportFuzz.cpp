@@ -9,9 +9,9 @@
 //
 // xml_import_fuzz --seeds FOLDER [--seconds N] [--seed N] [--keep FOLDER]
 // Exit codes: 0 no finding, 1 findings (inputs kept), 77 no seeds (skipped).
+#include "XmlTokens.h"
 #include "service/LibraryStore.h"
 #include "service/LibraryXmlImport.h"
-#include "XmlTokens.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -185,25 +185,18 @@ QString scannerDifference(const QByteArray &bytes)
 {
     if (bytes.startsWith("bplist"))
         return {};
-    const QStringList qt = qtReaderTokens(bytes);
-    const QStringList ours = scannerTokens(bytes);
-    const bool qtRefused = qt.last() == u"ERROR";
-    const bool weRefused = ours.last().startsWith(u"ERROR");
+    const QString qt = qtReaderTokens(bytes);
+    const QString ours = scannerTokens(bytes);
+    const bool qtRefused = refused(qt);
+    const bool weRefused = refused(ours);
     if (qtRefused && weRefused)
         return {};
-    if (!qtRefused && ours.last().contains(u"declares entities or elements of its own"))
+    if (!qtRefused && lastToken(ours).contains(u"declares entities or elements of its own"))
         return {};
     if (qtRefused != weRefused)
         return weRefused ? QStringLiteral("the scanner refuses what Qt's reader reads")
                          : QStringLiteral("the scanner reads what Qt's reader refuses");
-    if (qt == ours)
-        return {};
-    qsizetype i = 0;
-    while (qt[i] == ours[i])
-        ++i;
-    return QStringLiteral("the scanner reads token %1 as \"%2\", Qt's reader as \"%3\"")
-        .arg(i)
-        .arg(ours[i].left(80), qt[i].left(80));
+    return QString::fromStdString(firstDifference(ours, qt));
 }
 
 std::unique_ptr<LibraryStore> baseLibrary()

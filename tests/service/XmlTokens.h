@@ -12,41 +12,91 @@
 
 namespace tidyfox::library::test {
 
-// Consecutive texts are one (readers split text differently); "ERROR" ends a
-// file that is not well-formed (the scanner's with its message), "END" one
-// that is.
+// One line a token, consecutive texts as one (readers split text
+// differently); the last line is "ERROR" for a file that is not well-formed
+// (the scanner's with its message) and "END" for one that is.
 class TokenList
 {
 public:
     void text(QStringView t) { m_text += t; }
-    void token(const QString &t)
+    // kind, then the place when there is one, then the texts.
+    void token(char kind, qint64 line, qint64 column, QStringView a = {}, QStringView b = {})
     {
         flush();
-        m_tokens << t;
+        m_out += QLatin1Char(kind);
+        if (line >= 0) {
+            m_out += QString::number(line);
+            m_out += QLatin1Char(':');
+            m_out += QString::number(column);
+            m_out += QLatin1Char(' ');
+        }
+        m_out += a;
+        if (!b.isEmpty()) {
+            m_out += QLatin1Char('|');
+            m_out += b;
+        }
+        m_out += QLatin1Char('\n');
     }
-    QStringList take()
+    void attribute(QStringView name, QStringView value)
+    {
+        m_out += u" @";
+        m_out += name;
+        m_out += QLatin1Char('=');
+        m_out += value;
+        m_out += QLatin1Char('\n');
+    }
+    void end(QStringView what)
     {
         flush();
-        return std::move(m_tokens);
+        m_out += what;
+        m_out += QLatin1Char('\n');
+    }
+    QString take()
+    {
+        flush();
+        return std::move(m_out);
     }
 
 private:
     void flush()
     {
-        if (!m_text.isEmpty())
-            m_tokens << QLatin1Char('C') + m_text;
+        if (m_text.isEmpty())
+            return;
+        m_out += QLatin1Char('C');
+        m_out += m_text;
+        m_out += QLatin1Char('\n');
         m_text.clear();
     }
-    QStringList m_tokens;
+    QString m_out;
     QString m_text;
 };
 
-inline QString place(qint64 line, qint64 column)
+inline QStringView lastToken(const QString &tokens)
 {
-    return QStringLiteral("%1:%2 ").arg(line).arg(column);
+    const QStringView view = QStringView(tokens).chopped(1);
+    return view.sliced(view.lastIndexOf(u'\n') + 1);
 }
 
-inline QStringList qtReaderTokens(QByteArray bytes)
+inline bool refused(const QString &tokens)
+{
+    return lastToken(tokens).startsWith(u"ERROR");
+}
+
+// Where two token lists part, for a message; empty when they are equal.
+inline std::string firstDifference(const QString &ours, const QString &theirs)
+{
+    if (ours == theirs)
+        return {};
+    qsizetype i = 0;
+    while (i < ours.size() && i < theirs.size() && ours[i] == theirs[i])
+        ++i;
+    const qsizetype from = QStringView(ours).first(i).lastIndexOf(u'\n') + 1;
+    return QStringLiteral("\"%1\" where the other has \"%2\"")
+        .arg(ours.mid(from, 120), theirs.mid(from, 120))
+        .toStdString();
+}
+
+inline QString qtReaderTokens(QByteArray bytes)
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -54,39 +104,36 @@ inline QStringList qtReaderTokens(QByteArray bytes)
     TokenList out;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement: {
-            QString t = QLatin1Char('S') + place(reader.lineNumber(), reader.columnNumber()) + reader.name().toString();
+        case QXmlStreamReader::StartElement:
+            out.token('S', reader.lineNumber(), reader.columnNumber(), reader.name());
             for (const QXmlStreamAttribute &a : reader.attributes())
-                t += QLatin1Char(' ') + a.name().toString() + QLatin1Char('=') + a.value().toString();
-            out.token(t);
+                out.attribute(a.name(), a.value());
             break;
-        }
         case QXmlStreamReader::EndElement:
-            out.token(QLatin1Char('E') + place(reader.lineNumber(), reader.columnNumber()) + reader.name().toString());
+            out.token('E', reader.lineNumber(), reader.columnNumber(), reader.name());
             break;
         case QXmlStreamReader::Characters:
         case QXmlStreamReader::EntityReference:
             out.text(reader.text());
             break;
         case QXmlStreamReader::Comment:
-            out.token(QLatin1Char('M') + reader.text().toString());
+            out.token('M', -1, 0, reader.text());
             break;
         case QXmlStreamReader::ProcessingInstruction:
-            out.token(QLatin1Char('P') + reader.processingInstructionTarget().toString() + QLatin1Char('|') +
-                      reader.processingInstructionData().toString());
+            out.token('P', -1, 0, reader.processingInstructionTarget(), reader.processingInstructionData());
             break;
         case QXmlStreamReader::DTD:
-            out.token(QStringLiteral("D"));
+            out.token('D', -1, 0);
             break;
         default:
             break;
         }
     }
-    out.token(reader.hasError() ? QStringLiteral("ERROR") : QStringLiteral("END"));
+    out.end(reader.hasError() ? u"ERROR" : u"END");
     return out.take();
 }
 
-inline QStringList scannerTokens(QByteArray bytes)
+inline QString scannerTokens(QByteArray bytes)
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -95,35 +142,31 @@ inline QStringList scannerTokens(QByteArray bytes)
     TokenList out;
     while (!scanner.atEnd()) {
         switch (scanner.readNext()) {
-        case XmlScanner::Token::StartElement: {
-            QString t =
-                QLatin1Char('S') + place(scanner.lineNumber(), scanner.columnNumber()) + scanner.name().toString();
+        case XmlScanner::Token::StartElement:
+            out.token('S', scanner.lineNumber(), scanner.columnNumber(), scanner.name());
             for (const XmlScanner::Attribute &a : scanner.attributes())
-                t += QLatin1Char(' ') + a.name + QLatin1Char('=') + a.value;
-            out.token(t);
+                out.attribute(a.name, a.value);
             break;
-        }
         case XmlScanner::Token::EndElement:
-            out.token(QLatin1Char('E') + place(scanner.lineNumber(), scanner.columnNumber()) +
-                      scanner.name().toString());
+            out.token('E', scanner.lineNumber(), scanner.columnNumber(), scanner.name());
             break;
         case XmlScanner::Token::Characters:
             out.text(scanner.text());
             break;
         case XmlScanner::Token::Comment:
-            out.token(QLatin1Char('M') + scanner.text().toString());
+            out.token('M', -1, 0, scanner.text());
             break;
         case XmlScanner::Token::ProcessingInstruction:
-            out.token(QLatin1Char('P') + scanner.name().toString() + QLatin1Char('|') + scanner.text().toString());
+            out.token('P', -1, 0, scanner.name(), scanner.text());
             break;
         case XmlScanner::Token::Dtd:
-            out.token(QStringLiteral("D"));
+            out.token('D', -1, 0);
             break;
         default:
             break;
         }
     }
-    out.token(scanner.hasError() ? QStringLiteral("ERROR ") + scanner.errorString() : QStringLiteral("END"));
+    out.end(scanner.hasError() ? QString(QStringLiteral("ERROR ") + scanner.errorString()) : QStringLiteral("END"));
     return out.take();
 }
 
