@@ -732,8 +732,10 @@ private:
         // The file's own TrackID is kept unless this library has ever given
         // it to a track, so a round trip through a file keeps the IDs.
         // An ID out of range gets a new one, as a clashing one does.
+        // (An ID above the top one given so far is in use by none: asked
+        // only of the others.)
         const bool keepId = fileTrackId > m_topTrackIdBefore && fileTrackId <= kMaxFileId &&
-                            !m_store.isTrackIdInUse(std::int32_t(fileTrackId));
+                            (fileTrackId > m_store.topTrackId() || !m_store.isTrackIdInUse(std::int32_t(fileTrackId)));
         track.trackId = keepId ? std::int32_t(fileTrackId) : 0;
         const TrackRecord added =
             m_store.addFileTrack(std::move(track), trackType, fields, compactTrackEntries(entries.take()));
