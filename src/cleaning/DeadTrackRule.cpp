@@ -5,15 +5,8 @@ namespace tidyfox::cleaning {
 
 std::optional<QString> deadLocation(libraryclient::LibraryTrack &track, system::FileSystem &fs)
 {
-    QString location;
-    try {
-        location = track.location();
-    } catch (const libraryclient::ClientError &error) {
-        if (error.number() == libraryclient::kErrNoSuchProperty)
-            return std::nullopt;
-        throw;
-    }
-    if (fs.fileExists(location))
+    const std::optional<QString> location = track.location();
+    if (!location || fs.fileExists(*location))
         return std::nullopt;
     return location;
 }

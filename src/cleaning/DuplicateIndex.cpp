@@ -114,18 +114,6 @@ private:
     QHash<size_t, int> m_firstByHash;
 };
 
-// Location of a track, or nothing for a track that has no file.
-std::optional<QString> locationOf(libraryclient::LibraryTrack &track)
-{
-    try {
-        return track.location();
-    } catch (const libraryclient::ClientError &error) {
-        if (error.number() == libraryclient::kErrNoSuchProperty)
-            return std::nullopt;
-        throw;
-    }
-}
-
 } // namespace
 
 DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
@@ -147,7 +135,7 @@ DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, co
         libraryclient::LibraryTrack &track = *entry.track;
         entry.databaseId = track.databaseId();
         if (readLocations || byFileName) {
-            const auto location = locationOf(track);
+            const auto location = track.location();
             entry.hasFile = location.has_value();
             entry.location = location.value_or(QString());
         }

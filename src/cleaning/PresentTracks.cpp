@@ -13,13 +13,9 @@ PresentTracks::PresentTracks(libraryclient::LibraryClient &library, bool readLoc
         entry.databaseId = track->databaseId();
         entry.track = track;
         if (readLocations) {
-            try {
-                entry.location = track->location();
-            } catch (const libraryclient::ClientError &error) {
-                if (error.number() != libraryclient::kErrNoSuchProperty)
-                    throw;
-                entry.hasFile = false;
-            }
+            const std::optional<QString> location = track->location();
+            entry.hasFile = location.has_value();
+            entry.location = location.value_or(QString());
         }
         m_tracks.emplace(entry.databaseId, std::move(entry));
         return true;

@@ -102,7 +102,7 @@ QString buildTrackInfo(libraryclient::LibraryTrack *track, const QLocale &locale
     textLine(QLatin1String("Description:"), [&] { return track->longDescription(); });
     if (const auto size = tryRead([&] { return track->size(); }))
         line(QLatin1String("Size:"), formatFileSize(static_cast<float>(*size), locale));
-    textLine(QLatin1String("Location:"), [&] { return track->location(); });
+    textLine(QLatin1String("Location:"), [&] { return track->location().value_or(QString()); });
     return text;
 }
 

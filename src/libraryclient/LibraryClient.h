@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -25,7 +26,6 @@ inline constexpr std::int32_t kErrObjectDeleted = static_cast<std::int32_t>(0xA0
 // Anything the service refuses or a broken connection.
 inline constexpr std::int32_t kErrCallFailed = static_cast<std::int32_t>(0x80004005u);
 // A property the object does not have (Location of a stream).
-inline constexpr std::int32_t kErrNoSuchProperty = 438;
 // The library service stopped because it cannot open the library; the
 // message is the service's own.
 inline constexpr std::int32_t kErrLibraryUnusable = 33101;
@@ -129,9 +129,9 @@ public:
     virtual QDateTime playDate() = 0;
     // The playlist the track was reached through.
     virtual PlaylistPtr playlist() = 0;
-    // The full path of the file; throws kErrNoSuchProperty for a track without
-    // a file (a stream); empty when the library has lost the file.
-    virtual QString location() = 0;
+    // The full path of the file; nothing for a track without a file (a
+    // stream); empty when the library has lost the file.
+    virtual std::optional<QString> location() = 0;
     virtual QString longDescription() = 0;
     // Removes the track from the library and every playlist.
     virtual void deleteFromLibrary() = 0;
@@ -146,7 +146,6 @@ class LibraryClient
 {
 public:
     virtual ~LibraryClient() = default;
-    virtual void setForceToForegroundOnDialog(bool value) = 0;
     virtual SourcePtr librarySource() = 0;
     virtual PlaylistPtr libraryPlaylist() = 0;
     virtual void quit() = 0;

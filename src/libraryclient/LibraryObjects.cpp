@@ -44,12 +44,10 @@ public:
         alive();
         return m_playlist;
     }
-    QString location() override
+    std::optional<QString> location() override
     {
-        // A stream has no file, and asking for one is an error, as it is for
-        // the program's original partner.
         if (alive().kind(m_row) == protocol::TrackKind::Url)
-            throw ClientError(kErrNoSuchProperty, QStringLiteral("Object doesn't support this property or method"));
+            return std::nullopt;
         return m_table->text(m_row, TrackText::Location);
     }
     QString longDescription() override { return text(TrackText::LongDescription); }
@@ -238,13 +236,6 @@ PlaylistPtr makePlaylist(const BackendPtr &backend, const protocol::PlaylistReco
 }
 
 BackendLibraryClient::BackendLibraryClient(BackendPtr backend) : m_backend(std::move(backend)) {}
-
-void BackendLibraryClient::setForceToForegroundOnDialog(bool value)
-{
-    // There is no dialog to bring forward here; the value is kept so it can
-    // be read back.
-    m_forceToForeground = value;
-}
 
 SourcePtr BackendLibraryClient::librarySource()
 {

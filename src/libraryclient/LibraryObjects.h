@@ -18,7 +18,6 @@ PlaylistPtr makePlaylist(const BackendPtr &backend, const protocol::PlaylistReco
 class BackendLibraryClient : public LibraryClient
 {
 public:
-    void setForceToForegroundOnDialog(bool value) override;
     SourcePtr librarySource() override;
     PlaylistPtr libraryPlaylist() override;
     void quit() override;
@@ -39,8 +38,6 @@ public:
     protocol::RestoreResult restoreJob(std::int32_t jobId) override;
     void setRestoredHandler(std::function<void(std::int32_t)> handler) override;
 
-    bool forceToForegroundOnDialog() const { return m_forceToForeground; }
-
 protected:
     explicit BackendLibraryClient(BackendPtr backend);
     const BackendPtr &backend() const { return m_backend; }
@@ -53,7 +50,6 @@ private:
     BackendPtr m_backend;
     std::function<void()> m_onQuitting;
     std::function<void(std::int32_t)> m_onRestored;
-    bool m_forceToForeground = false;
 };
 
 } // namespace tidyfox::libraryclient

@@ -5,6 +5,8 @@
 #include "librarylist/PlaylistTrackTable.h"
 #include "widgets/TreeGrid.h"
 
+#include <QColor>
+
 namespace tidyfox::librarylist {
 
 using widgets::CellActivation;
@@ -13,15 +15,6 @@ using widgets::ColumnSizing;
 using widgets::DataChange;
 using widgets::Ellipsis;
 using widgets::RowSelectors;
-
-namespace {
-
-constexpr int rgb(int red, int green, int blue)
-{
-    return red + 256 * green + 65536 * blue;
-}
-
-} // namespace
 
 bool formatLibraryList(widgets::TreeGrid &grid, const std::shared_ptr<LibraryListModel> &model,
                        const AlertFunction &showAlert)
@@ -75,17 +68,17 @@ bool formatLibraryList(widgets::TreeGrid &grid, const std::shared_ptr<LibraryLis
         grid.band(1).column(1).setWidth(1000);
         grid.band(1).column(4).setWidth(650);
 
-        grid.appearance().setBackColor(rgb(255, 255, 255));
-        grid.appearance().setBorderColor(rgb(0, 18, 11));
-        grid.band(0).settings().rowAppearance().setBackColor(rgb(238, 253, 207));
-        grid.band(1).settings().rowAppearance().setBackColor(rgb(253, 253, 242));
-        grid.band(1).settings().rowAppearance().setForeColor(rgb(1, 82, 9));
-        grid.band(0).settings().headerAppearance().setBackColor(rgb(0, 118, 11));
-        grid.band(0).settings().headerAppearance().setForeColor(rgb(255, 255, 255));
-        grid.band(1).settings().headerAppearance().setBackColor(rgb(0, 118, 11));
-        grid.band(1).settings().headerAppearance().setForeColor(rgb(255, 255, 255));
-        grid.band(1).settings().rowSelectorAppearance().setBackColor(rgb(253, 253, 242));
-        grid.band(0).settings().rowSelectorAppearance().setBackColor(rgb(181, 209, 85));
+        grid.appearance().setBackColor(QColor(255, 255, 255));
+        grid.appearance().setBorderColor(QColor(0, 18, 11));
+        grid.band(0).settings().rowAppearance().setBackColor(QColor(238, 253, 207));
+        grid.band(1).settings().rowAppearance().setBackColor(QColor(253, 253, 242));
+        grid.band(1).settings().rowAppearance().setForeColor(QColor(1, 82, 9));
+        grid.band(0).settings().headerAppearance().setBackColor(QColor(0, 118, 11));
+        grid.band(0).settings().headerAppearance().setForeColor(QColor(255, 255, 255));
+        grid.band(1).settings().headerAppearance().setBackColor(QColor(0, 118, 11));
+        grid.band(1).settings().headerAppearance().setForeColor(QColor(255, 255, 255));
+        grid.band(1).settings().rowSelectorAppearance().setBackColor(QColor(253, 253, 242));
+        grid.band(0).settings().rowSelectorAppearance().setBackColor(QColor(181, 209, 85));
 
         grid.band(1).settings().setRowSelectors(RowSelectors::Shown);
         grid.band(0).settings().setRowSelectors(RowSelectors::Shown);

@@ -25,26 +25,26 @@ int inRange(const char *what, int value, int highest)
 
 } // namespace
 
-int GridAppearance::checked(int color) const
+QColor GridAppearance::checked(const QColor &color)
 {
-    if (color != Unset && (color < 0 || color > 0xFFFFFF))
-        invalidValue("a colour", color);
+    if (!color.isValid())
+        throw GridError(GridError::InvalidValue, QStringLiteral("Invalid colour"));
     return color;
 }
 
-void GridAppearance::setBackColor(int color)
+void GridAppearance::setBackColor(const QColor &color)
 {
     m_back = checked(color);
     m_grid->settingsChanged();
 }
 
-void GridAppearance::setBorderColor(int color)
+void GridAppearance::setBorderColor(const QColor &color)
 {
     m_border = checked(color);
     m_grid->settingsChanged();
 }
 
-void GridAppearance::setForeColor(int color)
+void GridAppearance::setForeColor(const QColor &color)
 {
     m_fore = checked(color);
     m_grid->settingsChanged();

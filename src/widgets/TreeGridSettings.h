@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's settings objects: bands, their columns and headers, overrides,
-// appearances, the scroll region, and the flag handed to event handlers.
+// appearances and the scroll region.
 // They belong to the grid (TreeGrid::Bands, Override, Appearance,
 // ScrollRegions) and live until the grid is bound to another data source
 // (bands and columns) or destroyed (the rest). Every setter checks its value
@@ -10,8 +10,10 @@
 // A value outside its enum throws GridError.
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tidyfox::widgets {
@@ -32,30 +34,16 @@ enum class CellActivation { Default = 0, AllowEdit = 1, Disabled = 2, NoEdit = 3
 enum class Ellipsis { Default = 0, Shown = 1, Clipped = 2 };
 enum class ScrollStep { LineUp = 0, LineDown = 1 };
 
-// The boolean argument of an event (a cancel flag or a "go on" flag).
-class GridFlag
-{
-public:
-    explicit GridFlag(bool value = false) : m_value(value) {}
-    bool value() const { return m_value; }
-    void setValue(bool value) { m_value = value; }
-
-private:
-    bool m_value;
-};
-
-// Colours are red + 256 * green + 65536 * blue; Unset leaves the grid's default.
+// A colour not set leaves the grid's default.
 class GridAppearance
 {
 public:
-    static constexpr int Unset = -1;
-
-    int backColor() const { return m_back; }
-    void setBackColor(int color);
-    int borderColor() const { return m_border; }
-    void setBorderColor(int color);
-    int foreColor() const { return m_fore; }
-    void setForeColor(int color);
+    std::optional<QColor> backColor() const { return m_back; }
+    void setBackColor(const QColor &color);
+    std::optional<QColor> borderColor() const { return m_border; }
+    void setBorderColor(const QColor &color);
+    std::optional<QColor> foreColor() const { return m_fore; }
+    void setForeColor(const QColor &color);
 
     GridAppearance(const GridAppearance &) = delete;
     GridAppearance &operator=(const GridAppearance &) = delete;
@@ -64,12 +52,12 @@ private:
     friend class TreeGrid;
     friend class GridSettings;
     explicit GridAppearance(TreeGrid *grid) : m_grid(grid) {}
-    int checked(int color) const;
+    static QColor checked(const QColor &color);
 
     TreeGrid *m_grid;
-    int m_back = Unset;
-    int m_border = Unset;
-    int m_fore = Unset;
+    std::optional<QColor> m_back;
+    std::optional<QColor> m_border;
+    std::optional<QColor> m_fore;
 };
 
 class GridSettings

@@ -12,7 +12,7 @@
 namespace tidyfox::window::input {
 
 namespace {
-constexpr double kWheelDelta = 120.0;
+constexpr double kEighthsPerNotch = 120.0;
 constexpr int kRowsPerNotch = 3;
 
 bool isInside(const QObject *object, const QObject *ancestor)
@@ -24,11 +24,6 @@ bool isInside(const QObject *object, const QObject *ancestor)
     return false;
 }
 } // namespace
-
-std::int16_t highWord(std::int32_t value)
-{
-    return static_cast<std::int16_t>((static_cast<std::uint32_t>(value) >> 16) & 0xFFFFu);
-}
 
 bool isBlockedFaceEvent(QObject *, QEvent *event)
 {
@@ -61,11 +56,8 @@ bool WheelForwarder::handle(QWidget &window, QWidget &list, QObject *target, QEv
     const bool overList = isInside(target, &list);
     QWidget *active = window.focusWidget();
     if (active && isInside(active, &list)) {
-        // The turn is read as the system reports it: the delta in the high
-        // word of a 32-bit value. A turn away from the user moves up.
-        const std::int32_t packed =
-            static_cast<std::int32_t>(static_cast<std::uint32_t>(wheel->angleDelta().y()) << 16);
-        const double notches = highWord(packed) / kWheelDelta;
+        // A notch is 120 eighths of a degree; a turn away from the user moves up.
+        const double notches = wheel->angleDelta().y() / kEighthsPerNotch;
         const Direction direction = notches >= 0 ? Direction::Up : Direction::Down;
         // Three rows a notch, as the desktop scrolls its lists; a turn of less
         // than a notch (a fine-grained wheel or a touchpad) still moves a row.

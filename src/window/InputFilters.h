@@ -3,7 +3,6 @@
 // over the face, and the mouse wheel moving the library list three rows a notch.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 
 class QEvent;
@@ -11,9 +10,6 @@ class QObject;
 class QWidget;
 
 namespace tidyfox::window::input {
-
-// The high-order 16 bits of a 32-bit value, as a signed number.
-std::int16_t highWord(std::int32_t value);
 
 // True when the event must not reach the face (a right-button press or the
 // menu key); their releases pass.

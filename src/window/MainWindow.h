@@ -28,7 +28,6 @@ class QEvent;
 namespace tidyfox::widgets {
 class TreeGrid;
 class GridCell;
-class GridFlag;
 } // namespace tidyfox::widgets
 
 namespace tidyfox::cleaning {
@@ -156,9 +155,10 @@ private:
     void yieldToEvents(int times = 1);
 
     // The connection with the library.
-    std::int16_t connectToLibrary();
+    enum class Connection { Connected, NoLibrarySource, Failed };
+    Connection connectToLibrary();
     void disconnectFromLibrary();
-    std::int16_t loadLibrarySource();
+    Connection loadLibrarySource();
     void showSourceName();
     void onStartTimer();
     void onLibraryQuitting();
@@ -180,11 +180,9 @@ private:
     bool followListFocus(QObject *watched, QEvent *event);
     void refreshLibraryList();
     void connectListEvents();
-    void onListCellActivating(widgets::GridCell &cell, widgets::GridFlag &cancel);
+    void onListCellActivating(const widgets::GridCell &cell);
     void onListDoubleClick();
     void onListKeyReleased(int keyCode, int shift);
-    void refuseListRequest(widgets::GridFlag &cancel);
-    void clearListFlag(widgets::GridFlag &flag);
 
     // Cleaning and the track view.
     void onDuplicatesTimer();

@@ -13,13 +13,7 @@
 
 namespace tidyfox::window {
 
-namespace {
-constexpr std::int16_t kConnected = 0;
-constexpr std::int16_t kNoLibrarySource = 2;
-constexpr std::int16_t kConnectFailed = 3;
-} // namespace
-
-std::int16_t MainWindow::connectToLibrary()
+MainWindow::Connection MainWindow::connectToLibrary()
 {
     try {
         yieldToEvents(1);
@@ -34,14 +28,13 @@ std::int16_t MainWindow::connectToLibrary()
         }
         m_library = std::move(created);
         watchLibraryQuitting();
-        m_library->setForceToForegroundOnDialog(true);
         yieldToEvents(4);
         m_unusableLibrary.clear();
         return loadLibrarySource();
     } catch (const libraryclient::ClientError &error) {
         if (error.number() == libraryclient::kErrLibraryUnusable)
             m_unusableLibrary = error.description();
-        return kConnectFailed;
+        return Connection::Failed;
     }
 }
 
@@ -96,12 +89,12 @@ void MainWindow::showSourceName()
     }
 }
 
-std::int16_t MainWindow::loadLibrarySource()
+MainWindow::Connection MainWindow::loadLibrarySource()
 {
     if (!libraryclient::fetchLibrarySource(m_library.get(), m_librarySource))
-        return kNoLibrarySource;
+        return Connection::NoLibrarySource;
     showSourceName();
-    return kConnected;
+    return Connection::Connected;
 }
 
 void MainWindow::onStartTimer()
@@ -113,14 +106,14 @@ void MainWindow::onStartTimer()
     m_state.setAttempt(WindowState::Attempt::Running);
     m_state.enter(WindowState::Phase::Connecting);
     showBusy(QStringLiteral("Connecting to iTunes..."));
-    const std::int16_t result = connectToLibrary();
-    if (result == kConnectFailed) {
+    const Connection result = connectToLibrary();
+    if (result == Connection::Failed) {
         m_startTimer->setInterval(8000);
         m_state.setAttempt(WindowState::Attempt::None);
         tellUnusableLibraryOnce();
         return;
     }
-    if (result == kNoLibrarySource) {
+    if (result == Connection::NoLibrarySource) {
         showAlert(QStringLiteral("No library found, Use Add File(s)/Folder(s) to make your own library"),
                   AlertKind::Information, QStringLiteral("Tidyfox"));
     }

@@ -37,10 +37,10 @@ public:
         d();
         return m_library->playlistObject(m_playlist);
     }
-    QString location() override
+    std::optional<QString> location() override
     {
         if (d().stream)
-            throw ClientError(libraryclient::kErrNoSuchProperty, QStringLiteral("A stream has no location"));
+            return std::nullopt;
         return d().location;
     }
     QString longDescription() override { return d().longDescription; }
@@ -181,7 +181,6 @@ class FakeLibraryClient : public libraryclient::LibraryClient
 {
 public:
     explicit FakeLibraryClient(std::shared_ptr<FakeLibrary> library) : m_library(std::move(library)) {}
-    void setForceToForegroundOnDialog(bool) override {}
     libraryclient::SourcePtr librarySource() override { return std::make_shared<FakeSource>(m_library); }
     libraryclient::PlaylistPtr libraryPlaylist() override { return m_library->playlistObject(0); }
     void quit() override {}

@@ -65,7 +65,6 @@ class StubLibraryClient final : public LibraryClient
 {
 public:
     explicit StubLibraryClient(SourcePtr source) : m_source(std::move(source)) {}
-    void setForceToForegroundOnDialog(bool) override {}
     SourcePtr librarySource() override { return m_source; }
     PlaylistPtr libraryPlaylist() override { return nullptr; }
     void quit() override {}

@@ -63,11 +63,6 @@ struct Formatted
     std::vector<Alert> alerts;
 };
 
-constexpr int rgb(int r, int g, int b)
-{
-    return r + 256 * g + 65536 * b;
-}
-
 } // namespace
 
 class FormatGridTest : public QObject
@@ -110,9 +105,9 @@ void FormatGridTest::givesTheGridItsLook()
     QCOMPARE(g.band(0).settings().allowUpdate(), DataChange::Default);
     QCOMPARE(g.band(1).settings().allowUpdate(), DataChange::Refused);
     QCOMPARE(g.settings().allowColumnSizing(), ColumnSizing::Free);
-    QCOMPARE(g.band(1).settings().rowAppearance().foreColor(), rgb(1, 82, 9));
-    QCOMPARE(g.band(0).settings().rowAppearance().foreColor(), int(GridAppearance::Unset));
-    QCOMPARE(g.band(0).settings().rowSelectorAppearance().backColor(), rgb(181, 209, 85));
+    QCOMPARE(g.band(1).settings().rowAppearance().foreColor().value_or(QColor()), QColor(1, 82, 9));
+    QVERIFY(!g.band(0).settings().rowAppearance().foreColor().has_value());
+    QCOMPARE(g.band(0).settings().rowSelectorAppearance().backColor().value_or(QColor()), QColor(181, 209, 85));
     QCOMPARE(g.band(0).settings().rowSelectors(), RowSelectors::Shown);
 
     // On screen: the design-time caption is gone, the playlist band's header is green.
@@ -187,7 +182,7 @@ void FormatGridTest::aRefusedSettingEndsWithTheAlert()
     QCOMPARE(f.grid.caption(), QString());
     QCOMPARE(f.grid.dataSource(), nullptr);
     QCOMPARE(f.grid.settings().allowColumnSizing(), ColumnSizing::Default);
-    QCOMPARE(f.grid.appearance().backColor(), int(GridAppearance::Unset));
+    QVERIFY(!f.grid.appearance().backColor().has_value());
 
     // A later load formats normally.
     QVERIFY(f.format(sampleRecordset()));

@@ -114,7 +114,7 @@ public:
     TIDYFOX_FAULTY(std::int32_t, skipCount)
     TIDYFOX_FAULTY(std::int32_t, rating)
     TIDYFOX_FAULTY(QDateTime, playDate)
-    TIDYFOX_FAULTY(QString, location)
+    TIDYFOX_FAULTY(std::optional<QString>, location)
     TIDYFOX_FAULTY(QString, longDescription)
     TIDYFOX_FAULTY(void, deleteFromLibrary)
     void deleteFromLibraryMergingInto(std::int32_t keeperId) override
@@ -234,12 +234,6 @@ FaultyLibraryClient::FaultyLibraryClient(LibraryClientPtr inner, FaultPlanPtr pl
         if (auto h = handler.lock(); h && *h)
             (*h)();
     });
-}
-
-void FaultyLibraryClient::setForceToForegroundOnDialog(bool value)
-{
-    m_plan->check("setForceToForegroundOnDialog");
-    m_inner->setForceToForegroundOnDialog(value);
 }
 
 SourcePtr FaultyLibraryClient::librarySource()

@@ -59,7 +59,6 @@ class FaultyLibraryClient : public LibraryClient
 public:
     FaultyLibraryClient(LibraryClientPtr inner, FaultPlanPtr plan);
 
-    void setForceToForegroundOnDialog(bool value) override;
     SourcePtr librarySource() override;
     PlaylistPtr libraryPlaylist() override;
     void quit() override;

@@ -17,11 +17,6 @@ using tidyfox::test::makeGridTestModel;
 
 namespace {
 
-constexpr int rgb(int r, int g, int b)
-{
-    return r + 256 * g + 65536 * b;
-}
-
 int errorNumber(const std::function<void()> &call)
 {
     try {
@@ -102,7 +97,7 @@ void GridTest::callsThatCannotBeCarriedOutThrow()
     QCOMPARE(errorNumber([&] { grid.band(-1); }), int(GridError::BandOutOfRange));
     QCOMPARE(errorNumber([&] { grid.band(0).column(2); }), int(GridError::ColumnOutOfRange));
     QCOMPARE(errorNumber([&] { grid.band(1).column(7); }), int(GridError::ColumnOutOfRange));
-    QCOMPARE(errorNumber([&] { grid.appearance().setBackColor(0x1000000); }), int(GridError::InvalidValue));
+    QCOMPARE(errorNumber([&] { grid.appearance().setBackColor(QColor()); }), int(GridError::InvalidValue));
     QCOMPARE(errorNumber([&] { grid.band(0).settings().setRowSelectors(static_cast<RowSelectors>(3)); }),
              int(GridError::InvalidValue));
     QCOMPARE(errorNumber([&] { grid.scrollRegion(1); }), int(GridError::ItemOutOfRange));
@@ -150,17 +145,17 @@ void GridTest::eachBandPaintsItsOwnHeaderAndColours()
     grid.setDataSource(model);
     grid.setTwipsPerPixel(15);
     grid.resize(500, 300);
-    grid.appearance().setBorderColor(rgb(0, 18, 11));
+    grid.appearance().setBorderColor(QColor(0, 18, 11));
     for (int band : {0, 1}) {
         GridSettings &o = grid.band(band).settings();
         o.setRowSelectors(RowSelectors::Shown);
-        o.headerAppearance().setBackColor(rgb(0, 118, 11));
-        o.headerAppearance().setForeColor(rgb(255, 255, 255));
+        o.headerAppearance().setBackColor(QColor(0, 118, 11));
+        o.headerAppearance().setForeColor(QColor(255, 255, 255));
     }
-    grid.band(0).settings().rowAppearance().setBackColor(rgb(238, 253, 207));
-    grid.band(0).settings().rowSelectorAppearance().setBackColor(rgb(181, 209, 85));
-    grid.band(1).settings().rowAppearance().setBackColor(rgb(253, 253, 242));
-    grid.band(1).settings().rowSelectorAppearance().setBackColor(rgb(200, 100, 50));
+    grid.band(0).settings().rowAppearance().setBackColor(QColor(238, 253, 207));
+    grid.band(0).settings().rowSelectorAppearance().setBackColor(QColor(181, 209, 85));
+    grid.band(1).settings().rowAppearance().setBackColor(QColor(253, 253, 242));
+    grid.band(1).settings().rowSelectorAppearance().setBackColor(QColor(200, 100, 50));
     grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     grid.view()->expand(viewRow(grid, 0));
@@ -319,7 +314,7 @@ void GridTest::rebindingStartsFreshBandsAndKeepsDataAlive()
     model.reset();
     QVERIFY(!watch.expired()); // the grid holds the data it shows
     grid.band(0).column(0).setHidden(true);
-    grid.appearance().setBackColor(rgb(1, 2, 3));
+    grid.appearance().setBackColor(QColor(1, 2, 3));
     const GridRow row = playlistRow(grid, 1);
     QCOMPARE(row.cell(1).text(), QStringLiteral("Playlist 1"));
 
@@ -340,7 +335,7 @@ void GridTest::rebindingStartsFreshBandsAndKeepsDataAlive()
     auto other = makeGridTestModel(1, 1);
     grid.setDataSource(other.get()); // not owned
     QVERIFY(!grid.band(0).column(0).isHidden());
-    QCOMPARE(grid.appearance().backColor(), rgb(1, 2, 3));
+    QCOMPARE(grid.appearance().backColor().value_or(QColor()), QColor(1, 2, 3));
     QCOMPARE(grid.view()->model()->rowCount(), 1);
     grid.setDataSource(nullptr);
 }

@@ -52,7 +52,6 @@ private Q_SLOTS:
     void alertsHideTheGridAndSetTheirTrigger();
     void trackButtonsFollowTheSelection();
     void faceSwallowsOnlyPressesOfTheMenuGestures();
-    void hiWordIsSigned();
     void wheelScrollsTheGridThreeRowsANotchOnlyWhenActive();
     void tabTakesTheKeyboardIntoTheListAndOut();
     void automationSurfaceMatchesItsDescription();
@@ -669,13 +668,6 @@ void tst_Window::faceSwallowsOnlyPressesOfTheMenuGestures()
     QVERIFY(!window::input::isBlockedFaceEvent(&target, &menuRelease));
     QVERIFY(!window::input::isBlockedFaceEvent(&target, &leftPress));
     QVERIFY(!window::input::isBlockedFaceEvent(&target, &spacePress));
-}
-
-void tst_Window::hiWordIsSigned()
-{
-    QCOMPARE(window::input::highWord(static_cast<std::int32_t>(0xFF880000u)), std::int16_t(-120));
-    QCOMPARE(window::input::highWord(0x00780000), std::int16_t(120));
-    QCOMPARE(window::input::highWord(0x0000FFFF), std::int16_t(0));
 }
 
 void tst_Window::wheelScrollsTheGridThreeRowsANotchOnlyWhenActive()
