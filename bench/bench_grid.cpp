@@ -48,13 +48,10 @@ void report(const char *step, QElapsedTimer &timer)
 
 void addTrack(librarylist::PlaylistTrackTable &tracks, const QString &playlistId, int t)
 {
-    tracks.addRow();
-    tracks.setField(u"ItemID", playlistId);
-    tracks.setField(u"TrackName", QStringLiteral("Track number %1 of the benchmark library").arg(t));
-    tracks.setField(u"TrackID", QString::number(t + 1));
-    tracks.setField(u"Time", QStringLiteral("%1:%2").arg(1 + t % 9).arg(t % 60, 2, 10, QLatin1Char('0')));
-    tracks.setField(u"Artist", QStringLiteral("Artist %1").arg(t % 2000));
-    tracks.setField(u"Album", QStringLiteral("Album %1").arg(t % 8000));
+    tracks.addTrack({playlistId, QStringLiteral("Track number %1 of the benchmark library").arg(t),
+                     QString::number(t + 1),
+                     QStringLiteral("%1:%2").arg(1 + t % 9).arg(t % 60, 2, 10, QLatin1Char('0')),
+                     QStringLiteral("Artist %1").arg(t % 2000), QStringLiteral("Album %1").arg(t % 8000)});
 }
 
 void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers)
@@ -88,10 +85,8 @@ int main(int argc, char **argv)
     auto rs = std::make_shared<librarylist::LibraryListModel>();
     for (int p = 0; p < kPlaylists; ++p) {
         const QString id = QString::number(p + 1);
-        rs->addRow();
-        rs->setField(u"ID", id);
-        rs->setField(u"PlayList_Name", p == 0 ? QStringLiteral("Library") : QStringLiteral("Playlist %1").arg(p));
-        librarylist::PlaylistTrackTable &tracks = *rs->chapter(u"Playlist");
+        librarylist::PlaylistTrackTable &tracks =
+            rs->addPlaylist(id, p == 0 ? QStringLiteral("Library") : QStringLiteral("Playlist %1").arg(p));
         if (p == 0) {
             for (int t = 0; t < kTracks; ++t)
                 addTrack(tracks, id, t);
@@ -101,10 +96,9 @@ int main(int argc, char **argv)
                 addTrack(tracks, id, t % kTracks);
         }
     }
-    rs->moveFirst();
     int rows = 0;
     for (int p = 0; p < kPlaylists; ++p)
-        rows += rs->tracks(p).recordCount();
+        rows += rs->tracks(p).trackCount();
     std::printf("track rows: %d in %d playlists\n", rows, kPlaylists);
     report("fill the library model", timer);
 

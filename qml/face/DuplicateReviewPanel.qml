@@ -256,6 +256,17 @@ Panel {
             onToggled: panel.review.keepFiles = checked
         }
     }
+    Text {
+        objectName: "duplicateRescanNote"
+        visible: text !== ""
+        text: panel.review && panel.review.count > 0 ? panel.review.rescanNote : ""
+        textFormat: Text.PlainText
+        wrapMode: Text.WordWrap
+        color: Theme.textSoft
+        font.family: Theme.font
+        font.pixelSize: Theme.small
+        Layout.fillWidth: true
+    }
 
     RowLayout {
         spacing: 10

@@ -93,6 +93,9 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
             finding.reportProgress(QStringLiteral("Finding duplicates"), done, total);
         });
     finding.hideBusy();
+    // Said before anything goes, so that a review run shows it too.
+    if (options.keepFiles && review.copies > 0 && !review.rescanNote.isEmpty())
+        write(streams.err, QStringLiteral("tidyfox-clean: ") + review.rescanNote + QLatin1Char('\n'));
     std::optional<RemovalOutcome> outcome;
     int status = kExitOk;
     if (options.remove) {

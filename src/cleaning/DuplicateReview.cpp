@@ -251,7 +251,21 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
     std::erase_if(review.groups, [](const DuplicateGroup &group) {
         return std::none_of(group.tracks.begin(), group.tracks.end(), [](const ReviewedTrack &t) { return t.goes; });
     });
+    if (const libraryclient::SourcePtr source = library.librarySource())
+        review.rescanNote = playerRescanNote(source->name());
     return review;
+}
+
+QString playerRescanNote(const QString &sourceName)
+{
+    // Rhythmbox is told to pass the file over; these two have no such list.
+    for (const char *player : {"Strawberry", "Clementine"}) {
+        if (sourceName == QLatin1String(player) + QStringLiteral(" library"))
+            return QStringLiteral("%1 rescans its collection folders: a copy removed with its file kept comes back "
+                                  "at its next scan; let the copies' files go to the trash to keep them gone")
+                .arg(QLatin1String(player));
+    }
+    return {};
 }
 
 } // namespace tidyfox::cleaning

@@ -66,7 +66,14 @@ struct DuplicateReview
     // still in the library then uses (by its path or, as the disk tells, by
     // another path to the same file).
     std::int64_t trashBytes = 0;
+    // For a library linked to a player that scans its folders again: the
+    // line that says a copy whose file stays comes back; empty otherwise.
+    QString rescanNote;
 };
+
+// The rescan note for the library of this source name ("Strawberry
+// library"), empty for a player that keeps a removed copy away by itself.
+QString playerRescanNote(const QString &sourceName);
 
 // Throws RunFailure for a filter the removal refuses (fewer than seven items,
 // or no property checked) and whatever the library's reads throw.

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 #include <span>
 
 namespace tidyfox::librarylist {
@@ -21,15 +20,6 @@ class FieldTable
 public:
     constexpr explicit FieldTable(std::span<const FieldInfo> fields) : m_fields(fields) {}
 
-    // -1 for a name that is not a field; names are compared without regard to case.
-    int index(QStringView name) const
-    {
-        for (size_t i = 0; i < m_fields.size(); ++i) {
-            if (name.compare(QStringView(m_fields[i].name), Qt::CaseInsensitive) == 0)
-                return static_cast<int>(i);
-        }
-        return -1;
-    }
     QString name(int field) const { return valid(field) ? QString::fromUtf16(at(field).name) : QString(); }
     int width(int field) const { return valid(field) ? at(field).width : 0; }
     int cut(int field) const { return valid(field) ? at(field).cut : 0; }

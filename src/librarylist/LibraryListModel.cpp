@@ -2,7 +2,6 @@
 #include "librarylist/LibraryListModel.h"
 
 #include "librarylist/FieldTable.h"
-#include "librarylist/ListModelError.h"
 #include "librarylist/TextCut.h"
 #include "widgets/GridRoles.h"
 
@@ -12,14 +11,8 @@ namespace {
 
 constexpr FieldInfo kFields[LibraryListModel::FieldCount] = {{u"ID", 10, 9}, {u"PlayList_Name", 60, 59}};
 constexpr FieldTable kTable{kFields};
-constexpr char16_t kChapter[] = u"PlayList";
 
 } // namespace
-
-int LibraryListModel::fieldIndex(QStringView name)
-{
-    return kTable.index(name);
-}
 
 QString LibraryListModel::fieldName(int field)
 {
@@ -40,63 +33,21 @@ LibraryListModel::LibraryListModel(QObject *parent) : QAbstractItemModel(parent)
 
 LibraryListModel::~LibraryListModel() = default;
 
-void LibraryListModel::addRow()
+PlaylistTrackTable &LibraryListModel::addPlaylist(const QString &id, const QString &name)
 {
-    const int row = recordCount();
+    const int row = playlistCount();
     beginInsertRows(QModelIndex(), row, row);
-    m_playlists.push_back(std::make_unique<Playlist>(this, row));
-    m_current = row;
+    auto playlist = std::make_unique<Playlist>(this, row);
+    playlist->fields[ID] = leftChars(id, kFields[ID].cut);
+    playlist->fields[PlayList_Name] = leftChars(name, kFields[PlayList_Name].cut);
+    m_playlists.push_back(std::move(playlist));
     endInsertRows();
-}
-
-void LibraryListModel::requireCurrent() const
-{
-    if (m_current < 0)
-        throw ListModelError(ListModelError::NoCurrentRow, QStringLiteral("The table has no current row"));
-}
-
-void LibraryListModel::setField(QStringView name, const QString &value)
-{
-    const int field = fieldIndex(name);
-    if (field < 0)
-        throw ListModelError(ListModelError::UnknownField,
-                             QStringLiteral("The table has no field named %1").arg(name.toString()));
-    requireCurrent();
-    m_playlists[static_cast<size_t>(m_current)]->fields[field] = leftChars(value, kFields[field].cut);
-    const QModelIndex changed = index(m_current, field);
-    Q_EMIT dataChanged(changed, changed);
-}
-
-QString LibraryListModel::field(QStringView name) const
-{
-    const int field = fieldIndex(name);
-    if (field < 0)
-        throw ListModelError(ListModelError::UnknownField,
-                             QStringLiteral("The table has no field named %1").arg(name.toString()));
-    requireCurrent();
-    return m_playlists[static_cast<size_t>(m_current)]->fields[field];
-}
-
-PlaylistTrackTable *LibraryListModel::chapter(QStringView name)
-{
-    if (name.compare(QStringView(kChapter), Qt::CaseInsensitive) != 0)
-        throw ListModelError(ListModelError::UnknownField,
-                             QStringLiteral("The table has no field named %1").arg(name.toString()));
-    if (m_current < 0)
-        return nullptr;
-    return &m_playlists[static_cast<size_t>(m_current)]->tracks;
-}
-
-void LibraryListModel::moveFirst()
-{
-    if (m_playlists.empty())
-        throw ListModelError(ListModelError::NoRows, QStringLiteral("The table has no rows"));
-    m_current = 0;
+    return m_playlists.back()->tracks;
 }
 
 QString LibraryListModel::value(int row, int field) const
 {
-    if (row < 0 || row >= recordCount() || field < 0 || field >= FieldCount)
+    if (row < 0 || row >= playlistCount() || field < 0 || field >= FieldCount)
         return QString();
     return m_playlists[static_cast<size_t>(row)]->fields[field];
 }
@@ -114,12 +65,6 @@ void LibraryListModel::beginTrackInsert(int parentRow, int row)
 void LibraryListModel::endTrackInsert()
 {
     endInsertRows();
-}
-
-void LibraryListModel::trackChanged(int parentRow, int row, int field)
-{
-    const QModelIndex changed = index(row, field, index(parentRow, 0));
-    Q_EMIT dataChanged(changed, changed);
 }
 
 // The item model ------------------------------------------------------------
@@ -146,10 +91,10 @@ QModelIndex LibraryListModel::parent(const QModelIndex &child) const
 int LibraryListModel::rowCount(const QModelIndex &parent) const
 {
     if (!parent.isValid())
-        return recordCount();
+        return playlistCount();
     if (parent.internalPointer() || parent.column() != 0)
         return 0;
-    return m_playlists[static_cast<size_t>(parent.row())]->tracks.recordCount();
+    return m_playlists[static_cast<size_t>(parent.row())]->tracks.trackCount();
 }
 
 int LibraryListModel::columnCount(const QModelIndex &parent) const

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The library model: one row per playlist (ID, PlayList_Name) and, through the
-// chapter field PlayList, a child table of that playlist's tracks. It lives in
-// memory only, is filled row by row and is never edited afterwards; each load
+// The library model: one row per playlist (ID, PlayList_Name) and, under each,
+// a table of that playlist's tracks. It lives in memory only, is filled a
+// playlist and a track at a time and is never edited afterwards; each load
 // builds a new one.
 //
 // It is also the item model the library grid shows: top rows are the
@@ -13,6 +13,7 @@
 #include "librarylist/PlaylistTrackTable.h"
 
 #include <QAbstractItemModel>
+#include <QString>
 #include <memory>
 #include <vector>
 
@@ -27,7 +28,6 @@ public:
     // a track row; nothing for a row without one.
     enum Role { PlaylistIdRole = Qt::UserRole + 1, TrackIdRole };
 
-    static int fieldIndex(QStringView name);
     static QString fieldName(int field);
     static int fieldWidth(int field);
     static int cutLength(int field);
@@ -35,19 +35,12 @@ public:
     explicit LibraryListModel(QObject *parent = nullptr);
     ~LibraryListModel() override;
 
-    // Appends an empty playlist row and makes it current.
-    void addRow();
-    // Writes ID or PlayList_Name of the current row, cut to the field's length.
-    void setField(QStringView name, const QString &value);
-    QString field(QStringView name) const;
-    // The child table of the current row, by the chapter field's name
-    // ("PlayList", any case); null without a current row.
-    PlaylistTrackTable *chapter(QStringView name);
-    // Makes the first row current; throws ListModelError on an empty table.
-    void moveFirst();
+    // Appends a playlist with its ID and name, each cut to its field's
+    // length; its tracks go into the table returned.
+    PlaylistTrackTable &addPlaylist(const QString &id, const QString &name);
 
-    int recordCount() const { return static_cast<int>(m_playlists.size()); }
-    int currentRow() const { return m_current; }
+    int playlistCount() const { return static_cast<int>(m_playlists.size()); }
+    // A stored value; a field never written reads as a null text.
     QString value(int row, int field) const;
     const PlaylistTrackTable &tracks(int row) const;
 
@@ -70,14 +63,11 @@ private:
         PlaylistTrackTable tracks;
     };
 
-    void requireCurrent() const;
-    // Called by the child tables so that views see every change.
+    // Called by the child tables so that views see every row.
     void beginTrackInsert(int parentRow, int row);
     void endTrackInsert();
-    void trackChanged(int parentRow, int row, int field);
 
     std::vector<std::unique_ptr<Playlist>> m_playlists;
-    int m_current = -1;
 };
 
 } // namespace tidyfox::librarylist

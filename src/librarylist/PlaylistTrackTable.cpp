@@ -3,7 +3,6 @@
 
 #include "librarylist/FieldTable.h"
 #include "librarylist/LibraryListModel.h"
-#include "librarylist/ListModelError.h"
 #include "librarylist/TextCut.h"
 
 #include <algorithm>
@@ -20,11 +19,6 @@ constexpr FieldTable kTable{kFields};
 
 } // namespace
 
-int PlaylistTrackTable::fieldIndex(QStringView name)
-{
-    return kTable.index(name);
-}
-
 QString PlaylistTrackTable::fieldName(int field)
 {
     return kTable.name(field);
@@ -40,59 +34,44 @@ int PlaylistTrackTable::cutLength(int field)
     return kTable.cut(field);
 }
 
-void PlaylistTrackTable::addRow()
+void PlaylistTrackTable::addTrack(const Track &track)
 {
-    const int row = recordCount();
+    const int row = trackCount();
     m_owner->beginTrackInsert(m_parentRow, row);
     m_rows.emplace_back();
-    m_current = row;
+    m_rows.back().fileMissing = track.fileMissing;
+    setField(ItemID, track.itemId);
+    setField(TrackName, track.name);
+    setField(TrackID, track.trackId);
+    setField(Time, track.time);
+    setField(Artist, track.artist);
+    setField(Album, track.album);
     m_owner->endTrackInsert();
-}
-
-int PlaylistTrackTable::checkedField(QStringView name) const
-{
-    const int field = fieldIndex(name);
-    if (field < 0)
-        throw ListModelError(ListModelError::UnknownField,
-                             QStringLiteral("The table has no field named %1").arg(name.toString()));
-    return field;
-}
-
-void PlaylistTrackTable::setField(QStringView name, const QString &value)
-{
-    setField(checkedField(name), value);
-}
-
-void PlaylistTrackTable::setFileMissing(bool missing)
-{
-    if (m_current < 0)
-        throw ListModelError(ListModelError::NoCurrentRow, QStringLiteral("The table has no current row"));
-    m_rows[static_cast<size_t>(m_current)].fileMissing = missing;
 }
 
 void PlaylistTrackTable::setField(int field, const QString &value)
 {
-    if (field < 0 || field >= FieldCount)
-        throw ListModelError(ListModelError::UnknownField, QStringLiteral("The table has no field %1").arg(field));
-    if (m_current < 0)
-        throw ListModelError(ListModelError::NoCurrentRow, QStringLiteral("The table has no current row"));
     const QString stored = leftChars(value, kFields[field].cut);
-
-    Row &row = m_rows[static_cast<size_t>(m_current)];
+    const size_t current = m_rows.size() - 1;
+    Row &row = m_rows[current];
     const auto length = static_cast<std::uint16_t>(stored.size());
-    if (m_current > 0) {
-        const Row &above = m_rows[static_cast<size_t>(m_current - 1)];
+    // An empty value takes no room, and there may be no block yet to point into.
+    if (length == 0) {
+        row.offset[field] = 0;
+        row.length[field] = 0;
+        return;
+    }
+    if (current > 0) {
+        const Row &above = m_rows[current - 1];
         if (above.length[field] == length &&
             std::equal(stored.utf16(), stored.utf16() + length, text(above.offset[field]))) {
             row.offset[field] = above.offset[field];
             row.length[field] = length;
-            m_owner->trackChanged(m_parentRow, m_current, field);
             return;
         }
     }
     row.offset[field] = store(reinterpret_cast<const char16_t *>(stored.utf16()), length);
     row.length[field] = length;
-    m_owner->trackChanged(m_parentRow, m_current, field);
 }
 
 std::uint32_t PlaylistTrackTable::store(const char16_t *value, std::uint16_t length)
@@ -108,24 +87,9 @@ std::uint32_t PlaylistTrackTable::store(const char16_t *value, std::uint16_t len
     return offset;
 }
 
-QString PlaylistTrackTable::field(QStringView name) const
-{
-    const int field = checkedField(name);
-    if (m_current < 0)
-        throw ListModelError(ListModelError::NoCurrentRow, QStringLiteral("The table has no current row"));
-    return value(m_current, field);
-}
-
-void PlaylistTrackTable::moveFirst()
-{
-    if (m_rows.empty())
-        throw ListModelError(ListModelError::NoRows, QStringLiteral("The table has no rows"));
-    m_current = 0;
-}
-
 QString PlaylistTrackTable::value(int row, int field) const
 {
-    if (row < 0 || row >= recordCount() || field < 0 || field >= FieldCount)
+    if (row < 0 || row >= trackCount() || field < 0 || field >= FieldCount)
         return QString();
     const Row &r = m_rows[static_cast<size_t>(row)];
     if (r.length[field] == 0)

@@ -1,13 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The child table of one playlist row of the library model: that playlist's
-// tracks, in the order they were added.
-//
-// Rows are added at the end and written field by field, like this:
-//     PlaylistTrackTable *tracks = recordset.chapter(u"Playlist");
-//     tracks->addRow();
-//     tracks->setField(u"ItemID", playlistId);
-//     tracks->setField(u"TrackName", track.name());  ...
-// Every value is cut to the field's length before it is stored.
+// tracks, in the order they were added. Every value is cut to its field's
+// length before it is stored.
 //
 // A library can hold hundreds of thousands of these rows, so a row keeps only
 // offsets into one text buffer per table, and a value equal to the one above
@@ -30,30 +24,27 @@ class PlaylistTrackTable
 public:
     enum Field { ItemID, TrackName, TrackID, TrackPath, Time, Artist, Album, FieldCount };
 
-    // -1 for a name that is not a field; names are compared without regard to case.
-    static int fieldIndex(QStringView name);
     static QString fieldName(int field);
     static int fieldWidth(int field);
     static int cutLength(int field);
 
-    // Appends an empty row and makes it the current one.
-    void addRow();
-    // Writes a field of the current row; throws ListModelError without a
-    // current row or for an unknown field.
-    void setField(QStringView name, const QString &value);
-    void setField(int field, const QString &value);
-    QString field(QStringView name) const;
-    // Makes the first row current; throws ListModelError when there is none.
-    void moveFirst();
+    // One track as the list shows it (TrackPath is never filled); whether
+    // its file is lost stands beside the fields, which keep their fixed set.
+    struct Track
+    {
+        QString itemId; // its playlist's ID
+        QString name;
+        QString trackId;
+        QString time;
+        QString artist;
+        QString album;
+        bool fileMissing = false;
+    };
+    void addTrack(const Track &track);
 
-    int recordCount() const { return static_cast<int>(m_rows.size()); }
-    int currentRow() const { return m_current; }
+    int trackCount() const { return static_cast<int>(m_rows.size()); }
     // A stored value; a field never written reads as a null text.
     QString value(int row, int field) const;
-
-    // Whether the current row's track has lost its file; beside the fields,
-    // which keep their fixed set.
-    void setFileMissing(bool missing);
     bool fileMissing(int row) const { return m_rows.at(static_cast<size_t>(row)).fileMissing; }
 
     PlaylistTrackTable(const PlaylistTrackTable &) = delete;
@@ -62,7 +53,8 @@ public:
 private:
     friend class LibraryListModel;
     PlaylistTrackTable(LibraryListModel *owner, int parentRow) : m_owner(owner), m_parentRow(parentRow) {}
-    int checkedField(QStringView name) const;
+    // Stores a value of the last row; one equal to the row above's is kept once.
+    void setField(int field, const QString &value);
 
     struct Row
     {
@@ -88,7 +80,6 @@ private:
     std::vector<std::unique_ptr<char16_t[]>> m_blocks;
     std::uint32_t m_used = 0;     // in the last block
     std::uint32_t m_capacity = 0; // of the last block
-    int m_current = -1;
 };
 
 } // namespace tidyfox::librarylist

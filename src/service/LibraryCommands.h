@@ -26,8 +26,10 @@ int runList(const QString &libraryPath, const QStringList &args);
 int runHistory(const QString &libraryPath, const QStringList &args);
 int runRestore(const QString &libraryPath, const QStringList &args);
 // A player's own library (PlayerCommands.cpp): import-rhythmbox [RHYTHMDB]
-// [--playlists FILE], sync.
+// [--playlists FILE], import-strawberry [DB], import-clementine [DB], sync.
 int runImportRhythmbox(const QString &libraryPath, const QStringList &args);
+// playerId: "strawberry" or "clementine".
+int runImportCollection(const QString &libraryPath, const QString &playerId, const QStringList &args);
 int runSync(const QString &libraryPath, const QStringList &args);
 // import-xml into a library linked to a player's: the export's history goes
 // onto the player's entries. Throws what importLibraryXml throws.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// import-rhythmbox and sync: filling a library from a player's own files, and
+// import-rhythmbox, import-strawberry, import-clementine and sync: filling a library from a player's own files, and
 // writing the changes that wait into them.
 #include "service/LibraryCommands.h"
 #include "service/LibraryStore.h"
@@ -7,6 +7,8 @@
 #include "service/PlayerMigration.h"
 #include "service/PlayerXmlSpans.h"
 #include "service/RhythmboxImport.h"
+#include "service/SqliteCollectionImport.h"
+#include "service/SqlitePlayer.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -70,6 +72,38 @@ int runImportRhythmbox(const QString &libraryPath, const QStringList &args)
         return kExitOk;
     } catch (const PlayerFileError &e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.describe(libraryFile)));
+    } catch (const LibraryError &e) {
+        reportError(QString::fromUtf8(e.what()));
+    }
+    return kExitFailure;
+}
+
+int runImportCollection(const QString &libraryPath, const QString &playerId, const QStringList &args)
+{
+    const SqlitePlayer &player = *sqlitePlayer(playerId);
+    const QString command = QStringLiteral("import-") + playerId;
+    if (args.size() > 1 || (!args.isEmpty() && args[0].startsWith(QLatin1Char('-'))))
+        return usage(QStringLiteral("%1 takes one collection file (DB)").arg(command));
+    const QString file = args.isEmpty() ? defaultCollectionFile(player) : args[0];
+    try {
+        auto store = LibraryStore::open(libraryPath);
+        const CollectionImportSummary s = importCollection(*store, player, file);
+        QString line = QStringLiteral("Imported %1 and %2 from %3.")
+                           .arg(count(s.tracksAdded, "track", "tracks"))
+                           .arg(count(s.playlistsAdded, "playlist", "playlists"), file);
+        if (s.tracksAlreadyPresent > 0)
+            line += QStringLiteral(" %1 already in the library.")
+                        .arg(count(s.tracksAlreadyPresent, "track was", "tracks were"));
+        if (s.playlistsAlreadyPresent > 0)
+            line += QStringLiteral(" %1 already in the library.")
+                        .arg(count(s.playlistsAlreadyPresent, "playlist was", "playlists were"));
+        if (s.songsKept > 0)
+            line += QStringLiteral(" Kept %1 of no local file that the list does not show.")
+                        .arg(count(s.songsKept, "song", "songs"));
+        printLine(line);
+        return kExitOk;
+    } catch (const PlayerWriteError &e) {
+        reportError(e.message());
     } catch (const LibraryError &e) {
         reportError(QString::fromUtf8(e.what()));
     }

@@ -4,6 +4,8 @@
 #include "service/LibraryStore.h"
 #include "service/RhythmboxStore.h"
 #include "service/ServiceLog.h"
+#include "service/SqliteCollectionStore.h"
+#include "service/SqlitePlayer.h"
 #include "service/Transaction.h"
 
 #include <QCoreApplication>
@@ -127,6 +129,8 @@ std::unique_ptr<PlayerStore> openPlayerStore(const PlayerLinkInfo &link)
 {
     if (link.player == QLatin1String(kRhythmboxPlayer))
         return std::make_unique<RhythmboxStore>(link.libraryFile, link.playlistsFile);
+    if (const SqlitePlayer *player = sqlitePlayer(link.player))
+        return std::make_unique<SqliteCollectionStore>(*player, link.libraryFile);
     throw PlayerWriteError(
         QStringLiteral("The library is linked to \"%1\", a player this Tidyfox does not know.").arg(link.player));
 }
@@ -158,6 +162,8 @@ QString linkedSourceName(const QString &player)
 {
     if (player == QLatin1String(kRhythmboxPlayer))
         return QStringLiteral("Rhythmbox library");
+    if (const SqlitePlayer *sqlite = sqlitePlayer(player))
+        return QLatin1String(sqlite->displayName) + QStringLiteral(" library");
     return QStringLiteral("Library");
 }
 

@@ -5,7 +5,8 @@
 // written when the player is not running; what a write takes out of the
 // player's files is kept, so that a restore can put it back as it was.
 //
-// The player's side is PlayerStore; one implementation per player.
+// The player's side is PlayerStore: RhythmboxStore for its XML files,
+// SqliteCollectionStore for the players that keep a SQLite collection.
 #pragma once
 
 #include "protocol/LibraryRecords.h"
@@ -28,7 +29,7 @@ class LibraryStore;
 
 struct PlayerLinkInfo
 {
-    QString player;      // "rhythmbox"
+    QString player;      // "rhythmbox", "strawberry", "clementine"
     QString libraryFile; // the player's own library file
     QString playlistsFile;
 };

@@ -22,6 +22,8 @@ constexpr const char *kCommands =
     "                                           import a library XML file\n"
     "  import-rhythmbox [RHYTHMDB] [--playlists FILE]\n"
     "                                           fill the library from Rhythmbox's and link it\n"
+    "  import-strawberry [DB]                   fill the library from Strawberry's collection and link it\n"
+    "  import-clementine [DB]                   fill the library from Clementine's collection and link it\n"
     "  sync                                     write the changes that wait into the player's library\n"
     "  add PATH...                              add audio files and folders\n"
     "  export-xml FILE                          write the library as a library XML file\n"
@@ -91,6 +93,8 @@ int main(int argc, char *argv[])
         return runImportXml(libraryPath, args);
     if (command == QLatin1String("import-rhythmbox"))
         return runImportRhythmbox(libraryPath, args);
+    if (command == QLatin1String("import-strawberry") || command == QLatin1String("import-clementine"))
+        return runImportCollection(libraryPath, command.mid(7), args);
     if (command == QLatin1String("sync"))
         return runSync(libraryPath, args);
     if (command == QLatin1String("export-xml"))

@@ -80,6 +80,7 @@ void DuplicateReviewModel::show(cleaning::DuplicateReview review, const QString 
         m_groups.push_back(std::move(group));
     }
     m_filterText = filterText;
+    m_rescanNote = review.rescanNote;
     m_filterKeepsFiles = keepFiles;
     m_keepFiles = keepFiles;
     m_rule.reset();

@@ -34,6 +34,9 @@ class DuplicateReviewModel : public QAbstractListModel
     Q_PROPERTY(QStringList ruleLabels READ ruleLabels CONSTANT)
     Q_PROPERTY(bool mergeHistory READ mergeHistory WRITE setMergeHistory NOTIFY totalsChanged)
     Q_PROPERTY(bool keepFiles READ keepFiles WRITE setKeepFiles NOTIFY totalsChanged)
+    // While the copies' files are kept: the line saying the player's next
+    // scan brings them back, for a library linked to such a player.
+    Q_PROPERTY(QString rescanNote READ rescanNote NOTIFY totalsChanged)
 public:
     enum Role {
         GroupRole = Qt::UserRole + 1,
@@ -83,6 +86,7 @@ public:
     bool mergeHistory() const { return m_merge; }
     void setMergeHistory(bool merge);
     bool keepFiles() const { return m_keepFiles; }
+    QString rescanNote() const { return m_keepFiles ? m_rescanNote : QString(); }
     void setKeepFiles(bool keep);
 
     // Takes the tick off a copy that goes (spared), or puts it back.
@@ -128,6 +132,7 @@ private:
     // until the user sets it.
     bool m_mergeSetByUser = false;
     bool m_keepFiles = false;
+    QString m_rescanNote;
     int m_sparedCount = 0;
 };
 

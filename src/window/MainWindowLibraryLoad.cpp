@@ -4,7 +4,6 @@
 #include "libraryclient/LibraryLookups.h"
 #include "librarylist/LibraryListFormat.h"
 #include "librarylist/LibraryListModel.h"
-#include "librarylist/ListModelError.h"
 #include "widgets/TreeGrid.h"
 #include "window/JobStatus.h"
 #include "window/MainWindow.h"
@@ -14,10 +13,41 @@ namespace tidyfox::window {
 
 namespace {
 
-// How one step of the fill failed.
-enum class StepResult { Done, Failed, Abandon };
-
 const QString kFillError = QStringLiteral("An error occured while filling the Library list");
+
+// The reads of one fill. A value that cannot be read is reported and left
+// blank, and the fill goes on with the next; a source missing or an object
+// deleted meanwhile abandons the fill, which leaves the list as it was.
+class FillReads
+{
+public:
+    explicit FillReads(std::function<void(const QString &)> report) : m_report(std::move(report)) {}
+
+    bool abandoned() const { return m_abandoned; }
+
+    // The value read, or nothing once it failed or the fill is abandoned.
+    template<typename Read> auto read(Read read) -> std::optional<decltype(read())>
+    {
+        if (m_abandoned)
+            return std::nullopt;
+        try {
+            return read();
+        } catch (const libraryclient::ClientError &e) {
+            if (e.number() == libraryclient::kErrObjectNotSet || e.number() == libraryclient::kErrObjectDeleted) {
+                m_abandoned = true;
+                return std::nullopt;
+            }
+            m_report(QString::number(e.number()) + QLatin1Char(':') + e.description());
+        }
+        return std::nullopt;
+    }
+
+    QString text(const std::function<QString()> &value) { return read(value).value_or(QString()); }
+
+private:
+    std::function<void(const QString &)> m_report;
+    bool m_abandoned = false;
+};
 
 } // namespace
 
@@ -26,100 +56,69 @@ void MainWindow::fillListFromSource(widgets::TreeGrid &list, libraryclient::Sour
     if (m_state.isIn(WindowState::Phase::LoadingList))
         return;
     m_state.enter(WindowState::Phase::LoadingList);
-
-    // Every step runs on its own: a failure is reported and the fill goes on
-    // with the next step, except that a missing source or an object deleted
-    // meanwhile ends the fill at once and leaves the grid as it was.
-    bool abandoned = false;
-    const auto step = [&](auto &&body) {
-        if (abandoned)
-            return StepResult::Abandon;
-        try {
-            body();
-            return StepResult::Done;
-        } catch (const libraryclient::ClientError &e) {
-            if (e.number() == libraryclient::kErrObjectNotSet || e.number() == libraryclient::kErrObjectDeleted) {
-                abandoned = true;
-                return StepResult::Abandon;
-            }
-            showAlert(kFillError + QLatin1Char('\r') + QString::number(e.number()) + QLatin1Char(':') + e.description(),
-                      AlertKind::Critical, QStringLiteral("Tidyfox"));
-        } catch (const librarylist::ListModelError &e) {
-            showAlert(kFillError + QLatin1Char('\r') + QString::number(e.number()) + QLatin1Char(':') + e.description(),
-                      AlertKind::Critical, QStringLiteral("Tidyfox"));
-        }
-        return StepResult::Failed;
-    };
+    FillReads reads([this](const QString &what) {
+        showAlert(kFillError + QLatin1Char('\r') + what, AlertKind::Critical, QStringLiteral("Tidyfox"));
+    });
 
     // The grid holds its own reference to the model it shows until it is
     // bound to the new one.
     m_listModel = std::make_shared<librarylist::LibraryListModel>();
-    librarylist::LibraryListModel &parents = *m_listModel;
+    librarylist::LibraryListModel &model = *m_listModel;
 
-    std::shared_ptr<libraryclient::LibraryPlaylistCollection> lists;
-    step([&] { lists = libraryclient::playlistsOf(source); });
-    if (lists) {
-        step([&] {
-            lists->forEach([&](const libraryclient::PlaylistPtr &playlist) {
+    const auto lists = reads.read([&] { return libraryclient::playlistsOf(source); });
+    if (lists && *lists) {
+        reads.read([&] {
+            (*lists)->forEach([&](const libraryclient::PlaylistPtr &playlist) {
                 yieldToEvents(10);
-                parents.addRow();
-                QString playlistId;
-                step([&] {
-                    playlistId = QString::number(playlist->playlistId());
-                    parents.setField(u"ID", playlistId);
-                });
-                step([&] { parents.setField(u"PlayList_Name", playlist->name()); });
-                if (abandoned)
+                const QString playlistId = reads.text([&] { return QString::number(playlist->playlistId()); });
+                const QString name = reads.text([&] { return playlist->name(); });
+                if (reads.abandoned())
                     return false;
-                librarylist::PlaylistTrackTable *children = parents.chapter(u"Playlist");
-                if (!children)
-                    return true;
-                std::shared_ptr<libraryclient::LibraryTrackList> tracks;
-                step([&] { tracks = playlist->tracks(); });
-                if (!tracks)
-                    return !abandoned;
-                const QString itemId = parents.field(u"ID");
-                const QString job = QStringLiteral("Loading %1").arg(parents.field(u"PlayList_Name"));
-                int total = 0;
+                librarylist::PlaylistTrackTable &tracks = model.addPlaylist(playlistId, name);
+                const auto playlistTracks = reads.read([&] { return playlist->tracks(); });
+                if (!playlistTracks || !*playlistTracks)
+                    return !reads.abandoned();
+                const QString job =
+                    QStringLiteral("Loading %1")
+                        .arg(model.value(model.playlistCount() - 1, librarylist::LibraryListModel::PlayList_Name));
+                const int total = reads.read([&] { return (*playlistTracks)->count(); }).value_or(0);
                 int done = 0;
-                step([&] { total = tracks->count(); });
-                step([&] {
-                    tracks->forEach([&](const libraryclient::TrackPtr &track) {
+                reads.read([&] {
+                    (*playlistTracks)->forEach([&](const libraryclient::TrackPtr &track) {
                         m_jobStatus->reportProgress(job, ++done, total);
                         yieldToEvents(1);
-                        children->addRow();
-                        step([&] { children->setField(librarylist::PlaylistTrackTable::ItemID, itemId); });
-                        step([&] { children->setField(librarylist::PlaylistTrackTable::TrackName, track->name()); });
-                        step([&] {
-                            children->setField(librarylist::PlaylistTrackTable::TrackID,
-                                               QString::number(track->trackId()));
-                        });
-                        step([&] { children->setField(librarylist::PlaylistTrackTable::Time, track->time()); });
-                        step([&] { children->setField(librarylist::PlaylistTrackTable::Artist, track->artist()); });
-                        step([&] { children->setField(librarylist::PlaylistTrackTable::Album, track->album()); });
+                        librarylist::PlaylistTrackTable::Track row;
+                        row.itemId = playlistId;
+                        row.name = reads.text([&] { return track->name(); });
+                        row.trackId = reads.text([&] { return QString::number(track->trackId()); });
+                        row.time = reads.text([&] { return track->time(); });
+                        row.artist = reads.text([&] { return track->artist(); });
+                        row.album = reads.text([&] { return track->album(); });
+                        if (reads.abandoned())
+                            return false;
                         // The list marks a track whose file is gone; a track
                         // that cannot say is not marked.
                         try {
-                            children->setFileMissing(cleaning::deadLocation(*track, *m_env.fileSystem).has_value());
+                            row.fileMissing = cleaning::deadLocation(*track, *m_env.fileSystem).has_value();
                         } catch (const Error &error) {
                             qCDebug(lcWindow) << "A track's file was not checked:" << error.what();
                         }
+                        tracks.addTrack(row);
                         yieldToEvents(20);
-                        return !abandoned;
+                        return true;
                     });
+                    return true;
                 });
-                return !abandoned;
+                return !reads.abandoned();
             });
+            return true;
         });
     }
 
-    if (abandoned) {
+    if (reads.abandoned()) {
         m_state.leave(WindowState::Phase::LoadingList);
         return;
     }
-    // An empty model has no first row, and is shown all the same.
-    if (parents.recordCount() > 0)
-        parents.moveFirst();
     // A new fill shows the playlists that were open where the list was.
     const widgets::TreeGrid::Place place = list.place(librarylist::kPlaylistKeyField);
     if (librarylist::formatLibraryList(

@@ -16,7 +16,7 @@ public:
     {}
 
     QString name() override { return d().name; }
-    std::int32_t trackId() override { return d().databaseId + 100000; }
+    std::int32_t trackId() override { return d().trackId != 0 ? d().trackId : d().databaseId + 100000; }
     std::int32_t databaseId() override { return d().databaseId; }
     QString album() override { return d().album; }
     QString artist() override { return d().artist; }
@@ -227,9 +227,10 @@ std::int32_t FakeLibrary::AddTrack(FakeTrackData data)
     return id;
 }
 
-void FakeLibrary::AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind)
+void FakeLibrary::AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind,
+                              std::int32_t playlistId)
 {
-    Playlist list{.id = static_cast<std::int32_t>(m_playlists.size()) + 1,
+    Playlist list{.id = playlistId != 0 ? playlistId : static_cast<std::int32_t>(m_playlists.size()) + 1,
                   .kind = kind,
                   .name = name,
                   .members = {},

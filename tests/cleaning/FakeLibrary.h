@@ -19,6 +19,7 @@ namespace tidyfox::cleaning::test {
 struct FakeTrackData
 {
     std::int32_t databaseId = 0; // assigned when 0
+    std::int32_t trackId = 0;    // databaseId + 100000 when 0
     QString name;
     QString album;
     QString artist;
@@ -49,7 +50,10 @@ public:
     // Appends a track to the library playlist; returns its database id.
     std::int32_t AddTrack(FakeTrackData data);
     // A user playlist (kind 2) of the tracks with these database ids.
-    void AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind = 2);
+    // playlistId 0 numbers the playlists in the order added.
+    void AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind = 2,
+                     std::int32_t playlistId = 0);
+    void setLibraryPlaylistId(std::int32_t playlistId) { m_playlists.front().id = playlistId; }
 
     libraryclient::LibraryClientPtr App();
     libraryclient::SourcePtr Source();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Filling a library model the way the program's fill does: ID then
-// PlayList_Name for each playlist, then ItemID, TrackName, TrackID, Time,
-// Artist, Album for each of its tracks.
+// Filling a library model the way the program's fill does: each playlist,
+// then its tracks.
 #pragma once
 
 #include "librarylist/LibraryListModel.h"
@@ -30,19 +29,9 @@ struct TestPlaylist
 inline void fillRecordset(librarylist::LibraryListModel &rs, const std::vector<TestPlaylist> &playlists)
 {
     for (const TestPlaylist &p : playlists) {
-        rs.addRow();
-        rs.setField(u"ID", p.id);
-        rs.setField(u"PlayList_Name", p.name);
-        librarylist::PlaylistTrackTable *tracks = rs.chapter(u"Playlist");
-        for (const TestTrack &t : p.tracks) {
-            tracks->addRow();
-            tracks->setField(u"ItemID", p.id);
-            tracks->setField(u"TrackName", t.name);
-            tracks->setField(u"TrackID", t.id);
-            tracks->setField(u"Time", t.time);
-            tracks->setField(u"Artist", t.artist);
-            tracks->setField(u"Album", t.album);
-        }
+        librarylist::PlaylistTrackTable &tracks = rs.addPlaylist(p.id, p.name);
+        for (const TestTrack &t : p.tracks)
+            tracks.addTrack({p.id, t.name, t.id, t.time, t.artist, t.album});
     }
 }
 
@@ -66,7 +55,6 @@ inline std::shared_ptr<librarylist::LibraryListModel> sampleRecordset()
 {
     auto rs = std::make_shared<librarylist::LibraryListModel>();
     fillRecordset(*rs, sampleLibrary());
-    rs->moveFirst();
     return rs;
 }
 

@@ -171,17 +171,17 @@ void tst_LibraryLoad::attemptLoadsTheLibraryInOrder()
     QVERIFY(MainWindowProbe(w).librarySource());
 
     const librarylist::LibraryListModel &model = shown(w);
-    QCOMPARE(model.recordCount(), 3);
+    QCOMPARE(model.playlistCount(), 3);
     QCOMPARE(model.value(0, librarylist::LibraryListModel::PlayList_Name), QStringLiteral("Library"));
     QCOMPARE(model.value(1, librarylist::LibraryListModel::PlayList_Name), QStringLiteral("Mix"));
-    QCOMPARE(model.tracks(0).recordCount(), 2);
-    QCOMPARE(model.tracks(1).recordCount(), 1);
+    QCOMPARE(model.tracks(0).trackCount(), 2);
+    QCOMPARE(model.tracks(1).trackCount(), 1);
     QCOMPARE(model.tracks(1).value(0, librarylist::PlaylistTrackTable::TrackName), QStringLiteral("Two"));
     QCOMPARE(model.tracks(1).value(0, librarylist::PlaylistTrackTable::ItemID), QString::number(mix.playlistId));
     QCOMPARE(model.tracks(0).value(0, librarylist::PlaylistTrackTable::Time), QStringLiteral("3:07"));
-    QCOMPARE(model.tracks(2).recordCount(), 0);
+    QCOMPARE(model.tracks(2).trackCount(), 0);
     // Every playlist starts closed, and the grid lies in front of the face.
-    for (int row = 0; row < model.recordCount(); ++row)
+    for (int row = 0; row < model.playlistCount(); ++row)
         QVERIFY(!MainWindowProbe(w).libraryList().view()->isExpanded(
             MainWindowProbe(w).libraryList().view()->model()->index(row, 0)));
     QCOMPARE(MainWindowProbe(w).libraryList().caption(), QString());
@@ -206,7 +206,7 @@ void tst_LibraryLoad::quittingLibraryReconnectsUnlessClosing()
     f.core->addTrack(track(QStringLiteral("Two")));
     MainWindowProbe(w).tickStartTimer();
     QVERIFY(f.last != first);
-    QCOMPARE(shown(w).tracks(0).recordCount(), 2);
+    QCOMPARE(shown(w).tracks(0).trackCount(), 2);
 
     MainWindowProbe(w).startTimer().setEnabled(false);
     MainWindowProbe(w).exitApp();
@@ -262,7 +262,7 @@ void tst_LibraryLoad::readFailureIsReportedAndTheFillGoesOn()
              QStringLiteral("An error occured while filling the Library list"));
     QVERIFY(f.valueOf(QStringLiteral("_root.alerttxt")).section(QLatin1Char('\r'), 1).startsWith(QStringLiteral("5:")));
     const librarylist::PlaylistTrackTable &tracks = shown(w).tracks(0);
-    QCOMPARE(tracks.recordCount(), 2);
+    QCOMPARE(tracks.trackCount(), 2);
     QVERIFY(tracks.value(0, librarylist::PlaylistTrackTable::Artist).isEmpty());
     QCOMPARE(tracks.value(0, librarylist::PlaylistTrackTable::Album), QStringLiteral("Album"));
     QCOMPARE(tracks.value(1, librarylist::PlaylistTrackTable::Artist), QStringLiteral("Artist"));
