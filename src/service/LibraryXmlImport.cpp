@@ -2,15 +2,16 @@
 #include "service/LibraryXmlImport.h"
 
 #include "service/BinaryPlistExtent.h"
+#include "service/ImportPageCache.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
+#include "service/XmlScanner.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <bitset>
@@ -133,6 +134,7 @@ public:
 
     XmlImportSummary run()
     {
+        const ImportPageCache cache(m_store.database());
         Transaction transaction(m_store);
         m_topTrackIdBefore = m_store.topTrackId();
         m_topPlaylistIdBefore = m_store.topPlaylistId();
@@ -164,7 +166,7 @@ private:
         qint64 line = 0;
         qint64 column = 0;
     };
-    Place here() const { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
+    Place here() { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
     void note(const Place &place, const QString &message)
     {
         m_summary.notes.push_back({place.line, place.column, message});
@@ -176,14 +178,14 @@ private:
         std::int32_t sequence = -1; // order of adding in this import; -1: was there before
     };
 
-    [[noreturn]] void fail(const QString &message) const
+    [[noreturn]] void fail(const QString &message)
     {
         throw XmlImportError(m_xml.lineNumber(), m_xml.columnNumber(), message);
     }
 
-    [[noreturn]] void failOnReader() const
+    [[noreturn]] void failOnReader()
     {
-        if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+        if (m_xml.fault() == XmlScanner::Fault::PrematureEnd)
             fail(QStringLiteral("the file ends too early"));
         // The reader may be fine and the token one that has no place here.
         if (!m_xml.hasError())
@@ -358,20 +360,19 @@ private:
         out.resize(0);
         for (;;) {
             switch (m_xml.readNext()) {
-            case QXmlStreamReader::Characters:
-            case QXmlStreamReader::EntityReference:
+            case XmlScanner::Token::Characters:
                 out.append(m_xml.text());
                 // No field of a library is anywhere near this; a larger one
                 // is a broken or hostile file, and would only eat memory.
                 if (out.size() > kMaxText)
                     fail(QStringLiteral("a text longer than 16 MB"));
                 break;
-            case QXmlStreamReader::Comment:
-            case QXmlStreamReader::ProcessingInstruction:
+            case XmlScanner::Token::Comment:
+            case XmlScanner::Token::ProcessingInstruction:
                 break;
-            case QXmlStreamReader::EndElement:
+            case XmlScanner::Token::EndElement:
                 return;
-            case QXmlStreamReader::StartElement:
+            case XmlScanner::Token::StartElement:
                 fail(QStringLiteral("<%1> inside a text").arg(m_xml.name()));
             default:
                 failOnReader();
@@ -428,22 +429,22 @@ private:
         out.clear();
         QXmlStreamWriter writer(&out);
         writer.writeStartElement(m_xml.name().toString());
-        writer.writeAttributes(m_xml.attributes());
+        writeAttributes(writer);
         // The text since the last tag: a value is checked at its end tag.
         QString text;
         QString element = m_xml.name().toString();
         bool readable = true;
         for (int depth = 1; depth > 0;) {
             switch (m_xml.readNext()) {
-            case QXmlStreamReader::StartElement:
+            case XmlScanner::Token::StartElement:
                 writer.writeCharacters(text);
                 text.clear();
                 element = m_xml.name().toString();
                 writer.writeStartElement(element);
-                writer.writeAttributes(m_xml.attributes());
+                writeAttributes(writer);
                 ++depth;
                 break;
-            case QXmlStreamReader::EndElement:
+            case XmlScanner::Token::EndElement:
                 readable = isReadableValue(element, text) && readable;
                 element.clear();
                 writer.writeCharacters(text);
@@ -451,20 +452,25 @@ private:
                 writer.writeEndElement();
                 --depth;
                 break;
-            case QXmlStreamReader::Characters:
-            case QXmlStreamReader::EntityReference:
+            case XmlScanner::Token::Characters:
                 text += m_xml.text();
                 if (out.size() + text.size() > kMaxText)
                     fail(QStringLiteral("a text longer than 16 MB"));
                 break;
-            case QXmlStreamReader::Comment:
-            case QXmlStreamReader::ProcessingInstruction:
+            case XmlScanner::Token::Comment:
+            case XmlScanner::Token::ProcessingInstruction:
                 break;
             default:
                 failOnReader();
             }
         }
         return readable;
+    }
+
+    void writeAttributes(QXmlStreamWriter &writer) const
+    {
+        for (const XmlScanner::Attribute &a : m_xml.attributes())
+            writer.writeAttribute(a.name, a.value);
     }
 
     // A date for a column; text that is no date is left out, with a note.
@@ -482,8 +488,9 @@ private:
 
     QString readText()
     {
-        readInto(m_value);
-        return QString(m_value.constData(), m_value.size()); // a copy, so m_value keeps its buffer
+        QString text;
+        readInto(text);
+        return text;
     }
 
     std::int64_t readInteger(const QString &key)
@@ -559,6 +566,20 @@ private:
         }
     }
 
+    // The code of a track's key; tracks give their keys in much the same
+    // order, so the key in the same place of the track before is tried first.
+    int keyCode(std::size_t index, const QString &key)
+    {
+        if (index >= m_keyCodes.size())
+            m_keyCodes.resize(index + 1);
+        auto &[known, code] = m_keyCodes[index];
+        if (known != key) {
+            known = QString(key.constData(), key.size()); // not shared: key keeps its buffer
+            code = trackCode(key);
+        }
+        return code;
+    }
+
     // label: the track's key in "Tracks", for the notes.
     void readTrack(const QString &label)
     {
@@ -571,9 +592,9 @@ private:
         Place locationPlace;
         Place persistentIdPlace;
         std::bitset<256> seen;
-        QString key;
-        while (nextKey(key)) {
-            const int code = trackCode(key);
+        QString &key = m_key;
+        for (std::size_t index = 0; nextKey(key); ++index) {
+            const int code = keyCode(index, key);
             // A modelled key given again is kept as the file gives it, in its
             // place; the first is the one the library works with.
             if (code == 0 || seen.test(std::size_t(code))) {
@@ -697,7 +718,9 @@ private:
         // track whose persistent ID an earlier track of this file has: it is
         // another track, and gets an ID of its own.
         const bool idTaken = !track.persistentId.isEmpty() && !firstWithPersistentId(track.persistentId);
-        const auto present = !track.persistentId.isEmpty() && !idTaken
+        // (A library that had no tracks before has none to know again.)
+        const auto present = m_topDatabaseIdBefore == 0 ? std::nullopt
+                             : !track.persistentId.isEmpty() && !idTaken
                                  ? m_store.trackByPersistentId(track.persistentId)
                                  : m_store.trackByLocationAndName(track.location, track.name, m_topDatabaseIdBefore);
         if (present) {
@@ -709,8 +732,10 @@ private:
         // The file's own TrackID is kept unless this library has ever given
         // it to a track, so a round trip through a file keeps the IDs.
         // An ID out of range gets a new one, as a clashing one does.
+        // (An ID above the top one given so far is in use by none: asked
+        // only of the others.)
         const bool keepId = fileTrackId > m_topTrackIdBefore && fileTrackId <= kMaxFileId &&
-                            !m_store.isTrackIdInUse(std::int32_t(fileTrackId));
+                            (fileTrackId > m_store.topTrackId() || !m_store.isTrackIdInUse(std::int32_t(fileTrackId)));
         track.trackId = keepId ? std::int32_t(fileTrackId) : 0;
         const TrackRecord added =
             m_store.addFileTrack(std::move(track), trackType, fields, compactTrackEntries(entries.take()));
@@ -901,8 +926,10 @@ private:
     QString m_fileName;
     LocationMapper m_locations;
     QString m_musicFolder;
-    QXmlStreamReader m_xml;
+    XmlScanner m_xml;
     QString m_value;
+    QString m_key;
+    std::vector<std::pair<QString, int>> m_keyCodes;
     QString m_lastKept;
     QByteArray m_converted; // a binary property list, as XML
     QByteArray m_header;

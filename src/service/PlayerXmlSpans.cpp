@@ -66,7 +66,10 @@ void widenToLine(QByteArrayView doc, ElementSpan &span)
 
 // Walks the first element of doc and its descendants; collects the children
 // named name and returns where the element's end tag begins.
-qsizetype scan(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName, std::vector<ElementSpan> *out)
+// firstOnly: stops at the first child named name (what is returned then is
+// where that child ends).
+qsizetype scan(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName, std::vector<ElementSpan> *out,
+               bool firstOnly = false)
 {
     std::vector<QByteArrayView> open;
     ElementSpan current;
@@ -76,33 +79,36 @@ qsizetype scan(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName,
         const qsizetype lt = doc.indexOf('<', pos);
         if (lt < 0)
             break;
-        const QByteArrayView rest = doc.sliced(lt);
-        if (rest.startsWith("<?")) {
+        // What follows the '<' tells most tags apart without comparing
+        // strings: the scan of a large file is mostly start and end tags.
+        const char next = lt + 1 < doc.size() ? doc[lt + 1] : '\0';
+        const QByteArrayView rest = next == '?' || next == '!' ? doc.sliced(lt) : QByteArrayView();
+        if (next == '?') {
             const qsizetype e = find(doc, "?>", lt + 2);
             if (e < 0)
                 failAt(doc, lt, QStringLiteral("the file ends inside a processing instruction"));
             pos = e + 2;
             continue;
         }
-        if (rest.startsWith("<!--")) {
+        if (next == '!' && rest.startsWith("<!--")) {
             const qsizetype e = find(doc, "-->", lt + 4);
             if (e < 0)
                 failAt(doc, lt, QStringLiteral("the file ends inside a comment"));
             pos = e + 3;
             continue;
         }
-        if (rest.startsWith("<![CDATA[")) {
+        if (next == '!' && rest.startsWith("<![CDATA[")) {
             const qsizetype e = find(doc, "]]>", lt + 9);
             if (e < 0)
                 failAt(doc, lt, QStringLiteral("the file ends inside a CDATA section"));
             pos = e + 3;
             continue;
         }
-        if (rest.startsWith("<!")) {
+        if (next == '!') {
             pos = tagClose(doc, lt);
             continue;
         }
-        if (rest.startsWith("</")) {
+        if (next == '/') {
             const qsizetype close = tagClose(doc, lt);
             const QByteArrayView tag = tagName(doc, lt + 2, close);
             if (open.empty())
@@ -118,6 +124,8 @@ qsizetype scan(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName,
                 widenToLine(doc, current);
                 out->push_back(current);
                 inMatch = false;
+                if (firstOnly)
+                    return close;
             }
             if (open.empty())
                 return lt;
@@ -142,6 +150,8 @@ qsizetype scan(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName,
                 current.tagEnd = close;
                 widenToLine(doc, current);
                 out->push_back(current);
+                if (firstOnly)
+                    return close;
             } else {
                 inMatch = true;
             }
@@ -156,6 +166,15 @@ qsizetype scan(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName,
         failAt(doc, doc.size(),
                QStringLiteral("the file ends inside <%1>: it is cut short").arg(QString::fromUtf8(open.back())));
     failAt(doc, doc.size(), QStringLiteral("there is no element in the file"));
+}
+
+// Where the tag at lt begins, or its line when it is alone on it.
+qsizetype lineOfTag(QByteArrayView doc, qsizetype lt)
+{
+    qsizetype b = lt;
+    while (b > 0 && (doc[b - 1] == ' ' || doc[b - 1] == '\t'))
+        --b;
+    return b == 0 || doc[b - 1] == '\n' ? b : lt;
 }
 
 } // namespace
@@ -185,10 +204,13 @@ std::pair<qint64, qint64> placeOf(QByteArrayView doc, qsizetype offset)
     return {line, column};
 }
 
-std::vector<ElementSpan> rootChildren(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName)
+std::vector<ElementSpan> rootChildren(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName,
+                                      qsizetype *rootEnd)
 {
     std::vector<ElementSpan> result;
-    scan(doc, name, rootName, &result);
+    const qsizetype lt = scan(doc, name, rootName, &result);
+    if (rootEnd)
+        *rootEnd = lineOfTag(doc, lt);
     return result;
 }
 
@@ -199,11 +221,7 @@ std::vector<ElementSpan> childrenOf(QByteArrayView element, QByteArrayView name)
 
 qsizetype rootEndTag(QByteArrayView doc)
 {
-    const qsizetype lt = scan(doc, {}, {}, nullptr);
-    qsizetype b = lt;
-    while (b > 0 && (doc[b - 1] == ' ' || doc[b - 1] == '\t'))
-        --b;
-    return b == 0 || doc[b - 1] == '\n' ? b : lt;
+    return lineOfTag(doc, scan(doc, {}, {}, nullptr));
 }
 
 std::optional<QString> startTagAttribute(QByteArrayView element, QByteArrayView name)
@@ -247,7 +265,8 @@ std::optional<QString> childText(QByteArrayView element, QByteArrayView name)
     const QByteArray plain = '<' + name.toByteArray() + '>';
     if (!element.contains(plain) && !element.contains('<' + name.toByteArray() + '/'))
         return std::nullopt;
-    const auto children = childrenOf(element, name);
+    std::vector<ElementSpan> children;
+    scan(element, name, {}, &children, true);
     if (children.empty())
         return std::nullopt;
     const ElementSpan &c = children.front();

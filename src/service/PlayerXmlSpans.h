@@ -50,9 +50,11 @@ struct ElementSpan
 };
 
 // The elements named name directly under the document's root (depth 1), in
-// order; rootName, when given, is checked. Throws PlayerFileError for tags
-// that do not pair up or a root of another name.
-std::vector<ElementSpan> rootChildren(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName = {});
+// order; rootName, when given, is checked; rootEnd, when given, gets what
+// rootEndTag gives, from the same walk. Throws PlayerFileError for tags that
+// do not pair up or a root of another name.
+std::vector<ElementSpan> rootChildren(QByteArrayView doc, QByteArrayView name, QByteArrayView rootName = {},
+                                      qsizetype *rootEnd = nullptr);
 // The elements named name directly under the element that starts the text.
 std::vector<ElementSpan> childrenOf(QByteArrayView element, QByteArrayView name);
 // Where the root element's end tag begins (its line, when alone on it).

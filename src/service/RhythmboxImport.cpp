@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/RhythmboxImport.h"
 
+#include "service/ImportPageCache.h"
 #include "service/LibraryStore.h"
 #include "service/PlayerLink.h"
 #include "service/PlayerXmlSpans.h"
 #include "service/RhythmboxStore.h"
 #include "service/TrackLocation.h"
 #include "service/Transaction.h"
+#include "service/XmlScanner.h"
 
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
-#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <cmath>
 
@@ -115,6 +116,7 @@ public:
 
     RhythmboxImportSummary run()
     {
+        const ImportPageCache cache(m_db);
         Transaction transaction(m_store);
         link();
         readEntries();
@@ -125,19 +127,19 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(const QXmlStreamReader &reader, const QString &message)
+    [[noreturn]] void fail(XmlScanner &reader, const QString &message)
     {
         throw PlayerFileError(reader.lineNumber(), reader.columnNumber(), message, m_currentFile);
     }
 
-    [[noreturn]] void failOnError(const QXmlStreamReader &reader)
+    [[noreturn]] void failOnError(XmlScanner &reader)
     {
-        if (reader.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+        if (reader.fault() == XmlScanner::Fault::PrematureEnd)
             fail(reader, QStringLiteral("the file ends too early: it is cut short"));
         fail(reader, reader.errorString());
     }
 
-    void open(QFile &file, QXmlStreamReader &reader, const char *rootName)
+    void open(QFile &file, XmlScanner &reader, const char *rootName)
     {
         m_currentFile = file.fileName();
         if (!file.open(QIODevice::ReadOnly))
@@ -150,7 +152,7 @@ private:
         }
         if (reader.name() != QLatin1String(rootName))
             fail(reader, QStringLiteral("not a Rhythmbox file: the root element is <%1>, not <%2>")
-                             .arg(reader.name().toString(), QLatin1String(rootName)));
+                             .arg(reader.name(), QLatin1String(rootName)));
     }
 
     void link()
@@ -171,12 +173,12 @@ private:
 
     // The children of an entry as name and text, in order; an element inside
     // one is kept as its XML.
-    Elements readChildren(QXmlStreamReader &reader)
+    Elements readChildren(XmlScanner &reader)
     {
         Elements elements;
         while (reader.readNextStartElement()) {
             const QString name = reader.name().toString();
-            elements.emplace_back(name, reader.readElementText(QXmlStreamReader::IncludeChildElements));
+            elements.emplace_back(name, reader.readElementText(true));
         }
         if (reader.hasError())
             failOnError(reader);
@@ -186,9 +188,9 @@ private:
     void readEntries()
     {
         QFile file(m_libraryFile);
-        QXmlStreamReader reader;
+        XmlScanner reader;
         open(file, reader, "rhythmdb");
-        const QString version = reader.attributes().value(QLatin1String("version")).toString();
+        const QString version = reader.attribute(u"version");
         bool ok = true;
         if (!version.isEmpty() && (version.toDouble(&ok) > kNewestRhythmdbVersion || !ok))
             fail(reader, QStringLiteral("rhythmdb version %1 is newer than this program reads (up to %2)")
@@ -198,7 +200,7 @@ private:
             const qint64 line = reader.lineNumber();
             const qint64 column = reader.columnNumber();
             const QString element = reader.name().toString();
-            const QString type = reader.attributes().value(QLatin1String("type")).toString();
+            const QString type = reader.attribute(u"type");
             const Elements elements = readChildren(reader);
             addEntry(element == u"entry" ? type : QLatin1Char('<') + element + QLatin1Char('>'), elements, line,
                      column);
@@ -364,7 +366,7 @@ private:
     void readPlaylists()
     {
         QFile file(m_playlistsFile);
-        QXmlStreamReader reader;
+        XmlScanner reader;
         open(file, reader, "rhythmdb-playlists");
         while (reader.readNextStartElement()) {
             if (reader.name() != u"playlist") {
@@ -372,10 +374,10 @@ private:
                 continue;
             }
             QString attributes;
-            for (const QXmlStreamAttribute &a : reader.attributes())
-                attributes += a.name().toString() + QLatin1Char('=') + a.value().toString() + QLatin1Char('\n');
-            const QString name = reader.attributes().value(QLatin1String("name")).toString();
-            const QString type = reader.attributes().value(QLatin1String("type")).toString();
+            for (const XmlScanner::Attribute &a : reader.attributes())
+                attributes += a.name + QLatin1Char('=') + a.value + QLatin1Char('\n');
+            const QString name = reader.attribute(u"name");
+            const QString type = reader.attribute(u"type");
             const bool listsLocations = type == u"static" || type == u"queue";
             std::vector<std::int32_t> items;
             QString body;
@@ -421,22 +423,23 @@ private:
     }
 
     // An automatic playlist's rules, as XML text.
-    QString innerXml(QXmlStreamReader &reader)
+    QString innerXml(XmlScanner &reader)
     {
         QString text;
         QXmlStreamWriter writer(&text);
         int depth = 0;
         while (!reader.atEnd()) {
             reader.readNext();
-            if (reader.isStartElement()) {
+            if (reader.tokenType() == XmlScanner::Token::StartElement) {
                 ++depth;
                 writer.writeStartElement(reader.name().toString());
-                writer.writeAttributes(reader.attributes());
-            } else if (reader.isEndElement()) {
+                for (const XmlScanner::Attribute &a : reader.attributes())
+                    writer.writeAttribute(a.name, a.value);
+            } else if (reader.tokenType() == XmlScanner::Token::EndElement) {
                 if (depth-- == 0)
                     break;
                 writer.writeEndElement();
-            } else if (reader.isCharacters() && !reader.isWhitespace()) {
+            } else if (reader.tokenType() == XmlScanner::Token::Characters && !reader.isWhitespace()) {
                 writer.writeCharacters(reader.text().toString());
             }
         }

@@ -46,8 +46,7 @@ public:
     EntryFile(const QString &fileName, QByteArray doc) : m_doc(std::move(doc))
     {
         try {
-            m_spans = rootChildren(m_doc, "entry", "rhythmdb");
-            m_rootEnd = rootEndTag(m_doc);
+            m_spans = rootChildren(m_doc, "entry", "rhythmdb", &m_rootEnd);
             checkVersion();
             m_pieces.reserve(m_spans.size());
             for (const ElementSpan &span : m_spans) {
