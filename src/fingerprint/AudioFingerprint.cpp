@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -14,6 +15,7 @@ extern "C" {
 #include <QFileInfo>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 namespace tidyfox::fingerprint {
 namespace {
@@ -222,6 +224,10 @@ private:
 
 FingerprintOutcome fingerprintFile(const QString &path, std::chrono::milliseconds limit)
 {
+    // A damaged file is told in the outcome's one line; FFmpeg's own notes
+    // on it would be noise on the terminal.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     return Listener(limit).listen(path);
 }
 

@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The index of fingerprint values finds exactly the pairs that comparing every
-// pair finds, on many small random libraries of re-encoded recordings.
+// pair finds, on many small random libraries of re-encoded recordings; files
+// that are no audio get no fingerprint and one line why.
 #include "fingerprint/SoundMatching.h"
 
+#include "fingerprint/AudioFingerprint.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -90,4 +96,43 @@ TEST(SoundMatching, RepeatedValuesAndShortPrintsNeverMatch)
     prints.push_back(b);
     EXPECT_TRUE(findSoundAlikes(spans(prints)).empty());
     EXPECT_TRUE(compareEveryPair(spans(prints)).empty());
+}
+
+TEST(AudioFingerprint, BadFilesHaveNoneAndSayWhy)
+{
+    const QString dir =
+        QDir::tempPath() + QStringLiteral("/fingerprint-bad-%1").arg(QCoreApplication::applicationPid());
+    QDir().mkpath(dir);
+    const auto write = [&](const char *name, const QByteArray &bytes) {
+        QFile file(dir + QLatin1Char('/') + QLatin1String(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    // A WAV header that promises four gigabytes, then a second of noise.
+    QByteArray wav(
+        "RIFF\xff\xff\xff\xffWAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xac\0\0\x88\x58\x01\0\x02\0\x10\0data\xff\xff\xff\xff",
+        44);
+    std::mt19937 random(1);
+    for (int i = 0; i < 44100 * 2; ++i)
+        wav.append(char(random()));
+    const struct
+    {
+        QString path;
+        const char *why;
+    } kCases[] = {
+        {write("text.mp3", "not audio at all, just words"), "not audio"},
+        {write("empty.flac", {}), "the file is empty"},
+        {dir + QStringLiteral("/gone.ogg"), "the file is gone"},
+        {write("promises.wav", wav), "shorter than 10 s"},
+    };
+    for (const auto &c : kCases) {
+        const FingerprintOutcome outcome = fingerprintFile(c.path, std::chrono::seconds(10));
+        EXPECT_TRUE(outcome.items.empty()) << qPrintable(c.path);
+        EXPECT_TRUE(outcome.why.startsWith(QLatin1String(c.why))) << qPrintable(outcome.why);
+        EXPECT_FALSE(outcome.why.contains(QLatin1Char('\n')));
+    }
+    EXPECT_EQ(fingerprintFile(kCases[3].path, std::chrono::milliseconds(0)).why,
+              QStringLiteral("took too long to decode"));
+    QDir(dir).removeRecursively();
 }
