@@ -143,11 +143,10 @@ int main(int argc, char **argv)
         widgets::GridCell cell = MainWindowProbe(w).libraryList().selection().cells().item(0);
         if (trackId)
             *trackId = cell.row().cell(2).text();
-        widgets::GridFlag cancel(false);
         f.variables.clear();
         lastSet = 0;
         const qint64 start = clock.nsecsElapsed();
-        Q_EMIT MainWindowProbe(w).libraryList().cellActivating(cell, cancel);
+        Q_EMIT MainWindowProbe(w).libraryList().cellActivating(cell);
         if (f.names() != QStringList{QStringLiteral("_root.enableview2"), QStringLiteral("_root.enabledelete")}) {
             std::fprintf(stderr, "track %d: the buttons were not set: %s\n", track,
                          qPrintable(f.names().join(QLatin1Char(' '))));

@@ -537,10 +537,11 @@ bool TreeGrid::activate(const QModelIndex &viewIndex, int position)
     if (viewIndex == m_activeRow && position == m_activePosition)
         return true;
     const QPersistentModelIndex target(viewIndex);
-    GridCell cell(rowFor(viewIndex), position);
-    GridFlag cancel(false);
-    Q_EMIT cellActivating(cell, cancel);
-    if (cancel.value() || !target.isValid())
+    const GridCell cell(rowFor(viewIndex), position);
+    if (m_allowActivation && !m_allowActivation(cell))
+        return false;
+    Q_EMIT cellActivating(cell);
+    if (!target.isValid())
         return false;
     m_activeRow = target;
     m_activePosition = position;
@@ -616,23 +617,16 @@ void TreeGrid::requestRowDeletion()
     GridRows rows = selectedRows();
     if (rows.count() == 0)
         return;
-    GridBand &owner = band(rows.item(0).bandIndex());
-    GridFlag cancel(false);
-    Q_EMIT rowDeletionRequested(rows, owner, cancel);
     // Deleting is for whoever owns the data; the grid only asks.
-    qCDebug(lcGrid) << "row deletion request" << (cancel.value() ? "refused" : "left to the data's owner");
+    Q_EMIT rowDeletionRequested(rows, rows.item(0).bandIndex());
 }
 
 void TreeGrid::requestCellEdit()
 {
     if (!m_activeRow.isValid())
         return;
-    GridCell cell = activeCell();
-    GridBand &owner = band(cell.bandIndex());
-    GridFlag goOnEditing(true);
-    Q_EMIT editRequested(cell, goOnEditing, owner.column(cell.position()));
     // The grid shows its data read-only: no cell is ever edited in place.
-    qCDebug(lcGrid) << "edit request" << (goOnEditing.value() ? "not carried out" : "withdrawn");
+    Q_EMIT editRequested(activeCell());
 }
 
 void TreeGrid::scrollOneStep(int action)
@@ -724,10 +718,12 @@ void TreeGrid::headerRelease(int x, Qt::KeyboardModifiers modifiers)
     if (span < 0 || shown[size_t(span)].position == gesture.position)
         return;
     GridBand *band = m_bands[size_t(gesture.band)].get();
-    GridFlag cancel(false);
-    Q_EMIT columnMoveRequested(band->column(gesture.position), band->column(shown[size_t(span)].position), cancel);
+    if (m_allowColumnMove &&
+        !m_allowColumnMove(band->column(gesture.position), band->column(shown[size_t(span)].position)))
+        return;
+    // The guard may have bound other data.
     const bool stillBound = gesture.band < bandCount() && m_bands[size_t(gesture.band)].get() == band;
-    if (cancel.value() || !stillBound)
+    if (!stillBound)
         return;
     const bool swap = modifiers & Qt::ControlModifier;
     const int allowed = swap ? effective(static_cast<int>(band->settings().allowColumnSwapping()),

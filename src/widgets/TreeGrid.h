@@ -34,6 +34,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -117,16 +118,22 @@ public:
     Place place(int keyPosition) const;
     void restorePlace(const Place &place, int keyPosition);
 
+    // Asked before a gesture changes anything: a guard that says no leaves the
+    // grid as it was. Without a guard the gesture goes ahead.
+    using ActivationGuard = std::function<bool(const GridCell &cell)>;
+    using ColumnMoveGuard = std::function<bool(const GridColumn &moved, const GridColumn &onto)>;
+    void setActivationGuard(ActivationGuard allow) { m_allowActivation = std::move(allow); }
+    void setColumnMoveGuard(ColumnMoveGuard allow) { m_allowColumnMove = std::move(allow); }
+
 Q_SIGNALS:
-    void cellActivating(tidyfox::widgets::GridCell &cell, tidyfox::widgets::GridFlag &cancel);
+    // The cell is about to become the active one (its guard has let it).
+    void cellActivating(const tidyfox::widgets::GridCell &cell);
     void doubleClicked();
     void keyReleased(int keyCode, int shift);
-    void columnMoveRequested(tidyfox::widgets::GridColumn &column, tidyfox::widgets::GridColumn &target,
-                             tidyfox::widgets::GridFlag &cancel);
-    void rowDeletionRequested(tidyfox::widgets::GridRows &rows, tidyfox::widgets::GridBand &band,
-                              tidyfox::widgets::GridFlag &cancel);
-    void editRequested(tidyfox::widgets::GridCell &cell, tidyfox::widgets::GridFlag &goOnEditing,
-                       tidyfox::widgets::GridColumn &column);
+    // The grid never deletes rows or edits cells itself: it only says what
+    // the user asked for.
+    void rowDeletionRequested(const tidyfox::widgets::GridRows &rows, int band);
+    void editRequested(const tidyfox::widgets::GridCell &cell);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -220,6 +227,8 @@ private:
     std::unique_ptr<GridSettings> m_override;
     std::unique_ptr<GridAppearance> m_appearance;
     std::unique_ptr<GridScrollRegion> m_scrollRegion;
+    ActivationGuard m_allowActivation;
+    ColumnMoveGuard m_allowColumnMove;
 
     // Counts bindings and changes of the data's shape; rows handed out
     // before the last one are no longer valid.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's settings objects: bands, their columns and headers, overrides,
-// appearances, the scroll region, and the flag handed to event handlers.
+// appearances and the scroll region.
 // They belong to the grid (TreeGrid::Bands, Override, Appearance,
 // ScrollRegions) and live until the grid is bound to another data source
 // (bands and columns) or destroyed (the rest). Every setter checks its value
@@ -33,18 +33,6 @@ enum class CellActivation { Default = 0, AllowEdit = 1, Disabled = 2, NoEdit = 3
 // Shown draws "..." at the end of text that does not fit; the others clip it.
 enum class Ellipsis { Default = 0, Shown = 1, Clipped = 2 };
 enum class ScrollStep { LineUp = 0, LineDown = 1 };
-
-// The boolean argument of an event (a cancel flag or a "go on" flag).
-class GridFlag
-{
-public:
-    explicit GridFlag(bool value = false) : m_value(value) {}
-    bool value() const { return m_value; }
-    void setValue(bool value) { m_value = value; }
-
-private:
-    bool m_value;
-};
 
 // A colour not set leaves the grid's default.
 class GridAppearance

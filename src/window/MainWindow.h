@@ -28,7 +28,6 @@ class QEvent;
 namespace tidyfox::widgets {
 class TreeGrid;
 class GridCell;
-class GridFlag;
 } // namespace tidyfox::widgets
 
 namespace tidyfox::cleaning {
@@ -181,11 +180,9 @@ private:
     bool followListFocus(QObject *watched, QEvent *event);
     void refreshLibraryList();
     void connectListEvents();
-    void onListCellActivating(widgets::GridCell &cell, widgets::GridFlag &cancel);
+    void onListCellActivating(const widgets::GridCell &cell);
     void onListDoubleClick();
     void onListKeyReleased(int keyCode, int shift);
-    void refuseListRequest(widgets::GridFlag &cancel);
-    void clearListFlag(widgets::GridFlag &flag);
 
     // Cleaning and the track view.
     void onDuplicatesTimer();

@@ -25,22 +25,15 @@ std::int32_t idFromCell(const QString &text)
 void MainWindow::connectListEvents()
 {
     using widgets::TreeGrid;
-    connect(m_libraryList, &TreeGrid::cellActivating, this,
-            [this](widgets::GridCell &cell, widgets::GridFlag &cancel) { onListCellActivating(cell, cancel); });
+    connect(m_libraryList, &TreeGrid::cellActivating, this, &MainWindow::onListCellActivating);
     connect(m_libraryList, &TreeGrid::doubleClicked, this, &MainWindow::onListDoubleClick);
     connect(m_libraryList, &TreeGrid::keyReleased, this, &MainWindow::onListKeyReleased);
-    // Moving columns and deleting rows are refused; editing a cell in place is
-    // called off.
-    connect(
-        m_libraryList, &TreeGrid::columnMoveRequested, this,
-        [this](widgets::GridColumn &, widgets::GridColumn &, widgets::GridFlag &cancel) { refuseListRequest(cancel); });
-    connect(m_libraryList, &TreeGrid::rowDeletionRequested, this,
-            [this](widgets::GridRows &, widgets::GridBand &, widgets::GridFlag &cancel) { refuseListRequest(cancel); });
-    connect(m_libraryList, &TreeGrid::editRequested, this,
-            [this](widgets::GridCell &, widgets::GridFlag &flag, widgets::GridColumn &) { clearListFlag(flag); });
+    // The columns stay where they are; deleting rows and editing cells are
+    // requests the window does not act on.
+    m_libraryList->setColumnMoveGuard([](const widgets::GridColumn &, const widgets::GridColumn &) { return false; });
 }
 
-void MainWindow::onListCellActivating(widgets::GridCell &cell, widgets::GridFlag & /*cancel*/)
+void MainWindow::onListCellActivating(const widgets::GridCell &cell)
 {
     // Stops at the first failure: what was assigned stays, and the buttons
     // keep their state.
@@ -112,16 +105,6 @@ void MainWindow::onListKeyReleased(int /*keyCode*/, int /*shift*/)
         } catch (const widgets::GridError &) {
         }
     }
-}
-
-void MainWindow::refuseListRequest(widgets::GridFlag &cancel)
-{
-    cancel.setValue(true);
-}
-
-void MainWindow::clearListFlag(widgets::GridFlag &flag)
-{
-    flag.setValue(false);
 }
 
 } // namespace tidyfox::window
