@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DeadTrackDeletion.h"
 
-#include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DeadTrackRule.h"
 #include "cleaning/RemovalJob.h"
@@ -94,39 +93,34 @@ void runDeletion(CleaningHost &host, libraryclient::LibraryClient *library, libr
 {
     std::int64_t count = 0;
     std::int64_t spared = 0;
-    QString reason;
-    std::optional<RemovalJob> job;
-    try {
-        if (!source) {
-            host.showAlert(QStringLiteral("0 Track have been deleted."), AlertKind::Information, kAppTitle);
-            host.hideBusy();
-            return;
-        }
-        if (!library)
-            throw RunFailure("not connected to the library");
-        job.emplace(host, *library, QStringLiteral("dead tracks"));
-        // Before any track is judged: a new job first brings back the files
-        // an interrupted removal left in the trash, and such a track is not
-        // dead.
-        job->open();
-        deleteDead(host, *source, fs, scope, *job, count, spared);
-        job->close();
-        host.hideBusy();
-        if (spared > 0)
-            host.setAlertDetail(sparedDetail(spared));
-        host.showAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"),
-                       AlertKind::Information, kAppTitle);
-        host.refreshLibraryList();
-        return;
-    } catch (const std::exception &error) {
-        reason = failureReason(error);
-        qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals:" << error.what();
-    } catch (...) {
-        qCDebug(lcCleaning) << "Dead-track deletion stopped after" << count << "removals";
-    }
-    if (job)
-        job->close();
-    failureEnd(host, count, reason);
+    runRemovalJob(host, library, QStringLiteral("dead tracks"), "Dead-track deletion", count,
+                  {.ready =
+                       [&] {
+                           if (source)
+                               return true;
+                           host.showAlert(QStringLiteral("0 Track have been deleted."), AlertKind::Information,
+                                          kAppTitle);
+                           host.hideBusy();
+                           return false;
+                       },
+                   .work =
+                       [&](libraryclient::LibraryClient &, RemovalJob &job) {
+                           // Before any track is judged: a new job first brings
+                           // back the files an interrupted removal left in the
+                           // trash, and such a track is not dead.
+                           job.open();
+                           deleteDead(host, *source, fs, scope, job, count, spared);
+                       },
+                   .succeeded =
+                       [&](RemovalJob &) {
+                           host.hideBusy();
+                           if (spared > 0)
+                               host.setAlertDetail(sparedDetail(spared));
+                           host.showAlert(QString::number(count) + QStringLiteral(" Dead track(s) have been deleted"),
+                                          AlertKind::Information, kAppTitle);
+                           host.refreshLibraryList();
+                       },
+                   .failed = [&](const QString &reason, RemovalJob *) { failureEnd(host, count, reason); }});
 }
 
 } // namespace

@@ -34,7 +34,7 @@ std::vector<libraryclient::PlaylistPtr> libraryPlaylistsOf(libraryclient::Librar
     });
     std::vector<libraryclient::PlaylistPtr> library;
     for (const auto &playlist : all) {
-        if (playlist->kind() == kLibraryPlaylistKind)
+        if (playlist->kind() == protocol::kLibraryPlaylist)
             library.push_back(playlist);
     }
     return library;

@@ -12,8 +12,6 @@
 
 namespace tidyfox::cleaning {
 
-inline constexpr std::int32_t kLibraryPlaylistKind = 1;
-
 // The location of a track that is an entry of a file that is gone, or
 // nothing. A track without a file (a stream) has no Location at all and is
 // never dead. Throws what the reads throw.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DuplicateRemoval.h"
 
-#include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DuplicateIndex.h"
 #include "cleaning/DuplicateRemovalSteps.h"
@@ -153,33 +152,23 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
 {
     const DuplicateFilter filter(filterText);
     std::int64_t count = 0;
-    QString reason;
-    std::optional<RemovalJob> job;
-    try {
-        if (!filter.HasAllProperties())
-            throw RunFailure("the filter names fewer than seven items");
-        if (!filter.IsValid()) {
-            rejectionEnd(host);
-            return;
-        }
-        if (!library)
-            throw RunFailure("not connected to the library");
-        job.emplace(host, *library, QStringLiteral("duplicates"));
-        removeCopies(host, *library, fs, pending, filter, *job, count);
-        job->close();
-        endRemovalSucceeded(host, count, job->stayedFiles());
-        return;
-    } catch (const std::exception &error) {
-        reason = failureReason(error);
-        qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals:" << error.what();
-    } catch (...) {
-        qCDebug(lcCleaning) << "Duplicate removal stopped after" << count << "removals";
-    }
-    if (job) {
-        job->close();
-        reason = joinedDetail(reason, job->stayedFiles());
-    }
-    endRemovalFailed(host, count, reason);
+    runRemovalJob(host, library, QStringLiteral("duplicates"), "Duplicate removal", count,
+                  {.ready =
+                       [&] {
+                           if (!filter.HasAllProperties())
+                               throw RunFailure("the filter names fewer than seven items");
+                           if (filter.IsValid())
+                               return true;
+                           rejectionEnd(host);
+                           return false;
+                       },
+                   .work = [&](libraryclient::LibraryClient &lib,
+                               RemovalJob &job) { removeCopies(host, lib, fs, pending, filter, job, count); },
+                   .succeeded = [&](RemovalJob &job) { endRemovalSucceeded(host, count, job.stayedFiles()); },
+                   .failed =
+                       [&](const QString &reason, RemovalJob *job) {
+                           endRemovalFailed(host, count, job ? joinedDetail(reason, job->stayedFiles()) : reason);
+                       }});
 }
 
 } // namespace tidyfox::cleaning

@@ -2,6 +2,7 @@
 #include "cleaning/RemovalJob.h"
 
 #include "cleaning/CleaningLog.h"
+#include "cleaning/CleaningRun.h"
 
 namespace tidyfox::cleaning {
 
@@ -108,6 +109,32 @@ QString RemovalJob::stayedFiles() const
     if (m_stayedCount > m_stayed.size())
         text += QStringLiteral("; and %1 more").arg(m_stayedCount - m_stayed.size());
     return text + QLatin1Char('.');
+}
+
+void runRemovalJob(CleaningHost &host, libraryclient::LibraryClient *library, const QString &kind, const char *logName,
+                   const std::int64_t &count, const JobSteps &steps)
+{
+    QString reason;
+    std::optional<RemovalJob> job;
+    try {
+        if (steps.ready && !steps.ready())
+            return;
+        if (!library)
+            throw RunFailure("not connected to the library");
+        job.emplace(host, *library, kind);
+        steps.work(*library, *job);
+        job->close();
+        steps.succeeded(*job);
+        return;
+    } catch (const std::exception &error) {
+        reason = failureReason(error);
+        qCDebug(lcCleaning) << logName << "stopped after" << count << "changes:" << error.what();
+    } catch (...) {
+        qCDebug(lcCleaning) << logName << "stopped after" << count << "changes";
+    }
+    if (job)
+        job->close();
+    steps.failed(reason, job ? &*job : nullptr);
 }
 
 } // namespace tidyfox::cleaning

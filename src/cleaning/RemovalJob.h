@@ -10,6 +10,7 @@
 
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -65,6 +66,22 @@ private:
     QStringList m_stayed;
     qsizetype m_stayedCount = 0;
 };
+
+// The one envelope of every job that changes the library. In order: ready
+// (checks of the job's own; false when it has ended the job itself), the
+// connection, the job in the history, work, the job closed, succeeded. Any
+// error on the way closes the job (when there is one) and ends in failed, with
+// the error's words for a person; count is what work has done so far, for the
+// log.
+struct JobSteps
+{
+    std::function<bool()> ready;
+    std::function<void(libraryclient::LibraryClient &library, RemovalJob &job)> work;
+    std::function<void(RemovalJob &job)> succeeded;
+    std::function<void(const QString &reason, RemovalJob *job)> failed;
+};
+void runRemovalJob(CleaningHost &host, libraryclient::LibraryClient *library, const QString &kind, const char *logName,
+                   const std::int64_t &count, const JobSteps &steps);
 
 // Tells the host when the job's change waits for the player's own library.
 void tellPlayerWaits(CleaningHost &host, libraryclient::LibraryClient &library, std::int32_t jobId) noexcept;

@@ -9,7 +9,6 @@
 #include "cleaning/RemovalJob.h"
 
 #include <QSet>
-#include <optional>
 
 namespace tidyfox::cleaning {
 namespace {
@@ -92,27 +91,22 @@ void removeReviewed(CleaningHost &host, libraryclient::LibraryClient *library, s
                     const ReviewedRemoval &removal, PendingRemovals *pending)
 {
     std::int64_t count = 0;
-    QString reason;
-    std::optional<RemovalJob> job;
-    try {
-        if (!library)
-            throw RunFailure("not connected to the library");
-        job.emplace(host, *library, QStringLiteral("duplicates"));
-        removeCopies(host, *library, fs, pending, removal, *job, count);
-        job->close();
-        endRemovalSucceeded(host, count, joinedDetail(refusedPairs(removal.refused), job->stayedFiles()));
-        return;
-    } catch (const std::exception &error) {
-        reason = failureReason(error);
-        qCDebug(lcCleaning) << "Reviewed removal stopped after" << count << "removals:" << error.what();
-    } catch (...) {
-        qCDebug(lcCleaning) << "Reviewed removal stopped after" << count << "removals";
-    }
-    if (job) {
-        job->close();
-        reason = joinedDetail(joinedDetail(reason, refusedPairs(removal.refused)), job->stayedFiles());
-    }
-    endRemovalFailed(host, count, reason);
+    runRemovalJob(host, library, QStringLiteral("duplicates"), "Reviewed removal", count,
+                  {.ready = {},
+                   .work = [&](libraryclient::LibraryClient &lib,
+                               RemovalJob &job) { removeCopies(host, lib, fs, pending, removal, job, count); },
+                   .succeeded =
+                       [&](RemovalJob &job) {
+                           endRemovalSucceeded(host, count,
+                                               joinedDetail(refusedPairs(removal.refused), job.stayedFiles()));
+                       },
+                   .failed =
+                       [&](const QString &reason, RemovalJob *job) {
+                           endRemovalFailed(host, count,
+                                            job ? joinedDetail(joinedDetail(reason, refusedPairs(removal.refused)),
+                                                               job->stayedFiles())
+                                                : reason);
+                       }});
 }
 
 } // namespace tidyfox::cleaning

@@ -1,26 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/SelectionDeletion.h"
 
-#include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/PendingRemovals.h"
 #include "cleaning/PresentTracks.h"
 #include "cleaning/RemovalJob.h"
 
-#include <optional>
 
 namespace tidyfox::cleaning {
 namespace {
 
-QString deletedText(int count)
+QString deletedText(std::int64_t count)
 {
     return QString::number(count) + QStringLiteral(" track(s) have been deleted");
 }
 
 void deleteEach(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
                 const std::vector<std::int32_t> &databaseIds, bool withFiles, PendingRemovals *pending, RemovalJob &job,
-                int &count)
+                std::int64_t &count)
 {
     PresentTracks present(library, withFiles);
     int done = 0;
@@ -43,24 +41,16 @@ template<typename Work, typename FailureText>
 void runJob(CleaningHost &host, libraryclient::LibraryClient *library, const QString &kind, const char *logName,
             FailureText failureText, Work work)
 {
-    int count = 0;
-    QString reason;
-    std::optional<RemovalJob> job;
-    try {
-        if (!library)
-            throw RunFailure("not connected to the library");
-        job.emplace(host, *library, kind);
-        const QString text = work(*library, *job, count);
-        job->close();
-        endJobSucceeded(host, text);
-        return;
-    } catch (const std::exception &error) {
-        reason = failureReason(error);
-        qCDebug(lcCleaning) << logName << "stopped after" << count << "changes:" << error.what();
-    }
-    if (job)
-        job->close();
-    endFailedJob(host, failureText(count), AfterFailure::ReopenGateButtonsAndReload, reason);
+    std::int64_t count = 0;
+    QString text;
+    runRemovalJob(host, library, kind, logName, count,
+                  {.ready = {},
+                   .work = [&](libraryclient::LibraryClient &lib, RemovalJob &job) { text = work(lib, job, count); },
+                   .succeeded = [&](RemovalJob &) { endJobSucceeded(host, text); },
+                   .failed =
+                       [&](const QString &reason, RemovalJob *) {
+                           endFailedJob(host, failureText(count), AfterFailure::ReopenGateButtonsAndReload, reason);
+                       }});
 }
 
 } // namespace
@@ -70,8 +60,8 @@ void deleteTracks(CleaningHost &host, libraryclient::LibraryClient *library, sys
 {
     runJob(
         host, library, withFiles ? QStringLiteral("deleted with files") : QStringLiteral("deleted"), "Track deletion",
-        [](int count) { return QStringLiteral("Can not delete all tracks.\r") + deletedText(count); },
-        [&](libraryclient::LibraryClient &lib, RemovalJob &job, int &count) {
+        [](std::int64_t count) { return QStringLiteral("Can not delete all tracks.\r") + deletedText(count); },
+        [&](libraryclient::LibraryClient &lib, RemovalJob &job, std::int64_t &count) {
             deleteEach(host, lib, fs, databaseIds, withFiles, pending, job, count);
             return deletedText(count);
         });
@@ -82,10 +72,10 @@ void removeFromPlaylist(CleaningHost &host, libraryclient::LibraryClient *librar
 {
     runJob(
         host, library, QStringLiteral("removed from a playlist"), "Removal from a playlist",
-        [](int) { return QStringLiteral("Can not remove the tracks from the playlist."); },
-        [&](libraryclient::LibraryClient &, RemovalJob &job, int &count) {
+        [](std::int64_t) { return QStringLiteral("Can not remove the tracks from the playlist."); },
+        [&](libraryclient::LibraryClient &, RemovalJob &job, std::int64_t &count) {
             job.removeFromPlaylist(playlistId, databaseIds);
-            count = int(databaseIds.size());
+            count = std::int64_t(databaseIds.size());
             return QString::number(count) + QStringLiteral(" track(s) have been removed from the playlist");
         });
 }
@@ -94,8 +84,8 @@ void deletePlaylist(CleaningHost &host, libraryclient::LibraryClient *library, s
 {
     runJob(
         host, library, QStringLiteral("playlist deleted"), "Playlist deletion",
-        [](int) { return QStringLiteral("Can not delete the playlist."); },
-        [&](libraryclient::LibraryClient &, RemovalJob &job, int &) {
+        [](std::int64_t) { return QStringLiteral("Can not delete the playlist."); },
+        [&](libraryclient::LibraryClient &, RemovalJob &job, std::int64_t &) {
             job.deletePlaylist(playlistId);
             return QStringLiteral("The playlist has been deleted");
         });

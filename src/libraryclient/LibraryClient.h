@@ -25,7 +25,6 @@ inline constexpr std::int32_t kErrObjectNotSet = 91;
 inline constexpr std::int32_t kErrObjectDeleted = static_cast<std::int32_t>(0xA0040202u);
 // Anything the service refuses or a broken connection.
 inline constexpr std::int32_t kErrCallFailed = static_cast<std::int32_t>(0x80004005u);
-// A property the object does not have (Location of a stream).
 // The library service stopped because it cannot open the library; the
 // message is the service's own.
 inline constexpr std::int32_t kErrLibraryUnusable = 33101;
@@ -103,7 +102,7 @@ class LibraryPlaylist : public LibraryObject
 {
 public:
     virtual std::int32_t playlistId() = 0;
-    virtual std::int32_t kind() = 0; // 1 = library playlist, 2 = user playlist
+    virtual std::int32_t kind() = 0; // protocol::kLibraryPlaylist or kUserPlaylist
     virtual std::shared_ptr<LibraryTrackList> tracks() = 0;
 };
 

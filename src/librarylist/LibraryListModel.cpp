@@ -173,6 +173,14 @@ QVariant LibraryListModel::data(const QModelIndex &index, int role) const
         return table->fileMissing(index.row());
     if (table && role == widgets::GridRoles::RowMarkTextRole)
         return QStringLiteral("The file of this track is missing");
+    if (role == PlaylistIdRole || role == TrackIdRole) {
+        const QString text = !table                   ? value(index.row(), ID)
+                             : role == PlaylistIdRole ? table->value(index.row(), PlaylistTrackTable::ItemID)
+                                                      : table->value(index.row(), PlaylistTrackTable::TrackID);
+        bool ok = false;
+        const std::int32_t id = text.trimmed().toInt(&ok);
+        return ok && (table || role == PlaylistIdRole) ? QVariant(id) : QVariant();
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     if (table)

@@ -23,6 +23,9 @@ class LibraryListModel : public QAbstractItemModel
     Q_OBJECT
 public:
     enum Field { ID, PlayList_Name, FieldCount };
+    // A row's ids as numbers: the playlist's for both levels, the track's for
+    // a track row; nothing for a row without one.
+    enum Role { PlaylistIdRole = Qt::UserRole + 1, TrackIdRole };
 
     static int fieldIndex(QStringView name);
     static QString fieldName(int field);

@@ -4,11 +4,13 @@
 // asked.
 #pragma once
 
+#include "common/Error.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <stdexcept>
+#include <string>
 
 namespace tidyfox::protocol {
 
@@ -42,10 +44,20 @@ struct TrackRecord
     QString longDescription;
 };
 
+// Playlist kinds as the library stores them. Only the library playlist and the
+// lists a person made (smart ones as user playlists) are offered to clients.
+enum PlaylistKind : std::int32_t {
+    kLibraryPlaylist = 1,
+    kUserPlaylist = 2,
+    kSmartPlaylist = 3,
+    kFolderPlaylist = 4,
+    kBuiltInPlaylist = 5
+};
+
 struct PlaylistRecord
 {
     std::int32_t playlistId = 0;
-    std::int32_t kind = 2; // 1 = library playlist, 2 = user playlist
+    std::int32_t kind = kUserPlaylist; // kLibraryPlaylist or kUserPlaylist
     QString name;
     QString persistentId;
 };
@@ -98,10 +110,12 @@ struct SourceRecord
 };
 
 // A library error with a message for a person.
-class LibraryError : public std::runtime_error
+class LibraryError : public Error
 {
 public:
-    using std::runtime_error::runtime_error;
+    explicit LibraryError(const QString &what) : Error(what) {}
+    explicit LibraryError(const std::string &what) : Error(QString::fromStdString(what)) {}
+    explicit LibraryError(const char *what) : Error(QString::fromUtf8(what)) {}
 };
 
 // Thrown by calls on a track or playlist that no longer exists.

@@ -261,9 +261,14 @@ std::vector<JobRecord> LibraryStore::jobs()
 void LibraryStore::clearJobs()
 {
     Transaction transaction(*this);
-    m_db.exec("DELETE FROM playlist_items WHERE NOT EXISTS(SELECT 1 FROM tracks t"
-              " WHERE t.database_id = playlist_items.database_id); DELETE FROM journal_tracks;"
-              " DELETE FROM journal_playlists; DELETE FROM journal_restoring; DELETE FROM journal_jobs");
+    std::vector<std::int64_t> jobs;
+    {
+        auto q = m_db.query("SELECT job_id FROM journal_jobs");
+        while (q.next())
+            jobs.push_back(q.int64(0));
+    }
+    for (const std::int64_t jobId : jobs)
+        forgetJob(jobId);
     transaction.commit();
 }
 

@@ -17,15 +17,12 @@ namespace tidyfox::library {
 // service runs) to finish its change before it gives up with "locked".
 inline constexpr std::chrono::milliseconds kDefaultBusyTimeout{5000};
 
-// Playlist kinds as stored. Only the library playlist and the lists a person
-// made (smart ones as user playlists) are offered to the program.
-enum PlaylistKind : std::int32_t {
-    kLibraryPlaylist = 1,
-    kUserPlaylist = 2,
-    kSmartPlaylist = 3,
-    kFolderPlaylist = 4,
-    kBuiltInPlaylist = 5
-};
+using protocol::kBuiltInPlaylist;
+using protocol::kFolderPlaylist;
+using protocol::kLibraryPlaylist;
+using protocol::kSmartPlaylist;
+using protocol::kUserPlaylist;
+using protocol::PlaylistKind;
 
 // A playlist with what a library file said of it.
 struct StoredPlaylist

@@ -4,10 +4,10 @@
 // in memory, and the whole import is one transaction.
 #pragma once
 
+#include "common/Error.h"
 #include "service/TrackLocation.h"
 
 #include <QString>
-#include <stdexcept>
 #include <vector>
 
 namespace tidyfox::library {
@@ -15,20 +15,18 @@ namespace tidyfox::library {
 class LibraryStore;
 
 // A malformed or foreign file, with the place where reading stopped.
-class XmlImportError : public std::runtime_error
+class XmlImportError : public Error
 {
 public:
-    XmlImportError(qint64 line, qint64 column, const QString &message)
-        : std::runtime_error(message.toStdString()), m_line(line), m_column(column), m_message(message)
+    XmlImportError(qint64 line, qint64 column, const QString &message) : Error(message), m_line(line), m_column(column)
     {}
     qint64 line() const { return m_line; }
     qint64 column() const { return m_column; }
-    QString message() const { return m_message; }
+    QString message() const { return description(); }
 
 private:
     qint64 m_line;
     qint64 m_column;
-    QString m_message;
 };
 
 // What the import did about one value or track of the file, at its place.

@@ -17,7 +17,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace tidyfox::library {
@@ -78,14 +77,11 @@ QString historyText(const PlayerHistory &history);
 PlayerHistory historyFromText(const QString &text);
 
 // The player's files cannot take the change now; nothing of them changed.
-class PlayerWriteError : public std::runtime_error
+class PlayerWriteError : public Error
 {
 public:
-    explicit PlayerWriteError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    const QString &message() const { return m_message; }
-
-private:
-    QString m_message;
+    explicit PlayerWriteError(const QString &message) : Error(message) {}
+    QString message() const { return description(); }
 };
 
 class PlayerStore

@@ -164,8 +164,8 @@ QString PlayerFileError::describe(const QString &defaultName) const
 {
     const QString &fileName = m_fileName.isEmpty() ? defaultName : m_fileName;
     if (m_line <= 0)
-        return QStringLiteral("%1: %2").arg(fileName, m_message);
-    return QStringLiteral("%1:%2:%3: %4").arg(fileName).arg(m_line).arg(m_column).arg(m_message);
+        return QStringLiteral("%1: %2").arg(fileName, message());
+    return QStringLiteral("%1:%2:%3: %4").arg(fileName).arg(m_line).arg(m_column).arg(message());
 }
 
 std::pair<qint64, qint64> placeOf(QByteArrayView doc, qsizetype offset)

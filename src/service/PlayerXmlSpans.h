@@ -6,26 +6,26 @@
 // it checks that tags pair up and says where they do not.
 #pragma once
 
+#include "common/Error.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace tidyfox::library {
 
 // A file that cannot be read as the player writes it, with the place.
-class PlayerFileError : public std::runtime_error
+class PlayerFileError : public Error
 {
 public:
     PlayerFileError(qint64 line, qint64 column, const QString &message, const QString &fileName = {})
-        : std::runtime_error(message.toStdString()), m_line(line), m_column(column), m_message(message),
-          m_fileName(fileName)
+        : Error(message), m_line(line), m_column(column), m_fileName(fileName)
     {}
     qint64 line() const { return m_line; }
     qint64 column() const { return m_column; }
-    const QString &message() const { return m_message; }
+    QString message() const { return description(); }
     // "FILE:LINE:COLUMN: message" (the place left out when there is none);
     // the file is the one the error names, if it names one.
     QString describe(const QString &fileName = {}) const;
@@ -33,7 +33,6 @@ public:
 private:
     qint64 m_line;
     qint64 m_column;
-    QString m_message;
     QString m_fileName;
 };
 

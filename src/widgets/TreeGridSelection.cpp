@@ -37,6 +37,12 @@ int GridRow::cellCount() const
     return m_index.model()->columnCount(m_index.parent());
 }
 
+QVariant GridRow::data(int role) const
+{
+    grid();
+    return m_index.data(role);
+}
+
 GridCell GridRow::cell(int position) const
 {
     if (position < 0 || position >= cellCount())

@@ -10,6 +10,7 @@
 #include <QModelIndex>
 #include <QPointer>
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <vector>
 
@@ -35,6 +36,8 @@ public:
 
     // The row in the bound data source (column 0).
     QModelIndex sourceIndex() const { return m_index; }
+    // What the bound data holds for the row under role (its column 0).
+    QVariant data(int role) const;
     bool operator==(const GridRow &other) const;
 
 private:

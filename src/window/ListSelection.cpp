@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/ListSelection.h"
 
+#include "librarylist/LibraryListModel.h"
 #include "widgets/TreeGrid.h"
+#include "window/WindowLog.h"
 
 #include <set>
 #include <utility>
@@ -10,11 +12,10 @@ namespace tidyfox::window {
 
 namespace {
 
-std::int32_t idIn(const widgets::GridRow &row, int position)
+std::int32_t idOf(const widgets::GridRow &row, librarylist::LibraryListModel::Role role)
 {
-    bool ok = false;
-    const std::int32_t id = row.cell(position).text().trimmed().toInt(&ok);
-    return ok ? id : 0;
+    const QVariant id = row.data(role);
+    return id.isValid() ? id.toInt() : 0;
 }
 
 } // namespace
@@ -38,21 +39,24 @@ ListSelection readListSelection(widgets::TreeGrid &list)
         widgets::GridRows rows = list.selection().rows();
         for (const widgets::GridRow &row : rows) {
             try {
-                const std::int32_t playlistId = row.cellCount() >= 1 ? idIn(row, 0) : 0;
+                const std::int32_t playlistId = idOf(row, librarylist::LibraryListModel::PlaylistIdRole);
                 if (playlistId == 0)
                     continue;
                 if (row.bandIndex() == 0) {
                     selection.playlists.push_back(playlistId);
                     continue;
                 }
-                const std::int32_t trackId = row.cellCount() >= 3 ? idIn(row, 2) : 0;
+                const std::int32_t trackId = idOf(row, librarylist::LibraryListModel::TrackIdRole);
                 if (trackId != 0 && seen.insert({playlistId, trackId}).second)
                     selection.tracks.push_back({playlistId, trackId});
-            } catch (const widgets::GridError &) {
+            } catch (const widgets::GridError &error) {
+                // A row that went away meanwhile is not part of the selection.
+                qCDebug(lcWindow) << "A selected row is gone:" << error.what();
             }
         }
-    } catch (const widgets::GridError &) {
+    } catch (const widgets::GridError &error) {
         // No data bound: nothing is selected.
+        qCDebug(lcWindow) << "No selection:" << error.what();
     }
     return selection;
 }

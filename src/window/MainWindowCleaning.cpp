@@ -17,6 +17,7 @@
 #include "window/MainWindow.h"
 #include "window/TrackDetails.h"
 #include "window/WindowCleaningHost.h"
+#include "window/WindowLog.h"
 
 #include <QElapsedTimer>
 #include <QLocale>
@@ -210,7 +211,9 @@ bool MainWindow::viewSelectedTrack()
     std::optional<qint64> size;
     try {
         size = m_selectedTrack->size();
-    } catch (const libraryclient::ClientError &) {
+    } catch (const libraryclient::ClientError &error) {
+        // The details show no size rather than none at all.
+        qCDebug(lcWindow) << "The track's size is unknown:" << error.what();
     }
     m_trackDetails->setSize(size);
     setVariable(QStringLiteral("_root.trackinfo"), text);

@@ -12,18 +12,6 @@
 
 namespace tidyfox::window {
 
-namespace {
-
-// Commands that act at once even while another command's handler yields: they
-// never start long work, and the user must always be able to leave.
-bool actsAtOnce(const QString &command)
-{
-    return command == QLatin1String("IDC_FS_help") || command == QLatin1String("IDC_FS_exit") ||
-           command == QLatin1String("IDC_FS_mini") || command == QLatin1String("IDC_FS_maxi");
-}
-
-} // namespace
-
 void MainWindow::handleFaceCommand(const QString &command, const QString &args)
 {
     if (!m_state.admits(command))
@@ -32,8 +20,8 @@ void MainWindow::handleFaceCommand(const QString &command, const QString &args)
     // inside it, a flood of commands would put one handler per command on the
     // stack; so a command that arrives while a handler runs waits until that
     // handler has returned, and a refresh asked for while one waits is not
-    // asked for twice.
-    if (m_commandDepth > 0 && !actsAtOnce(command)) {
+    // asked for twice. The commands that always pass act at once.
+    if (m_commandDepth > 0 && !WindowState::isAlwaysAdmitted(command)) {
         const bool refreshWaits = command == QLatin1String("IDC_FS_refreshList2") &&
                                   std::any_of(m_waitingCommands.cbegin(), m_waitingCommands.cend(),
                                               [&command](const auto &waiting) { return waiting.first == command; });

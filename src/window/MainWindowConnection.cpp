@@ -71,7 +71,9 @@ void MainWindow::disconnectFromLibrary()
     try {
         if (m_library)
             m_library->quit();
-    } catch (const libraryclient::ClientError &) {
+    } catch (const libraryclient::ClientError &error) {
+        // The library is let go either way.
+        qCDebug(lcWindow) << "The library did not take the quit:" << error.what();
     }
     if (m_library) {
         m_library->setQuittingHandler({});

@@ -61,7 +61,7 @@ void MainWindow::offerDeletion()
         if (!playlist)
             throw libraryclient::ClientError::objectDeleted();
         const QString name = playlist->name();
-        const bool ofLibrary = playlist->kind() == 1;
+        const bool ofLibrary = playlist->kind() == protocol::kLibraryPlaylist;
         if (chosen.tracks.empty()) {
             if (ofLibrary) {
                 showAlert(QStringLiteral("The library itself cannot be deleted. Select tracks in it, or a playlist "

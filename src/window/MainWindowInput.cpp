@@ -5,6 +5,7 @@
 #include "window/InputFilters.h"
 #include "window/ListBridge.h"
 #include "window/MainWindow.h"
+#include "window/WindowLog.h"
 #include "window/WindowResize.h"
 
 #include <QApplication>
@@ -122,7 +123,8 @@ void MainWindow::scrollListUp()
         return;
     try {
         m_libraryList->scrollRegion(0).scroll(widgets::ScrollStep::LineUp);
-    } catch (const widgets::GridError &) {
+    } catch (const widgets::GridError &error) {
+        qCDebug(lcWindow) << "The list did not scroll:" << error.what();
     }
 }
 
@@ -132,7 +134,8 @@ void MainWindow::scrollListDown()
         return;
     try {
         m_libraryList->scrollRegion(0).scroll(widgets::ScrollStep::LineDown);
-    } catch (const widgets::GridError &) {
+    } catch (const widgets::GridError &error) {
+        qCDebug(lcWindow) << "The list did not scroll:" << error.what();
     }
 }
 

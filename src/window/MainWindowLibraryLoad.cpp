@@ -8,6 +8,7 @@
 #include "widgets/TreeGrid.h"
 #include "window/JobStatus.h"
 #include "window/MainWindow.h"
+#include "window/WindowLog.h"
 
 namespace tidyfox::window {
 
@@ -100,8 +101,8 @@ void MainWindow::fillListFromSource(widgets::TreeGrid &list, libraryclient::Sour
                         // that cannot say is not marked.
                         try {
                             children->setFileMissing(cleaning::deadLocation(*track, *m_env.fileSystem).has_value());
-                        } catch (const libraryclient::ClientError &) {
-                        } catch (const librarylist::ListModelError &) {
+                        } catch (const Error &error) {
+                            qCDebug(lcWindow) << "A track's file was not checked:" << error.what();
                         }
                         yieldToEvents(20);
                         return !abandoned;
@@ -116,11 +117,9 @@ void MainWindow::fillListFromSource(widgets::TreeGrid &list, libraryclient::Sour
         m_state.leave(WindowState::Phase::LoadingList);
         return;
     }
-    // From here on errors are ignored: an empty model has no first row.
-    try {
+    // An empty model has no first row, and is shown all the same.
+    if (parents.recordCount() > 0)
         parents.moveFirst();
-    } catch (const librarylist::ListModelError &) {
-    }
     // A new fill shows the playlists that were open where the list was.
     const widgets::TreeGrid::Place place = list.place(librarylist::kPlaylistKeyField);
     if (librarylist::formatLibraryList(

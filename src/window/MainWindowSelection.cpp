@@ -2,23 +2,27 @@
 // The grid's events: which playlist and track are selected, opening rows and
 // the track view, and the grid actions the program refuses.
 #include "libraryclient/LibraryLookups.h"
+#include "librarylist/LibraryListModel.h"
 #include "widgets/TreeGrid.h"
 #include "window/MainWindow.h"
+#include "window/WindowLog.h"
 
 namespace tidyfox::window {
 
 namespace {
 
-// IDs travel through the grid as decimal text; text that is no 32-bit number
-// fails as a conversion does.
-std::int32_t idFromCell(const QString &text)
+// A row's id as the list's model gives it; a row without one (a playlist
+// row asked for a track) fails as a look-up of nothing does.
+std::int32_t idOf(const widgets::GridRow &row, librarylist::LibraryListModel::Role role)
 {
-    bool ok = false;
-    const std::int32_t id = text.trimmed().toInt(&ok);
-    if (!ok)
-        throw libraryclient::ClientError(13, QStringLiteral("Type mismatch"));
-    return id;
+    const QVariant id = row.data(role);
+    if (!id.isValid())
+        throw libraryclient::ClientError(libraryclient::kErrObjectNotSet, QStringLiteral("Object variable not set"));
+    return id.toInt();
 }
+
+constexpr auto kPlaylistId = librarylist::LibraryListModel::PlaylistIdRole;
+constexpr auto kTrackId = librarylist::LibraryListModel::TrackIdRole;
 
 } // namespace
 
@@ -39,22 +43,12 @@ void MainWindow::onListCellActivating(const widgets::GridCell &cell)
     // keep their state.
     try {
         widgets::GridRow row = cell.row();
-        if (cell.bandIndex() == 0) {
-            m_selectedPlaylist = row.cellCount() >= 1
-                                     ? libraryclient::findPlaylist(m_librarySource, idFromCell(row.cell(0).text()))
-                                     : nullptr;
-            m_selectedTrack = nullptr;
-        } else {
-            m_selectedPlaylist = row.cellCount() >= 1
-                                     ? libraryclient::findPlaylist(m_librarySource, idFromCell(row.cell(0).text()))
-                                     : nullptr;
-            m_selectedTrack = row.cellCount() >= 1
-                                  ? libraryclient::findTrack(m_selectedPlaylist, idFromCell(row.cell(2).text()))
-                                  : nullptr;
-        }
+        m_selectedPlaylist = libraryclient::findPlaylist(m_librarySource, idOf(row, kPlaylistId));
+        m_selectedTrack =
+            cell.bandIndex() == 0 ? nullptr : libraryclient::findTrack(m_selectedPlaylist, idOf(row, kTrackId));
         updateTrackButtons();
-    } catch (const libraryclient::ClientError &) {
-    } catch (const widgets::GridError &) {
+    } catch (const Error &error) {
+        qCDebug(lcWindow) << "The selection was not followed:" << error.what();
     }
 }
 
@@ -63,12 +57,16 @@ void MainWindow::onListDoubleClick()
     if (m_state.isIn(WindowState::Phase::Connecting))
         return;
     try {
-        widgets::GridRow row = m_libraryList->selection().cells().item(0).row();
-        if (row.isExpanded())
-            row.collapse();
-        else
-            row.expand();
-    } catch (const widgets::GridError &) {
+        const widgets::GridCells cells = m_libraryList->selection().cells();
+        if (cells.count() > 0) {
+            widgets::GridRow row = cells.item(0).row();
+            if (row.isExpanded())
+                row.collapse();
+            else
+                row.expand();
+        }
+    } catch (const widgets::GridError &error) {
+        qCDebug(lcWindow) << "The row did not open or close:" << error.what();
     }
     if (!m_selectedTrack)
         return;
@@ -94,15 +92,16 @@ void MainWindow::onListKeyReleased(int /*keyCode*/, int /*shift*/)
         try {
             widgets::GridRow row = item.row();
             const libraryclient::PlaylistPtr playlist =
-                libraryclient::findPlaylist(m_librarySource, idFromCell(row.cell(0).text()));
-            const libraryclient::TrackPtr track = libraryclient::findTrack(playlist, idFromCell(row.cell(2).text()));
+                libraryclient::findPlaylist(m_librarySource, idOf(row, kPlaylistId));
+            const libraryclient::TrackPtr track = libraryclient::findTrack(playlist, idOf(row, kTrackId));
             if (!track)
                 throw libraryclient::ClientError(libraryclient::kErrObjectNotSet,
                                                  QStringLiteral("Object variable not set"));
             if (track->playlist()->name() != selectedName)
                 item.setSelected(false);
-        } catch (const libraryclient::ClientError &) {
-        } catch (const widgets::GridError &) {
+        } catch (const Error &error) {
+            // The item stays as it is.
+            qCDebug(lcWindow) << "A selected item was not checked:" << error.what();
         }
     }
 }

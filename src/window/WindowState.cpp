@@ -14,12 +14,19 @@ constexpr std::array<const char *, 4> kAlwaysAdmitted = {"IDC_FS_help", "IDC_FS_
 
 } // namespace
 
-bool WindowState::admits(const QString &command) const
+bool WindowState::isAlwaysAdmitted(const QString &command)
 {
     for (const char *admitted : kAlwaysAdmitted) {
         if (command == QLatin1String(admitted))
             return true;
     }
+    return false;
+}
+
+bool WindowState::admits(const QString &command) const
+{
+    if (isAlwaysAdmitted(command))
+        return true;
     for (const Phase phase : kGatedPhases) {
         if (isIn(phase))
             return false;

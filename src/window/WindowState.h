@@ -40,6 +40,9 @@ public:
     // connects or duplicates are removed, only help, exit, minimise and maximise get
     // through; everything else is dropped, not queued.
     bool admits(const QString &command) const;
+    // Help, exit, minimise and maximise: they never start long work, and the
+    // user must always be able to leave.
+    static bool isAlwaysAdmitted(const QString &command);
 
     bool isIn(Phase phase) const { return m_phases.testFlag(phase); }
     void enter(Phase phase) { m_phases |= phase; }

@@ -71,6 +71,11 @@ void LibraryModelTest::filledInOrderUnderTheModelTester()
     QCOMPARE(track(rs, 2, 1, 4), QStringLiteral("1:02:03"));
     QCOMPARE(track(rs, 2, 1, 5), QStringLiteral("The Larks"));
     QCOMPARE(track(rs, 2, 1, 6), QStringLiteral("Early"));
+    // The ids as numbers, for the window to act on.
+    QCOMPARE(rs.index(3, 1).data(LibraryListModel::PlaylistIdRole), QVariant(4));
+    QVERIFY(!rs.index(3, 1).data(LibraryListModel::TrackIdRole).isValid());
+    QCOMPARE(rs.index(1, 4, rs.index(2, 0)).data(LibraryListModel::PlaylistIdRole), QVariant(3));
+    QCOMPARE(rs.index(1, 4, rs.index(2, 0)).data(LibraryListModel::TrackIdRole), QVariant(13));
     // TrackPath is never written.
     for (int p = 0; p < 3; ++p)
         for (int t = 0; t < rs.rowCount(rs.index(p, 0)); ++t)

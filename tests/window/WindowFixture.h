@@ -3,6 +3,7 @@
 // surroundings, and a log of every face variable it sets.
 #pragma once
 
+#include "MainWindowProbe.h"
 #include "localclient/InProcessLibraryClient.h"
 #include "service/LibraryCore.h"
 #include "system/TrashFileSystem.h"
