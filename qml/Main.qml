@@ -26,7 +26,9 @@
 //             deleteButton, refreshButton, aboutButton, helpButton, libraryWell,
 //             busyIndicator, busyText, versionText, listSearch (its text goes
 //             to the program's libraryList object as it is typed),
-//             libraryListFocus (the list's place in the tab order)
+//             libraryListFocus (the list's place in the tab order),
+//             stopListeningButton (shown while jobStatus.listening; sends
+//             "IDC_FS_stopListening")
 //   dead tracks question: deadTracksConfirm, deadTracksConfirmOkButton
 //             (sends "IDC_FS_deleteDeadTracks"), deadTracksConfirmCancelButton,
 //             deadTracksConfirmAlternativeButton (sends "IDC_FS_findDeadTracks")
@@ -46,7 +48,9 @@
 //             (sends "IDC_FS_don'tDeleteFromLibrary")
 //   filter:   filterPanel, filterName, filterSize, filterAlbum, filterArtist,
 //             filterBitRate, filterSampleRate, filterFileName (positions 0-6),
-//             filterKeepFiles (position 7), filterOkButton, filterCancelButton
+//             filterKeepFiles (position 7), filterSoundAlike and
+//             filterLooseNames (the words "sound" and "loose" of position 8,
+//             sent only when ticked), filterOkButton, filterCancelButton
 //   alert:    alertPanel (kind: "info", "warning", "error"; title), alertText,
 //             alertOkButton, alertUndoButton (shown when jobStatus.undoJob is
 //             set; sends "IDC_FS_undoLast")
@@ -91,6 +95,7 @@ Rectangle {
     readonly property int progressDone: typeof jobStatus !== "undefined" && jobStatus ? jobStatus.progressDone : 0
     readonly property int progressTotal: typeof jobStatus !== "undefined" && jobStatus ? jobStatus.progressTotal : 0
     readonly property bool showsProgress: busy && progressTotal > 0
+    readonly property bool listening: typeof jobStatus !== "undefined" && jobStatus ? jobStatus.listening : false
 
     function countText(n) {
         return Number(n).toLocaleString(Qt.locale("en_US"), "f", 0);
@@ -478,11 +483,20 @@ Rectangle {
                     font.bold: root.busy
                     elide: Text.ElideRight
                     horizontalAlignment: Text.AlignRight
-                    Layout.maximumWidth: root.showsProgress ? 100 : 200
+                    Layout.maximumWidth: root.listening ? 240 : root.showsProgress ? 100 : 200
+                }
+                FaceButton {
+                    objectName: "stopListeningButton"
+                    visible: root.listening
+                    text: "Stop"
+                    look: "secondary"
+                    tip: "Stop listening; the fingerprints made so far are kept"
+                    Layout.preferredWidth: 56
+                    onClicked: root.send("IDC_FS_stopListening")
                 }
                 Text {
                     objectName: "progressText"
-                    visible: root.showsProgress
+                    visible: root.showsProgress && !root.listening
                     text: root.countText(root.progressDone) + " of " + root.countText(root.progressTotal)
                     textFormat: Text.PlainText
                     color: Theme.textSoft

@@ -12,7 +12,8 @@ packages=(
   libsqlite3-dev libtag1-dev libplist-dev libgtest-dev
   dbus dbus-bin xvfb xauth x11-utils xdotool fonts-dejavu-core
   python3 imagemagick libglib2.0-bin
-  rhythmbox strawberry clementine ffmpeg extremetuxracer-data
+  rhythmbox strawberry clementine ffmpeg extremetuxracer-data neverball-common espeak-ng
+  libchromaprint-dev libavformat-dev libavcodec-dev libswresample-dev libchromaprint-tools
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -5,7 +5,9 @@ import QtQuick.Layouts
 // The duplicate filter: which properties make two tracks copies of each
 // other, and whether the removed copies keep their files. The choice is
 // handed over as eight "true"/"false" items joined by commas, in the order
-// of `items` followed by the keep-files switch; the program judges it.
+// of `items` followed by the keep-files switch, and, when either of the two
+// ways beyond the properties is ticked, a ninth item naming them ("sound",
+// "loose", or both with a space); the program judges it.
 Panel {
     id: panel
 
@@ -47,10 +49,18 @@ Panel {
         for (let i = 0; i < items.length; ++i)
             ticks.push(checks.itemAt(i).checked);
         ticks.push(keepFiles.checked);
+        ticks.push(soundAlike.checked);
+        ticks.push(looseNames.checked);
         return ticks;
     }
     function filterText() {
-        return state().map(t => t ? "true" : "false").join(",");
+        const text = state().slice(0, items.length + 1).map(t => t ? "true" : "false").join(",");
+        const ways = [];
+        if (soundAlike.checked)
+            ways.push("sound");
+        if (looseNames.checked)
+            ways.push("loose");
+        return ways.length > 0 ? text + "," + ways.join(" ") : text;
     }
     function accept() {
         const filter = filterText();
@@ -61,6 +71,8 @@ Panel {
         for (let i = 0; i < items.length; ++i)
             checks.itemAt(i).checked = saved[i];
         keepFiles.checked = saved[items.length];
+        soundAlike.checked = saved[items.length + 1];
+        looseNames.checked = saved[items.length + 2];
         open = false;
         cancelled();
     }
@@ -96,6 +108,32 @@ Panel {
                 enabled: panel.controlsEnabled
                 Layout.fillWidth: true
             }
+        }
+    }
+
+    GridLayout {
+        columns: 2
+        columnSpacing: 12
+        rowSpacing: 0
+        Layout.fillWidth: true
+
+        FaceCheck {
+            id: soundAlike
+            objectName: "filterSoundAlike"
+            text: "Sounds the same"
+            tip: "The recordings sound alike, whatever their encoding; each file is listened to once"
+            checked: false
+            enabled: panel.controlsEnabled
+            Layout.fillWidth: true
+        }
+        FaceCheck {
+            id: looseNames
+            objectName: "filterLooseNames"
+            text: "Loosely equal names"
+            tip: "Names, artists and albums alike apart from case, accents, punctuation and remaster notes"
+            checked: false
+            enabled: panel.controlsEnabled
+            Layout.fillWidth: true
         }
     }
 

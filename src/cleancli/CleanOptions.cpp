@@ -23,12 +23,20 @@ std::optional<int> propertyPosition(const QString &name)
     return std::nullopt;
 }
 
-QString filterTextFor(const std::array<bool, cleaning::kFilterProperties> &checked, bool keepFiles)
+QString filterTextFor(const std::array<bool, cleaning::kFilterProperties> &checked, bool keepFiles, bool sound,
+                      bool loose)
 {
     QStringList items;
     for (bool on : checked)
         items << (on ? QStringLiteral("true") : QStringLiteral("false"));
     items << (keepFiles ? QStringLiteral("true") : QStringLiteral("false"));
+    QStringList matching;
+    if (sound)
+        matching << QStringLiteral("sound");
+    if (loose)
+        matching << QStringLiteral("loose");
+    if (!matching.isEmpty())
+        items << matching.join(QLatin1Char(' '));
     return items.join(QLatin1Char(','));
 }
 
@@ -41,10 +49,12 @@ struct OptionUse
     bool dead;
     bool history;
     bool restore;
+    bool fingerprint = false;
 };
 
 constexpr OptionUse kOptions[] = {
     {"--by", true, false, false, false},
+    {"--loose", true, false, false, false},
     {"--keep", true, false, false, false},
     {"--merge-history", true, false, false, false},
     {"--keep-files", true, false, false, false},
@@ -54,7 +64,7 @@ constexpr OptionUse kOptions[] = {
     {"--json", true, true, false, false},
     {"--wide", true, true, true, false},
     {"--clear", false, false, true, false},
-    {"--library", true, true, true, true},
+    {"--library", true, true, true, true, true},
 };
 
 class Reader
@@ -82,6 +92,8 @@ public:
             o.command = CleanCommand::History;
         else if (command == QLatin1String("restore"))
             o.command = CleanCommand::Restore;
+        else if (command == QLatin1String("fingerprint"))
+            o.command = CleanCommand::Fingerprint;
         else
             return usage(QStringLiteral("unknown command \"%1\" (%2)").arg(command, kCommands));
         for (m_at = 1; m_at < m_arguments.size(); ++m_at) {
@@ -95,7 +107,7 @@ public:
     }
 
 private:
-    static constexpr QLatin1StringView kCommands{"duplicates, dead, history or restore"};
+    static constexpr QLatin1StringView kCommands{"duplicates, dead, history, restore or fingerprint"};
 
     ParsedCommandLine &usage(const QString &message)
     {
@@ -128,6 +140,8 @@ private:
                 return use.history;
             case CleanCommand::Restore:
                 return use.restore;
+            case CleanCommand::Fingerprint:
+                return use.fingerprint;
             }
         }
         return std::nullopt;
@@ -188,6 +202,8 @@ private:
         }
         if (name == QLatin1String("--merge-history"))
             o.mergeHistory = true;
+        else if (name == QLatin1String("--loose"))
+            o.loose = true;
         else if (name == QLatin1String("--keep-files"))
             o.keepFiles = true;
         else if (name == QLatin1String("--include-disconnected"))
@@ -227,12 +243,18 @@ private:
     {
         m_checked.fill(false);
         m_parsed.options.by.clear();
+        m_parsed.options.sound = false;
         for (const QString &item : value.split(QLatin1Char(','))) {
             const QString trimmed = item.trimmed();
+            if (trimmed.compare(QLatin1String("sound"), Qt::CaseInsensitive) == 0) {
+                m_parsed.options.sound = true;
+                m_parsed.options.by << trimmed.toLower();
+                continue;
+            }
             const auto position = propertyPosition(trimmed);
             if (!position) {
                 return refuse(QStringLiteral("unknown --by item \"%1\" (name, size, album, artist, bitrate, "
-                                             "samplerate, filename)")
+                                             "samplerate, filename, sound)")
                                   .arg(trimmed));
             }
             m_checked[static_cast<size_t>(*position)] = true;
@@ -249,7 +271,7 @@ private:
             return true;
         if (!m_haveBy)
             return refuse(QStringLiteral("duplicates needs --by, e.g. --by name,artist"));
-        o.filterText = filterTextFor(m_checked, o.keepFiles);
+        o.filterText = filterTextFor(m_checked, o.keepFiles, o.sound, o.loose);
         return true;
     }
 
@@ -275,6 +297,7 @@ QString helpText()
                "       tidyfox-clean dead [--remove] [--include-disconnected] [--wide] [--json] [--library FILE]\n"
                "       tidyfox-clean history [--clear] [--wide] [--library FILE]\n"
                "       tidyfox-clean restore [JOB] [--library FILE]\n"
+               "       tidyfox-clean fingerprint [--library FILE]\n"
                "\n"
                "Cleans the Tidyfox music library from a terminal, as the program does. Without --remove it only\n"
                "shows what would go and changes nothing.\n"
@@ -286,9 +309,13 @@ QString helpText()
                "  history      the jobs of removals the library keeps, the oldest first; --clear forgets them\n"
                "               (the trash keeps their files)\n"
                "  restore      puts a job back, files and tracks: JOB, or the newest job not restored yet\n"
+               "  fingerprint  listens to the files that have no fingerprint yet (new or changed ones)\n"
                "\n"
                "Options:\n"
-               "  --by ITEMS              comma-separated: name, size, album, artist, bitrate, samplerate, filename\n"
+               "  --by ITEMS              comma-separated: name, size, album, artist, bitrate, samplerate, filename,\n"
+               "                          sound (the tracks sound the same; missing fingerprints are made first)\n"
+               "  --loose                 names, artists and albums compared loosely (see the README), times\n"
+               "                          within 2 s\n"
                "  --keep RULE             which copy stays (the default first: library order), one of\n"
                "                          %1\n"
                "  --merge-history         each removed copy's plays, skips and rating go to the copy that stays\n"

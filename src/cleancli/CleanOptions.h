@@ -15,7 +15,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class CleanCommand { Duplicates, DeadTracks, History, Restore };
+enum class CleanCommand { Duplicates, DeadTracks, History, Restore, Fingerprint };
 
 struct CleanOptions
 {
@@ -23,7 +23,9 @@ struct CleanOptions
     // duplicates: the filter text of the seven properties, in the filter's
     // order, then the keep-files item.
     QString filterText;
-    QStringList by; // the --by items as given, for the report
+    QStringList by;     // the --by items as given, for the report
+    bool sound = false; // --by sound: fingerprints are made first
+    bool loose = false;
     cleaning::KeepRule keep = cleaning::KeepRule::LibraryOrder;
     bool mergeHistory = false;
     bool keepFiles = false;

@@ -83,10 +83,32 @@ int removalStatus(const TerminalHost &host, const RemovalOutcome &outcome, const
     return kExitSomeFailed;
 }
 
+// Makes the fingerprints the library lacks; a file left without one gets a
+// line on standard error. Returns the exit status.
+int makeFingerprints(libraryclient::LibraryClient &library, const CleanStreams &streams, bool summary)
+{
+    TerminalHost host(streams.progress);
+    libraryclient::LibraryClient::FingerprintHandlers handlers;
+    handlers.progress = [&host](int done, int total) {
+        host.reportProgress(QStringLiteral("Listening to tracks"), done, total);
+    };
+    handlers.without = [&streams](const QString &path, const QString &why) {
+        write(streams.err, QStringLiteral("tidyfox-clean: %1: no fingerprint: %2\n").arg(path, why));
+    };
+    const protocol::FingerprintSummary made = library.makeFingerprints(handlers);
+    host.hideBusy();
+    if (summary)
+        write(streams.out,
+              QStringLiteral("fingerprints made: %1\nfiles without one: %2\n").arg(made.made).arg(made.without));
+    return kExitOk;
+}
+
 int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &library, system::FileSystem &fs,
                   const QString &pendingRemovalsPath, const CleanStreams &streams)
 {
     const cleaning::DuplicateFilter filter(options.filterText);
+    if (options.sound)
+        makeFingerprints(library, streams, false);
     TerminalHost finding(streams.progress);
     const cleaning::DuplicateReview review =
         cleaning::reviewDuplicates(library, fs, filter, options.keep, [&finding](int done, int total) {
@@ -181,6 +203,8 @@ int runClean(const CleanOptions &options, libraryclient::LibraryClient &library,
             return runHistory(library, streams);
         case CleanCommand::Restore:
             return runRestore(options, library, streams);
+        case CleanCommand::Fingerprint:
+            return makeFingerprints(library, streams, true);
         }
         return kExitUsage;
     } catch (const std::exception &error) {

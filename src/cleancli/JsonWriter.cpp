@@ -18,6 +18,12 @@ void JsonWriter::value(std::int64_t number)
     m_out.addNumber(number);
 }
 
+void JsonWriter::fraction(double number)
+{
+    element();
+    m_out.add(std::string_view(QByteArray::number(number, 'f', 3).constData()));
+}
+
 void JsonWriter::value(bool flag)
 {
     element();

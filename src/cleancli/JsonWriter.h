@@ -30,6 +30,8 @@ public:
     // An element of an array, or the value after key().
     void value(std::int64_t number);
     void value(bool flag);
+    // Three decimals: a share, as a match strength.
+    void fraction(double number);
     void value(const QString &text);
     void value(std::string_view ascii);
     // ISO 8601 in UTC; null for an unknown date.

@@ -222,6 +222,10 @@ void duplicatesJson(OutputBuffer &out, const CleanOptions &options, const cleani
         json.beginObject();
         json.key("keeper");
         json.value(std::int64_t{group.tracks.at(size_t(group.keeper)).databaseId});
+        if (group.soundStrength) {
+            json.key("match");
+            json.fraction(*group.soundStrength);
+        }
         json.key("tracks");
         json.beginArray();
         for (const cleaning::ReviewedTrack &t : group.tracks)

@@ -26,4 +26,16 @@ std::optional<bool> DuplicateFilter::KeepFiles() const
     return Checked(kFilterKeepFiles);
 }
 
+bool DuplicateFilter::SoundAlike() const
+{
+    return m_items.size() > kFilterMatching &&
+           m_items.at(kFilterMatching).split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QLatin1String("sound"));
+}
+
+bool DuplicateFilter::Loose() const
+{
+    return m_items.size() > kFilterMatching &&
+           m_items.at(kFilterMatching).split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QLatin1String("loose"));
+}
+
 } // namespace tidyfox::cleaning

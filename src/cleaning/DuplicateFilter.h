@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The filter text of the duplicate-filter panel: comma-separated items, where
-// items 0 to 6 choose the properties that make two tracks copies and item 7
-// keeps the removed copies' files.
+// items 0 to 6 choose the properties that make two tracks copies, item 7
+// keeps the removed copies' files and item 8 (the review's only) holds the
+// words "sound" (tracks that sound the same) and "loose" (names, artists and
+// albums loosely equal), separated by spaces.
 #pragma once
 
 #include <QStringList>
@@ -18,6 +20,7 @@ enum FilterPosition : int {
     kFilterSampleRate = 5,
     kFilterFileName = 6,
     kFilterKeepFiles = 7,
+    kFilterMatching = 8,
 };
 
 inline constexpr int kFilterProperties = 7;
@@ -37,6 +40,14 @@ public:
     bool Checked(int position) const;
     // The keep-files switch; nothing when the text has no item 7.
     std::optional<bool> KeepFiles() const;
+
+    // Item 8 names "sound": tracks must also sound the same.
+    bool SoundAlike() const;
+    // Item 8 names "loose": checked names, artists and albums (the name when
+    // none is) are compared loosely, with durations within 2 s.
+    bool Loose() const;
+    // What the review finds by: a property that IsValid counts, or item 8.
+    bool ChoosesSomething() const { return IsValid() || SoundAlike() || Loose(); }
 
 private:
     QStringList m_items;

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/DuplicateIndex.h"
 
+#include "cleaning/LooseTags.h"
 #include "system/FileSystem.h"
 
 #include <QHash>
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
+#include <unordered_map>
 
 namespace tidyfox::cleaning {
 namespace {
@@ -114,10 +117,39 @@ private:
     QHash<size_t, int> m_firstByHash;
 };
 
+// Connected tracks, by union of their sets.
+class Components
+{
+public:
+    explicit Components(size_t count) : m_parent(count) { std::iota(m_parent.begin(), m_parent.end(), 0); }
+    int root(int i)
+    {
+        while (m_parent[size_t(i)] != i)
+            i = m_parent[size_t(i)] = m_parent[size_t(m_parent[size_t(i)])];
+        return i;
+    }
+    void join(int a, int b) { m_parent[size_t(root(a))] = root(b); }
+
+private:
+    std::vector<int> m_parent;
+};
+
 } // namespace
 
 DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
                                bool readLocations)
+{
+    build(tracks, filter, readLocations, nullptr);
+}
+
+DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
+                               bool readLocations, const std::vector<protocol::SoundMatch> &soundMatches)
+{
+    build(tracks, filter, readLocations, filter.SoundAlike() ? &soundMatches : nullptr);
+}
+
+void DuplicateIndex::build(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
+                           bool readLocations, const std::vector<protocol::SoundMatch> *soundMatches)
 {
     tracks.forEach([this](const libraryclient::TrackPtr &track) {
         IndexedTrack entry;
@@ -127,6 +159,12 @@ DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, co
     });
 
     const bool byFileName = filter.Checked(kFilterFileName);
+    const bool loose = filter.Loose();
+    // Loosely, a name is compared when no text is chosen.
+    const bool byName =
+        filter.Checked(kFilterName) || (loose && !filter.Checked(kFilterAlbum) && !filter.Checked(kFilterArtist));
+    const auto text = [loose](const QString &tag) { return loose ? looseTag(tag) : tag; };
+    std::vector<int> seconds(loose ? m_tracks.size() : 0, 0);
     GroupKeys groups(m_tracks.size());
     const size_t seed = QHashSeed::globalSeed();
     std::vector<int> tails;
@@ -143,15 +181,21 @@ DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, co
         if (byFileName && !entry.hasFile)
             continue;
 
+        // A sound match needs a file to listen to.
+        if (soundMatches && !entry.hasFile)
+            continue;
+
         GroupKey key;
-        if (filter.Checked(kFilterName))
-            key.name = track.name();
+        if (byName)
+            key.name = text(track.name());
         if (filter.Checked(kFilterSize))
             key.size = track.size();
         if (filter.Checked(kFilterAlbum))
-            key.album = track.album();
+            key.album = text(track.album());
         if (filter.Checked(kFilterArtist))
-            key.artist = track.artist();
+            key.artist = text(track.artist());
+        if (loose)
+            seconds[size_t(i)] = secondsOfTime(track.time());
         if (filter.Checked(kFilterBitRate))
             key.bitRate = track.bitRate();
         if (filter.Checked(kFilterSampleRate))
@@ -174,6 +218,108 @@ DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, co
             tail = i;
         }
     }
+    if (loose || soundMatches)
+        connect(filter, seconds, soundMatches);
+}
+
+void DuplicateIndex::connect(const DuplicateFilter &filter, const std::vector<int> &seconds,
+                             const std::vector<protocol::SoundMatch> *soundMatches)
+{
+    const bool loose = filter.Loose();
+    const auto closeInTime = [&](int a, int b) {
+        return !loose || looseDurationsMatch(seconds[size_t(a)], seconds[size_t(b)]);
+    };
+    Components components(m_tracks.size());
+    std::vector<float> weakest(m_tracks.size(), 2.0f); // by root
+    const auto join = [&](int a, int b, float strength) {
+        const int ra = components.root(a), rb = components.root(b);
+        const float w = std::min({weakest[size_t(ra)], weakest[size_t(rb)], strength});
+        components.join(ra, rb);
+        weakest[size_t(components.root(a))] = w;
+    };
+    if (soundMatches) {
+        // A track listed twice is one track: its entries are connected.
+        std::unordered_map<std::int32_t, std::vector<int>> entriesOf;
+        for (int i = 0; i < size(); ++i) {
+            if (at(i).group >= 0)
+                entriesOf[at(i).databaseId].push_back(i);
+        }
+        for (const auto &[id, entries] : entriesOf) {
+            for (size_t k = 1; k < entries.size(); ++k)
+                join(entries[0], entries[k], 1.0f);
+        }
+        for (const protocol::SoundMatch &match : *soundMatches) {
+            const auto a = entriesOf.find(match.a), b = entriesOf.find(match.b);
+            if (a == entriesOf.end() || b == entriesOf.end())
+                continue;
+            const int ia = a->second.front(), ib = b->second.front();
+            if (at(ia).group == at(ib).group && closeInTime(ia, ib))
+                join(ia, ib, match.strength);
+        }
+    } else {
+        // Durations within 2 s, chained; one unknown joins the rest.
+        std::vector<std::vector<int>> members(m_groupHeads.size());
+        for (int i = 0; i < size(); ++i) {
+            if (at(i).group >= 0)
+                members[size_t(at(i).group)].push_back(i);
+        }
+        for (std::vector<int> &group : members) {
+            std::stable_sort(group.begin(), group.end(),
+                             [&](int a, int b) { return seconds[size_t(a)] < seconds[size_t(b)]; });
+            for (size_t k = 1; k < group.size(); ++k) {
+                const int prev = group[k - 1], self = group[k];
+                if (seconds[size_t(prev)] <= 0 || looseDurationsMatch(seconds[size_t(prev)], seconds[size_t(self)]))
+                    join(prev, self, 1.0f);
+            }
+        }
+    }
+    // New groups, numbered in the library order of their first track.
+    std::vector<int> groupOf(m_tracks.size(), -1);
+    std::vector<int> groupOfRoot(m_tracks.size(), -1);
+    m_soundStrength.clear();
+    for (int i = 0; i < size(); ++i) {
+        if (at(i).group < 0)
+            continue;
+        const int root = components.root(i);
+        int &group = groupOfRoot[size_t(root)];
+        if (group < 0) {
+            group = static_cast<int>(m_soundStrength.size());
+            m_soundStrength.push_back(std::min(weakest[size_t(root)], 1.0f));
+        }
+        groupOf[size_t(i)] = group;
+    }
+    if (!soundMatches)
+        m_soundStrength.clear();
+    relink(groupOf);
+}
+
+void DuplicateIndex::relink(const std::vector<int> &groupOf)
+{
+    m_groupHeads.clear();
+    std::vector<int> tails;
+    for (int i = 0; i < size(); ++i) {
+        IndexedTrack &entry = at(i);
+        entry.group = groupOf[size_t(i)];
+        entry.prev = entry.next = -1;
+        if (entry.group < 0)
+            continue;
+        if (size_t(entry.group) >= m_groupHeads.size()) {
+            m_groupHeads.push_back(i);
+            tails.push_back(i);
+            continue;
+        }
+        int &tail = tails[size_t(entry.group)];
+        entry.prev = tail;
+        at(tail).next = i;
+        tail = i;
+    }
+}
+
+std::optional<float> DuplicateIndex::SoundStrength(int group) const
+{
+    if (group < 0 || size_t(group) >= m_soundStrength.size())
+        return std::nullopt;
+    return m_soundStrength[size_t(group)];
 }
 
 int DuplicateIndex::FindCopy(int index) const

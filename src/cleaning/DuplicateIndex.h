@@ -6,9 +6,11 @@
 
 #include "cleaning/DuplicateFilter.h"
 #include "libraryclient/LibraryClient.h"
+#include "protocol/LibraryRecords.h"
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tidyfox::cleaning {
@@ -32,6 +34,12 @@ public:
     // database id, the checked properties and, when readLocations is set,
     // the location. Throws what the reads throw.
     DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter, bool readLocations);
+    // The same, where the filter's item 8 may ask for loosely equal tags and
+    // for tracks that sound the same: those groups are then the tracks
+    // connected by the sound matches (and, loosely, by durations within 2 s)
+    // among the tracks equal on the rest.
+    DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter, bool readLocations,
+                   const std::vector<protocol::SoundMatch> &soundMatches);
 
     int size() const { return static_cast<int>(m_tracks.size()); }
     IndexedTrack &at(int index) { return m_tracks[static_cast<size_t>(index)]; }
@@ -44,9 +52,22 @@ public:
     // Marks the track at index removed from the library.
     void Remove(int index);
 
+    // The weakest sound match that joins the group; nothing for a group not
+    // found by sound.
+    std::optional<float> SoundStrength(int group) const;
+
 private:
+    void build(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter, bool readLocations,
+               const std::vector<protocol::SoundMatch> *soundMatches);
+    // Splits the groups into the tracks connected by sound matches and
+    // durations.
+    void connect(const DuplicateFilter &filter, const std::vector<int> &seconds,
+                 const std::vector<protocol::SoundMatch> *soundMatches);
+    void relink(const std::vector<int> &groupOf);
+
     std::vector<IndexedTrack> m_tracks;
     std::vector<int> m_groupHeads;
+    std::vector<float> m_soundStrength; // by group, when found by sound
 };
 
 } // namespace tidyfox::cleaning

@@ -218,11 +218,13 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
 {
     if (!filter.HasAllProperties())
         throw RunFailure("the filter names fewer than seven items");
-    if (!filter.IsValid())
+    if (!filter.ChoosesSomething())
         throw RunFailure("the filter checks no property");
     const auto tracks = libraryTracksOf(library);
 
-    DuplicateIndex index(*tracks, filter, true);
+    const std::vector<protocol::SoundMatch> matches =
+        filter.SoundAlike() ? library.soundMatches() : std::vector<protocol::SoundMatch>();
+    DuplicateIndex index(*tracks, filter, true, matches);
     // Grouped before the walk: the walk unlinks what it removes.
     const std::vector<std::vector<int>> members = groupsOf(index);
     std::vector<int> removalOrder;
@@ -239,6 +241,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
         group.tracks.reserve(members[g].size());
         for (const int i : members[g])
             group.tracks.push_back(reviewed(index.at(i), listed));
+        group.soundStrength = index.SoundStrength(index.at(members[g].front()).group);
         if (progress)
             progress(static_cast<int>(g) + 1, static_cast<int>(members.size()));
         for (size_t t = 0; t < group.tracks.size(); ++t)

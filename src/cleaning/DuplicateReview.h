@@ -54,6 +54,8 @@ struct DuplicateGroup
 {
     std::vector<ReviewedTrack> tracks;
     int keeper = 0; // index into tracks of the one that stays
+    // Found by sound: the weakest match joining the group.
+    std::optional<float> soundStrength;
 };
 
 struct DuplicateReview
@@ -76,7 +78,9 @@ struct DuplicateReview
 QString playerRescanNote(const QString &sourceName);
 
 // Throws RunFailure for a filter the removal refuses (fewer than seven items,
-// or no property checked) and whatever the library's reads throw.
+// or no property checked, item 8 aside). Item 8's "sound" asks the library for
+// the fingerprints it has (LibraryClient::soundMatches); a track without one
+// is in no group. and whatever the library's reads throw.
 // progress(done, total) is called for every group read.
 DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::FileSystem &fs,
                                  const DuplicateFilter &filter, KeepRule rule,

@@ -17,6 +17,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
@@ -65,6 +66,86 @@ bool processGone(qint64 pid)
     const qsizetype close = line.lastIndexOf(')');
     return close < 0 || close + 2 >= line.size() || line.at(close + 2) == 'Z';
 }
+
+} // namespace
+
+// Hears one run of MakeFingerprints to its end: its signals, the service
+// going, and the caller's wish to cancel.
+class FingerprintListener : public QObject
+{
+    Q_OBJECT
+
+public:
+    FingerprintListener(QDBusConnection bus, const LibraryClient::FingerprintHandlers &handlers)
+        : m_bus(std::move(bus)), m_handlers(handlers),
+          m_watcher(kService, m_bus, QDBusServiceWatcher::WatchForUnregistration)
+    {
+        connect(&m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+            m_gone = true;
+            m_loop.quit();
+        });
+        for (const auto &[name, slot] : signalSlots())
+            m_bus.connect(kService, path(), iface(), name, this, slot);
+    }
+    ~FingerprintListener() override
+    {
+        for (const auto &[name, slot] : signalSlots())
+            m_bus.disconnect(kService, path(), iface(), name, this, slot);
+    }
+
+    // Runs the loop until the run ends; false when the service went first.
+    bool wait()
+    {
+        if (!m_ended)
+            m_loop.exec();
+        return m_ended;
+    }
+    const protocol::FingerprintSummary &summary() const { return m_summary; }
+
+private slots:
+    void progress(int done, int total)
+    {
+        if (m_handlers.progress)
+            m_handlers.progress(done, total);
+        if (!m_cancelSent && m_handlers.cancelled && m_handlers.cancelled()) {
+            m_cancelSent = true;
+            m_bus.asyncCall(
+                QDBusMessage::createMethodCall(kService, path(), iface(), QStringLiteral("CancelFingerprints")));
+        }
+    }
+    void without(const QString &file, const QString &why)
+    {
+        if (m_handlers.without)
+            m_handlers.without(file, why);
+    }
+    void made(int made, int without, int left)
+    {
+        m_summary = {made, without, left};
+        m_ended = true;
+        m_loop.quit();
+    }
+
+private:
+    static QString path() { return QString::fromLatin1(protocol::kObjectPath); }
+    static QString iface() { return QString::fromLatin1(protocol::kInterface); }
+    static std::vector<std::pair<QString, const char *>> signalSlots()
+    {
+        return {{QStringLiteral("FingerprintProgress"), SLOT(progress(int, int))},
+                {QStringLiteral("FingerprintMissing"), SLOT(without(QString, QString))},
+                {QStringLiteral("FingerprintsMade"), SLOT(made(int, int, int))}};
+    }
+
+    QDBusConnection m_bus;
+    const LibraryClient::FingerprintHandlers &m_handlers;
+    QDBusServiceWatcher m_watcher;
+    QEventLoop m_loop;
+    protocol::FingerprintSummary m_summary;
+    bool m_ended = false;
+    bool m_gone = false;
+    bool m_cancelSent = false;
+};
+
+namespace {
 
 class DBusBackend final : public LibraryBackend
 {
@@ -158,6 +239,19 @@ public:
     {
         const auto args = call(QStringLiteral("RestoreJob"), {jobId}, 2);
         return {args[0].toInt(), args[1].toStringList()};
+    }
+    protocol::FingerprintSummary makeFingerprints(const LibraryClient::FingerprintHandlers &handlers) override
+    {
+        FingerprintListener listener(m_bus, handlers);
+        call(QStringLiteral("MakeFingerprints"), {}, 1);
+        if (!listener.wait())
+            throw callFailed(QString::fromLatin1(kServiceStopped));
+        return listener.summary();
+    }
+    std::vector<protocol::SoundMatch> soundMatches() override
+    {
+        const QByteArray bytes = call(QStringLiteral("SoundMatches"), {}, 1).constFirst().toByteArray();
+        return decoded([&] { return protocol::decodeSoundMatches(bytes); });
     }
     void quit() override { call(QStringLiteral("Quit"), {}, 0); }
 

@@ -43,6 +43,9 @@ public:
     virtual void endJob(std::int32_t jobId) = 0;
     virtual std::vector<protocol::JobRecord> jobs() = 0;
     virtual protocol::RestoreResult restoreJob(std::int32_t jobId) = 0;
+    // Fingerprints; see LibraryClient.
+    virtual protocol::FingerprintSummary makeFingerprints(const LibraryClient::FingerprintHandlers &handlers) = 0;
+    virtual std::vector<protocol::SoundMatch> soundMatches() = 0;
     virtual void quit() = 0;
 
     // Tracks known to be gone, each with the mark of when that was learnt: a

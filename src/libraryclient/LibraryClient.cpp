@@ -10,7 +10,22 @@ ClientError noHistory()
     return {kErrCallFailed, QStringLiteral("This library keeps no history of removals")};
 }
 
+ClientError noFingerprints()
+{
+    return {kErrCallFailed, QStringLiteral("This library keeps no fingerprints")};
+}
+
 } // namespace
+
+protocol::FingerprintSummary LibraryClient::makeFingerprints(const FingerprintHandlers &)
+{
+    throw noFingerprints();
+}
+
+std::vector<protocol::SoundMatch> LibraryClient::soundMatches()
+{
+    throw noFingerprints();
+}
 
 std::int32_t LibraryClient::beginJob(const QString &)
 {

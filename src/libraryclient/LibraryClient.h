@@ -195,6 +195,22 @@ public:
     // read of the library before is out of date. A client without a history
     // never calls it.
     virtual void setRestoredHandler(std::function<void(std::int32_t jobId)> handler);
+
+    // Acoustic fingerprints. makeFingerprints computes those the library
+    // lacks (new or changed files), telling progress(done, total) and each
+    // file left without one (why: one line); cancelled() is asked between
+    // files, and those made by then are kept. A client without fingerprints
+    // refuses with kErrCallFailed.
+    struct FingerprintHandlers
+    {
+        std::function<void(int done, int total)> progress;
+        std::function<void(const QString &path, const QString &why)> without;
+        std::function<bool()> cancelled;
+    };
+    virtual protocol::FingerprintSummary makeFingerprints(const FingerprintHandlers &handlers);
+    // The pairs of file tracks that sound the same, among those whose files
+    // have a fingerprint made from them as they are now.
+    virtual std::vector<protocol::SoundMatch> soundMatches();
     // Called on the GUI thread when the library announces that it quits or
     // disappears. Replacing the handler disconnects the previous one.
     virtual void setQuittingHandler(std::function<void()> handler) = 0;

@@ -308,6 +308,16 @@ void BackendLibraryClient::endJob(std::int32_t jobId)
     m_backend->endJob(jobId);
 }
 
+protocol::FingerprintSummary BackendLibraryClient::makeFingerprints(const FingerprintHandlers &handlers)
+{
+    return m_backend->makeFingerprints(handlers);
+}
+
+std::vector<protocol::SoundMatch> BackendLibraryClient::soundMatches()
+{
+    return m_backend->soundMatches();
+}
+
 std::vector<protocol::JobRecord> BackendLibraryClient::listJobs()
 {
     return m_backend->jobs();

@@ -36,6 +36,8 @@ public:
     void endJob(std::int32_t jobId) override;
     std::vector<protocol::JobRecord> listJobs() override;
     protocol::RestoreResult restoreJob(std::int32_t jobId) override;
+    protocol::FingerprintSummary makeFingerprints(const FingerprintHandlers &handlers) override;
+    std::vector<protocol::SoundMatch> soundMatches() override;
     void setRestoredHandler(std::function<void(std::int32_t)> handler) override;
 
 protected:

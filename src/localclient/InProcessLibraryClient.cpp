@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "localclient/InProcessLibraryClient.h"
 
+#include "service/FingerprintMaker.h"
+
+#include <QEventLoop>
 #include <QMetaObject>
 
 namespace tidyfox::libraryclient {
@@ -118,6 +121,36 @@ public:
         auto result = translated([&] { return open().restoreJob(jobId); });
         m_onRestored(jobId);
         return result;
+    }
+    protocol::FingerprintSummary makeFingerprints(const LibraryClient::FingerprintHandlers &handlers) override
+    {
+        return translated([&] {
+            library::FingerprintMaker maker(open());
+            protocol::FingerprintSummary summary;
+            QEventLoop loop;
+            QObject::connect(&maker, &library::FingerprintMaker::progress, &loop, [&](int done, int total) {
+                if (handlers.progress)
+                    handlers.progress(done, total);
+                if (handlers.cancelled && handlers.cancelled())
+                    maker.cancel();
+            });
+            QObject::connect(&maker, &library::FingerprintMaker::without, &loop,
+                             [&](const QString &path, const QString &why) {
+                                 if (handlers.without)
+                                     handlers.without(path, why);
+                             });
+            QObject::connect(&maker, &library::FingerprintMaker::finished, &loop, [&](int made, int without, int left) {
+                summary = {made, without, left};
+                loop.quit();
+            });
+            maker.start();
+            loop.exec();
+            return summary;
+        });
+    }
+    std::vector<protocol::SoundMatch> soundMatches() override
+    {
+        return translated([&] { return open().soundMatches(); });
     }
     void quit() override
     {

@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -293,6 +294,38 @@ int TrackTable::findTrackId(std::int32_t trackId) const
             return static_cast<int>(i);
     }
     return -1;
+}
+
+QByteArray encodeSoundMatches(const std::vector<SoundMatch> &matches)
+{
+    QByteArray out;
+    out.reserve(qsizetype(matches.size() * 12));
+    const auto put = [&out](std::uint32_t v) {
+        for (int shift = 0; shift < 32; shift += 8)
+            out.append(char((v >> shift) & 0xFF));
+    };
+    for (const SoundMatch &m : matches) {
+        put(std::uint32_t(m.a));
+        put(std::uint32_t(m.b));
+        put(std::uint32_t(std::lround(double(m.strength) * 1e6)));
+    }
+    return out;
+}
+
+std::vector<SoundMatch> decodeSoundMatches(const QByteArray &payload)
+{
+    if (payload.size() % 12 != 0)
+        throw LibraryError("a list of sound matches of a broken length");
+    const auto *bytes = reinterpret_cast<const unsigned char *>(payload.constData());
+    const auto get = [bytes](qsizetype at) {
+        return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 | std::uint32_t(bytes[at + 2]) << 16 |
+               std::uint32_t(bytes[at + 3]) << 24;
+    };
+    std::vector<SoundMatch> matches;
+    matches.reserve(size_t(payload.size() / 12));
+    for (qsizetype at = 0; at < payload.size(); at += 12)
+        matches.push_back({std::int32_t(get(at)), std::int32_t(get(at + 4)), float(get(at + 8)) / 1e6f});
+    return matches;
 }
 
 } // namespace tidyfox::protocol

@@ -59,6 +59,11 @@ private:
 QByteArray encodePlaylists(const std::vector<PlaylistRecord> &playlists);
 std::vector<PlaylistRecord> decodePlaylists(const QByteArray &payload);
 
+// Sound matches: per match a, b and the strength in millionths, three 32-bit
+// little-endian numbers. Throws LibraryError for a payload of another length.
+QByteArray encodeSoundMatches(const std::vector<SoundMatch> &matches);
+std::vector<SoundMatch> decodeSoundMatches(const QByteArray &payload);
+
 enum class TrackText : int {
     Name,
     Artist,

@@ -85,6 +85,23 @@ struct RestoreResult
     QStringList notRestored;
 };
 
+// Two file tracks whose audio sounds the same; strength is 1 minus the share
+// of fingerprint bits that differ where they agree best (1 for one file).
+struct SoundMatch
+{
+    std::int32_t a = 0; // database ids, a < b
+    std::int32_t b = 0;
+    float strength = 0;
+};
+
+// What making the missing fingerprints did.
+struct FingerprintSummary
+{
+    std::int32_t made = 0;    // fingerprints computed and kept
+    std::int32_t without = 0; // files that have none (not audio, too short, silent), each said why
+    std::int32_t left = 0;    // not looked at: cancelled
+};
+
 struct SourceRecord
 {
     std::int32_t sourceId = 0;

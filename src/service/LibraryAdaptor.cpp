@@ -19,8 +19,12 @@
 namespace tidyfox::library {
 
 LibraryAdaptor::LibraryAdaptor(std::unique_ptr<LibraryCore> core, const QString &libraryPath, QObject *parent)
-    : QObject(parent), m_core(std::move(core)), m_cache(libraryPath, kCacheBudget)
-{}
+    : QObject(parent), m_core(std::move(core)), m_fingerprints(*m_core), m_cache(libraryPath, kCacheBudget)
+{
+    connect(&m_fingerprints, &FingerprintMaker::progress, this, &LibraryAdaptor::FingerprintProgress);
+    connect(&m_fingerprints, &FingerprintMaker::without, this, &LibraryAdaptor::FingerprintMissing);
+    connect(&m_fingerprints, &FingerprintMaker::finished, this, &LibraryAdaptor::FingerprintsMade);
+}
 
 void LibraryAdaptor::prepare()
 {
@@ -267,6 +271,21 @@ void LibraryAdaptor::EndJob(int jobId)
         m_core->endJob(jobId);
         return true;
     });
+}
+
+int LibraryAdaptor::MakeFingerprints()
+{
+    return guarded(0, [&] { return std::max(0, m_fingerprints.start()); });
+}
+
+void LibraryAdaptor::CancelFingerprints()
+{
+    m_fingerprints.cancel();
+}
+
+QByteArray LibraryAdaptor::SoundMatches()
+{
+    return guarded(QByteArray(), [&] { return protocol::encodeSoundMatches(m_core->soundMatches()); });
 }
 
 QString LibraryAdaptor::Jobs()

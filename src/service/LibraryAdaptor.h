@@ -3,6 +3,7 @@
 // org.tidyfox.Library. Collections leave in one call (see LibraryBusFormat.h).
 #pragma once
 
+#include "service/FingerprintMaker.h"
 #include "service/LibraryBusCache.h"
 #include "service/LibraryCore.h"
 
@@ -71,12 +72,21 @@ public slots:
     // an output argument.
     Q_SCRIPTABLE int RestoreJob(int jobId, QStringList &notRestored);
     Q_SCRIPTABLE void Quit();
+    // Starts making the fingerprints the library lacks and returns how many
+    // files it will hear (while a run is under way: that run goes on, 0).
+    Q_SCRIPTABLE int MakeFingerprints();
+    Q_SCRIPTABLE void CancelFingerprints();
+    // See encodeSoundMatches.
+    Q_SCRIPTABLE QByteArray SoundMatches();
 
 signals:
     Q_SCRIPTABLE void Quitting();
     Q_SCRIPTABLE void TrackDeleted(int databaseId);
     // After a restore has committed, so that other clients read again.
     Q_SCRIPTABLE void Restored(int jobId);
+    Q_SCRIPTABLE void FingerprintProgress(int done, int total);
+    Q_SCRIPTABLE void FingerprintMissing(const QString &path, const QString &why);
+    Q_SCRIPTABLE void FingerprintsMade(int made, int without, int left);
     // Not on the bus: tells the serving loop to end.
     void quitRequested();
 
@@ -92,6 +102,7 @@ private:
     QDBusServiceWatcher *m_clients = nullptr;
 
     std::unique_ptr<LibraryCore> m_core;
+    FingerprintMaker m_fingerprints;
     LibraryBusCache m_cache;
     bool m_quitting = false;
     bool m_trimPending = false;

@@ -118,6 +118,24 @@ public:
     // Forgets every job; the trash keeps the files.
     virtual void clearJobs() = 0;
 
+    // Acoustic fingerprints, kept by file and tied to its size and
+    // modification time. fingerprintsToMake lists the files of file tracks
+    // that are there and have none for what they are now (new, changed, or
+    // kept by another fingerprint version); keepFingerprint stores one, or
+    // why the file has none (items empty).
+    struct FingerprintTask
+    {
+        QString path;
+        std::int64_t size = 0;
+        std::int64_t modified = 0; // ms since the epoch
+    };
+    virtual std::vector<FingerprintTask> fingerprintsToMake() = 0;
+    virtual void keepFingerprint(const FingerprintTask &task, const std::vector<std::uint32_t> &items,
+                                 const QString &why) = 0;
+    // The pairs of file tracks that sound the same, among those whose file
+    // has a current fingerprint; tracks of one file are a pair too.
+    virtual std::vector<protocol::SoundMatch> soundMatches() = 0;
+
     // Building a library (import, scanner, tests). Ids of the record are
     // assigned when zero; the track is appended to the library playlist.
     virtual TrackRecord addTrack(TrackRecord track) = 0;

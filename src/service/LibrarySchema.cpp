@@ -252,6 +252,18 @@ constexpr const char *kSteps[] = {
         keeper_after TEXT NOT NULL DEFAULT '',
         ignored INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID;
     )sql",
+    // 8: acoustic fingerprints, by file, of the file as it was when heard
+    // (size and modification time in ms); items NULL with why for a file that
+    // has none. A row of another fingerprint version is made again.
+    R"sql(
+    CREATE TABLE fingerprints(
+        path TEXT PRIMARY KEY,
+        size INTEGER NOT NULL,
+        modified INTEGER NOT NULL,
+        version INTEGER NOT NULL,
+        items BLOB,
+        why TEXT NOT NULL DEFAULT '') WITHOUT ROWID;
+    )sql",
 };
 
 } // namespace

@@ -77,6 +77,10 @@ public:
     std::vector<JobRecord> jobs() override;
     RestoreResult restoreJob(std::int32_t jobId) override;
     void clearJobs() override;
+    std::vector<FingerprintTask> fingerprintsToMake() override;
+    void keepFingerprint(const FingerprintTask &task, const std::vector<std::uint32_t> &items,
+                         const QString &why) override;
+    std::vector<protocol::SoundMatch> soundMatches() override;
 
     TrackRecord addTrack(TrackRecord track) override;
     PlaylistRecord addPlaylist(const QString &name) override;

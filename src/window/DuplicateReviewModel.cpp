@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/DuplicateReviewModel.h"
 
+#include "cleaning/DuplicateFilter.h"
 #include "window/PathText.h"
 #include "window/TrackDetails.h"
 
@@ -334,7 +335,11 @@ void DuplicateReviewModel::setSpared(int row, bool spared)
 
 bool DuplicateReviewModel::unchanged() const
 {
-    return libraryOrder() && !m_merge && m_sparedCount == 0 && m_keepFiles == m_filterKeepsFiles;
+    // What sound or loose tags found is not what the filter's seven
+    // properties remove: it goes as the reviewed set.
+    const cleaning::DuplicateFilter filter(m_filterText);
+    return libraryOrder() && !m_merge && m_sparedCount == 0 && m_keepFiles == m_filterKeepsFiles &&
+           !filter.SoundAlike() && !filter.Loose();
 }
 
 QString DuplicateReviewModel::confirmCommand() const

@@ -22,6 +22,14 @@ void JobStatus::setUndoJob(int jobId)
     Q_EMIT undoJobChanged();
 }
 
+void JobStatus::setListening(bool listening)
+{
+    if (listening == m_listening)
+        return;
+    m_listening = listening;
+    Q_EMIT listeningChanged();
+}
+
 void JobStatus::setAlertDetail(const QString &detail)
 {
     if (detail == m_alertDetail)

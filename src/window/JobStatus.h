@@ -19,6 +19,7 @@ class JobStatus : public QObject
     Q_PROPERTY(int progressDone READ progressDone NOTIFY progressChanged)
     Q_PROPERTY(int progressTotal READ progressTotal NOTIFY progressChanged)
     Q_PROPERTY(int undoJob READ undoJob NOTIFY undoJobChanged)
+    Q_PROPERTY(bool listening READ listening NOTIFY listeningChanged)
 public:
     explicit JobStatus(QObject *parent = nullptr);
 
@@ -43,9 +44,15 @@ public:
     void reportProgress(const QString &job, int done, int total);
     void endProgress();
 
+    // Fingerprints are being made: the busy text says how far, and the face
+    // offers to stop ("IDC_FS_stopListening").
+    bool listening() const { return m_listening; }
+    void setListening(bool listening);
+
 Q_SIGNALS:
     void alertDetailChanged();
     void undoJobChanged();
+    void listeningChanged();
     void progressChanged(const QString &job, int done, int total);
 
 private:
@@ -53,6 +60,7 @@ private:
 
     QString m_alertDetail;
     int m_undoJob = 0;
+    bool m_listening = false;
     QString m_shownJob;
     int m_shownDone = 0;
     int m_shownTotal = 0;

@@ -192,6 +192,9 @@ private:
     void deleteDeadTracks();
     void findDeadTracks();
     void findDuplicates(const QString &filterText);
+    // Makes the fingerprints the library lacks, telling how far in the busy
+    // text; false when stopped ("IDC_FS_stopListening").
+    bool listenToTracks(libraryclient::LibraryClient &library);
     bool viewSelectedTrack();
 
     // The window's own jobs (undo, the Delete button): the gate shut, the
@@ -260,6 +263,7 @@ private:
     // Where the window was before it was maximised; empty while it is not.
     QRect m_unmaximised;
     bool m_faceFiltered = false;
+    bool m_stopListening = false;
     bool m_leavingList = false;
     bool m_windowFiltered = false;
     QElapsedTimer m_lastInputPoll;

@@ -19,6 +19,7 @@
 #include "window/WindowCleaningHost.h"
 #include "window/WindowLog.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <optional>
 #include <utility>
@@ -118,7 +119,7 @@ void MainWindow::findDuplicates(const QString &filterText)
 {
     const libraryclient::LibraryClientPtr library = m_library;
     const cleaning::DuplicateFilter filter(filterText);
-    if (!filter.HasAllProperties() || !filter.IsValid()) {
+    if (!filter.HasAllProperties() || !filter.ChoosesSomething()) {
         showAlert(QStringLiteral("You must check one filter item at least, Operation aborted."), AlertKind::Warning,
                   QStringLiteral("Tidyfox"));
         return;
@@ -127,6 +128,12 @@ void MainWindow::findDuplicates(const QString &filterText)
     try {
         if (!library)
             throw libraryclient::ClientError::objectNotSet();
+        if (filter.SoundAlike() && !listenToTracks(*library)) {
+            hideBusy();
+            showList();
+            return;
+        }
+        showBusy(QStringLiteral("Finding duplicates..."));
         cleaning::DuplicateReview review = cleaning::reviewDuplicates(
             *library, *m_env.fileSystem, filter, cleaning::KeepRule::LibraryOrder, [this](int done, int total) {
                 m_jobStatus->reportProgress(QStringLiteral("Finding duplicates"), done, total);
@@ -142,6 +149,31 @@ void MainWindow::findDuplicates(const QString &filterText)
         showAlert(QStringLiteral("Can not find duplicates."), AlertKind::Information, QStringLiteral("Tidyfox"),
                   cleaning::failureReason(error));
     }
+}
+
+bool MainWindow::listenToTracks(libraryclient::LibraryClient &library)
+{
+    m_stopListening = false;
+    m_jobStatus->setListening(true);
+    QElapsedTimer sinceShown;
+    const QLocale numbers(QLocale::English, QLocale::UnitedStates);
+    libraryclient::LibraryClient::FingerprintHandlers handlers;
+    handlers.progress = [&](int done, int total) {
+        if (sinceShown.isValid() && sinceShown.elapsed() < 100 && done < total)
+            return;
+        sinceShown.start();
+        showBusy(
+            QStringLiteral("Listening to %1 of %2 tracks...").arg(numbers.toString(done), numbers.toString(total)));
+    };
+    handlers.cancelled = [this] { return m_stopListening; };
+    try {
+        library.makeFingerprints(handlers);
+    } catch (...) {
+        m_jobStatus->setListening(false);
+        throw;
+    }
+    m_jobStatus->setListening(false);
+    return !m_stopListening;
 }
 
 void MainWindow::findDeadTracks()

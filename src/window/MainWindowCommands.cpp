@@ -67,6 +67,8 @@ void MainWindow::runFaceCommand(const QString &command, const QString &args)
         openHelp();
     } else if (command == QLatin1String("IDC_FS_drag")) {
         dragWindow(this);
+    } else if (command == QLatin1String("IDC_FS_stopListening")) {
+        m_stopListening = true;
     } else if (command == QLatin1String("IDC_FS_okfilter")) {
         m_state.enter(WindowState::Phase::RemovingDuplicates);
         setVariable(QStringLiteral("_root.disablebtns"), QStringLiteral("1"));

@@ -10,6 +10,7 @@
 #include "FakeLibrary.h"
 #include "RecordingHost.h"
 #include "cleaning/CleaningRun.h"
+#include "cleaning/LooseTags.h"
 #include "cleaning/ReviewedRemoval.h"
 
 #include <gtest/gtest.h>
@@ -212,6 +213,95 @@ TEST_F(DuplicateReviewTest, FiltersTheRemovalRefusesAreRefused)
     EXPECT_TRUE(
         Review(KeepRule::LibraryOrder, QStringLiteral("false,false,false,true,false,true,false,false")).groups.size() ==
         1);
+}
+
+TEST(LooseTags, NamesOfOneRecordingFoldAndOthersStayApart)
+{
+    const struct
+    {
+        const char *a;
+        const char *b;
+        bool same;
+    } kTable[] = {
+        {"Harbour Lights", "harbour lights", true},
+        {"Harbour Lights", "Harbour Lights (2011 Remaster)", true},
+        {"Harbour Lights", "Harbour Lights - Remastered 2011", true},
+        {"Harbour Lights", "Harbour Lights [Deluxe Edition]", true},
+        {"Harbour Lights", "Harbour Lights (Bonus Track)", true},
+        {"Harbour Lights", "Harbour Lights (Live)", false},
+        {"Harbour Lights", "Harbour Lights (Live 2011 Remaster)", false},
+        {"Harbour Lights", "Harbour Lights (Acoustic)", false},
+        {"Harbour Lights", "Harbour Lights - Radio Edit", false},
+        {"Harbour Lights", "Harbour Lights (Club Remix)", false},
+        {"Harbour Lights", "Harbour Lights (Instrumental)", false},
+        {"Harbour Lights", "Harbour Lights (Demo)", false},
+        {"Paper Boats feat. Mira", "Paper Boats ft. Mira", true},
+        {"Paper Boats feat. Mira", "Paper Boats Featuring Mira", true},
+        {"Paper Boats (feat. Mira)", "Paper Boats feat Mira", true},
+        {"Beyoncé", "Beyonce", true},
+        {"Sigur Rós", "SIGUR ROS", true},
+        {"AC/DC", "AC DC", true},
+        {"Salt & Pepper", "Salt and Pepper", true},
+        {"Don't Stop", "Dont Stop", false},
+        {"Mr. Blue Sky", "Mr Blue Sky", true},
+        {"Low  Tide...", "low tide", true},
+        {"Harbour Lights", "Harbour Light", false},
+        {"", "", true},
+    };
+    for (const auto &row : kTable) {
+        EXPECT_EQ(looseTag(QString::fromUtf8(row.a)) == looseTag(QString::fromUtf8(row.b)), row.same)
+            << row.a << " / " << row.b;
+    }
+    EXPECT_EQ(secondsOfTime(QStringLiteral("3:07")), 187);
+    EXPECT_EQ(secondsOfTime(QStringLiteral("1:02:03")), 3723);
+    EXPECT_EQ(secondsOfTime(QString()), 0);
+}
+
+TEST_F(DuplicateReviewTest, LooseAndSoundGroupsJoinWhatTheirRulesConnect)
+{
+    const QString kLoose = QStringLiteral("false,false,false,true,false,false,false,false,loose");
+    auto tagged = [&](const char *name, const char *artist, const char *time, const char *file) {
+        FakeTrackData t = copy(QString::fromUtf8(file));
+        t.name = QString::fromUtf8(name);
+        t.artist = QString::fromUtf8(artist);
+        t.time = QString::fromUtf8(time);
+        if (t.location.endsWith(QLatin1String(".flac")))
+            t.kindAsString = QStringLiteral("FLAC audio file");
+        return Add(t);
+    };
+    const auto a = tagged("Harbour Lights", "Paper Boats feat. Mira", "3:07", "/m/a.mp3");
+    const auto b = tagged("harbour lights (2011 Remaster)", "Paper Boats ft. Mira", "3:09", "/m/b.flac");
+    tagged("Harbour Lights (Live)", "Paper Boats feat. Mira", "3:08", "/m/live.mp3");
+    tagged("Harbour Lights", "Paper Boats feat. Mira", "4:30", "/m/long.mp3"); // another recording
+    // Loose with only the artist checked: names and artists loosely, times within 2 s.
+    DuplicateReview review =
+        Review(KeepRule::LibraryOrder, QStringLiteral("true,false,false,true,false,false,false,false,loose"));
+    ASSERT_EQ(review.groups.size(), 1u);
+    ASSERT_EQ(review.groups[0].tracks.size(), 2u);
+    EXPECT_EQ(review.groups[0].tracks[1].databaseId, b);
+    EXPECT_FALSE(review.groups[0].soundStrength);
+    // The artist alone, loosely: all four by one artist, the 4:30 one apart by time.
+    EXPECT_EQ(Review(KeepRule::LibraryOrder, kLoose).groups.at(0).tracks.size(), 3u);
+    // The exact filter is untouched by the new item: only the equal tags.
+    review = Review(KeepRule::LibraryOrder, QStringLiteral("true,false,false,true,false,false,false,false"));
+    ASSERT_EQ(review.groups.size(), 1u);
+    EXPECT_EQ(review.groups[0].tracks[1].location, QStringLiteral("/m/long.mp3"));
+
+    // By sound: connected through the matches (a-b-c chain), lossless kept;
+    // with the artist too, only tracks equal on it connect.
+    const auto c = tagged("Other Name", "Someone Else", "3:07", "/m/c.ogg");
+    library->soundMatches = {{a, b, 0.97f}, {b, c, 0.95f}};
+    review = Review(KeepRule::LosslessFirst, QStringLiteral("false,false,false,false,false,false,false,false,sound"));
+    ASSERT_EQ(review.groups.size(), 1u);
+    EXPECT_EQ(review.groups[0].tracks.size(), 3u);
+    EXPECT_EQ(review.groups[0].tracks[size_t(review.groups[0].keeper)].databaseId, b);
+    EXPECT_FLOAT_EQ(review.groups[0].soundStrength.value_or(0), 0.95f);
+    review = Review(KeepRule::LosslessFirst, QStringLiteral("false,false,false,true,false,false,false,false,sound"));
+    ASSERT_EQ(review.groups.size(), 0u); // a and b differ in the artist exactly
+    review =
+        Review(KeepRule::LosslessFirst, QStringLiteral("false,false,false,true,false,false,false,false,sound loose"));
+    ASSERT_EQ(review.groups.size(), 1u);
+    EXPECT_EQ(review.groups[0].tracks.size(), 2u);
 }
 
 // What a person chose after the review: every copy marked to go, with the

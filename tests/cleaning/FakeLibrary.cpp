@@ -185,6 +185,7 @@ public:
     libraryclient::PlaylistPtr libraryPlaylist() override { return m_library->playlistObject(0); }
     void quit() override {}
     std::vector<std::int32_t> fileTracksAt(const QString &path) override { return m_library->FileTracksAt(path); }
+    std::vector<protocol::SoundMatch> soundMatches() override { return m_library->soundMatches; }
     void setQuittingHandler(std::function<void()>) override {}
     std::int32_t beginJob(const QString &) override { return m_library->beginJob(); }
     void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,

@@ -78,6 +78,8 @@ public:
     bool IsDeleted(std::int32_t databaseId) const;
     // Database ids of the file tracks present whose location is path.
     std::vector<std::int32_t> FileTracksAt(const QString &path) const;
+    // What the client's soundMatches answers.
+    std::vector<protocol::SoundMatch> soundMatches;
 
     // For the objects below.
     struct Playlist

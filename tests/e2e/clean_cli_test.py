@@ -223,6 +223,27 @@ class CleanCli(unittest.TestCase):
         self.clean("dead", "--library", db, "--remove", "--include-disconnected")
         self.assertEqual(locations(), set())
 
+    def test_sound_alike_copies_are_found_through_the_service(self):
+        music = self.dest / "heard"
+        music.mkdir()
+        source = "/usr/share/games/etr/music/freezingpoint.ogg"
+        for name, args in (("a.mp3", ["-b:a", "96k"]), ("b.flac", [])):
+            run("ffmpeg", "-nostdin", "-v", "error", "-i", source, "-t", "20", *args, music / name)
+        (music / "c.mp3").write_bytes(b"ID3" + bytes(2000))  # an MP3 with nothing after its tag
+        run(ARGS.tool, "quit", env=self.env, check=False)
+        run(ARGS.tool, "--library", self.db, "add", music, check=False)
+        made = self.clean("fingerprint")
+        self.assertEqual(made.stdout.splitlines()[0], "fingerprints made: 2")
+        self.assertRegex(made.stderr, r"tidyfox-clean: [^\n]*/demo/music/[^\n]*: no fingerprint: [^\n]+\n")
+        found = json.loads(self.clean("duplicates", "--by", "sound", "--keep", "lossless", "--json").stdout)
+        self.assertEqual(len(found["groups"]), 1, found)
+        group = found["groups"][0]
+        self.assertGreater(group["match"], 0.9)
+        keeper = [t for t in group["tracks"] if t["databaseId"] == group["keeper"]][0]
+        self.assertTrue(keeper["location"].endswith("b.flac"), keeper)
+        # Nothing changed: nothing is heard again.
+        self.assertEqual(self.clean("fingerprint").stdout, "fingerprints made: 0\nfiles without one: 0\n")
+
     def test_bad_usage_exits_2_with_one_line(self):
         for args in ([], ["tidy"], ["duplicates"], ["duplicates", "--by", "name,colour"],
                      ["duplicates", "--by", "name", "--keep", "newest"], ["dead", "--by", "name"],

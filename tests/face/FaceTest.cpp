@@ -439,6 +439,19 @@ private slots:
         scene->key("filterKeepFiles", Qt::Key_Space);
         scene->key("filterOkButton", Qt::Key_Space);
         QCOMPARE(sent(*scene), one("IDC_FS_findDuplicates", "false,false,true,false,false,false,false,true"));
+
+        // The two ways beyond the properties add the ninth item, only when ticked.
+        scene->click("removeDuplicatesButton");
+        sent(*scene);
+        scene->key("filterSoundAlike", Qt::Key_Space);
+        scene->key("filterOkButton", Qt::Key_Space);
+        QCOMPARE(sent(*scene), one("IDC_FS_findDuplicates", "false,false,true,false,false,false,false,true,sound"));
+        scene->click("removeDuplicatesButton");
+        sent(*scene);
+        scene->key("filterLooseNames", Qt::Key_Space);
+        scene->key("filterOkButton", Qt::Key_Space);
+        QCOMPARE(sent(*scene),
+                 one("IDC_FS_findDuplicates", "false,false,true,false,false,false,false,true,sound loose"));
     }
 
     void filterCancelPutsTheTicksBack()

@@ -47,6 +47,7 @@ private Q_SLOTS:
     void deadTracksCommandArmsItsTimer();
     void deadTrackReviewSparesDisconnectedDrivesAndDeletesWhatIsTicked();
     void duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory();
+    void looseAndSoundFindingsGoAsTheReviewedSet();
     void deleteButtonJobsAndTheirUndo();
     void helpOpensTheHelpPageAndExitEnds();
     void alertsHideTheGridAndSetTheirTrigger();
@@ -476,6 +477,41 @@ void tst_Window::deleteButtonJobsAndTheirUndo()
     QCOMPARE(mixTracks(), 1u);
     w.handleFaceCommand(QStringLiteral("IDC_FS_restoreJob"), QString::number(playlistJob));
     QCOMPARE(alert(), QStringLiteral("The job could not be restored."));
+}
+
+void tst_Window::looseAndSoundFindingsGoAsTheReviewedSet()
+{
+    test::WindowFixture f;
+    for (const char *name : {"Harbour Lights", "harbour lights (2011 Remaster)"}) {
+        library::TrackRecord t;
+        t.name = QString::fromUtf8(name);
+        t.artist = QStringLiteral("Band");
+        t.location = QStringLiteral("/music/%1.mp3").arg(QString::fromUtf8(name));
+        f.core->addTrack(t);
+    }
+    window::MainWindow &w = f.make();
+    QVERIFY(w.start());
+    w.handleFaceCommand(QStringLiteral("start"), {});
+    MainWindowProbe(w).tickStartTimer();
+    auto *review = MainWindowProbe(w).face().rootContext()->contextProperty("duplicateReview").value<QObject *>();
+    auto *status = MainWindowProbe(w).face().rootContext()->contextProperty("jobStatus").value<QObject *>();
+
+    // Only the ninth item chosen: the loose names find the pair, and even in
+    // library order it goes as the reviewed set, never as IDC_FS_okfilter.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_findDuplicates"),
+                        QStringLiteral("false,false,false,false,false,false,false,true,loose"));
+    QCOMPARE(review->property("groupCount").toInt(), 1);
+    review->setProperty("rule", QStringLiteral("first"));
+    QString command;
+    QMetaObject::invokeMethod(review, "confirmCommand", Q_RETURN_ARG(QString, command));
+    QCOMPARE(command, QStringLiteral("IDC_FS_removeReviewed"));
+
+    // By sound, the files not there: nothing to listen to, nothing found, and
+    // the window is itself again.
+    w.handleFaceCommand(QStringLiteral("IDC_FS_findDuplicates"),
+                        QStringLiteral("false,false,false,false,false,false,false,true,sound"));
+    QVERIFY(f.valueOf(QStringLiteral("_root.activationtxt")).startsWith(QStringLiteral("Finding duplicates")));
+    QVERIFY(!status->property("listening").toBool());
 }
 
 void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The library's fingerprints: which files need one, keeping them, and the
+// tracks that sound the same.
+#include "fingerprint/AudioFingerprint.h"
+#include "fingerprint/SoundMatching.h"
+#include "service/LibraryStore.h"
+#include "service/Transaction.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <cstring>
+
+namespace tidyfox::library {
+namespace {
+
+// The file as it is now; nothing when it is not there.
+std::optional<LibraryCore::FingerprintTask> fileNow(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return std::nullopt;
+    return LibraryCore::FingerprintTask{path, info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
+QByteArray blobOf(const std::vector<std::uint32_t> &items)
+{
+    QByteArray blob(qsizetype(items.size() * sizeof(std::uint32_t)), Qt::Uninitialized);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const std::uint32_t v = items[i];
+        const char bytes[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
+        std::memcpy(blob.data() + i * 4, bytes, 4);
+    }
+    return blob;
+}
+
+std::vector<std::uint32_t> itemsOf(const QByteArray &blob)
+{
+    std::vector<std::uint32_t> items(size_t(blob.size()) / 4);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(blob.constData());
+    for (size_t i = 0; i < items.size(); ++i)
+        items[i] = std::uint32_t(bytes[4 * i]) | std::uint32_t(bytes[4 * i + 1]) << 8 |
+                   std::uint32_t(bytes[4 * i + 2]) << 16 | std::uint32_t(bytes[4 * i + 3]) << 24;
+    return items;
+}
+
+} // namespace
+
+std::vector<LibraryCore::FingerprintTask> LibraryStore::fingerprintsToMake()
+{
+    std::vector<FingerprintTask> tasks;
+    auto q = m_db.query("SELECT t.location, f.size, f.modified, f.version FROM"
+                        " (SELECT location, min(library_order) AS first FROM tracks"
+                        "  WHERE kind = 1 AND location != '' GROUP BY location) t"
+                        " LEFT JOIN fingerprints f ON f.path = t.location ORDER BY t.first");
+    while (q.next()) {
+        const auto now = fileNow(q.text(0));
+        if (!now)
+            continue;
+        if (!q.isNull(1) && q.int64(1) == now->size && q.int64(2) == now->modified &&
+            q.int64(3) == fingerprint::kFingerprintVersion)
+            continue;
+        tasks.push_back(*now);
+    }
+    return tasks;
+}
+
+void LibraryStore::keepFingerprint(const FingerprintTask &task, const std::vector<std::uint32_t> &items,
+                                   const QString &why)
+{
+    Transaction transaction(*this);
+    auto q = m_db.query("INSERT OR REPLACE INTO fingerprints(path, size, modified, version, items, why)"
+                        " VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    q.bind(1, task.path).bind(2, task.size).bind(3, task.modified).bind(4, fingerprint::kFingerprintVersion);
+    if (items.empty())
+        q.bindNull(5);
+    else
+        q.bindBlob(5, blobOf(items));
+    q.bind(6, why).run();
+    transaction.commit();
+}
+
+std::vector<protocol::SoundMatch> LibraryStore::soundMatches()
+{
+    // Each file once, with the tracks that use it.
+    QHash<QString, int> fileAt;
+    std::vector<std::vector<std::int32_t>> tracksOf;
+    std::vector<std::vector<std::uint32_t>> prints;
+    auto q = m_db.query("SELECT t.database_id, t.location, f.size, f.modified, f.items FROM tracks t"
+                        " JOIN fingerprints f ON f.path = t.location"
+                        " WHERE t.kind = 1 AND f.version = ?1 AND f.items IS NOT NULL ORDER BY t.library_order");
+    q.bind(1, fingerprint::kFingerprintVersion);
+    while (q.next()) {
+        const QString path = q.text(1);
+        auto found = fileAt.find(path);
+        if (found == fileAt.end()) {
+            // A fingerprint of what the file was once is not trusted.
+            const auto now = fileNow(path);
+            if (!now || now->size != q.int64(2) || now->modified != q.int64(3)) {
+                fileAt.insert(path, -1);
+                continue;
+            }
+            found = fileAt.insert(path, int(prints.size()));
+            prints.push_back(itemsOf(q.blob(4)));
+            tracksOf.emplace_back();
+        }
+        if (found.value() >= 0)
+            tracksOf[size_t(found.value())].push_back(q.int32(0));
+    }
+    const std::vector<std::span<const std::uint32_t>> spans(prints.begin(), prints.end());
+    std::vector<protocol::SoundMatch> matches;
+    const auto add = [&matches](std::int32_t a, std::int32_t b, float strength) {
+        if (a != b)
+            matches.push_back({std::min(a, b), std::max(a, b), strength});
+    };
+    for (const auto &tracks : tracksOf) {
+        for (size_t k = 1; k < tracks.size(); ++k)
+            add(tracks[0], tracks[k], 1.0f);
+    }
+    for (const fingerprint::SoundPair &pair : fingerprint::findSoundAlikes(spans)) {
+        for (const std::int32_t a : tracksOf[size_t(pair.a)]) {
+            for (const std::int32_t b : tracksOf[size_t(pair.b)])
+                add(a, b, pair.strength);
+        }
+    }
+    return matches;
+}
+
+} // namespace tidyfox::library
