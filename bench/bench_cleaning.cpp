@@ -345,7 +345,7 @@ void ratioToThePlainWalk(int tracks)
     shape.tracks = tracks;
     const auto generated = generate(shape, QStringLiteral("/nowhere"));
     const auto make = [&generated] {
-        auto library = cleaning::test::FakeLibrary::Create();
+        auto library = cleaning::test::FakeLibrary::create();
         for (const auto &t : generated) {
             cleaning::test::FakeTrackData data;
             data.name = t.name;
@@ -353,7 +353,7 @@ void ratioToThePlainWalk(int tracks)
             data.album = t.album;
             data.size = t.size;
             data.location = t.location;
-            library->AddTrack(data);
+            library->addTrack(data);
         }
         return library;
     };
@@ -375,17 +375,17 @@ void ratioToThePlainWalk(int tracks)
     cleaning::test::FakeFileSystem plainFs;
     NullHost plainHost;
     clock.start();
-    cleaning::test::ReferenceRemoveDuplicates(plainHost, plainLibrary->App().get(), plainFs, kByNameAndArtist);
+    cleaning::test::referenceRemoveDuplicates(plainHost, plainLibrary->app().get(), plainFs, kByNameAndArtist);
     const qint64 plain = clock.nsecsElapsed();
 
     auto fastLibrary = make();
     cleaning::test::FakeFileSystem fastFs;
     NullHost fastHost;
     clock.restart();
-    cleaning::removeDuplicates(fastHost, fastLibrary->App().get(), fastFs, kByNameAndArtist);
+    cleaning::removeDuplicates(fastHost, fastLibrary->app().get(), fastFs, kByNameAndArtist);
     const qint64 fast = clock.nsecsElapsed();
 
-    const bool same = plainLibrary->Deletions() == fastLibrary->Deletions() && plainHost.alert == fastHost.alert;
+    const bool same = plainLibrary->deletions() == fastLibrary->deletions() && plainHost.alert == fastHost.alert;
     std::printf("plain walk vs index, %d tracks in memory: %.1f ms vs %.2f ms, ratio %.0f (%s; %s)\n", tracks,
                 ms(plain), ms(fast), static_cast<double>(plain) / static_cast<double>(std::max<qint64>(fast, 1)),
                 qPrintable(fastHost.alert), same ? "same removals" : "DIFFERENT REMOVALS");

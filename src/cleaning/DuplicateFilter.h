@@ -32,22 +32,22 @@ public:
     explicit DuplicateFilter(const QString &text);
 
     // The text names every property position (0 to 6).
-    bool HasAllProperties() const { return m_items.size() >= kFilterProperties; }
+    bool hasAllProperties() const { return m_items.size() >= kFilterProperties; }
     // Some property item is exactly "true". Unlike Checked, letter case
     // counts here: "TRUE" alone does not make a filter valid.
-    bool IsValid() const;
+    bool isValid() const;
     // The item at position is "true" in any letter case.
-    bool Checked(int position) const;
+    bool checked(int position) const;
     // The keep-files switch; nothing when the text has no item 7.
-    std::optional<bool> KeepFiles() const;
+    std::optional<bool> keepFiles() const;
 
     // Item 8 names "sound": tracks must also sound the same.
-    bool SoundAlike() const;
+    bool soundAlike() const;
     // Item 8 names "loose": checked names, artists and albums (the name when
     // none is) are compared loosely, with durations within 2 s.
-    bool Loose() const;
+    bool loose() const;
     // What the review finds by: a property that IsValid counts, or item 8.
-    bool ChoosesSomething() const { return IsValid() || SoundAlike() || Loose(); }
+    bool choosesSomething() const { return isValid() || soundAlike() || loose(); }
 
 private:
     QStringList m_items;

@@ -145,7 +145,7 @@ DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, co
 DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
                                bool readLocations, const std::vector<protocol::SoundMatch> &soundMatches)
 {
-    build(tracks, filter, readLocations, filter.SoundAlike() ? &soundMatches : nullptr);
+    build(tracks, filter, readLocations, filter.soundAlike() ? &soundMatches : nullptr);
 }
 
 void DuplicateIndex::build(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
@@ -158,11 +158,11 @@ void DuplicateIndex::build(libraryclient::LibraryTrackCollection &tracks, const 
         return true;
     });
 
-    const bool byFileName = filter.Checked(kFilterFileName);
-    const bool loose = filter.Loose();
+    const bool byFileName = filter.checked(kFilterFileName);
+    const bool loose = filter.loose();
     // Loosely, a name is compared when no text is chosen.
     const bool byName =
-        filter.Checked(kFilterName) || (loose && !filter.Checked(kFilterAlbum) && !filter.Checked(kFilterArtist));
+        filter.checked(kFilterName) || (loose && !filter.checked(kFilterAlbum) && !filter.checked(kFilterArtist));
     const auto text = [loose](const QString &tag) { return loose ? looseTag(tag) : tag; };
     std::vector<int> seconds(loose ? m_tracks.size() : 0, 0);
     GroupKeys groups(m_tracks.size());
@@ -188,17 +188,17 @@ void DuplicateIndex::build(libraryclient::LibraryTrackCollection &tracks, const 
         GroupKey key;
         if (byName)
             key.name = text(track.name());
-        if (filter.Checked(kFilterSize))
+        if (filter.checked(kFilterSize))
             key.size = track.size();
-        if (filter.Checked(kFilterAlbum))
+        if (filter.checked(kFilterAlbum))
             key.album = text(track.album());
-        if (filter.Checked(kFilterArtist))
+        if (filter.checked(kFilterArtist))
             key.artist = text(track.artist());
         if (loose)
             seconds[size_t(i)] = secondsOfTime(track.time());
-        if (filter.Checked(kFilterBitRate))
+        if (filter.checked(kFilterBitRate))
             key.bitRate = track.bitRate();
-        if (filter.Checked(kFilterSampleRate))
+        if (filter.checked(kFilterSampleRate))
             key.sampleRate = track.sampleRate();
         if (byFileName)
             key.fileName = system::fileNameOf(entry.location).toLower();
@@ -225,7 +225,7 @@ void DuplicateIndex::build(libraryclient::LibraryTrackCollection &tracks, const 
 void DuplicateIndex::connect(const DuplicateFilter &filter, const std::vector<int> &seconds,
                              const std::vector<protocol::SoundMatch> *soundMatches)
 {
-    const bool loose = filter.Loose();
+    const bool loose = filter.loose();
     const auto closeInTime = [&](int a, int b) {
         return !loose || looseDurationsMatch(seconds[size_t(a)], seconds[size_t(b)]);
     };
@@ -315,14 +315,14 @@ void DuplicateIndex::relink(const std::vector<int> &groupOf)
     }
 }
 
-std::optional<float> DuplicateIndex::SoundStrength(int group) const
+std::optional<float> DuplicateIndex::soundStrength(int group) const
 {
     if (group < 0 || size_t(group) >= m_soundStrength.size())
         return std::nullopt;
     return m_soundStrength[size_t(group)];
 }
 
-int DuplicateIndex::FindCopy(int index) const
+int DuplicateIndex::findCopy(int index) const
 {
     const IndexedTrack &self = at(index);
     if (self.group < 0)
@@ -334,7 +334,7 @@ int DuplicateIndex::FindCopy(int index) const
     return -1;
 }
 
-void DuplicateIndex::Remove(int index)
+void DuplicateIndex::remove(int index)
 {
     IndexedTrack &entry = at(index);
     if (entry.removed)

@@ -48,13 +48,13 @@ public:
     // The first track still present, in library order, whose database id
     // differs from that of the track at index and which equals it on every
     // checked property; -1 when there is none.
-    int FindCopy(int index) const;
+    int findCopy(int index) const;
     // Marks the track at index removed from the library.
-    void Remove(int index);
+    void remove(int index);
 
     // The weakest sound match that joins the group; nothing for a group not
     // found by sound.
-    std::optional<float> SoundStrength(int group) const;
+    std::optional<float> soundStrength(int group) const;
 
 private:
     void build(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter, bool readLocations,

@@ -32,12 +32,12 @@ public:
 
     // Whether a track other than the one at copy, still in the library, uses
     // the file of copy.
-    bool FileSharedBeyond(int copy)
+    bool fileSharedBeyond(int copy)
     {
         if (!m_usage)
             gather();
         const auto &own = m_uses[static_cast<size_t>(copy)];
-        if (own && m_usage->SharedBeyond(*own))
+        if (own && m_usage->sharedBeyond(*own))
             return true;
         const IndexedTrack &entry = m_index.at(copy);
         for (std::int32_t user : m_library.fileTracksAt(entry.location)) {
@@ -54,12 +54,12 @@ public:
         return use ? use->stamp : std::nullopt;
     }
 
-    void Removed(int track)
+    void markRemoved(int track)
     {
         if (!m_usage)
             return;
         if (auto &use = m_uses[static_cast<size_t>(track)]) {
-            m_usage->Release(*use);
+            m_usage->release(*use);
             use.reset();
         }
     }
@@ -74,8 +74,8 @@ private:
             if (entry.removed || !entry.hasFile || entry.location.isEmpty())
                 continue;
             auto &use = m_uses[static_cast<size_t>(i)];
-            use = FileUsage::Of(m_fs, entry.location);
-            m_usage->Add(*use);
+            use = FileUsage::useOf(m_fs, entry.location);
+            m_usage->add(*use);
         }
     }
 
@@ -91,7 +91,7 @@ private:
 void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, system::FileSystem &fs,
                   PendingRemovals *pending, const DuplicateFilter &filter, RemovalJob &job, std::int64_t &count)
 {
-    const std::optional<bool> keepFiles = filter.KeepFiles();
+    const std::optional<bool> keepFiles = filter.keepFiles();
     const bool trashFiles = keepFiles == false;
 
     const auto tracks = libraryTracksOf(library);
@@ -106,13 +106,13 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         host.yieldOnce();
         host.yieldOnce();
 
-        int copyIndex = index.FindCopy(kept);
+        int copyIndex = index.findCopy(kept);
         // A copy another program removed meanwhile is passed over with its
         // file, as a walk of the library as it is now would pass it over.
         while (copyIndex >= 0 && isGone(*index.at(copyIndex).track)) {
-            index.Remove(copyIndex);
-            users.Removed(copyIndex);
-            copyIndex = index.FindCopy(kept);
+            index.remove(copyIndex);
+            users.markRemoved(copyIndex);
+            copyIndex = index.findCopy(kept);
         }
         if (copyIndex < 0)
             continue;
@@ -122,17 +122,17 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         job.open();
         // The file goes first: if the trash cannot take it, the entry stays.
         std::optional<system::TrashedFile> trashed;
-        if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.FileSharedBeyond(copyIndex))
+        if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.fileSharedBeyond(copyIndex))
             trashed = trashCopy(fs, pending, job, copy.databaseId, copy.location, users.shownStamp(copyIndex));
         const bool removedHere =
             removeEntry(job, fs, pending, {copy.databaseId, index.at(kept).databaseId, false}, copy.location, trashed);
         if (!removedHere) {
-            index.Remove(copyIndex);
-            users.Removed(copyIndex);
+            index.remove(copyIndex);
+            users.markRemoved(copyIndex);
             continue;
         }
-        index.Remove(copyIndex);
-        users.Removed(copyIndex);
+        index.remove(copyIndex);
+        users.markRemoved(copyIndex);
         ++count;
     }
 }
@@ -155,9 +155,9 @@ void removeDuplicates(CleaningHost &host, libraryclient::LibraryClient *library,
     runRemovalJob(host, library, QStringLiteral("duplicates"), "Duplicate removal", count,
                   {.ready =
                        [&] {
-                           if (!filter.HasAllProperties())
+                           if (!filter.hasAllProperties())
                                throw RunFailure("the filter names fewer than seven items");
-                           if (filter.IsValid())
+                           if (filter.isValid())
                                return true;
                            rejectionEnd(host);
                            return false;

@@ -23,11 +23,11 @@ std::vector<int> playTheWalk(DuplicateIndex &index)
     for (int kept = 0; kept < index.size(); ++kept) {
         if (index.at(kept).removed)
             continue;
-        const int copy = index.FindCopy(kept);
+        const int copy = index.findCopy(kept);
         if (copy < 0)
             continue;
         removed.push_back(copy);
-        index.Remove(copy);
+        index.remove(copy);
     }
     return removed;
 }
@@ -141,7 +141,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         // only its own identity matters for that.
         copyUses[k] = FileUsage::Use{system::normalisedPath(entry.location),
                                      reviewedAt[static_cast<size_t>(removalOrder[k])]->stamp};
-        usage.Add(*copyUses[k]);
+        usage.add(*copyUses[k]);
         copyPaths.insert(copyUses[k]->path);
         if (copyUses[k]->stamp) {
             copyIds.insert(copyUses[k]->stamp->id);
@@ -165,9 +165,9 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
                 (seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames))
                 continue;
         }
-        const FileUsage::Use use = FileUsage::Of(fs, entry.location);
+        const FileUsage::Use use = FileUsage::useOf(fs, entry.location);
         if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
-            usage.Add(use);
+            usage.add(use);
     }
     return copyUses;
 }
@@ -191,20 +191,20 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
                 uses = gatherUses(index, removalOrder, reviewedAt, fs, usage);
                 for (size_t earlier = 0; earlier < k; ++earlier) {
                     if (auto &use = uses[earlier]) {
-                        usage.Release(*use);
+                        usage.release(*use);
                         use.reset();
                     }
                 }
                 gathered = true;
             }
             const auto &own = uses[k];
-            if (!(own && usage.SharedBeyond(*own)) && t.stamp && fs.whyItStays(t.location).isEmpty()) {
+            if (!(own && usage.sharedBeyond(*own)) && t.stamp && fs.whyItStays(t.location).isEmpty()) {
                 t.fileGoes = true;
                 gone.insert(system::normalisedPath(t.location));
             }
         }
         if (gathered && uses[k]) {
-            usage.Release(*uses[k]);
+            usage.release(*uses[k]);
             uses[k].reset();
         }
     }
@@ -216,14 +216,14 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
                                  const DuplicateFilter &filter, KeepRule rule,
                                  const std::function<void(int done, int total)> &progress)
 {
-    if (!filter.HasAllProperties())
+    if (!filter.hasAllProperties())
         throw RunFailure("the filter names fewer than seven items");
-    if (!filter.ChoosesSomething())
+    if (!filter.choosesSomething())
         throw RunFailure("the filter checks no property");
     const auto tracks = libraryTracksOf(library);
 
     const std::vector<protocol::SoundMatch> matches =
-        filter.SoundAlike() ? library.soundMatches() : std::vector<protocol::SoundMatch>();
+        filter.soundAlike() ? library.soundMatches() : std::vector<protocol::SoundMatch>();
     DuplicateIndex index(*tracks, filter, true, matches);
     // Grouped before the walk: the walk unlinks what it removes.
     const std::vector<std::vector<int>> members = groupsOf(index);
@@ -241,7 +241,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
         group.tracks.reserve(members[g].size());
         for (const int i : members[g])
             group.tracks.push_back(reviewed(index.at(i), listed));
-        group.soundStrength = index.SoundStrength(index.at(members[g].front()).group);
+        group.soundStrength = index.soundStrength(index.at(members[g].front()).group);
         if (progress)
             progress(static_cast<int>(g) + 1, static_cast<int>(members.size()));
         for (size_t t = 0; t < group.tracks.size(); ++t)
@@ -265,7 +265,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
         }
     }
     review.copies = static_cast<int>(removalOrder.size());
-    if (filter.KeepFiles() == false) {
+    if (filter.keepFiles() == false) {
         markFilesThatGo(index, removalOrder, reviewedAt, listed);
         for (const int copy : removalOrder) {
             if (const ReviewedTrack &t = *reviewedAt[static_cast<size_t>(copy)]; t.fileGoes)

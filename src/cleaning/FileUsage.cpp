@@ -3,19 +3,19 @@
 
 namespace tidyfox::cleaning {
 
-FileUsage::Use FileUsage::Of(system::FileSystem &fs, const QString &location)
+FileUsage::Use FileUsage::useOf(system::FileSystem &fs, const QString &location)
 {
     return {system::normalisedPath(location), fs.stamp(location)};
 }
 
-void FileUsage::Add(const Use &use)
+void FileUsage::add(const Use &use)
 {
     ++m_paths[use.path];
     if (use.stamp)
         ++m_ids[use.stamp->id];
 }
 
-void FileUsage::Release(const Use &use)
+void FileUsage::release(const Use &use)
 {
     if (--m_paths[use.path] <= 0)
         m_paths.remove(use.path);
@@ -23,7 +23,7 @@ void FileUsage::Release(const Use &use)
         m_ids.remove(use.stamp->id);
 }
 
-bool FileUsage::SharedBeyond(const Use &own) const
+bool FileUsage::sharedBeyond(const Use &own) const
 {
     if (m_paths.value(own.path) > 1)
         return true;

@@ -26,13 +26,13 @@ public:
     };
 
     // The file a location names; the location must not be empty.
-    static Use Of(system::FileSystem &fs, const QString &location);
+    static Use useOf(system::FileSystem &fs, const QString &location);
 
-    void Add(const Use &use);
-    void Release(const Use &use);
+    void add(const Use &use);
+    void release(const Use &use);
     // Whether a use other than own (which must have been added) names the
     // same file.
-    bool SharedBeyond(const Use &own) const;
+    bool sharedBeyond(const Use &own) const;
 
 private:
     QHash<QString, int> m_paths;

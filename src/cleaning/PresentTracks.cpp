@@ -28,24 +28,24 @@ PresentTrack *PresentTracks::find(std::int32_t databaseId)
     if (found == m_tracks.end())
         return nullptr;
     if (isGone(*found->second.track)) {
-        Removed(found->second);
+        markRemoved(found->second);
         return nullptr;
     }
     return &found->second;
 }
 
-bool PresentTracks::FileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library, system::FileSystem &fs)
+bool PresentTracks::fileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library, system::FileSystem &fs)
 {
     if (!m_usage) {
         m_usage.emplace();
         for (auto &[id, t] : m_tracks) {
             if (!t.hasFile || t.location.isEmpty())
                 continue;
-            t.use = FileUsage::Of(fs, t.location);
-            m_usage->Add(*t.use);
+            t.use = FileUsage::useOf(fs, t.location);
+            m_usage->add(*t.use);
         }
     }
-    if (entry.use && m_usage->SharedBeyond(*entry.use))
+    if (entry.use && m_usage->sharedBeyond(*entry.use))
         return true;
     for (std::int32_t user : library.fileTracksAt(entry.location)) {
         if (user != entry.databaseId)
@@ -54,10 +54,10 @@ bool PresentTracks::FileSharedBeyond(PresentTrack &entry, libraryclient::Library
     return false;
 }
 
-void PresentTracks::Removed(PresentTrack &entry)
+void PresentTracks::markRemoved(PresentTrack &entry)
 {
     if (m_usage && entry.use)
-        m_usage->Release(*entry.use);
+        m_usage->release(*entry.use);
     m_tracks.erase(entry.databaseId);
 }
 
@@ -67,13 +67,13 @@ bool PresentTracks::removeFromLibrary(PresentTrack &entry, std::int32_t keeperId
 {
     job.open();
     std::optional<system::TrashedFile> trashed;
-    if (trashFile && entry.hasFile && fs.fileExists(entry.location) && !FileSharedBeyond(entry, library, fs)) {
+    if (trashFile && entry.hasFile && fs.fileExists(entry.location) && !fileSharedBeyond(entry, library, fs)) {
         const std::optional<system::FileStamp> atStart = entry.use ? entry.use->stamp : std::nullopt;
         trashed = trashCopy(fs, pending, job, entry.databaseId, entry.location, reviewed ? reviewed : atStart);
     }
     if (!removeEntry(job, fs, pending, {entry.databaseId, keeperId, mergeHistory}, entry.location, trashed))
         return false;
-    Removed(entry);
+    markRemoved(entry);
     return true;
 }
 

@@ -38,9 +38,9 @@ public:
     // The disk is asked about every track only once a file may go; the
     // library is asked at every move, for tracks another program added since
     // it was read.
-    bool FileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library, system::FileSystem &fs);
+    bool fileSharedBeyond(PresentTrack &entry, libraryclient::LibraryClient &library, system::FileSystem &fs);
 
-    void Removed(PresentTrack &entry);
+    void markRemoved(PresentTrack &entry);
 
     // Removes entry in job (in favour of keeperId when not 0, which must still
     // be there; its history merged into the keeper's with mergeHistory), its file first

@@ -115,6 +115,14 @@ void XmlScanner::sniffEncoding()
     if (close < 0)
         return;
     const QByteArray name = declaration.mid(i + 1, close - i - 1);
+    // A value that is no encoding name at all is the declaration's fault,
+    // which reading it says.
+    const bool nameLike = !name.isEmpty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+               c == '-';
+    });
+    if (!nameLike)
+        return;
     if (name.compare("UTF-8", Qt::CaseInsensitive) == 0 || name.compare("UTF8", Qt::CaseInsensitive) == 0)
         return;
     QStringDecoder decoder(name.constData());

@@ -339,7 +339,7 @@ bool DuplicateReviewModel::unchanged() const
     // properties remove: it goes as the reviewed set.
     const cleaning::DuplicateFilter filter(m_filterText);
     return libraryOrder() && !m_merge && m_sparedCount == 0 && m_keepFiles == m_filterKeepsFiles &&
-           !filter.SoundAlike() && !filter.Loose();
+           !filter.soundAlike() && !filter.loose();
 }
 
 QString DuplicateReviewModel::confirmCommand() const

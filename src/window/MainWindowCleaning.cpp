@@ -119,7 +119,7 @@ void MainWindow::findDuplicates(const QString &filterText)
 {
     const libraryclient::LibraryClientPtr library = m_library;
     const cleaning::DuplicateFilter filter(filterText);
-    if (!filter.HasAllProperties() || !filter.ChoosesSomething()) {
+    if (!filter.hasAllProperties() || !filter.choosesSomething()) {
         showAlert(QStringLiteral("You must check one filter item at least, Operation aborted."), AlertKind::Warning,
                   QStringLiteral("Tidyfox"));
         return;
@@ -128,7 +128,7 @@ void MainWindow::findDuplicates(const QString &filterText)
     try {
         if (!library)
             throw libraryclient::ClientError::objectNotSet();
-        if (filter.SoundAlike() && !listenToTracks(*library)) {
+        if (filter.soundAlike() && !listenToTracks(*library)) {
             hideBusy();
             showList();
             return;
@@ -143,7 +143,7 @@ void MainWindow::findDuplicates(const QString &filterText)
         hideBusy();
         hideList();
         m_shownCopies = cleaning::ShownCopies(review);
-        m_duplicateReview->show(std::move(review), filterText, filter.KeepFiles() == true);
+        m_duplicateReview->show(std::move(review), filterText, filter.keepFiles() == true);
     } catch (const std::exception &error) {
         hideBusy();
         showAlert(QStringLiteral("Can not find duplicates."), AlertKind::Information, QStringLiteral("Tidyfox"),

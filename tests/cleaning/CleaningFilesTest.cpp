@@ -34,24 +34,24 @@ class TestLibrary
 {
 public:
     virtual ~TestLibrary() = default;
-    virtual std::int32_t Add(const FakeTrackData &track) = 0;
-    virtual libraryclient::LibraryClient *App() = 0;
+    virtual std::int32_t add(const FakeTrackData &track) = 0;
+    virtual libraryclient::LibraryClient *app() = 0;
     virtual std::vector<std::int32_t> Present() = 0;
 };
 
 class FakeBackedLibrary : public TestLibrary
 {
 public:
-    std::int32_t Add(const FakeTrackData &track) override { return m_library->AddTrack(track); }
-    libraryclient::LibraryClient *App() override
+    std::int32_t add(const FakeTrackData &track) override { return m_library->addTrack(track); }
+    libraryclient::LibraryClient *app() override
     {
-        m_app = m_library->App();
+        m_app = m_library->app();
         return m_app.get();
     }
-    std::vector<std::int32_t> Present() override { return m_library->PresentIds(); }
+    std::vector<std::int32_t> Present() override { return m_library->presentIds(); }
 
 private:
-    std::shared_ptr<FakeLibrary> m_library = FakeLibrary::Create();
+    std::shared_ptr<FakeLibrary> m_library = FakeLibrary::create();
     libraryclient::LibraryClientPtr m_app;
 };
 
@@ -59,7 +59,7 @@ class CoreBackedLibrary : public TestLibrary
 {
 public:
     explicit CoreBackedLibrary(const QString &path) : m_core(library::LibraryCore::open(path)) {}
-    std::int32_t Add(const FakeTrackData &track) override
+    std::int32_t add(const FakeTrackData &track) override
     {
         library::TrackRecord record;
         record.kind = track.stream ? library::TrackKind::Url : library::TrackKind::File;
@@ -70,7 +70,7 @@ public:
         record.location = track.stream ? QStringLiteral("http://radio.example/live") : track.location;
         return m_core->addTrack(record).databaseId;
     }
-    libraryclient::LibraryClient *App() override
+    libraryclient::LibraryClient *app() override
     {
         m_app = std::make_unique<libraryclient::InProcessLibraryClient>(m_core);
         return m_app.get();
@@ -153,11 +153,11 @@ protected:
     }
     void RemoveDuplicatesWith(const QString &filter, PendingRemovals *pending = nullptr)
     {
-        removeDuplicates(host, library->App(), fs, filter, pending);
+        removeDuplicates(host, library->app(), fs, filter, pending);
     }
     void Delete(std::int32_t databaseId)
     {
-        library->App()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
+        library->app()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
             if (t->databaseId() == databaseId)
                 t->deleteFromLibrary();
             return true;
@@ -177,9 +177,9 @@ TEST_P(CleaningFilesTest, RemovedCopiesFilesLandInTheTrashWithTheirInfo)
     std::vector<std::int32_t> ids;
     for (int i = 1; i <= 4; ++i) {
         write(QStringLiteral("song %1.mp3").arg(i), "ID3" + QByteArray::number(i));
-        ids.push_back(library->Add(track(QStringLiteral("Song"), file(QStringLiteral("song %1.mp3").arg(i)))));
+        ids.push_back(library->add(track(QStringLiteral("Song"), file(QStringLiteral("song %1.mp3").arg(i)))));
     }
-    ids.push_back(library->Add(track(QStringLiteral("Other"), file(QStringLiteral("other.mp3")))));
+    ids.push_back(library->add(track(QStringLiteral("Other"), file(QStringLiteral("other.mp3")))));
     write(QStringLiteral("other.mp3"));
     const auto before = snapshot(music.path());
 
@@ -210,12 +210,12 @@ TEST_P(CleaningFilesTest, RemovedCopiesFilesLandInTheTrashWithTheirInfo)
         return;
     // The run is one job of the library's history, which puts back every
     // entry and every file.
-    const auto jobs = library->App()->listJobs();
+    const auto jobs = library->app()->listJobs();
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].kind, QStringLiteral("duplicates"));
     EXPECT_EQ(jobs[0].tracks, 3);
     EXPECT_EQ(jobs[0].files, 3);
-    EXPECT_EQ(library->App()->restoreJob(jobs[0].jobId).restored, 3);
+    EXPECT_EQ(library->app()->restoreJob(jobs[0].jobId).restored, 3);
     EXPECT_EQ(snapshot(music.path()), before);
     EXPECT_TRUE(trashed().isEmpty());
     auto present = library->Present();
@@ -229,10 +229,10 @@ TEST_P(CleaningFilesTest, ACopyWhoseEntryCannotGoGetsItsFileBack)
         GTEST_SKIP() << "only the made-up library refuses a removal";
     write(QStringLiteral("kept.mp3"), "kept");
     write(QStringLiteral("copy.mp3"), "copy");
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
     FakeTrackData refused = track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3")));
     refused.refuseDelete = true;
-    library->Add(refused);
+    library->add(refused);
     const auto before = snapshot(music.path());
 
     RemoveDuplicatesWith(kByName);
@@ -253,18 +253,18 @@ TEST_P(CleaningFilesTest, AFileAKeptTrackUsesIsNeverTouched)
                      QFile::encodeName(file(QStringLiteral("hard.mp3"))).constData()),
               0);
     ASSERT_TRUE(QFile::link(file(QStringLiteral("real")), file(QStringLiteral("alias"))));
-    library->Add(track(QStringLiteral("Same path"), file(QStringLiteral("same.mp3"))));
-    library->Add(track(QStringLiteral("Same path"), file(QStringLiteral("same.mp3"))));
-    library->Add(track(QStringLiteral("Hard link"), file(QStringLiteral("linked.mp3"))));
-    library->Add(track(QStringLiteral("Hard link"), file(QStringLiteral("hard.mp3"))));
-    library->Add(track(QStringLiteral("Symlinked folder"), file(QStringLiteral("real/folder.mp3"))));
-    library->Add(track(QStringLiteral("Symlinked folder"), file(QStringLiteral("alias/folder.mp3"))));
+    library->add(track(QStringLiteral("Same path"), file(QStringLiteral("same.mp3"))));
+    library->add(track(QStringLiteral("Same path"), file(QStringLiteral("same.mp3"))));
+    library->add(track(QStringLiteral("Hard link"), file(QStringLiteral("linked.mp3"))));
+    library->add(track(QStringLiteral("Hard link"), file(QStringLiteral("hard.mp3"))));
+    library->add(track(QStringLiteral("Symlinked folder"), file(QStringLiteral("real/folder.mp3"))));
+    library->add(track(QStringLiteral("Symlinked folder"), file(QStringLiteral("alias/folder.mp3"))));
     const auto before = snapshot(music.path());
 
     // The review, which asks the disk only about what could share a copy's
     // file, sees it so too.
     const DuplicateReview review =
-        reviewDuplicates(*library->App(), fs, DuplicateFilter(kByName), KeepRule::LibraryOrder);
+        reviewDuplicates(*library->app(), fs, DuplicateFilter(kByName), KeepRule::LibraryOrder);
     EXPECT_EQ(review.copies, 3);
     EXPECT_EQ(review.trashBytes, 0);
     RemoveDuplicatesWith(kByName);
@@ -283,13 +283,13 @@ TEST_P(CleaningFilesTest, AFileOnlyASymlinkOfAKeptTrackNamesStays)
     write(QStringLiteral("plain copy.mp3"));
     // The copy is the symlink's target: only the kept symlink tells; the
     // plain copy's file goes.
-    library->Add(track(QStringLiteral("Symlinked file"), file(QStringLiteral("pointer.mp3"))));
-    library->Add(track(QStringLiteral("Symlinked file"), file(QStringLiteral("target.mp3"))));
-    library->Add(track(QStringLiteral("Plain"), file(QStringLiteral("plain.mp3"))));
-    library->Add(track(QStringLiteral("Plain"), file(QStringLiteral("plain copy.mp3"))));
+    library->add(track(QStringLiteral("Symlinked file"), file(QStringLiteral("pointer.mp3"))));
+    library->add(track(QStringLiteral("Symlinked file"), file(QStringLiteral("target.mp3"))));
+    library->add(track(QStringLiteral("Plain"), file(QStringLiteral("plain.mp3"))));
+    library->add(track(QStringLiteral("Plain"), file(QStringLiteral("plain copy.mp3"))));
 
     const DuplicateReview review =
-        reviewDuplicates(*library->App(), fs, DuplicateFilter(kByName), KeepRule::LibraryOrder);
+        reviewDuplicates(*library->app(), fs, DuplicateFilter(kByName), KeepRule::LibraryOrder);
     ASSERT_EQ(review.groups.size(), 2u);
     EXPECT_FALSE(review.groups[0].tracks[1].fileGoes);
     EXPECT_TRUE(review.groups[1].tracks[1].fileGoes);
@@ -304,11 +304,11 @@ TEST_P(CleaningFilesTest, AFileATrackAddedDuringTheRunUsesStays)
 {
     write(QStringLiteral("kept.mp3"));
     write(QStringLiteral("copy.mp3"));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3"))));
     // Another program imports a track of the copy's file while the run yields.
     host.onYield = [&] {
-        library->Add(track(QStringLiteral("Added meanwhile"), file(QStringLiteral("copy.mp3"))));
+        library->add(track(QStringLiteral("Added meanwhile"), file(QStringLiteral("copy.mp3"))));
         host.onYield = nullptr;
     };
     const auto before = snapshot(music.path());
@@ -328,10 +328,10 @@ TEST_P(CleaningFilesTest, WhatAKilledRunLeftIsPutRightByTheLibrary)
     write(QStringLiteral("stays.mp3"));
     write(QStringLiteral("went.mp3"));
     write(QStringLiteral("later.mp3"));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
-    const std::int32_t stays = library->Add(track(QStringLiteral("Other"), file(QStringLiteral("stays.mp3"))));
-    const std::int32_t went = library->Add(track(QStringLiteral("Third"), file(QStringLiteral("went.mp3"))));
-    const std::int32_t later = library->Add(track(QStringLiteral("Fourth"), file(QStringLiteral("later.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
+    const std::int32_t stays = library->add(track(QStringLiteral("Other"), file(QStringLiteral("stays.mp3"))));
+    const std::int32_t went = library->add(track(QStringLiteral("Third"), file(QStringLiteral("went.mp3"))));
+    const std::int32_t later = library->add(track(QStringLiteral("Fourth"), file(QStringLiteral("later.mp3"))));
     const QString libraryPath = store.filePath(QStringLiteral("library.db"));
     const QString notePath = protocol::pendingMovesNoteOf(libraryPath);
     const auto killedRunMoves = [&](std::int32_t id, const QString &name) {
@@ -355,7 +355,7 @@ TEST_P(CleaningFilesTest, WhatAKilledRunLeftIsPutRightByTheLibrary)
     killedRunMoves(later, QStringLiteral("later.mp3"));
     ASSERT_EQ(PendingRemovals(notePath).openMoves().size(), 1u);
     write(QStringLiteral("copy.mp3"));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3"))));
     PendingRemovals next(notePath);
     RemoveDuplicatesWith(kByName, &next);
     EXPECT_TRUE(QFileInfo::exists(file(QStringLiteral("later.mp3"))));
@@ -369,10 +369,10 @@ TEST_P(CleaningFilesTest, AServiceThatDiesAfterItsRemovalLeavesTheFileInTheTrash
         GTEST_SKIP() << "only the made-up library loses its answers";
     write(QStringLiteral("kept.mp3"));
     write(QStringLiteral("copy.mp3"));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3"))));
     FakeTrackData lost = track(QStringLiteral("Song"), file(QStringLiteral("copy.mp3")));
     lost.answerLost = true;
-    library->Add(lost);
+    library->add(lost);
     PendingRemovals note(store.filePath(QStringLiteral("pending-removals")));
 
     RemoveDuplicatesWith(kByName, &note);
@@ -387,8 +387,8 @@ TEST_P(CleaningFilesTest, KeepFilesLeavesEveryFile)
 {
     write(QStringLiteral("a.mp3"));
     write(QStringLiteral("b.mp3"));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("a.mp3"))));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("b.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("a.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("b.mp3"))));
     const auto before = snapshot(music.path());
 
     RemoveDuplicatesWith(kByNameKeepFiles);
@@ -404,8 +404,8 @@ TEST_P(CleaningFilesTest, ReadOnlyFilesAreTaken)
     write(QStringLiteral("a.mp3"));
     write(QStringLiteral("b.mp3"));
     ASSERT_TRUE(QFile::setPermissions(file(QStringLiteral("b.mp3")), QFile::ReadOwner | QFile::ReadGroup));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("a.mp3"))));
-    library->Add(track(QStringLiteral("Song"), file(QStringLiteral("b.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("a.mp3"))));
+    library->add(track(QStringLiteral("Song"), file(QStringLiteral("b.mp3"))));
 
     RemoveDuplicatesWith(kByName);
 
@@ -419,10 +419,10 @@ TEST_P(CleaningFilesTest, AFileThatCannotBeMovedKeepsItsEntryAndEndsTheRun)
     write(QStringLiteral("a.mp3"));
     write(QStringLiteral("b1.mp3"));
     write(QStringLiteral("b2.mp3"));
-    library->Add(track(QStringLiteral("A"), file(QStringLiteral("a.mp3"))));
-    const auto lost = library->Add(track(QStringLiteral("A"), file(QStringLiteral("gone.mp3"))));
-    const auto b1 = library->Add(track(QStringLiteral("B"), file(QStringLiteral("b1.mp3"))));
-    const auto b2 = library->Add(track(QStringLiteral("B"), file(QStringLiteral("b2.mp3"))));
+    library->add(track(QStringLiteral("A"), file(QStringLiteral("a.mp3"))));
+    const auto lost = library->add(track(QStringLiteral("A"), file(QStringLiteral("gone.mp3"))));
+    const auto b1 = library->add(track(QStringLiteral("B"), file(QStringLiteral("b1.mp3"))));
+    const auto b2 = library->add(track(QStringLiteral("B"), file(QStringLiteral("b2.mp3"))));
     // A plain file where the trash belongs: no trash can be made, even by
     // root, who could write into any folder.
     QDir().mkpath(QFileInfo(trash).absolutePath());
@@ -452,16 +452,16 @@ TEST_P(CleaningFilesTest, AFileThatCannotBeMovedKeepsItsEntryAndEndsTheRun)
 TEST_P(CleaningFilesTest, DeadTracksLeaveWithoutAnyFileTouched)
 {
     write(QStringLiteral("here.mp3"));
-    const auto here = library->Add(track(QStringLiteral("here"), file(QStringLiteral("here.mp3"))));
-    library->Add(track(QStringLiteral("gone"), file(QStringLiteral("gone.mp3"))));
-    library->Add(track(QStringLiteral("lost"), QString()));
+    const auto here = library->add(track(QStringLiteral("here"), file(QStringLiteral("here.mp3"))));
+    library->add(track(QStringLiteral("gone"), file(QStringLiteral("gone.mp3"))));
+    library->add(track(QStringLiteral("lost"), QString()));
     FakeTrackData radio = track(QStringLiteral("radio"), QString());
     radio.stream = true;
-    const auto stream = library->Add(radio);
-    library->Add(track(QStringLiteral("unplugged"), file(QStringLiteral("no such folder/song.mp3"))));
+    const auto stream = library->add(radio);
+    library->add(track(QStringLiteral("unplugged"), file(QStringLiteral("no such folder/song.mp3"))));
     const auto before = snapshot(music.path());
 
-    auto *app = library->App();
+    auto *app = library->app();
     const auto source = app->librarySource();
     const system::Volumes volumes = system::Volumes::current();
     deleteDeadTracks(host, app, source.get(), fs, &volumes);
@@ -494,14 +494,14 @@ TEST_P(CleaningFilesTest, OnlyAnAudioFileAsTheRunSawItGoesToTheTrash)
     ASSERT_TRUE(QFile::link(file(QStringLiteral("elsewhere/target.mp3")), file(QStringLiteral("link.mp3"))));
     FakeTrackData largest = track(QStringLiteral("Song"), file(QStringLiteral("kept.mp3")));
     largest.size = 1000;
-    library->Add(largest);
+    library->add(largest);
     for (const QString &location :
          {file(QStringLiteral("notes.txt")), store.filePath(QStringLiteral("library.db")), file(hidden), inTrash,
           file(QStringLiteral("link.mp3")), file(QStringLiteral("replaced.mp3"))})
-        library->Add(track(QStringLiteral("Song"), location));
+        library->add(track(QStringLiteral("Song"), location));
     const auto before = snapshot(music.path());
     const DuplicateReview review =
-        reviewDuplicates(*library->App(), fs, DuplicateFilter(kByName), KeepRule::LargestFile);
+        reviewDuplicates(*library->app(), fs, DuplicateFilter(kByName), KeepRule::LargestFile);
     ASSERT_EQ(review.groups.size(), 1u);
     EXPECT_EQ(review.trashBytes, 0) << "the review shows no file going";
     const DuplicateGroup &group = review.groups[0];
@@ -516,7 +516,7 @@ TEST_P(CleaningFilesTest, OnlyAnAudioFileAsTheRunSawItGoesToTheTrash)
     write(QStringLiteral("replaced.mp3"), "ID3 another song, longer");
     const auto replaced = snapshot(music.path());
 
-    removeReviewed(host, library->App(), fs, removal);
+    removeReviewed(host, library->app(), fs, removal);
 
     EXPECT_EQ(library->Present().size(), 1u) << "every entry goes as the run says";
     EXPECT_EQ(snapshot(music.path()), replaced);
@@ -536,14 +536,14 @@ TEST_P(CleaningFilesTest, OnlyAnAudioFileAsTheRunSawItGoesToTheTrash)
 TEST_P(CleaningFilesTest, ATrackWhoseFileIsOnItsWayToTheTrashIsNotDead)
 {
     write(QStringLiteral("moving.mp3"));
-    const auto moving = library->Add(track(QStringLiteral("moving"), file(QStringLiteral("moving.mp3"))));
-    const auto gone = library->Add(track(QStringLiteral("gone"), file(QStringLiteral("gone.mp3"))));
+    const auto moving = library->add(track(QStringLiteral("moving"), file(QStringLiteral("moving.mp3"))));
+    const auto gone = library->add(track(QStringLiteral("gone"), file(QStringLiteral("gone.mp3"))));
     // A removal under way has moved the file and not yet removed the entry.
     PendingRemovals note(store.filePath(QStringLiteral("note")));
     fs.moveToTrash(file(QStringLiteral("moving.mp3")),
                    [&](const system::TrashedFile &r) { note.intend(moving, file(QStringLiteral("moving.mp3")), r); });
 
-    const auto source = library->App()->librarySource();
+    const auto source = library->app()->librarySource();
     DeadTrackFindings findings = findDeadTracks(*source, fs, system::Volumes::current());
     ASSERT_EQ(findings.trackCount, 2);
     leaveOutMovesUnderWay(findings, note);

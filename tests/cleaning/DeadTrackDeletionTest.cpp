@@ -46,9 +46,9 @@ FakeTrackData streamTrack()
 class DeadTrackDeletionTest : public ::testing::Test
 {
 protected:
-    void Run() { deleteDeadTracks(host, library->App().get(), library->Source().get(), fs, nullptr); }
+    void Run() { deleteDeadTracks(host, library->app().get(), library->source().get(), fs, nullptr); }
 
-    std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
+    std::shared_ptr<FakeLibrary> library = FakeLibrary::create();
     FakeFileSystem fs;
     RecordingHost host;
 };
@@ -62,25 +62,25 @@ TEST_F(DeadTrackDeletionTest, WithoutALibrarySourceNothingHappens)
 
 TEST_F(DeadTrackDeletionTest, ALibraryWithoutDeadTracksReportsZeroAndReloads)
 {
-    library->AddTrack(fileTrack(QStringLiteral("/m/here.mp3")));
-    fs.AddFile(QStringLiteral("/m/here.mp3"), 1);
+    library->addTrack(fileTrack(QStringLiteral("/m/here.mp3")));
+    fs.addFile(QStringLiteral("/m/here.mp3"), 1);
     Run();
-    EXPECT_TRUE(library->Deletions().empty());
+    EXPECT_TRUE(library->deletions().empty());
     EXPECT_EQ(host.calls, successEnd(0));
 }
 
 TEST_F(DeadTrackDeletionTest, EveryDeadTrackGoesStreamsStayAndEachFolderIsListedOnce)
 {
-    const auto lost = library->AddTrack(fileTrack(QString()));
-    library->AddTrack(fileTrack(QStringLiteral("/m/here.mp3")));
-    const auto gone = library->AddTrack(fileTrack(QStringLiteral("/m/gone.mp3")));
-    const auto radio = library->AddTrack(streamTrack());
-    const auto offline = library->AddTrack(fileTrack(QStringLiteral("/media/usb/song.mp3")));
-    library->AddPlaylist(QStringLiteral("Mix"), {gone, radio});
-    fs.AddFile(QStringLiteral("/m/here.mp3"), 1);
+    const auto lost = library->addTrack(fileTrack(QString()));
+    library->addTrack(fileTrack(QStringLiteral("/m/here.mp3")));
+    const auto gone = library->addTrack(fileTrack(QStringLiteral("/m/gone.mp3")));
+    const auto radio = library->addTrack(streamTrack());
+    const auto offline = library->addTrack(fileTrack(QStringLiteral("/media/usb/song.mp3")));
+    library->addPlaylist(QStringLiteral("Mix"), {gone, radio});
+    fs.addFile(QStringLiteral("/m/here.mp3"), 1);
     Run();
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>({lost, gone, offline}));
-    EXPECT_FALSE(library->IsDeleted(radio));
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>({lost, gone, offline}));
+    EXPECT_FALSE(library->isDeleted(radio));
     // The listing of /m vouches for here.mp3 and that of /media/usb (not
     // there) for song.mp3; only the empty location and gone.mp3 (which a
     // folder ignoring case could still hold) are asked about.
@@ -93,12 +93,12 @@ TEST_F(DeadTrackDeletionTest, EveryDeadTrackGoesStreamsStayAndEachFolderIsListed
 
 TEST_F(DeadTrackDeletionTest, TracksOnADisconnectedDriveAreSparedUnlessPicked)
 {
-    const auto gone = library->AddTrack(fileTrack(QStringLiteral("/tmp/tidyfox-gone.mp3")));
-    const auto usb = library->AddTrack(fileTrack(QStringLiteral("/media/usb/song.mp3")));
-    library->AddTrack(fileTrack(QStringLiteral("/Volumes/Mac/Music/song.mp3")));
+    const auto gone = library->addTrack(fileTrack(QStringLiteral("/tmp/tidyfox-gone.mp3")));
+    const auto usb = library->addTrack(fileTrack(QStringLiteral("/media/usb/song.mp3")));
+    library->addTrack(fileTrack(QStringLiteral("/Volumes/Mac/Music/song.mp3")));
     const system::Volumes volumes({QStringLiteral("/"), QStringLiteral("/tmp")});
-    deleteDeadTracks(host, library->App().get(), library->Source().get(), fs, &volumes);
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{gone});
+    deleteDeadTracks(host, library->app().get(), library->source().get(), fs, &volumes);
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>{gone});
     EXPECT_EQ(host.calls, successEnd(1));
     EXPECT_EQ(host.details, QStringList{QStringLiteral("Kept 2 tracks whose files are on a drive that is not "
                                                        "connected now: connect it and delete again, or pick them "
@@ -106,45 +106,45 @@ TEST_F(DeadTrackDeletionTest, TracksOnADisconnectedDriveAreSparedUnlessPicked)
     // Picked in the review, a track on such a drive goes.
     host.calls.clear();
     host.details.clear();
-    deleteReviewedDeadTracks(host, library->App().get(), library->Source().get(), fs, {usb});
-    EXPECT_EQ(library->Deletions(), (std::vector<std::int32_t>{gone, usb}));
+    deleteReviewedDeadTracks(host, library->app().get(), library->source().get(), fs, {usb});
+    EXPECT_EQ(library->deletions(), (std::vector<std::int32_t>{gone, usb}));
     EXPECT_EQ(host.calls, successEnd(1));
     EXPECT_TRUE(host.details.isEmpty());
 }
 
 TEST_F(DeadTrackDeletionTest, OnlyLibraryPlaylistsAreWalked)
 {
-    library->AddTrack(fileTrack(QStringLiteral("/m/here.mp3")));
-    fs.AddFile(QStringLiteral("/m/here.mp3"), 1);
-    const auto dead = library->AddTrack(fileTrack(QStringLiteral("/m/gone.mp3")));
-    library->AddPlaylist(QStringLiteral("Mix"), {dead, dead});
+    library->addTrack(fileTrack(QStringLiteral("/m/here.mp3")));
+    fs.addFile(QStringLiteral("/m/here.mp3"), 1);
+    const auto dead = library->addTrack(fileTrack(QStringLiteral("/m/gone.mp3")));
+    library->addPlaylist(QStringLiteral("Mix"), {dead, dead});
     Run();
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{dead});
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>{dead});
     EXPECT_EQ(fs.listings, 1);
     EXPECT_EQ(fs.probes, 1);
 }
 
 TEST_F(DeadTrackDeletionTest, ARefusedRemovalEndsTheRunUncounted)
 {
-    const auto first = library->AddTrack(fileTrack(QStringLiteral("/m/a.mp3")));
+    const auto first = library->addTrack(fileTrack(QStringLiteral("/m/a.mp3")));
     FakeTrackData stuck = fileTrack(QStringLiteral("/m/b.mp3"));
     stuck.refuseDelete = true;
-    library->AddTrack(stuck);
-    library->AddTrack(fileTrack(QStringLiteral("/m/c.mp3")));
+    library->addTrack(stuck);
+    library->addTrack(fileTrack(QStringLiteral("/m/c.mp3")));
     QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
     Run();
     QLoggingCategory::setFilterRules(QString());
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{first});
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>{first});
     EXPECT_EQ(host.calls, failureEnd(1));
 }
 
 TEST_F(DeadTrackDeletionTest, OneRunDeletesMoreThanA16BitCount)
 {
     for (int i = 0; i < 32768; ++i)
-        library->AddTrack(fileTrack(QString()));
+        library->addTrack(fileTrack(QString()));
     Run();
-    EXPECT_EQ(library->Deletions().size(), 32768u);
-    EXPECT_TRUE(library->PresentIds().empty());
+    EXPECT_EQ(library->deletions().size(), 32768u);
+    EXPECT_TRUE(library->presentIds().empty());
     EXPECT_EQ(host.calls, successEnd(32768));
 }
 

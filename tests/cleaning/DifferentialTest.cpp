@@ -36,7 +36,7 @@ struct Outcome
 
 void expectSame(const Outcome &ours, const Outcome &reference, const RandomLibrary &lib, unsigned seed)
 {
-    const std::string context = "seed " + std::to_string(seed) + "\n" + lib.Describe().toStdString();
+    const std::string context = "seed " + std::to_string(seed) + "\n" + lib.describe().toStdString();
     EXPECT_EQ(ours.removed, reference.removed) << context;
     EXPECT_EQ(ours.trashed, reference.trashed) << context;
     EXPECT_EQ(ours.calls, reference.calls) << context;
@@ -54,24 +54,24 @@ const bool quiet = [] {
 
 Outcome runOnFake(const RandomLibrary &lib, Job job, bool reference)
 {
-    auto library = lib.MakeLibrary();
+    auto library = lib.makeLibrary();
     FakeFileSystem fs;
-    lib.FillFileSystem(fs);
+    lib.fillFileSystem(fs);
     RecordingHost host;
-    const auto app = library->App();
+    const auto app = library->app();
     if (job == Job::Duplicates) {
         if (reference)
-            ReferenceRemoveDuplicates(host, app.get(), fs, lib.filter);
+            referenceRemoveDuplicates(host, app.get(), fs, lib.filter);
         else
             removeDuplicates(host, app.get(), fs, lib.filter);
     } else {
-        const auto source = library->Source();
+        const auto source = library->source();
         if (reference)
-            ReferenceDeleteDeadTracks(host, source.get(), fs);
+            referenceDeleteDeadTracks(host, source.get(), fs);
         else
             deleteDeadTracks(host, app.get(), source.get(), fs, nullptr);
     }
-    return {library->Deletions(), fs.trashed, host.calls, library->PresentIds()};
+    return {library->deletions(), fs.trashed, host.calls, library->presentIds()};
 }
 
 TEST(DifferentialTest, DuplicateRemovalMatchesThePlainWalk)
@@ -81,7 +81,7 @@ TEST(DifferentialTest, DuplicateRemovalMatchesThePlainWalk)
     int failures = 0;
     for (unsigned seed = 1; seed <= 6000; ++seed) {
         std::mt19937 rng(seed);
-        const RandomLibrary lib = MakeRandomLibrary(rng);
+        const RandomLibrary lib = makeRandomLibrary(rng);
         const Outcome reference = runOnFake(lib, Job::Duplicates, true);
         const Outcome ours = runOnFake(lib, Job::Duplicates, false);
         expectSame(ours, reference, lib, seed);
@@ -102,7 +102,7 @@ TEST(DifferentialTest, DeadTrackDeletionMatchesTheRestartingWalk)
     int withDead = 0;
     for (unsigned seed = 1; seed <= 3000; ++seed) {
         std::mt19937 rng(seed);
-        const RandomLibrary lib = MakeRandomLibrary(rng);
+        const RandomLibrary lib = makeRandomLibrary(rng);
         const Outcome reference = runOnFake(lib, Job::DeadTracks, true);
         const Outcome ours = runOnFake(lib, Job::DeadTracks, false);
         expectSame(ours, reference, lib, seed);
@@ -113,18 +113,18 @@ TEST(DifferentialTest, DeadTrackDeletionMatchesTheRestartingWalk)
 
         // The review, asking folder by folder, finds what asking about each
         // track's file finds.
-        auto reviewed = lib.MakeLibrary();
+        auto reviewed = lib.makeLibrary();
         FakeFileSystem reviewFs;
-        lib.FillFileSystem(reviewFs);
+        lib.fillFileSystem(reviewFs);
         const DeadTrackFindings findings =
-            findDeadTracks(*reviewed->Source(), reviewFs, system::Volumes({QStringLiteral("/")}), {});
+            findDeadTracks(*reviewed->source(), reviewFs, system::Volumes({QStringLiteral("/")}), {});
         std::vector<std::int32_t> found;
         for (const DeadTrackFolder &folder : findings.folders) {
             for (const DeadTrack &t : folder.tracks)
                 found.push_back(t.databaseId);
         }
         std::vector<std::int32_t> dead;
-        for (const auto &playlist : libraryPlaylistsOf(*reviewed->Source())) {
+        for (const auto &playlist : libraryPlaylistsOf(*reviewed->source())) {
             playlist->tracks()->forEach([&](const libraryclient::TrackPtr &track) {
                 if (deadLocation(*track, reviewFs))
                     dead.push_back(track->databaseId());
@@ -134,7 +134,7 @@ TEST(DifferentialTest, DeadTrackDeletionMatchesTheRestartingWalk)
         std::sort(found.begin(), found.end());
         std::sort(dead.begin(), dead.end());
         withDead += dead.size() >= 2 ? 1 : 0;
-        EXPECT_EQ(found, dead) << "seed " << seed << "\n" << lib.Describe().toStdString();
+        EXPECT_EQ(found, dead) << "seed " << seed << "\n" << lib.describe().toStdString();
         if (::testing::Test::HasFailure())
             return;
     }
@@ -167,38 +167,38 @@ TEST(DifferentialTest, ReviewInLibraryOrderMarksWhatTheRemovalRemoves)
     int refused = 0;
     for (unsigned seed = 1; seed <= 6000; ++seed) {
         std::mt19937 rng(seed);
-        RandomLibrary lib = MakeRandomLibrary(rng, false);
+        RandomLibrary lib = makeRandomLibrary(rng, false);
         lib.refusedByTrash.clear();
         // A filter without its keep-files item fails at the first copy.
         if (lib.filter.count(QLatin1Char(',')) == 6)
             lib.filter += QStringLiteral(",false");
-        const std::string context = "seed " + std::to_string(seed) + "\n" + lib.Describe().toStdString();
+        const std::string context = "seed " + std::to_string(seed) + "\n" + lib.describe().toStdString();
 
-        auto reviewed = lib.MakeLibrary();
+        auto reviewed = lib.makeLibrary();
         FakeFileSystem reviewFs;
-        lib.FillFileSystem(reviewFs);
+        lib.fillFileSystem(reviewFs);
         const DuplicateFilter filter(lib.filter);
-        if (!filter.HasAllProperties() || !filter.IsValid()) {
-            EXPECT_THROW(reviewDuplicates(*reviewed->App(), reviewFs, filter, KeepRule::LibraryOrder), RunFailure)
+        if (!filter.hasAllProperties() || !filter.isValid()) {
+            EXPECT_THROW(reviewDuplicates(*reviewed->app(), reviewFs, filter, KeepRule::LibraryOrder), RunFailure)
                 << context;
             ++refused;
             continue;
         }
-        const DuplicateReview review = reviewDuplicates(*reviewed->App(), reviewFs, filter, KeepRule::LibraryOrder);
-        EXPECT_TRUE(reviewed->Deletions().empty()) << context;
+        const DuplicateReview review = reviewDuplicates(*reviewed->app(), reviewFs, filter, KeepRule::LibraryOrder);
+        EXPECT_TRUE(reviewed->deletions().empty()) << context;
         EXPECT_TRUE(reviewFs.trashed.isEmpty()) << context;
 
-        auto removed = lib.MakeLibrary();
+        auto removed = lib.makeLibrary();
         FakeFileSystem fs;
-        lib.FillFileSystem(fs);
+        lib.fillFileSystem(fs);
         RecordingHost host;
-        removeDuplicates(host, removed->App().get(), fs, lib.filter);
+        removeDuplicates(host, removed->app().get(), fs, lib.filter);
         ASSERT_EQ(host.alerts.size(), 1) << context;
         ASSERT_TRUE(host.alerts.front().endsWith(QLatin1String("Duplicate(s) have been deleted"))) << context;
 
         std::vector<std::int32_t> goes;
         QStringList filesGo;
-        ReviewedRemoval chosen{{}, filter.KeepFiles() == true, seed % 2 == 0, {}};
+        ReviewedRemoval chosen{{}, filter.keepFiles() == true, seed % 2 == 0, {}};
         for (const DuplicateGroup &group : review.groups) {
             EXPECT_GE(group.tracks.size(), 2u) << context;
             ASSERT_FALSE(group.tracks[static_cast<size_t>(group.keeper)].goes) << context;
@@ -218,7 +218,7 @@ TEST(DifferentialTest, ReviewInLibraryOrderMarksWhatTheRemovalRemoves)
                     filesGo << t.location;
             }
         }
-        auto deletions = removed->Deletions();
+        auto deletions = removed->deletions();
         std::sort(deletions.begin(), deletions.end());
         std::sort(goes.begin(), goes.end());
         EXPECT_EQ(goes, deletions) << context;
@@ -234,12 +234,12 @@ TEST(DifferentialTest, ReviewInLibraryOrderMarksWhatTheRemovalRemoves)
         // compared as files, since which spelling of a shared file goes last
         // depends on the order. (A path whose identity is hidden shares
         // nothing with another spelling, so the order decides there.)
-        auto reviewedLibrary = lib.MakeLibrary();
+        auto reviewedLibrary = lib.makeLibrary();
         FakeFileSystem reviewedFs;
-        lib.FillFileSystem(reviewedFs);
+        lib.fillFileSystem(reviewedFs);
         RecordingHost reviewedHost;
-        removeReviewed(reviewedHost, reviewedLibrary->App().get(), reviewedFs, chosen);
-        EXPECT_EQ(reviewedLibrary->PresentIds(), removed->PresentIds()) << context;
+        removeReviewed(reviewedHost, reviewedLibrary->app().get(), reviewedFs, chosen);
+        EXPECT_EQ(reviewedLibrary->presentIds(), removed->presentIds()) << context;
         EXPECT_EQ(reviewedHost.alerts, host.alerts) << context;
         if (lib.hiddenIdentity.isEmpty()) {
             EXPECT_EQ(filesOf(lib, reviewedFs.trashed), filesOf(lib, fs.trashed)) << context;
@@ -262,7 +262,7 @@ TEST(DifferentialTest, DuplicateRemovalOnTheLibraryCoreMatchesThePlainWalk)
     ASSERT_TRUE(folder.isValid());
     for (unsigned seed = 10001; seed <= 10050; ++seed) {
         std::mt19937 rng(seed);
-        const RandomLibrary lib = MakeRandomLibrary(rng, false);
+        const RandomLibrary lib = makeRandomLibrary(rng, false);
         const Outcome reference = runOnFake(lib, Job::Duplicates, true);
 
         std::shared_ptr<library::LibraryCore> core =
@@ -285,7 +285,7 @@ TEST(DifferentialTest, DuplicateRemovalOnTheLibraryCoreMatchesThePlainWalk)
         core->commit();
         libraryclient::InProcessLibraryClient app(core);
         FakeFileSystem fs;
-        lib.FillFileSystem(fs);
+        lib.fillFileSystem(fs);
         RecordingHost host;
         removeDuplicates(host, &app, fs, lib.filter);
 
@@ -300,7 +300,7 @@ TEST(DifferentialTest, DuplicateRemovalOnTheLibraryCoreMatchesThePlainWalk)
         auto referenceRemoved = reference.removed;
         std::sort(referenceRemoved.begin(), referenceRemoved.end());
         std::sort(removed.begin(), removed.end());
-        const std::string context = "seed " + std::to_string(seed) + "\n" + lib.Describe().toStdString();
+        const std::string context = "seed " + std::to_string(seed) + "\n" + lib.describe().toStdString();
         EXPECT_EQ(removed, referenceRemoved) << context;
         EXPECT_EQ(present, reference.present) << context;
         EXPECT_EQ(fs.trashed, reference.trashed) << context;

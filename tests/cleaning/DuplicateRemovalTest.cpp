@@ -52,9 +52,9 @@ FakeTrackData song(const QString &name, const QString &location = {})
 class DuplicateRemovalTest : public ::testing::Test
 {
 protected:
-    void Run(const QString &filter) { removeDuplicates(host, library->App().get(), fs, filter); }
+    void Run(const QString &filter) { removeDuplicates(host, library->app().get(), fs, filter); }
 
-    std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
+    std::shared_ptr<FakeLibrary> library = FakeLibrary::create();
     FakeFileSystem fs;
     RecordingHost host;
 };
@@ -75,7 +75,7 @@ TEST_F(DuplicateRemovalTest, ShortFiltersAndAMissingLibraryEndInFailure)
 {
     for (const QString &filter : {QString(), QStringLiteral("true,true,true,true,true,true")}) {
         RecordingHost failed;
-        removeDuplicates(failed, library->App().get(), fs, filter);
+        removeDuplicates(failed, library->app().get(), fs, filter);
         EXPECT_EQ(failed.calls, failureEnd(0));
     }
     removeDuplicates(host, nullptr, fs, kByName);
@@ -91,14 +91,14 @@ TEST_F(DuplicateRemovalTest, CapitalTrueChecksAPropertyOnceAnotherItemMadeTheFil
         t.size = size;
         return t;
     };
-    const auto first = library->AddTrack(track(QStringLiteral("A"), 10));
-    library->AddTrack(track(QStringLiteral("A"), 10 + (std::int64_t(1) << 32))); // 10 in its low 32 bits
-    const auto copy = library->AddTrack(track(QStringLiteral("A"), 10));
-    library->AddTrack(track(QStringLiteral("B"), 10));
-    fs.AddFile(QStringLiteral("/m/A"), 1);
+    const auto first = library->addTrack(track(QStringLiteral("A"), 10));
+    library->addTrack(track(QStringLiteral("A"), 10 + (std::int64_t(1) << 32))); // 10 in its low 32 bits
+    const auto copy = library->addTrack(track(QStringLiteral("A"), 10));
+    library->addTrack(track(QStringLiteral("B"), 10));
+    fs.addFile(QStringLiteral("/m/A"), 1);
     Run(QStringLiteral("false,TRUE,true,false,false,false,false,true"));
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{copy});
-    EXPECT_FALSE(library->IsDeleted(first));
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>{copy});
+    EXPECT_FALSE(library->isDeleted(first));
     EXPECT_TRUE(fs.trashed.isEmpty());
     EXPECT_EQ(host.Ends(), successEnd(1));
 }
@@ -106,28 +106,28 @@ TEST_F(DuplicateRemovalTest, CapitalTrueChecksAPropertyOnceAnotherItemMadeTheFil
 TEST_F(DuplicateRemovalTest, SevenItemsSucceedWithoutCopiesAndFailAtTheFirstCopy)
 {
     const QString seven = QStringLiteral("true,false,false,false,false,false,false");
-    library->AddTrack(song(QStringLiteral("a")));
-    library->AddTrack(song(QStringLiteral("b")));
+    library->addTrack(song(QStringLiteral("a")));
+    library->addTrack(song(QStringLiteral("b")));
     Run(seven);
     EXPECT_EQ(host.calls.mid(4), successEnd(0));
 
-    library->AddTrack(song(QStringLiteral("a")));
+    library->addTrack(song(QStringLiteral("a")));
     RecordingHost second;
-    removeDuplicates(second, library->App().get(), fs, seven);
-    EXPECT_TRUE(library->Deletions().empty());
+    removeDuplicates(second, library->app().get(), fs, seven);
+    EXPECT_TRUE(library->deletions().empty());
     EXPECT_EQ(second.calls, QStringList({QStringLiteral("Yield"), QStringLiteral("Yield")}) + failureEnd(0));
 }
 
 TEST_F(DuplicateRemovalTest, TheLaterOfTwoGoesAndEveryStepYieldsTwice)
 {
-    const auto first = library->AddTrack(song(QStringLiteral("Song"), QStringLiteral("/m/1.mp3")));
-    library->AddTrack(song(QStringLiteral("Other")));
-    const auto later = library->AddTrack(song(QStringLiteral("Song"), QStringLiteral("/m/2.mp3")));
-    fs.AddFile(QStringLiteral("/m/1.mp3"), 1);
-    fs.AddFile(QStringLiteral("/m/2.mp3"), 2);
+    const auto first = library->addTrack(song(QStringLiteral("Song"), QStringLiteral("/m/1.mp3")));
+    library->addTrack(song(QStringLiteral("Other")));
+    const auto later = library->addTrack(song(QStringLiteral("Song"), QStringLiteral("/m/2.mp3")));
+    fs.addFile(QStringLiteral("/m/1.mp3"), 1);
+    fs.addFile(QStringLiteral("/m/2.mp3"), 2);
     Run(kByName);
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{later});
-    EXPECT_EQ(library->PresentIds().front(), first);
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>{later});
+    EXPECT_EQ(library->presentIds().front(), first);
     EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/2.mp3")});
     // Two steps: the removed third track is never reached.
     EXPECT_EQ(host.yields, 4);
@@ -140,39 +140,39 @@ TEST_F(DuplicateRemovalTest, WithThreeEqualTracksTheFirstIsTakenByTheLast)
     for (int position = 1; position <= 9; ++position) {
         const bool equal = position == 1 || position == 5 || position == 9;
         ids.push_back(
-            library->AddTrack(song(equal ? QStringLiteral("Same") : QStringLiteral("Song %1").arg(position))));
+            library->addTrack(song(equal ? QStringLiteral("Same") : QStringLiteral("Song %1").arg(position))));
     }
     Run(kByName);
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>({ids[4], ids[0]}));
-    EXPECT_FALSE(library->IsDeleted(ids[8]));
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>({ids[4], ids[0]}));
+    EXPECT_FALSE(library->isDeleted(ids[8]));
     EXPECT_EQ(host.Ends(), successEnd(2));
 }
 
 TEST_F(DuplicateRemovalTest, NamesCompareWithLetterCaseFileNamesWithout)
 {
-    library->AddTrack(song(QStringLiteral("Song"), QStringLiteral("/one/Track.MP3")));
-    library->AddTrack(song(QStringLiteral("song"), QStringLiteral("/two/track.mp3")));
+    library->addTrack(song(QStringLiteral("Song"), QStringLiteral("/one/Track.MP3")));
+    library->addTrack(song(QStringLiteral("song"), QStringLiteral("/two/track.mp3")));
     Run(kByName);
-    EXPECT_TRUE(library->Deletions().empty());
+    EXPECT_TRUE(library->deletions().empty());
 
     RecordingHost byFile;
-    removeDuplicates(byFile, library->App().get(), fs, kByFileName);
-    EXPECT_EQ(library->Deletions().size(), 1u);
+    removeDuplicates(byFile, library->app().get(), fs, kByFileName);
+    EXPECT_EQ(library->deletions().size(), 1u);
     EXPECT_EQ(byFile.Ends(), successEnd(1));
 }
 
 TEST_F(DuplicateRemovalTest, LostFilesShareTheEmptyFileNameButStreamsShareNone)
 {
-    const auto lost1 = library->AddTrack(song(QStringLiteral("a")));
+    const auto lost1 = library->addTrack(song(QStringLiteral("a")));
     FakeTrackData radio = song(QStringLiteral("radio"));
     radio.stream = true;
-    const auto stream1 = library->AddTrack(radio);
-    library->AddTrack(radio);
-    const auto lost2 = library->AddTrack(song(QStringLiteral("b")));
+    const auto stream1 = library->addTrack(radio);
+    library->addTrack(radio);
+    const auto lost2 = library->addTrack(song(QStringLiteral("b")));
     Run(kByFileName);
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{lost2});
-    EXPECT_FALSE(library->IsDeleted(lost1));
-    EXPECT_FALSE(library->IsDeleted(stream1));
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>{lost2});
+    EXPECT_FALSE(library->isDeleted(lost1));
+    EXPECT_FALSE(library->isDeleted(stream1));
     EXPECT_EQ(host.Ends(), successEnd(1));
 }
 
@@ -180,10 +180,10 @@ TEST_F(DuplicateRemovalTest, AStreamCopyLosesOnlyItsEntry)
 {
     FakeTrackData radio = song(QStringLiteral("radio"));
     radio.stream = true;
-    library->AddTrack(radio);
-    const auto copy = library->AddTrack(radio);
+    library->addTrack(radio);
+    const auto copy = library->addTrack(radio);
     Run(kByName);
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{copy});
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>{copy});
     EXPECT_EQ(fs.probes, 0);
     EXPECT_EQ(host.Ends(), successEnd(1));
 }
@@ -194,31 +194,31 @@ TEST_F(DuplicateRemovalTest, NameAndArtistBothHaveToMatch)
     ann.artist = QStringLiteral("Ann");
     FakeTrackData bob = ann;
     bob.artist = QStringLiteral("Bob");
-    library->AddTrack(ann);
-    library->AddTrack(bob);
+    library->addTrack(ann);
+    library->addTrack(bob);
     Run(QStringLiteral("true,false,false,true,false,false,false,false"));
-    EXPECT_TRUE(library->Deletions().empty());
+    EXPECT_TRUE(library->deletions().empty());
     EXPECT_EQ(host.Ends(), successEnd(0));
 }
 
 TEST_F(DuplicateRemovalTest, KeepFilesLeavesFilesAndAMissingFileStillLosesItsEntry)
 {
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
-    library->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/3.mp3")));
-    library->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/gone.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
+    library->addTrack(song(QStringLiteral("t"), QStringLiteral("/m/3.mp3")));
+    library->addTrack(song(QStringLiteral("t"), QStringLiteral("/m/gone.mp3")));
     for (int i = 1; i <= 3; ++i)
-        fs.AddFile(QStringLiteral("/m/%1.mp3").arg(i), static_cast<std::uint64_t>(i));
+        fs.addFile(QStringLiteral("/m/%1.mp3").arg(i), static_cast<std::uint64_t>(i));
     Run(kByNameKeepFiles);
-    EXPECT_EQ(library->Deletions().size(), 2u);
+    EXPECT_EQ(library->deletions().size(), 2u);
     EXPECT_TRUE(fs.trashed.isEmpty());
 
-    auto again = FakeLibrary::Create();
-    again->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/3.mp3")));
-    again->AddTrack(song(QStringLiteral("t"), QStringLiteral("/m/gone.mp3")));
+    auto again = FakeLibrary::create();
+    again->addTrack(song(QStringLiteral("t"), QStringLiteral("/m/3.mp3")));
+    again->addTrack(song(QStringLiteral("t"), QStringLiteral("/m/gone.mp3")));
     RecordingHost second;
-    removeDuplicates(second, again->App().get(), fs, kByName);
-    EXPECT_EQ(again->Deletions().size(), 1u);
+    removeDuplicates(second, again->app().get(), fs, kByName);
+    EXPECT_EQ(again->deletions().size(), 1u);
     EXPECT_TRUE(fs.trashed.isEmpty());
     EXPECT_EQ(second.Ends(), successEnd(1));
 }
@@ -227,16 +227,16 @@ TEST_F(DuplicateRemovalTest, AFileThatAKeptTrackUsesStaysWhateverItsPath)
 {
     // The same file through the same path, another spelling, a symlinked
     // folder and a hard link.
-    fs.AddFile(QStringLiteral("/m/a.mp3"), 1);
-    fs.AddFile(QStringLiteral("/alias/a.mp3"), 1);
-    fs.AddFile(QStringLiteral("/m/hard.mp3"), 1);
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/a.mp3")));
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/a.mp3")));
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/./a.mp3")));
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/alias/a.mp3")));
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/hard.mp3")));
+    fs.addFile(QStringLiteral("/m/a.mp3"), 1);
+    fs.addFile(QStringLiteral("/alias/a.mp3"), 1);
+    fs.addFile(QStringLiteral("/m/hard.mp3"), 1);
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/a.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/a.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/./a.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/alias/a.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/hard.mp3")));
     Run(kByName);
-    EXPECT_EQ(library->PresentIds().size(), 1u);
+    EXPECT_EQ(library->presentIds().size(), 1u);
     EXPECT_TRUE(fs.trashed.isEmpty());
     EXPECT_EQ(host.Ends(), successEnd(4));
 }
@@ -245,37 +245,37 @@ TEST_F(DuplicateRemovalTest, ATrashThatRefusesAFileKeepsItsEntryAndEndsTheRun)
 {
     // The step on the first track takes the second; the step on the third
     // finds the first, whose file the trash refuses.
-    const auto refused = library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
-    const auto second = library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/3.mp3")));
+    const auto refused = library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
+    const auto second = library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/3.mp3")));
     for (int i = 1; i <= 3; ++i)
-        fs.AddFile(QStringLiteral("/m/%1.mp3").arg(i), static_cast<std::uint64_t>(i));
-    fs.RefuseTrash(QStringLiteral("/m/1.mp3"));
+        fs.addFile(QStringLiteral("/m/%1.mp3").arg(i), static_cast<std::uint64_t>(i));
+    fs.refuseTrash(QStringLiteral("/m/1.mp3"));
     QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
     Run(kByName);
     QLoggingCategory::setFilterRules(QString());
-    EXPECT_EQ(library->Deletions(), std::vector<std::int32_t>{second});
-    EXPECT_FALSE(library->IsDeleted(refused));
-    EXPECT_TRUE(fs.Has(QStringLiteral("/m/1.mp3")));
+    EXPECT_EQ(library->deletions(), std::vector<std::int32_t>{second});
+    EXPECT_FALSE(library->isDeleted(refused));
+    EXPECT_TRUE(fs.has(QStringLiteral("/m/1.mp3")));
     EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/2.mp3")});
     EXPECT_EQ(host.Ends(), failureEnd(1));
 }
 
 TEST_F(DuplicateRemovalTest, ARefusedRemovalIsNotCountedAndItsFileComesBack)
 {
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
     FakeTrackData stuck = song(QStringLiteral("s"), QStringLiteral("/m/2.mp3"));
     stuck.refuseDelete = true;
-    library->AddTrack(stuck);
-    fs.AddFile(QStringLiteral("/m/1.mp3"), 1);
-    fs.AddFile(QStringLiteral("/m/2.mp3"), 2);
+    library->addTrack(stuck);
+    fs.addFile(QStringLiteral("/m/1.mp3"), 1);
+    fs.addFile(QStringLiteral("/m/2.mp3"), 2);
     QLoggingCategory::setFilterRules(QStringLiteral("tidyfox.cleaning.warning=false"));
     Run(kByName);
     QLoggingCategory::setFilterRules(QString());
-    EXPECT_TRUE(library->Deletions().empty());
+    EXPECT_TRUE(library->deletions().empty());
     EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/2.mp3")});
     EXPECT_EQ(fs.restored, QStringList{QStringLiteral("/m/2.mp3")});
-    EXPECT_TRUE(fs.Has(QStringLiteral("/m/2.mp3")));
+    EXPECT_TRUE(fs.has(QStringLiteral("/m/2.mp3")));
     EXPECT_EQ(host.Ends(), failureEnd(0));
     // The reason goes under the alert, whose text stays as it is.
     EXPECT_EQ(host.details, QStringList{QStringLiteral("The library refused the removal")});
@@ -284,20 +284,20 @@ TEST_F(DuplicateRemovalTest, ARefusedRemovalIsNotCountedAndItsFileComesBack)
 
 TEST_F(DuplicateRemovalTest, ACopyAnotherProgramRemovedIsPassedOverWithItsFile)
 {
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
-    library->AddTrack(song(QStringLiteral("s"), QStringLiteral("/m/3.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/1.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/2.mp3")));
+    library->addTrack(song(QStringLiteral("s"), QStringLiteral("/m/3.mp3")));
     for (const char *path : {"/m/1.mp3", "/m/2.mp3", "/m/3.mp3"})
-        fs.AddFile(QLatin1String(path), qHash(QLatin1String(path)));
-    const auto other = library->App();
+        fs.addFile(QLatin1String(path), qHash(QLatin1String(path)));
+    const auto other = library->app();
     host.onYield = [&] {
-        if (library->Deletions().empty())
+        if (library->deletions().empty())
             other->libraryPlaylist()->tracks()->item(1)->deleteFromLibrary();
     };
     Run(kByName);
     // The second went by the other hand; the walk takes the third instead and
     // leaves the second's file alone.
-    EXPECT_EQ(library->Deletions().size(), 2u);
+    EXPECT_EQ(library->deletions().size(), 2u);
     EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/3.mp3")});
     EXPECT_EQ(host.alerts, QStringList{QStringLiteral("1 Duplicate(s) have been deleted")});
 }
@@ -312,11 +312,11 @@ TEST_F(DuplicateRemovalTest, OneRunRemovesMoreCopiesThanA16BitCount)
 {
     constexpr int pairs = 32768;
     for (int i = 0; i < pairs; ++i) {
-        library->AddTrack(song(QString::number(i)));
-        library->AddTrack(song(QString::number(i)));
+        library->addTrack(song(QString::number(i)));
+        library->addTrack(song(QString::number(i)));
     }
     Run(kByNameKeepFiles);
-    EXPECT_EQ(library->Deletions().size(), static_cast<size_t>(pairs));
+    EXPECT_EQ(library->deletions().size(), static_cast<size_t>(pairs));
     EXPECT_EQ(host.Ends(), successEnd(pairs));
 }
 

@@ -39,15 +39,15 @@ FakeTrackData copy(const QString &location)
 class DuplicateReviewTest : public ::testing::Test
 {
 protected:
-    std::int32_t Add(FakeTrackData t, bool fileThere = true)
+    std::int32_t add(FakeTrackData t, bool fileThere = true)
     {
         if (fileThere && !t.location.isEmpty())
-            fs.AddFile(t.location, ++m_inode);
-        return library->AddTrack(std::move(t));
+            fs.addFile(t.location, ++m_inode);
+        return library->addTrack(std::move(t));
     }
     DuplicateReview Review(KeepRule rule, const QString &filter = kByName)
     {
-        return reviewDuplicates(*library->App(), fs, DuplicateFilter(filter), rule);
+        return reviewDuplicates(*library->app(), fs, DuplicateFilter(filter), rule);
     }
     std::int32_t Keeper(KeepRule rule)
     {
@@ -61,7 +61,7 @@ protected:
         return group.tracks[static_cast<size_t>(group.keeper)].databaseId;
     }
 
-    std::shared_ptr<FakeLibrary> library = FakeLibrary::Create();
+    std::shared_ptr<FakeLibrary> library = FakeLibrary::create();
     FakeFileSystem fs;
 
 private:
@@ -86,31 +86,31 @@ TEST(KeepRuleNames, ShortNamesReadBackInAnyCase)
 // property, so every rule picks a different one.
 TEST_F(DuplicateReviewTest, EachRuleKeepsTheTrackItRanksBest)
 {
-    Add(copy(QStringLiteral("/m/first.mp3")));
+    add(copy(QStringLiteral("/m/first.mp3")));
     FakeTrackData t = copy(QStringLiteral("/m/fast.mp3"));
     t.bitRate = 320;
-    const auto fast = Add(t);
+    const auto fast = add(t);
     t = copy(QStringLiteral("/m/big.mp3"));
     t.size = 9000;
-    const auto big = Add(t);
+    const auto big = add(t);
     t = copy(QStringLiteral("/m/song.flac"));
     t.kindAsString = QStringLiteral("FLAC audio file");
     t.bitRate = 256; // below fast: lossless wins before bit rate
-    const auto lossless = Add(t);
+    const auto lossless = add(t);
     t = copy(QStringLiteral("/m/played.mp3"));
     t.playCount = 40;
     t.playDate = day(2);
-    const auto played = Add(t);
+    const auto played = add(t);
     t = copy(QStringLiteral("/m/rated.mp3"));
     t.rating = 100;
-    const auto rated = Add(t);
+    const auto rated = add(t);
     t = copy(QStringLiteral("/m/old.mp3"));
     t.dateAdded = day(1);
-    const auto old = Add(t);
+    const auto old = add(t);
     t = copy(QStringLiteral("/m/recent.mp3"));
     t.playDate = day(20);
     t.dateAdded = day(3);
-    const auto recent = Add(t);
+    const auto recent = add(t);
 
     EXPECT_EQ(Keeper(KeepRule::HighestBitRate), fast);
     EXPECT_EQ(Keeper(KeepRule::LargestFile), big);
@@ -134,21 +134,21 @@ TEST_F(DuplicateReviewTest, TiesGoToTheFirstInLibraryOrderAndAMissingFileNeverSt
     best.rating = 100;
     best.dateAdded = day(1);
     best.playDate = day(30);
-    Add(best, false);
+    add(best, false);
     best.stream = true;
-    Add(best, false);
-    const auto tie = Add(copy(QStringLiteral("/m/a.mp3")));
-    Add(copy(QStringLiteral("/m/b.mp3")));
+    add(best, false);
+    const auto tie = add(copy(QStringLiteral("/m/a.mp3")));
+    add(copy(QStringLiteral("/m/b.mp3")));
     for (const QString &name : keepRuleNames().mid(1))
         EXPECT_EQ(Keeper(*keepRuleNamed(name)), tie) << name.toStdString();
 
     // Among copies that all lack their file the rule still ranks them.
-    library = FakeLibrary::Create();
-    Add(copy(QStringLiteral("/m/x.mp3")), false);
+    library = FakeLibrary::create();
+    add(copy(QStringLiteral("/m/x.mp3")), false);
     FakeTrackData fast = copy(QStringLiteral("/m/y.mp3"));
     fast.bitRate = 320;
-    const auto kept = Add(fast, false);
-    Add(fast, false);
+    const auto kept = add(fast, false);
+    add(fast, false);
     EXPECT_EQ(Keeper(KeepRule::HighestBitRate), kept);
 }
 
@@ -160,23 +160,23 @@ TEST_F(DuplicateReviewTest, GroupsTellTheirTracksAndTheTotalsCountEachFileOnce)
     t.dateAdded = day(5);
     t.playCount = 3;
     t.rating = 60;
-    const auto keeper = Add(t);
+    const auto keeper = add(t);
     FakeTrackData other;
     other.name = QStringLiteral("Other");
     other.location = QStringLiteral("/m/other.mp3");
-    Add(other);
+    add(other);
     t.size = 2000;
     t.location = QStringLiteral("/m/b.mp3");
-    Add(t);
+    add(t);
     // The same file as the keeper's: it stays on the disk.
     t.size = 4000;
     t.location = QStringLiteral("/m/./a.mp3");
-    library->AddTrack(t);
+    library->addTrack(t);
     // Two entries of one file that goes.
     t.size = 8000;
     t.location = QStringLiteral("/m/c.mp3");
-    Add(t);
-    library->AddTrack(t);
+    add(t);
+    library->addTrack(t);
 
     const DuplicateReview review = Review(KeepRule::EarliestAdded);
     ASSERT_EQ(review.groups.size(), 1u);
@@ -205,8 +205,8 @@ TEST_F(DuplicateReviewTest, GroupsTellTheirTracksAndTheTotalsCountEachFileOnce)
 
 TEST_F(DuplicateReviewTest, FiltersTheRemovalRefusesAreRefused)
 {
-    Add(copy(QStringLiteral("/m/a.mp3")));
-    Add(copy(QStringLiteral("/m/b.mp3")));
+    add(copy(QStringLiteral("/m/a.mp3")));
+    add(copy(QStringLiteral("/m/b.mp3")));
     EXPECT_THROW(Review(KeepRule::LibraryOrder, QStringLiteral("true,false,false")), RunFailure);
     EXPECT_THROW(Review(KeepRule::LibraryOrder, QStringLiteral("TRUE,false,false,false,false,false,false,false")),
                  RunFailure);
@@ -267,7 +267,7 @@ TEST_F(DuplicateReviewTest, LooseAndSoundGroupsJoinWhatTheirRulesConnect)
         t.time = QString::fromUtf8(time);
         if (t.location.endsWith(QLatin1String(".flac")))
             t.kindAsString = QStringLiteral("FLAC audio file");
-        return Add(t);
+        return add(t);
     };
     const auto a = tagged("Harbour Lights", "Paper Boats feat. Mira", "3:07", "/m/a.mp3");
     const auto b = tagged("harbour lights (2011 Remaster)", "Paper Boats ft. Mira", "3:09", "/m/b.flac");
@@ -324,20 +324,20 @@ TEST_F(DuplicateReviewTest, AReviewedSetGoesWithItsFilesAndHistory)
     FakeTrackData t = copy(QStringLiteral("/m/a.mp3"));
     t.playCount = 2;
     t.rating = 20;
-    const auto a = Add(t);
+    const auto a = add(t);
     t.location = QStringLiteral("/m/b.mp3");
     t.playCount = 9;
     t.playDate = day(4);
-    const auto kept = Add(t);
+    const auto kept = add(t);
     t.location = QStringLiteral("/m/./b.mp3"); // the keeper's file: it stays
     t.playCount = 1;
     t.rating = 100;
     t.dateAdded = day(1);
-    const auto c = Add(t);
+    const auto c = add(t);
 
     RecordingHost host;
-    removeReviewed(host, library->App().get(), fs, chosen(Review(KeepRule::MostPlayed), false, true));
-    EXPECT_EQ(library->Deletions(), (std::vector<std::int32_t>{a, c}));
+    removeReviewed(host, library->app().get(), fs, chosen(Review(KeepRule::MostPlayed), false, true));
+    EXPECT_EQ(library->deletions(), (std::vector<std::int32_t>{a, c}));
     EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/a.mp3")});
     EXPECT_EQ(host.alerts, QStringList{QStringLiteral("2 Duplicate(s) have been deleted")});
     EXPECT_EQ(host.yields, 4);
@@ -351,17 +351,17 @@ TEST_F(DuplicateReviewTest, AReviewedSetGoesWithItsFilesAndHistory)
 
 TEST_F(DuplicateReviewTest, WhatChangedSinceTheReviewIsPassedOverAndARefusedEntryKeepsItsFile)
 {
-    const auto keeper = Add(copy(QStringLiteral("/m/keeper.mp3")));
-    const auto goneMeanwhile = Add(copy(QStringLiteral("/m/gone.mp3")));
-    const auto refuses = Add(copy(QStringLiteral("/m/refuses.mp3")));
-    const auto orphanKeeper = Add(copy(QStringLiteral("/m/orphan-keeper.mp3")));
-    const auto orphan = Add(copy(QStringLiteral("/m/orphan.mp3")));
+    const auto keeper = add(copy(QStringLiteral("/m/keeper.mp3")));
+    const auto goneMeanwhile = add(copy(QStringLiteral("/m/gone.mp3")));
+    const auto refuses = add(copy(QStringLiteral("/m/refuses.mp3")));
+    const auto orphanKeeper = add(copy(QStringLiteral("/m/orphan-keeper.mp3")));
+    const auto orphan = add(copy(QStringLiteral("/m/orphan.mp3")));
     library->data(2).refuseDelete = true;
     ReviewedRemoval removal{
         {{goneMeanwhile, keeper, {}}, {orphan, orphanKeeper, {}}, {keeper, orphanKeeper, {}}}, false, false, {}};
 
     // Another program removes a copy and a keeper after the review.
-    const auto other = library->App();
+    const auto other = library->app();
     for (const std::int32_t id : {goneMeanwhile, orphanKeeper}) {
         other->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &track) {
             if (track->databaseId() == id)
@@ -370,17 +370,17 @@ TEST_F(DuplicateReviewTest, WhatChangedSinceTheReviewIsPassedOverAndARefusedEntr
         });
     }
     RecordingHost host;
-    removeReviewed(host, library->App().get(), fs, removal);
-    EXPECT_EQ(library->PresentIds(), (std::vector<std::int32_t>{keeper, refuses, orphan}));
+    removeReviewed(host, library->app().get(), fs, removal);
+    EXPECT_EQ(library->presentIds(), (std::vector<std::int32_t>{keeper, refuses, orphan}));
     EXPECT_TRUE(fs.trashed.isEmpty()) << "a keeper never goes, nor does a copy whose keeper went";
     EXPECT_EQ(host.alerts, QStringList{QStringLiteral("0 Duplicate(s) have been deleted")});
 
     // The library refuses an entry: its file comes back and the run ends early.
     RecordingHost refused;
-    removeReviewed(refused, library->App().get(), fs, ReviewedRemoval{{{refuses, keeper, {}}}, false, false, {}});
+    removeReviewed(refused, library->app().get(), fs, ReviewedRemoval{{{refuses, keeper, {}}}, false, false, {}});
     EXPECT_EQ(fs.trashed, QStringList{QStringLiteral("/m/refuses.mp3")});
     EXPECT_EQ(fs.restored, QStringList{QStringLiteral("/m/refuses.mp3")});
-    EXPECT_TRUE(fs.Has(QStringLiteral("/m/refuses.mp3")));
+    EXPECT_TRUE(fs.has(QStringLiteral("/m/refuses.mp3")));
     EXPECT_EQ(refused.alerts,
               QStringList{QStringLiteral("Can not delete all duplicates.\r0 Duplicate track(s) have been deleted")});
 }

@@ -21,17 +21,17 @@ class FakeFileSystem : public system::FileSystem
 {
 public:
     // A file at path; paths given the same inode name the same file.
-    void AddFile(const QString &path, std::uint64_t inode) { m_files[system::normalisedPath(path)] = inode; }
+    void addFile(const QString &path, std::uint64_t inode) { m_files[system::normalisedPath(path)] = inode; }
     // moveToTrash of path fails as a full or read-only trash would.
-    void RefuseTrash(const QString &path) { m_refused.insert(system::normalisedPath(path)); }
+    void refuseTrash(const QString &path) { m_refused.insert(system::normalisedPath(path)); }
     // identity of path fails although the file is there (no permission).
-    void HideIdentity(const QString &path) { m_hidden.insert(system::normalisedPath(path)); }
-    bool Has(const QString &path) const { return m_files.count(system::normalisedPath(path)) != 0; }
+    void hideIdentity(const QString &path) { m_hidden.insert(system::normalisedPath(path)); }
+    bool has(const QString &path) const { return m_files.count(system::normalisedPath(path)) != 0; }
 
     bool fileExists(const QString &path) override
     {
         ++probes;
-        return !path.isEmpty() && Has(path);
+        return !path.isEmpty() && has(path);
     }
     system::TrashedFile moveToTrash(const QString &path, const system::BeforeTrashMove &beforeMove) override
     {

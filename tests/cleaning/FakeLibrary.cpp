@@ -184,7 +184,7 @@ public:
     libraryclient::SourcePtr librarySource() override { return std::make_shared<FakeSource>(m_library); }
     libraryclient::PlaylistPtr libraryPlaylist() override { return m_library->playlistObject(0); }
     void quit() override {}
-    std::vector<std::int32_t> fileTracksAt(const QString &path) override { return m_library->FileTracksAt(path); }
+    std::vector<std::int32_t> fileTracksAt(const QString &path) override { return m_library->fileTracksAt(path); }
     std::vector<protocol::SoundMatch> soundMatches() override { return m_library->soundMatches; }
     void setQuittingHandler(std::function<void()>) override {}
     std::int32_t beginJob(const QString &) override { return m_library->beginJob(); }
@@ -217,7 +217,7 @@ FakeLibrary::FakeLibrary()
         Playlist{.id = 1, .kind = 1, .name = QStringLiteral("Library"), .members = {}, .objects = {}});
 }
 
-std::int32_t FakeLibrary::AddTrack(FakeTrackData data)
+std::int32_t FakeLibrary::addTrack(FakeTrackData data)
 {
     if (data.databaseId == 0)
         data.databaseId = m_nextDatabaseId++;
@@ -228,7 +228,7 @@ std::int32_t FakeLibrary::AddTrack(FakeTrackData data)
     return id;
 }
 
-void FakeLibrary::AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind,
+void FakeLibrary::addPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind,
                               std::int32_t playlistId)
 {
     Playlist list{.id = playlistId != 0 ? playlistId : static_cast<std::int32_t>(m_playlists.size()) + 1,
@@ -245,17 +245,17 @@ void FakeLibrary::AddPlaylist(const QString &name, const std::vector<std::int32_
     m_playlists.push_back(std::move(list));
 }
 
-libraryclient::LibraryClientPtr FakeLibrary::App()
+libraryclient::LibraryClientPtr FakeLibrary::app()
 {
     return std::make_shared<FakeLibraryClient>(shared_from_this());
 }
 
-libraryclient::SourcePtr FakeLibrary::Source()
+libraryclient::SourcePtr FakeLibrary::source()
 {
     return std::make_shared<FakeSource>(shared_from_this());
 }
 
-std::vector<std::int32_t> FakeLibrary::PresentIds() const
+std::vector<std::int32_t> FakeLibrary::presentIds() const
 {
     std::vector<std::int32_t> ids;
     for (const int index : m_playlists.front().members) {
@@ -265,7 +265,7 @@ std::vector<std::int32_t> FakeLibrary::PresentIds() const
     return ids;
 }
 
-std::vector<std::int32_t> FakeLibrary::FileTracksAt(const QString &path) const
+std::vector<std::int32_t> FakeLibrary::fileTracksAt(const QString &path) const
 {
     std::vector<std::int32_t> ids;
     for (size_t i = 0; i < m_tracks.size(); ++i) {
@@ -275,7 +275,7 @@ std::vector<std::int32_t> FakeLibrary::FileTracksAt(const QString &path) const
     return ids;
 }
 
-bool FakeLibrary::IsDeleted(std::int32_t databaseId) const
+bool FakeLibrary::isDeleted(std::int32_t databaseId) const
 {
     for (size_t i = 0; i < m_tracks.size(); ++i) {
         if (m_tracks[i].databaseId == databaseId)

@@ -45,18 +45,18 @@ struct FakeTrackData
 class FakeLibrary : public std::enable_shared_from_this<FakeLibrary>
 {
 public:
-    static std::shared_ptr<FakeLibrary> Create() { return std::shared_ptr<FakeLibrary>(new FakeLibrary); }
+    static std::shared_ptr<FakeLibrary> create() { return std::shared_ptr<FakeLibrary>(new FakeLibrary); }
 
     // Appends a track to the library playlist; returns its database id.
-    std::int32_t AddTrack(FakeTrackData data);
+    std::int32_t addTrack(FakeTrackData data);
     // A user playlist (kind 2) of the tracks with these database ids.
     // playlistId 0 numbers the playlists in the order added.
-    void AddPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind = 2,
+    void addPlaylist(const QString &name, const std::vector<std::int32_t> &databaseIds, std::int32_t kind = 2,
                      std::int32_t playlistId = 0);
     void setLibraryPlaylistId(std::int32_t playlistId) { m_playlists.front().id = playlistId; }
 
-    libraryclient::LibraryClientPtr App();
-    libraryclient::SourcePtr Source();
+    libraryclient::LibraryClientPtr app();
+    libraryclient::SourcePtr source();
 
     // What a job wrote into the history for each track it removed.
     struct JournalEntry
@@ -66,18 +66,18 @@ public:
         std::int32_t keeperId = 0; // 0 without a merge
         QString trashedPath;
     };
-    const std::vector<JournalEntry> &Journal() const { return m_journal; }
+    const std::vector<JournalEntry> &journal() const { return m_journal; }
     // Ids of the jobs begun, and of those ended.
-    const std::vector<std::int32_t> &JobsBegun() const { return m_jobsBegun; }
-    const std::vector<std::int32_t> &JobsEnded() const { return m_jobsEnded; }
+    const std::vector<std::int32_t> &jobsBegun() const { return m_jobsBegun; }
+    const std::vector<std::int32_t> &jobsEnded() const { return m_jobsEnded; }
 
     // Database ids of the tracks removed, in the order of removal.
-    const std::vector<std::int32_t> &Deletions() const { return m_deletions; }
+    const std::vector<std::int32_t> &deletions() const { return m_deletions; }
     // Database ids of the library playlist's tracks still present, in order.
-    std::vector<std::int32_t> PresentIds() const;
-    bool IsDeleted(std::int32_t databaseId) const;
+    std::vector<std::int32_t> presentIds() const;
+    bool isDeleted(std::int32_t databaseId) const;
     // Database ids of the file tracks present whose location is path.
-    std::vector<std::int32_t> FileTracksAt(const QString &path) const;
+    std::vector<std::int32_t> fileTracksAt(const QString &path) const;
     // What the client's soundMatches answers.
     std::vector<protocol::SoundMatch> soundMatches;
 

@@ -28,7 +28,7 @@ QString filterItem(std::mt19937 &rng)
 
 } // namespace
 
-RandomLibrary MakeRandomLibrary(std::mt19937 &rng, bool allowRefusals)
+RandomLibrary makeRandomLibrary(std::mt19937 &rng, bool allowRefusals)
 {
     RandomLibrary lib;
 
@@ -126,27 +126,27 @@ RandomLibrary MakeRandomLibrary(std::mt19937 &rng, bool allowRefusals)
     return lib;
 }
 
-std::shared_ptr<FakeLibrary> RandomLibrary::MakeLibrary() const
+std::shared_ptr<FakeLibrary> RandomLibrary::makeLibrary() const
 {
-    auto library = FakeLibrary::Create();
+    auto library = FakeLibrary::create();
     for (const auto &track : tracks)
-        library->AddTrack(track);
+        library->addTrack(track);
     for (size_t i = 0; i < playlists.size(); ++i)
-        library->AddPlaylist(QStringLiteral("List %1").arg(i), playlists[i]);
+        library->addPlaylist(QStringLiteral("List %1").arg(i), playlists[i]);
     return library;
 }
 
-void RandomLibrary::FillFileSystem(FakeFileSystem &fs) const
+void RandomLibrary::fillFileSystem(FakeFileSystem &fs) const
 {
     for (const auto &file : files)
-        fs.AddFile(file.path, file.inode);
+        fs.addFile(file.path, file.inode);
     for (const auto &path : refusedByTrash)
-        fs.RefuseTrash(path);
+        fs.refuseTrash(path);
     for (const auto &path : hiddenIdentity)
-        fs.HideIdentity(path);
+        fs.hideIdentity(path);
 }
 
-QString RandomLibrary::Describe() const
+QString RandomLibrary::describe() const
 {
     QStringList lines{QStringLiteral("filter: \"%1\"").arg(filter)};
     for (const auto &t : tracks) {

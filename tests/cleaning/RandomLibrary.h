@@ -25,12 +25,12 @@ struct RandomLibrary
     QStringList hiddenIdentity;
     QString filter;
 
-    std::shared_ptr<FakeLibrary> MakeLibrary() const;
-    void FillFileSystem(FakeFileSystem &fs) const;
-    QString Describe() const;
+    std::shared_ptr<FakeLibrary> makeLibrary() const;
+    void fillFileSystem(FakeFileSystem &fs) const;
+    QString describe() const;
 };
 
 // allowRefusals: some tracks refuse removal (the library fails the call).
-RandomLibrary MakeRandomLibrary(std::mt19937 &rng, bool allowRefusals = true);
+RandomLibrary makeRandomLibrary(std::mt19937 &rng, bool allowRefusals = true);
 
 } // namespace tidyfox::cleaning::test

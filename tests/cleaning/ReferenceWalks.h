@@ -20,13 +20,13 @@
 
 namespace tidyfox::cleaning::test {
 
-inline std::optional<QString> ReferenceLocation(libraryclient::LibraryTrack &track)
+inline std::optional<QString> referenceLocation(libraryclient::LibraryTrack &track)
 {
     return track.location();
 }
 
 // checked: the filter's items 0 to 6, read once.
-inline bool ReferenceEqual(libraryclient::LibraryTrack &a, libraryclient::LibraryTrack &b,
+inline bool referenceEqual(libraryclient::LibraryTrack &a, libraryclient::LibraryTrack &b,
                            const std::array<bool, 7> &checked)
 {
     if (checked[0] && a.name() != b.name())
@@ -42,8 +42,8 @@ inline bool ReferenceEqual(libraryclient::LibraryTrack &a, libraryclient::Librar
     if (checked[5] && a.sampleRate() != b.sampleRate())
         return false;
     if (checked[6]) {
-        const auto la = ReferenceLocation(a);
-        const auto lb = ReferenceLocation(b);
+        const auto la = referenceLocation(a);
+        const auto lb = referenceLocation(b);
         if (!la || !lb)
             return false;
         if (system::fileNameOf(*la).toLower() != system::fileNameOf(*lb).toLower())
@@ -54,7 +54,7 @@ inline bool ReferenceEqual(libraryclient::LibraryTrack &a, libraryclient::Librar
 
 // Whether a track other than copy, still in the library, uses the file at
 // location.
-inline bool ReferenceFileInUse(libraryclient::LibraryPlaylist &library, libraryclient::LibraryTrack &copy,
+inline bool referenceFileInUse(libraryclient::LibraryPlaylist &library, libraryclient::LibraryTrack &copy,
                                const QString &location, system::FileSystem &fs)
 {
     const std::int32_t copyId = copy.databaseId();
@@ -63,7 +63,7 @@ inline bool ReferenceFileInUse(libraryclient::LibraryPlaylist &library, libraryc
     library.tracks()->forEach([&](const libraryclient::TrackPtr &other) {
         if (other->databaseId() == copyId)
             return true;
-        const auto otherLocation = ReferenceLocation(*other);
+        const auto otherLocation = referenceLocation(*other);
         if (!otherLocation || otherLocation->isEmpty())
             return true;
         const auto otherFile = fs.stamp(*otherLocation);
@@ -74,7 +74,7 @@ inline bool ReferenceFileInUse(libraryclient::LibraryPlaylist &library, libraryc
     return used;
 }
 
-inline void ReferenceRemoveDuplicates(CleaningHost &host, libraryclient::LibraryClient *iTunes, system::FileSystem &fs,
+inline void referenceRemoveDuplicates(CleaningHost &host, libraryclient::LibraryClient *iTunes, system::FileSystem &fs,
                                       const QString &sFilter)
 {
     int count = 0;
@@ -105,7 +105,7 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, libraryclient::Library
             host.yieldOnce();
             libraryclient::TrackPtr copy;
             library->tracks()->forEach([&](const libraryclient::TrackPtr &b) {
-                if (b->databaseId() != a->databaseId() && ReferenceEqual(*a, *b, checked))
+                if (b->databaseId() != a->databaseId() && referenceEqual(*a, *b, checked))
                     copy = b;
                 return !copy;
             });
@@ -114,11 +114,11 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, libraryclient::Library
             if (items.size() < 8)
                 throw std::runtime_error("no keep-files item");
             if (items.at(7).toLower() != QLatin1String("true")) {
-                const auto location = ReferenceLocation(*copy);
+                const auto location = referenceLocation(*copy);
                 // Only a file the disk could tell about goes: it must be the
                 // file the run saw.
                 if (location && fs.fileExists(*location) && fs.stamp(*location) &&
-                    !ReferenceFileInUse(*library, *copy, *location, fs))
+                    !referenceFileInUse(*library, *copy, *location, fs))
                     fs.moveToTrash(*location, {});
             }
             copy->deleteFromLibrary();
@@ -141,7 +141,7 @@ inline void ReferenceRemoveDuplicates(CleaningHost &host, libraryclient::Library
     }
 }
 
-inline void ReferenceDeleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs)
+inline void referenceDeleteDeadTracks(CleaningHost &host, libraryclient::LibrarySource *source, system::FileSystem &fs)
 {
     int count = 0;
     try {
@@ -157,7 +157,7 @@ inline void ReferenceDeleteDeadTracks(CleaningHost &host, libraryclient::Library
             for (bool again = true; again;) {
                 again = false;
                 playlist->tracks()->forEach([&](const libraryclient::TrackPtr &track) {
-                    const auto location = ReferenceLocation(*track);
+                    const auto location = referenceLocation(*track);
                     if (!location || fs.fileExists(*location))
                         return true;
                     track->deleteFromLibrary();

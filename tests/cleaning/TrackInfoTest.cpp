@@ -68,10 +68,10 @@ FakeTrackData fullTrack()
 
 QString infoOf(const FakeTrackData &data, const QLocale &locale)
 {
-    auto library = FakeLibrary::Create();
-    library->AddTrack(data);
+    auto library = FakeLibrary::create();
+    library->addTrack(data);
     libraryclient::TrackPtr track;
-    library->App()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
+    library->app()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
         track = t;
         return false;
     });
@@ -141,10 +141,10 @@ TEST(TrackInfoTest, NothingReadableGivesAnEmptyText)
 {
     EXPECT_TRUE(buildTrackInfo(nullptr, kUs).isEmpty());
 
-    auto library = FakeLibrary::Create();
-    library->AddTrack(fullTrack());
+    auto library = FakeLibrary::create();
+    library->addTrack(fullTrack());
     libraryclient::TrackPtr track;
-    library->App()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
+    library->app()->libraryPlaylist()->tracks()->forEach([&](const libraryclient::TrackPtr &t) {
         track = t;
         return false;
     });

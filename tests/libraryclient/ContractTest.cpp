@@ -43,18 +43,18 @@ struct Fake
     {
         if (!library)
             library = copyOf(path);
-        return library->App();
+        return library->app();
     }
 
     static std::shared_ptr<cleaning::test::FakeLibrary> copyOf(const QString &path)
     {
         InProcessLibraryClient real(path);
-        auto copy = cleaning::test::FakeLibrary::Create();
+        auto copy = cleaning::test::FakeLibrary::create();
         const PlaylistPtr libraryPlaylist = real.libraryPlaylist();
         copy->setLibraryPlaylistId(libraryPlaylist->playlistId());
         for (const TrackPtr &t : walk(libraryPlaylist)) {
             const std::optional<QString> location = t->location();
-            copy->AddTrack({.databaseId = t->databaseId(),
+            copy->addTrack({.databaseId = t->databaseId(),
                             .trackId = t->trackId(),
                             .name = t->name(),
                             .album = t->album(),
@@ -81,7 +81,7 @@ struct Fake
             std::vector<std::int32_t> ids;
             for (const TrackPtr &t : walk(p))
                 ids.push_back(t->databaseId());
-            copy->AddPlaylist(p->name(), ids, p->kind(), p->playlistId());
+            copy->addPlaylist(p->name(), ids, p->kind(), p->playlistId());
             return true;
         });
         return copy;

@@ -37,6 +37,14 @@ public:
         }
         m_out += QLatin1Char('\n');
     }
+    // The scanner hands out a comment as it stands in the file, line ends
+    // and all (the imports never read one); Qt's reader turns CR LF into LF.
+    void comment(QStringView t)
+    {
+        QString text = t.toString();
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        token('M', -1, 0, text);
+    }
     void attribute(QStringView name, QStringView value)
     {
         m_out += u" @";
@@ -117,7 +125,7 @@ inline QString qtReaderTokens(QByteArray bytes)
             out.text(reader.text());
             break;
         case QXmlStreamReader::Comment:
-            out.token('M', -1, 0, reader.text());
+            out.comment(reader.text());
             break;
         case QXmlStreamReader::ProcessingInstruction:
             out.token('P', -1, 0, reader.processingInstructionTarget(), reader.processingInstructionData());
@@ -154,7 +162,7 @@ inline QString scannerTokens(QByteArray bytes)
             out.text(scanner.text());
             break;
         case XmlScanner::Token::Comment:
-            out.token('M', -1, 0, scanner.text());
+            out.comment(scanner.text());
             break;
         case XmlScanner::Token::ProcessingInstruction:
             out.token('P', -1, 0, scanner.name(), scanner.text());
