@@ -80,9 +80,19 @@ int usage(const QString &message)
     return kExitUsage;
 }
 
-QString count(int n, const char *one, const char *many)
+QString count(qint64 n, const char *one, const char *many)
 {
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+QString alreadyInLibrary(qint64 tracks, qint64 playlists)
+{
+    QString tail;
+    if (tracks > 0)
+        tail += QStringLiteral(" %1 already in the library.").arg(count(tracks, "track was", "tracks were"));
+    if (playlists > 0)
+        tail += QStringLiteral(" %1 already in the library.").arg(count(playlists, "playlist was", "playlists were"));
+    return tail;
 }
 
 void printLine(const QString &line)
@@ -143,12 +153,7 @@ int runImportXml(const QString &libraryPath, const QStringList &args)
         QString line = QStringLiteral("Imported %1 and %2 from %3.")
                            .arg(count(s.tracksAdded, "track", "tracks"),
                                 count(s.playlistsAdded, "playlist", "playlists"), fileName);
-        if (s.tracksAlreadyPresent > 0)
-            line += QStringLiteral(" %1 already in the library.")
-                        .arg(count(s.tracksAlreadyPresent, "track was", "tracks were"));
-        if (s.playlistsAlreadyPresent > 0)
-            line += QStringLiteral(" %1 already in the library.")
-                        .arg(count(s.playlistsAlreadyPresent, "playlist was", "playlists were"));
+        line += alreadyInLibrary(s.tracksAlreadyPresent, s.playlistsAlreadyPresent);
         if (s.playlistsLeftOut > 0)
             line +=
                 QStringLiteral(" Kept %1 that the list does not show.")
@@ -231,8 +236,7 @@ int runAdd(const QString &libraryPath, const QStringList &args)
             line += QStringLiteral(" Skipped %1 that %2 not audio.")
                         .arg(count(s.notAudio, "file", "files"), QLatin1String(s.notAudio == 1 ? "is" : "are"));
         if (!s.unreadable.isEmpty())
-            line +=
-                QStringLiteral(" Could not read %1.").arg(count(int(s.unreadable.size()), "audio file", "audio files"));
+            line += QStringLiteral(" Could not read %1.").arg(count(s.unreadable.size(), "audio file", "audio files"));
         skipped << s.skipped;
         if (!skipped.isEmpty())
             line += QStringLiteral(" Skipped %1 named above.")

@@ -42,6 +42,9 @@ void printLine(const QString &line);
 // reportError of a command line that cannot be read; returns kExitUsage.
 int usage(const QString &message);
 // Counts with the right noun: "1 track", "2 tracks".
-QString count(int n, const char *one, const char *many);
+QString count(qint64 n, const char *one, const char *many);
+// What an import's summary line adds for what it found already there: empty,
+// or " 3 tracks were already in the library." and the same for playlists.
+QString alreadyInLibrary(qint64 tracks, qint64 playlists);
 
 } // namespace tidyfox::library

@@ -58,12 +58,7 @@ int runImportRhythmbox(const QString &libraryPath, const QStringList &args)
                            .arg(count(s.tracksAdded, "track", "tracks"))
                            .arg(s.streamsAdded)
                            .arg(count(s.playlistsAdded, "playlist", "playlists"), libraryFile);
-        if (s.tracksAlreadyPresent > 0)
-            line += QStringLiteral(" %1 already in the library.")
-                        .arg(count(s.tracksAlreadyPresent, "track was", "tracks were"));
-        if (s.playlistsAlreadyPresent > 0)
-            line += QStringLiteral(" %1 already in the library.")
-                        .arg(count(s.playlistsAlreadyPresent, "playlist was", "playlists were"));
+        line += alreadyInLibrary(s.tracksAlreadyPresent, s.playlistsAlreadyPresent);
         if (s.entriesKept > 0)
             line += QStringLiteral(" Kept %1 that the list does not show.")
                         .arg(count(s.entriesKept, "other entry (an ignored file, ...)",
@@ -91,12 +86,7 @@ int runImportCollection(const QString &libraryPath, const QString &playerId, con
         QString line = QStringLiteral("Imported %1 and %2 from %3.")
                            .arg(count(s.tracksAdded, "track", "tracks"))
                            .arg(count(s.playlistsAdded, "playlist", "playlists"), file);
-        if (s.tracksAlreadyPresent > 0)
-            line += QStringLiteral(" %1 already in the library.")
-                        .arg(count(s.tracksAlreadyPresent, "track was", "tracks were"));
-        if (s.playlistsAlreadyPresent > 0)
-            line += QStringLiteral(" %1 already in the library.")
-                        .arg(count(s.playlistsAlreadyPresent, "playlist was", "playlists were"));
+        line += alreadyInLibrary(s.tracksAlreadyPresent, s.playlistsAlreadyPresent);
         if (s.songsKept > 0)
             line += QStringLiteral(" Kept %1 of no local file that the list does not show.")
                         .arg(count(s.songsKept, "song", "songs"));
