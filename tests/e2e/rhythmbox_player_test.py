@@ -20,35 +20,13 @@ import os
 import shutil
 import subprocess
 import sys
-import time
 from pathlib import Path
+
+from player_support import make_music, name_owned, run, uri, wait_for
 
 RB_NAME = "org.gnome.Rhythmbox3"
 RB_DB = ["-d", RB_NAME, "-o", "/org/gnome/Rhythmbox3/RhythmDB"]
 WAITING = "Rhythmbox is running: its library is updated when it quits"
-MUSIC_SOURCES = ["/usr/share/games/etr/music", "/usr/share/games/neverball/bgm"]
-
-
-def run(*command, check=True, timeout=60):
-    result = subprocess.run([str(c) for c in command], capture_output=True, text=True, timeout=timeout)
-    if check and result.returncode != 0:
-        raise AssertionError(f"{command} failed ({result.returncode}):\n{result.stdout}{result.stderr}")
-    return result
-
-
-def wait_for(what, condition, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return
-        time.sleep(0.25)
-    raise AssertionError(f"timed out waiting for {what}")
-
-
-def name_owned():
-    out = run("gdbus", "call", "--session", "-d", "org.freedesktop.DBus", "-o", "/org/freedesktop/DBus",
-              "-m", "org.freedesktop.DBus.NameHasOwner", RB_NAME).stdout
-    return "true" in out
 
 
 def entry(uri):
@@ -89,7 +67,7 @@ class Player:
         wait_for("Xvfb", lambda: Path(f"/tmp/.X11-unix/X{display}").exists() or self.xvfb.poll() is not None, 10)
         env = dict(os.environ, DISPLAY=f":{display}")
         self.rhythmbox = subprocess.Popen(["rhythmbox"], env=env, stdout=self.log, stderr=self.log)
-        wait_for("Rhythmbox on the bus", name_owned, 30)
+        wait_for("Rhythmbox on the bus", lambda: name_owned(RB_NAME), 30)
 
     def quit(self):
         run("rhythmbox-client", "--quit", check=False)
@@ -108,30 +86,6 @@ class Player:
                     process.kill()
                     process.wait()
         self.rhythmbox = self.xvfb = None
-
-
-def make_music(music):
-    sources = [p for d in MUSIC_SOURCES if Path(d).is_dir() for p in sorted(Path(d).iterdir())
-               if p.suffix in (".ogg", ".mp3", ".wav")]
-    if len(sources) < 3:
-        return None
-    (music / "Album").mkdir(parents=True)
-    (music / "Copies").mkdir()
-    songs = []
-    for i, source in enumerate(sources[:3], 1):
-        target = music / "Album" / f"song {i}.ogg"
-        run("ffmpeg", "-loglevel", "error", "-y", "-i", source, "-t", "3", "-map_metadata", "-1",
-            "-metadata", f"title=Song {i}", "-metadata", "artist=Tester", "-metadata", "album=Album",
-            "-c:a", "libvorbis", "-q:a", "0", target)
-        songs.append(target)
-    copies = [music / "Copies" / "song 1.ogg", music / "Copies" / "song 2.ogg"]
-    for original, copy in zip(songs, copies):
-        shutil.copyfile(original, copy)
-    return songs, copies
-
-
-def uri(path):
-    return "file://" + str(path).replace("%", "%25").replace(" ", "%20")
 
 
 def main():

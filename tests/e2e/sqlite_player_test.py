@@ -25,29 +25,14 @@ import sys
 import time
 from pathlib import Path
 
-MUSIC_SOURCES = ["/usr/share/games/etr/music", "/usr/share/games/neverball/bgm"]
+from player_support import make_music, name_owned, run, uri, wait_for
+
 PLAYERS = {
     "strawberry": {"name": "Strawberry", "db": ("XDG_DATA_HOME", "strawberry/strawberry/strawberry.db"),
                    "file": "url"},
     "clementine": {"name": "Clementine", "db": ("XDG_CONFIG_HOME", "Clementine/clementine.db"),
                    "file": "filename"},
 }
-
-
-def run(*command, check=True, timeout=60):
-    result = subprocess.run([str(c) for c in command], capture_output=True, text=True, timeout=timeout)
-    if check and result.returncode != 0:
-        raise AssertionError(f"{command} failed ({result.returncode}):\n{result.stdout}{result.stderr}")
-    return result
-
-
-def wait_for(what, condition, seconds, state=lambda: ""):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return
-        time.sleep(0.25)
-    raise AssertionError(f"timed out waiting for {what}: {state()}")
 
 
 class Player:
@@ -60,9 +45,7 @@ class Player:
         self.process = None
 
     def owned(self):
-        out = run("gdbus", "call", "--session", "-d", "org.freedesktop.DBus", "-o", "/org/freedesktop/DBus",
-                  "-m", "org.freedesktop.DBus.NameHasOwner", self.bus_name).stdout
-        return "true" in out
+        return name_owned(self.bus_name)
 
     def start(self):
         # Just after a quit the player's single-instance lock may still be
@@ -100,30 +83,6 @@ class Player:
                 self.process.kill()
                 self.process.wait()
         self.process = None
-
-
-def make_music(music):
-    sources = [p for d in MUSIC_SOURCES if Path(d).is_dir() for p in sorted(Path(d).iterdir())
-               if p.suffix in (".ogg", ".mp3", ".wav")]
-    if len(sources) < 3:
-        return None
-    (music / "Album").mkdir(parents=True)
-    (music / "Copies").mkdir()
-    songs = []
-    for i, source in enumerate(sources[:3], 1):
-        target = music / "Album" / f"song {i}.ogg"
-        run("ffmpeg", "-loglevel", "error", "-y", "-i", source, "-t", "3", "-map_metadata", "-1",
-            "-metadata", f"title=Song {i}", "-metadata", "artist=Tester", "-metadata", "album=Album",
-            "-c:a", "libvorbis", "-q:a", "0", target)
-        songs.append(target)
-    copies = [music / "Copies" / "song 1.ogg", music / "Copies" / "song 2.ogg"]
-    for original, copy in zip(songs, copies):
-        shutil.copyfile(original, copy)
-    return songs, copies
-
-
-def uri(path):
-    return "file://" + str(path).replace("%", "%25").replace(" ", "%20")
 
 
 class Collection:
