@@ -87,7 +87,7 @@ std::vector<protocol::SoundMatch> LibraryStore::soundMatches()
     std::vector<std::vector<std::uint32_t>> prints;
     auto q = m_db.query("SELECT t.database_id, t.location, f.size, f.modified, f.items FROM tracks t"
                         " JOIN fingerprints f ON f.path = t.location"
-                        " WHERE t.kind = 1 AND f.version = ?1 AND f.items IS NOT NULL ORDER BY t.library_order");
+                        " WHERE t.kind = 1 AND f.version = ?1 AND f.items IS NOT NULL ORDER BY t.library_order, t.database_id");
     q.bind(1, fingerprint::kFingerprintVersion);
     while (q.next()) {
         const QString path = q.text(1);

@@ -464,14 +464,14 @@ void LibraryStore::forEachTrack(std::int32_t playlistId,
         // straight through come in the same order for less; the index alone
         // tells whether they are.
         bool stored = true;
-        auto order = m_db.query("SELECT database_id FROM tracks ORDER BY library_order");
+        auto order = m_db.query("SELECT database_id FROM tracks ORDER BY library_order, database_id");
         for (std::int64_t last = std::numeric_limits<std::int64_t>::min(); stored && order.next();) {
             const std::int64_t id = order.int64(0);
             stored = id > last;
             last = id;
         }
         auto q = m_db.query(stored ? "SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.database_id"
-                                   : "SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order");
+                                   : "SELECT " TRACK_COLUMNS " FROM tracks t ORDER BY t.library_order, t.database_id");
         walk(q);
         return;
     }
@@ -520,7 +520,7 @@ void LibraryStore::forEachTrackId(std::int32_t playlistId, const std::function<v
 {
     checkPlaylist(playlistId);
     if (playlistId == m_libraryPlaylistId) {
-        auto q = m_db.query("SELECT track_id FROM tracks ORDER BY library_order");
+        auto q = m_db.query("SELECT track_id FROM tracks ORDER BY library_order, database_id");
         while (q.next())
             visit(q.int32(0));
         return;
@@ -616,7 +616,7 @@ void LibraryStore::forEachFileTrack(
         QByteArray text = "SELECT " TRACK_COLUMNS;
         for (int f = 0; f < kTrackFieldCount; ++f)
             text += QByteArray(", t.") + trackFieldInfo(f).column;
-        return text + ", t.entries FROM tracks t ORDER BY t.library_order";
+        return text + ", t.entries FROM tracks t ORDER BY t.library_order, t.database_id";
     }();
     constexpr int first = kAfterTrackColumns;
     RepeatedColumns repeated;
