@@ -826,7 +826,7 @@ TrackRecord LibraryStore::addFileTrack(TrackRecord track, const QString &trackTy
         throw LibraryError(QStringLiteral("%1 is not a valid database ID.").arg(track.databaseId).toStdString());
     if (track.trackId < 0)
         throw LibraryError(QStringLiteral("%1 is not a valid track ID.").arg(track.trackId).toStdString());
-    if (track.trackId > 0 && isTrackIdInUse(track.trackId))
+    if (track.trackId > 0 && !isFreshTrackId(track.trackId) && isTrackIdInUse(track.trackId))
         throw LibraryError(QStringLiteral("The track ID %1 is already in use.").arg(track.trackId).toStdString());
     Transaction transaction(*this);
     track.trackId = takeTrackId(track.trackId);
@@ -936,10 +936,22 @@ void LibraryStore::checkTracks(const std::vector<std::int32_t> &databaseIds)
 
 void LibraryStore::appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds)
 {
+    appendToPlaylist(playlistId, databaseIds, true);
+}
+
+void LibraryStore::appendImportedToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds)
+{
+    appendToPlaylist(playlistId, databaseIds, false);
+}
+
+void LibraryStore::appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds,
+                                    bool checkEachTrack)
+{
     if (playlistId == m_libraryPlaylistId)
         throw LibraryError("Every track is in the library playlist from the moment it is added.");
     checkPlaylist(playlistId);
-    checkTracks(databaseIds);
+    if (checkEachTrack)
+        checkTracks(databaseIds);
     Transaction transaction(*this);
     std::int64_t position = 0;
     {
@@ -959,7 +971,6 @@ void LibraryStore::appendToPlaylist(std::int32_t playlistId, const std::vector<s
 
 void LibraryStore::moveToLibraryEnd(const std::vector<std::int32_t> &databaseIds)
 {
-    checkTracks(databaseIds);
     Transaction transaction(*this);
     for (const std::int32_t databaseId : databaseIds) {
         m_db.query("UPDATE tracks SET library_order = ?2 WHERE database_id = ?1")

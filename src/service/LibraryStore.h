@@ -148,8 +148,12 @@ public:
     bool isTrackIdInUse(std::int32_t id);
     bool isPlaylistIdInUse(std::int32_t id);
 
+    // For an import: the tracks are ones it added or found in the same
+    // transaction, so none is looked up again (a million look-ups at a
+    // million tracks).
+    void appendImportedToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds);
     // Moves tracks, in the order given, behind every other track of the
-    // library playlist.
+    // library playlist; for an import, as above: the tracks are not checked.
     void moveToLibraryEnd(const std::vector<std::int32_t> &databaseIds);
 
     QString libraryPersistentId();
@@ -163,6 +167,7 @@ private:
     void prepare(std::chrono::milliseconds busyTimeout, bool readOnly = false);
     void checkPlaylist(std::int32_t playlistId);
     void checkTracks(const std::vector<std::int32_t> &databaseIds);
+    void appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds, bool checkEachTrack);
     std::int32_t takeTrackId(std::int32_t wanted);
     std::int32_t takePlaylistId(std::int32_t wanted);
     std::optional<std::int32_t> lowestFreeId(const char *holdsOne, const char *firstGap);

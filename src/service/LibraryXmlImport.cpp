@@ -54,28 +54,37 @@ int trackCode(const QString &key)
     return codes.value(key, 0);
 }
 
+// The date of text in the form this library writes ("2019-05-06T07:08:09Z":
+// UTC, to the second), read by hand: nearly every date of a file is in this
+// form, and parsing it in general (and writing it again) was a good part of
+// an import's time. Nothing for any other text.
+std::optional<QDateTime> plainUtcDate(QStringView text)
+{
+    if (text.size() != 20 || text[4] != u'-' || text[7] != u'-' || text[10] != u'T' || text[13] != u':' ||
+        text[16] != u':' || text[19] != u'Z')
+        return std::nullopt;
+    auto number = [&](qsizetype at, qsizetype length) {
+        int value = 0;
+        for (qsizetype i = at; i < at + length; ++i) {
+            if (text[i] < u'0' || text[i] > u'9')
+                return -1;
+            value = value * 10 + (text[i].unicode() - u'0');
+        }
+        return value;
+    };
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    if (date.year() < 1 || !date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::UTC);
+}
+
 // A plist date as this library writes it (UTC, to the second), or nothing
 // for text that is no date a property list reader takes.
 std::optional<QString> canonicalDate(QStringView text)
 {
-    // Nearly every date of a file is in this form already: checked by hand,
-    // as parsing and writing it again was a good part of an import's time.
-    if (text.size() == 20 && text[4] == u'-' && text[7] == u'-' && text[10] == u'T' && text[13] == u':' &&
-        text[16] == u':' && text[19] == u'Z') {
-        auto number = [&](qsizetype at, qsizetype length) {
-            int value = 0;
-            for (qsizetype i = at; i < at + length; ++i) {
-                if (text[i] < u'0' || text[i] > u'9')
-                    return -1;
-                value = value * 10 + (text[i].unicode() - u'0');
-            }
-            return value;
-        };
-        const int year = number(0, 4);
-        if (year >= 1 && QDate::isValid(year, number(5, 2), number(8, 2)) &&
-            QTime::isValid(number(11, 2), number(14, 2), number(17, 2)))
-            return text.toString();
-    }
+    if (plainUtcDate(text))
+        return text.toString();
     const QDateTime date = QDateTime::fromString(text.trimmed().toString(), Qt::ISODate);
     if (!date.isValid() || date.date().year() < 1 || date.date().year() > 9999)
         return std::nullopt;
@@ -399,7 +408,10 @@ private:
             type = ValueType::Data;
         else if (name == u"real")
             type = ValueType::Real;
-        const Place place = here();
+        // Counting lines up to every value was a part of the reading: the
+        // place is taken only for a value that can get a note.
+        const bool alwaysReadable = type == ValueType::String || type == ValueType::True || type == ValueType::False;
+        const Place place = alwaysReadable ? Place{} : here();
         const QString element = name.toString();
         bool readable = true;
         if (type == ValueType::True || type == ValueType::False) {
@@ -479,6 +491,8 @@ private:
         if (m_xml.name() != u"date")
             fail(QStringLiteral("\"%1\" should be a <date>, not <%2>").arg(key, m_xml.name()));
         const QString text = readText().trimmed();
+        if (const auto date = plainUtcDate(text))
+            return date;
         if (!canonicalDate(text)) {
             note(place, QStringLiteral("\"%1\" is not a date (\"%2\"); left out").arg(key, text.left(40)));
             return std::nullopt;
@@ -573,11 +587,32 @@ private:
         if (index >= m_keyCodes.size())
             m_keyCodes.resize(index + 1);
         auto &[known, code] = m_keyCodes[index];
-        if (known != key) {
+        if (!sameText(known, key)) {
             known = QString(key.constData(), key.size()); // not shared: key keeps its buffer
             code = trackCode(key);
         }
         return code;
+    }
+
+    // Whether the value of a modelled track key can be left out or kept as
+    // given, with a note at its place: a number, a date, the location and
+    // the persistent ID.
+    static bool mayGetNote(int code)
+    {
+        if (code < kRecordKeyBase)
+            return trackFieldInfo(code - 1).type != ValueType::String;
+        switch (RecordKey(code - kRecordKeyBase)) {
+        case RecordKey::TotalTime:
+        case RecordKey::BitRate:
+        case RecordKey::SampleRate:
+        case RecordKey::Size:
+        case RecordKey::DateAdded:
+        case RecordKey::PersistentId:
+        case RecordKey::Location:
+            return true;
+        default:
+            return false;
+        }
     }
 
     // label: the track's key in "Tracks", for the notes.
@@ -602,7 +637,8 @@ private:
                 continue;
             }
             seen.set(std::size_t(code));
-            const Place place = here();
+            // Only a value that can get a note needs its place (see keepValue).
+            const Place place = mayGetNote(code) ? here() : Place{};
             bool modelled = true; // false: kept as given or left out, noted
             auto number = [&](auto &&store) {
                 if (const auto value = readColumnNumber(entries, key, place))
@@ -876,7 +912,7 @@ private:
             if (const auto found = m_tracks.constFind(item); found != m_tracks.cend())
                 databaseIds.push_back(found->databaseId);
         }
-        m_store.appendToPlaylist(playlist.playlistId, databaseIds);
+        m_store.appendImportedToPlaylist(playlist.playlistId, databaseIds);
         if (idTaken) {
             ++m_summary.playlistIdsRenewed;
             note(persistentIdPlace, QStringLiteral("playlist \"%1\" has the Playlist Persistent ID %2 of an earlier "

@@ -179,7 +179,20 @@ void XmlScanner::countLinesTo(qsizetype index)
 {
     const QStringView view(m_buf);
     qsizetype i = m_counted;
-    if (!view.sliced(i, index - i).contains(u'\r')) {
+    // Asked for at nearly every value, a few characters on each time: a
+    // plain walk, without the set-up of a search, for such a step.
+    if (index - i <= 64) {
+        for (; i < index && view[i] != u'\r'; ++i) {
+            if (view[i] == u'\n') {
+                ++m_line;
+                m_lineStart = m_base + i + 1;
+            }
+        }
+        if (i == index) {
+            m_counted = index;
+            return;
+        }
+    } else if (!view.sliced(i, index - i).contains(u'\r')) {
         for (qsizetype nl = view.indexOf(u'\n', i); nl >= 0 && nl < index; nl = view.indexOf(u'\n', nl + 1)) {
             ++m_line;
             m_lineStart = m_base + nl + 1;
@@ -702,7 +715,7 @@ XmlScanner::Token XmlScanner::scanStartTag()
 QStringView XmlScanner::intern(QStringView name)
 {
     for (const QString &known : m_names) {
-        if (known.size() == name.size() && known == name)
+        if (sameText(known, name))
             return known;
     }
     if (m_names.size() < 256)
@@ -717,7 +730,7 @@ XmlScanner::Token XmlScanner::scanEndTag()
     if (m_depth > 0) {
         const QStringView open = m_open[std::size_t(m_depth - 1)];
         const qsizetype close = nameBegin + open.size();
-        if (has(close) && m_buf[close] == u'>' && QStringView(m_buf).sliced(nameBegin, open.size()) == open) {
+        if (has(close) && m_buf[close] == u'>' && sameText(QStringView(m_buf).sliced(nameBegin, open.size()), open)) {
             m_name = open;
             if (--m_depth == 0)
                 m_part = Part::Epilog;

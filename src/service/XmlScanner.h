@@ -21,6 +21,20 @@
 
 namespace tidyfox::library {
 
+// Whether two short texts (element names, keys) are the same, compared in
+// place: Qt's comparison is a call into the library, and an import makes
+// tens of millions of them.
+inline bool sameText(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 class XmlScanner
 {
 public:
