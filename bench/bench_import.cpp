@@ -7,12 +7,14 @@
 // the library playlist's tracks, a look-up by TrackID and deleting tracks.
 //
 // bench_import [TRACKS] [path of tidyfox-library]
+// (TIDYFOX_BENCH_RUNS=N runs each import N times and gives the medians.)
 // bench_import LIBRARY.db   (only the core timings, on an existing library)
 #include "service/LibraryStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -210,17 +212,41 @@ int main(int argc, char *argv[])
         std::printf("Files kept in %s\n", qPrintable(dir.path()));
     }
 
+    // TIDYFOX_BENCH_RUNS=3: each import three times, with the medians.
+    const int runCount = std::max(1, qEnvironmentVariableIntValue("TIDYFOX_BENCH_RUNS"));
     std::printf("Library import: %d tracks, %d playlists of %d items\n", tracks, kPlaylists, kItemsPerPlaylist);
     for (const int count : {tracks / 4, tracks}) {
         const QString xml = dir.filePath(QStringLiteral("library-%1.xml").arg(count));
         const QString library = dir.filePath(QStringLiteral("library-%1.db").arg(count));
         writeLibraryXml(xml, count);
-        const RunResult r = runTool(tool, library, "import-xml", xml);
-        std::printf("  import-xml %7d tracks (%6.1f MB file): %.2f s wall, %.2f s CPU, peak RSS %.1f MB, exit %d\n",
-                    count, double(QFileInfo(xml).size()) / 1e6, r.seconds, r.cpuSeconds, double(r.peakRssKb) / 1024.0,
-                    r.exitCode);
-        if (r.exitCode != 0)
-            return 1;
+        // Each run imports into a new library; the median of each measure
+        // follows the runs.
+        std::vector<RunResult> runs;
+        for (int run = 0; run < runCount; ++run) {
+            for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+                QFile::remove(library + suffix);
+            const RunResult r = runTool(tool, library, "import-xml", xml);
+            std::printf("  import-xml %7d tracks (%6.1f MB file): %.2f s wall, %.2f s CPU, peak RSS %.1f MB, exit %d\n",
+                        count, double(QFileInfo(xml).size()) / 1e6, r.seconds, r.cpuSeconds,
+                        double(r.peakRssKb) / 1024.0, r.exitCode);
+            std::fflush(stdout);
+            if (r.exitCode != 0)
+                return 1;
+            runs.push_back(r);
+        }
+        if (runCount > 1) {
+            auto median = [&](auto measure) {
+                std::vector<double> values;
+                for (const RunResult &r : runs)
+                    values.push_back(double(measure(r)));
+                std::sort(values.begin(), values.end());
+                return values[values.size() / 2];
+            };
+            std::printf("  import-xml %7d tracks, median of %d: %.2f s wall, %.2f s CPU, peak RSS %.1f MB\n", count,
+                        runCount, median([](const RunResult &r) { return r.seconds; }),
+                        median([](const RunResult &r) { return r.cpuSeconds; }),
+                        median([](const RunResult &r) { return r.peakRssKb; }) / 1024.0);
+        }
         std::printf("  library file after import: %.1f MB\n",
                     double(QFileInfo(library).size() + QFileInfo(library + QStringLiteral("-wal")).size()) / 1e6);
         const QString exported = dir.filePath(QStringLiteral("export-%1.xml").arg(count));
