@@ -367,8 +367,15 @@ private:
     void readInto(QString &out)
     {
         out.resize(0);
-        for (;;) {
-            switch (m_xml.readNext()) {
+        readTextFrom(m_xml.readNext(), out);
+    }
+
+    // Appends the text of the current element to out, from the token just
+    // read on.
+    void readTextFrom(XmlScanner::Token token, QString &out)
+    {
+        for (;; token = m_xml.readNext()) {
+            switch (token) {
             case XmlScanner::Token::Characters:
                 out.append(m_xml.text());
                 // No field of a library is anywhere near this; a larger one
@@ -580,16 +587,44 @@ private:
         }
     }
 
-    // The code of a track's key; tracks give their keys in much the same
-    // order, so the key in the same place of the track before is tried first.
-    int keyCode(std::size_t index, const QString &key)
+    // As nextKey, for the index-th key of a track: its code, or -1 at the end
+    // of the track, and in key its text. Tracks give their keys in much the
+    // same order, so the key is compared where it stands with the one in the
+    // same place of the track before, and copied only when it is another.
+    int nextTrackKey(std::size_t index, const QString *&key)
     {
+        if (!m_xml.readNextStartElement()) {
+            if (m_xml.hasError())
+                failOnReader();
+            return -1;
+        }
+        if (m_xml.name() != u"key")
+            fail(QStringLiteral("<%1> where a <key> should be").arg(m_xml.name()));
         if (index >= m_keyCodes.size())
             m_keyCodes.resize(index + 1);
         auto &[known, code] = m_keyCodes[index];
-        if (!sameText(known, key)) {
-            known = QString(key.constData(), key.size()); // not shared: key keeps its buffer
-            code = trackCode(key);
+        XmlScanner::Token token = m_xml.readNext();
+        bool same = false;
+        if (token == XmlScanner::Token::Characters && sameText(m_xml.text(), known)) {
+            token = m_xml.readNext();
+            same = token == XmlScanner::Token::EndElement;
+            if (!same) {
+                m_key = QString(known.constData(), known.size()); // not shared: m_key keeps its buffer
+                readTextFrom(token, m_key);
+            }
+        } else {
+            m_key.resize(0);
+            readTextFrom(token, m_key);
+        }
+        if (!same && !sameText(m_key, known)) {
+            known = QString(m_key.constData(), m_key.size());
+            code = trackCode(m_key);
+        }
+        key = &known;
+        if (!m_xml.readNextStartElement()) {
+            if (m_xml.hasError())
+                failOnReader();
+            fail(QStringLiteral("the key \"%1\" has no value").arg(known));
         }
         return code;
     }
@@ -627,9 +662,12 @@ private:
         Place locationPlace;
         Place persistentIdPlace;
         std::bitset<256> seen;
-        QString &key = m_key;
-        for (std::size_t index = 0; nextKey(key); ++index) {
-            const int code = keyCode(index, key);
+        for (std::size_t index = 0;; ++index) {
+            const QString *keyText = nullptr;
+            const int code = nextTrackKey(index, keyText);
+            if (code < 0)
+                break;
+            const QString &key = *keyText;
             // A modelled key given again is kept as the file gives it, in its
             // place; the first is the one the library works with.
             if (code == 0 || seen.test(std::size_t(code))) {
