@@ -91,6 +91,24 @@ std::optional<QString> canonicalDate(QStringView text)
     return date.toUTC().toString(Qt::ISODate);
 }
 
+// Up to 18 decimal digits, read by hand (Qt's reading of a number copies
+// it first, and a file has about ten numbers a track); false for any other
+// text, which is left to Qt.
+bool plainDecimal(QStringView text, std::int64_t &value, bool &ok)
+{
+    if (text.isEmpty() || text.size() > 18)
+        return false;
+    std::int64_t result = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+        result = result * 10 + (c.unicode() - u'0');
+    }
+    value = result;
+    ok = true;
+    return true;
+}
+
 // Decimal digits with a sign, or hexadecimal ones after "0x".
 bool isInteger(QStringView text)
 {
@@ -554,7 +572,8 @@ private:
             ok = ok && !std::isnan(d);
             value = ok ? std::int64_t(std::clamp(d, -9.2e18, 9.2e18)) : 0;
         } else {
-            value = text.toLongLong(&ok);
+            if (!plainDecimal(text, value, ok))
+                value = text.toLongLong(&ok);
             if (!ok && isInteger(text) && !text.startsWith(u"0x", Qt::CaseInsensitive))
                 return std::nullopt;
         }
