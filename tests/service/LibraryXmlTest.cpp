@@ -146,6 +146,30 @@ TEST_F(XmlImport, ReadsEveryFieldOfATrack)
     EXPECT_EQ(tracks[1].kindAsString, QStringLiteral("Internet audio stream"));
     EXPECT_EQ(tracks[2].kind, TrackKind::Url); // no file on this machine
     EXPECT_EQ(store->trackType(tracks[2].databaseId), QStringLiteral("Remote"));
+
+    // Keys are compared where they stand with those of the track before:
+    // one in another place, one broken by a comment. Numbers in the plain
+    // form and in others, and a date that is not in UTC.
+    import(write(QStringLiteral("b.xml"), QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>Tracks</key><dict>
+<key>1</key><dict><key>Track ID</key><integer>1</integer><key>Name</key><string>One</string>
+<key>Size</key><integer>0042</integer><key>Total Time</key><integer>+61000</integer>
+<key>Location</key><string>file://localhost/m/1.mp3</string></dict>
+<key>2</key><dict><key>Track ID</key><integer>2</integer><key>Size</key><integer>1234567890123456789</integer>
+<key>Na<!-- in two -->me</key><string>Two</string><key>Total Time</key><integer> 7 </integer>
+<key>Date Added</key><date>2020-01-02T03:04:05+01:00</date>
+<key>Location</key><string>file://localhost/m/2.mp3</string></dict>
+</dict><key>Playlists</key><array/></dict></plist>)")));
+    const auto more = library();
+    ASSERT_EQ(more.size(), 5u);
+    EXPECT_EQ(more[3].name, QStringLiteral("One"));
+    EXPECT_EQ(more[3].size, 42);
+    EXPECT_EQ(more[3].totalTimeMs, 61000);
+    EXPECT_EQ(more[4].name, QStringLiteral("Two"));
+    EXPECT_EQ(more[4].size, 1234567890123456789);
+    EXPECT_EQ(more[4].totalTimeMs, 7);
+    EXPECT_EQ(more[4].dateAdded, QDateTime(QDate(2020, 1, 2), QTime(2, 4, 5), Qt::UTC));
+    EXPECT_EQ(more[4].location, QStringLiteral("/m/2.mp3"));
 }
 
 TEST_F(XmlImport, PlaylistsKeepTheirItemsInOrderAndTheMasterGivesTheLibraryOrder)
