@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace tidyfox::protocol {
 
@@ -15,10 +17,12 @@ namespace {
 constexpr std::uint32_t kTrackMagic = 0x33544654;    // "TFT3": with the play history
 constexpr std::uint32_t kTrackMagicV2 = 0x32544654;  // "TFT2": sizes are 64-bit, no history
 constexpr std::uint32_t kPlaylistMagic = 0x31504654; // "TFP1"
-constexpr std::int64_t kNoDate = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kNoDate = kNoTrackDate;
 constexpr int kTextCount = static_cast<int>(TrackText::Count);
 constexpr qsizetype kFixedTrackBytesV2 = 6 * 4 + 8 + 8;
 constexpr qsizetype kFixedTrackBytes = kFixedTrackBytesV2 + 3 * 4 + 8;
+// Rows between two looks at whether pages can be dropped (forgetRowsBefore).
+constexpr std::uint32_t kForgetEvery = 4096;
 
 std::int64_t msOf(const QDateTime &date)
 {
@@ -51,6 +55,11 @@ public:
         m_out.resize(at + qsizetype(sizeof(std::uint32_t)) + length);
         const std::uint32_t le = qToLittleEndian(length);
         std::memcpy(m_out.data() + at, &le, sizeof le);
+    }
+    void putBytes(QByteArrayView bytes)
+    {
+        put<std::uint32_t>(static_cast<std::uint32_t>(bytes.size()));
+        m_out.append(bytes);
     }
 
 private:
@@ -134,6 +143,74 @@ void TrackPayloadWriter::add(const TrackRecord &t)
     out.putText(t.location);
     out.putText(t.longDescription);
     ++m_count;
+}
+
+void TrackPayloadWriter::add(const TrackBytes &t)
+{
+    Writer out(m_out);
+    out.put<std::int32_t>(t.databaseId);
+    out.put<std::int32_t>(t.trackId);
+    out.put<std::int32_t>(static_cast<std::int32_t>(t.kind));
+    out.put<std::int32_t>(t.totalTimeMs);
+    out.put<std::int32_t>(t.bitRate);
+    out.put<std::int32_t>(t.sampleRate);
+    out.put<std::int64_t>(t.size);
+    out.put<std::int64_t>(t.dateAddedMs);
+    out.put<std::int32_t>(t.playCount);
+    out.put<std::int32_t>(t.skipCount);
+    out.put<std::int32_t>(t.rating);
+    out.put<std::int64_t>(t.playDateMs);
+    for (QByteArrayView text : t.texts)
+        out.putBytes(text);
+    ++m_count;
+}
+
+bool isPlainUtf8(QByteArrayView bytes)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // Most library texts are ASCII: eight bytes at a time.
+        std::uint64_t word;
+        if (n - i >= 8 && (std::memcpy(&word, s + i, 8), (word & 0x8080808080808080u) == 0)) {
+            i += 8;
+            continue;
+        }
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i <= extra)
+            return false;
+        for (int k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        const bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
+        const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
+        const bool nonCharacter = (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE;
+        if (overlong || surrogate || nonCharacter || cp > 0x10FFFF || cp == 0xFEFF)
+            return false;
+        i += extra + 1;
+    }
+    return true;
 }
 
 QByteArray TrackPayloadWriter::finish()
@@ -233,9 +310,30 @@ TrackTable::TrackTable(QByteArray payload, std::shared_ptr<const void> keeper)
         for (int t = 0; t < kTextCount; ++t)
             in.skipText();
         m_rows.push_back(row);
+        if (i % kForgetEvery == 0)
+            forgetRowsBefore(int(i));
     }
     if (!in.atEnd())
         throw FormatError("The library sent a track reply with trailing bytes");
+    // Read once to find the rows; the walks that follow read it again.
+    forgetRowsBefore(static_cast<int>(m_rows.size()));
+}
+
+void TrackTable::forgetRowsBefore(int row) const
+{
+    if (!m_keeper)
+        return;
+    static const auto page = std::size_t(sysconf(_SC_PAGESIZE));
+    const std::size_t end = row <= 0        ? 0
+                            : row < count() ? m_rows[std::size_t(row)].textOffset
+                                            : std::size_t(m_payload.size());
+    const std::size_t upTo = end / page * page;
+    // The mapping starts on a page, the payload with it. Dropping pages of a
+    // shared mapping loses nothing: the file still holds them. A walk that
+    // starts again reads its pages back, to be dropped again as it goes.
+    if (upTo > m_forgotten)
+        madvise(const_cast<char *>(m_payload.constData()) + m_forgotten, upTo - m_forgotten, MADV_DONTNEED);
+    m_forgotten = upTo;
 }
 
 QDateTime TrackTable::dateAdded(int row) const

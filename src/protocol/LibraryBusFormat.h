@@ -12,7 +12,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -36,6 +38,48 @@ public:
 // left running across an update of the program keeps answering in it.
 QByteArray encodeTracks(const std::vector<TrackRecord> &tracks);
 
+enum class TrackText : int {
+    Name,
+    Artist,
+    Album,
+    Composer,
+    Genre,
+    KindAsString,
+    Time,
+    Location,
+    LongDescription,
+    Count
+};
+
+// "No date" among the fixed fields of TrackBytes.
+inline constexpr std::int64_t kNoTrackDate = std::numeric_limits<std::int64_t>::min();
+
+// One track as it goes into the payload: dates in ms since the epoch, texts as
+// UTF-8 bytes in TrackText order. The library's tables keep their texts as
+// UTF-8 already, and turning a million tracks' texts into QString and back
+// was most of the cost of a large payload.
+struct TrackBytes
+{
+    std::int32_t databaseId = 0;
+    std::int32_t trackId = 0;
+    TrackKind kind = TrackKind::File;
+    std::int32_t totalTimeMs = 0;
+    std::int32_t bitRate = 0;
+    std::int32_t sampleRate = 0;
+    std::int64_t size = 0;
+    std::int64_t dateAddedMs = kNoTrackDate;
+    std::int32_t playCount = 0;
+    std::int32_t skipCount = 0;
+    std::int32_t rating = 0;
+    std::int64_t playDateMs = kNoTrackDate;
+    std::array<QByteArrayView, static_cast<std::size_t>(TrackText::Count)> texts;
+};
+
+// Whether bytes are UTF-8 that QString keeps as they are: a text that is not
+// (broken sequences, a byte order mark, noncharacters) has to take the way
+// through QString for the payload to carry what it always carried.
+bool isPlainUtf8(QByteArrayView bytes);
+
 // The same payload, built one track at a time, so that a large playlist never
 // has to be held as records.
 class TrackPayloadWriter
@@ -43,6 +87,8 @@ class TrackPayloadWriter
 public:
     explicit TrackPayloadWriter(qsizetype expectedTracks = 0);
     void add(const TrackRecord &track);
+    // The texts must be plain UTF-8 (isPlainUtf8).
+    void add(const TrackBytes &track);
     QByteArray finish();
 
     // Taken in pieces instead, so that not even the bytes are held whole:
@@ -64,26 +110,13 @@ std::vector<PlaylistRecord> decodePlaylists(const QByteArray &payload);
 QByteArray encodeSoundMatches(const std::vector<SoundMatch> &matches);
 std::vector<SoundMatch> decodeSoundMatches(const QByteArray &payload);
 
-enum class TrackText : int {
-    Name,
-    Artist,
-    Album,
-    Composer,
-    Genre,
-    KindAsString,
-    Time,
-    Location,
-    LongDescription,
-    Count
-};
-
 // A decoded track payload. Rows keep their fixed fields; texts stay UTF-8 in
 // the payload until asked for.
 class TrackTable
 {
 public:
-    // Throws FormatError. keeper, when given, owns the memory payload points
-    // into and lives as long as the table.
+    // Throws FormatError. keeper, when given, owns the shared mapping of a
+    // memory file that payload points into, and lives as long as the table.
     explicit TrackTable(QByteArray payload, std::shared_ptr<const void> keeper = nullptr);
     TrackTable() = default;
 
@@ -104,6 +137,11 @@ public:
     TrackRecord record(int row) const;
     // The first row whose track id is trackId, or -1.
     int findTrackId(std::int32_t trackId) const;
+    // A walk in row order is past the rows before row: the pages of a mapped
+    // payload that hold them leave this process's memory (reading them again
+    // reads them back from the memory file). A large library's payload would
+    // otherwise stay resident beside the list made from it.
+    void forgetRowsBefore(int row) const;
 
 private:
     // Widest first, so that a row takes one cache line.
@@ -126,6 +164,8 @@ private:
     std::shared_ptr<const void> m_keeper; // before m_payload: outlives it
     QByteArray m_payload;
     std::vector<Row> m_rows;
+    // Pages before it are out of memory; the table is used on one thread.
+    mutable std::size_t m_forgotten = 0;
 };
 
 } // namespace tidyfox::protocol
