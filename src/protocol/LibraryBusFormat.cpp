@@ -79,6 +79,11 @@ public:
         m_pos += sizeof value;
         return qFromLittleEndian(value);
     }
+    void skip(std::size_t bytes)
+    {
+        need(bytes);
+        m_pos += bytes;
+    }
     std::uint32_t skipText()
     {
         const auto length = get<std::uint32_t>();
@@ -281,42 +286,24 @@ TrackTable::TrackTable(QByteArray payload, std::shared_ptr<const void> keeper)
     const auto magic = in.get<std::uint32_t>();
     if (magic != kTrackMagic && magic != kTrackMagicV2)
         throw FormatError("The library sent a track reply in an unknown format");
-    const bool withHistory = magic == kTrackMagic;
+    m_withHistory = magic == kTrackMagic;
+    m_fixedBytes = static_cast<std::uint32_t>(m_withHistory ? kFixedTrackBytes : kFixedTrackBytesV2);
     const auto count = in.get<std::uint32_t>();
     // Each row takes at least its fixed part, so a bogus count cannot make us
     // reserve more than the payload could hold.
-    m_rows.reserve(std::min<std::size_t>(count, static_cast<std::size_t>(m_payload.size()) /
-                                                    (withHistory ? kFixedTrackBytes : kFixedTrackBytesV2)));
+    m_textOffsets.reserve(std::min<std::size_t>(count, static_cast<std::size_t>(m_payload.size()) / m_fixedBytes));
     for (std::uint32_t i = 0; i < count; ++i) {
-        Row row;
-        row.databaseId = in.get<std::int32_t>();
-        row.trackId = in.get<std::int32_t>();
-        row.kind = static_cast<TrackKind>(in.get<std::int32_t>());
-        row.totalTimeMs = in.get<std::int32_t>();
-        row.bitRate = in.get<std::int32_t>();
-        row.sampleRate = in.get<std::int32_t>();
-        row.size = in.get<std::int64_t>();
-        row.dateAddedMs = in.get<std::int64_t>();
-        if (withHistory) {
-            row.playCount = in.get<std::int32_t>();
-            row.skipCount = in.get<std::int32_t>();
-            row.rating = in.get<std::int32_t>();
-            row.playDateMs = in.get<std::int64_t>();
-        } else {
-            row.playCount = row.skipCount = row.rating = 0;
-            row.playDateMs = kNoDate;
-        }
-        row.textOffset = static_cast<std::uint32_t>(in.pos());
+        in.skip(m_fixedBytes);
+        m_textOffsets.push_back(static_cast<std::uint32_t>(in.pos()));
         for (int t = 0; t < kTextCount; ++t)
             in.skipText();
-        m_rows.push_back(row);
         if (i % kForgetEvery == 0)
             forgetRowsBefore(int(i));
     }
     if (!in.atEnd())
         throw FormatError("The library sent a track reply with trailing bytes");
     // Read once to find the rows; the walks that follow read it again.
-    forgetRowsBefore(static_cast<int>(m_rows.size()));
+    forgetRowsBefore(static_cast<int>(m_textOffsets.size()));
 }
 
 void TrackTable::forgetRowsBefore(int row) const
@@ -325,7 +312,7 @@ void TrackTable::forgetRowsBefore(int row) const
         return;
     static const auto page = std::size_t(sysconf(_SC_PAGESIZE));
     const std::size_t end = row <= 0        ? 0
-                            : row < count() ? m_rows[std::size_t(row)].textOffset
+                            : row < count() ? m_textOffsets[std::size_t(row)]
                                             : std::size_t(m_payload.size());
     const std::size_t upTo = end / page * page;
     // The mapping starts on a page, the payload with it. Dropping pages of a
@@ -338,18 +325,18 @@ void TrackTable::forgetRowsBefore(int row) const
 
 QDateTime TrackTable::dateAdded(int row) const
 {
-    return dateOf(m_rows[row].dateAddedMs);
+    return dateOf(dateAddedMs(row));
 }
 
 QDateTime TrackTable::playDate(int row) const
 {
-    return dateOf(m_rows[row].playDateMs);
+    return m_withHistory ? dateOf(fixed<std::int64_t>(row, 52)) : QDateTime();
 }
 
 QString TrackTable::text(int row, TrackText which) const
 {
     Reader in(m_payload);
-    in.seek(m_rows[row].textOffset);
+    in.seek(m_textOffsets[std::size_t(row)]);
     for (int t = 0; t < static_cast<int>(which); ++t)
         in.skipText();
     return in.getText();
@@ -358,21 +345,20 @@ QString TrackTable::text(int row, TrackText which) const
 TrackRecord TrackTable::record(int row) const
 {
     TrackRecord t;
-    const Row &r = m_rows[row];
-    t.databaseId = r.databaseId;
-    t.trackId = r.trackId;
-    t.kind = r.kind;
-    t.totalTimeMs = r.totalTimeMs;
-    t.bitRate = r.bitRate;
-    t.sampleRate = r.sampleRate;
-    t.size = r.size;
+    t.databaseId = databaseId(row);
+    t.trackId = trackId(row);
+    t.kind = kind(row);
+    t.totalTimeMs = totalTimeMs(row);
+    t.bitRate = bitRate(row);
+    t.sampleRate = sampleRate(row);
+    t.size = size(row);
     t.dateAdded = dateAdded(row);
-    t.playCount = r.playCount;
-    t.skipCount = r.skipCount;
-    t.rating = r.rating;
+    t.playCount = playCount(row);
+    t.skipCount = skipCount(row);
+    t.rating = rating(row);
     t.playDate = playDate(row);
     Reader in(m_payload);
-    in.seek(r.textOffset);
+    in.seek(m_textOffsets[std::size_t(row)]);
     t.name = in.getText();
     t.artist = in.getText();
     t.album = in.getText();
@@ -387,9 +373,9 @@ TrackRecord TrackTable::record(int row) const
 
 int TrackTable::findTrackId(std::int32_t trackId) const
 {
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (m_rows[i].trackId == trackId)
-            return static_cast<int>(i);
+    for (int row = 0; row < count(); ++row) {
+        if (this->trackId(row) == trackId)
+            return row;
     }
     return -1;
 }
