@@ -73,16 +73,22 @@ Alignment alignAt(std::span<const std::uint32_t> a, std::span<const std::uint32_
     return alignment;
 }
 
-std::optional<float> matchAt(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b, int shift)
+// The bit error rate at a shift that spans enough.
+std::optional<double> errorsAt(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b, int shift)
 {
     const Alignment alignment = alignAt(a, b, shift);
     const int shorter = int(std::min(a.size(), b.size()));
     if (alignment.span < kShortestSpan || alignment.span < kMostOfShorter * shorter)
         return std::nullopt;
-    const double rate = double(alignment.errors) / (32.0 * alignment.span);
-    if (rate >= kMaxBitErrors)
+    return double(alignment.errors) / (32.0 * alignment.span);
+}
+
+std::optional<float> matchAt(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b, int shift)
+{
+    const auto rate = errorsAt(a, b, shift);
+    if (!rate || *rate >= kMaxBitErrors)
         return std::nullopt;
-    return float(1.0 - rate);
+    return float(1.0 - *rate);
 }
 
 // The index: every indexed value of every informative print, as one key a
@@ -274,19 +280,27 @@ template<typename F> void inParallel(size_t count, F f)
 
 } // namespace
 
-std::optional<float> compareFingerprints(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b)
+std::optional<double> lowestBitErrors(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b)
 {
     a = compared(a);
     b = compared(b);
     if (!informative(a) || !informative(b))
         return std::nullopt;
-    std::optional<float> best;
+    std::optional<double> lowest;
     for (int shift = -kMaxShift; shift <= kMaxShift; ++shift) {
-        const auto strength = matchAt(a, b, shift);
-        if (strength && (!best || *strength > *best))
-            best = strength;
+        const auto rate = errorsAt(a, b, shift);
+        if (rate && (!lowest || *rate < *lowest))
+            lowest = rate;
     }
-    return best;
+    return lowest;
+}
+
+std::optional<float> compareFingerprints(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b)
+{
+    const auto rate = lowestBitErrors(a, b);
+    if (!rate || *rate >= kMaxBitErrors)
+        return std::nullopt;
+    return float(1.0 - *rate);
 }
 
 std::vector<SoundPair> compareEveryPair(const std::vector<std::span<const std::uint32_t>> &fingerprints)

@@ -36,6 +36,11 @@ struct SoundPair
 // The share of bits that agree at the best shift, when it makes a match.
 std::optional<float> compareFingerprints(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b);
 
+// The lowest share of bits that differ at any shift spanning enough to make a
+// match, whatever the share; nothing when none spans enough or either print
+// could never match. What kMaxBitErrors is chosen against.
+std::optional<double> lowestBitErrors(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b);
+
 // Every pair that sounds the same, by a < b then b.
 std::vector<SoundPair> findSoundAlikes(const std::vector<std::span<const std::uint32_t>> &fingerprints);
 

@@ -57,10 +57,19 @@ std::optional<LibraryCore::FingerprintTask> fileNow(const QString &path)
 std::vector<LibraryCore::FingerprintTask> LibraryStore::fingerprintsToMake()
 {
     auto &kept = m_fingerprintCache.toMake;
-    const WriteStamp writes = writesSoFar(m_db);
-    if (kept.stillTrue(writes))
+    if (kept.stillTrue(writesSoFar(m_db)))
         return kept.found;
     kept = {};
+    if (!m_db.isReadOnly()) {
+        // A fingerprint stays while a file track, or a removal that can be
+        // undone, names its file: undoing moves the file back as it was, so
+        // its fingerprint still holds. The rest go here, before a run.
+        m_db.query("DELETE FROM fingerprints WHERE NOT EXISTS(SELECT 1 FROM tracks t WHERE t.location ="
+                   " fingerprints.path AND t.kind = 1) AND fingerprints.path NOT IN (SELECT t.location FROM "
+                   "journal_tracks t JOIN journal_jobs j ON"
+                   " j.job_id = t.job_id WHERE j.restored = 0 AND t.location IS NOT NULL)")
+            .run();
+    }
     std::vector<FingerprintTask> tasks;
     auto q = m_db.query("SELECT t.location, f.size, f.modified, f.version FROM"
                         " (SELECT location, min(library_order) AS first FROM tracks"
@@ -76,7 +85,7 @@ std::vector<LibraryCore::FingerprintTask> LibraryStore::fingerprintsToMake()
             continue;
         tasks.push_back(*now);
     }
-    kept.writes = writes;
+    kept.writes = writesSoFar(m_db);
     kept.found = tasks;
     return tasks;
 }
