@@ -39,6 +39,7 @@ bool informative(std::span<const std::uint32_t> items)
     // Distinct values counted in an open table twice the largest print:
     // sorting a copy of every print cost more than all the matching.
     constexpr size_t kSlots = 2 * kComparedItems;
+    static_assert(kSlots == 1 << 10, "the slot is the hash's top 10 bits");
     std::array<std::uint64_t, kSlots> slots{}; // value + 1, 0 free
     size_t distinct = 0;
     for (const std::uint32_t value : items) {
