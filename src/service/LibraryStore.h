@@ -5,6 +5,7 @@
 #pragma once
 
 #include "protocol/LibraryBusFormat.h"
+#include "service/FingerprintCache.h"
 #include "service/LibraryCore.h"
 #include "service/LibraryFileEntries.h"
 #include "service/SqliteDatabase.h"
@@ -203,6 +204,7 @@ private:
     void takeBackMerge(std::int64_t entryId);
 
     sql::Database m_db;
+    FingerprintCache m_fingerprintCache;
     std::int32_t m_sourceId = 0;
     std::int32_t m_libraryPlaylistId = 0;
     int m_depth = 0;
