@@ -4,6 +4,8 @@
 // memory, look-ups by persistent ID and by file, and IDs kept from a file.
 #pragma once
 
+#include "protocol/LibraryBusFormat.h"
+#include "service/FingerprintCache.h"
 #include "service/LibraryCore.h"
 #include "service/LibraryFileEntries.h"
 #include "service/SqliteDatabase.h"
@@ -119,6 +121,9 @@ public:
     // playlist again: the walk's statement is in use.
     void forEachTrack(std::int32_t playlistId,
                       const std::function<void(const TrackRecord &, const QString &trackType)> &visit);
+    // The same walk with the tracks as the bus payload takes them (see
+    // protocol::TrackBytes); the bytes are valid during the call only.
+    void forEachTrackBytes(std::int32_t playlistId, const std::function<void(const protocol::TrackBytes &)> &visit);
     // The playlist's items as TrackIDs, in order.
     void forEachTrackId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit);
     // "File", "URL" or "Remote".
@@ -166,6 +171,8 @@ private:
     LibraryStore(const QString &path, bool readOnly);
     void prepare(std::chrono::milliseconds busyTimeout, bool readOnly = false);
     void checkPlaylist(std::int32_t playlistId);
+    // The rows of forEachTrack, TRACK_COLUMNS each, handed to visit in order.
+    void walkTrackRows(std::int32_t playlistId, const std::function<void(const sql::Query &)> &visit);
     void checkTracks(const std::vector<std::int32_t> &databaseIds);
     void appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds, bool checkEachTrack);
     std::int32_t takeTrackId(std::int32_t wanted);
@@ -202,6 +209,7 @@ private:
     void takeBackMerge(std::int64_t entryId);
 
     sql::Database m_db;
+    FingerprintCache m_fingerprintCache;
     std::int32_t m_sourceId = 0;
     std::int32_t m_libraryPlaylistId = 0;
     int m_depth = 0;

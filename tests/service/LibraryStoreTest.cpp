@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -201,6 +202,44 @@ TEST(Store, AddedTracksKeepEveryPropertyInTheOrderAdded)
     store->moveToLibraryEnd({a.databaseId});
     EXPECT_EQ(names(store->playlistTracks(store->libraryPlaylistId())), (std::vector<QString>{"Radio", "C", "A"}));
     EXPECT_EQ(streamed(), (std::vector<QString>{"Radio", "C", "A"}));
+}
+
+// The service writes the bus payload from SQLite's own bytes; it must be the
+// payload the records would make, texts that QString would change included.
+TEST(Store, TheBusPayloadIsTheOneTheRecordsMake)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    const std::vector<const char *> odd = {
+        "C080",                       // overlong
+        "EDA080",                     // a surrogate
+        "F4908080",                   // above the last code point
+        "41E282",                     // cut short
+        "EFBBBF41",                   // a byte order mark
+        "EFBFBE",                     // a noncharacter
+        "E282AC20F09D849E",           // plain: three and four bytes
+        "6c6f6e6720617363696920ff41", // a bad byte after eight plain ones
+        "410042",                     // a NUL inside
+    };
+    std::vector<std::int32_t> ids;
+    for (std::size_t i = 0; i < odd.size(); ++i) {
+        TrackRecord t = makeTrack(QStringLiteral("T%1 Ünïcödé").arg(i), std::int32_t(i) * 61000);
+        if (i % 2)
+            t.dateAdded = QDateTime();
+        t.playDate = QDateTime(QDate(2020, 1, 1), QTime(), Qt::UTC).addSecs(qint64(i));
+        t.playCount = std::int32_t(i);
+        ids.push_back(store->addTrack(t).databaseId);
+        const QByteArray sql = "UPDATE tracks SET artist = CAST(x'" + QByteArray(odd[i]) +
+                               "' AS TEXT), long_description = CAST(x'" + QByteArray(odd[odd.size() - 1 - i]) +
+                               "' AS TEXT) WHERE database_id = " + QByteArray::number(ids.back());
+        store->database().exec(sql.constData());
+    }
+    const auto mix = store->addPlaylist(QStringLiteral("Mix"));
+    store->appendToPlaylist(mix.playlistId, {ids[3], ids[0], ids[3]});
+    for (const std::int32_t playlist : {store->libraryPlaylistId(), mix.playlistId}) {
+        tidyfox::protocol::TrackPayloadWriter writer;
+        store->forEachTrackBytes(playlist, [&](const tidyfox::protocol::TrackBytes &t) { writer.add(t); });
+        EXPECT_EQ(writer.finish(), tidyfox::protocol::encodeTracks(store->playlistTracks(playlist))) << playlist;
+    }
 }
 
 TEST(Store, DeleteRemovesTheTrackFromTheLibraryAndEveryPlaylist)
@@ -554,6 +593,65 @@ TEST_F(StoreOnDisk, AJobOfRemovalsIsPutBackWhole)
     }
     EXPECT_THROW(store->deleteTrackInJob(job, b.databaseId, {}, {}), LibraryError);
     EXPECT_EQ(store->trackCount(), 4);
+}
+
+TEST_F(StoreOnDisk, FingerprintsHoldWhileTheLibraryAndTheFilesDo)
+{
+    QDir().mkpath(dir.filePath(QStringLiteral("music")));
+    auto store = LibraryStore::open(libraryPath());
+    std::mt19937 random(8);
+    std::vector<std::uint32_t> song(300), other(300);
+    for (size_t i = 0; i < song.size(); ++i) {
+        song[i] = std::uint32_t(random());
+        other[i] = std::uint32_t(random());
+    }
+    auto add = [&](const char *name) {
+        TrackRecord t = makeTrack(QLatin1String(name));
+        t.location = dir.filePath(QStringLiteral("music/%1.mp3").arg(QLatin1String(name)));
+        writeFile(t.location, QByteArray("sound of ") + name);
+        return store->addTrack(t);
+    };
+    const auto a = add("a"), b = add("b"), c = add("c");
+    const auto tasks = store->fingerprintsToMake();
+    ASSERT_EQ(tasks.size(), 3u);
+    for (const auto &task : tasks)
+        store->keepFingerprint(task, task.path == c.location ? other : song, {});
+    RawDb raw(libraryPath());
+    const auto matches = [&] {
+        std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
+        for (const auto &match : store->soundMatches())
+            pairs.emplace_back(match.a, match.b);
+        return pairs;
+    };
+    using Pairs = std::vector<std::pair<std::int32_t, std::int32_t>>;
+    EXPECT_EQ(matches(), (Pairs{{a.databaseId, b.databaseId}}));
+    EXPECT_TRUE(store->fingerprintsToMake().empty());
+    // What was found last is kept only while nobody writes: here another
+    // process.
+    raw.exec("UPDATE fingerprints SET version = version + 1 WHERE path LIKE '%/b.mp3'");
+    EXPECT_EQ(matches(), Pairs{});
+    EXPECT_EQ(store->fingerprintsToMake().size(), 1u);
+    store->keepFingerprint(*fileNow(b.location), song, {});
+    EXPECT_EQ(matches(), (Pairs{{a.databaseId, b.databaseId}}));
+    // ... and while every file is as it was.
+    writeFile(a.location, "another sound of a");
+    EXPECT_EQ(matches(), Pairs{});
+    EXPECT_EQ(store->fingerprintsToMake().size(), 1u);
+
+    // A track removed in a job keeps its fingerprint for the undo, which
+    // brings the file back as it was; gone for good, it loses it.
+    const auto count = [&] { return raw.text("SELECT count(*) FROM fingerprints").toInt(); };
+    const auto job = store->beginJob(QStringLiteral("duplicates"));
+    const Trashed trashed = trashFile(dir, c.location);
+    store->deleteTrackInJob(job, c.databaseId, trashed.path, trashed.info);
+    store->endJob(job);
+    store->fingerprintsToMake();
+    EXPECT_EQ(count(), 3);
+    EXPECT_EQ(store->restoreJob(job).restored, 1);
+    EXPECT_EQ(store->fingerprintsToMake().size(), 1u); // a alone
+    store->deleteTrack(c.databaseId);
+    store->fingerprintsToMake();
+    EXPECT_EQ(count(), 2);
 }
 
 TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)
