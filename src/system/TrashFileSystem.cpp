@@ -18,26 +18,11 @@
 namespace tidyfox::system {
 namespace {
 
-// path resolved as the disk has it (symlinked folders followed, the file's
-// own name kept): a trash or a hidden folder reached through another spelling
-// is still the same folder.
-QString realLocation(const QString &path)
+// Within path's folders: base is the folder as the disk resolves it, or
+// as written when it cannot be resolved.
+bool isWithinFolder(const QString &path, const QString &base)
 {
-    const QFileInfo info(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
-    const QString parent = info.absoluteDir().canonicalPath();
-    if (parent.isEmpty())
-        return {};
-    return parent == QLatin1String("/") ? QLatin1Char('/') + info.fileName()
-                                        : parent + QLatin1Char('/') + info.fileName();
-}
-
-bool isWithin(const QString &path, const QString &folder)
-{
-    if (folder.isEmpty())
-        return false;
-    const QString real = QDir(folder).canonicalPath();
-    const QString base = real.isEmpty() ? QDir::cleanPath(folder) : real;
-    return path.startsWith(base + QLatin1Char('/'));
+    return !base.isEmpty() && path.startsWith(base + QLatin1Char('/'));
 }
 
 bool hasHiddenFolder(const QString &path)
@@ -95,12 +80,25 @@ QString TrashFileSystem::whyItStays(const QString &path)
     };
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return QStringLiteral("it is not a regular file");
-    const QString real = realLocation(path);
-    if (real.isEmpty())
+    // path resolved as the disk has it (symlinked folders followed, the
+    // file's own name kept): a trash or a hidden folder reached through
+    // another spelling is still the same folder.
+    const QFileInfo info(QDir::isAbsolutePath(path) ? QDir::cleanPath(path)
+                                                    : QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+    const QString parent = realFolder(info.path());
+    if (parent.isEmpty())
         return QStringLiteral("its folder cannot be resolved");
-    if (isWithin(real, homeTrashPath()) || real.contains(QLatin1String("/.Trash")))
+    const QString real =
+        parent == QLatin1String("/") ? QLatin1Char('/') + info.fileName() : parent + QLatin1Char('/') + info.fileName();
+    const auto base = [this](const QString &folder) {
+        if (folder.isEmpty())
+            return QString();
+        const QString resolved = realFolder(folder);
+        return resolved.isEmpty() ? QDir::cleanPath(folder) : resolved;
+    };
+    if (isWithinFolder(real, base(homeTrashPath())) || real.contains(QLatin1String("/.Trash")))
         return QStringLiteral("it is in the trash");
-    if (isWithin(real, tidyfoxDataFolder()))
+    if (isWithinFolder(real, base(tidyfoxDataFolder())))
         return QStringLiteral("it is in the library's own folder");
     if (hasHiddenFolder(real))
         return QStringLiteral("it is in a hidden folder");
@@ -108,6 +106,20 @@ QString TrashFileSystem::whyItStays(const QString &path)
     if (!hasAudioExtension(real) || !file.open(QIODevice::ReadOnly) || !startsLikeAudio(file.read(kAudioHeadBytes)))
         return QStringLiteral("it does not look like audio");
     return {};
+}
+
+QString TrashFileSystem::realFolder(const QString &folder)
+{
+    using namespace std::chrono_literals;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_realFoldersSince > 1s) {
+        m_realFolders.clear();
+        m_realFoldersSince = now;
+    }
+    auto found = m_realFolders.constFind(folder);
+    if (found == m_realFolders.constEnd())
+        found = m_realFolders.insert(folder, QDir(folder).canonicalPath());
+    return found.value();
 }
 
 FolderListing TrashFileSystem::listFolder(const QString &path)
@@ -133,18 +145,25 @@ FolderListing TrashFileSystem::listFolder(const QString &path)
         ::close(fd);
         return listing;
     }
+    bool everyName = true;
     errno = 0;
     while (const dirent *entry = ::readdir(dir.get())) {
-        if (entry->d_type != DT_REG)
+        const bool regular = entry->d_type == DT_REG;
+        if (!regular && (qstrcmp(entry->d_name, ".") == 0 || qstrcmp(entry->d_name, "..") == 0))
             continue;
         const QString name = QFile::decodeName(entry->d_name);
         // A name that does not decode cleanly could stand for another.
-        if (!name.contains(QChar::ReplacementCharacter))
-            listing.names.append(name);
+        if (name.contains(QChar::ReplacementCharacter))
+            everyName = false;
+        else
+            (regular ? listing.names : listing.otherNames).append(name);
     }
     listing.listed = errno == 0;
-    if (!listing.listed)
+    listing.complete = listing.listed && everyName;
+    if (!listing.listed) {
         listing.names.clear();
+        listing.otherNames.clear();
+    }
     return listing;
 }
 

@@ -5,6 +5,10 @@
 
 #include "system/FileSystem.h"
 
+#include <QHash>
+#include <QString>
+#include <chrono>
+
 namespace tidyfox::system {
 
 class TrashFileSystem : public FileSystem
@@ -17,6 +21,16 @@ public:
     QString whyItStays(const QString &path) override;
     FolderListing listFolder(const QString &path) override;
     bool mayHaveOtherNames(const QString &path) override;
+
+private:
+    // A folder as the disk resolves it (empty when it cannot be). A review
+    // asks about the files of a few folders many times over; the answers
+    // are kept for a moment only, since a folder may be moved or linked
+    // elsewhere while the program runs.
+    QString realFolder(const QString &folder);
+
+    QHash<QString, QString> m_realFolders;
+    std::chrono::steady_clock::time_point m_realFoldersSince;
 };
 
 } // namespace tidyfox::system
