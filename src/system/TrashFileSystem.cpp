@@ -44,7 +44,7 @@ bool TrashFileSystem::fileExists(const QString &path)
     struct stat st
     {
     };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return statOf(path, st, false) && !S_ISDIR(st.st_mode);
 }
 
 TrashedFile TrashFileSystem::moveToTrash(const QString &path, const BeforeTrashMove &beforeMove)
@@ -64,7 +64,7 @@ std::optional<FileStamp> TrashFileSystem::stamp(const QString &path)
     struct stat st
     {
     };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (!statOf(path, st, false))
         return std::nullopt;
     return FileStamp{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
                      std::int64_t(st.st_size),
@@ -78,7 +78,7 @@ QString TrashFileSystem::whyItStays(const QString &path)
     struct stat st
     {
     };
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!statOf(path, st, true) || !S_ISREG(st.st_mode))
         return QStringLiteral("it is not a regular file");
     // path resolved as the disk has it (symlinked folders followed, the
     // file's own name kept): a trash or a hidden folder reached through
@@ -108,14 +108,58 @@ QString TrashFileSystem::whyItStays(const QString &path)
     return {};
 }
 
-QString TrashFileSystem::realFolder(const QString &folder)
+TrashFileSystem::~TrashFileSystem()
+{
+    closeFolderFds();
+}
+
+void TrashFileSystem::closeFolderFds()
+{
+    for (const int fd : std::as_const(m_folderFds)) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    m_folderFds.clear();
+}
+
+void TrashFileSystem::forgetOldFolders()
 {
     using namespace std::chrono_literals;
     const auto now = std::chrono::steady_clock::now();
-    if (now - m_realFoldersSince > 1s) {
-        m_realFolders.clear();
-        m_realFoldersSince = now;
+    if (now - m_realFoldersSince <= 1s)
+        return;
+    m_realFolders.clear();
+    closeFolderFds();
+    m_realFoldersSince = now;
+}
+
+bool TrashFileSystem::statOf(const QString &path, struct stat &st, bool noFollow)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const QByteArrayView name = QByteArrayView(native).sliced(slash + 1);
+    // Only an absolute path names the same file from any folder; a path
+    // that ends in a folder's own spelling is asked about as written.
+    if (slash < 0 || !native.startsWith('/') || name.isEmpty() || name == "." || name == "..")
+        return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
+    forgetOldFolders();
+    const QByteArray folder = slash == 0 ? QByteArray("/") : native.first(slash);
+    auto found = m_folderFds.constFind(folder);
+    if (found == m_folderFds.constEnd() && m_folderFds.size() >= kKeptFolderFds) {
+        // A few descriptors at a time: the process's own are limited.
+        closeFolderFds();
+        found = m_folderFds.constEnd();
     }
+    if (found == m_folderFds.constEnd())
+        found = m_folderFds.insert(folder, ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (found.value() < 0)
+        return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
+    return ::fstatat(found.value(), native.constData() + slash + 1, &st, noFollow ? AT_SYMLINK_NOFOLLOW : 0) == 0;
+}
+
+QString TrashFileSystem::realFolder(const QString &folder)
+{
+    forgetOldFolders();
     auto found = m_realFolders.constFind(folder);
     if (found == m_realFolders.constEnd())
         found = m_realFolders.insert(folder, QDir(folder).canonicalPath());
@@ -174,7 +218,7 @@ bool TrashFileSystem::mayHaveOtherNames(const QString &path)
     struct stat st
     {
     };
-    return ::lstat(QFile::encodeName(path).constData(), &st) != 0 || S_ISLNK(st.st_mode) || st.st_nlink > 1;
+    return !statOf(path, st, true) || S_ISLNK(st.st_mode) || st.st_nlink > 1;
 }
 
 } // namespace tidyfox::system

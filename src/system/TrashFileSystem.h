@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QString>
 #include <chrono>
+#include <sys/stat.h>
 
 namespace tidyfox::system {
 
@@ -29,8 +30,25 @@ private:
     // elsewhere while the program runs.
     QString realFolder(const QString &folder);
 
+    // stat or (noFollow) lstat of path through its folder's descriptor: a
+    // run asks about many files of one folder, and the walk down a long path
+    // costs the kernel more than the question. The descriptors are kept for
+    // as long as the resolved folders.
+    bool statOf(const QString &path, struct stat &st, bool noFollow);
+    void forgetOldFolders();
+    void closeFolderFds();
+
+    static constexpr qsizetype kKeptFolderFds = 64;
+
     QHash<QString, QString> m_realFolders;
+    QHash<QByteArray, int> m_folderFds; // -1: cannot be opened
     std::chrono::steady_clock::time_point m_realFoldersSince;
+
+public:
+    TrashFileSystem() = default;
+    TrashFileSystem(const TrashFileSystem &) = delete;
+    TrashFileSystem &operator=(const TrashFileSystem &) = delete;
+    ~TrashFileSystem() override;
 };
 
 } // namespace tidyfox::system
