@@ -145,11 +145,12 @@ bool TrashFileSystem::statOf(const QString &path, struct stat &st, bool noFollow
     forgetOldFolders();
     const QByteArray folder = slash == 0 ? QByteArray("/") : native.first(slash);
     auto found = m_folderFds.constFind(folder);
-    if (found == m_folderFds.constEnd() && m_folderFds.size() >= kKeptFolderFds) {
-        // A few descriptors at a time: the process's own are limited.
-        closeFolderFds();
-        found = m_folderFds.constEnd();
-    }
+    // The process's descriptors are limited: past the first folders, the
+    // others are asked about by their paths. Dropping kept ones instead
+    // would open a folder for nearly every question when a library's
+    // tracks take turns among more folders than are kept.
+    if (found == m_folderFds.constEnd() && m_folderFds.size() >= kKeptFolderFds)
+        return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
     if (found == m_folderFds.constEnd())
         found = m_folderFds.insert(folder, ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (found.value() < 0)

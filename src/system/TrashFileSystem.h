@@ -38,7 +38,7 @@ private:
     void forgetOldFolders();
     void closeFolderFds();
 
-    static constexpr qsizetype kKeptFolderFds = 64;
+    static constexpr qsizetype kKeptFolderFds = 200;
 
     QHash<QString, QString> m_realFolders;
     QHash<QByteArray, int> m_folderFds; // -1: cannot be opened
