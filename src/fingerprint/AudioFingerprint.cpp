@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fingerprint/AudioFingerprint.h"
 
+#include "fingerprint/FingerprintLog.h"
+
 #include <chromaprint.h>
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,6 +16,7 @@ extern "C" {
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <cmath>
+#include <cstdarg>
 #include <memory>
 #include <mutex>
 
@@ -220,14 +223,31 @@ private:
     double m_squares = 0;
 };
 
+// FFmpeg's notes go to this program's log as debug lines: what a damaged
+// file did wrong is told in the outcome's one line already, so even FFmpeg's
+// errors are no warning of ours. It writes a line in pieces, from any thread.
+void logFromFfmpeg(void *context, int level, const char *format, va_list arguments)
+{
+    if (level > AV_LOG_VERBOSE || !lcFingerprint().isDebugEnabled())
+        return;
+    thread_local int printPrefix = 1;
+    thread_local QByteArray line;
+    char piece[1024];
+    av_log_format_line2(context, level, format, arguments, piece, sizeof piece, &printPrefix);
+    line += piece;
+    if (line.endsWith('\n')) {
+        line.chop(1);
+        qCDebug(lcFingerprint).noquote() << "FFmpeg:" << QString::fromUtf8(line);
+        line.clear();
+    }
+}
+
 } // namespace
 
 FingerprintOutcome fingerprintFile(const QString &path, std::chrono::milliseconds limit)
 {
-    // A damaged file is told in the outcome's one line; FFmpeg's own notes
-    // on it would be noise on the terminal.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    static std::once_flag logging;
+    std::call_once(logging, [] { av_log_set_callback(logFromFfmpeg); });
     return Listener(limit).listen(path);
 }
 

@@ -4,6 +4,7 @@
 // memory, look-ups by persistent ID and by file, and IDs kept from a file.
 #pragma once
 
+#include "service/FingerprintCache.h"
 #include "service/LibraryCore.h"
 #include "service/LibraryFileEntries.h"
 #include "service/SqliteDatabase.h"
@@ -197,6 +198,7 @@ private:
     void takeBackMerge(std::int64_t entryId);
 
     sql::Database m_db;
+    FingerprintCache m_fingerprintCache;
     std::int32_t m_sourceId = 0;
     std::int32_t m_libraryPlaylistId = 0;
     int m_depth = 0;

@@ -154,6 +154,7 @@ void MainWindow::findDuplicates(const QString &filterText)
 bool MainWindow::listenToTracks(libraryclient::LibraryClient &library)
 {
     m_stopListening = false;
+    m_state.enter(WindowState::Phase::Listening);
     m_jobStatus->setListening(true);
     QElapsedTimer sinceShown;
     const QLocale numbers(QLocale::English, QLocale::UnitedStates);
@@ -170,9 +171,11 @@ bool MainWindow::listenToTracks(libraryclient::LibraryClient &library)
         library.makeFingerprints(handlers);
     } catch (...) {
         m_jobStatus->setListening(false);
+        m_state.leave(WindowState::Phase::Listening);
         throw;
     }
     m_jobStatus->setListening(false);
+    m_state.leave(WindowState::Phase::Listening);
     return !m_stopListening;
 }
 

@@ -59,7 +59,7 @@ void MainWindow::onLibraryRestored(std::int32_t jobId)
     // A job under way reloads at its end and sees the tracks then.
     using Phase = WindowState::Phase;
     for (const Phase busy : {Phase::Connecting, Phase::LoadingList, Phase::RemovingDuplicates,
-                             Phase::DeletingDeadTracks, Phase::RunningJob}) {
+                             Phase::DeletingDeadTracks, Phase::RunningJob, Phase::Listening}) {
         if (m_state.isIn(busy))
             return;
     }

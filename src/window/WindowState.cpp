@@ -9,7 +9,7 @@ namespace {
 
 // The phases that close the gate, and the commands that pass it anyway.
 constexpr WindowState::Phase kGatedPhases[] = {WindowState::Phase::Connecting, WindowState::Phase::RemovingDuplicates,
-                                               WindowState::Phase::RunningJob};
+                                               WindowState::Phase::RunningJob, WindowState::Phase::Listening};
 constexpr std::array<const char *, 4> kAlwaysAdmitted = {"IDC_FS_help", "IDC_FS_exit", "IDC_FS_mini", "IDC_FS_maxi"};
 
 } // namespace
@@ -26,6 +26,8 @@ bool WindowState::isAlwaysAdmitted(const QString &command)
 bool WindowState::admits(const QString &command) const
 {
     if (isAlwaysAdmitted(command))
+        return true;
+    if (isIn(Phase::Listening) && command == QLatin1String("IDC_FS_stopListening"))
         return true;
     for (const Phase phase : kGatedPhases) {
         if (isIn(phase))

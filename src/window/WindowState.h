@@ -33,6 +33,9 @@ public:
         // One of the window's own jobs: a restore, or what the Delete button
         // asked for.
         RunningJob = 0x20,
+        // Waiting for the library to hear its tracks before sound-alikes are
+        // found: only stopping the listening gets through the gate.
+        Listening = 0x40,
     };
     Q_DECLARE_FLAGS(Phases, Phase)
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -554,6 +555,65 @@ TEST_F(StoreOnDisk, AJobOfRemovalsIsPutBackWhole)
     }
     EXPECT_THROW(store->deleteTrackInJob(job, b.databaseId, {}, {}), LibraryError);
     EXPECT_EQ(store->trackCount(), 4);
+}
+
+TEST_F(StoreOnDisk, FingerprintsHoldWhileTheLibraryAndTheFilesDo)
+{
+    QDir().mkpath(dir.filePath(QStringLiteral("music")));
+    auto store = LibraryStore::open(libraryPath());
+    std::mt19937 random(8);
+    std::vector<std::uint32_t> song(300), other(300);
+    for (size_t i = 0; i < song.size(); ++i) {
+        song[i] = std::uint32_t(random());
+        other[i] = std::uint32_t(random());
+    }
+    auto add = [&](const char *name) {
+        TrackRecord t = makeTrack(QLatin1String(name));
+        t.location = dir.filePath(QStringLiteral("music/%1.mp3").arg(QLatin1String(name)));
+        writeFile(t.location, QByteArray("sound of ") + name);
+        return store->addTrack(t);
+    };
+    const auto a = add("a"), b = add("b"), c = add("c");
+    const auto tasks = store->fingerprintsToMake();
+    ASSERT_EQ(tasks.size(), 3u);
+    for (const auto &task : tasks)
+        store->keepFingerprint(task, task.path == c.location ? other : song, {});
+    RawDb raw(libraryPath());
+    const auto matches = [&] {
+        std::vector<std::pair<std::int32_t, std::int32_t>> pairs;
+        for (const auto &match : store->soundMatches())
+            pairs.emplace_back(match.a, match.b);
+        return pairs;
+    };
+    using Pairs = std::vector<std::pair<std::int32_t, std::int32_t>>;
+    EXPECT_EQ(matches(), (Pairs{{a.databaseId, b.databaseId}}));
+    EXPECT_TRUE(store->fingerprintsToMake().empty());
+    // What was found last is kept only while nobody writes: here another
+    // process.
+    raw.exec("UPDATE fingerprints SET version = version + 1 WHERE path LIKE '%/b.mp3'");
+    EXPECT_EQ(matches(), Pairs{});
+    EXPECT_EQ(store->fingerprintsToMake().size(), 1u);
+    store->keepFingerprint(*fileNow(b.location), song, {});
+    EXPECT_EQ(matches(), (Pairs{{a.databaseId, b.databaseId}}));
+    // ... and while every file is as it was.
+    writeFile(a.location, "another sound of a");
+    EXPECT_EQ(matches(), Pairs{});
+    EXPECT_EQ(store->fingerprintsToMake().size(), 1u);
+
+    // A track removed in a job keeps its fingerprint for the undo, which
+    // brings the file back as it was; gone for good, it loses it.
+    const auto count = [&] { return raw.text("SELECT count(*) FROM fingerprints").toInt(); };
+    const auto job = store->beginJob(QStringLiteral("duplicates"));
+    const Trashed trashed = trashFile(dir, c.location);
+    store->deleteTrackInJob(job, c.databaseId, trashed.path, trashed.info);
+    store->endJob(job);
+    store->fingerprintsToMake();
+    EXPECT_EQ(count(), 3);
+    EXPECT_EQ(store->restoreJob(job).restored, 1);
+    EXPECT_EQ(store->fingerprintsToMake().size(), 1u); // a alone
+    store->deleteTrack(c.databaseId);
+    store->fingerprintsToMake();
+    EXPECT_EQ(count(), 2);
 }
 
 TEST_F(StoreOnDisk, TheHistoryKeepsTheLastFiftyJobs)

@@ -512,6 +512,7 @@ void tst_Window::looseAndSoundFindingsGoAsTheReviewedSet()
                         QStringLiteral("false,false,false,false,false,false,false,true,sound"));
     QVERIFY(f.valueOf(QStringLiteral("_root.activationtxt")).startsWith(QStringLiteral("Finding duplicates")));
     QVERIFY(!status->property("listening").toBool());
+    QVERIFY(MainWindowProbe(w).state().admits(QStringLiteral("IDC_FS_refreshList2")));
 }
 
 void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()
