@@ -106,6 +106,8 @@ public:
     {
         const auto snapshot = fetched();
         for (int row = 0; row < snapshot->count(); ++row) {
+            if (row % 4096 == 0)
+                snapshot->forgetRowsBefore(row);
             if (m_backend->isDeletedSince(snapshot->databaseId(row), m_tableMark))
                 continue;
             if (!visit(track(snapshot, m_tableMark, row)))

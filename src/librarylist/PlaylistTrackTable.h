@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -41,6 +42,9 @@ public:
         bool fileMissing = false;
     };
     void addTrack(const Track &track);
+    // Room for this many rows in all, known before they are added: a large
+    // playlist's rows are then not copied as they grow.
+    void reserve(int tracks) { m_rows.reserve(static_cast<size_t>(std::max(tracks, 0))); }
 
     int trackCount() const { return static_cast<int>(m_rows.size()); }
     // A stored value; a field never written reads as a null text.

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace tidyfox::protocol {
 
@@ -15,10 +17,12 @@ namespace {
 constexpr std::uint32_t kTrackMagic = 0x33544654;    // "TFT3": with the play history
 constexpr std::uint32_t kTrackMagicV2 = 0x32544654;  // "TFT2": sizes are 64-bit, no history
 constexpr std::uint32_t kPlaylistMagic = 0x31504654; // "TFP1"
-constexpr std::int64_t kNoDate = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kNoDate = kNoTrackDate;
 constexpr int kTextCount = static_cast<int>(TrackText::Count);
 constexpr qsizetype kFixedTrackBytesV2 = 6 * 4 + 8 + 8;
 constexpr qsizetype kFixedTrackBytes = kFixedTrackBytesV2 + 3 * 4 + 8;
+// Rows between two looks at whether pages can be dropped (forgetRowsBefore).
+constexpr std::uint32_t kForgetEvery = 4096;
 
 std::int64_t msOf(const QDateTime &date)
 {
@@ -52,6 +56,11 @@ public:
         const std::uint32_t le = qToLittleEndian(length);
         std::memcpy(m_out.data() + at, &le, sizeof le);
     }
+    void putBytes(QByteArrayView bytes)
+    {
+        put<std::uint32_t>(static_cast<std::uint32_t>(bytes.size()));
+        m_out.append(bytes);
+    }
 
 private:
     QByteArray &m_out;
@@ -69,6 +78,11 @@ public:
         std::memcpy(&value, m_data + m_pos, sizeof value);
         m_pos += sizeof value;
         return qFromLittleEndian(value);
+    }
+    void skip(std::size_t bytes)
+    {
+        need(bytes);
+        m_pos += bytes;
     }
     std::uint32_t skipText()
     {
@@ -134,6 +148,74 @@ void TrackPayloadWriter::add(const TrackRecord &t)
     out.putText(t.location);
     out.putText(t.longDescription);
     ++m_count;
+}
+
+void TrackPayloadWriter::add(const TrackBytes &t)
+{
+    Writer out(m_out);
+    out.put<std::int32_t>(t.databaseId);
+    out.put<std::int32_t>(t.trackId);
+    out.put<std::int32_t>(static_cast<std::int32_t>(t.kind));
+    out.put<std::int32_t>(t.totalTimeMs);
+    out.put<std::int32_t>(t.bitRate);
+    out.put<std::int32_t>(t.sampleRate);
+    out.put<std::int64_t>(t.size);
+    out.put<std::int64_t>(t.dateAddedMs);
+    out.put<std::int32_t>(t.playCount);
+    out.put<std::int32_t>(t.skipCount);
+    out.put<std::int32_t>(t.rating);
+    out.put<std::int64_t>(t.playDateMs);
+    for (QByteArrayView text : t.texts)
+        out.putBytes(text);
+    ++m_count;
+}
+
+bool isPlainUtf8(QByteArrayView bytes)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // Most library texts are ASCII: eight bytes at a time.
+        std::uint64_t word;
+        if (n - i >= 8 && (std::memcpy(&word, s + i, 8), (word & 0x8080808080808080u) == 0)) {
+            i += 8;
+            continue;
+        }
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i <= extra)
+            return false;
+        for (int k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        const bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
+        const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
+        const bool nonCharacter = (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE;
+        if (overlong || surrogate || nonCharacter || cp > 0x10FFFF || cp == 0xFEFF)
+            return false;
+        i += extra + 1;
+    }
+    return true;
 }
 
 QByteArray TrackPayloadWriter::finish()
@@ -204,54 +286,57 @@ TrackTable::TrackTable(QByteArray payload, std::shared_ptr<const void> keeper)
     const auto magic = in.get<std::uint32_t>();
     if (magic != kTrackMagic && magic != kTrackMagicV2)
         throw FormatError("The library sent a track reply in an unknown format");
-    const bool withHistory = magic == kTrackMagic;
+    m_withHistory = magic == kTrackMagic;
+    m_fixedBytes = static_cast<std::uint32_t>(m_withHistory ? kFixedTrackBytes : kFixedTrackBytesV2);
     const auto count = in.get<std::uint32_t>();
     // Each row takes at least its fixed part, so a bogus count cannot make us
     // reserve more than the payload could hold.
-    m_rows.reserve(std::min<std::size_t>(count, static_cast<std::size_t>(m_payload.size()) /
-                                                    (withHistory ? kFixedTrackBytes : kFixedTrackBytesV2)));
+    m_textOffsets.reserve(std::min<std::size_t>(count, static_cast<std::size_t>(m_payload.size()) / m_fixedBytes));
     for (std::uint32_t i = 0; i < count; ++i) {
-        Row row;
-        row.databaseId = in.get<std::int32_t>();
-        row.trackId = in.get<std::int32_t>();
-        row.kind = static_cast<TrackKind>(in.get<std::int32_t>());
-        row.totalTimeMs = in.get<std::int32_t>();
-        row.bitRate = in.get<std::int32_t>();
-        row.sampleRate = in.get<std::int32_t>();
-        row.size = in.get<std::int64_t>();
-        row.dateAddedMs = in.get<std::int64_t>();
-        if (withHistory) {
-            row.playCount = in.get<std::int32_t>();
-            row.skipCount = in.get<std::int32_t>();
-            row.rating = in.get<std::int32_t>();
-            row.playDateMs = in.get<std::int64_t>();
-        } else {
-            row.playCount = row.skipCount = row.rating = 0;
-            row.playDateMs = kNoDate;
-        }
-        row.textOffset = static_cast<std::uint32_t>(in.pos());
+        in.skip(m_fixedBytes);
+        m_textOffsets.push_back(static_cast<std::uint32_t>(in.pos()));
         for (int t = 0; t < kTextCount; ++t)
             in.skipText();
-        m_rows.push_back(row);
+        if (i % kForgetEvery == 0)
+            forgetRowsBefore(int(i));
     }
     if (!in.atEnd())
         throw FormatError("The library sent a track reply with trailing bytes");
+    // Read once to find the rows; the walks that follow read it again.
+    forgetRowsBefore(static_cast<int>(m_textOffsets.size()));
+}
+
+void TrackTable::forgetRowsBefore(int row) const
+{
+    if (!m_keeper)
+        return;
+    static const auto page = std::size_t(sysconf(_SC_PAGESIZE));
+    const std::size_t end = row <= 0        ? 0
+                            : row < count() ? m_textOffsets[std::size_t(row)]
+                                            : std::size_t(m_payload.size());
+    const std::size_t upTo = end / page * page;
+    // The mapping starts on a page, the payload with it. Dropping pages of a
+    // shared mapping loses nothing: the file still holds them. A walk that
+    // starts again reads its pages back, to be dropped again as it goes.
+    if (upTo > m_forgotten)
+        madvise(const_cast<char *>(m_payload.constData()) + m_forgotten, upTo - m_forgotten, MADV_DONTNEED);
+    m_forgotten = upTo;
 }
 
 QDateTime TrackTable::dateAdded(int row) const
 {
-    return dateOf(m_rows[row].dateAddedMs);
+    return dateOf(dateAddedMs(row));
 }
 
 QDateTime TrackTable::playDate(int row) const
 {
-    return dateOf(m_rows[row].playDateMs);
+    return m_withHistory ? dateOf(fixed<std::int64_t>(row, 52)) : QDateTime();
 }
 
 QString TrackTable::text(int row, TrackText which) const
 {
     Reader in(m_payload);
-    in.seek(m_rows[row].textOffset);
+    in.seek(m_textOffsets[std::size_t(row)]);
     for (int t = 0; t < static_cast<int>(which); ++t)
         in.skipText();
     return in.getText();
@@ -260,21 +345,20 @@ QString TrackTable::text(int row, TrackText which) const
 TrackRecord TrackTable::record(int row) const
 {
     TrackRecord t;
-    const Row &r = m_rows[row];
-    t.databaseId = r.databaseId;
-    t.trackId = r.trackId;
-    t.kind = r.kind;
-    t.totalTimeMs = r.totalTimeMs;
-    t.bitRate = r.bitRate;
-    t.sampleRate = r.sampleRate;
-    t.size = r.size;
+    t.databaseId = databaseId(row);
+    t.trackId = trackId(row);
+    t.kind = kind(row);
+    t.totalTimeMs = totalTimeMs(row);
+    t.bitRate = bitRate(row);
+    t.sampleRate = sampleRate(row);
+    t.size = size(row);
     t.dateAdded = dateAdded(row);
-    t.playCount = r.playCount;
-    t.skipCount = r.skipCount;
-    t.rating = r.rating;
+    t.playCount = playCount(row);
+    t.skipCount = skipCount(row);
+    t.rating = rating(row);
     t.playDate = playDate(row);
     Reader in(m_payload);
-    in.seek(r.textOffset);
+    in.seek(m_textOffsets[std::size_t(row)]);
     t.name = in.getText();
     t.artist = in.getText();
     t.album = in.getText();
@@ -289,9 +373,9 @@ TrackRecord TrackTable::record(int row) const
 
 int TrackTable::findTrackId(std::int32_t trackId) const
 {
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (m_rows[i].trackId == trackId)
-            return static_cast<int>(i);
+    for (int row = 0; row < count(); ++row) {
+        if (this->trackId(row) == trackId)
+            return row;
     }
     return -1;
 }

@@ -12,7 +12,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QtEndian>
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -36,6 +40,48 @@ public:
 // left running across an update of the program keeps answering in it.
 QByteArray encodeTracks(const std::vector<TrackRecord> &tracks);
 
+enum class TrackText : int {
+    Name,
+    Artist,
+    Album,
+    Composer,
+    Genre,
+    KindAsString,
+    Time,
+    Location,
+    LongDescription,
+    Count
+};
+
+// "No date" among the fixed fields of TrackBytes.
+inline constexpr std::int64_t kNoTrackDate = std::numeric_limits<std::int64_t>::min();
+
+// One track as it goes into the payload: dates in ms since the epoch, texts as
+// UTF-8 bytes in TrackText order. The library's tables keep their texts as
+// UTF-8 already, and turning a million tracks' texts into QString and back
+// was most of the cost of a large payload.
+struct TrackBytes
+{
+    std::int32_t databaseId = 0;
+    std::int32_t trackId = 0;
+    TrackKind kind = TrackKind::File;
+    std::int32_t totalTimeMs = 0;
+    std::int32_t bitRate = 0;
+    std::int32_t sampleRate = 0;
+    std::int64_t size = 0;
+    std::int64_t dateAddedMs = kNoTrackDate;
+    std::int32_t playCount = 0;
+    std::int32_t skipCount = 0;
+    std::int32_t rating = 0;
+    std::int64_t playDateMs = kNoTrackDate;
+    std::array<QByteArrayView, static_cast<std::size_t>(TrackText::Count)> texts;
+};
+
+// Whether bytes are UTF-8 that QString keeps as they are: a text that is not
+// (broken sequences, a byte order mark, noncharacters) has to take the way
+// through QString for the payload to carry what it always carried.
+bool isPlainUtf8(QByteArrayView bytes);
+
 // The same payload, built one track at a time, so that a large playlist never
 // has to be held as records.
 class TrackPayloadWriter
@@ -43,6 +89,8 @@ class TrackPayloadWriter
 public:
     explicit TrackPayloadWriter(qsizetype expectedTracks = 0);
     void add(const TrackRecord &track);
+    // The texts must be plain UTF-8 (isPlainUtf8).
+    void add(const TrackBytes &track);
     QByteArray finish();
 
     // Taken in pieces instead, so that not even the bytes are held whole:
@@ -64,68 +112,58 @@ std::vector<PlaylistRecord> decodePlaylists(const QByteArray &payload);
 QByteArray encodeSoundMatches(const std::vector<SoundMatch> &matches);
 std::vector<SoundMatch> decodeSoundMatches(const QByteArray &payload);
 
-enum class TrackText : int {
-    Name,
-    Artist,
-    Album,
-    Composer,
-    Genre,
-    KindAsString,
-    Time,
-    Location,
-    LongDescription,
-    Count
-};
-
 // A decoded track payload. Rows keep their fixed fields; texts stay UTF-8 in
 // the payload until asked for.
 class TrackTable
 {
 public:
-    // Throws FormatError. keeper, when given, owns the memory payload points
-    // into and lives as long as the table.
+    // Throws FormatError. keeper, when given, owns the shared mapping of a
+    // memory file that payload points into, and lives as long as the table.
     explicit TrackTable(QByteArray payload, std::shared_ptr<const void> keeper = nullptr);
     TrackTable() = default;
 
-    int count() const { return static_cast<int>(m_rows.size()); }
-    std::int32_t databaseId(int row) const { return m_rows[row].databaseId; }
-    std::int32_t trackId(int row) const { return m_rows[row].trackId; }
-    TrackKind kind(int row) const { return m_rows[row].kind; }
-    std::int32_t totalTimeMs(int row) const { return m_rows[row].totalTimeMs; }
-    std::int32_t bitRate(int row) const { return m_rows[row].bitRate; }
-    std::int32_t sampleRate(int row) const { return m_rows[row].sampleRate; }
-    std::int64_t size(int row) const { return m_rows[row].size; }
+    int count() const { return static_cast<int>(m_textOffsets.size()); }
+    std::int32_t databaseId(int row) const { return fixed<std::int32_t>(row, 0); }
+    std::int32_t trackId(int row) const { return fixed<std::int32_t>(row, 4); }
+    TrackKind kind(int row) const { return static_cast<TrackKind>(fixed<std::int32_t>(row, 8)); }
+    std::int32_t totalTimeMs(int row) const { return fixed<std::int32_t>(row, 12); }
+    std::int32_t bitRate(int row) const { return fixed<std::int32_t>(row, 16); }
+    std::int32_t sampleRate(int row) const { return fixed<std::int32_t>(row, 20); }
+    std::int64_t size(int row) const { return fixed<std::int64_t>(row, 24); }
     QDateTime dateAdded(int row) const;
-    std::int32_t playCount(int row) const { return m_rows[row].playCount; }
-    std::int32_t skipCount(int row) const { return m_rows[row].skipCount; }
-    std::int32_t rating(int row) const { return m_rows[row].rating; }
+    std::int32_t playCount(int row) const { return m_withHistory ? fixed<std::int32_t>(row, 40) : 0; }
+    std::int32_t skipCount(int row) const { return m_withHistory ? fixed<std::int32_t>(row, 44) : 0; }
+    std::int32_t rating(int row) const { return m_withHistory ? fixed<std::int32_t>(row, 48) : 0; }
     QDateTime playDate(int row) const;
     QString text(int row, TrackText which) const;
     TrackRecord record(int row) const;
     // The first row whose track id is trackId, or -1.
     int findTrackId(std::int32_t trackId) const;
+    // A walk in row order is past the rows before row: the pages of a mapped
+    // payload that hold them leave this process's memory (reading them again
+    // reads them back from the memory file). A large library's payload would
+    // otherwise stay resident beside the list made from it.
+    void forgetRowsBefore(int row) const;
 
 private:
-    // Widest first, so that a row takes one cache line.
-    struct Row
+    // A row is where its texts start: its fixed fields lie right before
+    // them in the payload, read from there rather than held a second time
+    // (a million rows of them were 72 MB beside the payload).
+    template<typename T> T fixed(int row, int at) const
     {
-        std::int64_t size;
-        std::int64_t dateAddedMs;
-        std::int64_t playDateMs;
-        std::int32_t databaseId;
-        std::int32_t trackId;
-        std::int32_t totalTimeMs;
-        std::int32_t bitRate;
-        std::int32_t sampleRate;
-        std::int32_t playCount;
-        std::int32_t skipCount;
-        std::int32_t rating;
-        std::uint32_t textOffset; // where the first text's length starts
-        TrackKind kind;
-    };
+        T value;
+        std::memcpy(&value, m_payload.constData() + m_textOffsets[std::size_t(row)] - m_fixedBytes + at, sizeof value);
+        return qFromLittleEndian(value);
+    }
+    std::int64_t dateAddedMs(int row) const { return fixed<std::int64_t>(row, 32); }
+
     std::shared_ptr<const void> m_keeper; // before m_payload: outlives it
     QByteArray m_payload;
-    std::vector<Row> m_rows;
+    std::vector<std::uint32_t> m_textOffsets;
+    bool m_withHistory = true;
+    std::uint32_t m_fixedBytes = 0;
+    // Pages before it are out of memory; the table is used on one thread.
+    mutable std::size_t m_forgotten = 0;
 };
 
 } // namespace tidyfox::protocol

@@ -97,7 +97,7 @@ SealedMemoryFile::Mapped SealedMemoryFile::map(int fd)
         }
         return {copy, nullptr};
     }
-    void *address = ::mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+    void *address = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
     if (address == MAP_FAILED)
         fail("Cannot map a memory file");
     std::shared_ptr<const void> keeper(address, [size](const void *a) { ::munmap(const_cast<void *>(a), size); });

@@ -119,7 +119,7 @@ std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::buildTracksPayload(std::
         constexpr qsizetype kPiece = qsizetype(1) << 20;
         protocol::MemoryFileWriter file;
         protocol::TrackPayloadWriter writer;
-        store->forEachTrack(playlistId, [&](const TrackRecord &track, const QString &) {
+        store->forEachTrackBytes(playlistId, [&](const protocol::TrackBytes &track) {
             writer.add(track);
             if (writer.pending().size() >= kPiece) {
                 file.append(writer.pending());

@@ -100,6 +100,78 @@ TrackRecord readTrack(const sql::Query &q, RepeatedColumns *repeated = nullptr)
     return t;
 }
 
+// readTrack for the bus payload: the texts are handed on as SQLite's own
+// UTF-8 bytes, and only a text QString would not keep as it is goes through
+// QString, so the payload is the one readTrack's records would make.
+class TrackBytesReader
+{
+public:
+    const protocol::TrackBytes &read(const sql::Query &q)
+    {
+        protocol::TrackBytes &t = m_track;
+        t.databaseId = q.int32(0);
+        t.trackId = q.int32(1);
+        t.kind = q.int32(2) == int(TrackKind::Url) ? TrackKind::Url : TrackKind::File;
+        t.totalTimeMs = q.int32(10);
+        t.bitRate = q.int32(11);
+        t.sampleRate = q.int32(12);
+        t.size = q.int64(13);
+        t.dateAddedMs = q.isNull(14) ? protocol::kNoTrackDate : msOfSeconds(q.int64(14));
+        t.playCount = std::int32_t(std::clamp<std::int64_t>(q.int64(18), 0, kMaxId));
+        t.skipCount = std::int32_t(std::clamp<std::int64_t>(q.int64(19), 0, kMaxId));
+        t.rating = std::int32_t(std::clamp<std::int64_t>(q.int64(20), 0, 100));
+        t.playDateMs = q.isNull(21) ? protocol::kNoTrackDate : msOfSeconds(q.int64(21));
+        using protocol::TrackText;
+        text(q, TrackText::Name, 4);
+        text(q, TrackText::Artist, 5);
+        text(q, TrackText::Album, 6);
+        text(q, TrackText::Composer, 7);
+        text(q, TrackText::Genre, 8);
+        text(q, TrackText::KindAsString, 9);
+        t.texts[std::size_t(TrackText::Time)] = time(t.totalTimeMs);
+        text(q, TrackText::Location, 15);
+        text(q, TrackText::LongDescription, 16);
+        return t;
+    }
+
+private:
+    static std::int64_t msOfSeconds(std::int64_t seconds)
+    {
+        // Beyond what QDateTime holds the record had no date either.
+        constexpr std::int64_t kPlainRange = std::int64_t(1) << 40;
+        if (seconds > -kPlainRange && seconds < kPlainRange)
+            return seconds * 1000;
+        const QDateTime date = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+        return date.isValid() ? date.toMSecsSinceEpoch() : protocol::kNoTrackDate;
+    }
+
+    void text(const sql::Query &q, protocol::TrackText which, int column)
+    {
+        const auto at = std::size_t(which);
+        const QByteArrayView bytes = q.utf8(column);
+        if (protocol::isPlainUtf8(bytes)) {
+            m_track.texts[at] = bytes;
+            return;
+        }
+        m_converted[at] = QString::fromUtf8(bytes).toUtf8();
+        m_track.texts[at] = m_converted[at];
+    }
+
+    QByteArrayView time(std::int32_t milliseconds)
+    {
+        const auto key = milliseconds <= 0 ? -1 : std::int32_t((std::int64_t(milliseconds) + 500) / 1000);
+        auto found = m_times.find(key);
+        if (found == m_times.end())
+            found = m_times.insert(key, timeText(milliseconds).toUtf8());
+        return *found;
+    }
+
+    protocol::TrackBytes m_track;
+    std::array<QByteArray, std::size_t(protocol::TrackText::Count)> m_converted;
+    // As RepeatedColumns::times.
+    QHash<std::int32_t, QByteArray> m_times;
+};
+
 QString newPersistentId()
 {
     return QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')).toUpper();
@@ -451,12 +523,26 @@ void LibraryStore::checkPlaylist(std::int32_t playlistId)
 void LibraryStore::forEachTrack(std::int32_t playlistId,
                                 const std::function<void(const TrackRecord &, const QString &)> &visit)
 {
-    checkPlaylist(playlistId);
     RepeatedColumns repeated;
     RepeatedColumns::Last trackType;
+    walkTrackRows(playlistId, [&](const sql::Query &q) {
+        visit(readTrack(q, &repeated), q.text(kTrackTypeColumn, trackType.bytes, trackType.text));
+    });
+}
+
+void LibraryStore::forEachTrackBytes(std::int32_t playlistId,
+                                     const std::function<void(const protocol::TrackBytes &)> &visit)
+{
+    TrackBytesReader reader;
+    walkTrackRows(playlistId, [&](const sql::Query &q) { visit(reader.read(q)); });
+}
+
+void LibraryStore::walkTrackRows(std::int32_t playlistId, const std::function<void(const sql::Query &)> &visit)
+{
+    checkPlaylist(playlistId);
     auto walk = [&](sql::Query &q) {
         while (q.next())
-            visit(readTrack(q, &repeated), q.text(kTrackTypeColumn, trackType.bytes, trackType.text));
+            visit(q);
     };
     if (playlistId == m_libraryPlaylistId) {
         // Following the order index looks every row up in the table on its

@@ -4,6 +4,7 @@
 // memory, look-ups by persistent ID and by file, and IDs kept from a file.
 #pragma once
 
+#include "protocol/LibraryBusFormat.h"
 #include "service/FingerprintCache.h"
 #include "service/LibraryCore.h"
 #include "service/LibraryFileEntries.h"
@@ -120,6 +121,9 @@ public:
     // playlist again: the walk's statement is in use.
     void forEachTrack(std::int32_t playlistId,
                       const std::function<void(const TrackRecord &, const QString &trackType)> &visit);
+    // The same walk with the tracks as the bus payload takes them (see
+    // protocol::TrackBytes); the bytes are valid during the call only.
+    void forEachTrackBytes(std::int32_t playlistId, const std::function<void(const protocol::TrackBytes &)> &visit);
     // The playlist's items as TrackIDs, in order.
     void forEachTrackId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit);
     // "File", "URL" or "Remote".
@@ -163,6 +167,8 @@ private:
     LibraryStore(const QString &path, bool readOnly);
     void prepare(std::chrono::milliseconds busyTimeout, bool readOnly = false);
     void checkPlaylist(std::int32_t playlistId);
+    // The rows of forEachTrack, TRACK_COLUMNS each, handed to visit in order.
+    void walkTrackRows(std::int32_t playlistId, const std::function<void(const sql::Query &)> &visit);
     void checkTracks(const std::vector<std::int32_t> &databaseIds);
     std::int32_t takeTrackId(std::int32_t wanted);
     std::int32_t takePlaylistId(std::int32_t wanted);

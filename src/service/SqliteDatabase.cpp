@@ -110,6 +110,12 @@ QString Query::text(int column, QByteArray &lastBytes, QString &lastText) const
     return lastText;
 }
 
+QByteArrayView Query::utf8(int column) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(data, sqlite3_column_bytes(m_stmt, column));
+}
+
 bool Query::isNull(int column) const
 {
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;

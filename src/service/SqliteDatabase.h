@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <cstdint>
 #include <unordered_map>
@@ -45,6 +46,8 @@ public:
     // album, genre and kind many times in a row, and shared strings save both
     // the conversions and the memory.
     QString text(int column, QByteArray &lastBytes, QString &lastText) const;
+    // The column's text as SQLite holds it, valid until the next step.
+    QByteArrayView utf8(int column) const;
     bool isNull(int column) const;
     QByteArray blob(int column) const;
 

@@ -204,6 +204,44 @@ TEST(Store, AddedTracksKeepEveryPropertyInTheOrderAdded)
     EXPECT_EQ(streamed(), (std::vector<QString>{"Radio", "C", "A"}));
 }
 
+// The service writes the bus payload from SQLite's own bytes; it must be the
+// payload the records would make, texts that QString would change included.
+TEST(Store, TheBusPayloadIsTheOneTheRecordsMake)
+{
+    auto store = LibraryStore::open(QStringLiteral(":memory:"));
+    const std::vector<const char *> odd = {
+        "C080",                       // overlong
+        "EDA080",                     // a surrogate
+        "F4908080",                   // above the last code point
+        "41E282",                     // cut short
+        "EFBBBF41",                   // a byte order mark
+        "EFBFBE",                     // a noncharacter
+        "E282AC20F09D849E",           // plain: three and four bytes
+        "6c6f6e6720617363696920ff41", // a bad byte after eight plain ones
+        "410042",                     // a NUL inside
+    };
+    std::vector<std::int32_t> ids;
+    for (std::size_t i = 0; i < odd.size(); ++i) {
+        TrackRecord t = makeTrack(QStringLiteral("T%1 Ünïcödé").arg(i), std::int32_t(i) * 61000);
+        if (i % 2)
+            t.dateAdded = QDateTime();
+        t.playDate = QDateTime(QDate(2020, 1, 1), QTime(), Qt::UTC).addSecs(qint64(i));
+        t.playCount = std::int32_t(i);
+        ids.push_back(store->addTrack(t).databaseId);
+        const QByteArray sql = "UPDATE tracks SET artist = CAST(x'" + QByteArray(odd[i]) +
+                               "' AS TEXT), long_description = CAST(x'" + QByteArray(odd[odd.size() - 1 - i]) +
+                               "' AS TEXT) WHERE database_id = " + QByteArray::number(ids.back());
+        store->database().exec(sql.constData());
+    }
+    const auto mix = store->addPlaylist(QStringLiteral("Mix"));
+    store->appendToPlaylist(mix.playlistId, {ids[3], ids[0], ids[3]});
+    for (const std::int32_t playlist : {store->libraryPlaylistId(), mix.playlistId}) {
+        tidyfox::protocol::TrackPayloadWriter writer;
+        store->forEachTrackBytes(playlist, [&](const tidyfox::protocol::TrackBytes &t) { writer.add(t); });
+        EXPECT_EQ(writer.finish(), tidyfox::protocol::encodeTracks(store->playlistTracks(playlist))) << playlist;
+    }
+}
+
 TEST(Store, DeleteRemovesTheTrackFromTheLibraryAndEveryPlaylist)
 {
     auto store = LibraryStore::open(QStringLiteral(":memory:"));
