@@ -49,6 +49,15 @@ const ListedFolders::Listing &ListedFolders::listingOf(QStringView folder)
     for (const QString &name : listed.names)
         added.listing.names.push_back(nameHash(name));
     std::sort(added.listing.names.begin(), added.listing.names.end());
+    added.listing.complete = listed.listed && listed.complete;
+    if (added.listing.complete) {
+        added.listing.folded.reserve(static_cast<size_t>(listed.names.size() + listed.otherNames.size()));
+        for (const QStringList *names : {&listed.names, &listed.otherNames}) {
+            for (const QString &name : *names)
+                added.listing.folded.push_back(EntryNames::keyOf(name));
+        }
+        std::sort(added.listing.folded.begin(), added.listing.folded.end());
+    }
     sameHash.push_back(std::move(added));
     return sameHash.back().listing;
 }
@@ -63,6 +72,11 @@ ListedFolders::Entry ListedFolders::entryOf(const QString &location)
         return Entry::Missing;
     if (listing.listed && std::binary_search(listing.names.begin(), listing.names.end(), nameHash(name)))
         return Entry::RegularFile;
+    // Most missing files of a large library are told here: no entry of the
+    // folder has any spelling of the name, so neither a folder that ignores
+    // case nor a symlink can hold it.
+    if (listing.complete && !std::binary_search(listing.folded.begin(), listing.folded.end(), EntryNames::keyOf(name)))
+        return Entry::Missing;
     // A name the listing lacks may still be there under another spelling
     // (a folder that ignores case) or behind a symlink.
     return Entry::Unknown;

@@ -28,7 +28,7 @@ public:
     // What location's folder listing says about its entry.
     enum class Entry {
         RegularFile, // a regular file of exactly its name
-        Missing,     // the folder is not there
+        Missing,     // the folder is not there, or holds no entry of the name in any spelling
         Unknown,     // anything else: the disk must be asked
     };
     Entry entryOf(const QString &location);
@@ -56,6 +56,10 @@ private:
         bool missing = false;
         bool listed = false;
         std::vector<std::pair<std::uint64_t, std::uint64_t>> names;
+        // When the listing told every entry: the folded keys of all their
+        // names (EntryNames' keys), sorted.
+        bool complete = false;
+        std::vector<size_t> folded;
     };
     static std::pair<std::uint64_t, std::uint64_t> nameHash(QStringView name);
     const Listing &listingOf(QStringView folder);
@@ -81,6 +85,7 @@ public:
     bool mayName(QStringView location) const;
 
 private:
+    friend class ListedFolders;
     static size_t keyOf(QStringView location);
     QSet<size_t> m_keys;
 };

@@ -59,6 +59,11 @@ struct FolderListing
     // As the listing spells them, in no order; symlinks, folders and entries
     // of a kind the listing does not tell are left out.
     QStringList names;
+    // The names of those other entries, and whether names and otherNames
+    // together are every entry of the folder (a name that does not decode
+    // could stand for any other): then a name in neither is nowhere in it.
+    QStringList otherNames;
+    bool complete = false;
 };
 
 class FileSystem

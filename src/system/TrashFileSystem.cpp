@@ -18,26 +18,11 @@
 namespace tidyfox::system {
 namespace {
 
-// path resolved as the disk has it (symlinked folders followed, the file's
-// own name kept): a trash or a hidden folder reached through another spelling
-// is still the same folder.
-QString realLocation(const QString &path)
+// Within path's folders: base is the folder as the disk resolves it, or
+// as written when it cannot be resolved.
+bool isWithinFolder(const QString &path, const QString &base)
 {
-    const QFileInfo info(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
-    const QString parent = info.absoluteDir().canonicalPath();
-    if (parent.isEmpty())
-        return {};
-    return parent == QLatin1String("/") ? QLatin1Char('/') + info.fileName()
-                                        : parent + QLatin1Char('/') + info.fileName();
-}
-
-bool isWithin(const QString &path, const QString &folder)
-{
-    if (folder.isEmpty())
-        return false;
-    const QString real = QDir(folder).canonicalPath();
-    const QString base = real.isEmpty() ? QDir::cleanPath(folder) : real;
-    return path.startsWith(base + QLatin1Char('/'));
+    return !base.isEmpty() && path.startsWith(base + QLatin1Char('/'));
 }
 
 bool hasHiddenFolder(const QString &path)
@@ -59,7 +44,7 @@ bool TrashFileSystem::fileExists(const QString &path)
     struct stat st
     {
     };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return statOf(path, st, false) && !S_ISDIR(st.st_mode);
 }
 
 TrashedFile TrashFileSystem::moveToTrash(const QString &path, const BeforeTrashMove &beforeMove)
@@ -79,7 +64,7 @@ std::optional<FileStamp> TrashFileSystem::stamp(const QString &path)
     struct stat st
     {
     };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (!statOf(path, st, false))
         return std::nullopt;
     return FileStamp{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
                      std::int64_t(st.st_size),
@@ -93,14 +78,27 @@ QString TrashFileSystem::whyItStays(const QString &path)
     struct stat st
     {
     };
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!statOf(path, st, true) || !S_ISREG(st.st_mode))
         return QStringLiteral("it is not a regular file");
-    const QString real = realLocation(path);
-    if (real.isEmpty())
+    // path resolved as the disk has it (symlinked folders followed, the
+    // file's own name kept): a trash or a hidden folder reached through
+    // another spelling is still the same folder.
+    const QFileInfo info(QDir::isAbsolutePath(path) ? QDir::cleanPath(path)
+                                                    : QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+    const QString parent = realFolder(info.path());
+    if (parent.isEmpty())
         return QStringLiteral("its folder cannot be resolved");
-    if (isWithin(real, homeTrashPath()) || real.contains(QLatin1String("/.Trash")))
+    const QString real =
+        parent == QLatin1String("/") ? QLatin1Char('/') + info.fileName() : parent + QLatin1Char('/') + info.fileName();
+    const auto base = [this](const QString &folder) {
+        if (folder.isEmpty())
+            return QString();
+        const QString resolved = realFolder(folder);
+        return resolved.isEmpty() ? QDir::cleanPath(folder) : resolved;
+    };
+    if (isWithinFolder(real, base(homeTrashPath())) || real.contains(QLatin1String("/.Trash")))
         return QStringLiteral("it is in the trash");
-    if (isWithin(real, tidyfoxDataFolder()))
+    if (isWithinFolder(real, base(tidyfoxDataFolder())))
         return QStringLiteral("it is in the library's own folder");
     if (hasHiddenFolder(real))
         return QStringLiteral("it is in a hidden folder");
@@ -108,6 +106,65 @@ QString TrashFileSystem::whyItStays(const QString &path)
     if (!hasAudioExtension(real) || !file.open(QIODevice::ReadOnly) || !startsLikeAudio(file.read(kAudioHeadBytes)))
         return QStringLiteral("it does not look like audio");
     return {};
+}
+
+TrashFileSystem::~TrashFileSystem()
+{
+    closeFolderFds();
+}
+
+void TrashFileSystem::closeFolderFds()
+{
+    for (const int fd : std::as_const(m_folderFds)) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    m_folderFds.clear();
+}
+
+void TrashFileSystem::forgetOldFolders()
+{
+    using namespace std::chrono_literals;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_realFoldersSince <= 1s)
+        return;
+    m_realFolders.clear();
+    closeFolderFds();
+    m_realFoldersSince = now;
+}
+
+bool TrashFileSystem::statOf(const QString &path, struct stat &st, bool noFollow)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const QByteArrayView name = QByteArrayView(native).sliced(slash + 1);
+    // Only an absolute path names the same file from any folder; a path
+    // that ends in a folder's own spelling is asked about as written.
+    if (slash < 0 || !native.startsWith('/') || name.isEmpty() || name == "." || name == "..")
+        return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
+    forgetOldFolders();
+    const QByteArray folder = slash == 0 ? QByteArray("/") : native.first(slash);
+    auto found = m_folderFds.constFind(folder);
+    // The process's descriptors are limited: past the first folders, the
+    // others are asked about by their paths. Dropping kept ones instead
+    // would open a folder for nearly every question when a library's
+    // tracks take turns among more folders than are kept.
+    if (found == m_folderFds.constEnd() && m_folderFds.size() >= kKeptFolderFds)
+        return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
+    if (found == m_folderFds.constEnd())
+        found = m_folderFds.insert(folder, ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (found.value() < 0)
+        return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
+    return ::fstatat(found.value(), native.constData() + slash + 1, &st, noFollow ? AT_SYMLINK_NOFOLLOW : 0) == 0;
+}
+
+QString TrashFileSystem::realFolder(const QString &folder)
+{
+    forgetOldFolders();
+    auto found = m_realFolders.constFind(folder);
+    if (found == m_realFolders.constEnd())
+        found = m_realFolders.insert(folder, QDir(folder).canonicalPath());
+    return found.value();
 }
 
 FolderListing TrashFileSystem::listFolder(const QString &path)
@@ -133,18 +190,25 @@ FolderListing TrashFileSystem::listFolder(const QString &path)
         ::close(fd);
         return listing;
     }
+    bool everyName = true;
     errno = 0;
     while (const dirent *entry = ::readdir(dir.get())) {
-        if (entry->d_type != DT_REG)
+        const bool regular = entry->d_type == DT_REG;
+        if (!regular && (qstrcmp(entry->d_name, ".") == 0 || qstrcmp(entry->d_name, "..") == 0))
             continue;
         const QString name = QFile::decodeName(entry->d_name);
         // A name that does not decode cleanly could stand for another.
-        if (!name.contains(QChar::ReplacementCharacter))
-            listing.names.append(name);
+        if (name.contains(QChar::ReplacementCharacter))
+            everyName = false;
+        else
+            (regular ? listing.names : listing.otherNames).append(name);
     }
     listing.listed = errno == 0;
-    if (!listing.listed)
+    listing.complete = listing.listed && everyName;
+    if (!listing.listed) {
         listing.names.clear();
+        listing.otherNames.clear();
+    }
     return listing;
 }
 
@@ -155,7 +219,7 @@ bool TrashFileSystem::mayHaveOtherNames(const QString &path)
     struct stat st
     {
     };
-    return ::lstat(QFile::encodeName(path).constData(), &st) != 0 || S_ISLNK(st.st_mode) || st.st_nlink > 1;
+    return !statOf(path, st, true) || S_ISLNK(st.st_mode) || st.st_nlink > 1;
 }
 
 } // namespace tidyfox::system

@@ -5,6 +5,11 @@
 
 #include "system/FileSystem.h"
 
+#include <QHash>
+#include <QString>
+#include <chrono>
+#include <sys/stat.h>
+
 namespace tidyfox::system {
 
 class TrashFileSystem : public FileSystem
@@ -17,6 +22,33 @@ public:
     QString whyItStays(const QString &path) override;
     FolderListing listFolder(const QString &path) override;
     bool mayHaveOtherNames(const QString &path) override;
+
+private:
+    // A folder as the disk resolves it (empty when it cannot be). A review
+    // asks about the files of a few folders many times over; the answers
+    // are kept for a moment only, since a folder may be moved or linked
+    // elsewhere while the program runs.
+    QString realFolder(const QString &folder);
+
+    // stat or (noFollow) lstat of path through its folder's descriptor: a
+    // run asks about many files of one folder, and the walk down a long path
+    // costs the kernel more than the question. The descriptors are kept for
+    // as long as the resolved folders.
+    bool statOf(const QString &path, struct stat &st, bool noFollow);
+    void forgetOldFolders();
+    void closeFolderFds();
+
+    static constexpr qsizetype kKeptFolderFds = 200;
+
+    QHash<QString, QString> m_realFolders;
+    QHash<QByteArray, int> m_folderFds; // -1: cannot be opened
+    std::chrono::steady_clock::time_point m_realFoldersSince;
+
+public:
+    TrashFileSystem() = default;
+    TrashFileSystem(const TrashFileSystem &) = delete;
+    TrashFileSystem &operator=(const TrashFileSystem &) = delete;
+    ~TrashFileSystem() override;
 };
 
 } // namespace tidyfox::system

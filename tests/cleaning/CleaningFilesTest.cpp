@@ -9,6 +9,7 @@
 #include "cleaning/DeadTrackReview.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/DuplicateReview.h"
+#include "cleaning/FolderProbe.h"
 #include "cleaning/PendingRemovals.h"
 #include "cleaning/ReviewedRemoval.h"
 #include "localclient/InProcessLibraryClient.h"
@@ -552,6 +553,31 @@ TEST_P(CleaningFilesTest, ATrackWhoseFileIsOnItsWayToTheTrashIsNotDead)
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, CleaningFilesTest, ::testing::Values("fake", "core"));
+
+// A name no entry of its folder has in any spelling is missing without a
+// question to the disk; one that a folder ignoring case, a symlink or a
+// folder could answer to is asked about.
+TEST(ListedFoldersTest, OnlyANameNoEntryCouldAnswerToIsMissingUnasked)
+{
+    QTemporaryDir dir{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/listed-XXXXXX")};
+    const auto at = [&](const char *name) { return dir.filePath(QString::fromUtf8(name)); };
+    QFile(at("song.mp3")).open(QIODevice::WriteOnly);
+    QFile(at("\xc3\xa9t\xc3\xa9.mp3")).open(QIODevice::WriteOnly); // "été" composed
+    ASSERT_EQ(::symlink("nowhere.mp3", QFile::encodeName(at("link.mp3")).constData()), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub.mp3")));
+    system::TrashFileSystem disk;
+    ListedFolders listed(disk);
+    EXPECT_EQ(listed.entryOf(at("song.mp3")), ListedFolders::Entry::RegularFile);
+    EXPECT_EQ(listed.entryOf(at("gone.mp3")), ListedFolders::Entry::Missing);
+    EXPECT_EQ(listed.entryOf(at("SONG.mp3")), ListedFolders::Entry::Unknown);
+    EXPECT_EQ(listed.entryOf(at("E\xcc\x81te\xcc\x81.mp3")), ListedFolders::Entry::Unknown); // decomposed
+    EXPECT_EQ(listed.entryOf(at("link.mp3")), ListedFolders::Entry::Unknown);
+    EXPECT_EQ(listed.entryOf(at("sub.mp3")), ListedFolders::Entry::Unknown);
+    EXPECT_EQ(listed.entryOf(at("none/x.mp3")), ListedFolders::Entry::Missing);
+    EXPECT_FALSE(listed.fileExists(at("gone.mp3")));
+    EXPECT_FALSE(listed.fileExists(at("SONG.mp3")));
+    EXPECT_TRUE(listed.fileExists(at("song.mp3")));
+}
 
 } // namespace
 } // namespace tidyfox::cleaning::test

@@ -91,10 +91,15 @@ public:
             if (!file.startsWith(prefix))
                 continue;
             listing.missing = false;
-            if (!file.sliced(prefix.size()).contains(QLatin1Char('/')))
-                listing.names.append(file.sliced(prefix.size()));
+            const QString rest = file.sliced(prefix.size());
+            const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+            if (slash < 0)
+                listing.names.append(rest);
+            else if (!listing.otherNames.contains(rest.first(slash)))
+                listing.otherNames.append(rest.first(slash));
         }
         listing.listed = !listing.missing;
+        listing.complete = listing.listed;
         return listing;
     }
     // Paths of one inode but of other names are hard links (or symlinks).

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,6 +68,23 @@ TEST_F(TrashTest, FileNamesAndExistence)
     EXPECT_FALSE(fs.fileExists(path(QStringLiteral("missing.mp3"))));
     EXPECT_FALSE(fs.fileExists(dir.path()));
     EXPECT_FALSE(fs.fileExists(QString()));
+
+    // A listing names the regular files apart from every other entry.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    FolderListing listing = fs.listFolder(dir.path());
+    EXPECT_TRUE(listing.listed && listing.complete && !listing.missing);
+    EXPECT_EQ(listing.names, QStringList{QStringLiteral("a.mp3")});
+    listing.otherNames.sort();
+    EXPECT_EQ(listing.otherNames,
+              (QStringList{QStringLiteral("dangling.mp3"), QStringLiteral("link.mp3"), QStringLiteral("sub")}));
+    // A name that does not decode could be any other.
+    const int bad = ::creat(QFile::encodeName(path(QStringLiteral("sub/"))) + "bad\xff.mp3", 0644);
+    ASSERT_GE(bad, 0);
+    ::close(bad);
+    listing = fs.listFolder(path(QStringLiteral("sub")));
+    EXPECT_TRUE(listing.listed);
+    EXPECT_FALSE(listing.complete);
+    EXPECT_TRUE(fs.listFolder(path(QStringLiteral("gone"))).missing);
 }
 
 TEST_F(TrashTest, IdentityFollowsSymlinksAndHardLinks)
