@@ -123,36 +123,11 @@ TrackPayloadWriter::TrackPayloadWriter(qsizetype expectedTracks)
     out.put<std::uint32_t>(0); // the count, set by finish()
 }
 
-void TrackPayloadWriter::add(const TrackRecord &t)
-{
-    Writer out(m_out);
-    out.put<std::int32_t>(t.databaseId);
-    out.put<std::int32_t>(t.trackId);
-    out.put<std::int32_t>(static_cast<std::int32_t>(t.kind));
-    out.put<std::int32_t>(t.totalTimeMs);
-    out.put<std::int32_t>(t.bitRate);
-    out.put<std::int32_t>(t.sampleRate);
-    out.put<std::int64_t>(t.size);
-    out.put<std::int64_t>(msOf(t.dateAdded));
-    out.put<std::int32_t>(t.playCount);
-    out.put<std::int32_t>(t.skipCount);
-    out.put<std::int32_t>(t.rating);
-    out.put<std::int64_t>(msOf(t.playDate));
-    out.putText(t.name);
-    out.putText(t.artist);
-    out.putText(t.album);
-    out.putText(t.composer);
-    out.putText(t.genre);
-    out.putText(t.kindAsString);
-    out.putText(t.time);
-    out.putText(t.location);
-    out.putText(t.longDescription);
-    ++m_count;
-}
+namespace {
 
-void TrackPayloadWriter::add(const TrackBytes &t)
+// What both ways of adding a track write before its texts.
+void putFixedFields(Writer &out, const TrackBytes &t)
 {
-    Writer out(m_out);
     out.put<std::int32_t>(t.databaseId);
     out.put<std::int32_t>(t.trackId);
     out.put<std::int32_t>(static_cast<std::int32_t>(t.kind));
@@ -165,6 +140,36 @@ void TrackPayloadWriter::add(const TrackBytes &t)
     out.put<std::int32_t>(t.skipCount);
     out.put<std::int32_t>(t.rating);
     out.put<std::int64_t>(t.playDateMs);
+}
+
+} // namespace
+
+void TrackPayloadWriter::add(const TrackRecord &t)
+{
+    Writer out(m_out);
+    putFixedFields(out, TrackBytes{.databaseId = t.databaseId,
+                                   .trackId = t.trackId,
+                                   .kind = t.kind,
+                                   .totalTimeMs = t.totalTimeMs,
+                                   .bitRate = t.bitRate,
+                                   .sampleRate = t.sampleRate,
+                                   .size = t.size,
+                                   .dateAddedMs = msOf(t.dateAdded),
+                                   .playCount = t.playCount,
+                                   .skipCount = t.skipCount,
+                                   .rating = t.rating,
+                                   .playDateMs = msOf(t.playDate),
+                                   .texts = {}});
+    for (const QString *text : {&t.name, &t.artist, &t.album, &t.composer, &t.genre, &t.kindAsString, &t.time,
+                                &t.location, &t.longDescription})
+        out.putText(*text);
+    ++m_count;
+}
+
+void TrackPayloadWriter::add(const TrackBytes &t)
+{
+    Writer out(m_out);
+    putFixedFields(out, t);
     for (QByteArrayView text : t.texts)
         out.putBytes(text);
     ++m_count;
