@@ -125,21 +125,44 @@ TrackPayloadWriter::TrackPayloadWriter(qsizetype expectedTracks)
 
 namespace {
 
-// What both ways of adding a track write before its texts.
-void putFixedFields(Writer &out, const TrackBytes &t)
+// Writes into room made beforehand: a million tracks make twenty million
+// values, and appending each to the array on its own was a third of the cost.
+class PlacedWriter
 {
-    out.put<std::int32_t>(t.databaseId);
-    out.put<std::int32_t>(t.trackId);
-    out.put<std::int32_t>(static_cast<std::int32_t>(t.kind));
-    out.put<std::int32_t>(t.totalTimeMs);
-    out.put<std::int32_t>(t.bitRate);
-    out.put<std::int32_t>(t.sampleRate);
-    out.put<std::int64_t>(t.size);
-    out.put<std::int64_t>(t.dateAddedMs);
-    out.put<std::int32_t>(t.playCount);
-    out.put<std::int32_t>(t.skipCount);
-    out.put<std::int32_t>(t.rating);
-    out.put<std::int64_t>(t.playDateMs);
+public:
+    explicit PlacedWriter(char *at) : m_at(at) {}
+    template<typename T> void put(T value)
+    {
+        const T le = qToLittleEndian(value);
+        std::memcpy(m_at, &le, sizeof le);
+        m_at += sizeof le;
+    }
+    void putBytes(QByteArrayView bytes)
+    {
+        put<std::uint32_t>(static_cast<std::uint32_t>(bytes.size()));
+        std::memcpy(m_at, bytes.data(), std::size_t(bytes.size()));
+        m_at += bytes.size();
+    }
+
+private:
+    char *m_at;
+};
+
+// What both ways of adding a track write before its texts.
+template<typename Out> void putFixedFields(Out &out, const TrackBytes &t)
+{
+    out.template put<std::int32_t>(t.databaseId);
+    out.template put<std::int32_t>(t.trackId);
+    out.template put<std::int32_t>(static_cast<std::int32_t>(t.kind));
+    out.template put<std::int32_t>(t.totalTimeMs);
+    out.template put<std::int32_t>(t.bitRate);
+    out.template put<std::int32_t>(t.sampleRate);
+    out.template put<std::int64_t>(t.size);
+    out.template put<std::int64_t>(t.dateAddedMs);
+    out.template put<std::int32_t>(t.playCount);
+    out.template put<std::int32_t>(t.skipCount);
+    out.template put<std::int32_t>(t.rating);
+    out.template put<std::int64_t>(t.playDateMs);
 }
 
 } // namespace
@@ -168,7 +191,12 @@ void TrackPayloadWriter::add(const TrackRecord &t)
 
 void TrackPayloadWriter::add(const TrackBytes &t)
 {
-    Writer out(m_out);
+    qsizetype size = kFixedTrackBytes;
+    for (QByteArrayView text : t.texts)
+        size += qsizetype(sizeof(std::uint32_t)) + text.size();
+    const qsizetype at = m_out.size();
+    m_out.resize(at + size);
+    PlacedWriter out(m_out.data() + at);
     putFixedFields(out, t);
     for (QByteArrayView text : t.texts)
         out.putBytes(text);
