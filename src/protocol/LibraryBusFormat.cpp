@@ -140,6 +140,8 @@ public:
     void putBytes(QByteArrayView bytes)
     {
         put<std::uint32_t>(static_cast<std::uint32_t>(bytes.size()));
+        if (bytes.isEmpty())
+            return; // an empty text's view may have no data at all, which memcpy must not be given
         std::memcpy(m_at, bytes.data(), std::size_t(bytes.size()));
         m_at += bytes.size();
     }
