@@ -5,7 +5,9 @@
 #include "librarylist/LibraryListModel.h"
 #include "librarylist/TextCut.h"
 
+#include <QLatin1String>
 #include <algorithm>
+#include <cstring>
 
 namespace tidyfox::librarylist {
 
@@ -53,48 +55,69 @@ void PlaylistTrackTable::setField(int field, const QString &value)
 {
     const QString stored = leftChars(value, kFields[field].cut);
     const size_t current = m_rows.size() - 1;
+    const int slot = slotOf(field);
     Row &row = m_rows[current];
-    const auto length = static_cast<std::uint16_t>(stored.size());
     // An empty value takes no room, and there may be no block yet to point into.
-    if (length == 0) {
-        row.offset[field] = 0;
-        row.length[field] = 0;
+    if (stored.isEmpty()) {
+        row.offset[slot] = 0;
+        row.length[slot] = 0;
         return;
     }
+    const bool wide = std::any_of(stored.cbegin(), stored.cend(), [](QChar c) { return c.unicode() > 0xff; });
+    const auto length = static_cast<std::uint16_t>(stored.size() | (wide ? kWide : 0));
     if (current > 0) {
         const Row &above = m_rows[current - 1];
-        if (above.length[field] == length &&
-            std::equal(stored.utf16(), stored.utf16() + length, text(above.offset[field]))) {
-            row.offset[field] = above.offset[field];
-            row.length[field] = length;
+        if (above.length[slot] == length && equal(above.offset[slot], length, stored)) {
+            row.offset[slot] = above.offset[slot];
+            row.length[slot] = length;
             return;
         }
     }
-    row.offset[field] = store(reinterpret_cast<const char16_t *>(stored.utf16()), length);
-    row.length[field] = length;
+    row.offset[slot] = store(stored, wide);
+    row.length[slot] = length;
 }
 
-std::uint32_t PlaylistTrackTable::store(const char16_t *value, std::uint16_t length)
+bool PlaylistTrackTable::equal(std::uint32_t offset, std::uint16_t length, QStringView text) const
 {
-    if (m_used + length > m_capacity) {
-        m_capacity = std::min(kBlockSize, std::max<std::uint32_t>(1024, 2 * m_capacity));
-        m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(m_capacity));
-        m_used = 0;
+    const qsizetype units = length & ~kWide;
+    if (length & kWide)
+        return QStringView(reinterpret_cast<const char16_t *>(bytes(offset)), units) == text;
+    return QLatin1String(bytes(offset), units) == text;
+}
+
+std::uint32_t PlaylistTrackTable::store(QStringView text, bool wide)
+{
+    const auto size = static_cast<std::uint32_t>(text.size() * (wide ? 2 : 1));
+    // A UTF-16 value starts at an even position.
+    std::uint32_t at = wide ? (m_used + 1) & ~1u : m_used;
+    if (m_blocks.empty() || at + size > m_capacity) {
+        m_capacity = std::min(kBlockSize, std::max<std::uint32_t>(2048, 2 * m_capacity));
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(m_capacity));
+        at = 0;
     }
-    std::copy(value, value + length, m_blocks.back().get() + m_used);
-    const auto offset = static_cast<std::uint32_t>((m_blocks.size() - 1) * kBlockSize + m_used);
-    m_used += length;
-    return offset;
+    char *to = m_blocks.back().get() + at;
+    if (wide) {
+        std::memcpy(to, text.utf16(), size);
+    } else {
+        for (const QChar c : text)
+            *to++ = static_cast<char>(c.unicode());
+    }
+    m_used = at + size;
+    return static_cast<std::uint32_t>((m_blocks.size() - 1) * kBlockSize + at);
 }
 
 QString PlaylistTrackTable::value(int row, int field) const
 {
-    if (row < 0 || row >= trackCount() || field < 0 || field >= FieldCount)
+    if (row < 0 || row >= trackCount() || field < 0 || field >= FieldCount || field == TrackPath)
         return QString();
     const Row &r = m_rows[static_cast<size_t>(row)];
-    if (r.length[field] == 0)
+    const std::uint16_t length = r.length[slotOf(field)];
+    if (length == 0)
         return QString();
-    return QString(reinterpret_cast<const QChar *>(text(r.offset[field])), r.length[field]);
+    const char *text = bytes(r.offset[slotOf(field)]);
+    if (length & kWide)
+        return QString(reinterpret_cast<const QChar *>(text), length & ~kWide);
+    return QString::fromLatin1(text, length);
 }
 
 } // namespace tidyfox::librarylist

@@ -4,8 +4,10 @@
 // length before it is stored.
 //
 // A library can hold hundreds of thousands of these rows, so a row keeps only
-// offsets into one text buffer per table, and a value equal to the one above
-// it (the playlist ID in every row, an album's artist) is stored once.
+// offsets into one text buffer per table, a value equal to the one above it
+// (the playlist ID in every row, an album's artist) is stored once, and a
+// value all of whose characters are Latin-1 (most of a library's names) takes
+// a byte a character.
 #pragma once
 
 #include <QString>
@@ -57,14 +59,19 @@ public:
 private:
     friend class LibraryListModel;
     PlaylistTrackTable(LibraryListModel *owner, int parentRow) : m_owner(owner), m_parentRow(parentRow) {}
+    // The fields a row stores: TrackPath is never filled.
+    static constexpr int kStored = FieldCount - 1;
+    static int slotOf(int field) { return field < TrackPath ? field : field - 1; }
     // Stores a value of the last row; one equal to the row above's is kept once.
     void setField(int field, const QString &value);
 
+    // A value's length in UTF-16 units (a cut value has at most 2 * 149 of
+    // them), and whether it is kept as UTF-16 rather than Latin-1.
+    static constexpr std::uint16_t kWide = 0x8000;
     struct Row
     {
-        std::array<std::uint32_t, FieldCount> offset{};
-        // In UTF-16 units; a cut value has at most 2 * 149 of them.
-        std::array<std::uint16_t, FieldCount> length{};
+        std::array<std::uint32_t, kStored> offset{};
+        std::array<std::uint16_t, kStored> length{};
         bool fileMissing = false;
     };
 
@@ -72,16 +79,15 @@ private:
     int m_parentRow;
     std::vector<Row> m_rows;
     // The text lives in blocks that never move: growing the table never copies
-    // what is stored. An offset is block * kBlockSize + position, and a value
-    // never straddles two blocks. Blocks start small and double up to
-    // kBlockSize, so a playlist of a few tracks takes little room.
-    static constexpr std::uint32_t kBlockSize = 1u << 16;
-    const char16_t *text(std::uint32_t offset) const
-    {
-        return m_blocks[offset / kBlockSize].get() + offset % kBlockSize;
-    }
-    std::uint32_t store(const char16_t *text, std::uint16_t length);
-    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    // what is stored. An offset is block * kBlockSize + position in bytes, a
+    // value never straddles two blocks, and a UTF-16 value starts at an even
+    // position. Blocks start small and double up to kBlockSize, so a playlist
+    // of a few tracks takes little room.
+    static constexpr std::uint32_t kBlockSize = 1u << 17;
+    const char *bytes(std::uint32_t offset) const { return m_blocks[offset / kBlockSize].get() + offset % kBlockSize; }
+    bool equal(std::uint32_t offset, std::uint16_t length, QStringView text) const;
+    std::uint32_t store(QStringView text, bool wide);
+    std::vector<std::unique_ptr<char[]>> m_blocks;
     std::uint32_t m_used = 0;     // in the last block
     std::uint32_t m_capacity = 0; // of the last block
 };
