@@ -112,6 +112,18 @@ void DuplicateReviewModel::show(cleaning::DuplicateReview review, const QString 
     Q_EMIT opened();
 }
 
+void DuplicateReviewModel::clear()
+{
+    beginResetModel();
+    std::vector<Group>().swap(m_groups);
+    std::vector<int>().swap(m_rowGroup);
+    std::vector<std::uint8_t>().swap(m_flags);
+    countTotals();
+    endResetModel();
+    Q_EMIT reviewChanged();
+    Q_EMIT totalsChanged();
+}
+
 void DuplicateReviewModel::setFlag(int row, RowFlag f, bool on)
 {
     std::uint8_t &flags = m_flags[size_t(row)];

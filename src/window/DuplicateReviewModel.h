@@ -70,6 +70,9 @@ public:
     // and tells the face to open it under the best rule. Merging is on, the
     // files kept or not as the filter says.
     void show(cleaning::DuplicateReview review, const QString &filterText, bool keepFiles);
+    // Lets the last review go (at a million tracks it is a hundred megabytes),
+    // without opening anything.
+    void clear();
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
