@@ -21,7 +21,7 @@ std::vector<int> playTheWalk(DuplicateIndex &index)
 {
     std::vector<int> removed;
     for (int kept = 0; kept < index.size(); ++kept) {
-        if (index.at(kept).removed)
+        if (index.removed(kept))
             continue;
         const int copy = index.findCopy(kept);
         if (copy < 0)
@@ -39,7 +39,7 @@ std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
     // a list.
     std::vector<int> sizes;
     for (int i = 0; i < index.size(); ++i) {
-        const int group = index.at(i).group;
+        const int group = index.group(i);
         if (group < 0)
             continue;
         if (static_cast<size_t>(group) >= sizes.size())
@@ -49,7 +49,7 @@ std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
     std::vector<int> slot(sizes.size(), -1);
     std::vector<std::vector<int>> members;
     for (int i = 0; i < index.size(); ++i) {
-        const int group = index.at(i).group;
+        const int group = index.group(i);
         if (group < 0 || sizes[static_cast<size_t>(group)] < 2)
             continue;
         int &at = slot[static_cast<size_t>(group)];
@@ -63,29 +63,31 @@ std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
     return members;
 }
 
-ReviewedTrack reviewed(const IndexedTrack &entry, system::FileSystem &fs)
+ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs)
 {
-    libraryclient::LibraryTrack &track = *entry.track;
+    using protocol::TrackText;
+    const protocol::TrackTable &table = rows.table();
+    const int row = rows.row(index);
     ReviewedTrack t;
-    t.databaseId = entry.databaseId;
-    t.name = track.name();
-    t.artist = track.artist();
-    t.album = track.album();
-    t.time = track.time();
-    t.kind = track.kindText();
-    t.bitRate = track.bitRate();
-    t.sampleRate = track.sampleRate();
-    t.size = track.size();
-    t.dateAdded = track.dateAdded();
-    t.playCount = track.playCount();
-    t.skipCount = track.skipCount();
-    t.rating = track.rating();
-    t.playDate = track.playDate();
-    t.location = entry.location;
-    t.hasFile = entry.hasFile;
-    t.fileThere = entry.hasFile && !entry.location.isEmpty() && fs.fileExists(entry.location);
+    t.databaseId = table.databaseId(row);
+    t.name = table.text(row, TrackText::Name);
+    t.artist = table.text(row, TrackText::Artist);
+    t.album = table.text(row, TrackText::Album);
+    t.time = table.text(row, TrackText::Time);
+    t.kind = table.text(row, TrackText::KindAsString);
+    t.bitRate = table.bitRate(row);
+    t.sampleRate = table.sampleRate(row);
+    t.size = table.size(row);
+    t.dateAdded = table.dateAdded(row);
+    t.playCount = table.playCount(row);
+    t.skipCount = table.skipCount(row);
+    t.rating = table.rating(row);
+    t.playDate = table.playDate(row);
+    t.location = rows.location(index);
+    t.hasFile = rows.hasFile(index);
+    t.fileThere = t.hasFile && !t.location.isEmpty() && fs.fileExists(t.location);
     if (t.fileThere)
-        t.stamp = fs.stamp(entry.location);
+        t.stamp = fs.stamp(t.location);
     return t;
 }
 
@@ -125,7 +127,6 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
                                                       const std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs,
                                                       FileUsage &usage)
 {
-    const auto hasFile = [](const IndexedTrack &entry) { return entry.hasFile && !entry.location.isEmpty(); };
     std::vector<std::optional<FileUsage::Use>> copyUses(removalOrder.size());
     std::vector<bool> isCopy(static_cast<size_t>(index.size()), false);
     QSet<QString> copyPaths;
@@ -133,42 +134,47 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
     EntryNames copyNames;
     bool copiesHaveOtherNames = false;
     for (size_t k = 0; k < removalOrder.size(); ++k) {
-        const IndexedTrack &entry = index.at(removalOrder[k]);
+        const ReviewedTrack &copy = *reviewedAt[static_cast<size_t>(removalOrder[k])];
         isCopy[static_cast<size_t>(removalOrder[k])] = true;
-        if (!hasFile(entry))
+        if (!copy.hasFile || copy.location.isEmpty())
             continue;
         // As the review saw the file: only a file that is there can go, and
         // only its own identity matters for that.
-        copyUses[k] = FileUsage::Use{system::normalisedPath(entry.location),
-                                     reviewedAt[static_cast<size_t>(removalOrder[k])]->stamp};
+        copyUses[k] = FileUsage::Use{system::normalisedPath(copy.location), copy.stamp};
         usage.add(*copyUses[k]);
         copyPaths.insert(copyUses[k]->path);
         if (copyUses[k]->stamp) {
             copyIds.insert(copyUses[k]->stamp->id);
-            copyNames.add(entry.location);
-            copiesHaveOtherNames = copiesHaveOtherNames || fs.mayHaveOtherNames(entry.location);
+            copyNames.add(copy.location);
+            copiesHaveOtherNames = copiesHaveOtherNames || fs.mayHaveOtherNames(copy.location);
         }
     }
     // The others are asked about only when they could reach a copy's file:
     // by its name (the same entry through another folder's spelling), as a
     // symlink, or when some copy's file has more names than its entry's.
+    const TrackRows &rows = index.rows();
     for (int i = 0; i < index.size(); ++i) {
-        const IndexedTrack &entry = index.at(i);
-        if (isCopy[static_cast<size_t>(i)] || !hasFile(entry))
+        if (i % 4096 == 0)
+            rows.forgetBefore(i);
+        if (isCopy[static_cast<size_t>(i)] || !rows.hasFile(i))
+            continue;
+        const QString location = rows.location(i);
+        if (location.isEmpty())
             continue;
         // The same entry as a copy's has the same name, whatever the
         // folder's spelling; two spellings of one name are told apart only
         // as loosely as any file system tells them.
-        if (!copyNames.mayName(entry.location)) {
-            const ListedFolders::Entry seen = fs.entryOf(entry.location);
+        if (!copyNames.mayName(location)) {
+            const ListedFolders::Entry seen = fs.entryOf(location);
             if (seen == ListedFolders::Entry::Missing ||
                 (seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames))
                 continue;
         }
-        const FileUsage::Use use = FileUsage::useOf(fs, entry.location);
+        const FileUsage::Use use = FileUsage::useOf(fs, location);
         if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
             usage.add(use);
     }
+    rows.forgetBefore(index.size());
     return copyUses;
 }
 
@@ -176,7 +182,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
 // the file is there, has not gone with an earlier copy, and no track still in
 // the library (those that stay and the copies not yet removed) uses it.
 void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &removalOrder,
-                     std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs)
+                     const std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs)
 {
     FileUsage usage;
     std::vector<std::optional<FileUsage::Use>> uses;
@@ -224,7 +230,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
 
     const std::vector<protocol::SoundMatch> matches =
         filter.soundAlike() ? library.soundMatches() : std::vector<protocol::SoundMatch>();
-    DuplicateIndex index(*tracks, filter, true, matches);
+    DuplicateIndex index(*tracks, filter, matches);
     // Grouped before the walk: the walk unlinks what it removes.
     const std::vector<std::vector<int>> members = groupsOf(index);
     std::vector<int> removalOrder;
@@ -236,17 +242,34 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
     DuplicateReview review;
     review.groups.resize(members.size());
     std::vector<ReviewedTrack *> reviewedAt(static_cast<size_t>(index.size()), nullptr);
+    std::vector<int> left(members.size()); // tracks of each group still to read
     for (size_t g = 0; g < members.size(); ++g) {
         DuplicateGroup &group = review.groups[g];
-        group.tracks.reserve(members[g].size());
-        for (const int i : members[g])
-            group.tracks.push_back(reviewed(index.at(i), listed));
-        group.soundStrength = index.soundStrength(index.at(members[g].front()).group);
-        if (progress)
-            progress(static_cast<int>(g) + 1, static_cast<int>(members.size()));
+        group.tracks.resize(members[g].size());
+        group.soundStrength = index.soundStrength(index.group(members[g].front()));
         for (size_t t = 0; t < group.tracks.size(); ++t)
             reviewedAt[static_cast<size_t>(members[g][t])] = &group.tracks[t];
+        left[g] = static_cast<int>(members[g].size());
     }
+    // Read in library order, so that the rows' pages are passed once; a
+    // group counts as read with its last track.
+    std::vector<int> groupAt(static_cast<size_t>(index.size()), -1);
+    for (size_t g = 0; g < members.size(); ++g) {
+        for (const int i : members[g])
+            groupAt[static_cast<size_t>(i)] = static_cast<int>(g);
+    }
+    int groupsRead = 0;
+    for (int i = 0; i < index.size(); ++i) {
+        if (i % 4096 == 0)
+            index.rows().forgetBefore(i);
+        const int g = groupAt[static_cast<size_t>(i)];
+        if (g < 0)
+            continue;
+        *reviewedAt[static_cast<size_t>(i)] = reviewed(index.rows(), i, listed);
+        if (--left[static_cast<size_t>(g)] == 0 && progress)
+            progress(++groupsRead, static_cast<int>(members.size()));
+    }
+    index.rows().forgetBefore(index.size());
     if (rule == KeepRule::LibraryOrder) {
         for (const int copy : removalOrder)
             reviewedAt[static_cast<size_t>(copy)]->goes = true;
