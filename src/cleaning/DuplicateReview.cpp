@@ -10,6 +10,7 @@
 #include <QSet>
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 namespace tidyfox::cleaning {
 namespace {
@@ -63,7 +64,16 @@ std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
     return members;
 }
 
-ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs)
+// What the review learnt of the tracks' files beside their stamps, by index:
+// asked with the stamp, in the same look at the disk.
+struct FileLooks
+{
+    std::vector<bool> otherNames;                // see FileSystem::mayHaveOtherNames
+    std::unordered_map<int, QString> whyItStays; // the copies' files, when known to be asked
+};
+
+// withWhy: the copy's file may go, so why it must stay is asked too.
+ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs, bool withWhy, FileLooks &looks)
 {
     using protocol::TrackText;
     const protocol::TrackTable &table = rows.table();
@@ -86,8 +96,13 @@ ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs)
     t.location = rows.location(index);
     t.hasFile = rows.hasFile(index);
     t.fileThere = t.hasFile && !t.location.isEmpty() && fs.fileExists(t.location);
-    if (t.fileThere)
-        t.stamp = fs.stamp(t.location);
+    if (t.fileThere) {
+        system::FileLook look = fs.look(t.location, withWhy);
+        t.stamp = look.stamp;
+        looks.otherNames[static_cast<size_t>(index)] = look.mayHaveOtherNames;
+        if (withWhy)
+            looks.whyItStays.emplace(index, std::move(look.whyItStays));
+    }
     return t;
 }
 
@@ -124,8 +139,8 @@ void chooseByRule(DuplicateGroup &group, KeepRule rule)
 // another path to the same file. Returns the copies' uses by their place in
 // removalOrder.
 std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &index, const std::vector<int> &removalOrder,
-                                                      const std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs,
-                                                      FileUsage &usage)
+                                                      const std::vector<ReviewedTrack *> &reviewedAt,
+                                                      const FileLooks &looks, ListedFolders &fs, FileUsage &usage)
 {
     std::vector<std::optional<FileUsage::Use>> copyUses(removalOrder.size());
     std::vector<bool> isCopy(static_cast<size_t>(index.size()), false);
@@ -146,7 +161,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         if (copyUses[k]->stamp) {
             copyIds.insert(copyUses[k]->stamp->id);
             copyNames.add(copy.location);
-            copiesHaveOtherNames = copiesHaveOtherNames || fs.mayHaveOtherNames(copy.location);
+            copiesHaveOtherNames = copiesHaveOtherNames || looks.otherNames[static_cast<size_t>(removalOrder[k])];
         }
     }
     // The others are asked about only when they could reach a copy's file:
@@ -182,7 +197,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
 // the file is there, has not gone with an earlier copy, and no track still in
 // the library (those that stay and the copies not yet removed) uses it.
 void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &removalOrder,
-                     const std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs)
+                     const std::vector<ReviewedTrack *> &reviewedAt, const FileLooks &looks, ListedFolders &fs)
 {
     FileUsage usage;
     std::vector<std::optional<FileUsage::Use>> uses;
@@ -194,7 +209,7 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
             // The other tracks' files are looked at only once a file may go,
             // as the removal does.
             if (!gathered) {
-                uses = gatherUses(index, removalOrder, reviewedAt, fs, usage);
+                uses = gatherUses(index, removalOrder, reviewedAt, looks, fs, usage);
                 for (size_t earlier = 0; earlier < k; ++earlier) {
                     if (auto &use = uses[earlier]) {
                         usage.release(*use);
@@ -204,7 +219,11 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
                 gathered = true;
             }
             const auto &own = uses[k];
-            if (!(own && usage.sharedBeyond(*own)) && t.stamp && fs.whyItStays(t.location).isEmpty()) {
+            const auto why = [&] {
+                const auto known = looks.whyItStays.find(removalOrder[k]);
+                return known != looks.whyItStays.end() ? known->second : fs.whyItStays(t.location);
+            };
+            if (!(own && usage.sharedBeyond(*own)) && t.stamp && why().isEmpty()) {
                 t.fileGoes = true;
                 gone.insert(system::normalisedPath(t.location));
             }
@@ -259,13 +278,22 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
             groupAt[static_cast<size_t>(i)] = static_cast<int>(g);
     }
     int groupsRead = 0;
+    FileLooks looks{std::vector<bool>(static_cast<size_t>(index.size()), false), {}};
+    // In library order the copies are known before their files are looked
+    // at; under another rule only once every group has been read.
+    std::vector<bool> mayGo(rule == KeepRule::LibraryOrder && filter.keepFiles() == false ? size_t(index.size()) : 0);
+    if (!mayGo.empty()) {
+        for (const int copy : removalOrder)
+            mayGo[static_cast<size_t>(copy)] = true;
+    }
     for (int i = 0; i < index.size(); ++i) {
         if (i % 4096 == 0)
             index.rows().forgetBefore(i);
         const int g = groupAt[static_cast<size_t>(i)];
         if (g < 0)
             continue;
-        *reviewedAt[static_cast<size_t>(i)] = reviewed(index.rows(), i, listed);
+        const bool withWhy = !mayGo.empty() && mayGo[static_cast<size_t>(i)];
+        *reviewedAt[static_cast<size_t>(i)] = reviewed(index.rows(), i, listed, withWhy, looks);
         if (--left[static_cast<size_t>(g)] == 0 && progress)
             progress(++groupsRead, static_cast<int>(members.size()));
     }
@@ -289,7 +317,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
     }
     review.copies = static_cast<int>(removalOrder.size());
     if (filter.keepFiles() == false) {
-        markFilesThatGo(index, removalOrder, reviewedAt, listed);
+        markFilesThatGo(index, removalOrder, reviewedAt, looks, listed);
         for (const int copy : removalOrder) {
             if (const ReviewedTrack &t = *reviewedAt[static_cast<size_t>(copy)]; t.fileGoes)
                 review.trashBytes += t.size;

@@ -46,6 +46,7 @@ public:
     QString whyItStays(const QString &path) override { return m_fs.whyItStays(path); }
     system::FolderListing listFolder(const QString &path) override { return m_fs.listFolder(path); }
     bool mayHaveOtherNames(const QString &path) override { return m_fs.mayHaveOtherNames(path); }
+    system::FileLook look(const QString &path, bool withWhy) override { return m_fs.look(path, withWhy); }
 
 private:
     // A listing kept small: two independent 64-bit hashes of each regular

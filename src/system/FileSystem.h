@@ -66,6 +66,16 @@ struct FolderListing
     bool complete = false;
 };
 
+// What one look at a file's entry tells: the file it reaches, as stamp()
+// gives it, whether other names may reach it, as mayHaveOtherNames(), and,
+// when asked for, why it must not go to the trash, as whyItStays().
+struct FileLook
+{
+    std::optional<FileStamp> stamp;
+    bool mayHaveOtherNames = true;
+    QString whyItStays;
+};
+
 class FileSystem
 {
 public:
@@ -94,6 +104,13 @@ public:
     // entry's in its folder: a symlink, a file with more than one hard link,
     // or one the disk does not tell about.
     virtual bool mayHaveOtherNames(const QString &path) = 0;
+    // stamp, mayHaveOtherNames and (withWhy) whyItStays at once: a review
+    // asks them all of every copy, and for a plain file one question to the
+    // disk answers the first two and half the third.
+    virtual FileLook look(const QString &path, bool withWhy)
+    {
+        return {stamp(path), mayHaveOtherNames(path), withWhy ? whyItStays(path) : QString()};
+    }
 };
 
 } // namespace tidyfox::system
