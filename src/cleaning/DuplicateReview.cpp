@@ -173,7 +173,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
             rows.forgetBefore(i);
         if (isCopy[static_cast<size_t>(i)] || !rows.hasFile(i))
             continue;
-        const QString location = rows.location(i);
+        const QStringView location = rows.locationView(i);
         if (location.isEmpty())
             continue;
         // The same entry as a copy's has the same name, whatever the
@@ -185,7 +185,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
                 (seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames))
                 continue;
         }
-        const FileUsage::Use use = FileUsage::useOf(fs, location);
+        const FileUsage::Use use = FileUsage::useOf(fs, location.toString());
         if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
             usage.add(use);
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cleaning/TrackRows.h"
 
+#include <algorithm>
 #include <numeric>
 
 namespace tidyfox::cleaning {
@@ -45,6 +46,19 @@ TrackRows::TrackRows(libraryclient::LibraryTrackList &tracks) : m_list(tracks)
 QString TrackRows::location(int index) const
 {
     return hasFile(index) ? text(index, protocol::TrackText::Location) : QString();
+}
+
+QStringView TrackRows::locationView(int index) const
+{
+    if (!hasFile(index))
+        return {};
+    const QByteArrayView bytes = textBytes(index, protocol::TrackText::Location);
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        m_asciiView.assign(bytes.begin(), bytes.end());
+        return QStringView(m_asciiView.data(), qsizetype(m_asciiView.size()));
+    }
+    m_view = location(index);
+    return m_view;
 }
 
 libraryclient::TrackPtr TrackRows::track(int index)

@@ -13,6 +13,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tidyfox::cleaning {
@@ -35,6 +36,10 @@ public:
     // The path of the track's file; empty for a stream and for a track whose
     // file the library lost.
     QString location(int index) const;
+    // The same as a view, valid until the next call: a walk over every
+    // track reads its location without a copy on the heap where the bytes
+    // are ASCII, as nearly all are.
+    QStringView locationView(int index) const;
     QString text(int index, protocol::TrackText which) const { return m_table->text(row(index), which); }
     QByteArrayView textBytes(int index, protocol::TrackText which) const
     {
@@ -55,6 +60,8 @@ private:
     std::vector<int> m_rows;
     // For a collection read track by track: its objects, by index.
     std::vector<libraryclient::TrackPtr> m_objects;
+    mutable std::u16string m_asciiView;
+    mutable QString m_view;
 };
 
 } // namespace tidyfox::cleaning
