@@ -9,7 +9,10 @@
 
 #include <QSet>
 #include <algorithm>
+#include <exception>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 
 namespace tidyfox::cleaning {
@@ -72,8 +75,8 @@ struct FileLooks
     std::unordered_map<int, QString> whyItStays; // the copies' files, when known to be asked
 };
 
-// withWhy: the copy's file may go, so why it must stay is asked too.
-ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs, bool withWhy, FileLooks &looks)
+// The track at index as shown; its file's stamp is read after (lookAtFiles).
+ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs)
 {
     using protocol::TrackText;
     const protocol::TrackTable &table = rows.table();
@@ -96,14 +99,53 @@ ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs,
     t.location = rows.location(index);
     t.hasFile = rows.hasFile(index);
     t.fileThere = t.hasFile && !t.location.isEmpty() && fs.fileExists(t.location);
-    if (t.fileThere) {
-        system::FileLook look = fs.look(t.location, withWhy);
-        t.stamp = look.stamp;
-        looks.otherNames[static_cast<size_t>(index)] = look.mayHaveOtherNames;
-        if (withWhy)
-            looks.whyItStays.emplace(index, std::move(look.whyItStays));
-    }
     return t;
+}
+
+// The files that are there looked at (see FileSystem::look), in library
+// order; mayGo tells the copies whose file may go. On a large library these
+// are hundreds of thousands of questions to the kernel, which a second
+// processor answers beside the first when the file system can be asked
+// from two threads.
+void lookAtFiles(system::FileSystem &fs, const std::vector<int> &there, const std::vector<ReviewedTrack *> &reviewedAt,
+                 const std::vector<bool> &mayGo, FileLooks &looks)
+{
+    const auto withWhy = [&mayGo](int index) { return !mayGo.empty() && mayGo[static_cast<size_t>(index)]; };
+    std::vector<system::FileLook> seen(there.size());
+    const auto lookAt = [&](system::FileSystem &on, size_t from, size_t to) {
+        for (size_t k = from; k < to; ++k)
+            seen[k] = on.look(reviewedAt[static_cast<size_t>(there[k])]->location, withWhy(there[k]));
+    };
+    const std::unique_ptr<system::FileSystem> second = there.size() >= 2 ? fs.forAnotherThread() : nullptr;
+    if (second) {
+        const size_t half = there.size() / 2;
+        std::exception_ptr failed;
+        std::thread helper([&] {
+            try {
+                lookAt(*second, half, there.size());
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        try {
+            lookAt(fs, 0, half);
+        } catch (...) {
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failed)
+            std::rethrow_exception(failed);
+    } else {
+        lookAt(fs, 0, there.size());
+    }
+    for (size_t k = 0; k < there.size(); ++k) {
+        const int index = there[k];
+        reviewedAt[static_cast<size_t>(index)]->stamp = seen[k].stamp;
+        looks.otherNames[static_cast<size_t>(index)] = seen[k].mayHaveOtherNames;
+        if (withWhy(index))
+            looks.whyItStays.emplace(index, std::move(seen[k].whyItStays));
+    }
 }
 
 KeepCandidate candidateOf(const ReviewedTrack &t)
@@ -278,6 +320,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
             groupAt[static_cast<size_t>(i)] = static_cast<int>(g);
     }
     int groupsRead = 0;
+    std::vector<int> there; // the tracks whose file is there
     FileLooks looks{std::vector<bool>(static_cast<size_t>(index.size()), false), {}};
     // In library order the copies are known before their files are looked
     // at; under another rule only once every group has been read.
@@ -292,12 +335,15 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
         const int g = groupAt[static_cast<size_t>(i)];
         if (g < 0)
             continue;
-        const bool withWhy = !mayGo.empty() && mayGo[static_cast<size_t>(i)];
-        *reviewedAt[static_cast<size_t>(i)] = reviewed(index.rows(), i, listed, withWhy, looks);
+        ReviewedTrack &t = *reviewedAt[static_cast<size_t>(i)];
+        t = reviewed(index.rows(), i, listed);
+        if (t.fileThere)
+            there.push_back(i);
         if (--left[static_cast<size_t>(g)] == 0 && progress)
             progress(++groupsRead, static_cast<int>(members.size()));
     }
     index.rows().forgetBefore(index.size());
+    lookAtFiles(fs, there, reviewedAt, mayGo, looks);
     if (rule == KeepRule::LibraryOrder) {
         for (const int copy : removalOrder)
             reviewedAt[static_cast<size_t>(copy)]->goes = true;

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <compare>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace tidyfox::system {
@@ -111,6 +112,9 @@ public:
     {
         return {stamp(path), mayHaveOtherNames(path), withWhy ? whyItStays(path) : QString()};
     }
+    // A file system of the same disk for another thread to ask at the same
+    // time, or none when this one is asked from one thread only.
+    virtual std::unique_ptr<FileSystem> forAnotherThread() { return nullptr; }
 };
 
 } // namespace tidyfox::system

@@ -23,6 +23,7 @@ public:
     FolderListing listFolder(const QString &path) override;
     bool mayHaveOtherNames(const QString &path) override;
     FileLook look(const QString &path, bool withWhy) override;
+    std::unique_ptr<FileSystem> forAnotherThread() override { return std::make_unique<TrashFileSystem>(); }
 
 private:
     // A folder as the disk resolves it (empty when it cannot be). A review
