@@ -3,7 +3,10 @@
 // walk over a library of a million tracks reads what it needs of each row
 // without an object, a location or a copy of any text per track. The
 // library's own collections are fetched as such a table; any other is read
-// once, track by track, into a table of its own.
+// once, track by track, into a table of its own (its texts as UTF-8, as the
+// library's tables keep them: a text that UTF-8 cannot carry as it is, a lone
+// surrogate or a leading byte order mark, reads as it would from the
+// library).
 #pragma once
 
 #include "libraryclient/LibraryClient.h"
