@@ -303,6 +303,7 @@ private:
         }
 
         bool sawTracks = false;
+        std::size_t tracksSkipped = 0;
         QString key;
         EntryWriter header;
         std::bitset<8> seen;
@@ -314,10 +315,13 @@ private:
                 header.modelled(int(HeaderKey::Tracks));
                 expectElement(u"dict", key);
                 sawTracks = true;
-                if (pass == Pass::PlaylistsOnly)
-                    m_xml.skipCurrentElement();
-                else
+                if (pass == Pass::Everything) {
                     readTracks();
+                    m_afterTracks.push_back(m_xml.mark());
+                } else if (const std::size_t n = tracksSkipped++;
+                           n >= m_afterTracks.size() || !m_xml.skipTo(m_afterTracks[n])) {
+                    m_xml.skipCurrentElement();
+                }
             } else if (key == u"Playlists") {
                 header.modelled(int(HeaderKey::Playlists));
                 expectElement(u"array", key);
@@ -1042,6 +1046,9 @@ private:
     std::int64_t m_topTrackIdBefore = 0;
     std::int64_t m_topPlaylistIdBefore = 0;
     bool m_playlistsDeferred = false;
+    // Where each "Tracks" ends in the file: the reading for the playlists
+    // goes on from there instead of scanning the tracks again.
+    std::vector<XmlScanner::Mark> m_afterTracks;
     XmlImportSummary m_summary;
 };
 
