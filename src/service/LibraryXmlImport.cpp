@@ -1005,8 +1005,11 @@ private:
             last = found->sequence;
             order.push_back(found->databaseId);
         }
-        if (order.size() == std::size_t(m_sequence) && inOrder)
+        if (order.size() == std::size_t(m_sequence)) {
+            if (!inOrder)
+                m_store.moveToLibraryEnd(order);
             return;
+        }
         std::vector<std::int32_t> unlisted(std::size_t(m_sequence), 0);
         for (const ImportedTrack &track : m_tracks) {
             if (track.sequence >= 0 && !listed[std::size_t(track.sequence)])
