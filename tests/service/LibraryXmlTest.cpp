@@ -298,6 +298,36 @@ TEST_F(XmlImport, PlaylistsBeforeTracksAreStillResolved)
     ASSERT_TRUE(playlistNamed(QStringLiteral("Mix")));
     EXPECT_EQ(names(store->playlistTracks(playlistNamed(QStringLiteral("Mix"))->playlistId)),
               (std::vector<QString>{"B", "A"}));
+
+    // The second reading, for the playlists, goes on from where the tracks
+    // end without scanning them: the place of a value after them is the one
+    // the first reading gave, whatever part of a character the first chunk
+    // of the file (256 KiB) ends in, with line ends of two characters and
+    // a U+FEFF right after the tracks.
+    QString text = libraryXml(tracks, {mix}, true).replace(u'\n', QStringLiteral("\r\n"));
+    const qsizetype rootEnd = text.lastIndexOf(QStringLiteral("</dict>"));
+    const qsizetype tracksEnd = text.lastIndexOf(QStringLiteral("</dict>"), rootEnd - 1);
+    const qsizetype filler = 256 * 1024 - 600 - text.left(tracksEnd).toUtf8().size() - 14;
+    text.insert(tracksEnd, QStringLiteral("<!--%1-->").arg(QString(filler, u'x')));
+    const qsizetype after =
+        text.lastIndexOf(QStringLiteral("</dict>"), text.lastIndexOf(QStringLiteral("</dict>")) - 1) + 7;
+    for (int pad = 0; pad < 4; ++pad) {
+        store = LibraryStore::open(QStringLiteral(":memory:"));
+        QString padded = text;
+        padded.insert(after, QChar(0xFEFF) + QString(pad, u' ') + QStringLiteral("<!--") +
+                                 QString::fromUtf8("\xF0\x9D\x84\x9E").repeated(300) +
+                                 QStringLiteral("-->\r\n<key>Odd Date</key><date>\u00e9t\u00e9</date>\r\n"));
+        const auto summary = import(write(QStringLiteral("split.xml"), padded));
+        std::vector<std::pair<qint64, qint64>> places;
+        for (const auto &n : summary.notes) {
+            if (n.message.contains(QStringLiteral("Odd Date")))
+                places.emplace_back(n.line, n.column);
+        }
+        ASSERT_EQ(places.size(), 2u) << pad; // once in each reading
+        EXPECT_EQ(places[0], places[1]) << pad;
+        ASSERT_TRUE(playlistNamed(QStringLiteral("Mix")));
+        EXPECT_EQ(store->playlistTracks(playlistNamed(QStringLiteral("Mix"))->playlistId).size(), 2u);
+    }
 }
 
 TEST_F(XmlImport, MapPrefixRelocatesFilesFromAnotherMachine)
