@@ -3,6 +3,7 @@
 
 #include "service/BinaryPlistExtent.h"
 #include "service/ImportPageCache.h"
+#include "service/ImportedTracks.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
 #include "service/XmlScanner.h"
@@ -198,12 +199,6 @@ private:
     {
         m_summary.notes.push_back({place.line, place.column, message});
     }
-
-    struct ImportedTrack
-    {
-        std::int32_t databaseId = 0;
-        std::int32_t sequence = -1; // order of adding in this import; -1: was there before
-    };
 
     [[noreturn]] void fail(const QString &message)
     {
@@ -970,7 +965,7 @@ private:
         std::vector<std::int32_t> databaseIds;
         databaseIds.reserve(items.size());
         for (const std::int64_t item : items) {
-            if (const auto found = m_tracks.constFind(item); found != m_tracks.cend())
+            if (const ImportedTrack *found = m_tracks.find(item))
                 databaseIds.push_back(found->databaseId);
         }
         m_store.appendImportedToPlaylist(playlist.playlistId, databaseIds);
@@ -997,8 +992,8 @@ private:
         bool inOrder = true;
         std::int32_t last = -1;
         for (const std::int64_t item : items) {
-            const auto found = m_tracks.constFind(item);
-            if (found == m_tracks.cend() || found->sequence < 0 || listed[std::size_t(found->sequence)])
+            const ImportedTrack *found = m_tracks.find(item);
+            if (!found || found->sequence < 0 || listed[std::size_t(found->sequence)])
                 continue;
             listed[std::size_t(found->sequence)] = true;
             inOrder = inOrder && found->sequence > last;
@@ -1011,10 +1006,10 @@ private:
             return;
         }
         std::vector<std::int32_t> unlisted(std::size_t(m_sequence), 0);
-        for (const ImportedTrack &track : m_tracks) {
+        m_tracks.forEach([&](const ImportedTrack &track) {
             if (track.sequence >= 0 && !listed[std::size_t(track.sequence)])
                 unlisted[std::size_t(track.sequence)] = track.databaseId;
-        }
+        });
         for (const std::int32_t databaseId : unlisted) {
             if (databaseId != 0)
                 order.push_back(databaseId);
@@ -1037,8 +1032,8 @@ private:
     std::int64_t m_topDatabaseIdBefore = 0;
     std::int64_t m_topPlaylistRowIdBefore = 0;
     bool m_firstFile = false;
-    // The file's TrackIDs and what became of them; a few bytes a track.
-    QHash<std::int64_t, ImportedTrack> m_tracks;
+    // The file's TrackIDs and what became of them.
+    ImportedTracks m_tracks;
     std::int32_t m_sequence = 0;
     // The persistent IDs of the tracks read so far, as numbers when they are
     // (they nearly always are: 16 hexadecimal digits).
