@@ -271,15 +271,19 @@ TEST_F(XmlImport, IdsOutOfRangeAreRenumberedAndNewIdsDoNotRunOut)
 {
     const std::vector<XmlTrack> tracks = {fileTrack(99999999999, QStringLiteral("Huge"), QStringLiteral("/m/h.mp3")),
                                           fileTrack(88888888888, QStringLiteral("Also"), QStringLiteral("/m/a.mp3")),
-                                          fileTrack(2147483647, QStringLiteral("Top"), QStringLiteral("/m/t.mp3"))};
-    XmlPlaylist mix{QStringLiteral("Mix"),     5, QStringLiteral("00000000000000F1"), false, {},
-                    {88888888888, 99999999999}};
+                                          fileTrack(2147483647, QStringLiteral("Top"), QStringLiteral("/m/t.mp3")),
+                                          fileTrack(-7, QStringLiteral("Below"), QStringLiteral("/m/b.mp3")),
+                                          fileTrack(12, QStringLiteral("Twelve"), QStringLiteral("/m/12.mp3")),
+                                          fileTrack(12, QStringLiteral("Twelve again"), QStringLiteral("/m/12b.mp3"))};
+    // A TrackID given twice stands for the later track in the playlists.
+    XmlPlaylist mix{
+        QStringLiteral("Mix"), 5, QStringLiteral("00000000000000F1"), false, {}, {88888888888, 99999999999, 12, -7}};
     import(write(QStringLiteral("huge.xml"), libraryXml(tracks, {mix})));
-    EXPECT_EQ(names(store->playlistTracks(5)), (std::vector<QString>{"Also", "Huge"}));
+    EXPECT_EQ(names(store->playlistTracks(5)), (std::vector<QString>{"Also", "Huge", "Twelve again", "Below"}));
     std::set<std::int32_t> ids;
     for (const auto &t : library())
         ids.insert(t.trackId);
-    EXPECT_EQ(ids.size(), 3u);
+    EXPECT_EQ(ids.size(), 6u);
     EXPECT_TRUE(ids.contains(2147483647)); // in range, so kept
 
     // The top ID is taken; a new track gets a free one instead of failing.
