@@ -2,9 +2,10 @@
 // The TrackIDs of a library file and what an import made of each: the
 // library's database ID and the order of adding. Files number their tracks
 // from near 1 without many gaps, so the tracks are kept in a table by ID,
-// 8 bytes a track where a hash took 25; an ID far beyond the others (a
-// hostile file, or one that numbers from two billion) goes to a hash
-// instead, so the table never grows much beyond the number of tracks.
+// 8 to 16 bytes a track where a hash took 25 (a million tracks); an ID far
+// beyond the others (a hostile file, or one that numbers from two billion)
+// goes to a hash instead, so the table never grows much beyond the number
+// of tracks.
 #pragma once
 
 #include <QHash>
@@ -54,13 +55,16 @@ public:
     }
 
 private:
-    // Whether the table may reach id: not past a few times the tracks seen.
+    // Whether the table may reach id: not past twice the tracks seen, so
+    // that at most half of it is empty, and grown by a quarter at a time.
     bool growFor(std::int64_t id)
     {
-        const std::int64_t limit = 4 * m_inserted + 65536;
-        if (id >= limit)
+        if (id >= 2 * m_inserted + 65536)
             return false;
-        m_table.resize(std::size_t(std::min(limit, std::max<std::int64_t>(id + 1, 2 * std::int64_t(m_table.size())))));
+        const auto size = std::int64_t(m_table.size());
+        const auto grown = std::size_t(std::max(id + 1, size + size / 4));
+        m_table.reserve(grown); // exactly: resize alone would double it
+        m_table.resize(grown);
         return true;
     }
 
