@@ -39,9 +39,8 @@ public:
         const auto &own = m_uses[static_cast<size_t>(copy)];
         if (own && m_usage->sharedBeyond(*own))
             return true;
-        const IndexedTrack &entry = m_index.at(copy);
-        for (std::int32_t user : m_library.fileTracksAt(entry.location)) {
-            if (user != entry.databaseId)
+        for (std::int32_t user : m_library.fileTracksAt(m_index.rows().location(copy))) {
+            if (user != m_index.databaseId(copy))
                 return true;
         }
         return false;
@@ -70,11 +69,11 @@ private:
         m_usage.emplace();
         m_uses.resize(static_cast<size_t>(m_index.size()));
         for (int i = 0; i < m_index.size(); ++i) {
-            const IndexedTrack &entry = m_index.at(i);
-            if (entry.removed || !entry.hasFile || entry.location.isEmpty())
+            const QString location = m_index.rows().location(i);
+            if (m_index.removed(i) || location.isEmpty())
                 continue;
             auto &use = m_uses[static_cast<size_t>(i)];
-            use = FileUsage::useOf(m_fs, entry.location);
+            use = FileUsage::useOf(m_fs, location);
             m_usage->add(*use);
         }
     }
@@ -95,12 +94,12 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
     const bool trashFiles = keepFiles == false;
 
     const auto tracks = libraryTracksOf(library);
-    DuplicateIndex index(*tracks, filter, trashFiles);
+    DuplicateIndex index(*tracks, filter);
     FileUsers users(index, library, fs);
 
     for (int kept = 0; kept < index.size(); ++kept) {
         host.reportProgress(kProgressJob, kept + 1, index.size());
-        if (index.at(kept).removed)
+        if (index.removed(kept))
             continue;
         // Let the face animate and the window answer between tracks.
         host.yieldOnce();
@@ -109,7 +108,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         int copyIndex = index.findCopy(kept);
         // A copy another program removed meanwhile is passed over with its
         // file, as a walk of the library as it is now would pass it over.
-        while (copyIndex >= 0 && isGone(*index.at(copyIndex).track)) {
+        while (copyIndex >= 0 && isGone(*index.rows().track(copyIndex))) {
             index.remove(copyIndex);
             users.markRemoved(copyIndex);
             copyIndex = index.findCopy(kept);
@@ -118,14 +117,16 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             continue;
         if (!keepFiles)
             throw RunFailure("the filter has no keep-files item");
-        IndexedTrack &copy = index.at(copyIndex);
+        const std::int32_t copyId = index.databaseId(copyIndex);
+        const QString copyLocation = index.rows().location(copyIndex);
         job.open();
         // The file goes first: if the trash cannot take it, the entry stays.
         std::optional<system::TrashedFile> trashed;
-        if (trashFiles && copy.hasFile && fs.fileExists(copy.location) && !users.fileSharedBeyond(copyIndex))
-            trashed = trashCopy(fs, pending, job, copy.databaseId, copy.location, users.shownStamp(copyIndex));
+        if (trashFiles && index.rows().hasFile(copyIndex) && fs.fileExists(copyLocation) &&
+            !users.fileSharedBeyond(copyIndex))
+            trashed = trashCopy(fs, pending, job, copyId, copyLocation, users.shownStamp(copyIndex));
         const bool removedHere =
-            removeEntry(job, fs, pending, {copy.databaseId, index.at(kept).databaseId, false}, copy.location, trashed);
+            removeEntry(job, fs, pending, {copyId, index.databaseId(kept), false}, copyLocation, trashed);
         if (!removedHere) {
             index.remove(copyIndex);
             users.markRemoved(copyIndex);
