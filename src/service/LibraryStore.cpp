@@ -1128,12 +1128,39 @@ void LibraryStore::appendToPlaylist(std::int32_t playlistId, const std::vector<s
 
 void LibraryStore::moveToLibraryEnd(const std::vector<std::int32_t> &databaseIds)
 {
+    if (databaseIds.empty())
+        return;
     Transaction transaction(*this);
-    for (const std::int32_t databaseId : databaseIds) {
+    // Written in the order of the rows, not of the list: a million tracks
+    // in the list's order reach the table's pages at random, and a page
+    // cache of any sensible size then goes to the disk for nearly each one.
+    // An import's tracks have IDs next to each other, so a place for each
+    // ID between the lowest and the highest is small; the rare list that
+    // is spread wider is written in its own order.
+    const auto [low, high] = std::minmax_element(databaseIds.begin(), databaseIds.end());
+    const std::int64_t span = std::int64_t(*high) - *low + 1;
+    auto update = [&](std::int32_t databaseId, std::int64_t order) {
         m_db.query("UPDATE tracks SET library_order = ?2 WHERE database_id = ?1")
             .bind(1, databaseId)
-            .bind(2, takeLibraryOrder())
+            .bind(2, order)
             .run();
+    };
+    if (span > 2 * std::int64_t(databaseIds.size()) + 1024) {
+        for (const std::int32_t databaseId : databaseIds)
+            update(databaseId, takeLibraryOrder());
+    } else {
+        // A track listed twice ends where its last place puts it.
+        // (Kept as the place in the list: the orders taken follow on.)
+        std::vector<std::int32_t> places(std::size_t(span), -1);
+        const std::int64_t first = takeLibraryOrder();
+        for (std::size_t i = 1; i < databaseIds.size(); ++i)
+            takeLibraryOrder();
+        for (std::size_t i = 0; i < databaseIds.size(); ++i)
+            places[std::size_t(databaseIds[i] - *low)] = std::int32_t(i);
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            if (places[i] >= 0)
+                update(std::int32_t(*low + std::int64_t(i)), first + places[i]);
+        }
     }
     transaction.commit();
 }

@@ -3,6 +3,7 @@
 
 #include "service/BinaryPlistExtent.h"
 #include "service/ImportPageCache.h"
+#include "service/ImportedTracks.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
 #include "service/XmlScanner.h"
@@ -199,12 +200,6 @@ private:
         m_summary.notes.push_back({place.line, place.column, message});
     }
 
-    struct ImportedTrack
-    {
-        std::int32_t databaseId = 0;
-        std::int32_t sequence = -1; // order of adding in this import; -1: was there before
-    };
-
     [[noreturn]] void fail(const QString &message)
     {
         throw XmlImportError(m_xml.lineNumber(), m_xml.columnNumber(), message);
@@ -303,6 +298,7 @@ private:
         }
 
         bool sawTracks = false;
+        std::size_t tracksSkipped = 0;
         QString key;
         EntryWriter header;
         std::bitset<8> seen;
@@ -314,10 +310,13 @@ private:
                 header.modelled(int(HeaderKey::Tracks));
                 expectElement(u"dict", key);
                 sawTracks = true;
-                if (pass == Pass::PlaylistsOnly)
-                    m_xml.skipCurrentElement();
-                else
+                if (pass == Pass::Everything) {
                     readTracks();
+                    m_afterTracks.push_back(m_xml.mark());
+                } else if (const std::size_t n = tracksSkipped++;
+                           n >= m_afterTracks.size() || !m_xml.skipTo(m_afterTracks[n])) {
+                    m_xml.skipCurrentElement();
+                }
             } else if (key == u"Playlists") {
                 header.modelled(int(HeaderKey::Playlists));
                 expectElement(u"array", key);
@@ -966,7 +965,7 @@ private:
         std::vector<std::int32_t> databaseIds;
         databaseIds.reserve(items.size());
         for (const std::int64_t item : items) {
-            if (const auto found = m_tracks.constFind(item); found != m_tracks.cend())
+            if (const ImportedTrack *found = m_tracks.find(item))
                 databaseIds.push_back(found->databaseId);
         }
         m_store.appendImportedToPlaylist(playlist.playlistId, databaseIds);
@@ -993,21 +992,24 @@ private:
         bool inOrder = true;
         std::int32_t last = -1;
         for (const std::int64_t item : items) {
-            const auto found = m_tracks.constFind(item);
-            if (found == m_tracks.cend() || found->sequence < 0 || listed[std::size_t(found->sequence)])
+            const ImportedTrack *found = m_tracks.find(item);
+            if (!found || found->sequence < 0 || listed[std::size_t(found->sequence)])
                 continue;
             listed[std::size_t(found->sequence)] = true;
             inOrder = inOrder && found->sequence > last;
             last = found->sequence;
             order.push_back(found->databaseId);
         }
-        if (order.size() == std::size_t(m_sequence) && inOrder)
+        if (order.size() == std::size_t(m_sequence)) {
+            if (!inOrder)
+                m_store.moveToLibraryEnd(order);
             return;
+        }
         std::vector<std::int32_t> unlisted(std::size_t(m_sequence), 0);
-        for (const ImportedTrack &track : m_tracks) {
+        m_tracks.forEach([&](const ImportedTrack &track) {
             if (track.sequence >= 0 && !listed[std::size_t(track.sequence)])
                 unlisted[std::size_t(track.sequence)] = track.databaseId;
-        }
+        });
         for (const std::int32_t databaseId : unlisted) {
             if (databaseId != 0)
                 order.push_back(databaseId);
@@ -1030,8 +1032,8 @@ private:
     std::int64_t m_topDatabaseIdBefore = 0;
     std::int64_t m_topPlaylistRowIdBefore = 0;
     bool m_firstFile = false;
-    // The file's TrackIDs and what became of them; a few bytes a track.
-    QHash<std::int64_t, ImportedTrack> m_tracks;
+    // The file's TrackIDs and what became of them.
+    ImportedTracks m_tracks;
     std::int32_t m_sequence = 0;
     // The persistent IDs of the tracks read so far, as numbers when they are
     // (they nearly always are: 16 hexadecimal digits).
@@ -1042,6 +1044,9 @@ private:
     std::int64_t m_topTrackIdBefore = 0;
     std::int64_t m_topPlaylistIdBefore = 0;
     bool m_playlistsDeferred = false;
+    // Where each "Tracks" ends in the file: the reading for the playlists
+    // goes on from there instead of scanning the tracks again.
+    std::vector<XmlScanner::Mark> m_afterTracks;
     XmlImportSummary m_summary;
 };
 

@@ -129,6 +129,11 @@ QByteArray Query::blob(int column) const
 
 Database::Database(const QString &path, bool readOnly) : m_path(path)
 {
+    // SQLite's count of its memory takes a lock on every allocation, and
+    // nothing here reads the count; an import makes millions of them. Only
+    // possible before SQLite's first use.
+    static const bool noMemoryStatus = (sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0), true);
+    Q_UNUSED(noMemoryStatus);
     const int access = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, access | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {

@@ -55,6 +55,8 @@ void XmlScanner::setDevice(QIODevice *device)
     m_sniffed = false;
     m_deviceDone = device == nullptr;
     m_badEncoding = false;
+    m_utf8 = true;
+    m_tailSize = 0;
     m_buf.resize(0);
     m_pos = 0;
     m_base = 0;
@@ -83,14 +85,17 @@ void XmlScanner::sniffEncoding()
     const QByteArray head = m_device->peek(1024);
     if (head.startsWith("\xFE\xFF") || head.startsWith("\xFF\xFE")) {
         m_decoder = QStringDecoder(QStringConverter::Utf16);
+        m_utf8 = false;
         return;
     }
     if (head.startsWith(QByteArrayView("<\0?\0", 4))) {
         m_decoder = QStringDecoder(QStringConverter::Utf16LE);
+        m_utf8 = false;
         return;
     }
     if (head.startsWith(QByteArrayView("\0<\0?", 4))) {
         m_decoder = QStringDecoder(QStringConverter::Utf16BE);
+        m_utf8 = false;
         return;
     }
     const qsizetype start = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
@@ -131,6 +136,7 @@ void XmlScanner::sniffEncoding()
         return;
     }
     m_decoder = std::move(decoder);
+    m_utf8 = false;
 }
 
 // Decodes the next chunk of the device onto the buffer; false when nothing
@@ -146,6 +152,11 @@ bool XmlScanner::fill()
             m_deviceDone = true;
             break;
         }
+        const int kept = int(std::min<qint64>(read, 4));
+        const int stays = std::min(m_tailSize, 4 - kept);
+        std::copy(m_tail + m_tailSize - stays, m_tail + m_tailSize, m_tail);
+        std::copy(m_raw.constData() + read - kept, m_raw.constData() + read, m_tail + stays);
+        m_tailSize = stays + kept;
         const qsizetype before = m_buf.size();
         m_buf.resize(before + m_decoder.requiredSpace(read));
         const QChar *end = m_decoder.appendToBuffer(m_buf.data() + before, QByteArrayView(m_raw.constData(), read));
@@ -164,6 +175,68 @@ bool XmlScanner::fill()
             return true;
     }
     return false;
+}
+
+// How many of the last bytes read begin a UTF-8 sequence that they do not
+// end: the decoder holds them back until the next chunk.
+int XmlScanner::heldBackBytes() const
+{
+    for (int k = 1; k <= m_tailSize; ++k) {
+        const auto b = static_cast<unsigned char>(m_tail[m_tailSize - k]);
+        if ((b & 0xC0) == 0x80)
+            continue;
+        const int length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+        return k < length ? k : 0;
+    }
+    return 0;
+}
+
+XmlScanner::Mark XmlScanner::mark()
+{
+    Mark mark;
+    countLinesTo(m_pos);
+    if (!m_utf8 || !m_device || m_type != Token::EndElement || m_emptyElement || m_counted != m_pos ||
+        m_fault != Fault::None)
+        return mark;
+    // The bytes of the text not read yet are those of its UTF-8 form: a
+    // text that was not valid UTF-8 ended the reading before this.
+    const QStringView ahead = QStringView(m_buf).sliced(m_pos);
+    qint64 aheadBytes = 0;
+    for (qsizetype i = 0; i < ahead.size(); ++i) {
+        const char16_t c = ahead[i].unicode();
+        aheadBytes += c < 0x80 ? 1 : c < 0x800 ? 2 : QChar::isHighSurrogate(c) ? (++i, 4) : 3;
+    }
+    mark.byte = m_device->pos() - heldBackBytes() - aheadBytes;
+    mark.character = m_base + m_pos;
+    mark.line = m_line;
+    mark.lineStart = m_lineStart;
+    mark.depth = m_depth;
+    return mark;
+}
+
+bool XmlScanner::skipTo(const Mark &mark)
+{
+    if (mark.byte < 0 || !m_utf8 || !m_device || m_type != Token::StartElement || m_emptyElement ||
+        mark.depth != m_depth - 1 || !m_device->seek(mark.byte))
+        return false;
+    // A character U+FEFF after the mark is text, not a byte order mark.
+    m_decoder = QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    m_deviceDone = false;
+    m_badEncoding = false;
+    m_tailSize = 0;
+    m_buf.resize(0);
+    m_pos = 0;
+    m_base = mark.character;
+    m_counted = 0;
+    m_line = mark.line;
+    m_lineStart = mark.lineStart;
+    m_depth = mark.depth;
+    m_part = m_depth == 0 ? Part::Epilog : Part::Root;
+    m_attributes.clear();
+    m_text = {};
+    m_name = m_open[std::size_t(m_depth)];
+    m_type = Token::EndElement;
+    return true;
 }
 
 bool XmlScanner::has(qsizetype index)

@@ -73,6 +73,24 @@ public:
     // when includeChildren, else a child element is an error.
     QString readElementText(bool includeChildren = false);
 
+    // Where reading stands, for a second reading of the same device to come
+    // back to without scanning what lies before it again; byte is -1 when
+    // that cannot be (text in another encoding than UTF-8).
+    struct Mark
+    {
+        qint64 byte = -1;
+        qint64 character = 0;
+        qint64 line = 1;
+        qint64 lineStart = 0;
+        qsizetype depth = 0;
+    };
+    // Taken right after an end tag.
+    Mark mark();
+    // At the start tag of an element that a first reading of the same device
+    // read whole, with mark taken right after its end: goes past its end at
+    // once, as skipCurrentElement would. False (nothing done) when it cannot.
+    bool skipTo(const Mark &mark);
+
     Token tokenType() const { return m_type; }
     // Valid until the next call that reads.
     QStringView name() const { return m_name; }
@@ -127,6 +145,12 @@ private:
     bool m_sniffed = false;
     bool m_deviceDone = false;
     bool m_badEncoding = false; // the input stops where it could not be decoded
+    bool m_utf8 = true;
+    // The last bytes read, for how many of them the decoder holds back as
+    // the start of a character the next chunk ends.
+    char m_tail[4] = {};
+    int m_tailSize = 0;
+    int heldBackBytes() const;
     QByteArray m_raw;
     QString m_buf;
     qsizetype m_pos = 0;

@@ -202,6 +202,10 @@ TEST(Store, AddedTracksKeepEveryPropertyInTheOrderAdded)
     store->moveToLibraryEnd({a.databaseId});
     EXPECT_EQ(names(store->playlistTracks(store->libraryPlaylistId())), (std::vector<QString>{"Radio", "C", "A"}));
     EXPECT_EQ(streamed(), (std::vector<QString>{"Radio", "C", "A"}));
+    // Several at once keep the list's order, not that of their rows; one
+    // listed twice goes where its last place is.
+    store->moveToLibraryEnd({a.databaseId, stream.databaseId, a.databaseId, c.databaseId});
+    EXPECT_EQ(streamed(), (std::vector<QString>{"Radio", "A", "C"}));
 }
 
 // The service writes the bus payload from SQLite's own bytes; it must be the

@@ -271,15 +271,19 @@ TEST_F(XmlImport, IdsOutOfRangeAreRenumberedAndNewIdsDoNotRunOut)
 {
     const std::vector<XmlTrack> tracks = {fileTrack(99999999999, QStringLiteral("Huge"), QStringLiteral("/m/h.mp3")),
                                           fileTrack(88888888888, QStringLiteral("Also"), QStringLiteral("/m/a.mp3")),
-                                          fileTrack(2147483647, QStringLiteral("Top"), QStringLiteral("/m/t.mp3"))};
-    XmlPlaylist mix{QStringLiteral("Mix"),     5, QStringLiteral("00000000000000F1"), false, {},
-                    {88888888888, 99999999999}};
+                                          fileTrack(2147483647, QStringLiteral("Top"), QStringLiteral("/m/t.mp3")),
+                                          fileTrack(-7, QStringLiteral("Below"), QStringLiteral("/m/b.mp3")),
+                                          fileTrack(12, QStringLiteral("Twelve"), QStringLiteral("/m/12.mp3")),
+                                          fileTrack(12, QStringLiteral("Twelve again"), QStringLiteral("/m/12b.mp3"))};
+    // A TrackID given twice stands for the later track in the playlists.
+    XmlPlaylist mix{
+        QStringLiteral("Mix"), 5, QStringLiteral("00000000000000F1"), false, {}, {88888888888, 99999999999, 12, -7}};
     import(write(QStringLiteral("huge.xml"), libraryXml(tracks, {mix})));
-    EXPECT_EQ(names(store->playlistTracks(5)), (std::vector<QString>{"Also", "Huge"}));
+    EXPECT_EQ(names(store->playlistTracks(5)), (std::vector<QString>{"Also", "Huge", "Twelve again", "Below"}));
     std::set<std::int32_t> ids;
     for (const auto &t : library())
         ids.insert(t.trackId);
-    EXPECT_EQ(ids.size(), 3u);
+    EXPECT_EQ(ids.size(), 6u);
     EXPECT_TRUE(ids.contains(2147483647)); // in range, so kept
 
     // The top ID is taken; a new track gets a free one instead of failing.
@@ -298,6 +302,36 @@ TEST_F(XmlImport, PlaylistsBeforeTracksAreStillResolved)
     ASSERT_TRUE(playlistNamed(QStringLiteral("Mix")));
     EXPECT_EQ(names(store->playlistTracks(playlistNamed(QStringLiteral("Mix"))->playlistId)),
               (std::vector<QString>{"B", "A"}));
+
+    // The second reading, for the playlists, goes on from where the tracks
+    // end without scanning them: the place of a value after them is the one
+    // the first reading gave, whatever part of a character the first chunk
+    // of the file (256 KiB) ends in, with line ends of two characters and
+    // a U+FEFF right after the tracks.
+    QString text = libraryXml(tracks, {mix}, true).replace(u'\n', QStringLiteral("\r\n"));
+    const qsizetype rootEnd = text.lastIndexOf(QStringLiteral("</dict>"));
+    const qsizetype tracksEnd = text.lastIndexOf(QStringLiteral("</dict>"), rootEnd - 1);
+    const qsizetype filler = 256 * 1024 - 600 - text.left(tracksEnd).toUtf8().size() - 14;
+    text.insert(tracksEnd, QStringLiteral("<!--%1-->").arg(QString(filler, u'x')));
+    const qsizetype after =
+        text.lastIndexOf(QStringLiteral("</dict>"), text.lastIndexOf(QStringLiteral("</dict>")) - 1) + 7;
+    for (int pad = 0; pad < 4; ++pad) {
+        store = LibraryStore::open(QStringLiteral(":memory:"));
+        QString padded = text;
+        padded.insert(after, QChar(0xFEFF) + QString(pad, u' ') + QStringLiteral("<!--") +
+                                 QString::fromUtf8("\xF0\x9D\x84\x9E").repeated(300) +
+                                 QStringLiteral("-->\r\n<key>Odd Date</key><date>\u00e9t\u00e9</date>\r\n"));
+        const auto summary = import(write(QStringLiteral("split.xml"), padded));
+        std::vector<std::pair<qint64, qint64>> places;
+        for (const auto &n : summary.notes) {
+            if (n.message.contains(QStringLiteral("Odd Date")))
+                places.emplace_back(n.line, n.column);
+        }
+        ASSERT_EQ(places.size(), 2u) << pad; // once in each reading
+        EXPECT_EQ(places[0], places[1]) << pad;
+        ASSERT_TRUE(playlistNamed(QStringLiteral("Mix")));
+        EXPECT_EQ(store->playlistTracks(playlistNamed(QStringLiteral("Mix"))->playlistId).size(), 2u);
+    }
 }
 
 TEST_F(XmlImport, MapPrefixRelocatesFilesFromAnotherMachine)
