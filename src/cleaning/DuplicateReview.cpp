@@ -128,10 +128,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
     const auto hasFile = [](const IndexedTrack &entry) { return entry.hasFile && !entry.location.isEmpty(); };
     std::vector<std::optional<FileUsage::Use>> copyUses(removalOrder.size());
     std::vector<bool> isCopy(static_cast<size_t>(index.size()), false);
-    QSet<QString> copyPaths;
-    QSet<system::FileId> copyIds;
-    EntryNames copyNames;
-    bool copiesHaveOtherNames = false;
+    FilesThatMayGo going(fs);
     for (size_t k = 0; k < removalOrder.size(); ++k) {
         const IndexedTrack &entry = index.at(removalOrder[k]);
         isCopy[static_cast<size_t>(removalOrder[k])] = true;
@@ -142,32 +139,14 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         copyUses[k] = FileUsage::Use{system::normalisedPath(entry.location),
                                      reviewedAt[static_cast<size_t>(removalOrder[k])]->stamp};
         usage.add(*copyUses[k]);
-        copyPaths.insert(copyUses[k]->path);
-        if (copyUses[k]->stamp) {
-            copyIds.insert(copyUses[k]->stamp->id);
-            copyNames.add(entry.location);
-            copiesHaveOtherNames = copiesHaveOtherNames || fs.mayHaveOtherNames(entry.location);
-        }
+        going.add(entry.location, *copyUses[k]);
     }
-    // The others are asked about only when they could reach a copy's file:
-    // by its name (the same entry through another folder's spelling), as a
-    // symlink, or when some copy's file has more names than its entry's.
     for (int i = 0; i < index.size(); ++i) {
         const IndexedTrack &entry = index.at(i);
         if (isCopy[static_cast<size_t>(i)] || !hasFile(entry))
             continue;
-        // The same entry as a copy's has the same name, whatever the
-        // folder's spelling; two spellings of one name are told apart only
-        // as loosely as any file system tells them.
-        if (!copyNames.mayName(entry.location)) {
-            const ListedFolders::Entry seen = fs.entryOf(entry.location);
-            if (seen == ListedFolders::Entry::Missing ||
-                (seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames))
-                continue;
-        }
-        const FileUsage::Use use = FileUsage::useOf(fs, entry.location);
-        if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
-            usage.add(use);
+        if (const auto use = going.useReaching(entry.location))
+            usage.add(*use);
     }
     return copyUses;
 }
