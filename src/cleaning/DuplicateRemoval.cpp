@@ -50,7 +50,7 @@ public:
     // The copy's file as the disk showed it when the files were gathered.
     std::optional<system::FileStamp> shownStamp(int copy) const
     {
-        const auto &use = m_uses[static_cast<size_t>(copy)];
+        const auto &use = useOf(copy);
         return use ? use->stamp : std::nullopt;
     }
 

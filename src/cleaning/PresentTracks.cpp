@@ -8,17 +8,20 @@
 
 namespace tidyfox::cleaning {
 
-PresentTracks::PresentTracks(libraryclient::LibraryClient &library, const std::vector<std::int32_t> &named,
-                             bool readLocations)
+PresentTracks::PresentTracks(libraryclient::LibraryClient &library, const std::vector<std::int32_t> &mayGo,
+                             const std::vector<std::int32_t> &staying, bool readLocations)
     : m_list(libraryTracksOf(library))
 {
-    const std::unordered_set<std::int32_t> wanted(named.begin(), named.end());
+    const std::unordered_set<std::int32_t> going(mayGo.begin(), mayGo.end());
+    const std::unordered_set<std::int32_t> kept(staying.begin(), staying.end());
     m_list->forEach([&](const libraryclient::TrackPtr &track) {
         const std::int32_t databaseId = track->databaseId();
-        if (!wanted.contains(databaseId))
+        const bool goes = going.contains(databaseId);
+        if (!goes && !kept.contains(databaseId))
             return true;
         PresentTrack entry;
         entry.databaseId = databaseId;
+        entry.mayGo = goes;
         entry.track = track;
         if (readLocations) {
             const std::optional<QString> location = track->location();
@@ -47,20 +50,29 @@ void PresentTracks::gatherUses(system::FileSystem &fs)
     m_usage.emplace();
     // One picture of the folders, before any file of the run moves.
     ListedFolders listed(fs);
-    FilesThatMayGo named(listed);
+    FilesThatMayGo going(listed);
     for (auto &[id, t] : m_tracks) {
-        if (!t.hasFile || t.location.isEmpty())
+        if (!t.mayGo || !t.hasFile || t.location.isEmpty())
             continue;
         t.use = FileUsage::useOf(fs, t.location);
         m_usage->add(*t.use);
-        named.add(t.location, *t.use);
+        going.add(t.location, *t.use);
+    }
+    // Only a file that may go is ever asked about: another track counts only
+    // where it could use one.
+    for (auto &[id, t] : m_tracks) {
+        if (t.mayGo || !t.hasFile || t.location.isEmpty())
+            continue;
+        t.use = going.useReaching(t.location);
+        if (t.use)
+            m_usage->add(*t.use);
     }
     m_list->forEach([&](const libraryclient::TrackPtr &track) {
         if (m_tracks.contains(track->databaseId()))
             return true;
         const std::optional<QString> location = track->location();
         if (location && !location->isEmpty()) {
-            if (const auto use = named.useReaching(*location))
+            if (const auto use = going.useReaching(*location))
                 m_usage->add(*use);
         }
         return true;

@@ -23,16 +23,18 @@ struct PresentTrack
     libraryclient::TrackPtr track;
     bool hasFile = true;
     QString location;
+    bool mayGo = false;                // a track the run may remove
     std::optional<FileUsage::Use> use; // while the track is in the library
 };
 
 class PresentTracks
 {
 public:
-    // Keeps the tracks of named (those the run may remove, and those that
-    // stay in their place); the others are read again only to learn which
-    // could use a named track's file, once a file may go.
-    PresentTracks(libraryclient::LibraryClient &library, const std::vector<std::int32_t> &named, bool readLocations);
+    // Keeps the tracks the run may remove (mayGo) and those that stay in
+    // their place (staying); the others are read again only to learn which
+    // could use the file of one that may go, once a file may go.
+    PresentTracks(libraryclient::LibraryClient &library, const std::vector<std::int32_t> &mayGo,
+                  const std::vector<std::int32_t> &staying, bool readLocations);
 
     // The track, when it was there at the read and is still there now.
     PresentTrack *find(std::int32_t databaseId);
@@ -54,8 +56,8 @@ public:
 
 private:
     void markRemoved(PresentTrack &entry);
-    // The uses of the named tracks' files, and of every other track's that
-    // could be one of them.
+    // The uses of the files of the tracks that may go, and of every other
+    // track's that could be one of them.
     void gatherUses(system::FileSystem &fs);
 
     std::shared_ptr<libraryclient::LibraryTrackList> m_list;

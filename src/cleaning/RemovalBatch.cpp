@@ -22,7 +22,19 @@ bool unknownOutcome(const std::exception_ptr &failure, const PendingRemovals *pe
     }
 }
 
+std::size_t batchSize = RemovalBatch::kSize;
+
 } // namespace
+
+std::size_t RemovalBatch::size()
+{
+    return batchSize;
+}
+
+void RemovalBatch::setSize(std::size_t removals)
+{
+    batchSize = std::max<std::size_t>(removals, 1);
+}
 
 RemovalBatch::RemovalBatch(RemovalJob &job, libraryclient::LibraryClient &library, system::FileSystem &fs,
                            PendingRemovals *pending, bool mergeHistory)

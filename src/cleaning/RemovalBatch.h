@@ -28,6 +28,10 @@ public:
     // Removals a call at most: a few hundred keep each call short enough for
     // a window that waits on it.
     static constexpr std::size_t kSize = 512;
+    // The size every batch of the process takes (kSize unless set); one makes
+    // every job remove one track a call, as the plain walks do.
+    static std::size_t size();
+    static void setSize(std::size_t removals);
 
     struct Removal
     {
@@ -47,7 +51,7 @@ public:
 
     // Queues a removal; the caller sends the batch once full().
     void add(Removal removal);
-    bool full() const { return m_queue.size() >= kSize; }
+    bool full() const { return m_queue.size() >= size(); }
     bool holds(std::int32_t databaseId) const { return m_ids.contains(databaseId); }
 
     // Sends the removals queued, their files first. removed is told each

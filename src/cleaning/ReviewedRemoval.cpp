@@ -19,14 +19,15 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
 {
     const bool trashFiles = !removal.keepFiles;
     QSet<std::int32_t> keepers;
-    std::vector<std::int32_t> named;
-    named.reserve(removal.copies.size() * 2);
+    std::vector<std::int32_t> copies, keeperIds;
+    copies.reserve(removal.copies.size());
+    keeperIds.reserve(removal.copies.size());
     for (const ChosenCopy &copy : removal.copies) {
         keepers.insert(copy.keeperId);
-        named.push_back(copy.databaseId);
-        named.push_back(copy.keeperId);
+        copies.push_back(copy.databaseId);
+        keeperIds.push_back(copy.keeperId);
     }
-    PresentTracks present(library, named, trashFiles);
+    PresentTracks present(library, copies, keeperIds, trashFiles);
     RemovalBatch batch(job, library, fs, pending, removal.mergeHistory);
     const auto removed = [&](std::int32_t) { ++count; };
 

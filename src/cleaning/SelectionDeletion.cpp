@@ -20,7 +20,7 @@ void deleteEach(CleaningHost &host, libraryclient::LibraryClient &library, syste
                 const std::vector<std::int32_t> &databaseIds, bool withFiles, PendingRemovals *pending, RemovalJob &job,
                 std::int64_t &count)
 {
-    PresentTracks present(library, databaseIds, withFiles);
+    PresentTracks present(library, databaseIds, {}, withFiles);
     RemovalBatch batch(job, library, fs, pending);
     const auto removed = [&](std::int32_t) { ++count; };
     int done = 0;
