@@ -38,7 +38,8 @@ void RemovalBatch::setSize(std::size_t removals)
 
 RemovalBatch::RemovalBatch(RemovalJob &job, libraryclient::LibraryClient &library, system::FileSystem &fs,
                            PendingRemovals *pending, bool mergeHistory)
-    : m_job(job), m_library(library), m_fs(fs), m_pending(pending), m_mergeHistory(mergeHistory)
+    : m_job(job), m_library(library), m_fs(fs), m_pending(pending), m_mergeHistory(mergeHistory),
+      m_limit(std::min<std::size_t>(16, size()))
 {}
 
 void RemovalBatch::add(Removal removal)
@@ -54,6 +55,7 @@ void RemovalBatch::send(const std::function<void(std::int32_t databaseId)> &remo
     const std::vector<Removal> queue = std::move(m_queue);
     m_queue.clear();
     m_ids.clear();
+    m_limit = std::min(m_limit * 2, size());
     m_job.open();
 
     // Tracks another program added at a file since the run read the library.

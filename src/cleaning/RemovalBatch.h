@@ -51,7 +51,7 @@ public:
 
     // Queues a removal; the caller sends the batch once full().
     void add(Removal removal);
-    bool full() const { return m_queue.size() >= size(); }
+    bool full() const { return m_queue.size() >= m_limit; }
     bool holds(std::int32_t databaseId) const { return m_ids.contains(databaseId); }
 
     // Sends the removals queued, their files first. removed is told each
@@ -68,6 +68,9 @@ private:
     bool m_mergeHistory;
     std::vector<Removal> m_queue;
     QSet<std::int32_t> m_ids;
+    // The first batches are small, so that the first removals are seen soon;
+    // each is twice the last, up to size().
+    std::size_t m_limit;
 };
 
 } // namespace tidyfox::cleaning

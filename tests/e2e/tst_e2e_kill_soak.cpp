@@ -311,7 +311,8 @@ private Q_SLOTS:
             // removals while the kill is on its way.
             const int most = std::clamp(remaining / (kills - round + 1), 1, remaining);
             const int target = 1 + int(random.bounded(quint32(most)));
-            const int delayUs = int(random.bounded(3000u));
+            // Removals go many a call: the kill lands anywhere in the next one.
+            const int delayUs = int(random.bounded(20000u));
             const int victim = (round + int(seed)) % 2;
 
             const int from = session().mark();
