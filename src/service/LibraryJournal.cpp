@@ -127,6 +127,14 @@ void LibraryStore::forgetEmptiedJobs(std::int32_t newJobId)
 
 void LibraryStore::forgetJob(std::int64_t jobId)
 {
+    // What the player's files gave up for the restore of tracks whose last
+    // removal is forgotten now, unless a change still waiting names them.
+    m_db.query("DELETE FROM player_saved WHERE player_key IN (SELECT p.player_key FROM player_tracks p WHERE"
+               " p.database_id IN (SELECT database_id FROM journal_tracks WHERE job_id = ?1 EXCEPT SELECT"
+               " database_id FROM journal_tracks WHERE job_id <> ?1) AND NOT EXISTS(SELECT 1 FROM tracks t WHERE"
+               " t.database_id = p.database_id)) AND player_key NOT IN (SELECT player_key FROM player_pending)")
+        .bind(1, jobId)
+        .run();
     // Places of tracks whose last removal is forgotten now.
     m_db.query("DELETE FROM playlist_items WHERE database_id IN (SELECT database_id FROM journal_tracks WHERE"
                " job_id = ?1 EXCEPT SELECT database_id FROM journal_tracks WHERE job_id <> ?1) AND NOT EXISTS("

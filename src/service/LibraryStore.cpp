@@ -28,9 +28,77 @@ constexpr std::int64_t kMaxId = std::numeric_limits<std::int32_t>::max();
     "t.kind_text, t.total_time, t.bit_rate, t.sample_rate, t.size, t.date_added, t.location, t.long_description, "     \
     "t.track_type, t.play_count, t.skip_count, t.rating, t.play_date_utc"
 
-constexpr int kTrackTypeColumn = 17;
-// The first column after those of readTrack.
-constexpr int kAfterTrackColumns = 22;
+// Their positions, for both readers of a track.
+enum TrackColumn : int {
+    DatabaseIdColumn,
+    TrackIdColumn,
+    KindColumn,
+    PersistentIdColumn,
+    NameColumn,
+    ArtistColumn,
+    AlbumColumn,
+    ComposerColumn,
+    GenreColumn,
+    KindTextColumn,
+    TotalTimeColumn,
+    BitRateColumn,
+    SampleRateColumn,
+    SizeColumn,
+    DateAddedColumn,
+    LocationColumn,
+    LongDescriptionColumn,
+    TrackTypeColumn,
+    PlayCountColumn,
+    SkipCountColumn,
+    RatingColumn,
+    PlayDateColumn,
+    // The first column after those of readTrack.
+    AfterTrackColumns
+};
+
+// A track's numbers as both readers hand them on. NULL (the file gave none)
+// reads as 0; the history is int32 on the bus.
+struct TrackNumbers
+{
+    std::int32_t databaseId;
+    std::int32_t trackId;
+    TrackKind kind;
+    std::int32_t totalTimeMs;
+    std::int32_t bitRate;
+    std::int32_t sampleRate;
+    std::int64_t size;
+    std::optional<std::int64_t> dateAddedSeconds;
+    std::int32_t playCount;
+    std::int32_t skipCount;
+    std::int32_t rating;
+    std::optional<std::int64_t> playDateSeconds;
+};
+
+std::optional<std::int64_t> secondsAt(const sql::Query &q, int column)
+{
+    if (q.isNull(column))
+        return std::nullopt;
+    return q.int64(column);
+}
+
+TrackNumbers readTrackNumbers(const sql::Query &q)
+{
+    const auto history = [&q](int column, std::int64_t top) {
+        return std::int32_t(std::clamp<std::int64_t>(q.int64(column), 0, top));
+    };
+    return {q.int32(DatabaseIdColumn),
+            q.int32(TrackIdColumn),
+            q.int32(KindColumn) == int(TrackKind::Url) ? TrackKind::Url : TrackKind::File,
+            q.int32(TotalTimeColumn),
+            q.int32(BitRateColumn),
+            q.int32(SampleRateColumn),
+            q.int64(SizeColumn),
+            secondsAt(q, DateAddedColumn),
+            history(PlayCountColumn, kMaxId),
+            history(SkipCountColumn, kMaxId),
+            history(RatingColumn, 100),
+            secondsAt(q, PlayDateColumn)};
+}
 
 // For lowestFreeId: whether ID 1 is held, and the first ID above a held one
 // that is not.
@@ -63,40 +131,40 @@ struct RepeatedColumns
 
 TrackRecord readTrack(const sql::Query &q, RepeatedColumns *repeated = nullptr)
 {
+    const TrackNumbers n = readTrackNumbers(q);
     TrackRecord t;
-    t.databaseId = q.int32(0);
-    t.trackId = q.int32(1);
-    t.kind = q.int32(2) == int(TrackKind::Url) ? TrackKind::Url : TrackKind::File;
-    t.persistentId = q.text(3);
-    t.name = q.text(4);
+    t.databaseId = n.databaseId;
+    t.trackId = n.trackId;
+    t.kind = n.kind;
+    t.persistentId = q.text(PersistentIdColumn);
+    t.name = q.text(NameColumn);
     if (repeated) {
-        t.artist = q.text(5, repeated->artist.bytes, repeated->artist.text);
-        t.album = q.text(6, repeated->album.bytes, repeated->album.text);
-        t.composer = q.text(7, repeated->composer.bytes, repeated->composer.text);
-        t.genre = q.text(8, repeated->genre.bytes, repeated->genre.text);
-        t.kindAsString = q.text(9, repeated->kind.bytes, repeated->kind.text);
+        t.artist = q.text(ArtistColumn, repeated->artist.bytes, repeated->artist.text);
+        t.album = q.text(AlbumColumn, repeated->album.bytes, repeated->album.text);
+        t.composer = q.text(ComposerColumn, repeated->composer.bytes, repeated->composer.text);
+        t.genre = q.text(GenreColumn, repeated->genre.bytes, repeated->genre.text);
+        t.kindAsString = q.text(KindTextColumn, repeated->kind.bytes, repeated->kind.text);
     } else {
-        t.artist = q.text(5);
-        t.album = q.text(6);
-        t.composer = q.text(7);
-        t.genre = q.text(8);
-        t.kindAsString = q.text(9);
+        t.artist = q.text(ArtistColumn);
+        t.album = q.text(AlbumColumn);
+        t.composer = q.text(ComposerColumn);
+        t.genre = q.text(GenreColumn);
+        t.kindAsString = q.text(KindTextColumn);
     }
-    t.totalTimeMs = q.int32(10);
+    t.totalTimeMs = n.totalTimeMs;
     t.time = repeated ? repeated->time(t.totalTimeMs) : timeText(t.totalTimeMs);
-    t.bitRate = q.int32(11);
-    t.sampleRate = q.int32(12);
-    t.size = q.int64(13);
-    if (!q.isNull(14))
-        t.dateAdded = QDateTime::fromSecsSinceEpoch(q.int64(14), Qt::UTC);
-    t.location = q.text(15);
-    t.longDescription = q.text(16);
-    // NULL (the file gave none) reads as 0; the history is int32 on the bus.
-    t.playCount = std::int32_t(std::clamp<std::int64_t>(q.int64(18), 0, kMaxId));
-    t.skipCount = std::int32_t(std::clamp<std::int64_t>(q.int64(19), 0, kMaxId));
-    t.rating = std::int32_t(std::clamp<std::int64_t>(q.int64(20), 0, 100));
-    if (!q.isNull(21))
-        t.playDate = QDateTime::fromSecsSinceEpoch(q.int64(21), Qt::UTC);
+    t.bitRate = n.bitRate;
+    t.sampleRate = n.sampleRate;
+    t.size = n.size;
+    if (n.dateAddedSeconds)
+        t.dateAdded = QDateTime::fromSecsSinceEpoch(*n.dateAddedSeconds, Qt::UTC);
+    t.location = q.text(LocationColumn);
+    t.longDescription = q.text(LongDescriptionColumn);
+    t.playCount = n.playCount;
+    t.skipCount = n.skipCount;
+    t.rating = n.rating;
+    if (n.playDateSeconds)
+        t.playDate = QDateTime::fromSecsSinceEpoch(*n.playDateSeconds, Qt::UTC);
     return t;
 }
 
@@ -108,40 +176,43 @@ class TrackBytesReader
 public:
     const protocol::TrackBytes &read(const sql::Query &q)
     {
+        const TrackNumbers n = readTrackNumbers(q);
         protocol::TrackBytes &t = m_track;
-        t.databaseId = q.int32(0);
-        t.trackId = q.int32(1);
-        t.kind = q.int32(2) == int(TrackKind::Url) ? TrackKind::Url : TrackKind::File;
-        t.totalTimeMs = q.int32(10);
-        t.bitRate = q.int32(11);
-        t.sampleRate = q.int32(12);
-        t.size = q.int64(13);
-        t.dateAddedMs = q.isNull(14) ? protocol::kNoTrackDate : msOfSeconds(q.int64(14));
-        t.playCount = std::int32_t(std::clamp<std::int64_t>(q.int64(18), 0, kMaxId));
-        t.skipCount = std::int32_t(std::clamp<std::int64_t>(q.int64(19), 0, kMaxId));
-        t.rating = std::int32_t(std::clamp<std::int64_t>(q.int64(20), 0, 100));
-        t.playDateMs = q.isNull(21) ? protocol::kNoTrackDate : msOfSeconds(q.int64(21));
+        t.databaseId = n.databaseId;
+        t.trackId = n.trackId;
+        t.kind = n.kind;
+        t.totalTimeMs = n.totalTimeMs;
+        t.bitRate = n.bitRate;
+        t.sampleRate = n.sampleRate;
+        t.size = n.size;
+        t.dateAddedMs = msOf(n.dateAddedSeconds);
+        t.playCount = n.playCount;
+        t.skipCount = n.skipCount;
+        t.rating = n.rating;
+        t.playDateMs = msOf(n.playDateSeconds);
         using protocol::TrackText;
-        text(q, TrackText::Name, 4);
-        text(q, TrackText::Artist, 5);
-        text(q, TrackText::Album, 6);
-        text(q, TrackText::Composer, 7);
-        text(q, TrackText::Genre, 8);
-        text(q, TrackText::KindAsString, 9);
+        text(q, TrackText::Name, NameColumn);
+        text(q, TrackText::Artist, ArtistColumn);
+        text(q, TrackText::Album, AlbumColumn);
+        text(q, TrackText::Composer, ComposerColumn);
+        text(q, TrackText::Genre, GenreColumn);
+        text(q, TrackText::KindAsString, KindTextColumn);
         t.texts[std::size_t(TrackText::Time)] = time(t.totalTimeMs);
-        text(q, TrackText::Location, 15);
-        text(q, TrackText::LongDescription, 16);
+        text(q, TrackText::Location, LocationColumn);
+        text(q, TrackText::LongDescription, LongDescriptionColumn);
         return t;
     }
 
 private:
-    static std::int64_t msOfSeconds(std::int64_t seconds)
+    static std::int64_t msOf(std::optional<std::int64_t> seconds)
     {
+        if (!seconds)
+            return protocol::kNoTrackDate;
         // Beyond what QDateTime holds the record had no date either.
         constexpr std::int64_t kPlainRange = std::int64_t(1) << 40;
-        if (seconds > -kPlainRange && seconds < kPlainRange)
-            return seconds * 1000;
-        const QDateTime date = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+        if (*seconds > -kPlainRange && *seconds < kPlainRange)
+            return *seconds * 1000;
+        const QDateTime date = QDateTime::fromSecsSinceEpoch(*seconds, Qt::UTC);
         return date.isValid() ? date.toMSecsSinceEpoch() : protocol::kNoTrackDate;
     }
 
@@ -526,7 +597,7 @@ void LibraryStore::forEachTrack(std::int32_t playlistId,
     RepeatedColumns repeated;
     RepeatedColumns::Last trackType;
     walkTrackRows(playlistId, [&](const sql::Query &q) {
-        visit(readTrack(q, &repeated), q.text(kTrackTypeColumn, trackType.bytes, trackType.text));
+        visit(readTrack(q, &repeated), q.text(TrackTypeColumn, trackType.bytes, trackType.text));
     });
 }
 
@@ -582,7 +653,7 @@ std::vector<TrackRecord> LibraryStore::playlistTracks(std::int32_t playlistId)
         order.reserve(count);
         auto q = m_db.query("SELECT " TRACK_COLUMNS ", t.library_order FROM tracks t");
         while (q.next()) {
-            order.emplace_back(q.int64(kAfterTrackColumns), std::uint32_t(result.size()));
+            order.emplace_back(q.int64(AfterTrackColumns), std::uint32_t(result.size()));
             result.push_back(readTrack(q, &repeated));
         }
         if (std::is_sorted(order.begin(), order.end()))
@@ -704,7 +775,7 @@ void LibraryStore::forEachFileTrack(
             text += QByteArray(", t.") + trackFieldInfo(f).column;
         return text + ", t.entries FROM tracks t ORDER BY t.library_order, t.database_id";
     }();
-    constexpr int first = kAfterTrackColumns;
+    constexpr int first = AfterTrackColumns;
     RepeatedColumns repeated;
     RepeatedColumns::Last trackType;
     RepeatedColumns::Last texts[kTrackFieldCount];
@@ -720,7 +791,7 @@ void LibraryStore::forEachFileTrack(
             else
                 fields.numbers[f] = q.int64(first + f);
         }
-        visit(readTrack(q, &repeated), q.text(kTrackTypeColumn, trackType.bytes, trackType.text), fields,
+        visit(readTrack(q, &repeated), q.text(TrackTypeColumn, trackType.bytes, trackType.text), fields,
               q.blob(first + kTrackFieldCount));
     }
 }

@@ -262,7 +262,7 @@ PlayerSyncResult writePendingChanges(LibraryStore &store, const std::function<bo
     } catch (const PlayerWriteError &e) {
         return {PlayerSyncResult::Failed, 0, e.message()};
     }
-    if (running(player->busName()))
+    if (running(player->busName()) || player->heldOpen())
         return {PlayerSyncResult::PlayerRunning, 0, playerRunningLine(player->displayName())};
 
     // Holding the library's write lock keeps a second writer (the service
@@ -318,7 +318,7 @@ QString pendingChangesLine(LibraryStore &store)
         return {};
     try {
         const auto player = openPlayerStore(*link);
-        if (busNameOwned(player->busName()))
+        if (busNameOwned(player->busName()) || player->heldOpen())
             return playerRunningLine(player->displayName());
     } catch (const PlayerWriteError &e) {
         return e.message();

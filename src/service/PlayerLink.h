@@ -93,6 +93,9 @@ public:
     virtual QString displayName() const = 0;
     // Owned on the session bus while the player runs.
     virtual QString busName() const = 0;
+    // Whether the player's files are held open by a process running now
+    // (for a player that keeps them open while it runs).
+    virtual bool heldOpen() const { return false; }
     // Applies the changes, in order, to the player's files as they are now
     // and replaces them atomically; saved gives what PutBack needs and takes
     // what each change took out. Throws PlayerWriteError, leaving the files

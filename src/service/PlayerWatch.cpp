@@ -33,8 +33,8 @@ PlayerWatch::PlayerWatch(LibraryStore *store, QObject *parent) : QObject(parent)
 PlayerWatch::~PlayerWatch() = default;
 
 // The player may still be finishing its own file when its name goes: a write
-// that finds the file in the middle of that (cut short, or changing) is tried
-// again a little later.
+// that finds the file in the middle of that (cut short, or changing), or
+// still held open by the player on its way out, is tried again a little later.
 void PlayerWatch::writeWaiting()
 {
     PlayerSyncResult result;
@@ -43,7 +43,9 @@ void PlayerWatch::writeWaiting()
     } catch (const std::exception &) {
         result.outcome = PlayerSyncResult::Failed;
     }
-    if (result.outcome == PlayerSyncResult::Failed && m_retries < kRetries) {
+    const bool tryAgain =
+        result.outcome == PlayerSyncResult::Failed || result.outcome == PlayerSyncResult::PlayerRunning;
+    if (tryAgain && m_retries < kRetries) {
         ++m_retries;
         QTimer::singleShot(kRetryMs, this, &PlayerWatch::writeWaiting);
         return;

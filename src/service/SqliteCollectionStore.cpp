@@ -2,6 +2,7 @@
 #include "service/SqliteCollectionStore.h"
 
 #include "service/LibraryCore.h"
+#include "service/OpenFileHolders.h"
 #include "service/SqlitePlayer.h"
 
 #include <QDataStream>
@@ -452,6 +453,11 @@ QString SqliteCollectionStore::displayName() const
 QString SqliteCollectionStore::busName() const
 {
     return QString::fromLatin1(m_player.busName);
+}
+
+bool SqliteCollectionStore::heldOpen() const
+{
+    return openInAnotherProcess(m_file);
 }
 
 void SqliteCollectionStore::apply(const std::vector<PlayerChange> &changes, PlayerSavedMap &saved)

@@ -25,6 +25,7 @@ public:
 
     QString displayName() const override;
     QString busName() const override;
+    bool heldOpen() const override;
     void apply(const std::vector<PlayerChange> &changes, PlayerSavedMap &saved) override;
 
 private:

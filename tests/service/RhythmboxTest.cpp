@@ -307,6 +307,18 @@ TEST_F(Rhythmbox, ACopyWhoseFileStaysBecomesAnIgnoreEntryUntilItIsRestored)
     EXPECT_EQ(readFile(db), text.toUtf8());
     store->restoreJob(playlistJob);
     EXPECT_EQ(readFile(playlists), originalPlaylists);
+
+    // A job forgotten unrestored takes what the files gave up for it along.
+    const std::int32_t forgotten = store->beginJob(QStringLiteral("duplicates"));
+    store->deleteTrackMergingIntoInJob(forgotten, tracks[1].databaseId, tracks[0].databaseId, QString(), QString());
+    store->endJob(forgotten);
+    const auto savedRows = [&] {
+        auto q = store->database().query("SELECT count(*) FROM player_saved");
+        return q.next() ? q.int64(0) : -1;
+    };
+    EXPECT_GT(savedRows(), 0);
+    store->clearJobs();
+    EXPECT_EQ(savedRows(), 0);
 }
 
 TEST_F(Rhythmbox, BadFilesAreRefusedWithTheirPlaceAndChangeNothing)

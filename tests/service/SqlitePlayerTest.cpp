@@ -7,12 +7,15 @@
 #include "service/SqlitePlayer.h"
 
 #include "service/LibraryStore.h"
+#include "service/OpenFileHolders.h"
 #include "service/PlayerLink.h"
 #include "service/SqliteCollectionImport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace tidyfox::library;
@@ -182,6 +185,20 @@ TEST_P(SqlitePlayerLink, ImportsWritesAJobBackAndRestoresItWithTheOldRowids)
         store->endJob(job);
         EXPECT_FALSE(pendingChangesLine(*store).isEmpty());
         player.exec("ROLLBACK");
+    }
+    EXPECT_EQ(readFile(file), untouched);
+    // A player that keeps its file open is running, with or without a name
+    // on the bus.
+    {
+        QProcess holder;
+        holder.start(QStringLiteral("tail"), {QStringLiteral("-f"), file});
+        ASSERT_TRUE(holder.waitForStarted());
+        for (int i = 0; i < 100 && !openInAnotherProcess(file); ++i)
+            QThread::msleep(50);
+        EXPECT_EQ(writePendingChanges(*store).outcome, PlayerSyncResult::PlayerRunning);
+        EXPECT_FALSE(pendingChangesLine(*store).isEmpty());
+        holder.kill();
+        holder.waitForFinished();
     }
     EXPECT_EQ(readFile(file), untouched);
     const std::int32_t job = store->jobs().front().jobId;
