@@ -85,6 +85,16 @@ bool measure(int tracks, int playlists)
                 cpuShown - cpuAtTick, cpuMs(servicePid()));
     std::printf("  program resident memory with the library shown: %.0f MB (peak %.0f MB); service %.0f MB\n",
                 statusMb(session.pid(), "VmRSS:"), statusMb(session.pid(), "VmHWM:"), statusMb(servicePid(), "VmRSS:"));
+    std::printf("  of the program's: %.0f MB its own, %.0f MB mapped files, %.0f MB shared memory\n",
+                statusMb(session.pid(), "RssAnon:"), statusMb(session.pid(), "RssFile:"),
+                statusMb(session.pid(), "RssShmem:"));
+    // Where the memory is, mapping by mapping, for a closer look.
+    if (const QString keep = qEnvironmentVariable("TIDYFOX_BENCH_SMAPS"); !keep.isEmpty()) {
+        QFile smaps(QStringLiteral("/proc/%1/smaps").arg(session.pid()));
+        QFile out(keep);
+        if (smaps.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly))
+            out.write(smaps.readAll());
+    }
     session.stop();
     return true;
 }

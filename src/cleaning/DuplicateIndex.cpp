@@ -4,117 +4,135 @@
 #include "cleaning/LooseTags.h"
 #include "system/FileSystem.h"
 
-#include <QHash>
+#include <QHashFunctions>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
+#include <string>
 #include <unordered_map>
 
 namespace tidyfox::cleaning {
 namespace {
 
-// The checked properties of one track; unchecked ones stay at their defaults
-// so that they never tell two tracks apart.
-struct GroupKey
+using protocol::TrackText;
+
+// The checked properties of one track as bytes, equal exactly when the
+// properties are: each text behind its length, the numbers as they are.
+// A text is compared as the QString it reads as. Its UTF-8 bytes are that
+// QString's own unless they are not plain (a broken sequence reads as
+// U+FFFD, a byte order mark may be dropped): those are written as the
+// QString's UTF-8, which tells QStrings apart as they do (a QString read
+// from UTF-8 holds no lone surrogate).
+class KeyBytes
 {
-    QString name;
-    QString album;
-    QString artist;
-    QString fileName; // lower case
-    std::int64_t size = 0;
-    std::int32_t bitRate = 0;
-    std::int32_t sampleRate = 0;
-    bool operator==(const GroupKey &) const = default;
+public:
+    void clear() { m_bytes.clear(); }
+    void addUtf8(QByteArrayView text)
+    {
+        if (protocol::isPlainUtf8(text)) {
+            addSized(text.data(), size_t(text.size()));
+        } else {
+            const QByteArray canonical = QString::fromUtf8(text).toUtf8();
+            addSized(canonical.constData(), size_t(canonical.size()));
+        }
+    }
+    // A text compared as its UTF-16 code units.
+    void addUtf16(const QString &text)
+    {
+        addSized(reinterpret_cast<const char *>(text.constData()), size_t(text.size()) * sizeof(QChar));
+    }
+    template<typename T> void addNumber(T value)
+    {
+        m_bytes.append(reinterpret_cast<const char *>(&value), sizeof value);
+    }
+    QByteArrayView view() const { return QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size())); }
+
+private:
+    void addSized(const char *data, size_t size)
+    {
+        // The length in 7-bit groups, so that no text runs into the next.
+        size_t length = size;
+        do {
+            m_bytes.push_back(char((length & 0x7F) | (length > 0x7F ? 0x80 : 0)));
+            length >>= 7;
+        } while (length > 0);
+        m_bytes.append(data, size);
+    }
+
+    std::string m_bytes;
 };
 
-size_t qHash(const GroupKey &key, size_t seed = 0)
-{
-    return qHashMulti(seed, key.name, key.album, key.artist, key.fileName, key.size, key.bitRate, key.sampleRate);
-}
-
-// The keys of the groups found so far, their texts side by side in one
-// block. A table of GroupKeys held a copy of nearly every track's name and
-// artist, each an allocation of its own, and took longer to free than to
-// fill.
+// The keys of the groups found so far, side by side in one block, found by
+// their hash: a table of a key object per group held a copy of nearly every
+// track's texts, each an allocation of its own. Two keys are one only when
+// their bytes are.
 class GroupKeys
 {
 public:
     explicit GroupKeys(size_t expected)
     {
+        size_t room = 16;
+        while (room < expected * 2)
+            room *= 2;
+        m_slots.assign(room, -1);
         m_keys.reserve(expected);
-        m_firstByHash.reserve(static_cast<qsizetype>(expected));
     }
 
-    // The group whose key equals key, or -1.
-    int find(const GroupKey &key, size_t hash) const
+    // The group of key, added as the next group (numbered from 0 in the
+    // order added) when there is none yet.
+    int groupOf(QByteArrayView key)
     {
-        for (int group = m_firstByHash.value(hash, -1); group >= 0; group = m_keys[size_t(group)].nextSameHash) {
-            if (equals(m_keys[size_t(group)], key))
+        const size_t hash = qHash(key, m_seed);
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const int group = m_slots[slot];
+            if (group < 0) {
+                const int added = static_cast<int>(m_keys.size());
+                m_slots[slot] = added;
+                m_keys.push_back({hash, m_bytes.size()});
+                m_bytes.append(key.data(), size_t(key.size()));
+                grow();
+                return added;
+            }
+            if (m_keys[size_t(group)].hash == hash && keyAt(size_t(group)) == key)
                 return group;
         }
-        return -1;
-    }
-
-    // Adds the key of the next group (numbered from 0, in the order added).
-    void add(const GroupKey &key, size_t hash)
-    {
-        const int group = static_cast<int>(m_keys.size());
-        Stored stored;
-        stored.text = m_text.size();
-        const QString *texts[kTexts] = {&key.name, &key.album, &key.artist, &key.fileName};
-        for (size_t t = 0; t < kTexts; ++t) {
-            stored.lengths[t] = static_cast<std::uint32_t>(texts[t]->size());
-            const auto *data = reinterpret_cast<const char16_t *>(texts[t]->constData());
-            m_text.insert(m_text.end(), data, data + texts[t]->size());
-        }
-        stored.size = key.size;
-        stored.bitRate = key.bitRate;
-        stored.sampleRate = key.sampleRate;
-        // A later key of the same hash is looked at after the earlier ones.
-        auto first = m_firstByHash.find(hash);
-        if (first == m_firstByHash.end()) {
-            m_firstByHash.insert(hash, group);
-        } else {
-            int last = first.value();
-            while (m_keys[size_t(last)].nextSameHash >= 0)
-                last = m_keys[size_t(last)].nextSameHash;
-            m_keys[size_t(last)].nextSameHash = group;
-        }
-        m_keys.push_back(stored);
     }
 
 private:
-    static constexpr size_t kTexts = 4;
     struct Stored
     {
-        size_t text = 0; // where the texts start in m_text, one after the other
-        std::uint32_t lengths[kTexts] = {};
-        std::int64_t size = 0;
-        std::int32_t bitRate = 0;
-        std::int32_t sampleRate = 0;
-        int nextSameHash = -1;
+        size_t hash = 0;
+        size_t at = 0; // where its bytes start in m_bytes; they end where the next key's start
     };
 
-    bool equals(const Stored &stored, const GroupKey &key) const
+    QByteArrayView keyAt(size_t group) const
     {
-        if (stored.size != key.size || stored.bitRate != key.bitRate || stored.sampleRate != key.sampleRate)
-            return false;
-        const QString *texts[kTexts] = {&key.name, &key.album, &key.artist, &key.fileName};
-        size_t at = stored.text;
-        for (size_t t = 0; t < kTexts; ++t) {
-            const QString &text = *texts[t];
-            if (stored.lengths[t] != size_t(text.size()) ||
-                !std::equal(text.constData(), text.constData() + text.size(), m_text.begin() + qsizetype(at),
-                            [](QChar a, char16_t b) { return a.unicode() == b; }))
-                return false;
-            at += stored.lengths[t];
-        }
-        return true;
+        const size_t end = group + 1 < m_keys.size() ? m_keys[group + 1].at : m_bytes.size();
+        return QByteArrayView(m_bytes.data() + m_keys[group].at, qsizetype(end - m_keys[group].at));
     }
 
-    std::vector<char16_t> m_text;
-    std::vector<Stored> m_keys; // by group
-    QHash<size_t, int> m_firstByHash;
+    // At most half the slots taken, so that a look-up ends soon.
+    void grow()
+    {
+        if (m_keys.size() * 2 <= m_slots.size())
+            return;
+        std::vector<int> wider(m_slots.size() * 2, -1);
+        const size_t mask = wider.size() - 1;
+        for (size_t group = 0; group < m_keys.size(); ++group) {
+            size_t slot = m_keys[group].hash & mask;
+            while (wider[slot] >= 0)
+                slot = (slot + 1) & mask;
+            wider[slot] = int(group);
+        }
+        m_slots = std::move(wider);
+    }
+
+    const size_t m_seed = QHashSeed::globalSeed();
+    std::vector<int> m_slots; // group, -1 for a free slot
+    std::vector<Stored> m_keys;
+    std::string m_bytes;
 };
 
 // Connected tracks, by union of their sets.
@@ -134,90 +152,95 @@ private:
     std::vector<int> m_parent;
 };
 
+// Rows between two looks at whether the pages of the rows passed can go.
+constexpr int kForgetEvery = 4096;
+
 } // namespace
 
-DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
-                               bool readLocations)
+DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackList &tracks, const DuplicateFilter &filter) : m_rows(tracks)
 {
-    build(tracks, filter, readLocations, nullptr);
+    build(filter, nullptr);
 }
 
-DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
-                               bool readLocations, const std::vector<protocol::SoundMatch> &soundMatches)
+DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackList &tracks, const DuplicateFilter &filter,
+                               const std::vector<protocol::SoundMatch> &soundMatches)
+    : m_rows(tracks)
 {
-    build(tracks, filter, readLocations, filter.soundAlike() ? &soundMatches : nullptr);
+    build(filter, filter.soundAlike() ? &soundMatches : nullptr);
 }
 
-void DuplicateIndex::build(libraryclient::LibraryTrackCollection &tracks, const DuplicateFilter &filter,
-                           bool readLocations, const std::vector<protocol::SoundMatch> *soundMatches)
+void DuplicateIndex::append(int index, int group, std::vector<int> &tails)
 {
-    tracks.forEach([this](const libraryclient::TrackPtr &track) {
-        IndexedTrack entry;
-        entry.track = track;
-        m_tracks.push_back(std::move(entry));
-        return true;
-    });
+    Entry &e = entry(index);
+    e.group = group;
+    if (size_t(group) >= m_groupHeads.size()) {
+        m_groupHeads.push_back(index);
+        tails.push_back(index);
+        return;
+    }
+    int &tail = tails[size_t(group)];
+    e.prev = tail;
+    entry(tail).next = index;
+    tail = index;
+}
+
+void DuplicateIndex::build(const DuplicateFilter &filter, const std::vector<protocol::SoundMatch> *soundMatches)
+{
+    const int count = m_rows.size();
+    m_entries.resize(size_t(count));
+    m_removed.assign(size_t(count), false);
 
     const bool byFileName = filter.checked(kFilterFileName);
     const bool loose = filter.loose();
     // Loosely, a name is compared when no text is chosen.
     const bool byName =
         filter.checked(kFilterName) || (loose && !filter.checked(kFilterAlbum) && !filter.checked(kFilterArtist));
-    const auto text = [loose](const QString &tag) { return loose ? looseTag(tag) : tag; };
-    std::vector<int> seconds(loose ? m_tracks.size() : 0, 0);
-    GroupKeys groups(m_tracks.size());
-    const size_t seed = QHashSeed::globalSeed();
+    const bool bySize = filter.checked(kFilterSize);
+    const bool byAlbum = filter.checked(kFilterAlbum);
+    const bool byArtist = filter.checked(kFilterArtist);
+    const bool byBitRate = filter.checked(kFilterBitRate);
+    const bool bySampleRate = filter.checked(kFilterSampleRate);
+    std::vector<int> seconds(loose ? size_t(count) : 0, 0);
+    GroupKeys groups(static_cast<size_t>(count));
+    KeyBytes key;
     std::vector<int> tails;
-    for (int i = 0; i < size(); ++i) {
-        IndexedTrack &entry = at(i);
-        libraryclient::LibraryTrack &track = *entry.track;
-        entry.databaseId = track.databaseId();
-        if (readLocations || byFileName) {
-            const auto location = track.location();
-            entry.hasFile = location.has_value();
-            entry.location = location.value_or(QString());
-        }
-        // A track without a file has no file name to share with another.
-        if (byFileName && !entry.hasFile)
+    for (int i = 0; i < count; ++i) {
+        if (i % kForgetEvery == 0)
+            m_rows.forgetBefore(i);
+        Entry &e = entry(i);
+        e.databaseId = m_rows.databaseId(i);
+        const bool hasFile = m_rows.hasFile(i);
+        // A track without a file has no file name to share with another,
+        // and no sound to match.
+        if ((byFileName || soundMatches) && !hasFile)
             continue;
 
-        // A sound match needs a file to listen to.
-        if (soundMatches && !entry.hasFile)
-            continue;
-
-        GroupKey key;
+        const auto addText = [&](TrackText which) {
+            if (loose)
+                key.addUtf16(looseTag(m_rows.text(i, which)));
+            else
+                key.addUtf8(m_rows.textBytes(i, which));
+        };
+        key.clear();
         if (byName)
-            key.name = text(track.name());
-        if (filter.checked(kFilterSize))
-            key.size = track.size();
-        if (filter.checked(kFilterAlbum))
-            key.album = text(track.album());
-        if (filter.checked(kFilterArtist))
-            key.artist = text(track.artist());
+            addText(TrackText::Name);
+        if (bySize)
+            key.addNumber(m_rows.table().size(m_rows.row(i)));
+        if (byAlbum)
+            addText(TrackText::Album);
+        if (byArtist)
+            addText(TrackText::Artist);
         if (loose)
-            seconds[size_t(i)] = secondsOfTime(track.time());
-        if (filter.checked(kFilterBitRate))
-            key.bitRate = track.bitRate();
-        if (filter.checked(kFilterSampleRate))
-            key.sampleRate = track.sampleRate();
+            seconds[size_t(i)] = secondsOfTime(m_rows.text(i, TrackText::Time));
+        if (byBitRate)
+            key.addNumber(m_rows.table().bitRate(m_rows.row(i)));
+        if (bySampleRate)
+            key.addNumber(m_rows.table().sampleRate(m_rows.row(i)));
         if (byFileName)
-            key.fileName = system::fileNameOf(entry.location).toLower();
-
-        const size_t hash = qHash(key, seed);
-        const int found = groups.find(key, hash);
-        if (found < 0) {
-            entry.group = static_cast<int>(m_groupHeads.size());
-            groups.add(key, hash);
-            m_groupHeads.push_back(i);
-            tails.push_back(i);
-        } else {
-            entry.group = found;
-            int &tail = tails[static_cast<size_t>(entry.group)];
-            entry.prev = tail;
-            at(tail).next = i;
-            tail = i;
-        }
+            key.addUtf16(system::fileNameOf(m_rows.location(i)).toLower());
+        append(i, groups.groupOf(key.view()), tails);
     }
+    m_rows.forgetBefore(count);
     if (loose || soundMatches)
         connect(filter, seconds, soundMatches);
 }
@@ -229,8 +252,8 @@ void DuplicateIndex::connect(const DuplicateFilter &filter, const std::vector<in
     const auto closeInTime = [&](int a, int b) {
         return !loose || looseDurationsMatch(seconds[size_t(a)], seconds[size_t(b)]);
     };
-    Components components(m_tracks.size());
-    std::vector<float> weakest(m_tracks.size(), 2.0f); // by root
+    Components components(m_entries.size());
+    std::vector<float> weakest(m_entries.size(), 2.0f); // by root
     const auto join = [&](int a, int b, float strength) {
         const int ra = components.root(a), rb = components.root(b);
         const float w = std::min({weakest[size_t(ra)], weakest[size_t(rb)], strength});
@@ -241,8 +264,8 @@ void DuplicateIndex::connect(const DuplicateFilter &filter, const std::vector<in
         // A track listed twice is one track: its entries are connected.
         std::unordered_map<std::int32_t, std::vector<int>> entriesOf;
         for (int i = 0; i < size(); ++i) {
-            if (at(i).group >= 0)
-                entriesOf[at(i).databaseId].push_back(i);
+            if (group(i) >= 0)
+                entriesOf[databaseId(i)].push_back(i);
         }
         for (const auto &[id, entries] : entriesOf) {
             for (size_t k = 1; k < entries.size(); ++k)
@@ -253,15 +276,15 @@ void DuplicateIndex::connect(const DuplicateFilter &filter, const std::vector<in
             if (a == entriesOf.end() || b == entriesOf.end())
                 continue;
             const int ia = a->second.front(), ib = b->second.front();
-            if (at(ia).group == at(ib).group && closeInTime(ia, ib))
+            if (group(ia) == group(ib) && closeInTime(ia, ib))
                 join(ia, ib, match.strength);
         }
     } else {
         // Durations within 2 s, chained; one unknown joins the rest.
         std::vector<std::vector<int>> members(m_groupHeads.size());
         for (int i = 0; i < size(); ++i) {
-            if (at(i).group >= 0)
-                members[size_t(at(i).group)].push_back(i);
+            if (group(i) >= 0)
+                members[size_t(group(i))].push_back(i);
         }
         for (std::vector<int> &group : members) {
             std::stable_sort(group.begin(), group.end(),
@@ -274,11 +297,11 @@ void DuplicateIndex::connect(const DuplicateFilter &filter, const std::vector<in
         }
     }
     // New groups, numbered in the library order of their first track.
-    std::vector<int> groupOf(m_tracks.size(), -1);
-    std::vector<int> groupOfRoot(m_tracks.size(), -1);
+    std::vector<int> groupOf(m_entries.size(), -1);
+    std::vector<int> groupOfRoot(m_entries.size(), -1);
     m_soundStrength.clear();
     for (int i = 0; i < size(); ++i) {
-        if (at(i).group < 0)
+        if (group(i) < 0)
             continue;
         const int root = components.root(i);
         int &group = groupOfRoot[size_t(root)];
@@ -298,20 +321,11 @@ void DuplicateIndex::relink(const std::vector<int> &groupOf)
     m_groupHeads.clear();
     std::vector<int> tails;
     for (int i = 0; i < size(); ++i) {
-        IndexedTrack &entry = at(i);
-        entry.group = groupOf[size_t(i)];
-        entry.prev = entry.next = -1;
-        if (entry.group < 0)
-            continue;
-        if (size_t(entry.group) >= m_groupHeads.size()) {
-            m_groupHeads.push_back(i);
-            tails.push_back(i);
-            continue;
-        }
-        int &tail = tails[size_t(entry.group)];
-        entry.prev = tail;
-        at(tail).next = i;
-        tail = i;
+        Entry &e = entry(i);
+        e.group = -1;
+        e.prev = e.next = -1;
+        if (groupOf[size_t(i)] >= 0)
+            append(i, groupOf[size_t(i)], tails);
     }
 }
 
@@ -324,11 +338,11 @@ std::optional<float> DuplicateIndex::soundStrength(int group) const
 
 int DuplicateIndex::findCopy(int index) const
 {
-    const IndexedTrack &self = at(index);
+    const Entry &self = entry(index);
     if (self.group < 0)
         return -1;
-    for (int i = m_groupHeads[static_cast<size_t>(self.group)]; i >= 0; i = at(i).next) {
-        if (at(i).databaseId != self.databaseId)
+    for (int i = m_groupHeads[static_cast<size_t>(self.group)]; i >= 0; i = entry(i).next) {
+        if (entry(i).databaseId != self.databaseId)
             return i;
     }
     return -1;
@@ -336,19 +350,19 @@ int DuplicateIndex::findCopy(int index) const
 
 void DuplicateIndex::remove(int index)
 {
-    IndexedTrack &entry = at(index);
-    if (entry.removed)
+    if (m_removed[static_cast<size_t>(index)])
         return;
-    entry.removed = true;
-    if (entry.group < 0)
+    m_removed[static_cast<size_t>(index)] = true;
+    Entry &e = entry(index);
+    if (e.group < 0)
         return;
-    if (entry.prev >= 0)
-        at(entry.prev).next = entry.next;
+    if (e.prev >= 0)
+        entry(e.prev).next = e.next;
     else
-        m_groupHeads[static_cast<size_t>(entry.group)] = entry.next;
-    if (entry.next >= 0)
-        at(entry.next).prev = entry.prev;
-    entry.prev = entry.next = -1;
+        m_groupHeads[static_cast<size_t>(e.group)] = e.next;
+    if (e.next >= 0)
+        entry(e.next).prev = e.prev;
+    e.prev = e.next = -1;
 }
 
 } // namespace tidyfox::cleaning

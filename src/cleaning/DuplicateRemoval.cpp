@@ -70,11 +70,11 @@ private:
         m_usage.emplace();
         m_uses.resize(static_cast<size_t>(m_index.size()));
         for (int i = 0; i < m_index.size(); ++i) {
-            const IndexedTrack &entry = m_index.at(i);
-            if (entry.removed || !entry.hasFile || entry.location.isEmpty())
+            const QString location = m_index.rows().location(i);
+            if (m_index.removed(i) || location.isEmpty())
                 continue;
             auto &use = m_uses[static_cast<size_t>(i)];
-            use = FileUsage::useOf(m_fs, entry.location);
+            use = FileUsage::useOf(m_fs, location);
             m_usage->add(*use);
         }
     }
@@ -94,7 +94,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
     const bool trashFiles = keepFiles == false;
 
     const auto tracks = libraryTracksOf(library);
-    DuplicateIndex index(*tracks, filter, trashFiles);
+    DuplicateIndex index(*tracks, filter);
     FileUsers users(index, fs);
     RemovalBatch batch(job, library, fs, pending);
     // The uses of the files of the removals queued: the walk goes on as if
@@ -107,7 +107,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
 
     for (int kept = 0; kept < index.size(); ++kept) {
         host.reportProgress(kProgressJob, kept + 1, index.size());
-        if (index.at(kept).removed)
+        if (index.removed(kept))
             continue;
         // Let the face animate and the window answer between tracks.
         host.yieldOnce();
@@ -116,7 +116,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         int copyIndex = index.findCopy(kept);
         // A copy another program removed meanwhile is passed over with its
         // file, as a walk of the library as it is now would pass it over.
-        while (copyIndex >= 0 && isGone(*index.at(copyIndex).track)) {
+        while (copyIndex >= 0 && isGone(*index.rows().track(copyIndex))) {
             index.remove(copyIndex);
             users.markRemoved(copyIndex);
             copyIndex = index.findCopy(kept);
@@ -125,11 +125,12 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             continue;
         if (!keepFiles)
             throw RunFailure("the filter has no keep-files item");
-        IndexedTrack &copy = index.at(copyIndex);
+        const std::int32_t copyId = index.databaseId(copyIndex);
+        const QString copyLocation = index.rows().location(copyIndex);
         job.open();
         // The file goes first: if the trash cannot take it, the entry stays.
         bool fileMayGo = false;
-        if (trashFiles && copy.hasFile && fs.fileExists(copy.location)) {
+        if (trashFiles && index.rows().hasFile(copyIndex) && fs.fileExists(copyLocation)) {
             const bool sharedNow = users.fileSharedBeyond(copyIndex);
             if (const auto &own = users.useOf(copyIndex); own && queued.touches(*own)) {
                 send();
@@ -138,7 +139,7 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
                 fileMayGo = !sharedNow;
             }
         }
-        batch.add({copy.databaseId, index.at(kept).databaseId, copy.location, fileMayGo, users.shownStamp(copyIndex)});
+        batch.add({copyId, index.databaseId(kept), copyLocation, fileMayGo, users.shownStamp(copyIndex)});
         if (const auto &own = users.useOf(copyIndex))
             queued.add(*own);
         // Gone or passed over, the copy is out of the walk.

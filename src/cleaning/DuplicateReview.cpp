@@ -9,7 +9,11 @@
 
 #include <QSet>
 #include <algorithm>
+#include <exception>
+#include <memory>
 #include <optional>
+#include <thread>
+#include <unordered_map>
 
 namespace tidyfox::cleaning {
 namespace {
@@ -21,7 +25,7 @@ std::vector<int> playTheWalk(DuplicateIndex &index)
 {
     std::vector<int> removed;
     for (int kept = 0; kept < index.size(); ++kept) {
-        if (index.at(kept).removed)
+        if (index.removed(kept))
             continue;
         const int copy = index.findCopy(kept);
         if (copy < 0)
@@ -39,7 +43,7 @@ std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
     // a list.
     std::vector<int> sizes;
     for (int i = 0; i < index.size(); ++i) {
-        const int group = index.at(i).group;
+        const int group = index.group(i);
         if (group < 0)
             continue;
         if (static_cast<size_t>(group) >= sizes.size())
@@ -49,7 +53,7 @@ std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
     std::vector<int> slot(sizes.size(), -1);
     std::vector<std::vector<int>> members;
     for (int i = 0; i < index.size(); ++i) {
-        const int group = index.at(i).group;
+        const int group = index.group(i);
         if (group < 0 || sizes[static_cast<size_t>(group)] < 2)
             continue;
         int &at = slot[static_cast<size_t>(group)];
@@ -63,30 +67,85 @@ std::vector<std::vector<int>> groupsOf(const DuplicateIndex &index)
     return members;
 }
 
-ReviewedTrack reviewed(const IndexedTrack &entry, system::FileSystem &fs)
+// What the review learnt of the tracks' files beside their stamps, by index:
+// asked with the stamp, in the same look at the disk.
+struct FileLooks
 {
-    libraryclient::LibraryTrack &track = *entry.track;
+    std::vector<bool> otherNames;                // see FileSystem::mayHaveOtherNames
+    std::unordered_map<int, QString> whyItStays; // the copies' files, when known to be asked
+};
+
+// The track at index as shown; its file's stamp is read after (lookAtFiles).
+ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs)
+{
+    using protocol::TrackText;
+    const protocol::TrackTable &table = rows.table();
+    const int row = rows.row(index);
     ReviewedTrack t;
-    t.databaseId = entry.databaseId;
-    t.name = track.name();
-    t.artist = track.artist();
-    t.album = track.album();
-    t.time = track.time();
-    t.kind = track.kindText();
-    t.bitRate = track.bitRate();
-    t.sampleRate = track.sampleRate();
-    t.size = track.size();
-    t.dateAdded = track.dateAdded();
-    t.playCount = track.playCount();
-    t.skipCount = track.skipCount();
-    t.rating = track.rating();
-    t.playDate = track.playDate();
-    t.location = entry.location;
-    t.hasFile = entry.hasFile;
-    t.fileThere = entry.hasFile && !entry.location.isEmpty() && fs.fileExists(entry.location);
-    if (t.fileThere)
-        t.stamp = fs.stamp(entry.location);
+    t.databaseId = table.databaseId(row);
+    t.name = table.text(row, TrackText::Name);
+    t.artist = table.text(row, TrackText::Artist);
+    t.album = table.text(row, TrackText::Album);
+    t.time = table.text(row, TrackText::Time);
+    t.kind = table.text(row, TrackText::KindAsString);
+    t.bitRate = table.bitRate(row);
+    t.sampleRate = table.sampleRate(row);
+    t.size = table.size(row);
+    t.dateAdded = table.dateAdded(row);
+    t.playCount = table.playCount(row);
+    t.skipCount = table.skipCount(row);
+    t.rating = table.rating(row);
+    t.playDate = table.playDate(row);
+    t.location = rows.location(index);
+    t.hasFile = rows.hasFile(index);
+    t.fileThere = t.hasFile && !t.location.isEmpty() && fs.fileExists(t.location);
     return t;
+}
+
+// The files that are there looked at (see FileSystem::look), in library
+// order; mayGo tells the copies whose file may go. On a large library these
+// are hundreds of thousands of questions to the kernel, which a second
+// processor answers beside the first when the file system can be asked
+// from two threads.
+void lookAtFiles(system::FileSystem &fs, const std::vector<int> &there, const std::vector<ReviewedTrack *> &reviewedAt,
+                 const std::vector<bool> &mayGo, FileLooks &looks)
+{
+    const auto withWhy = [&mayGo](int index) { return !mayGo.empty() && mayGo[static_cast<size_t>(index)]; };
+    std::vector<system::FileLook> seen(there.size());
+    const auto lookAt = [&](system::FileSystem &on, size_t from, size_t to) {
+        for (size_t k = from; k < to; ++k)
+            seen[k] = on.look(reviewedAt[static_cast<size_t>(there[k])]->location, withWhy(there[k]));
+    };
+    const std::unique_ptr<system::FileSystem> second = there.size() >= 2 ? fs.forAnotherThread() : nullptr;
+    if (second) {
+        const size_t half = there.size() / 2;
+        std::exception_ptr failed;
+        std::thread helper([&] {
+            try {
+                lookAt(*second, half, there.size());
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        try {
+            lookAt(fs, 0, half);
+        } catch (...) {
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failed)
+            std::rethrow_exception(failed);
+    } else {
+        lookAt(fs, 0, there.size());
+    }
+    for (size_t k = 0; k < there.size(); ++k) {
+        const int index = there[k];
+        reviewedAt[static_cast<size_t>(index)]->stamp = seen[k].stamp;
+        looks.otherNames[static_cast<size_t>(index)] = seen[k].mayHaveOtherNames;
+        if (withWhy(index))
+            looks.whyItStays.emplace(index, std::move(seen[k].whyItStays));
+    }
 }
 
 KeepCandidate candidateOf(const ReviewedTrack &t)
@@ -122,32 +181,57 @@ void chooseByRule(DuplicateGroup &group, KeepRule rule)
 // another path to the same file. Returns the copies' uses by their place in
 // removalOrder.
 std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &index, const std::vector<int> &removalOrder,
-                                                      const std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs,
-                                                      FileUsage &usage)
+                                                      const std::vector<ReviewedTrack *> &reviewedAt,
+                                                      const FileLooks &looks, ListedFolders &fs, FileUsage &usage)
 {
-    const auto hasFile = [](const IndexedTrack &entry) { return entry.hasFile && !entry.location.isEmpty(); };
     std::vector<std::optional<FileUsage::Use>> copyUses(removalOrder.size());
     std::vector<bool> isCopy(static_cast<size_t>(index.size()), false);
-    FilesThatMayGo going(fs);
+    QSet<QString> copyPaths;
+    QSet<system::FileId> copyIds;
+    EntryNames copyNames;
+    bool copiesHaveOtherNames = false;
     for (size_t k = 0; k < removalOrder.size(); ++k) {
-        const IndexedTrack &entry = index.at(removalOrder[k]);
+        const ReviewedTrack &copy = *reviewedAt[static_cast<size_t>(removalOrder[k])];
         isCopy[static_cast<size_t>(removalOrder[k])] = true;
-        if (!hasFile(entry))
+        if (!copy.hasFile || copy.location.isEmpty())
             continue;
         // As the review saw the file: only a file that is there can go, and
         // only its own identity matters for that.
-        copyUses[k] = FileUsage::Use{system::normalisedPath(entry.location),
-                                     reviewedAt[static_cast<size_t>(removalOrder[k])]->stamp};
+        copyUses[k] = FileUsage::Use{system::normalisedPath(copy.location), copy.stamp};
         usage.add(*copyUses[k]);
-        going.add(entry.location, *copyUses[k]);
+        copyPaths.insert(copyUses[k]->path);
+        if (copyUses[k]->stamp) {
+            copyIds.insert(copyUses[k]->stamp->id);
+            copyNames.add(copy.location);
+            copiesHaveOtherNames = copiesHaveOtherNames || looks.otherNames[static_cast<size_t>(removalOrder[k])];
+        }
     }
+    // The others are asked about only when they could reach a copy's file:
+    // by its name (the same entry through another folder's spelling), as a
+    // symlink, or when some copy's file has more names than its entry's.
+    const TrackRows &rows = index.rows();
     for (int i = 0; i < index.size(); ++i) {
-        const IndexedTrack &entry = index.at(i);
-        if (isCopy[static_cast<size_t>(i)] || !hasFile(entry))
+        if (i % 4096 == 0)
+            rows.forgetBefore(i);
+        if (isCopy[static_cast<size_t>(i)] || !rows.hasFile(i))
             continue;
-        if (const auto use = going.useReaching(entry.location))
-            usage.add(*use);
+        const QStringView location = rows.locationView(i);
+        if (location.isEmpty())
+            continue;
+        // The same entry as a copy's has the same name, whatever the
+        // folder's spelling; two spellings of one name are told apart only
+        // as loosely as any file system tells them.
+        if (!copyNames.mayName(location)) {
+            const ListedFolders::Entry seen = fs.entryOf(location);
+            if (seen == ListedFolders::Entry::Missing ||
+                (seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames))
+                continue;
+        }
+        const FileUsage::Use use = FileUsage::useOf(fs, location.toString());
+        if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
+            usage.add(use);
     }
+    rows.forgetBefore(index.size());
     return copyUses;
 }
 
@@ -155,7 +239,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
 // the file is there, has not gone with an earlier copy, and no track still in
 // the library (those that stay and the copies not yet removed) uses it.
 void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &removalOrder,
-                     std::vector<ReviewedTrack *> &reviewedAt, ListedFolders &fs)
+                     const std::vector<ReviewedTrack *> &reviewedAt, const FileLooks &looks, ListedFolders &fs)
 {
     FileUsage usage;
     std::vector<std::optional<FileUsage::Use>> uses;
@@ -167,7 +251,7 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
             // The other tracks' files are looked at only once a file may go,
             // as the removal does.
             if (!gathered) {
-                uses = gatherUses(index, removalOrder, reviewedAt, fs, usage);
+                uses = gatherUses(index, removalOrder, reviewedAt, looks, fs, usage);
                 for (size_t earlier = 0; earlier < k; ++earlier) {
                     if (auto &use = uses[earlier]) {
                         usage.release(*use);
@@ -177,7 +261,11 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
                 gathered = true;
             }
             const auto &own = uses[k];
-            if (!(own && usage.sharedBeyond(*own)) && t.stamp && fs.whyItStays(t.location).isEmpty()) {
+            const auto why = [&] {
+                const auto known = looks.whyItStays.find(removalOrder[k]);
+                return known != looks.whyItStays.end() ? known->second : fs.whyItStays(t.location);
+            };
+            if (!(own && usage.sharedBeyond(*own)) && t.stamp && why().isEmpty()) {
                 t.fileGoes = true;
                 gone.insert(system::normalisedPath(t.location));
             }
@@ -203,7 +291,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
 
     const std::vector<protocol::SoundMatch> matches =
         filter.soundAlike() ? library.soundMatches() : std::vector<protocol::SoundMatch>();
-    DuplicateIndex index(*tracks, filter, true, matches);
+    DuplicateIndex index(*tracks, filter, matches);
     // Grouped before the walk: the walk unlinks what it removes.
     const std::vector<std::vector<int>> members = groupsOf(index);
     std::vector<int> removalOrder;
@@ -215,17 +303,47 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
     DuplicateReview review;
     review.groups.resize(members.size());
     std::vector<ReviewedTrack *> reviewedAt(static_cast<size_t>(index.size()), nullptr);
+    std::vector<int> left(members.size()); // tracks of each group still to read
     for (size_t g = 0; g < members.size(); ++g) {
         DuplicateGroup &group = review.groups[g];
-        group.tracks.reserve(members[g].size());
-        for (const int i : members[g])
-            group.tracks.push_back(reviewed(index.at(i), listed));
-        group.soundStrength = index.soundStrength(index.at(members[g].front()).group);
-        if (progress)
-            progress(static_cast<int>(g) + 1, static_cast<int>(members.size()));
+        group.tracks.resize(members[g].size());
+        group.soundStrength = index.soundStrength(index.group(members[g].front()));
         for (size_t t = 0; t < group.tracks.size(); ++t)
             reviewedAt[static_cast<size_t>(members[g][t])] = &group.tracks[t];
+        left[g] = static_cast<int>(members[g].size());
     }
+    // Read in library order, so that the rows' pages are passed once; a
+    // group counts as read with its last track.
+    std::vector<int> groupAt(static_cast<size_t>(index.size()), -1);
+    for (size_t g = 0; g < members.size(); ++g) {
+        for (const int i : members[g])
+            groupAt[static_cast<size_t>(i)] = static_cast<int>(g);
+    }
+    int groupsRead = 0;
+    std::vector<int> there; // the tracks whose file is there
+    FileLooks looks{std::vector<bool>(static_cast<size_t>(index.size()), false), {}};
+    // In library order the copies are known before their files are looked
+    // at; under another rule only once every group has been read.
+    std::vector<bool> mayGo(rule == KeepRule::LibraryOrder && filter.keepFiles() == false ? size_t(index.size()) : 0);
+    if (!mayGo.empty()) {
+        for (const int copy : removalOrder)
+            mayGo[static_cast<size_t>(copy)] = true;
+    }
+    for (int i = 0; i < index.size(); ++i) {
+        if (i % 4096 == 0)
+            index.rows().forgetBefore(i);
+        const int g = groupAt[static_cast<size_t>(i)];
+        if (g < 0)
+            continue;
+        ReviewedTrack &t = *reviewedAt[static_cast<size_t>(i)];
+        t = reviewed(index.rows(), i, listed);
+        if (t.fileThere)
+            there.push_back(i);
+        if (--left[static_cast<size_t>(g)] == 0 && progress)
+            progress(++groupsRead, static_cast<int>(members.size()));
+    }
+    index.rows().forgetBefore(index.size());
+    lookAtFiles(fs, there, reviewedAt, mayGo, looks);
     if (rule == KeepRule::LibraryOrder) {
         for (const int copy : removalOrder)
             reviewedAt[static_cast<size_t>(copy)]->goes = true;
@@ -245,7 +363,7 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
     }
     review.copies = static_cast<int>(removalOrder.size());
     if (filter.keepFiles() == false) {
-        markFilesThatGo(index, removalOrder, reviewedAt, listed);
+        markFilesThatGo(index, removalOrder, reviewedAt, looks, listed);
         for (const int copy : removalOrder) {
             if (const ReviewedTrack &t = *reviewedAt[static_cast<size_t>(copy)]; t.fileGoes)
                 review.trashBytes += t.size;

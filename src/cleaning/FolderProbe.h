@@ -31,7 +31,7 @@ public:
         Missing,     // the folder is not there, or holds no entry of the name in any spelling
         Unknown,     // anything else: the disk must be asked
     };
-    Entry entryOf(const QString &location);
+    Entry entryOf(QStringView location);
 
     bool fileExists(const QString &path) override;
     system::TrashedFile moveToTrash(const QString &path, const system::BeforeTrashMove &beforeMove) override
@@ -46,22 +46,38 @@ public:
     QString whyItStays(const QString &path) override { return m_fs.whyItStays(path); }
     system::FolderListing listFolder(const QString &path) override { return m_fs.listFolder(path); }
     bool mayHaveOtherNames(const QString &path) override { return m_fs.mayHaveOtherNames(path); }
+    system::FileLook look(const QString &path, bool withWhy) override { return m_fs.look(path, withWhy); }
 
 private:
+    // Hashes of names in a flat table, looked up with a probe or two: a run
+    // looks up nearly every track's name in its folder's listing. Slot is
+    // a pair of hashes, or one.
+    template<typename Slot> class HashSet
+    {
+    public:
+        void reserve(size_t count);
+        void insert(Slot hash);
+        bool contains(Slot hash) const;
+
+    private:
+        std::vector<Slot> m_slots; // Slot{}: free
+        size_t m_used = 0;
+    };
+    using Hashes = std::pair<std::uint64_t, std::uint64_t>;
     // A listing kept small: two independent 64-bit hashes of each regular
-    // file's name, sorted. A name must match both to count, which two
-    // different names do with a chance far below that of a disk error.
+    // file's name. A name must match both to count, which two different
+    // names do with a chance far below that of a disk error.
     struct Listing
     {
         bool missing = false;
         bool listed = false;
-        std::vector<std::pair<std::uint64_t, std::uint64_t>> names;
+        HashSet<Hashes> names;
         // When the listing told every entry: the folded keys of all their
-        // names (EntryNames' keys), sorted.
+        // names (EntryNames' keys).
         bool complete = false;
-        std::vector<size_t> folded;
+        HashSet<std::uint64_t> folded;
     };
-    static std::pair<std::uint64_t, std::uint64_t> nameHash(QStringView name);
+    static Hashes nameHash(QStringView name);
     const Listing &listingOf(QStringView folder);
 
     system::FileSystem &m_fs;
@@ -72,6 +88,8 @@ private:
         Listing listing;
     };
     QHash<std::uint64_t, std::vector<Folder>> m_folders;
+    // The folder looked up last: the tracks of an album follow each other.
+    const Folder *m_last = nullptr;
 };
 
 // The names of some locations' entries, compared as loosely as a file system
@@ -86,8 +104,8 @@ public:
 
 private:
     friend class ListedFolders;
-    static size_t keyOf(QStringView location);
-    QSet<size_t> m_keys;
+    static std::uint64_t keyOf(QStringView location);
+    QSet<std::uint64_t> m_keys;
 };
 
 } // namespace tidyfox::cleaning

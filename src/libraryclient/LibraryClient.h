@@ -20,6 +20,10 @@
 #include <stdexcept>
 #include <vector>
 
+namespace tidyfox::protocol {
+class TrackTable;
+}
+
 namespace tidyfox::libraryclient {
 
 // Error numbers the program tests for.
@@ -109,6 +113,18 @@ class LibraryTrackList : public LibraryTrackCollection
 public:
     // The first track of the collection whose TrackID is trackId, or null.
     virtual TrackPtr firstByTrackId(std::int32_t trackId) = 0;
+
+    // The collection as the table it was fetched in, for a walk over a
+    // large library that reads its rows in place instead of making an object
+    // for every track: the table, and the rows forEach would visit now, in
+    // order (item(row) is the object of a row). Nothing for a collection
+    // that is not held as one table.
+    struct FetchedRows
+    {
+        std::shared_ptr<const protocol::TrackTable> table;
+        std::vector<int> rows;
+    };
+    virtual std::optional<FetchedRows> fetchedRows() { return std::nullopt; }
 };
 
 class LibraryPlaylist : public LibraryObject

@@ -116,6 +116,20 @@ public:
                 break;
         }
     }
+    std::optional<FetchedRows> fetchedRows() override
+    {
+        FetchedRows fetchedRows{fetched(), {}};
+        const TrackTable &rows = *fetchedRows.table;
+        fetchedRows.rows.reserve(std::size_t(rows.count()));
+        // Nothing learnt gone since the fetch: no row's id needs reading
+        // (each would bring its page of a large payload back).
+        const bool anyGone = m_backend->deletionMark() > m_tableMark;
+        for (int row = 0; row < rows.count(); ++row) {
+            if (!anyGone || !m_backend->isDeletedSince(rows.databaseId(row), m_tableMark))
+                fetchedRows.rows.push_back(row);
+        }
+        return fetchedRows;
+    }
     TrackPtr firstByTrackId(std::int32_t trackId) override
     {
         // Once the tracks are here the walk is local and cheaper than a

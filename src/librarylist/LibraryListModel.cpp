@@ -37,7 +37,7 @@ PlaylistTrackTable &LibraryListModel::addPlaylist(const QString &id, const QStri
 {
     const int row = playlistCount();
     beginInsertRows(QModelIndex(), row, row);
-    auto playlist = std::make_unique<Playlist>(this, row);
+    auto playlist = std::make_unique<Playlist>(m_texts, this, row);
     playlist->fields[ID] = leftChars(id, kFields[ID].cut);
     playlist->fields[PlayList_Name] = leftChars(name, kFields[PlayList_Name].cut);
     m_playlists.push_back(std::move(playlist));

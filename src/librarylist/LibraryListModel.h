@@ -58,7 +58,7 @@ private:
 
     struct Playlist
     {
-        Playlist(LibraryListModel *owner, int row) : tracks(owner, row) {}
+        Playlist(TextStore &texts, LibraryListModel *owner, int row) : tracks(texts, owner, row) {}
         QString fields[FieldCount];
         PlaylistTrackTable tracks;
     };
@@ -67,6 +67,8 @@ private:
     void beginTrackInsert(int parentRow, int row);
     void endTrackInsert();
 
+    // Before the playlists: their tables keep their values in it.
+    TextStore m_texts;
     std::vector<std::unique_ptr<Playlist>> m_playlists;
 };
 

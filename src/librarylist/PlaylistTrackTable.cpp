@@ -38,63 +38,68 @@ void PlaylistTrackTable::addTrack(const Track &track)
 {
     const int row = trackCount();
     m_owner->beginTrackInsert(m_parentRow, row);
-    m_rows.emplace_back();
-    m_rows.back().fileMissing = track.fileMissing;
-    setField(ItemID, track.itemId);
-    setField(TrackName, track.name);
-    setField(TrackID, track.trackId);
-    setField(Time, track.time);
-    setField(Artist, track.artist);
-    setField(Album, track.album);
+    const QString *given[kStored] = {&track.itemId, &track.name,   &track.trackId,
+                                     &track.time,   &track.artist, &track.album};
+    QString values[kStored];
+    Row added;
+    std::uint32_t bytes = 0;
+    for (int slot = 0; slot < kStored; ++slot) {
+        const int field = slot < TrackPath ? slot : slot + 1;
+        values[slot] = leftChars(*given[slot], kFields[field].cut);
+        const Value &above = m_last[size_t(slot)];
+        if (values[slot].isEmpty()) {
+            added.length[size_t(slot)] = 0;
+        } else if (row > 0 && m_run[size_t(slot)] < kLongestRun &&
+                   TextStore::equals(above.bytes, above.length, values[slot])) {
+            added.length[size_t(slot)] = above.length | kAbove;
+        } else {
+            added.length[size_t(slot)] = TextStore::lengthOf(values[slot]);
+            bytes += TextStore::bytesOf(added.length[size_t(slot)]);
+        }
+    }
+    // The row's own values, one after the other in one piece.
+    added.start = bytes > 0 ? m_texts.reserve(bytes) : 0;
+    char *to = bytes > 0 ? m_texts.at(added.start) : nullptr;
+    for (int slot = 0; slot < kStored; ++slot) {
+        const std::uint16_t length = added.length[size_t(slot)];
+        if (length & kAbove) {
+            ++m_run[size_t(slot)];
+            continue;
+        }
+        m_run[size_t(slot)] = 0;
+        m_last[size_t(slot)] = {to, length};
+        if (length != 0) {
+            TextStore::write(to, values[slot], length);
+            to += TextStore::bytesOf(length);
+        }
+    }
+    m_rows.push_back(added);
+    m_fileMissing.push_back(track.fileMissing);
     m_owner->endTrackInsert();
 }
 
-void PlaylistTrackTable::setField(int field, const QString &value)
+PlaylistTrackTable::Value PlaylistTrackTable::valueAt(size_t row, int slot) const
 {
-    const QString stored = leftChars(value, kFields[field].cut);
-    const size_t current = m_rows.size() - 1;
-    Row &row = m_rows[current];
-    const auto length = static_cast<std::uint16_t>(stored.size());
-    // An empty value takes no room, and there may be no block yet to point into.
-    if (length == 0) {
-        row.offset[field] = 0;
-        row.length[field] = 0;
-        return;
+    while (m_rows[row].length[size_t(slot)] & kAbove)
+        --row;
+    const Row &r = m_rows[row];
+    const std::uint16_t length = r.length[size_t(slot)];
+    if (length == 0)
+        return {};
+    std::uint32_t offset = r.start;
+    for (int before = 0; before < slot; ++before) {
+        if (!(r.length[size_t(before)] & kAbove))
+            offset += TextStore::bytesOf(r.length[size_t(before)]);
     }
-    if (current > 0) {
-        const Row &above = m_rows[current - 1];
-        if (above.length[field] == length &&
-            std::equal(stored.utf16(), stored.utf16() + length, text(above.offset[field]))) {
-            row.offset[field] = above.offset[field];
-            row.length[field] = length;
-            return;
-        }
-    }
-    row.offset[field] = store(reinterpret_cast<const char16_t *>(stored.utf16()), length);
-    row.length[field] = length;
-}
-
-std::uint32_t PlaylistTrackTable::store(const char16_t *value, std::uint16_t length)
-{
-    if (m_used + length > m_capacity) {
-        m_capacity = std::min(kBlockSize, std::max<std::uint32_t>(1024, 2 * m_capacity));
-        m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(m_capacity));
-        m_used = 0;
-    }
-    std::copy(value, value + length, m_blocks.back().get() + m_used);
-    const auto offset = static_cast<std::uint32_t>((m_blocks.size() - 1) * kBlockSize + m_used);
-    m_used += length;
-    return offset;
+    return {m_texts.at(offset), length};
 }
 
 QString PlaylistTrackTable::value(int row, int field) const
 {
-    if (row < 0 || row >= trackCount() || field < 0 || field >= FieldCount)
+    if (row < 0 || row >= trackCount() || field < 0 || field >= FieldCount || field == TrackPath)
         return QString();
-    const Row &r = m_rows[static_cast<size_t>(row)];
-    if (r.length[field] == 0)
-        return QString();
-    return QString(reinterpret_cast<const QChar *>(text(r.offset[field])), r.length[field]);
+    const Value value = valueAt(static_cast<size_t>(row), slotOf(field));
+    return TextStore::read(value.bytes, value.length);
 }
 
 } // namespace tidyfox::librarylist

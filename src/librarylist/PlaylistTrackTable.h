@@ -3,17 +3,20 @@
 // tracks, in the order they were added. Every value is cut to its field's
 // length before it is stored.
 //
-// A library can hold hundreds of thousands of these rows, so a row keeps only
-// offsets into one text buffer per table, and a value equal to the one above
-// it (the playlist ID in every row, an album's artist) is stored once.
+// A library can hold hundreds of thousands of these rows, so a row keeps 16
+// bytes beside its text: where its values start in the model's text store
+// (one after the other) and their lengths. A value equal to the one above it
+// (the playlist ID in every row, an album's artist) is not stored again: the
+// row says to read the row above, at most a few rows up.
 #pragma once
+
+#include "librarylist/TextStore.h"
 
 #include <QString>
 #include <QStringView>
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace tidyfox::librarylist {
@@ -44,46 +47,53 @@ public:
     void addTrack(const Track &track);
     // Room for this many rows in all, known before they are added: a large
     // playlist's rows are then not copied as they grow.
-    void reserve(int tracks) { m_rows.reserve(static_cast<size_t>(std::max(tracks, 0))); }
+    void reserve(int tracks)
+    {
+        m_rows.reserve(static_cast<size_t>(std::max(tracks, 0)));
+        m_fileMissing.reserve(static_cast<size_t>(std::max(tracks, 0)));
+    }
 
     int trackCount() const { return static_cast<int>(m_rows.size()); }
     // A stored value; a field never written reads as a null text.
     QString value(int row, int field) const;
-    bool fileMissing(int row) const { return m_rows.at(static_cast<size_t>(row)).fileMissing; }
+    bool fileMissing(int row) const { return m_fileMissing.at(static_cast<size_t>(row)); }
 
     PlaylistTrackTable(const PlaylistTrackTable &) = delete;
     PlaylistTrackTable &operator=(const PlaylistTrackTable &) = delete;
 
 private:
     friend class LibraryListModel;
-    PlaylistTrackTable(LibraryListModel *owner, int parentRow) : m_owner(owner), m_parentRow(parentRow) {}
-    // Stores a value of the last row; one equal to the row above's is kept once.
-    void setField(int field, const QString &value);
+    PlaylistTrackTable(TextStore &texts, LibraryListModel *owner, int parentRow)
+        : m_texts(texts), m_owner(owner), m_parentRow(parentRow)
+    {}
+    // The fields a row stores: TrackPath is never filled.
+    static constexpr int kStored = FieldCount - 1;
+    static int slotOf(int field) { return field < TrackPath ? field : field - 1; }
 
+    // A length (TextStore's) may say the value is the row above's instead.
+    static constexpr std::uint16_t kAbove = 0x4000;
+    // How many rows in a row may say so: a read goes at most this far up.
+    static constexpr int kLongestRun = 15;
     struct Row
     {
-        std::array<std::uint32_t, FieldCount> offset{};
-        // In UTF-16 units; a cut value has at most 2 * 149 of them.
-        std::array<std::uint16_t, FieldCount> length{};
-        bool fileMissing = false;
+        std::uint32_t start = 0; // of the values the row stores
+        std::array<std::uint16_t, kStored> length{};
     };
+    struct Value
+    {
+        const char *bytes = nullptr;
+        std::uint16_t length = 0;
+    };
+    Value valueAt(size_t row, int slot) const;
 
+    TextStore &m_texts;
     LibraryListModel *m_owner;
     int m_parentRow;
     std::vector<Row> m_rows;
-    // The text lives in blocks that never move: growing the table never copies
-    // what is stored. An offset is block * kBlockSize + position, and a value
-    // never straddles two blocks. Blocks start small and double up to
-    // kBlockSize, so a playlist of a few tracks takes little room.
-    static constexpr std::uint32_t kBlockSize = 1u << 16;
-    const char16_t *text(std::uint32_t offset) const
-    {
-        return m_blocks[offset / kBlockSize].get() + offset % kBlockSize;
-    }
-    std::uint32_t store(const char16_t *text, std::uint16_t length);
-    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
-    std::uint32_t m_used = 0;     // in the last block
-    std::uint32_t m_capacity = 0; // of the last block
+    std::vector<bool> m_fileMissing;
+    // The last row's values, and how many rows above it said "as above".
+    std::array<Value, kStored> m_last{};
+    std::array<int, kStored> m_run{};
 };
 
 } // namespace tidyfox::librarylist

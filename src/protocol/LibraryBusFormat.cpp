@@ -377,6 +377,17 @@ QString TrackTable::text(int row, TrackText which) const
     return in.getText();
 }
 
+QByteArrayView TrackTable::textBytes(int row, TrackText which) const
+{
+    Reader in(m_payload);
+    in.seek(m_textOffsets[std::size_t(row)]);
+    for (int t = 0; t < static_cast<int>(which); ++t)
+        in.skipText();
+    const std::size_t start = in.pos() + sizeof(std::uint32_t);
+    const auto length = in.skipText();
+    return QByteArrayView(m_payload.constData() + start, qsizetype(length));
+}
+
 TrackRecord TrackTable::record(int row) const
 {
     TrackRecord t;

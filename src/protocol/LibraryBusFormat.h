@@ -136,6 +136,9 @@ public:
     std::int32_t rating(int row) const { return m_withHistory ? fixed<std::int32_t>(row, 48) : 0; }
     QDateTime playDate(int row) const;
     QString text(int row, TrackText which) const;
+    // The same text as the payload holds it (UTF-8, as sent): a walk over
+    // many rows compares and hashes these without a QString each.
+    QByteArrayView textBytes(int row, TrackText which) const;
     TrackRecord record(int row) const;
     // The first row whose track id is trackId, or -1.
     int findTrackId(std::int32_t trackId) const;

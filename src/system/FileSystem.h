@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <compare>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace tidyfox::system {
@@ -66,6 +67,16 @@ struct FolderListing
     bool complete = false;
 };
 
+// What one look at a file's entry tells: the file it reaches, as stamp()
+// gives it, whether other names may reach it, as mayHaveOtherNames(), and,
+// when asked for, why it must not go to the trash, as whyItStays().
+struct FileLook
+{
+    std::optional<FileStamp> stamp;
+    bool mayHaveOtherNames = true;
+    QString whyItStays;
+};
+
 class FileSystem
 {
 public:
@@ -94,6 +105,16 @@ public:
     // entry's in its folder: a symlink, a file with more than one hard link,
     // or one the disk does not tell about.
     virtual bool mayHaveOtherNames(const QString &path) = 0;
+    // stamp, mayHaveOtherNames and (withWhy) whyItStays at once: a review
+    // asks them all of every copy, and for a plain file one question to the
+    // disk answers the first two and half the third.
+    virtual FileLook look(const QString &path, bool withWhy)
+    {
+        return {stamp(path), mayHaveOtherNames(path), withWhy ? whyItStays(path) : QString()};
+    }
+    // A file system of the same disk for another thread to ask at the same
+    // time, or none when this one is asked from one thread only.
+    virtual std::unique_ptr<FileSystem> forAnotherThread() { return nullptr; }
 };
 
 } // namespace tidyfox::system

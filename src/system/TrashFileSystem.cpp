@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -25,14 +27,11 @@ bool isWithinFolder(const QString &path, const QString &base)
     return !base.isEmpty() && path.startsWith(base + QLatin1Char('/'));
 }
 
+// A folder of path (any part but its last) whose name starts with a dot.
 bool hasHiddenFolder(const QString &path)
 {
-    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
-        if (parts[i].startsWith(QLatin1Char('.')))
-            return true;
-    }
-    return false;
+    const qsizetype dot = path.indexOf(QLatin1String("/."));
+    return dot >= 0 && dot < path.lastIndexOf(QLatin1Char('/'));
 }
 
 } // namespace
@@ -78,7 +77,12 @@ QString TrashFileSystem::whyItStays(const QString &path)
     struct stat st
     {
     };
-    if (!statOf(path, st, true) || !S_ISREG(st.st_mode))
+    return whyItStays(path, statOf(path, st, true) ? &st : nullptr);
+}
+
+QString TrashFileSystem::whyItStays(const QString &path, const struct stat *entry)
+{
+    if (!entry || !S_ISREG(entry->st_mode))
         return QStringLiteral("it is not a regular file");
     // path resolved as the disk has it (symlinked folders followed, the
     // file's own name kept): a trash or a hidden folder reached through
@@ -90,22 +94,80 @@ QString TrashFileSystem::whyItStays(const QString &path)
         return QStringLiteral("its folder cannot be resolved");
     const QString real =
         parent == QLatin1String("/") ? QLatin1Char('/') + info.fileName() : parent + QLatin1Char('/') + info.fileName();
+    resolveBases();
+    if (isWithinFolder(real, m_trashBase) || real.contains(QLatin1String("/.Trash")))
+        return QStringLiteral("it is in the trash");
+    if (isWithinFolder(real, m_dataBase))
+        return QStringLiteral("it is in the library's own folder");
+    if (hasHiddenFolder(real))
+        return QStringLiteral("it is in a hidden folder");
+    if (!hasAudioExtension(real) || !startsLikeAudio(headOf(path, kAudioHeadBytes)))
+        return QStringLiteral("it does not look like audio");
+    return {};
+}
+
+FileLook TrashFileSystem::look(const QString &path, bool withWhy)
+{
+    if (!isUsablePath(path))
+        return {std::nullopt, true, withWhy ? QStringLiteral("its name is not usable") : QString()};
+    struct stat st
+    {
+    };
+    const bool seen = statOf(path, st, true);
+    FileLook look;
+    if (withWhy)
+        look.whyItStays = whyItStays(path, seen ? &st : nullptr);
+    // Not a symlink: the entry is the file, and what lstat saw is what stat
+    // would see.
+    if (!seen || S_ISLNK(st.st_mode)) {
+        look.stamp = stamp(path);
+        return look;
+    }
+    look.stamp = FileStamp{{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
+                           std::int64_t(st.st_size),
+                           std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    look.mayHaveOtherNames = st.st_nlink > 1;
+    return look;
+}
+
+void TrashFileSystem::resolveBases()
+{
+    forgetOldFolders();
+    if (m_basesResolved)
+        return;
     const auto base = [this](const QString &folder) {
         if (folder.isEmpty())
             return QString();
         const QString resolved = realFolder(folder);
         return resolved.isEmpty() ? QDir::cleanPath(folder) : resolved;
     };
-    if (isWithinFolder(real, base(homeTrashPath())) || real.contains(QLatin1String("/.Trash")))
-        return QStringLiteral("it is in the trash");
-    if (isWithinFolder(real, base(tidyfoxDataFolder())))
-        return QStringLiteral("it is in the library's own folder");
-    if (hasHiddenFolder(real))
-        return QStringLiteral("it is in a hidden folder");
-    QFile file(path);
-    if (!hasAudioExtension(real) || !file.open(QIODevice::ReadOnly) || !startsLikeAudio(file.read(kAudioHeadBytes)))
-        return QStringLiteral("it does not look like audio");
-    return {};
+    m_trashBase = base(homeTrashPath());
+    m_dataBase = base(tidyfoxDataFolder());
+    m_basesResolved = true;
+}
+
+QByteArray TrashFileSystem::headOf(const QString &path, qint64 bytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const int folder = folderFd(native, slash);
+    const int fd = folder >= 0 ? ::openat(folder, native.constData() + slash + 1, O_RDONLY | O_CLOEXEC)
+                               : ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QByteArray head(bytes, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::read(fd, head.data() + got, size_t(head.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    head.truncate(got);
+    return head;
 }
 
 TrashFileSystem::~TrashFileSystem()
@@ -130,18 +192,17 @@ void TrashFileSystem::forgetOldFolders()
         return;
     m_realFolders.clear();
     closeFolderFds();
+    m_basesResolved = false;
     m_realFoldersSince = now;
 }
 
-bool TrashFileSystem::statOf(const QString &path, struct stat &st, bool noFollow)
+int TrashFileSystem::folderFd(const QByteArray &native, qsizetype slash)
 {
-    const QByteArray native = QFile::encodeName(path);
-    const qsizetype slash = native.lastIndexOf('/');
     const QByteArrayView name = QByteArrayView(native).sliced(slash + 1);
     // Only an absolute path names the same file from any folder; a path
     // that ends in a folder's own spelling is asked about as written.
     if (slash < 0 || !native.startsWith('/') || name.isEmpty() || name == "." || name == "..")
-        return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
+        return -1;
     forgetOldFolders();
     const QByteArray folder = slash == 0 ? QByteArray("/") : native.first(slash);
     auto found = m_folderFds.constFind(folder);
@@ -150,12 +211,20 @@ bool TrashFileSystem::statOf(const QString &path, struct stat &st, bool noFollow
     // would open a folder for nearly every question when a library's
     // tracks take turns among more folders than are kept.
     if (found == m_folderFds.constEnd() && m_folderFds.size() >= kKeptFolderFds)
-        return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
+        return -1;
     if (found == m_folderFds.constEnd())
         found = m_folderFds.insert(folder, ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (found.value() < 0)
+    return found.value();
+}
+
+bool TrashFileSystem::statOf(const QString &path, struct stat &st, bool noFollow)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const int folder = folderFd(native, slash);
+    if (folder < 0)
         return (noFollow ? ::lstat(native.constData(), &st) : ::stat(native.constData(), &st)) == 0;
-    return ::fstatat(found.value(), native.constData() + slash + 1, &st, noFollow ? AT_SYMLINK_NOFOLLOW : 0) == 0;
+    return ::fstatat(folder, native.constData() + slash + 1, &st, noFollow ? AT_SYMLINK_NOFOLLOW : 0) == 0;
 }
 
 QString TrashFileSystem::realFolder(const QString &folder)
@@ -196,7 +265,13 @@ FolderListing TrashFileSystem::listFolder(const QString &path)
         const bool regular = entry->d_type == DT_REG;
         if (!regular && (qstrcmp(entry->d_name, ".") == 0 || qstrcmp(entry->d_name, "..") == 0))
             continue;
-        const QString name = QFile::decodeName(entry->d_name);
+        // Most names are ASCII, which reads the same in any encoding the
+        // system names files in, and is turned into text faster as such.
+        const char *bytes = entry->d_name;
+        const size_t length = std::strlen(bytes);
+        const bool ascii =
+            std::all_of(bytes, bytes + length, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        const QString name = ascii ? QString::fromLatin1(bytes, qsizetype(length)) : QFile::decodeName(bytes);
         // A name that does not decode cleanly could stand for another.
         if (name.contains(QChar::ReplacementCharacter))
             everyName = false;

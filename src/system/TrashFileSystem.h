@@ -22,6 +22,8 @@ public:
     QString whyItStays(const QString &path) override;
     FolderListing listFolder(const QString &path) override;
     bool mayHaveOtherNames(const QString &path) override;
+    FileLook look(const QString &path, bool withWhy) override;
+    std::unique_ptr<FileSystem> forAnotherThread() override { return std::make_unique<TrashFileSystem>(); }
 
 private:
     // A folder as the disk resolves it (empty when it cannot be). A review
@@ -35,6 +37,16 @@ private:
     // costs the kernel more than the question. The descriptors are kept for
     // as long as the resolved folders.
     bool statOf(const QString &path, struct stat &st, bool noFollow);
+    // The kept descriptor of native's folder (the part before slash), or -1
+    // when the path is to be asked about as written.
+    int folderFd(const QByteArray &native, qsizetype slash);
+    // whyItStays for a path whose entry lstat has shown as entry.
+    QString whyItStays(const QString &path, const struct stat *entry);
+    // The first bytes of the file at path, read through its folder.
+    QByteArray headOf(const QString &path, qint64 bytes);
+    // The folders whyItStays compares with (the trash, the library's own),
+    // as the disk resolves them; kept with the resolved folders.
+    void resolveBases();
     void forgetOldFolders();
     void closeFolderFds();
 
@@ -42,6 +54,9 @@ private:
 
     QHash<QString, QString> m_realFolders;
     QHash<QByteArray, int> m_folderFds; // -1: cannot be opened
+    bool m_basesResolved = false;
+    QString m_trashBase;
+    QString m_dataBase;
     std::chrono::steady_clock::time_point m_realFoldersSince;
 
 public:

@@ -5,8 +5,10 @@
 #include "window/PathText.h"
 #include "window/TrackDetails.h"
 
+#include <QHash>
 #include <QLocale>
-#include <QSet>
+#include <algorithm>
+#include <numeric>
 
 namespace tidyfox::window {
 
@@ -16,12 +18,12 @@ namespace {
 // language: "1,234 copies, 4.2 GB to the trash".
 const QLocale kTotalsLocale(QLocale::English, QLocale::UnitedStates);
 
-cleaning::KeepCandidate candidateOf(const cleaning::ReviewedTrack &track)
+cleaning::KeepCandidate candidateOf(const cleaning::ReviewedTrack &track, bool lossless)
 {
     cleaning::KeepCandidate c;
     c.bitRate = track.bitRate;
     c.size = track.size;
-    c.lossless = cleaning::isLossless(track.kind, track.location);
+    c.lossless = lossless;
     c.playCount = track.playCount;
     c.rating = track.rating;
     c.dateAdded = track.dateAdded;
@@ -66,18 +68,34 @@ void DuplicateReviewModel::show(cleaning::DuplicateReview review, const QString 
 {
     beginResetModel();
     m_groups.clear();
-    m_rows.clear();
+    m_rowGroup.clear();
+    m_flags.clear();
     m_groups.reserve(review.groups.size());
+    size_t rows = 0;
+    for (const cleaning::DuplicateGroup &found : review.groups)
+        rows += found.tracks.size();
+    m_rowGroup.reserve(rows);
+    m_flags.reserve(rows);
+    // A library has few kinds; each is read for lossless once.
+    QHash<QString, bool> losslessKinds;
     for (cleaning::DuplicateGroup &found : review.groups) {
-        Group group;
-        const size_t size = found.tracks.size();
-        for (const cleaning::ReviewedTrack &track : found.tracks)
-            group.walkGoes.push_back(track.goes);
-        group.spared.assign(size, false);
-        group.tracks = std::move(found);
         const int index = static_cast<int>(m_groups.size());
-        for (size_t i = 0; i < size; ++i)
-            m_rows.push_back({index, static_cast<int>(i)});
+        Group group;
+        group.first = static_cast<int>(m_flags.size());
+        for (const cleaning::ReviewedTrack &track : found.tracks) {
+            bool lossless = false;
+            if (track.kind.isEmpty()) {
+                lossless = cleaning::isLossless(track.kind, track.location);
+            } else {
+                auto known = losslessKinds.constFind(track.kind);
+                if (known == losslessKinds.cend())
+                    known = losslessKinds.insert(track.kind, cleaning::isLossless(track.kind, track.location));
+                lossless = *known;
+            }
+            m_rowGroup.push_back(index);
+            m_flags.push_back(std::uint8_t((track.goes ? WalkGoes : 0) | (lossless ? Lossless : 0)));
+        }
+        group.tracks = std::move(found);
         m_groups.push_back(std::move(group));
     }
     m_filterText = filterText;
@@ -87,7 +105,6 @@ void DuplicateReviewModel::show(cleaning::DuplicateReview review, const QString 
     m_rule.reset();
     m_merge = true;
     m_mergeSetByUser = false;
-    m_sparedCount = 0;
     applyRule();
     endResetModel();
     Q_EMIT reviewChanged();
@@ -95,58 +112,117 @@ void DuplicateReviewModel::show(cleaning::DuplicateReview review, const QString 
     Q_EMIT opened();
 }
 
+void DuplicateReviewModel::clear()
+{
+    beginResetModel();
+    std::vector<Group>().swap(m_groups);
+    std::vector<int>().swap(m_rowGroup);
+    std::vector<std::uint8_t>().swap(m_flags);
+    countTotals();
+    endResetModel();
+    Q_EMIT reviewChanged();
+    Q_EMIT totalsChanged();
+}
+
+void DuplicateReviewModel::setFlag(int row, RowFlag f, bool on)
+{
+    std::uint8_t &flags = m_flags[size_t(row)];
+    flags = std::uint8_t(on ? flags | f : flags & ~f);
+}
+
 void DuplicateReviewModel::applyRule()
 {
+    std::vector<cleaning::KeepCandidate> candidates;
     for (Group &group : m_groups) {
+        const int size = static_cast<int>(group.tracks.tracks.size());
         if (libraryOrder()) {
-            group.goes = group.walkGoes;
+            for (int i = 0; i < size; ++i)
+                setFlag(group.first + i, Goes, flag(group.first + i, WalkGoes));
             // The history of the copies goes to the first track that stays.
             group.keeper = 0;
-            while (group.keeper + 1 < int(group.goes.size()) && group.goes[size_t(group.keeper)])
+            while (group.keeper + 1 < size && flag(group.first + group.keeper, Goes))
                 ++group.keeper;
         } else {
-            std::vector<cleaning::KeepCandidate> candidates;
-            for (const cleaning::ReviewedTrack &track : group.tracks.tracks)
-                candidates.push_back(candidateOf(track));
+            candidates.clear();
+            for (int i = 0; i < size; ++i)
+                candidates.push_back(candidateOf(group.tracks.tracks[size_t(i)], flag(group.first + i, Lossless)));
             group.keeper = m_rule ? cleaning::chooseKeeper(*m_rule, candidates) : bestKeeper(candidates);
-            group.goes.assign(candidates.size(), true);
-            group.goes[size_t(group.keeper)] = false;
+            for (int i = 0; i < size; ++i)
+                setFlag(group.first + i, Goes, i != group.keeper);
         }
         // A spared track stays whatever the rule.
-        for (size_t i = 0; i < group.spared.size(); ++i)
-            group.spared[i] = group.spared[i] && group.goes[i];
+        for (int i = 0; i < size; ++i)
+            setFlag(group.first + i, Spared, flag(group.first + i, Spared) && flag(group.first + i, Goes));
     }
+    countTotals();
+}
+
+std::int64_t DuplicateReviewModel::trashBytesOf(const Group &group) const
+{
+    // The group's tracks by location, in group order where it is the same;
+    // a file is counted with the first copy that goes with it, unless some
+    // track that stays uses it.
+    const auto &tracks = group.tracks.tracks;
+    std::vector<int> byLocation(tracks.size());
+    std::iota(byLocation.begin(), byLocation.end(), 0);
+    std::stable_sort(byLocation.begin(), byLocation.end(),
+                     [&tracks](int a, int b) { return tracks[size_t(a)].location < tracks[size_t(b)].location; });
+    std::int64_t bytes = 0;
+    for (size_t from = 0; from < byLocation.size();) {
+        const QString &location = tracks[size_t(byLocation[from])].location;
+        size_t to = from;
+        bool staying = false;
+        int counted = -1;
+        for (; to < byLocation.size() && tracks[size_t(byLocation[to])].location == location; ++to) {
+            const int i = byLocation[to];
+            if (!goesNow(group.first + i))
+                staying = true;
+            else if (counted < 0 && tracks[size_t(i)].fileThere)
+                counted = i;
+        }
+        if (!staying && counted >= 0)
+            bytes += tracks[size_t(counted)].size;
+        from = to;
+    }
+    return bytes;
+}
+
+void DuplicateReviewModel::countTotals()
+{
     m_sparedCount = 0;
-    for (const Group &group : m_groups)
-        m_sparedCount += int(std::count(group.spared.begin(), group.spared.end(), true));
+    m_copies = 0;
+    m_trashBytes = 0;
+    for (int row = 0; row < rowCount(); ++row) {
+        m_sparedCount += flag(row, Spared) ? 1 : 0;
+        m_copies += goesNow(row) ? 1 : 0;
+    }
+    for (Group &group : m_groups) {
+        group.trashBytes = trashBytesOf(group);
+        m_trashBytes += group.trashBytes;
+    }
 }
 
 int DuplicateReviewModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_flags.size());
 }
 
-const cleaning::ReviewedTrack &DuplicateReviewModel::trackAt(const Row &row) const
+const cleaning::ReviewedTrack &DuplicateReviewModel::trackAt(int row) const
 {
-    return m_groups[size_t(row.group)].tracks.tracks[size_t(row.inGroup)];
-}
-
-bool DuplicateReviewModel::isSpared(const Row &row) const
-{
-    return m_groups[size_t(row.group)].spared[size_t(row.inGroup)];
+    const Group &group = groupOf(row);
+    return group.tracks.tracks[size_t(row - group.first)];
 }
 
 QVariant DuplicateReviewModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const Row &row = m_rows[size_t(index.row())];
-    const Group &group = m_groups[size_t(row.group)];
+    const int row = index.row();
+    const Group &group = groupOf(row);
     const cleaning::ReviewedTrack &track = trackAt(row);
-    const bool goes = group.goes[size_t(row.inGroup)];
     switch (role) {
     case GroupRole:
-        return row.group;
+        return m_rowGroup[size_t(row)];
     case DatabaseIdRole:
         return track.databaseId;
     case Qt::DisplayRole:
@@ -182,11 +258,11 @@ QVariant DuplicateReviewModel::data(const QModelIndex &index, int role) const
     case FolderRole:
         return shownPath(folderOf(track.location));
     case StaysRole:
-        return row.inGroup == group.keeper;
+        return row - group.first == group.keeper;
     case GoesRole:
-        return goes && !isSpared(row);
+        return goesNow(row);
     case SparedRole:
-        return isSpared(row);
+        return flag(row, Spared);
     default:
         return {};
     }
@@ -203,41 +279,13 @@ QHash<int, QByteArray> DuplicateReviewModel::roleNames() const
             {SparedRole, "spared"}};
 }
 
-int DuplicateReviewModel::copies() const
-{
-    int copies = 0;
-    for (const Group &group : m_groups) {
-        for (size_t i = 0; i < group.goes.size(); ++i)
-            copies += group.goes[i] && !group.spared[i] ? 1 : 0;
-    }
-    return copies;
-}
-
 QString DuplicateReviewModel::totalsText() const
 {
-    const int count = copies();
-    QString text = kTotalsLocale.toString(count) + (count == 1 ? QStringLiteral(" copy") : QStringLiteral(" copies"));
+    QString text =
+        kTotalsLocale.toString(m_copies) + (m_copies == 1 ? QStringLiteral(" copy") : QStringLiteral(" copies"));
     if (m_keepFiles)
         return text + QStringLiteral(", their files kept");
-    // A file that a track staying in the group also uses stays.
-    qint64 bytes = 0;
-    for (const Group &group : m_groups) {
-        QSet<QString> staying;
-        for (size_t i = 0; i < group.goes.size(); ++i) {
-            if (!group.goes[i] || group.spared[i])
-                staying.insert(group.tracks.tracks[i].location);
-        }
-        QSet<QString> counted;
-        for (size_t i = 0; i < group.goes.size(); ++i) {
-            const cleaning::ReviewedTrack &track = group.tracks.tracks[i];
-            if (group.goes[i] && !group.spared[i] && track.fileThere && !staying.contains(track.location) &&
-                !counted.contains(track.location)) {
-                counted.insert(track.location);
-                bytes += track.size;
-            }
-        }
-    }
-    return text + QStringLiteral(", ") + desktopSizeText(bytes) + QStringLiteral(" to the trash");
+    return text + QStringLiteral(", ") + desktopSizeText(m_trashBytes) + QStringLiteral(" to the trash");
 }
 
 QStringList DuplicateReviewModel::rules()
@@ -296,7 +344,7 @@ void DuplicateReviewModel::setRule(const QString &name)
     if (!m_mergeSetByUser)
         m_merge = !libraryOrder();
     applyRule();
-    if (!m_rows.empty())
+    if (rowCount() > 0)
         Q_EMIT dataChanged(index(0), index(rowCount() - 1), {StaysRole, GoesRole, SparedRole});
     Q_EMIT totalsChanged();
 }
@@ -322,12 +370,15 @@ void DuplicateReviewModel::setSpared(int row, bool spared)
 {
     if (row < 0 || row >= rowCount())
         return;
-    const Row &at = m_rows[size_t(row)];
-    Group &group = m_groups[size_t(at.group)];
-    if (!group.goes[size_t(at.inGroup)] || group.spared[size_t(at.inGroup)] == spared)
+    if (!flag(row, Goes) || flag(row, Spared) == spared)
         return;
-    group.spared[size_t(at.inGroup)] = spared;
+    setFlag(row, Spared, spared);
     m_sparedCount += spared ? 1 : -1;
+    m_copies += spared ? -1 : 1;
+    Group &group = m_groups[size_t(m_rowGroup[size_t(row)])];
+    m_trashBytes -= group.trashBytes;
+    group.trashBytes = trashBytesOf(group);
+    m_trashBytes += group.trashBytes;
     const QModelIndex changed = index(row);
     Q_EMIT dataChanged(changed, changed, {GoesRole, SparedRole});
     Q_EMIT totalsChanged();
@@ -355,8 +406,8 @@ QString DuplicateReviewModel::confirmArgs() const
     QStringList pairs;
     for (const Group &group : m_groups) {
         const std::int32_t keeper = group.tracks.tracks[size_t(group.keeper)].databaseId;
-        for (size_t i = 0; i < group.goes.size(); ++i) {
-            if (group.goes[i] && !group.spared[i])
+        for (size_t i = 0; i < group.tracks.tracks.size(); ++i) {
+            if (goesNow(group.first + int(i)))
                 pairs << QStringLiteral("%1:%2").arg(group.tracks.tracks[i].databaseId).arg(keeper);
         }
     }

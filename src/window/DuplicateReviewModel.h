@@ -16,6 +16,7 @@
 
 #include <QAbstractListModel>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -69,13 +70,16 @@ public:
     // and tells the face to open it under the best rule. Merging is on, the
     // files kept or not as the filter says.
     void show(cleaning::DuplicateReview review, const QString &filterText, bool keepFiles);
+    // Lets the last review go (at a million tracks it is a hundred megabytes),
+    // without opening anything.
+    void clear();
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
     int groupCount() const { return static_cast<int>(m_groups.size()); }
-    int copies() const;
+    int copies() const { return m_copies; }
     QString totalsText() const;
     QString rule() const { return m_rule ? cleaning::keepRuleName(*m_rule) : QLatin1String(kBestRule); }
     void setRule(const QString &name);
@@ -102,28 +106,40 @@ Q_SIGNALS:
     void opened();
 
 private:
-    struct Row
-    {
-        int group = 0;
-        int inGroup = 0;
-    };
+    // A review at a million tracks has a hundred thousand groups: what each
+    // row needs beside its track is kept in flat tables, not in containers
+    // of every group's own, and the totals are counted when they change, not
+    // each time the face reads them.
     struct Group
     {
         cleaning::DuplicateGroup tracks;
-        std::vector<bool> walkGoes; // the removal's own marks
-        std::vector<bool> goes;     // under the rule chosen now
-        std::vector<bool> spared;
-        int keeper = 0;
+        int first = 0;  // the group's first row
+        int keeper = 0; // in the group
+        std::int64_t trashBytes = 0;
+    };
+    enum RowFlag : std::uint8_t {
+        WalkGoes = 1, // the removal's own mark
+        Goes = 2,     // under the rule chosen now
+        Spared = 4,
+        Lossless = 8,
     };
 
     bool unchanged() const;
     bool libraryOrder() const { return m_rule == cleaning::KeepRule::LibraryOrder; }
     void applyRule();
-    const cleaning::ReviewedTrack &trackAt(const Row &row) const;
-    bool isSpared(const Row &row) const;
+    // The sizes of the group's files that go to the trash: each file once,
+    // and none that a track staying in the group also uses.
+    std::int64_t trashBytesOf(const Group &group) const;
+    void countTotals();
+    const Group &groupOf(int row) const { return m_groups[size_t(m_rowGroup[size_t(row)])]; }
+    const cleaning::ReviewedTrack &trackAt(int row) const;
+    bool flag(int row, RowFlag f) const { return (m_flags[size_t(row)] & f) != 0; }
+    void setFlag(int row, RowFlag f, bool on);
+    bool goesNow(int row) const { return flag(row, Goes) && !flag(row, Spared); }
 
     std::vector<Group> m_groups;
-    std::vector<Row> m_rows;
+    std::vector<int> m_rowGroup;       // the group of each row
+    std::vector<std::uint8_t> m_flags; // RowFlag, each row
     QString m_filterText;
     bool m_filterKeepsFiles = false;
     std::optional<cleaning::KeepRule> m_rule; // none: the best rule
@@ -134,6 +150,8 @@ private:
     bool m_keepFiles = false;
     QString m_rescanNote;
     int m_sparedCount = 0;
+    int m_copies = 0;
+    std::int64_t m_trashBytes = 0;
 };
 
 } // namespace tidyfox::window

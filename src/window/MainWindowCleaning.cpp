@@ -125,6 +125,8 @@ void MainWindow::findDuplicates(const QString &filterText)
         return;
     }
     showBusy(QStringLiteral("Finding duplicates..."));
+    // The last review goes before the next is found, not beside it.
+    m_duplicateReview->clear();
     try {
         if (!library)
             throw libraryclient::ClientError::objectNotSet();

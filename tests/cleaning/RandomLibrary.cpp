@@ -70,7 +70,11 @@ RandomLibrary makeRandomLibrary(std::mt19937 &rng, bool allowRefusals)
     std::vector<std::int32_t> ids(40);
     std::iota(ids.begin(), ids.end(), 501);
     std::shuffle(ids.begin(), ids.end(), rng);
+    // Now and then texts beyond ASCII: a composed and a decomposed "Café"
+    // (two names), and one outside the basic plane.
     const std::vector<QString> trackNames = {QStringLiteral("Song"), QStringLiteral("song"), QStringLiteral("Tune")};
+    const std::vector<QString> wideNames = {QStringLiteral("Caf\u00e9"), QStringLiteral("Cafe\u0301"),
+                                            QStringLiteral("Song \U0001F3B5")};
     const std::vector<QString> albums = {QStringLiteral("Album"), QStringLiteral("album")};
     const std::vector<QString> artists = {QStringLiteral("Ann"), QStringLiteral("Bob")};
     const std::vector<QString> folders = {QStringLiteral("/m/a"), QStringLiteral("/m/b"), QStringLiteral("/m/A"),
@@ -78,7 +82,7 @@ RandomLibrary makeRandomLibrary(std::mt19937 &rng, bool allowRefusals)
     for (int i = 0; i < count; ++i) {
         FakeTrackData track;
         track.databaseId = ids[static_cast<size_t>(i)];
-        track.name = pick(rng, trackNames);
+        track.name = chance(rng, 0.1) ? pick(rng, wideNames) : pick(rng, trackNames);
         track.album = pick(rng, albums);
         track.artist = pick(rng, artists);
         track.size = chance(rng, 0.7) ? 4000000 : 3000000;

@@ -153,6 +153,36 @@ void LibraryModelTest::repeatedValuesReadBackPerRow()
         QVERIFY(tracks.value(r, PlaylistTrackTable::TrackPath).isNull());
     }
     QCOMPARE(read, artists);
+
+    // The same tracks in two more playlists, one in reverse, their names
+    // Latin-1 and not by turns: every value reads back in every table, over
+    // enough text to fill many blocks.
+    const int count = 30000;
+    const auto nameOf = [](int i) {
+        return QStringLiteral("Song %1 ").arg(i) + QString(i % 80, QChar(i % 3 ? u'\u00e9' : u'\u0416'));
+    };
+    PlaylistTrackTable &forward = rs.addPlaylist(QStringLiteral("6"), QStringLiteral("All"));
+    PlaylistTrackTable &backward = rs.addPlaylist(QStringLiteral("7"), QStringLiteral("Back"));
+    for (int i = 0; i < count; ++i) {
+        PlaylistTrackTable::Track track;
+        track.itemId = QStringLiteral("6");
+        track.name = nameOf(i);
+        track.trackId = QString::number(i);
+        track.album = QStringLiteral("Album %1").arg(i / 40);
+        forward.addTrack(track);
+        track.itemId = QStringLiteral("7");
+        track.name = nameOf(count - 1 - i);
+        track.trackId = QString::number(count - 1 - i);
+        backward.addTrack(track);
+    }
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(forward.value(i, PlaylistTrackTable::TrackName), nameOf(i));
+        QCOMPARE(backward.value(count - 1 - i, PlaylistTrackTable::TrackName), nameOf(i));
+        QCOMPARE(backward.value(count - 1 - i, PlaylistTrackTable::TrackID), QString::number(i));
+        QCOMPARE(backward.value(i, PlaylistTrackTable::Album), QStringLiteral("Album %1").arg(i / 40));
+        QCOMPARE(backward.value(i, PlaylistTrackTable::ItemID), QStringLiteral("7"));
+    }
+    QCOMPARE(tracks.value(0, PlaylistTrackTable::Artist), QStringLiteral("A"));
 }
 
 QTEST_MAIN(LibraryModelTest)

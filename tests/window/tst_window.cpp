@@ -27,6 +27,7 @@
 #include <QTextBrowser>
 #include <QTreeView>
 #include <QWheelEvent>
+#include <tuple>
 
 using namespace tidyfox;
 using tidyfox::window::MainWindowProbe;
@@ -598,6 +599,37 @@ void tst_Window::duplicateReviewKeepsTheChosenCopyWithTheGroupsHistory()
     auto *status = MainWindowProbe(w).face().rootContext()->contextProperty("jobStatus").value<QObject *>();
     QVERIFY(status->property("alertDetail").toString().contains(pair));
     QVERIFY(f.core->track(otherId) && f.core->track(ids[1]));
+
+    // The bytes to the trash count each file once, and none that a track
+    // staying in its group uses: the keeper's own file, a spared copy's.
+    cleaning::DuplicateReview shared;
+    cleaning::DuplicateGroup group;
+    for (const auto &[location, size, there] : {std::tuple{"/m/a.mp3", 100, true},
+                                                {"/m/a.mp3", 100, true},
+                                                {"/m/b.mp3", 2000, true},
+                                                {"/m/b.mp3", 2000, true},
+                                                {"/m/c.mp3", 40000, false},
+                                                {"/m/d.mp3", 5300, true}}) {
+        cleaning::ReviewedTrack t;
+        t.databaseId = int(group.tracks.size()) + 100;
+        t.location = QString::fromLatin1(location);
+        t.size = size;
+        t.fileThere = there;
+        t.goes = !group.tracks.empty();
+        group.tracks.push_back(t);
+    }
+    shared.groups = {group, group};
+    shared.groups[1].tracks.resize(2);
+    auto *reviewModel = qobject_cast<window::DuplicateReviewModel *>(review);
+    reviewModel->show(shared, QStringLiteral("true,false,false,false,false,false,false,false"), false);
+    QCOMPARE(reviewModel->totalsText(), QStringLiteral("6 copies, 7.3 kB to the trash"));
+    reviewModel->setSpared(2, true);
+    QCOMPARE(reviewModel->totalsText(), QStringLiteral("5 copies, 5.3 kB to the trash"));
+    reviewModel->setRule(QStringLiteral("first"));
+    QCOMPARE(reviewModel->totalsText(), QStringLiteral("5 copies, 5.3 kB to the trash"));
+    reviewModel->setSpared(2, false);
+    reviewModel->setSpared(5, true);
+    QCOMPARE(reviewModel->totalsText(), QStringLiteral("5 copies, 2.0 kB to the trash"));
 }
 
 void tst_Window::helpOpensTheHelpPageAndExitEnds()
