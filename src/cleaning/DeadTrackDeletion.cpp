@@ -4,6 +4,7 @@
 #include "cleaning/CleaningRun.h"
 #include "cleaning/DeadTrackRule.h"
 #include "cleaning/FolderProbe.h"
+#include "cleaning/RemovalBatch.h"
 #include "cleaning/RemovalJob.h"
 
 #include <optional>
@@ -36,7 +37,7 @@ struct DeadTrackScope
 };
 
 void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, system::FileSystem &fs,
-                  const DeadTrackScope &scope, RemovalJob &job, std::int64_t &count, std::int64_t &spared)
+                  const DeadTrackScope &scope, RemovalBatch &batch, std::int64_t &count, std::int64_t &spared)
 {
     const auto collection = playlist.tracks();
     if (!collection)
@@ -61,19 +62,26 @@ void deleteDeadIn(CleaningHost &host, libraryclient::LibraryPlaylist &playlist, 
             ++spared;
             continue;
         }
-        job.remove(track->databaseId(), std::nullopt);
-        ++count;
+        // A dead track has no file to move: many go in one call. One gone
+        // by another hand meanwhile is passed over.
+        if (const std::int32_t databaseId = track->databaseId(); !batch.holds(databaseId))
+            batch.add({databaseId, 0, QString(), false, std::nullopt});
+        if (batch.full())
+            batch.send([&](std::int32_t) { ++count; });
     }
+    batch.send([&](std::int32_t) { ++count; });
 }
 
-void deleteDead(CleaningHost &host, libraryclient::LibrarySource &source, system::FileSystem &fs,
-                const DeadTrackScope &scope, RemovalJob &job, std::int64_t &count, std::int64_t &spared)
+void deleteDead(CleaningHost &host, libraryclient::LibraryClient &library, libraryclient::LibrarySource &source,
+                system::FileSystem &fs, const DeadTrackScope &scope, RemovalJob &job, std::int64_t &count,
+                std::int64_t &spared)
 {
     // Removing a dead track changes no file, so the listings stay true for
     // the whole run.
     ListedFolders listed(fs);
+    RemovalBatch batch(job, library, fs, nullptr);
     for (const auto &playlist : libraryPlaylistsOf(source))
-        deleteDeadIn(host, *playlist, listed, scope, job, count, spared);
+        deleteDeadIn(host, *playlist, listed, scope, batch, count, spared);
 }
 
 QString sparedDetail(std::int64_t spared)
@@ -108,12 +116,12 @@ void runDeletion(CleaningHost &host, libraryclient::LibraryClient *library, libr
                            return false;
                        },
                    .work =
-                       [&](libraryclient::LibraryClient &, RemovalJob &job) {
+                       [&](libraryclient::LibraryClient &lib, RemovalJob &job) {
                            // Before any track is judged: a new job first brings
                            // back the files an interrupted removal left in the
                            // trash, and such a track is not dead.
                            job.open();
-                           deleteDead(host, *source, fs, scope, job, count, spared);
+                           deleteDead(host, lib, *source, fs, scope, job, count, spared);
                        },
                    .succeeded =
                        [&](RemovalJob &) {

@@ -6,6 +6,7 @@
 #include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/FileUsage.h"
 #include "cleaning/PendingRemovals.h"
+#include "cleaning/RemovalBatch.h"
 #include "cleaning/RemovalJob.h"
 
 #include <optional>
@@ -26,30 +27,30 @@ const QString kRejectionText = QStringLiteral("You must check one filter item at
 class FileUsers
 {
 public:
-    FileUsers(DuplicateIndex &index, libraryclient::LibraryClient &library, system::FileSystem &fs)
-        : m_index(index), m_library(library), m_fs(fs)
-    {}
+    FileUsers(DuplicateIndex &index, system::FileSystem &fs) : m_index(index), m_fs(fs) {}
 
-    // Whether a track other than the one at copy, still in the library, uses
-    // the file of copy.
+    // Whether a track other than the one at copy, still in the library as
+    // far as the run knows, uses the file of copy. (The library is asked
+    // too, as the removal's batch goes.)
     bool fileSharedBeyond(int copy)
     {
         if (!m_usage)
             gather();
         const auto &own = m_uses[static_cast<size_t>(copy)];
-        if (own && m_usage->sharedBeyond(*own))
-            return true;
-        for (std::int32_t user : m_library.fileTracksAt(m_index.rows().location(copy))) {
-            if (user != m_index.databaseId(copy))
-                return true;
-        }
-        return false;
+        return own && m_usage->sharedBeyond(*own);
+    }
+
+    // The use of copy's file, once the files were gathered.
+    const std::optional<FileUsage::Use> &useOf(int copy) const
+    {
+        static const std::optional<FileUsage::Use> kNone;
+        return m_usage ? m_uses[static_cast<size_t>(copy)] : kNone;
     }
 
     // The copy's file as the disk showed it when the files were gathered.
     std::optional<system::FileStamp> shownStamp(int copy) const
     {
-        const auto &use = m_uses[static_cast<size_t>(copy)];
+        const auto &use = useOf(copy);
         return use ? use->stamp : std::nullopt;
     }
 
@@ -79,7 +80,6 @@ private:
     }
 
     DuplicateIndex &m_index;
-    libraryclient::LibraryClient &m_library;
     system::FileSystem &m_fs;
     std::optional<FileUsage> m_usage;
     std::vector<std::optional<FileUsage::Use>> m_uses;
@@ -95,7 +95,15 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
 
     const auto tracks = libraryTracksOf(library);
     DuplicateIndex index(*tracks, filter);
-    FileUsers users(index, library, fs);
+    FileUsers users(index, fs);
+    RemovalBatch batch(job, library, fs, pending);
+    // The uses of the files of the removals queued: the walk goes on as if
+    // they had gone, so a file one of them uses is judged only once it has.
+    FileUsage queued;
+    const auto send = [&] {
+        queued = FileUsage();
+        batch.send([&](std::int32_t) { ++count; });
+    };
 
     for (int kept = 0; kept < index.size(); ++kept) {
         host.reportProgress(kProgressJob, kept + 1, index.size());
@@ -121,21 +129,26 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
         const QString copyLocation = index.rows().location(copyIndex);
         job.open();
         // The file goes first: if the trash cannot take it, the entry stays.
-        std::optional<system::TrashedFile> trashed;
-        if (trashFiles && index.rows().hasFile(copyIndex) && fs.fileExists(copyLocation) &&
-            !users.fileSharedBeyond(copyIndex))
-            trashed = trashCopy(fs, pending, job, copyId, copyLocation, users.shownStamp(copyIndex));
-        const bool removedHere =
-            removeEntry(job, fs, pending, {copyId, index.databaseId(kept), false}, copyLocation, trashed);
-        if (!removedHere) {
-            index.remove(copyIndex);
-            users.markRemoved(copyIndex);
-            continue;
+        bool fileMayGo = false;
+        if (trashFiles && index.rows().hasFile(copyIndex) && fs.fileExists(copyLocation)) {
+            const bool sharedNow = users.fileSharedBeyond(copyIndex);
+            if (const auto &own = users.useOf(copyIndex); own && queued.touches(*own)) {
+                send();
+                fileMayGo = !users.fileSharedBeyond(copyIndex);
+            } else {
+                fileMayGo = !sharedNow;
+            }
         }
+        batch.add({copyId, index.databaseId(kept), copyLocation, fileMayGo, users.shownStamp(copyIndex)});
+        if (const auto &own = users.useOf(copyIndex))
+            queued.add(*own);
+        // Gone or passed over, the copy is out of the walk.
         index.remove(copyIndex);
         users.markRemoved(copyIndex);
-        ++count;
+        if (batch.full())
+            send();
     }
+    send();
 }
 
 void rejectionEnd(CleaningHost &host)

@@ -6,6 +6,7 @@
 // folder, a hard link).
 #pragma once
 
+#include "cleaning/FolderProbe.h"
 #include "system/FileSystem.h"
 
 #include <QHash>
@@ -33,10 +34,38 @@ public:
     // Whether a use other than own (which must have been added) names the
     // same file.
     bool sharedBeyond(const Use &own) const;
+    // Whether any use added names the same file as use.
+    bool touches(const Use &use) const;
 
 private:
     QHash<QString, int> m_paths;
     QHash<system::FileId, int> m_ids;
+};
+
+// The files a run may send to the trash, and which other tracks could use
+// one of them: only those are worth a question to the disk. Another track
+// could reach such a file by its name (the same entry through another
+// spelling of its folder, compared as loosely as a file system compares
+// names), as a symlink or anything else its folder's listing does not vouch
+// for, or by any path when one of the files has more than one name.
+class FilesThatMayGo
+{
+public:
+    // fs: one picture of the folders, made before any file of the run moves.
+    explicit FilesThatMayGo(ListedFolders &fs) : m_fs(fs) {}
+
+    // A file that may go, at location, as use saw it.
+    void add(const QString &location, const FileUsage::Use &use);
+    // The use of another track's location when it names one of the files
+    // that may go; nothing when it cannot.
+    std::optional<FileUsage::Use> useReaching(const QString &location);
+
+private:
+    ListedFolders &m_fs;
+    QSet<QString> m_paths;
+    QSet<system::FileId> m_ids;
+    EntryNames m_names;
+    bool m_otherNames = false;
 };
 
 } // namespace tidyfox::cleaning

@@ -4,6 +4,8 @@
 #include "cleaning/CleaningLog.h"
 #include "cleaning/CleaningRun.h"
 
+#include <algorithm>
+
 namespace tidyfox::cleaning {
 
 RemovalJob::RemovalJob(CleaningHost &host, libraryclient::LibraryClient &library, QString kind)
@@ -45,6 +47,15 @@ void RemovalJob::removeKeeping(std::int32_t databaseId, std::int32_t keeperId,
     m_library.deleteCopyInJob(m_jobId, databaseId, keeperId, trashed ? trashed->trashedPath : QString(),
                               trashed ? trashed->infoPath : QString());
     m_changed = true;
+}
+
+libraryclient::JobRemovals RemovalJob::removeAll(const std::vector<protocol::TrackRemoval> &removals, bool mergeHistory)
+{
+    open();
+    libraryclient::JobRemovals result = m_library.removeTracksInJob(m_jobId, removals, mergeHistory);
+    if (std::find(result.removed.begin(), result.removed.end(), true) != result.removed.end())
+        m_changed = true;
+    return result;
 }
 
 void RemovalJob::removeFromPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds)

@@ -40,6 +40,11 @@ public:
     // nothing, once the keeper is gone.
     void removeKeeping(std::int32_t databaseId, std::int32_t keeperId,
                        const std::optional<system::TrashedFile> &trashed);
+    // Many removals in one call, each as remove or (with a keeper)
+    // removeKeeping or, with mergeHistory, removeMergingInto does it: see
+    // LibraryClient::removeTracksInJob. Never throws for the removals
+    // themselves; opening the job may.
+    libraryclient::JobRemovals removeAll(const std::vector<protocol::TrackRemoval> &removals, bool mergeHistory);
     // Takes the tracks' places out of a user playlist; the tracks stay.
     void removeFromPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds);
     // Deletes a user playlist; its tracks stay in the library.

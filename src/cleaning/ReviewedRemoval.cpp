@@ -6,6 +6,7 @@
 #include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/PendingRemovals.h"
 #include "cleaning/PresentTracks.h"
+#include "cleaning/RemovalBatch.h"
 #include "cleaning/RemovalJob.h"
 
 #include <QSet>
@@ -17,10 +18,18 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
                   PendingRemovals *pending, const ReviewedRemoval &removal, RemovalJob &job, std::int64_t &count)
 {
     const bool trashFiles = !removal.keepFiles;
-    PresentTracks present(library, trashFiles);
     QSet<std::int32_t> keepers;
-    for (const ChosenCopy &copy : removal.copies)
+    std::vector<std::int32_t> copies, keeperIds;
+    copies.reserve(removal.copies.size());
+    keeperIds.reserve(removal.copies.size());
+    for (const ChosenCopy &copy : removal.copies) {
         keepers.insert(copy.keeperId);
+        copies.push_back(copy.databaseId);
+        keeperIds.push_back(copy.keeperId);
+    }
+    PresentTracks present(library, copies, keeperIds, trashFiles);
+    RemovalBatch batch(job, library, fs, pending, removal.mergeHistory);
+    const auto removed = [&](std::int32_t) { ++count; };
 
     int done = 0;
     for (const ChosenCopy &chosen : removal.copies) {
@@ -40,13 +49,11 @@ void removeCopies(CleaningHost &host, libraryclient::LibraryClient &library, sys
             qCDebug(lcCleaning) << "track" << chosen.databaseId << "stays: its keeper has gone";
             continue;
         }
-        if (!present.removeFromLibrary(*copy, chosen.keeperId, removal.mergeHistory, trashFiles, job, library, fs,
-                                       pending, chosen.shown)) {
-            // Gone by another hand, the copy or its keeper: passed over.
-            continue;
-        }
-        ++count;
+        // A copy or keeper gone by another hand by the time it goes is
+        // passed over.
+        present.queueRemoval(batch, *copy, chosen.keeperId, trashFiles, fs, chosen.shown, removed);
     }
+    present.send(batch, removed);
 }
 
 // The pairs a run was asked for and refused, for the line under its alert.

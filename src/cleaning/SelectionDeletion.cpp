@@ -5,8 +5,8 @@
 #include "cleaning/DuplicateRemovalSteps.h"
 #include "cleaning/PendingRemovals.h"
 #include "cleaning/PresentTracks.h"
+#include "cleaning/RemovalBatch.h"
 #include "cleaning/RemovalJob.h"
-
 
 namespace tidyfox::cleaning {
 namespace {
@@ -20,7 +20,9 @@ void deleteEach(CleaningHost &host, libraryclient::LibraryClient &library, syste
                 const std::vector<std::int32_t> &databaseIds, bool withFiles, PendingRemovals *pending, RemovalJob &job,
                 std::int64_t &count)
 {
-    PresentTracks present(library, withFiles);
+    PresentTracks present(library, databaseIds, {}, withFiles);
+    RemovalBatch batch(job, library, fs, pending);
+    const auto removed = [&](std::int32_t) { ++count; };
     int done = 0;
     for (const std::int32_t databaseId : databaseIds) {
         host.reportProgress(QStringLiteral("Deleting tracks"), ++done, int(databaseIds.size()));
@@ -28,10 +30,9 @@ void deleteEach(CleaningHost &host, libraryclient::LibraryClient &library, syste
         PresentTrack *track = present.find(databaseId);
         if (!track)
             continue;
-        if (!present.removeFromLibrary(*track, 0, false, withFiles, job, library, fs, pending))
-            continue;
-        ++count;
+        present.queueRemoval(batch, *track, 0, withFiles, fs, std::nullopt, removed);
     }
+    present.send(batch, removed);
 }
 
 // The end every selection job shares: its alert, the reload, the gate and

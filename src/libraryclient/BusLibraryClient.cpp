@@ -219,6 +219,46 @@ public:
     {
         call(QStringLiteral("DeleteCopyInJob"), {jobId, databaseId, keeperId, trashedPath, infoPath}, 0);
     }
+    void removeTracksInJob(std::int32_t jobId, const std::vector<protocol::TrackRemoval> &removals, bool mergeHistory,
+                           std::vector<bool> &removed) override
+    {
+        QList<int> databaseIds, keeperIds;
+        QStringList trashedPaths, infoPaths;
+        for (const protocol::TrackRemoval &removal : removals) {
+            databaseIds << removal.databaseId;
+            keeperIds << removal.keeperId;
+            trashedPaths << removal.trashedPath;
+            infoPaths << removal.infoPath;
+        }
+        const auto args = call(QStringLiteral("DeleteTracksInJob"),
+                               {jobId, QVariant::fromValue(databaseIds), QVariant::fromValue(keeperIds), mergeHistory,
+                                trashedPaths, infoPaths},
+                               2);
+        const auto answers = qdbus_cast<QList<int>>(args[0]);
+        for (const int answer : answers)
+            removed.push_back(answer != 0);
+        if (const QString failure = args[1].toString(); !failure.isEmpty())
+            throw callFailed(failure);
+        if (answers.size() != databaseIds.size())
+            throw callFailed(QStringLiteral("The library gave an unexpected answer to DeleteTracksInJob"));
+    }
+    std::vector<std::vector<std::int32_t>> fileTracksAtEach(const QStringList &paths) override
+    {
+        const auto args = call(QStringLiteral("FileTracksAtEach"), {paths}, 2);
+        const auto ids = qdbus_cast<QList<int>>(args[0]);
+        const auto counts = qdbus_cast<QList<int>>(args[1]);
+        std::vector<std::vector<std::int32_t>> users;
+        qsizetype at = 0;
+        for (const int count : counts) {
+            if (count < 0 || count > ids.size() - at)
+                break;
+            users.emplace_back(ids.begin() + at, ids.begin() + at + count);
+            at += count;
+        }
+        if (users.size() != size_t(paths.size()) || at != ids.size())
+            throw callFailed(QStringLiteral("The library gave an unexpected answer to FileTracksAtEach"));
+        return users;
+    }
     void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                  const std::vector<std::int32_t> &databaseIds) override
     {
@@ -322,6 +362,7 @@ public:
         const QString iface = QString::fromLatin1(protocol::kInterface);
         m_bus.connect(kService, path, iface, QStringLiteral("Quitting"), this, SLOT(lost()));
         m_bus.connect(kService, path, iface, QStringLiteral("TrackDeleted"), this, SLOT(trackDeleted(int)));
+        m_bus.connect(kService, path, iface, QStringLiteral("TracksDeleted"), this, SLOT(tracksDeleted(QList<int>)));
         m_bus.connect(kService, path, iface, QStringLiteral("Restored"), this, SLOT(restored(int)));
     }
     ~BusWatch() override
@@ -330,6 +371,7 @@ public:
         const QString iface = QString::fromLatin1(protocol::kInterface);
         m_bus.disconnect(kService, path, iface, QStringLiteral("Quitting"), this, SLOT(lost()));
         m_bus.disconnect(kService, path, iface, QStringLiteral("TrackDeleted"), this, SLOT(trackDeleted(int)));
+        m_bus.disconnect(kService, path, iface, QStringLiteral("TracksDeleted"), this, SLOT(tracksDeleted(QList<int>)));
         m_bus.disconnect(kService, path, iface, QStringLiteral("Restored"), this, SLOT(restored(int)));
     }
 
@@ -346,6 +388,11 @@ private slots:
     }
     // Another client deleted a track: our collections must not offer it.
     void trackDeleted(int databaseId) { m_backend.markDeleted(databaseId); }
+    void tracksDeleted(const QList<int> &databaseIds)
+    {
+        for (const int databaseId : databaseIds)
+            m_backend.markDeleted(databaseId);
+    }
     // A client put a job back: its tracks are there again.
     void restored(int jobId) { m_onRestored(jobId); }
 

@@ -37,6 +37,11 @@ public:
                                              const QString &trashedPath, const QString &infoPath) = 0;
     virtual void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                  const QString &trashedPath, const QString &infoPath) = 0;
+    // One answer a removal in removed as it is known; throws the error
+    // that ended the call (see LibraryClient::removeTracksInJob).
+    virtual void removeTracksInJob(std::int32_t jobId, const std::vector<protocol::TrackRemoval> &removals,
+                                   bool mergeHistory, std::vector<bool> &removed) = 0;
+    virtual std::vector<std::vector<std::int32_t>> fileTracksAtEach(const QStringList &paths) = 0;
     virtual void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                          const std::vector<std::int32_t> &databaseIds) = 0;
     virtual void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) = 0;

@@ -48,6 +48,43 @@ void LibraryClient::deleteCopyInJob(std::int32_t, std::int32_t, std::int32_t, co
     throw noHistory();
 }
 
+JobRemovals LibraryClient::removeTracksInJob(std::int32_t jobId, const std::vector<protocol::TrackRemoval> &removals,
+                                             bool mergeHistory)
+{
+    JobRemovals result;
+    for (const protocol::TrackRemoval &removal : removals) {
+        try {
+            if (removal.keeperId == 0)
+                deleteTrackInJob(jobId, removal.databaseId, removal.trashedPath, removal.infoPath);
+            else if (mergeHistory)
+                deleteTrackMergingIntoInJob(jobId, removal.databaseId, removal.keeperId, removal.trashedPath,
+                                            removal.infoPath);
+            else
+                deleteCopyInJob(jobId, removal.databaseId, removal.keeperId, removal.trashedPath, removal.infoPath);
+            result.removed.push_back(true);
+        } catch (const ClientError &error) {
+            if (error.number() != kErrObjectDeleted) {
+                result.failure = std::current_exception();
+                break;
+            }
+            result.removed.push_back(false);
+        } catch (...) {
+            result.failure = std::current_exception();
+            break;
+        }
+    }
+    return result;
+}
+
+std::vector<std::vector<std::int32_t>> LibraryClient::fileTracksAtEach(const QStringList &paths)
+{
+    std::vector<std::vector<std::int32_t>> users;
+    users.reserve(size_t(paths.size()));
+    for (const QString &path : paths)
+        users.push_back(fileTracksAt(path));
+    return users;
+}
+
 void LibraryClient::removeFromPlaylistInJob(std::int32_t, std::int32_t, const std::vector<std::int32_t> &)
 {
     throw noHistory();

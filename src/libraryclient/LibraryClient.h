@@ -11,7 +11,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -73,6 +75,17 @@ public:
     virtual std::shared_ptr<T> item(int index) = 0;
     // Calls visit for each object still present, in order, until it returns false.
     virtual void forEach(const std::function<bool(const std::shared_ptr<T> &)> &visit) = 0;
+};
+
+// What many removals sent in one call did: an answer a removal, in order
+// (true: done; false: refused with kErrObjectDeleted, changing nothing), and
+// the error, when one ended the call, of the first removal not answered: it
+// and those after it were not done, unless the error is a NoAnswerError (the
+// library went away during the call), after which no one knows.
+struct JobRemovals
+{
+    std::vector<bool> removed;
+    std::exception_ptr failure;
 };
 
 using LibraryPlaylistCollection = LibraryCollection<LibraryPlaylist>;
@@ -167,6 +180,8 @@ public:
     // The database ids of the file tracks whose location is path at this
     // moment, whoever changed the library since it was read.
     virtual std::vector<std::int32_t> fileTracksAt(const QString &path) = 0;
+    // fileTracksAt of each path, in one call where the library can.
+    virtual std::vector<std::vector<std::int32_t>> fileTracksAtEach(const QStringList &paths);
 
     // The library's history of removals, so that a cleaning run can be put
     // back. A job groups the removals of one run (kind names it, as
@@ -188,6 +203,12 @@ public:
     // each remove the track the other keeps.
     virtual void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                  const QString &trashedPath, const QString &infoPath);
+    // Many removals in order, each as deleteTrackInJob (no keeper),
+    // deleteTrackMergingIntoInJob (a keeper and mergeHistory) or
+    // deleteCopyInJob does it, in one call where the library can; never
+    // throws.
+    virtual JobRemovals removeTracksInJob(std::int32_t jobId, const std::vector<protocol::TrackRemoval> &removals,
+                                          bool mergeHistory);
     // Takes every place the tracks have in the playlist out of it (the tracks
     // stay in the library), each place written down in the job. The library
     // playlist, a folder or one of the player's own lists is refused with

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "libraryclient/LibraryObjects.h"
 
+#include <algorithm>
+
 namespace tidyfox::libraryclient {
 
 using protocol::TrackTable;
@@ -306,6 +308,31 @@ void BackendLibraryClient::deleteCopyInJob(std::int32_t jobId, std::int32_t data
 {
     m_backend->deleteCopyInJob(jobId, databaseId, keeperId, trashedPath, infoPath);
     m_backend->markDeleted(databaseId);
+}
+
+JobRemovals BackendLibraryClient::removeTracksInJob(std::int32_t jobId,
+                                                    const std::vector<protocol::TrackRemoval> &removals,
+                                                    bool mergeHistory)
+{
+    JobRemovals result;
+    try {
+        m_backend->removeTracksInJob(jobId, removals, mergeHistory, result.removed);
+    } catch (...) {
+        result.failure = std::current_exception();
+    }
+    result.removed.resize(std::min(result.removed.size(), removals.size()));
+    // As the calls one at a time mark them: a refusal of a copy may be about
+    // its keeper, so only a track without one is known gone by it.
+    for (size_t i = 0; i < result.removed.size(); ++i) {
+        if (result.removed[i] || removals[i].keeperId == 0)
+            m_backend->markDeleted(removals[i].databaseId);
+    }
+    return result;
+}
+
+std::vector<std::vector<std::int32_t>> BackendLibraryClient::fileTracksAtEach(const QStringList &paths)
+{
+    return m_backend->fileTracksAtEach(paths);
 }
 
 void BackendLibraryClient::removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,

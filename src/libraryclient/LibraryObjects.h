@@ -22,6 +22,7 @@ public:
     PlaylistPtr libraryPlaylist() override;
     void quit() override;
     std::vector<std::int32_t> fileTracksAt(const QString &path) override;
+    std::vector<std::vector<std::int32_t>> fileTracksAtEach(const QStringList &paths) override;
     void setQuittingHandler(std::function<void()> handler) override;
     std::int32_t beginJob(const QString &kind) override;
     void deleteTrackInJob(std::int32_t jobId, std::int32_t databaseId, const QString &trashedPath,
@@ -30,6 +31,8 @@ public:
                                      const QString &trashedPath, const QString &infoPath) override;
     void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId, const QString &trashedPath,
                          const QString &infoPath) override;
+    JobRemovals removeTracksInJob(std::int32_t jobId, const std::vector<protocol::TrackRemoval> &removals,
+                                  bool mergeHistory) override;
     void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                  const std::vector<std::int32_t> &databaseIds) override;
     void deletePlaylistInJob(std::int32_t jobId, std::int32_t playlistId) override;

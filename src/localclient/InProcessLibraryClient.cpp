@@ -99,6 +99,20 @@ public:
     {
         translated([&] { open().deleteCopyInJob(jobId, databaseId, keeperId, trashedPath, infoPath); });
     }
+    void removeTracksInJob(std::int32_t jobId, const std::vector<protocol::TrackRemoval> &removals, bool mergeHistory,
+                           std::vector<bool> &removed) override
+    {
+        translated([&] { open().removeTracksInJob(jobId, removals, mergeHistory, removed); });
+    }
+    std::vector<std::vector<std::int32_t>> fileTracksAtEach(const QStringList &paths) override
+    {
+        return translated([&] {
+            std::vector<std::vector<std::int32_t>> users;
+            for (const QString &path : paths)
+                users.push_back(open().fileTracksAt(path));
+            return users;
+        });
+    }
     void removeFromPlaylistInJob(std::int32_t jobId, std::int32_t playlistId,
                                  const std::vector<std::int32_t> &databaseIds) override
     {

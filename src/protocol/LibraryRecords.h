@@ -85,6 +85,18 @@ struct RestoreResult
     QStringList notRestored;
 };
 
+// One removal of many sent in one call within a job: the track, and with a
+// keeper the copy of the keeper it is (refused once the keeper is gone).
+struct TrackRemoval
+{
+    std::int32_t databaseId = 0;
+    std::int32_t keeperId = 0; // 0: none
+    // Where its file went in the trash and that entry's .trashinfo; both
+    // empty when the file stayed.
+    QString trashedPath;
+    QString infoPath;
+};
+
 // Two file tracks whose audio sounds the same; strength is 1 minus the share
 // of fingerprint bits that differ where they agree best (1 for one file).
 struct SoundMatch

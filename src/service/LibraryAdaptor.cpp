@@ -247,6 +247,58 @@ void LibraryAdaptor::DeleteTrackMergingIntoInJob(int jobId, int databaseId, int 
         emit TrackDeleted(databaseId);
 }
 
+QList<int> LibraryAdaptor::DeleteTracksInJob(int jobId, const QList<int> &databaseIds, const QList<int> &keeperIds,
+                                             bool mergeHistory, const QStringList &trashedPaths,
+                                             const QStringList &infoPaths, QString &failure)
+{
+    const qsizetype count = databaseIds.size();
+    if (keeperIds.size() != count || trashedPaths.size() != count || infoPaths.size() != count) {
+        sendErrorReply(QString::fromLatin1(protocol::kErrorFailed),
+                       QStringLiteral("DeleteTracksInJob wants as many keepers and paths as tracks"));
+        return {};
+    }
+    std::vector<TrackRemoval> removals;
+    removals.reserve(size_t(count));
+    for (qsizetype i = 0; i < count; ++i)
+        removals.push_back({databaseIds[i], keeperIds[i], trashedPaths[i], infoPaths[i]});
+    std::vector<bool> removed;
+    try {
+        m_core->removeTracksInJob(jobId, removals, mergeHistory, removed);
+    } catch (const std::exception &e) {
+        // The removals answered stand; the caller learns why the rest did not
+        // go from the text.
+        failure = QString::fromUtf8(e.what());
+        if (failure.isEmpty())
+            failure = QStringLiteral("The removal failed");
+    }
+    m_cache.clear();
+    QList<int> answers;
+    QList<int> deleted;
+    answers.reserve(qsizetype(removed.size()));
+    for (size_t i = 0; i < removed.size(); ++i) {
+        answers << (removed[i] ? 1 : 0);
+        if (removed[i])
+            deleted << databaseIds[qsizetype(i)];
+    }
+    if (!deleted.isEmpty())
+        emit TracksDeleted(deleted);
+    return answers;
+}
+
+QList<int> LibraryAdaptor::FileTracksAtEach(const QStringList &paths, QList<int> &counts)
+{
+    return guarded(QList<int>(), [&] {
+        QList<int> ids;
+        counts.clear();
+        for (const QString &path : paths) {
+            const std::vector<std::int32_t> found = m_core->fileTracksAt(path);
+            counts << int(found.size());
+            ids.append(QList<int>(found.begin(), found.end()));
+        }
+        return ids;
+    });
+}
+
 void LibraryAdaptor::RemoveFromPlaylistInJob(int jobId, int playlistId, const QList<int> &databaseIds)
 {
     guarded(false, [&] {

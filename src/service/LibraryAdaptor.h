@@ -63,6 +63,13 @@ public slots:
                                                   const QString &infoPath);
     Q_SCRIPTABLE void DeleteCopyInJob(int jobId, int databaseId, int keeperId, const QString &trashedPath,
                                       const QString &infoPath);
+    // Many removals in one call; see org.tidyfox.Library.xml.
+    Q_SCRIPTABLE QList<int> DeleteTracksInJob(int jobId, const QList<int> &databaseIds, const QList<int> &keeperIds,
+                                              bool mergeHistory, const QStringList &trashedPaths,
+                                              const QStringList &infoPaths, QString &failure);
+    // FileTracksAt for many paths: the ids of all, path after path, with
+    // how many each path has as an output argument.
+    Q_SCRIPTABLE QList<int> FileTracksAtEach(const QStringList &paths, QList<int> &counts);
     Q_SCRIPTABLE void RemoveFromPlaylistInJob(int jobId, int playlistId, const QList<int> &databaseIds);
     Q_SCRIPTABLE void DeletePlaylistInJob(int jobId, int playlistId);
     Q_SCRIPTABLE void EndJob(int jobId);
@@ -82,6 +89,8 @@ public slots:
 signals:
     Q_SCRIPTABLE void Quitting();
     Q_SCRIPTABLE void TrackDeleted(int databaseId);
+    // The tracks one call of many removals deleted.
+    Q_SCRIPTABLE void TracksDeleted(const QList<int> &databaseIds);
     // After a restore has committed, so that other clients read again.
     Q_SCRIPTABLE void Restored(int jobId);
     Q_SCRIPTABLE void FingerprintProgress(int done, int total);

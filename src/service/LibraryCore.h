@@ -28,6 +28,7 @@ using protocol::RestoreResult;
 using protocol::SourceRecord;
 using protocol::TrackKind;
 using protocol::TrackRecord;
+using protocol::TrackRemoval;
 
 class LibraryCore
 {
@@ -92,6 +93,15 @@ public:
     // nothing, when either is gone.
     virtual void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId,
                                  const QString &trashedPath, const QString &infoPath) = 0;
+    // Many removals in one transaction, in order, each as deleteTrackInJob
+    // (no keeper), deleteTrackMergingIntoInJob (a keeper and mergeHistory)
+    // or deleteCopyInJob does it. removed gets one answer a removal: true
+    // when done, false when refused with ObjectDeletedError (which changed
+    // nothing). Any other error ends the batch and is thrown: the removals
+    // answered stay done, the failed one and those after it are not, and an
+    // error that undid the whole transaction leaves removed empty.
+    virtual void removeTracksInJob(std::int32_t jobId, const std::vector<TrackRemoval> &removals, bool mergeHistory,
+                                   std::vector<bool> &removed) = 0;
     // Takes every place the tracks have in the playlist out of it (the tracks
     // stay in the library) and writes down each place (playlist, position)
     // in the job. One transaction. The library playlist, folders and the

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <exception>
 #include <optional>
 
 namespace tidyfox::library {
@@ -226,6 +227,61 @@ void LibraryStore::deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, 
     journalTrack(jobId, databaseId, trashedPath, infoPath);
     removeTrack(databaseId, true);
     transaction.commit();
+}
+
+void LibraryStore::removeTracksInJob(std::int32_t jobId, const std::vector<TrackRemoval> &removals, bool mergeHistory,
+                                     std::vector<bool> &removed)
+{
+    removed.clear();
+    removed.reserve(removals.size());
+    // One commit for the whole batch: a commit a track was most of what a
+    // large removal cost the library. Each removal has its own savepoint, so
+    // that one refused changes nothing and the others go on.
+    Transaction transaction(*this);
+    std::exception_ptr failure;
+    for (const TrackRemoval &removal : removals) {
+        m_db.exec("SAVEPOINT removal");
+        try {
+            if (removal.keeperId == 0)
+                deleteTrackInJob(jobId, removal.databaseId, removal.trashedPath, removal.infoPath);
+            else if (mergeHistory)
+                deleteTrackMergingIntoInJob(jobId, removal.databaseId, removal.keeperId, removal.trashedPath,
+                                            removal.infoPath);
+            else
+                deleteCopyInJob(jobId, removal.databaseId, removal.keeperId, removal.trashedPath, removal.infoPath);
+            m_db.exec("RELEASE removal");
+            removed.push_back(true);
+        } catch (const ObjectDeletedError &) {
+            undoToSavepoint("removal");
+            removed.push_back(false);
+        } catch (...) {
+            failure = std::current_exception();
+            break;
+        }
+    }
+    if (failure) {
+        // SQLite undoes the whole transaction after some errors: then none
+        // of the batch was done.
+        if (!m_db.inTransaction()) {
+            removed.clear();
+            std::rethrow_exception(failure);
+        }
+        undoToSavepoint("removal");
+    }
+    transaction.commit();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void LibraryStore::undoToSavepoint(const char *name)
+{
+    const QByteArray undo = QByteArray("ROLLBACK TO ") + name;
+    const QByteArray release = QByteArray("RELEASE ") + name;
+    m_db.exec(undo.constData());
+    m_db.exec(release.constData());
+    // The part's own transactions failed, not this one's.
+    m_innerFailed = false;
+    m_countersLoaded = false;
 }
 
 void LibraryStore::endJob(std::int32_t jobId)

@@ -67,6 +67,8 @@ public:
                                      const QString &trashedPath, const QString &infoPath) override;
     void deleteCopyInJob(std::int32_t jobId, std::int32_t databaseId, std::int32_t keeperId, const QString &trashedPath,
                          const QString &infoPath) override;
+    void removeTracksInJob(std::int32_t jobId, const std::vector<TrackRemoval> &removals, bool mergeHistory,
+                           std::vector<bool> &removed) override;
     // Puts right what a run killed between moving a copy's file to the trash
     // and removing its entry left (the note of pending moves beside the
     // library): the file goes back where the entry still is. Only while no
@@ -200,6 +202,9 @@ private:
     // deleteTrack and deleteTrackMergingInto; keepPlaces leaves the track's
     // playlist items where they are, for a removal in a job.
     void removeTrack(std::int32_t databaseId, bool keepPlaces);
+    // Undoes the part of a transaction since the savepoint of that name, and
+    // ends the savepoint; the transaction goes on as if the part never ran.
+    void undoToSavepoint(const char *name);
     void mergeAndRemove(std::int32_t databaseId, std::int32_t keeperId, bool keepPlaces);
     void putBackPlaces(std::int64_t entryId, std::int32_t databaseId);
     void putBackPlace(std::int32_t playlistId, std::int64_t position, std::int32_t databaseId);

@@ -229,12 +229,13 @@ class E2eKillSoak : public QObject
 
 private:
     std::unique_ptr<E2eSession> m_session;
-    int m_deleted = 0; // TrackDeleted signals heard this round
+    int m_deleted = 0; // tracks TrackDeleted and TracksDeleted told of this round
 
     E2eSession &session() { return *m_session; }
 
 private Q_SLOTS:
     void onTrackDeleted(int) { ++m_deleted; }
+    void onTracksDeleted(const QList<int> &databaseIds) { m_deleted += int(databaseIds.size()); }
 
     void initTestCase()
     {
@@ -276,6 +277,10 @@ private Q_SLOTS:
         QVERIFY(QDBusConnection::sessionBus().connect(QString(), QString::fromLatin1(tidyfox::protocol::kObjectPath),
                                                       QString::fromLatin1(tidyfox::protocol::kInterface),
                                                       QStringLiteral("TrackDeleted"), this, SLOT(onTrackDeleted(int))));
+        QVERIFY(QDBusConnection::sessionBus().connect(QString(), QString::fromLatin1(tidyfox::protocol::kObjectPath),
+                                                      QString::fromLatin1(tidyfox::protocol::kInterface),
+                                                      QStringLiteral("TracksDeleted"), this,
+                                                      SLOT(onTracksDeleted(QList<int>))));
         m_session = std::make_unique<E2eSession>();
         QVERIFY(session().subscribed());
         QVERIFY(session().start());
@@ -306,7 +311,8 @@ private Q_SLOTS:
             // removals while the kill is on its way.
             const int most = std::clamp(remaining / (kills - round + 1), 1, remaining);
             const int target = 1 + int(random.bounded(quint32(most)));
-            const int delayUs = int(random.bounded(3000u));
+            // Removals go many a call: the kill lands anywhere in the next one.
+            const int delayUs = int(random.bounded(20000u));
             const int victim = (round + int(seed)) % 2;
 
             const int from = session().mark();

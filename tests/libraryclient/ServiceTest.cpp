@@ -106,7 +106,7 @@ TEST_F(LibraryService, TheBusInterfaceItself)
     // serves is held to the published description.
     const QString iface = QString::fromLatin1(protocol::kInterface);
     const QStringList described = tidyfox::test::busContract(tidyfox::test::publishedDescription(iface), iface);
-    EXPECT_EQ(described.size(), 29);
+    EXPECT_EQ(described.size(), 32);
     EXPECT_EQ(tidyfox::test::busContract(tidyfox::test::introspect(QString::fromLatin1(protocol::kServiceName),
                                                                    QString::fromLatin1(protocol::kObjectPath)),
                                          iface),
@@ -262,6 +262,47 @@ TEST_F(LibraryService, TheHistoryTakesOnlyTrashPlacesAndOneJobAtATime)
     EXPECT_EQ(after.type(), QDBusMessage::ReplyMessage) << after.errorMessage().toStdString();
     BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
     EXPECT_EQ(client.libraryPlaylist()->tracks()->count(), static_cast<int>(sample.tracks.size()) - 1);
+}
+
+// Many removals in one call: an answer each, a refusal changes nothing of its
+// track, and a failure stops the call there, the removals before it done.
+TEST_F(LibraryService, ManyRemovalsInOneCallAnswerEachAndStopAtAFailure)
+{
+    ASSERT_TRUE(service.start(sample.path));
+    BusLibraryClient client(QStringLiteral(TIDYFOX_APP_DIR));
+    const auto users =
+        client.fileTracksAtEach({sample.alpha().location, QStringLiteral("/nowhere.mp3"), sample.beta().location});
+    EXPECT_EQ(users,
+              (std::vector<std::vector<std::int32_t>>{{sample.alpha().databaseId}, {}, {sample.beta().databaseId}}));
+
+    const std::int32_t job = client.beginJob(QStringLiteral("duplicates"));
+    const QString notes = QDir::homePath() + QStringLiteral("/notes.txt");
+    QFile(notes).open(QIODevice::WriteOnly);
+    const JobRemovals result =
+        client.removeTracksInJob(job,
+                                 {{sample.gamma().databaseId, 0, {}, {}},
+                                  {sample.alpha().databaseId, sample.gamma().databaseId, {}, {}},
+                                  {sample.beta().databaseId, 0, notes, notes + QStringLiteral(".trashinfo")},
+                                  {sample.unicode().databaseId, 0, {}, {}}},
+                                 false);
+    EXPECT_EQ(result.removed, (std::vector<bool>{true, false}));
+    ASSERT_TRUE(result.failure);
+    try {
+        std::rethrow_exception(result.failure);
+    } catch (const ClientError &e) {
+        EXPECT_EQ(e.number(), kErrCallFailed);
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("trash"))) << e.what();
+    }
+    client.endJob(job);
+    QList<std::int32_t> present;
+    client.libraryPlaylist()->tracks()->forEach([&](const TrackPtr &track) {
+        present << track->databaseId();
+        return true;
+    });
+    EXPECT_EQ(present, (QList<std::int32_t>{sample.alpha().databaseId, sample.radio().databaseId,
+                                            sample.beta().databaseId, sample.unicode().databaseId}));
+    EXPECT_TRUE(QFile::exists(notes));
+    EXPECT_EQ(client.restoreJob(job).restored, 1);
 }
 
 TEST_F(LibraryService, AJobOfRemovalsComesBackOnce)
