@@ -21,6 +21,7 @@ import random
 import re
 import shutil
 import signal
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -153,9 +154,19 @@ class Race(unittest.TestCase):
         print(f"race: {rounds} rounds, {refused} removals refused while another ran")
 
     def test_a_removal_begun_while_another_runs_is_refused_with_one_line(self):
-        world = World(Path(self.tmp.name) / "long", 1500)
+        world = World(Path(self.tmp.name) / "long", 6000)
         first = world.clean("duplicates", "--by", "name,artist", "--remove")
-        time.sleep(0.5)  # the first has read the library and is removing
+        # The second starts once the first holds the job's lease: removals
+        # go in batches now, too quickly for a fixed wait to land inside.
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and first.poll() is None:
+            try:
+                with sqlite3.connect(f"file:{world.db}?mode=ro", uri=True, timeout=1) as db:
+                    if db.execute("SELECT 1 FROM job_lease").fetchone():
+                        break
+            except sqlite3.Error:
+                pass
+            time.sleep(0.005)
         second = world.clean("duplicates", "--by", "name,artist", "--keep", "added", "--remove", "--library",
                              world.db)
         refusal = second.communicate()[1]
@@ -164,7 +175,7 @@ class Race(unittest.TestCase):
         self.assertRegex(refusal, r"[Aa]nother clean-up is running: job \d+, started \d\d:\d\d by tidyfox-clean")
         self.assertLess(refusal.count("\n"), 20, "a refused run names its tracks in a few lines")
         world.quit_service()
-        self.assertEqual(len(world.entries()), 1500)
+        self.assertEqual(len(world.entries()), 6000)
 
     def test_one_run_removes_forty_thousand_copies_and_counts_them_all(self):
         # More than a 16-bit count holds; fewer under the sanitizers.
