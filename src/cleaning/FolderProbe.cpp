@@ -125,6 +125,7 @@ const ListedFolders::Listing &ListedFolders::listingOf(QStringView folder)
     for (const QString &name : listed.names)
         added.listing.names.insert(nameHash(name));
     added.listing.complete = listed.listed && listed.complete;
+    added.listing.regularOnly = added.listing.complete && listed.otherNames.isEmpty();
     if (added.listing.complete) {
         added.listing.folded.reserve(static_cast<size_t>(listed.names.size() + listed.otherNames.size()));
         for (const QStringList *names : {&listed.names, &listed.otherNames}) {
@@ -157,6 +158,14 @@ ListedFolders::Entry ListedFolders::entryOf(QStringView location)
     // A name the listing lacks may still be there under another spelling
     // (a folder that ignores case) or behind a symlink.
     return Entry::Unknown;
+}
+
+bool ListedFolders::amongRegularFilesOnly(QStringView location)
+{
+    const auto [folder, name] = entryPath(location);
+    if (name.isEmpty() || location.contains(QChar(0)))
+        return false;
+    return listingOf(folder).regularOnly;
 }
 
 bool ListedFolders::fileExists(const QString &path)

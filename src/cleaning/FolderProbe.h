@@ -32,6 +32,11 @@ public:
         Unknown,     // anything else: the disk must be asked
     };
     Entry entryOf(QStringView location);
+    // Whether location's folder was listed whole and holds regular files
+    // only (no symlink, folder or entry of a kind the listing does not
+    // tell): then location reaches, if anything, a regular file of its
+    // folder whose name is location's in some spelling, and no other.
+    bool amongRegularFilesOnly(QStringView location);
 
     bool fileExists(const QString &path) override;
     system::TrashedFile moveToTrash(const QString &path, const system::BeforeTrashMove &beforeMove) override
@@ -75,6 +80,7 @@ private:
         // When the listing told every entry: the folded keys of all their
         // names (EntryNames' keys).
         bool complete = false;
+        bool regularOnly = false; // complete, and every entry a regular file
         HashSet<std::uint64_t> folded;
     };
     static Hashes nameHash(QStringView name);
