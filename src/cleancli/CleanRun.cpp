@@ -110,10 +110,11 @@ int runDuplicates(const CleanOptions &options, libraryclient::LibraryClient &lib
     if (options.sound)
         makeFingerprints(library, streams, false);
     TerminalHost finding(streams.progress);
-    const cleaning::DuplicateReview review =
-        cleaning::reviewDuplicates(library, fs, filter, options.keep, [&finding](int done, int total) {
-            finding.reportProgress(QStringLiteral("Finding duplicates"), done, total);
-        });
+    const cleaning::DuplicateReview review = cleaning::reviewDuplicates(
+        library, fs, filter, options.keep,
+        [&finding](int done, int total) { finding.reportProgress(QStringLiteral("Finding duplicates"), done, total); },
+        // What goes is exactly what is shown to go.
+        cleaning::StampsFor::CopiesOnly);
     finding.hideBusy();
     // Said before anything goes, so that a review run shows it too.
     if (options.keepFiles && review.copies > 0 && !review.rescanNote.isEmpty())

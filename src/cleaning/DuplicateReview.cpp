@@ -222,6 +222,10 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         // folder's spelling; two spellings of one name are told apart only
         // as loosely as any file system tells them.
         if (!copyNames.mayName(location)) {
+            // Among regular files only, a file no copy's name reaches in
+            // any spelling is a copy's only by another name of it.
+            if (!copiesHaveOtherNames && fs.amongRegularFilesOnly(location))
+                continue;
             const ListedFolders::Entry seen = fs.entryOf(location);
             if (seen == ListedFolders::Entry::Missing ||
                 (seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames))
@@ -281,7 +285,7 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
 
 DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::FileSystem &fs,
                                  const DuplicateFilter &filter, KeepRule rule,
-                                 const std::function<void(int done, int total)> &progress)
+                                 const std::function<void(int done, int total)> &progress, StampsFor stamps)
 {
     if (!filter.hasAllProperties())
         throw RunFailure("the filter names fewer than seven items");
@@ -322,13 +326,6 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
     int groupsRead = 0;
     std::vector<int> there; // the tracks whose file is there
     FileLooks looks{std::vector<bool>(static_cast<size_t>(index.size()), false), {}};
-    // In library order the copies are known before their files are looked
-    // at; under another rule only once every group has been read.
-    std::vector<bool> mayGo(rule == KeepRule::LibraryOrder && filter.keepFiles() == false ? size_t(index.size()) : 0);
-    if (!mayGo.empty()) {
-        for (const int copy : removalOrder)
-            mayGo[static_cast<size_t>(copy)] = true;
-    }
     for (int i = 0; i < index.size(); ++i) {
         if (i % 4096 == 0)
             index.rows().forgetBefore(i);
@@ -343,7 +340,8 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
             progress(++groupsRead, static_cast<int>(members.size()));
     }
     index.rows().forgetBefore(index.size());
-    lookAtFiles(fs, there, reviewedAt, mayGo, looks);
+    // The keepers are chosen before the files are looked at: no rule asks
+    // more of the disk than whether a file is there.
     if (rule == KeepRule::LibraryOrder) {
         for (const int copy : removalOrder)
             reviewedAt[static_cast<size_t>(copy)]->goes = true;
@@ -361,6 +359,14 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
                 removalOrder.push_back(i);
         }
     }
+    std::vector<bool> mayGo(filter.keepFiles() == false ? size_t(index.size()) : 0);
+    if (!mayGo.empty()) {
+        for (const int copy : removalOrder)
+            mayGo[static_cast<size_t>(copy)] = true;
+    }
+    if (stamps == StampsFor::CopiesOnly)
+        std::erase_if(there, [&](int i) { return !reviewedAt[static_cast<size_t>(i)]->goes; });
+    lookAtFiles(fs, there, reviewedAt, mayGo, looks);
     review.copies = static_cast<int>(removalOrder.size());
     if (filter.keepFiles() == false) {
         markFilesThatGo(index, removalOrder, reviewedAt, looks, listed);

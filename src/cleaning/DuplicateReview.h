@@ -82,8 +82,14 @@ QString playerRescanNote(const QString &sourceName);
 // the fingerprints it has (LibraryClient::soundMatches); a track without one
 // is in no group. and whatever the library's reads throw.
 // progress(done, total) is called for every group read.
+// stamps: whose files the review stamps (ReviewedTrack::stamp; the others'
+// stay unknown). A removal of exactly the copies shown needs only theirs;
+// one that may keep another track of a group than the review's keeper needs
+// every track's.
+enum class StampsFor { EveryTrack, CopiesOnly };
 DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::FileSystem &fs,
                                  const DuplicateFilter &filter, KeepRule rule,
-                                 const std::function<void(int done, int total)> &progress = {});
+                                 const std::function<void(int done, int total)> &progress = {},
+                                 StampsFor stamps = StampsFor::EveryTrack);
 
 } // namespace tidyfox::cleaning
