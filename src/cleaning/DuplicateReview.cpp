@@ -9,8 +9,10 @@
 
 #include <QSet>
 #include <algorithm>
+#include <condition_variable>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -102,51 +104,119 @@ ReviewedTrack reviewed(const TrackRows &rows, int index, system::FileSystem &fs)
     return t;
 }
 
-// The files that are there looked at (see FileSystem::look), in library
-// order; mayGo tells the copies whose file may go. On a large library these
-// are hundreds of thousands of questions to the kernel, which a second
-// processor answers beside the first when the file system can be asked
-// from two threads.
-void lookAtFiles(system::FileSystem &fs, const std::vector<int> &there, const std::vector<ReviewedTrack *> &reviewedAt,
-                 const std::vector<bool> &mayGo, FileLooks &looks)
+// The looks at the files that are there (see FileSystem::look), handed on
+// as the groups are read: on a large library these are hundreds of
+// thousands of questions to the kernel, which a second thread (when the file
+// system can be asked from two) answers while the first reads on, and both
+// share once it is done. mayGo tells the copies whose file may go.
+class FileLookQueue
 {
-    const auto withWhy = [&mayGo](int index) { return !mayGo.empty() && mayGo[static_cast<size_t>(index)]; };
-    std::vector<system::FileLook> seen(there.size());
-    const auto lookAt = [&](system::FileSystem &on, size_t from, size_t to) {
-        for (size_t k = from; k < to; ++k)
-            seen[k] = on.look(reviewedAt[static_cast<size_t>(there[k])]->location, withWhy(there[k]));
-    };
-    const std::unique_ptr<system::FileSystem> second = there.size() >= 2 ? fs.forAnotherThread() : nullptr;
-    if (second) {
-        const size_t half = there.size() / 2;
-        std::exception_ptr failed;
-        std::thread helper([&] {
-            try {
-                lookAt(*second, half, there.size());
-            } catch (...) {
-                failed = std::current_exception();
-            }
-        });
+public:
+    // most: how many tracks at most are added.
+    FileLookQueue(system::FileSystem &fs, const std::vector<ReviewedTrack *> &reviewedAt,
+                  const std::vector<bool> &mayGo, size_t most)
+        : m_reviewedAt(reviewedAt), m_mayGo(mayGo), m_there(most), m_seen(most)
+    {
+        m_second = most >= 2 ? fs.forAnotherThread() : nullptr;
+        if (m_second)
+            m_helper = std::thread([this] {
+                try {
+                    work(*m_second);
+                } catch (...) {
+                    m_failed = std::current_exception();
+                }
+            });
+    }
+    ~FileLookQueue() { stopHelper(); }
+    FileLookQueue(const FileLookQueue &) = delete;
+    FileLookQueue &operator=(const FileLookQueue &) = delete;
+
+    // The track at index, read whole, whose file is there.
+    void add(int index)
+    {
+        m_there[m_added++] = index;
+        if (m_added % kChunk == 0)
+            publish(false);
+    }
+
+    // Looks at what is left on this thread too; then every look is the
+    // review's, in the order added.
+    void finish(system::FileSystem &fs, FileLooks &looks)
+    {
+        publish(true);
         try {
-            lookAt(fs, 0, half);
+            work(fs);
         } catch (...) {
-            helper.join();
+            stopHelper();
             throw;
         }
-        helper.join();
-        if (failed)
-            std::rethrow_exception(failed);
-    } else {
-        lookAt(fs, 0, there.size());
+        stopHelper();
+        if (m_failed)
+            std::rethrow_exception(m_failed);
+        for (size_t k = 0; k < m_added; ++k) {
+            const int index = m_there[k];
+            m_reviewedAt[static_cast<size_t>(index)]->stamp = m_seen[k].stamp;
+            looks.otherNames[static_cast<size_t>(index)] = m_seen[k].mayHaveOtherNames;
+            if (withWhy(index))
+                looks.whyItStays.emplace(index, std::move(m_seen[k].whyItStays));
+        }
     }
-    for (size_t k = 0; k < there.size(); ++k) {
-        const int index = there[k];
-        reviewedAt[static_cast<size_t>(index)]->stamp = seen[k].stamp;
-        looks.otherNames[static_cast<size_t>(index)] = seen[k].mayHaveOtherNames;
-        if (withWhy(index))
-            looks.whyItStays.emplace(index, std::move(seen[k].whyItStays));
+
+private:
+    static constexpr size_t kChunk = 256;
+
+    bool withWhy(int index) const { return !m_mayGo.empty() && m_mayGo[static_cast<size_t>(index)]; }
+    void publish(bool done)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_published = m_added;
+            m_done = done;
+        }
+        m_wake.notify_one();
     }
-}
+    // Takes a run of looks at a time until every track added is taken.
+    void work(system::FileSystem &on)
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_next < m_published || m_done; });
+            if (m_next >= m_published)
+                return;
+            const size_t from = m_next, to = std::min(m_published, from + kChunk);
+            m_next = to;
+            lock.unlock();
+            for (size_t k = from; k < to; ++k)
+                m_seen[k] = on.look(m_reviewedAt[static_cast<size_t>(m_there[k])]->location, withWhy(m_there[k]));
+            lock.lock();
+        }
+    }
+    void stopHelper()
+    {
+        if (!m_helper.joinable())
+            return;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_one();
+        m_helper.join();
+    }
+
+    const std::vector<ReviewedTrack *> &m_reviewedAt;
+    const std::vector<bool> &m_mayGo;
+    std::vector<int> m_there;             // the first m_added are the tracks added
+    std::vector<system::FileLook> m_seen; // by place in m_there, each written by the thread that took it
+    size_t m_added = 0;                   // by the reading thread alone
+    std::mutex m_mutex;                   // guards the three below
+    std::condition_variable m_wake;
+    size_t m_published = 0; // how many of m_there may be taken
+    size_t m_next = 0;      // the first not yet taken
+    bool m_done = false;    // nothing more is added
+    std::unique_ptr<system::FileSystem> m_second;
+    std::exception_ptr m_failed;
+    std::thread m_helper; // last: it starts once the rest is made
+};
 
 KeepCandidate candidateOf(const ReviewedTrack &t)
 {
@@ -324,8 +394,31 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
             groupAt[static_cast<size_t>(i)] = static_cast<int>(g);
     }
     int groupsRead = 0;
-    std::vector<int> there; // the tracks whose file is there
     FileLooks looks{std::vector<bool>(static_cast<size_t>(index.size()), false), {}};
+    // In library order the copies are known before the groups are read, and
+    // their files are looked at as they are read; under another rule only
+    // once every group has been read and its keeper chosen.
+    std::vector<bool> mayGo;
+    const auto copiesMayGo = [&] {
+        if (filter.keepFiles() == false) {
+            mayGo.assign(size_t(index.size()), false);
+            for (const int copy : removalOrder)
+                mayGo[static_cast<size_t>(copy)] = true;
+        }
+    };
+    size_t inGroups = 0;
+    for (const std::vector<int> &group : members)
+        inGroups += group.size();
+    std::optional<FileLookQueue> toLook;
+    std::vector<bool> looked; // in library order: whose files are looked at when there
+    if (rule == KeepRule::LibraryOrder) {
+        copiesMayGo();
+        toLook.emplace(fs, reviewedAt, mayGo, stamps == StampsFor::CopiesOnly ? removalOrder.size() : inGroups);
+        looked.assign(size_t(index.size()), stamps == StampsFor::EveryTrack);
+        for (const int copy : removalOrder)
+            looked[static_cast<size_t>(copy)] = true;
+    }
+    std::vector<int> there; // otherwise: the tracks whose file is there
     for (int i = 0; i < index.size(); ++i) {
         if (i % 4096 == 0)
             index.rows().forgetBefore(i);
@@ -334,7 +427,9 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
             continue;
         ReviewedTrack &t = *reviewedAt[static_cast<size_t>(i)];
         t = reviewed(index.rows(), i, listed);
-        if (t.fileThere)
+        if (t.fileThere && toLook && looked[static_cast<size_t>(i)])
+            toLook->add(i);
+        else if (t.fileThere && !toLook)
             there.push_back(i);
         if (--left[static_cast<size_t>(g)] == 0 && progress)
             progress(++groupsRead, static_cast<int>(members.size()));
@@ -359,14 +454,15 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
                 removalOrder.push_back(i);
         }
     }
-    std::vector<bool> mayGo(filter.keepFiles() == false ? size_t(index.size()) : 0);
-    if (!mayGo.empty()) {
-        for (const int copy : removalOrder)
-            mayGo[static_cast<size_t>(copy)] = true;
+    if (!toLook) {
+        copiesMayGo();
+        if (stamps == StampsFor::CopiesOnly)
+            std::erase_if(there, [&](int i) { return !reviewedAt[static_cast<size_t>(i)]->goes; });
+        toLook.emplace(fs, reviewedAt, mayGo, there.size());
+        for (const int i : there)
+            toLook->add(i);
     }
-    if (stamps == StampsFor::CopiesOnly)
-        std::erase_if(there, [&](int i) { return !reviewedAt[static_cast<size_t>(i)]->goes; });
-    lookAtFiles(fs, there, reviewedAt, mayGo, looks);
+    toLook->finish(fs, looks);
     review.copies = static_cast<int>(removalOrder.size());
     if (filter.keepFiles() == false) {
         markFilesThatGo(index, removalOrder, reviewedAt, looks, listed);
