@@ -75,8 +75,11 @@ public:
         size_t room = 16;
         while (room < expected * 2)
             room *= 2;
-        m_slots.assign(room, -1);
+        m_slots.assign(room, 0);
         m_keys.reserve(expected);
+        // Room that is only address space until written: a block that grew
+        // by doubling copied every key it held, again and again.
+        m_bytes.reserve(expected * kBytesPerKey);
     }
 
     // The group of key, added as the next group (numbered from 0 in the
@@ -85,18 +88,24 @@ public:
     {
         const size_t hash = qHash(key, m_seed);
         const size_t mask = m_slots.size() - 1;
+        const std::uint64_t tag = tagOf(hash);
         for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-            const int group = m_slots[slot];
-            if (group < 0) {
+            const std::uint64_t held = m_slots[slot];
+            if (held == 0) {
                 const int added = static_cast<int>(m_keys.size());
-                m_slots[slot] = added;
+                m_slots[slot] = tag | std::uint64_t(added + 1);
                 m_keys.push_back({hash, m_bytes.size()});
                 m_bytes.append(key.data(), size_t(key.size()));
                 grow();
                 return added;
             }
-            if (m_keys[size_t(group)].hash == hash && keyAt(size_t(group)) == key)
-                return group;
+            // The key's own row is read only when the slot's part of the
+            // hash matches: most slots passed are other keys'.
+            if ((held & kTagBits) != tag)
+                continue;
+            const auto group = size_t(held & ~kTagBits) - 1;
+            if (m_keys[group].hash == hash && keyAt(group) == key)
+                return int(group);
         }
     }
 
@@ -106,6 +115,10 @@ private:
         size_t hash = 0;
         size_t at = 0; // where its bytes start in m_bytes; they end where the next key's start
     };
+    static constexpr size_t kBytesPerKey = 48;
+    // A slot: the upper half of its key's hash beside the group + 1 (0: free).
+    static constexpr std::uint64_t kTagBits = 0xffffffff00000000u;
+    static std::uint64_t tagOf(size_t hash) { return std::uint64_t(hash) & kTagBits; }
 
     QByteArrayView keyAt(size_t group) const
     {
@@ -118,19 +131,19 @@ private:
     {
         if (m_keys.size() * 2 <= m_slots.size())
             return;
-        std::vector<int> wider(m_slots.size() * 2, -1);
+        std::vector<std::uint64_t> wider(m_slots.size() * 2, 0);
         const size_t mask = wider.size() - 1;
         for (size_t group = 0; group < m_keys.size(); ++group) {
             size_t slot = m_keys[group].hash & mask;
-            while (wider[slot] >= 0)
+            while (wider[slot] != 0)
                 slot = (slot + 1) & mask;
-            wider[slot] = int(group);
+            wider[slot] = tagOf(m_keys[group].hash) | std::uint64_t(group + 1);
         }
         m_slots = std::move(wider);
     }
 
     const size_t m_seed = QHashSeed::globalSeed();
-    std::vector<int> m_slots; // group, -1 for a free slot
+    std::vector<std::uint64_t> m_slots;
     std::vector<Stored> m_keys;
     std::string m_bytes;
 };

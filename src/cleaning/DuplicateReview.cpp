@@ -9,7 +9,9 @@
 
 #include <QSet>
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -256,9 +258,16 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
 {
     std::vector<std::optional<FileUsage::Use>> copyUses(removalOrder.size());
     std::vector<bool> isCopy(static_cast<size_t>(index.size()), false);
+    // A million-track library has a hundred thousand copies: room made
+    // once, not table by table as they grow.
+    const auto copies = qsizetype(removalOrder.size());
+    usage.reserve(copies);
     QSet<QString> copyPaths;
+    copyPaths.reserve(copies);
     QSet<system::FileId> copyIds;
+    copyIds.reserve(copies);
     EntryNames copyNames;
+    copyNames.reserve(copies);
     bool copiesHaveOtherNames = false;
     for (size_t k = 0; k < removalOrder.size(); ++k) {
         const ReviewedTrack &copy = *reviewedAt[static_cast<size_t>(removalOrder[k])];
@@ -319,6 +328,7 @@ void markFilesThatGo(const DuplicateIndex &index, const std::vector<int> &remova
     std::vector<std::optional<FileUsage::Use>> uses;
     bool gathered = false;
     QSet<QString> gone;
+    gone.reserve(qsizetype(removalOrder.size()));
     for (size_t k = 0; k < removalOrder.size(); ++k) {
         ReviewedTrack &t = *reviewedAt[static_cast<size_t>(removalOrder[k])];
         if (t.fileThere && !gone.contains(system::normalisedPath(t.location))) {

@@ -29,6 +29,12 @@ public:
     // The file a location names; the location must not be empty.
     static Use useOf(system::FileSystem &fs, const QString &location);
 
+    // Room for count uses.
+    void reserve(qsizetype count)
+    {
+        m_paths.reserve(count);
+        m_ids.reserve(count);
+    }
     void add(const Use &use);
     void release(const Use &use);
     // Whether a use other than own (which must have been added) names the

@@ -105,6 +105,7 @@ private:
 class EntryNames
 {
 public:
+    void reserve(qsizetype count) { m_keys.reserve(count); }
     void add(QStringView location);
     bool mayName(QStringView location) const;
 
