@@ -11,6 +11,9 @@
 //
 // Run it in a world of its own (private bus, data folder and trash):
 //   tests/support/isolated.sh build/bench/bench_e2e_startup [1000000:1 ...]
+// TIDYFOX_BENCH_LIBRARIES=DIR keeps each library built there and copies it
+// back for the next run of the same size (a million tracks take half a
+// minute to build).
 #include "../tests/e2e/E2eSession.h"
 
 #include <QCoreApplication>
@@ -55,12 +58,32 @@ void buildLibrary(int tracks, int playlists)
     }
 }
 
+// A copy kept from an earlier run of the same size, or a library built now
+// (and kept when asked to).
+void prepareLibrary(int tracks, int playlists)
+{
+    const QString keep = qEnvironmentVariable("TIDYFOX_BENCH_LIBRARIES");
+    const QString kept = keep + QStringLiteral("/%1-%2.db").arg(tracks).arg(playlists);
+    if (!keep.isEmpty() && QFileInfo::exists(kept)) {
+        removeLibrary();
+        QDir().mkpath(QFileInfo(defaultLibraryPath()).absolutePath());
+        if (QFile::copy(kept, defaultLibraryPath()))
+            return;
+    }
+    buildLibrary(tracks, playlists);
+    if (!keep.isEmpty()) {
+        QDir().mkpath(keep);
+        QFile::remove(kept);
+        QFile::copy(defaultLibraryPath(), kept);
+    }
+}
+
 bool measure(int tracks, int playlists)
 {
     QElapsedTimer clock;
     clock.start();
-    buildLibrary(tracks, playlists);
-    std::printf("%d tracks in %d playlists (%d rows): library built in %.0f ms\n", tracks, playlists,
+    prepareLibrary(tracks, playlists);
+    std::printf("%d tracks in %d playlists (%d rows): library ready in %.0f ms\n", tracks, playlists,
                 playlists > 1 ? 3 * tracks : tracks, ms(clock.nsecsElapsed()));
 
     E2eSession session;

@@ -91,6 +91,9 @@ public:
     void add(const TrackRecord &track);
     // The texts must be plain UTF-8 (isPlainUtf8).
     void add(const TrackBytes &track);
+    // A track's record as another payload of this layout holds it (from its
+    // fixed fields to its last text): the caller vouches for its bytes.
+    void addRecord(QByteArrayView record);
     QByteArray finish();
 
     // Taken in pieces instead, so that not even the bytes are held whole:

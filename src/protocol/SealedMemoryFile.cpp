@@ -73,6 +73,22 @@ QByteArray SealedMemoryFile::readAll() const
     return map(m_fd).bytes.sliced(0); // a deep copy: the mapping goes with this call
 }
 
+void SealedMemoryFile::readAt(qsizetype at, qsizetype size, char *into) const
+{
+    if (at < 0 || size < 0 || at + size > m_size)
+        throw LibraryError("A memory file was read beyond its end");
+    while (size > 0) {
+        const ssize_t got = ::pread(m_fd, into, static_cast<std::size_t>(size), static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            fail("Cannot read a memory file");
+        into += got;
+        at += got;
+        size -= got;
+    }
+}
+
 SealedMemoryFile::Mapped SealedMemoryFile::map(int fd)
 {
     struct stat info = {};

@@ -27,6 +27,9 @@ public:
     int fd() const { return m_fd; }
     qsizetype size() const { return m_size; }
     QByteArray readAll() const;
+    // size bytes from at into into, without mapping the file (its pages stay
+    // out of this process's memory). Throws LibraryError, also past the end.
+    void readAt(qsizetype at, qsizetype size, char *into) const;
 
     // The contents of a file received from elsewhere, without copying when it
     // is sealed against shrinking (else copied). Throws LibraryError.

@@ -102,15 +102,22 @@ std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::tracksPayload(std::int32
     m_cache.beginBuild();
     QElapsedTimer timer;
     timer.start();
-    auto payload = buildTracksPayload(playlistId);
+    const bool library = playlistId == m_core->libraryPlaylistId();
+    std::shared_ptr<const PayloadRecords> records;
+    std::shared_ptr<const SealedMemoryFile> payload;
+    if (!library)
+        payload = composedTracksPayload(playlistId);
+    if (!payload)
+        payload = buildTracksPayload(playlistId, library ? &records : nullptr);
     qCDebug(lcService) << "built the tracks of playlist" << playlistId << "in" << timer.elapsed()
                        << "ms:" << payload->size() << "bytes";
-    m_cache.store(playlistId, payload, playlistId == m_core->libraryPlaylistId());
+    m_cache.store(playlistId, payload, library, std::move(records));
     releaseMemorySoon();
     return payload;
 }
 
-std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::buildTracksPayload(std::int32_t playlistId)
+std::shared_ptr<const SealedMemoryFile>
+LibraryAdaptor::buildTracksPayload(std::int32_t playlistId, std::shared_ptr<const PayloadRecords> *records)
 {
     // The store hands over one track at a time and the bytes go to the
     // memory file in pieces: a large playlist is held neither as records nor
@@ -119,18 +126,60 @@ std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::buildTracksPayload(std::
         constexpr qsizetype kPiece = qsizetype(1) << 20;
         protocol::MemoryFileWriter file;
         protocol::TrackPayloadWriter writer;
+        auto spans = records ? std::make_shared<PayloadRecords>() : nullptr;
+        std::uint64_t written = 0;
         store->forEachTrackBytes(playlistId, [&](const protocol::TrackBytes &track) {
+            if (spans)
+                spans->add(track.databaseId, written + std::uint64_t(writer.pending().size()));
             writer.add(track);
             if (writer.pending().size() >= kPiece) {
                 file.append(writer.pending());
+                written += std::uint64_t(writer.pending().size());
                 writer.clearPending();
             }
         });
         file.append(writer.pending());
+        written += std::uint64_t(writer.pending().size());
         file.overwrite(0, writer.head());
+        if (spans) {
+            spans->finish(written);
+            *records = std::move(spans);
+        }
         return file.seal();
     }
     return std::make_shared<const SealedMemoryFile>(protocol::encodeTracks(m_core->playlistTracks(playlistId)));
+}
+
+std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::composedTracksPayload(std::int32_t playlistId)
+{
+    auto *store = dynamic_cast<LibraryStore *>(m_core.get());
+    const auto library = store ? m_cache.largeWithRecords(m_core->libraryPlaylistId()) : std::nullopt;
+    if (!library)
+        return nullptr;
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
+    protocol::MemoryFileWriter file;
+    protocol::TrackPayloadWriter writer;
+    QByteArray record;
+    store->forEachItemDatabaseId(playlistId, [&](std::int32_t databaseId) {
+        // As the table's join would: an item without its track is left out.
+        const auto span = library->records->find(databaseId);
+        if (!span)
+            return;
+        record.resize(qsizetype(span->size));
+        library->payload->readAt(qsizetype(span->start), record.size(), record.data());
+        writer.addRecord(record);
+        if (writer.pending().size() >= kPiece) {
+            file.append(writer.pending());
+            writer.clearPending();
+        }
+    });
+    // The items are of the state the library payload was built from only
+    // while nothing has changed meanwhile.
+    if (m_cache.changedSinceBuildBegan())
+        return nullptr;
+    file.append(writer.pending());
+    file.overwrite(0, writer.head());
+    return file.seal();
 }
 
 QByteArray LibraryAdaptor::FirstTrackByID(int playlistId, int trackId)

@@ -689,6 +689,17 @@ void LibraryStore::forEachTrackId(std::int32_t playlistId, const std::function<v
         visit(q.int32(0));
 }
 
+void LibraryStore::forEachItemDatabaseId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit)
+{
+    checkPlaylist(playlistId);
+    if (playlistId == m_libraryPlaylistId)
+        throw LibraryError("The library playlist has no items of its own");
+    auto q = m_db.query("SELECT database_id FROM playlist_items WHERE playlist_id = ?1 ORDER BY position");
+    q.bind(1, playlistId);
+    while (q.next())
+        visit(q.int32(0));
+}
+
 std::optional<TrackRecord> LibraryStore::firstTrackInPlaylist(std::int32_t playlistId, std::int32_t trackId)
 {
     checkPlaylist(playlistId);

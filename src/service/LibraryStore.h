@@ -128,6 +128,9 @@ public:
     void forEachTrackBytes(std::int32_t playlistId, const std::function<void(const protocol::TrackBytes &)> &visit);
     // The playlist's items as TrackIDs, in order.
     void forEachTrackId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit);
+    // A playlist's items as database ids, in order, read from its items alone
+    // (an item whose track is gone included): not the library playlist.
+    void forEachItemDatabaseId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit);
     // "File", "URL" or "Remote".
     QString trackType(std::int32_t databaseId);
 
