@@ -61,6 +61,8 @@ public:
 
     // Throw LibraryError.
     void append(QByteArrayView bytes);
+    // Appends from's bytes from at to its end, copied by the system.
+    void appendFrom(const SealedMemoryFile &from, qsizetype at);
     // Writes over bytes already appended (a head known only at the end).
     void overwrite(qsizetype at, QByteArrayView bytes);
     // The file as written; the writer is done with it.

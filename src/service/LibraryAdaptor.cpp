@@ -6,6 +6,7 @@
 #include "protocol/LibraryBusFormat.h"
 #include "service/LibraryStore.h"
 #include "service/ServiceLog.h"
+#include "service/TracksPayloadBuilder.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -119,35 +120,31 @@ std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::tracksPayload(std::int32
 std::shared_ptr<const SealedMemoryFile>
 LibraryAdaptor::buildTracksPayload(std::int32_t playlistId, std::shared_ptr<const PayloadRecords> *records)
 {
-    // The store hands over one track at a time and the bytes go to the
-    // memory file in pieces: a large playlist is held neither as records nor
-    // as bytes.
-    if (auto *store = dynamic_cast<LibraryStore *>(m_core.get())) {
-        constexpr qsizetype kPiece = qsizetype(1) << 20;
-        protocol::MemoryFileWriter file;
-        protocol::TrackPayloadWriter writer;
-        auto spans = records ? std::make_shared<PayloadRecords>() : nullptr;
-        std::uint64_t written = 0;
-        store->forEachTrackBytes(playlistId, [&](const protocol::TrackBytes &track) {
-            if (spans)
-                spans->add(track.databaseId, written + std::uint64_t(writer.pending().size()));
-            writer.add(track);
-            if (writer.pending().size() >= kPiece) {
-                file.append(writer.pending());
-                written += std::uint64_t(writer.pending().size());
-                writer.clearPending();
-            }
-        });
-        file.append(writer.pending());
-        written += std::uint64_t(writer.pending().size());
-        file.overwrite(0, writer.head());
-        if (spans) {
-            spans->finish(written);
-            *records = std::move(spans);
+    auto *store = dynamic_cast<LibraryStore *>(m_core.get());
+    if (!store)
+        return std::make_shared<const SealedMemoryFile>(protocol::encodeTracks(m_core->playlistTracks(playlistId)));
+    TracksPayloadBuilder payload(records != nullptr);
+    // The library playlist, the largest by far, is read in two halves at
+    // once while the program waits for it.
+    if (playlistId == m_core->libraryPlaylistId()) {
+        TracksPayloadBuilder second(records != nullptr);
+        if (store->forEachLibraryTrackBytesInHalves([&](const protocol::TrackBytes &t) { payload.add(t); },
+                                                    [&](const protocol::TrackBytes &t) { second.add(t); })) {
+            // The halves may be of two states: then once more, in one walk.
+            if (m_cache.changedSinceBuildBegan())
+                return buildTracksPayload(playlistId, records);
+            payload.append(second);
+            auto sealed = payload.seal();
+            if (records)
+                *records = payload.records();
+            return sealed;
         }
-        return file.seal();
     }
-    return std::make_shared<const SealedMemoryFile>(protocol::encodeTracks(m_core->playlistTracks(playlistId)));
+    store->forEachTrackBytes(playlistId, [&](const protocol::TrackBytes &t) { payload.add(t); });
+    auto sealed = payload.seal();
+    if (records)
+        *records = payload.records();
+    return sealed;
 }
 
 std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::composedTracksPayload(std::int32_t playlistId)
@@ -156,9 +153,7 @@ std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::composedTracksPayload(st
     const auto library = store ? m_cache.largeWithRecords(m_core->libraryPlaylistId()) : std::nullopt;
     if (!library)
         return nullptr;
-    constexpr qsizetype kPiece = qsizetype(1) << 20;
-    protocol::MemoryFileWriter file;
-    protocol::TrackPayloadWriter writer;
+    TracksPayloadBuilder payload;
     QByteArray record;
     store->forEachItemDatabaseId(playlistId, [&](std::int32_t databaseId) {
         // As the table's join would: an item without its track is left out.
@@ -167,19 +162,13 @@ std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::composedTracksPayload(st
             return;
         record.resize(qsizetype(span->size));
         library->payload->readAt(qsizetype(span->start), record.size(), record.data());
-        writer.addRecord(record);
-        if (writer.pending().size() >= kPiece) {
-            file.append(writer.pending());
-            writer.clearPending();
-        }
+        payload.addRecord(record);
     });
     // The items are of the state the library payload was built from only
     // while nothing has changed meanwhile.
     if (m_cache.changedSinceBuildBegan())
         return nullptr;
-    file.append(writer.pending());
-    file.overwrite(0, writer.head());
-    return file.seal();
+    return payload.seal();
 }
 
 QByteArray LibraryAdaptor::FirstTrackByID(int playlistId, int trackId)

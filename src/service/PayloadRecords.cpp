@@ -13,6 +13,14 @@ void PayloadRecords::add(std::int32_t databaseId, std::uint64_t start)
     m_starts.push_back(start);
 }
 
+void PayloadRecords::append(const PayloadRecords &other, std::uint64_t shift)
+{
+    m_ids.reserve(m_ids.size() + other.m_ids.size());
+    m_starts.reserve(m_starts.size() + other.m_starts.size());
+    for (std::size_t i = 0; i < other.m_ids.size(); ++i)
+        add(other.m_ids[i], other.m_starts[i] + shift);
+}
+
 void PayloadRecords::finish(std::uint64_t end)
 {
     m_starts.push_back(end);

@@ -17,6 +17,8 @@ class PayloadRecords
 public:
     // In payload order: the record's first byte.
     void add(std::int32_t databaseId, std::uint64_t start);
+    // other's records (not finished) after these, each shift bytes further.
+    void append(const PayloadRecords &other, std::uint64_t shift);
     // After the last record: the payload's end.
     void finish(std::uint64_t end);
 

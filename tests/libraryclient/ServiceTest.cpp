@@ -137,6 +137,33 @@ TEST_F(LibraryService, TheBusInterfaceItself)
               described);
 }
 
+// Large enough for the library playlist to be read in two halves at once,
+// with a hole in its ids and a playlist that crosses the halves.
+TEST_F(LibraryService, ALargeLibraryIsServedAsStored)
+{
+    {
+        auto core = library::LibraryCore::open(sample.path);
+        core->begin();
+        std::vector<std::int32_t> mix;
+        for (int i = 0; i < 6000; ++i) {
+            library::TrackRecord t;
+            t.name = QStringLiteral("Track %1 ü").arg(i);
+            t.artist = QStringLiteral("Artist %1").arg(i / 30);
+            t.location = QStringLiteral("/music/%1.mp3").arg(i);
+            t.totalTimeMs = 1000 * i;
+            const std::int32_t id = core->addTrack(t).databaseId;
+            if (i % 7 == 0)
+                mix.insert(mix.begin(), id);
+        }
+        core->commit();
+        core->appendToPlaylist(sample.playlists[1].playlistId, mix);
+        for (int i = 100; i < 200; ++i)
+            core->deleteTrack(sample.tracks.back().databaseId + i);
+    }
+    ASSERT_TRUE(service.start(sample.path));
+    expectEveryPlaylistServedAsStored(sample.path);
+}
+
 TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)
 {
     ASSERT_TRUE(service.start(sample.path));
