@@ -423,9 +423,14 @@ bool served(QDBusConnection &bus)
 // An installed Tidyfox leaves starting the service to the bus (its activation
 // file names the installed program); a build or a copy elsewhere starts the
 // one beside it, so it never talks to another version's service.
+bool installedHere(const QString &dir)
+{
+    return QDir(dir) == QDir(QStringLiteral(TIDYFOX_INSTALLED_APPDIR));
+}
+
 bool activatedByBus(QDBusConnection &bus, const QString &dir)
 {
-    if (QDir(dir) != QDir(QStringLiteral(TIDYFOX_INSTALLED_APPDIR)))
+    if (!installedHere(dir))
         return false;
     const QDBusReply<QStringList> names = bus.interface()->activatableServiceNames();
     if (!names.isValid() || !names.value().contains(kService))
@@ -436,6 +441,11 @@ bool activatedByBus(QDBusConnection &bus, const QString &dir)
         return false;
     }
     return served(bus);
+}
+
+QString appFolder(const QString &appDir)
+{
+    return appDir.isEmpty() ? QCoreApplication::applicationDirPath() : appDir;
 }
 
 // Where a service this program starts writes what it has to say: it runs on
@@ -464,15 +474,12 @@ QString lastComplaint(const QString &logPath)
     return complaint;
 }
 
-void startService(QDBusConnection &bus, const QString &appDir, int waitMs)
+// The service beside the program, detached; its process id.
+qint64 spawnService(const QString &dir, const QString &logPath)
 {
-    const QString dir = appDir.isEmpty() ? QCoreApplication::applicationDirPath() : appDir;
-    if (activatedByBus(bus, dir))
-        return;
     const QString program = dir + QStringLiteral("/tidyfox-library");
     if (!QFileInfo(program).isExecutable())
         throw callFailed(QStringLiteral("The library service %1 is missing").arg(program));
-    const QString logPath = serviceLogPath();
     QProcess service;
     service.setProgram(program);
     service.setArguments({QStringLiteral("serve")});
@@ -482,6 +489,16 @@ void startService(QDBusConnection &bus, const QString &appDir, int waitMs)
     if (!service.startDetached(&pid))
         throw callFailed(QStringLiteral("The library service %1 could not be started").arg(program));
     qCDebug(lcLibraryClient) << "started" << program << "as" << pid;
+    return pid;
+}
+
+void startService(QDBusConnection &bus, const QString &appDir, int waitMs)
+{
+    const QString dir = appFolder(appDir);
+    if (activatedByBus(bus, dir))
+        return;
+    const QString logPath = serviceLogPath();
+    const qint64 pid = spawnService(dir, logPath);
     const QDeadlineTimer deadline(waitMs);
     while (!served(bus)) {
         // Someone else may win the race for the name; only give up when ours
@@ -510,6 +527,28 @@ BusLibraryClient::BusLibraryClient(const QString &appDir, int startWaitMs)
 }
 
 BusLibraryClient::~BusLibraryClient() = default;
+
+void BusLibraryClient::startServiceEarly(const QString &appDir)
+{
+    try {
+        QDBusConnection bus = connectedBus();
+        if (served(bus))
+            return;
+        const QString dir = appFolder(appDir);
+        if (installedHere(dir)) {
+            // The bus starts the installed service; the reply is not awaited.
+            bus.send(QDBusMessage::createMethodCall(
+                         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("StartServiceByName"))
+                     << kService << 0u);
+            return;
+        }
+        spawnService(dir, serviceLogPath());
+    } catch (const ClientError &e) {
+        // Creating a client tells of it.
+        qCDebug(lcLibraryClient) << "the library service was not started early:" << e.what();
+    }
+}
 
 LibraryClientFactory BusLibraryClient::factory(const QString &appDir)
 {

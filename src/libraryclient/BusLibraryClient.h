@@ -28,6 +28,12 @@ public:
 
     static LibraryClientFactory factory(const QString &appDir = {});
 
+    // Starts the service when no one offers the library, without waiting for
+    // it or telling of any trouble: it prepares the library while the caller
+    // does other things, and creating a client later connects to it (or
+    // starts it again and reports why it cannot).
+    static void startServiceEarly(const QString &appDir = {});
+
 private:
     std::unique_ptr<BusWatch> m_watch;
 };

@@ -205,6 +205,12 @@ void TrackPayloadWriter::add(const TrackBytes &t)
     ++m_count;
 }
 
+void TrackPayloadWriter::addRecord(QByteArrayView record)
+{
+    m_out.append(record.data(), record.size());
+    ++m_count;
+}
+
 bool isPlainUtf8(QByteArrayView bytes)
 {
     const auto *s = reinterpret_cast<const unsigned char *>(bytes.data());

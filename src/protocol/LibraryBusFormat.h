@@ -91,6 +91,13 @@ public:
     void add(const TrackRecord &track);
     // The texts must be plain UTF-8 (isPlainUtf8).
     void add(const TrackBytes &track);
+    // A track's record as another payload of this layout holds it (from its
+    // fixed fields to its last text): the caller vouches for its bytes.
+    void addRecord(QByteArrayView record);
+    // Tracks whose records were appended after this writer's pieces from
+    // elsewhere (another writer's pieces without their head).
+    void countAppended(std::uint32_t tracks) { m_count += tracks; }
+    std::uint32_t count() const { return m_count; }
     QByteArray finish();
 
     // Taken in pieces instead, so that not even the bytes are held whole:

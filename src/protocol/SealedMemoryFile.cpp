@@ -3,6 +3,7 @@
 
 #include "protocol/LibraryRecords.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -73,6 +74,22 @@ QByteArray SealedMemoryFile::readAll() const
     return map(m_fd).bytes.sliced(0); // a deep copy: the mapping goes with this call
 }
 
+void SealedMemoryFile::readAt(qsizetype at, qsizetype size, char *into) const
+{
+    if (at < 0 || size < 0 || at + size > m_size)
+        throw LibraryError("A memory file was read beyond its end");
+    while (size > 0) {
+        const ssize_t got = ::pread(m_fd, into, static_cast<std::size_t>(size), static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            fail("Cannot read a memory file");
+        into += got;
+        at += got;
+        size -= got;
+    }
+}
+
 SealedMemoryFile::Mapped SealedMemoryFile::map(int fd)
 {
     struct stat info = {};
@@ -117,6 +134,33 @@ void MemoryFileWriter::append(QByteArrayView bytes)
     if (!writeAll(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(m_size)))
         fail("Cannot fill a memory file");
     m_size += bytes.size();
+}
+
+void MemoryFileWriter::appendFrom(const SealedMemoryFile &from, qsizetype at)
+{
+    if (at < 0 || at > from.size())
+        throw LibraryError("A memory file was read beyond its end");
+    loff_t in = at;
+    loff_t out = m_size;
+    while (in < from.size()) {
+        const ssize_t copied =
+            ::copy_file_range(from.fd(), &in, m_fd, &out, static_cast<std::size_t>(from.size() - in), 0);
+        if (copied < 0 && errno == EINTR)
+            continue;
+        if (copied <= 0)
+            break;
+    }
+    m_size = out;
+    // A system that will not copy between the files: through our memory,
+    // a piece at a time.
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
+    QByteArray piece;
+    while (in < from.size()) {
+        piece.resize(std::min<qsizetype>(kPiece, from.size() - in));
+        from.readAt(in, piece.size(), piece.data());
+        append(piece);
+        in += piece.size();
+    }
 }
 
 void MemoryFileWriter::overwrite(qsizetype at, QByteArrayView bytes)

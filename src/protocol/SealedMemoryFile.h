@@ -27,6 +27,9 @@ public:
     int fd() const { return m_fd; }
     qsizetype size() const { return m_size; }
     QByteArray readAll() const;
+    // size bytes from at into into, without mapping the file (its pages stay
+    // out of this process's memory). Throws LibraryError, also past the end.
+    void readAt(qsizetype at, qsizetype size, char *into) const;
 
     // The contents of a file received from elsewhere, without copying when it
     // is sealed against shrinking (else copied). Throws LibraryError.
@@ -58,6 +61,8 @@ public:
 
     // Throw LibraryError.
     void append(QByteArrayView bytes);
+    // Appends from's bytes from at to its end, copied by the system.
+    void appendFrom(const SealedMemoryFile &from, qsizetype at);
     // Writes over bytes already appended (a head known only at the end).
     void overwrite(qsizetype at, QByteArrayView bytes);
     // The file as written; the writer is done with it.

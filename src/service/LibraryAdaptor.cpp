@@ -6,6 +6,7 @@
 #include "protocol/LibraryBusFormat.h"
 #include "service/LibraryStore.h"
 #include "service/ServiceLog.h"
+#include "service/TracksPayloadBuilder.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -102,35 +103,72 @@ std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::tracksPayload(std::int32
     m_cache.beginBuild();
     QElapsedTimer timer;
     timer.start();
-    auto payload = buildTracksPayload(playlistId);
+    const bool library = playlistId == m_core->libraryPlaylistId();
+    std::shared_ptr<const PayloadRecords> records;
+    std::shared_ptr<const SealedMemoryFile> payload;
+    if (!library)
+        payload = composedTracksPayload(playlistId);
+    if (!payload)
+        payload = buildTracksPayload(playlistId, library ? &records : nullptr);
     qCDebug(lcService) << "built the tracks of playlist" << playlistId << "in" << timer.elapsed()
                        << "ms:" << payload->size() << "bytes";
-    m_cache.store(playlistId, payload, playlistId == m_core->libraryPlaylistId());
+    m_cache.store(playlistId, payload, library, std::move(records));
     releaseMemorySoon();
     return payload;
 }
 
-std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::buildTracksPayload(std::int32_t playlistId)
+std::shared_ptr<const SealedMemoryFile>
+LibraryAdaptor::buildTracksPayload(std::int32_t playlistId, std::shared_ptr<const PayloadRecords> *records)
 {
-    // The store hands over one track at a time and the bytes go to the
-    // memory file in pieces: a large playlist is held neither as records nor
-    // as bytes.
-    if (auto *store = dynamic_cast<LibraryStore *>(m_core.get())) {
-        constexpr qsizetype kPiece = qsizetype(1) << 20;
-        protocol::MemoryFileWriter file;
-        protocol::TrackPayloadWriter writer;
-        store->forEachTrackBytes(playlistId, [&](const protocol::TrackBytes &track) {
-            writer.add(track);
-            if (writer.pending().size() >= kPiece) {
-                file.append(writer.pending());
-                writer.clearPending();
-            }
-        });
-        file.append(writer.pending());
-        file.overwrite(0, writer.head());
-        return file.seal();
+    auto *store = dynamic_cast<LibraryStore *>(m_core.get());
+    if (!store)
+        return std::make_shared<const SealedMemoryFile>(protocol::encodeTracks(m_core->playlistTracks(playlistId)));
+    TracksPayloadBuilder payload(records != nullptr);
+    // The library playlist, the largest by far, is read in two halves at
+    // once while the program waits for it.
+    if (playlistId == m_core->libraryPlaylistId()) {
+        TracksPayloadBuilder second(records != nullptr);
+        if (store->forEachLibraryTrackBytesInHalves([&](const protocol::TrackBytes &t) { payload.add(t); },
+                                                    [&](const protocol::TrackBytes &t) { second.add(t); })) {
+            // The halves may be of two states: then once more, in one walk.
+            if (m_cache.changedSinceBuildBegan())
+                return buildTracksPayload(playlistId, records);
+            payload.append(second);
+            auto sealed = payload.seal();
+            if (records)
+                *records = payload.records();
+            return sealed;
+        }
     }
-    return std::make_shared<const SealedMemoryFile>(protocol::encodeTracks(m_core->playlistTracks(playlistId)));
+    store->forEachTrackBytes(playlistId, [&](const protocol::TrackBytes &t) { payload.add(t); });
+    auto sealed = payload.seal();
+    if (records)
+        *records = payload.records();
+    return sealed;
+}
+
+std::shared_ptr<const SealedMemoryFile> LibraryAdaptor::composedTracksPayload(std::int32_t playlistId)
+{
+    auto *store = dynamic_cast<LibraryStore *>(m_core.get());
+    const auto library = store ? m_cache.largeWithRecords(m_core->libraryPlaylistId()) : std::nullopt;
+    if (!library)
+        return nullptr;
+    TracksPayloadBuilder payload;
+    QByteArray record;
+    store->forEachItemDatabaseId(playlistId, [&](std::int32_t databaseId) {
+        // As the table's join would: an item without its track is left out.
+        const auto span = library->records->find(databaseId);
+        if (!span)
+            return;
+        record.resize(qsizetype(span->size));
+        library->payload->readAt(qsizetype(span->start), record.size(), record.data());
+        payload.addRecord(record);
+    });
+    // The items are of the state the library payload was built from only
+    // while nothing has changed meanwhile.
+    if (m_cache.changedSinceBuildBegan())
+        return nullptr;
+    return payload.seal();
 }
 
 QByteArray LibraryAdaptor::FirstTrackByID(int playlistId, int trackId)

@@ -102,7 +102,12 @@ signals:
 private:
     template<typename Result, typename Call> Result guarded(Result fallback, Call &&call);
     std::shared_ptr<const SealedMemoryFile> tracksPayload(std::int32_t playlistId);
-    std::shared_ptr<const SealedMemoryFile> buildTracksPayload(std::int32_t playlistId);
+    // records, when given, learns where each track's record lies.
+    std::shared_ptr<const SealedMemoryFile> buildTracksPayload(std::int32_t playlistId,
+                                                               std::shared_ptr<const PayloadRecords> *records);
+    // Another playlist's payload copied from the library playlist's records,
+    // or nothing when they are not at hand (or the library changed).
+    std::shared_ptr<const SealedMemoryFile> composedTracksPayload(std::int32_t playlistId);
     void releaseMemorySoon();
     // The caller of the call being served, as a job's lease names it; its
     // leaving the bus ends its hold on the lease.

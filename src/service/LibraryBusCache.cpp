@@ -60,16 +60,23 @@ void LibraryBusCache::beginBuild()
     m_buildVersion = m_version;
 }
 
-void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload, bool whateverSize)
+bool LibraryBusCache::changedSinceBuildBegan()
+{
+    return !unchanged() || m_buildVersion != m_version;
+}
+
+void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload, bool whateverSize,
+                            std::shared_ptr<const PayloadRecords> records)
 {
     // Changed while building: the payload may already be out of date.
-    if (!unchanged() || m_buildVersion != m_version) {
+    if (changedSinceBuildBegan()) {
         clear();
         return;
     }
     if (whateverSize && m_keepLarge) {
         m_largeId = playlistId;
         m_large = std::move(payload);
+        m_largeRecords = std::move(records);
         return;
     }
     const qsizetype cost = payload->size();
@@ -77,10 +84,22 @@ void LibraryBusCache::store(std::int32_t playlistId, std::shared_ptr<const Seale
     m_entries.insert(playlistId, new std::shared_ptr<const SealedMemoryFile>(std::move(payload)), cost);
 }
 
+std::optional<LibraryBusCache::Large> LibraryBusCache::largeWithRecords(std::int32_t playlistId)
+{
+    if (!unchanged()) {
+        clear();
+        return std::nullopt;
+    }
+    if (!m_large || !m_largeRecords || m_largeId != playlistId)
+        return std::nullopt;
+    return Large{m_large, m_largeRecords};
+}
+
 void LibraryBusCache::clear()
 {
     m_entries.clear();
     m_large.reset();
+    m_largeRecords.reset();
 }
 
 } // namespace tidyfox::library

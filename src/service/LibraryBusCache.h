@@ -9,6 +9,7 @@
 #pragma once
 
 #include "protocol/SealedMemoryFile.h"
+#include "service/PayloadRecords.h"
 
 #include <QCache>
 #include <QString>
@@ -37,8 +38,21 @@ public:
     // Marks where the library stands before a payload is built from it, so
     // that a change while building is not mistaken for the built state.
     void beginBuild();
-    // whateverSize: kept beside the budget (one payload at most).
-    void store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload, bool whateverSize = false);
+    // Whether the library changed since beginBuild (a payload built of two
+    // states would be neither).
+    bool changedSinceBuildBegan();
+    // whateverSize: kept beside the budget (one payload at most), with where
+    // its records lie when given.
+    void store(std::int32_t playlistId, std::shared_ptr<const SealedMemoryFile> payload, bool whateverSize = false,
+               std::shared_ptr<const PayloadRecords> records = nullptr);
+    // The payload kept whatever its size, when it is playlistId's and has its
+    // records, and the library is unchanged since.
+    struct Large
+    {
+        std::shared_ptr<const SealedMemoryFile> payload;
+        std::shared_ptr<const PayloadRecords> records;
+    };
+    std::optional<Large> largeWithRecords(std::int32_t playlistId);
     void clear();
     // Within the budget.
     qsizetype bytes() const { return m_entries.totalCost(); }
@@ -54,6 +68,7 @@ private:
     QCache<std::int32_t, std::shared_ptr<const SealedMemoryFile>> m_entries;
     std::int32_t m_largeId = 0;
     std::shared_ptr<const SealedMemoryFile> m_large;
+    std::shared_ptr<const PayloadRecords> m_largeRecords;
     bool m_keepLarge = true; // false when changes cannot be seen
 };
 

@@ -126,8 +126,21 @@ public:
     // The same walk with the tracks as the bus payload takes them (see
     // protocol::TrackBytes); the bytes are valid during the call only.
     void forEachTrackBytes(std::int32_t playlistId, const std::function<void(const protocol::TrackBytes &)> &visit);
+    // The library playlist's walk of forEachTrackBytes in two halves at once:
+    // first gets the tracks of the table's first half here, second those of
+    // the other half, on a connection of its own in another thread (each in
+    // order, the second half's after the first's). Only when the rows are
+    // stored in library order, there are enough of them and no transaction
+    // is open here; false, with nothing walked, otherwise. The two halves
+    // may read two states of the library if another process changes it
+    // meanwhile: the caller watches for that.
+    bool forEachLibraryTrackBytesInHalves(const std::function<void(const protocol::TrackBytes &)> &first,
+                                          const std::function<void(const protocol::TrackBytes &)> &second);
     // The playlist's items as TrackIDs, in order.
     void forEachTrackId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit);
+    // A playlist's items as database ids, in order, read from its items alone
+    // (an item whose track is gone included): not the library playlist.
+    void forEachItemDatabaseId(std::int32_t playlistId, const std::function<void(std::int32_t)> &visit);
     // "File", "URL" or "Remote".
     QString trackType(std::int32_t databaseId);
 
@@ -175,6 +188,14 @@ private:
     void checkPlaylist(std::int32_t playlistId);
     // The rows of forEachTrack, TRACK_COLUMNS each, handed to visit in order.
     void walkTrackRows(std::int32_t playlistId, const std::function<void(const sql::Query &)> &visit);
+    struct StoredIds
+    {
+        std::int64_t count = 0;
+        std::int64_t lowest = 0;
+        std::int64_t highest = 0;
+    };
+    // The library's database ids when the rows are stored in library order.
+    std::optional<StoredIds> libraryRowsInStoredOrder();
     void checkTracks(const std::vector<std::int32_t> &databaseIds);
     void appendToPlaylist(std::int32_t playlistId, const std::vector<std::int32_t> &databaseIds, bool checkEachTrack);
     std::int32_t takeTrackId(std::int32_t wanted);

@@ -172,6 +172,8 @@ bool MainWindow::start()
     }
     if (m_env.publish)
         m_env.publish(*this);
+    if (m_env.startLibraryEarly)
+        m_env.startLibraryEarly();
     arrangeWindow();
     showAboutTexts();
     installInputFilters();

@@ -74,6 +74,11 @@ struct WindowEnvironment
     // Creates the application object of the music library (connects to the
     // library service); throws libraryclient::ClientError when it cannot.
     libraryclient::LibraryClientFactory createLibraryClient;
+    // Has the library made ready while the window lays itself out and waits
+    // for its first connection tick (the service starts building what the
+    // list will ask for); never waits and never fails: the tick connects and
+    // tells of any trouble as ever. Empty does nothing.
+    std::function<void()> startLibraryEarly;
     // The warning box of the previous-instance test.
     std::function<void(const QString &title, const QString &text)> showWarning;
     // Opens a document with the desktop's handler for it.

@@ -15,6 +15,7 @@ int main(int argc, char *argv[])
     tidyfox::window::WindowEnvironment env = tidyfox::window::makeDefaultEnvironment();
     const QString appFolder = env.applicationFolder;
     env.createLibraryClient = tidyfox::libraryclient::BusLibraryClient::factory(appFolder);
+    env.startLibraryEarly = [appFolder] { tidyfox::libraryclient::BusLibraryClient::startServiceEarly(appFolder); };
 
     env.publish = [](tidyfox::window::MainWindow &window) { tidyfox::window::MainWindowBus::publish(&window); };
 

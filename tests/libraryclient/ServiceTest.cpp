@@ -9,6 +9,7 @@
 #include "protocol/BusNames.h"
 #include "protocol/LibraryBusFormat.h"
 #include "protocol/SealedMemoryFile.h"
+#include "service/LibraryStore.h"
 #include "service/ServiceBus.h"
 #include "service/SqliteDatabase.h"
 
@@ -65,6 +66,28 @@ QDBusMessage callService(const char *method, const QVariantList &args = {})
     return QDBusConnection::sessionBus().call(message);
 }
 
+QByteArray servedTracks(std::int32_t playlistId)
+{
+    const QDBusMessage reply = callService("PlaylistTracksFile", {playlistId});
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return QByteArray();
+    const auto file = qvariant_cast<QDBusUnixFileDescriptor>(reply.arguments().at(0));
+    return protocol::SealedMemoryFile::map(file.fileDescriptor()).bytes.sliced(0);
+}
+
+// Every playlist as the service hands it over (the others than the library
+// playlist copied from its payload) is what the library's records make.
+void expectEveryPlaylistServedAsStored(const QString &path)
+{
+    auto core = library::LibraryCore::open(path);
+    for (const auto &playlist : core->playlists()) {
+        const QByteArray served = servedTracks(playlist.playlistId);
+        EXPECT_EQ(served, protocol::encodeTracks(core->playlistTracks(playlist.playlistId)))
+            << playlist.name.toStdString();
+        EXPECT_EQ(protocol::TrackTable(served).count(), int(core->playlistTracks(playlist.playlistId).size()));
+    }
+}
+
 TEST_F(LibraryService, TheBusInterfaceItself)
 {
     ASSERT_TRUE(service.start(sample.path));
@@ -80,6 +103,7 @@ TEST_F(LibraryService, TheBusInterfaceItself)
     ASSERT_TRUE(file.isValid());
     EXPECT_EQ(protocol::SealedMemoryFile::map(file.fileDescriptor()).bytes, payload);
     EXPECT_EQ(protocol::TrackTable(payload).count(), 5);
+    expectEveryPlaylistServedAsStored(sample.path);
 
     const QDBusMessage one = callService("Track", {sample.beta().databaseId});
     ASSERT_EQ(one.type(), QDBusMessage::ReplyMessage);
@@ -113,6 +137,33 @@ TEST_F(LibraryService, TheBusInterfaceItself)
               described);
 }
 
+// Large enough for the library playlist to be read in two halves at once,
+// with a hole in its ids and a playlist that crosses the halves.
+TEST_F(LibraryService, ALargeLibraryIsServedAsStored)
+{
+    {
+        auto core = library::LibraryCore::open(sample.path);
+        core->begin();
+        std::vector<std::int32_t> mix;
+        for (int i = 0; i < 6000; ++i) {
+            library::TrackRecord t;
+            t.name = QStringLiteral("Track %1 ü").arg(i);
+            t.artist = QStringLiteral("Artist %1").arg(i / 30);
+            t.location = QStringLiteral("/music/%1.mp3").arg(i);
+            t.totalTimeMs = 1000 * i;
+            const std::int32_t id = core->addTrack(t).databaseId;
+            if (i % 7 == 0)
+                mix.insert(mix.begin(), id);
+        }
+        core->commit();
+        core->appendToPlaylist(sample.playlists[1].playlistId, mix);
+        for (int i = 100; i < 200; ++i)
+            core->deleteTrack(sample.tracks.back().databaseId + i);
+    }
+    ASSERT_TRUE(service.start(sample.path));
+    expectEveryPlaylistServedAsStored(sample.path);
+}
+
 TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)
 {
     ASSERT_TRUE(service.start(sample.path));
@@ -127,13 +178,18 @@ TEST_F(LibraryService, ChangesByAnotherProcessReachTheNextFetch)
         library::TrackRecord added;
         added.name = QStringLiteral("Added meanwhile");
         added.location = QStringLiteral("/music/added.mp3");
-        core->addTrack(added);
+        const std::int32_t addedId = core->addTrack(added).databaseId;
+        core->appendToPlaylist(sample.playlists[1].playlistId, {addedId, sample.beta().databaseId});
         core->deleteTrack(sample.alpha().databaseId);
+        // The library's order no longer that of the table's rows.
+        dynamic_cast<library::LibraryStore &>(*core).moveToLibraryEnd({sample.beta().databaseId});
     }
     const auto tracks = library->tracks();
     ASSERT_EQ(tracks->count(), 5);
     EXPECT_EQ(tracks->item(0)->name(), QStringLiteral("Radio"));
-    EXPECT_EQ(tracks->item(4)->name(), QStringLiteral("Added meanwhile"));
+    EXPECT_EQ(tracks->item(3)->name(), QStringLiteral("Added meanwhile"));
+    EXPECT_EQ(tracks->item(4)->name(), QStringLiteral("Beta"));
+    expectEveryPlaylistServedAsStored(sample.path);
     EXPECT_EQ(library->tracks()->firstByTrackId(sample.alpha().trackId), nullptr);
 
     // And a delete through the bus is seen by the next fetch as well.
