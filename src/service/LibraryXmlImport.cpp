@@ -3,6 +3,7 @@
 
 #include "service/BinaryPlistExtent.h"
 #include "service/ImportPageCache.h"
+#include "service/ImportPipeline.h"
 #include "service/ImportedTracks.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
@@ -195,10 +196,9 @@ private:
         qint64 column = 0;
     };
     Place here() { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
-    void note(const Place &place, const QString &message)
-    {
-        m_summary.notes.push_back({place.line, place.column, message});
-    }
+    // While the tracks are stored on the pipeline's thread, a track's notes
+    // go with it, to keep their place among the notes of storing it.
+    void note(const Place &place, const QString &message) { m_notes->push_back({place.line, place.column, message}); }
 
     [[noreturn]] void fail(const QString &message)
     {
@@ -596,13 +596,42 @@ private:
         return value;
     }
 
+    // A track as read, for storeTrack.
+    struct ReadTrack
+    {
+        TrackRecord track;
+        TrackFields fields;
+        QByteArray entries;
+        QString trackType;
+        std::int64_t fileTrackId = 0;
+        bool refused = false;
+        bool idTaken = false; // an earlier track of the file has its persistent ID
+        QString label;
+        Place persistentIdPlace;
+        std::vector<XmlImportNote> notes; // made in reading it
+    };
+
     void readTracks()
     {
-        QString key;
-        while (nextKey(key)) {
-            expectElement(u"dict", QStringLiteral("Track %1").arg(key));
-            readTrack(key);
+        ImportPipeline<ReadTrack> pipeline([this](ReadTrack &read) { storeTrack(read); });
+        try {
+            QString key;
+            while (nextKey(key)) {
+                expectElement(u"dict", QStringLiteral("Track %1").arg(key));
+                ReadTrack read;
+                m_notes = &read.notes;
+                readTrack(key, read);
+                m_notes = &m_summary.notes;
+                pipeline.push(std::move(read));
+            }
+        } catch (...) {
+            m_notes = &m_summary.notes;
+            // The tracks before the fault are stored, as they were when
+            // each was stored on reading; a failure among them comes first.
+            pipeline.finish();
+            throw;
         }
+        pipeline.finish();
     }
 
     // As nextKey, for the index-th key of a track: its code, or -1 at the end
@@ -668,17 +697,18 @@ private:
         }
     }
 
-    // label: the track's key in "Tracks", for the notes.
-    void readTrack(const QString &label)
+    // label: the track's key in "Tracks", for the notes. Touches nothing
+    // that storeTrack does: the two run at the same time.
+    void readTrack(const QString &label, ReadTrack &read)
     {
-        TrackRecord track;
-        TrackFields fields;
+        TrackRecord &track = read.track;
+        TrackFields &fields = read.fields;
         EntryWriter entries;
-        std::int64_t fileTrackId = 0;
-        QString trackType;
+        std::int64_t &fileTrackId = read.fileTrackId;
+        QString &trackType = read.trackType;
         QString location;
         Place locationPlace;
-        Place persistentIdPlace;
+        Place &persistentIdPlace = read.persistentIdPlace;
         std::bitset<256> seen;
         for (std::size_t index = 0;; ++index) {
             const QString *keyText = nullptr;
@@ -782,6 +812,7 @@ private:
         const auto shown = [&](const QString &name) {
             return QStringLiteral("track %1 (\"%2\")").arg(label.left(20), name.left(80));
         };
+        read.entries = compactTrackEntries(entries.take());
         const bool stream = trackType == u"URL" || trackType == u"Remote" ||
                             (trackType.isEmpty() && !location.isEmpty() && !isFileUrl(location) &&
                              !location.startsWith(QLatin1Char('/')));
@@ -797,19 +828,34 @@ private:
         else if (!location.isEmpty())
             clean = m_locations.toPath(location);
         if (!clean.accepted()) {
-            ++m_summary.tracksRefused;
+            read.refused = true;
             note(locationPlace, QStringLiteral("%1 not imported: %2").arg(shown(track.name), clean.refusal));
             return;
         }
         track.location = clean.path;
         if (stream && track.kindAsString.isEmpty())
             track.kindAsString = QStringLiteral("Internet audio stream");
+        read.idTaken = !track.persistentId.isEmpty() && !firstWithPersistentId(track.persistentId);
+        read.label = label.left(20);
+    }
 
+    // The library's part of a track read: on the pipeline's thread, in the
+    // order of the file.
+    void storeTrack(ReadTrack &read)
+    {
+        m_summary.notes.insert(m_summary.notes.end(), std::make_move_iterator(read.notes.begin()),
+                               std::make_move_iterator(read.notes.end()));
+        if (read.refused) {
+            ++m_summary.tracksRefused;
+            return;
+        }
+        TrackRecord &track = read.track;
+        const std::int64_t fileTrackId = read.fileTrackId;
         // Without a persistent ID a track is known again by where its file
         // is and its name, among the tracks from before this import. So is a
         // track whose persistent ID an earlier track of this file has: it is
         // another track, and gets an ID of its own.
-        const bool idTaken = !track.persistentId.isEmpty() && !firstWithPersistentId(track.persistentId);
+        const bool idTaken = read.idTaken;
         // (A library that had no tracks before has none to know again.)
         const auto present = m_topDatabaseIdBefore == 0 ? std::nullopt
                              : !track.persistentId.isEmpty() && !idTaken
@@ -829,15 +875,16 @@ private:
         const bool keepId = fileTrackId > m_topTrackIdBefore && fileTrackId <= kMaxFileId &&
                             (fileTrackId > m_store.topTrackId() || !m_store.isTrackIdInUse(std::int32_t(fileTrackId)));
         track.trackId = keepId ? std::int32_t(fileTrackId) : 0;
-        const TrackRecord added =
-            m_store.addFileTrack(std::move(track), trackType, fields, compactTrackEntries(entries.take()));
+        const TrackRecord added = m_store.addFileTrack(std::move(track), read.trackType, read.fields, read.entries);
         m_tracks.insert(fileTrackId, {added.databaseId, m_sequence++});
         ++m_summary.tracksAdded;
         if (idTaken) {
             ++m_summary.persistentIdsRenewed;
-            note(persistentIdPlace,
-                 QStringLiteral("%1 has the Persistent ID %2 of an earlier track; given the new Persistent ID %3")
-                     .arg(shown(added.name), takenId, added.persistentId));
+            m_summary.notes.push_back(
+                {read.persistentIdPlace.line, read.persistentIdPlace.column,
+                 QStringLiteral("track %1 (\"%2\") has the Persistent ID %3 of an earlier track; given the new "
+                                "Persistent ID %4")
+                     .arg(read.label, added.name.left(80), takenId, added.persistentId)});
         }
     }
 
@@ -1048,6 +1095,7 @@ private:
     // goes on from there instead of scanning the tracks again.
     std::vector<XmlScanner::Mark> m_afterTracks;
     XmlImportSummary m_summary;
+    std::vector<XmlImportNote> *m_notes = &m_summary.notes;
 };
 
 } // namespace
