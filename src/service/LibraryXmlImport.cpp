@@ -4,6 +4,7 @@
 #include "service/BinaryPlistExtent.h"
 #include "service/ImportPageCache.h"
 #include "service/ImportPipeline.h"
+#include "service/ImportedOrder.h"
 #include "service/ImportedTracks.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
@@ -19,6 +20,7 @@
 #include <bitset>
 #include <cmath>
 #include <limits>
+#include <malloc.h>
 #include <plist/plist.h>
 
 namespace tidyfox::library {
@@ -177,6 +179,10 @@ public:
         // only be resolved once every track is known.
         if (m_playlistsDeferred)
             readFile(Pass::PlaylistsOnly);
+        // A file whose playlists said nothing of the library's order after
+        // all: the tracks go in the file's order.
+        if (m_orderMode == OrderMode::Placed && !m_libraryOrdered)
+            m_store.renumberLibraryOrder(m_firstAdded, m_firstOrder);
         if (m_firstFile) {
             m_store.setFileHeader(m_header);
             if (!m_libraryPersistentId.isEmpty())
@@ -321,8 +327,8 @@ private:
                 header.modelled(int(HeaderKey::Playlists));
                 expectElement(u"array", key);
                 if (pass == Pass::Everything && !sawTracks) {
+                    skipPlaylistsNotingTheOrder();
                     m_playlistsDeferred = true;
-                    m_xml.skipCurrentElement();
                 } else {
                     readPlaylists();
                 }
@@ -350,6 +356,102 @@ private:
         if (m_xml.hasError())
             failOnReader();
         m_xml.setDevice(nullptr);
+    }
+
+    // Skips the playlists that come before the tracks, as skipCurrentElement
+    // does, noting the TrackIDs of the library playlist for ImportedOrder.
+    // Anything out of the ordinary leaves the order to be written after the
+    // tracks instead.
+    void skipPlaylistsNotingTheOrder()
+    {
+        const bool first = !m_orderNoted;
+        m_orderNoted = true;
+        // The order is for the first library playlist that comes before
+        // every track: a second list of playlists or of masters, or tracks
+        // already stored, and the order is written after the tracks.
+        bool usable = first && m_sequence == 0 && m_orderMode == OrderMode::AsRead;
+        std::vector<std::int64_t> items;
+        std::vector<std::int64_t> masterItems;
+        int masters = 0;
+        bool plain = true;
+        bool isMaster = false;
+        bool sawMaster = false;
+        bool sawItems = false;
+        bool inItems = false;
+        enum class Text { None, Key, ItemKey, TrackId } text = Text::None;
+        QString key;
+        QString itemKey;
+        QString number;
+        // Depth 1: in the array; 2: in a playlist; 3: in one of its keys or
+        // values; 4: in an item; 5: in its key or value.
+        for (int depth = 1; depth > 0;) {
+            const XmlScanner::Token token = m_xml.readNext();
+            if (token == XmlScanner::Token::Invalid || token == XmlScanner::Token::EndDocument)
+                return;
+            if (token == XmlScanner::Token::Characters) {
+                QString *into = text == Text::Key       ? &key
+                                : text == Text::ItemKey ? &itemKey
+                                : text == Text::TrackId ? &number
+                                                        : nullptr;
+                if (into && into->size() < 64)
+                    into->append(m_xml.text());
+                continue;
+            }
+            if (token == XmlScanner::Token::StartElement) {
+                ++depth;
+                const QStringView name = m_xml.name();
+                if (depth == 2) {
+                    isMaster = sawMaster = sawItems = false;
+                    items.clear();
+                } else if (depth == 3) {
+                    if (name == u"key") {
+                        key.resize(0);
+                        text = Text::Key;
+                    } else if (key == u"Master" && !sawMaster) {
+                        sawMaster = true;
+                        isMaster = name == u"true";
+                    } else if (key == u"Playlist Items" && !sawItems) {
+                        sawItems = true;
+                        inItems = name == u"array";
+                    }
+                } else if (depth == 5 && inItems) {
+                    if (name == u"key") {
+                        itemKey.resize(0);
+                        text = Text::ItemKey;
+                    } else if (itemKey == u"Track ID") {
+                        number.resize(0);
+                        text = name == u"integer" ? Text::TrackId : Text::None;
+                        plain = plain && text == Text::TrackId;
+                    }
+                }
+                continue;
+            }
+            if (token != XmlScanner::Token::EndElement)
+                continue;
+            --depth;
+            if (text == Text::TrackId) {
+                std::int64_t id = 0;
+                bool ok = false;
+                plain = plain && plainDecimal(number, id, ok);
+                items.push_back(id);
+            }
+            text = Text::None;
+            if (depth == 2)
+                inItems = false;
+            else if (depth == 1 && isMaster && ++masters == 1)
+                masterItems.swap(items);
+        }
+        usable = usable && plain && masters == 1;
+        if (usable)
+            m_order.emplace(masterItems);
+        else
+            m_order.reset();
+        // The lists of a million items are freed, but the C library keeps
+        // their memory for the process unless asked: given back before the
+        // tracks, which take the most.
+        items = {};
+        masterItems = {};
+        malloc_trim(0);
     }
 
     // Reads the next <key> of the current <dict> and moves to its value's
@@ -875,7 +977,12 @@ private:
         const bool keepId = fileTrackId > m_topTrackIdBefore && fileTrackId <= kMaxFileId &&
                             (fileTrackId > m_store.topTrackId() || !m_store.isTrackIdInUse(std::int32_t(fileTrackId)));
         track.trackId = keepId ? std::int32_t(fileTrackId) : 0;
-        const TrackRecord added = m_store.addFileTrack(std::move(track), read.trackType, read.fields, read.entries);
+        if (m_sequence == 0)
+            m_firstOrder = m_store.nextLibraryOrder();
+        TrackRecord added = m_store.addFileTrack(std::move(track), read.trackType, read.fields, read.entries,
+                                                 placeInLibrary(fileTrackId));
+        if (m_sequence == 0)
+            m_firstAdded = added.databaseId;
         m_tracks.insert(fileTrackId, {added.databaseId, m_sequence++});
         ++m_summary.tracksAdded;
         if (idTaken) {
@@ -886,6 +993,28 @@ private:
                                 "Persistent ID %4")
                      .arg(read.label, added.name.left(80), takenId, added.persistentId)});
         }
+        track = std::move(added); // freed with its batch, by the reading thread
+    }
+
+    // The library order to store the next track with, from the order the
+    // file's library playlist gave before the tracks (see ImportedOrder);
+    // 0: the next one. While the tracks come in that order they are stored
+    // in the file's order, as if nothing was known; at the first one that
+    // does not, those before it are moved to their places, and every track
+    // from then on is stored in its own.
+    std::int64_t placeInLibrary(std::int64_t fileTrackId)
+    {
+        if (!m_order)
+            return 0;
+        const std::int32_t place = m_order->placeOf(fileTrackId);
+        if (m_orderMode == OrderMode::AsRead) {
+            if (place == m_sequence)
+                return 0;
+            if (m_sequence > 0)
+                m_store.renumberLibraryOrder(m_firstAdded, m_firstOrder + m_order->count());
+            m_orderMode = OrderMode::Placed;
+        }
+        return place < 0 ? 0 : m_firstOrder + m_order->count() + place;
     }
 
     // Notes the persistent ID of a track; false when a track read before
@@ -1033,10 +1162,14 @@ private:
     // were in this library before keep their places.
     void orderLibrary(const std::vector<std::int64_t> &items)
     {
+        const bool placed = m_orderMode == OrderMode::Placed && !m_libraryOrdered;
+        m_libraryOrdered = true;
         std::vector<bool> listed(std::size_t(m_sequence), false);
         std::vector<std::int32_t> order;
         order.reserve(std::size_t(m_sequence));
         bool inOrder = true;
+        // Whether each track is where placeInLibrary stored it.
+        bool inPlace = placed && m_order && m_order->count() == m_sequence;
         std::int32_t last = -1;
         for (const std::int64_t item : items) {
             const ImportedTrack *found = m_tracks.find(item);
@@ -1045,7 +1178,17 @@ private:
             listed[std::size_t(found->sequence)] = true;
             inOrder = inOrder && found->sequence > last;
             last = found->sequence;
+            inPlace = inPlace && m_order->placeOf(item) == std::int32_t(order.size());
             order.push_back(found->databaseId);
+        }
+        if (placed) {
+            if (inPlace && order.size() == std::size_t(m_sequence)) {
+                m_store.takeLibraryOrders(m_sequence);
+                return;
+            }
+            // As they were when stored in the file's order; written again
+            // below, as then.
+            m_store.renumberLibraryOrder(m_firstAdded, m_firstOrder);
         }
         if (order.size() == std::size_t(m_sequence)) {
             if (!inOrder)
@@ -1096,6 +1239,15 @@ private:
     std::vector<XmlScanner::Mark> m_afterTracks;
     XmlImportSummary m_summary;
     std::vector<XmlImportNote> *m_notes = &m_summary.notes;
+    // The library order given before the tracks, and how the tracks are
+    // stored by it (see placeInLibrary).
+    enum class OrderMode { AsRead, Placed };
+    std::optional<ImportedOrder> m_order;
+    OrderMode m_orderMode = OrderMode::AsRead;
+    bool m_orderNoted = false;
+    bool m_libraryOrdered = false;
+    std::int64_t m_firstOrder = 0; // of the first track added
+    std::int32_t m_firstAdded = 0; // its database ID
 };
 
 } // namespace
