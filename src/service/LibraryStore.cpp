@@ -1045,7 +1045,7 @@ TrackRecord LibraryStore::addTrack(TrackRecord track, const QString &trackType)
 }
 
 TrackRecord LibraryStore::addFileTrack(TrackRecord track, const QString &trackType, const TrackFields &fields,
-                                       const QByteArray &entries)
+                                       const QByteArray &entries, std::int64_t libraryOrder)
 {
     if (track.databaseId < 0)
         throw LibraryError(QStringLiteral("%1 is not a valid database ID.").arg(track.databaseId).toStdString());
@@ -1072,13 +1072,14 @@ TrackRecord LibraryStore::addFileTrack(TrackRecord track, const QString &trackTy
             values += ", ?" + QByteArray::number(i);
         return columns + values + ")";
     }();
+    const std::int64_t nextOrder = takeLibraryOrder();
     auto q = m_db.query(sql.constData());
     if (track.databaseId > 0)
         q.bind(1, track.databaseId);
     else
         q.bindNull(1);
     q.bind(2, track.trackId)
-        .bind(3, takeLibraryOrder())
+        .bind(3, libraryOrder > 0 ? libraryOrder : nextOrder)
         .bind(4, std::int64_t(track.kind))
         .bind(5, trackType.isEmpty() ? defaultTrackType(track.kind) : trackType)
         .bind(6, track.persistentId)
@@ -1192,6 +1193,26 @@ void LibraryStore::appendToPlaylist(std::int32_t playlistId, const std::vector<s
             .run();
     }
     transaction.commit();
+}
+
+void LibraryStore::takeLibraryOrders(std::int64_t count)
+{
+    loadCounters();
+    m_nextOrder += count;
+}
+
+std::int64_t LibraryStore::nextLibraryOrder()
+{
+    loadCounters();
+    return m_nextOrder;
+}
+
+void LibraryStore::renumberLibraryOrder(std::int32_t fromDatabaseId, std::int64_t firstOrder)
+{
+    m_db.query("UPDATE tracks SET library_order = ?2 + database_id - ?1 WHERE database_id >= ?1")
+        .bind(1, fromDatabaseId)
+        .bind(2, firstOrder)
+        .run();
 }
 
 void LibraryStore::moveToLibraryEnd(const std::vector<std::int32_t> &databaseIds)

@@ -96,9 +96,11 @@ public:
     // trackType is the kind as a library file names it ("File", "URL",
     // "Remote"); empty takes it from the record's kind.
     TrackRecord addTrack(TrackRecord track, const QString &trackType);
-    // As a library file gives it: a date it lacks stays missing.
+    // As a library file gives it: a date it lacks stays missing. An import
+    // may give the library order the track ends in (0: the next); the next
+    // one is taken all the same.
     TrackRecord addFileTrack(TrackRecord track, const QString &trackType, const TrackFields &fields,
-                             const QByteArray &entries);
+                             const QByteArray &entries, std::int64_t libraryOrder = 0);
     // A playlist with a given ID (0: assigned) and persistent ID (empty:
     // made up).
     PlaylistRecord addPlaylist(const QString &name, std::int32_t playlistId, const QString &persistentId,
@@ -175,6 +177,14 @@ public:
     // Moves tracks, in the order given, behind every other track of the
     // library playlist; for an import, as above: the tracks are not checked.
     void moveToLibraryEnd(const std::vector<std::int32_t> &databaseIds);
+    // For an import that stored its tracks in their places at once: the
+    // library orders moveToLibraryEnd would have taken for count tracks.
+    void takeLibraryOrders(std::int64_t count);
+    // The order the next track added takes.
+    std::int64_t nextLibraryOrder();
+    // The tracks from fromDatabaseId on (added one after another by an
+    // import) get the orders firstOrder, firstOrder + 1, ... by database ID.
+    void renumberLibraryOrder(std::int32_t fromDatabaseId, std::int64_t firstOrder);
 
     QString libraryPersistentId();
     int schemaVersion();

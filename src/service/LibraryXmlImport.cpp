@@ -3,6 +3,8 @@
 
 #include "service/BinaryPlistExtent.h"
 #include "service/ImportPageCache.h"
+#include "service/ImportPipeline.h"
+#include "service/ImportedOrder.h"
 #include "service/ImportedTracks.h"
 #include "service/LibraryStore.h"
 #include "service/Transaction.h"
@@ -18,6 +20,7 @@
 #include <bitset>
 #include <cmath>
 #include <limits>
+#include <malloc.h>
 #include <plist/plist.h>
 
 namespace tidyfox::library {
@@ -176,6 +179,10 @@ public:
         // only be resolved once every track is known.
         if (m_playlistsDeferred)
             readFile(Pass::PlaylistsOnly);
+        // A file whose playlists said nothing of the library's order after
+        // all: the tracks go in the file's order.
+        if (m_orderMode == OrderMode::Placed && !m_libraryOrdered)
+            m_store.renumberLibraryOrder(m_firstAdded, m_firstOrder);
         if (m_firstFile) {
             m_store.setFileHeader(m_header);
             if (!m_libraryPersistentId.isEmpty())
@@ -195,10 +202,9 @@ private:
         qint64 column = 0;
     };
     Place here() { return {m_xml.lineNumber(), m_xml.columnNumber()}; }
-    void note(const Place &place, const QString &message)
-    {
-        m_summary.notes.push_back({place.line, place.column, message});
-    }
+    // While the tracks are stored on the pipeline's thread, a track's notes
+    // go with it, to keep their place among the notes of storing it.
+    void note(const Place &place, const QString &message) { m_notes->push_back({place.line, place.column, message}); }
 
     [[noreturn]] void fail(const QString &message)
     {
@@ -321,8 +327,8 @@ private:
                 header.modelled(int(HeaderKey::Playlists));
                 expectElement(u"array", key);
                 if (pass == Pass::Everything && !sawTracks) {
+                    skipPlaylistsNotingTheOrder();
                     m_playlistsDeferred = true;
-                    m_xml.skipCurrentElement();
                 } else {
                     readPlaylists();
                 }
@@ -350,6 +356,102 @@ private:
         if (m_xml.hasError())
             failOnReader();
         m_xml.setDevice(nullptr);
+    }
+
+    // Skips the playlists that come before the tracks, as skipCurrentElement
+    // does, noting the TrackIDs of the library playlist for ImportedOrder.
+    // Anything out of the ordinary leaves the order to be written after the
+    // tracks instead.
+    void skipPlaylistsNotingTheOrder()
+    {
+        const bool first = !m_orderNoted;
+        m_orderNoted = true;
+        // The order is for the first library playlist that comes before
+        // every track: a second list of playlists or of masters, or tracks
+        // already stored, and the order is written after the tracks.
+        bool usable = first && m_sequence == 0 && m_orderMode == OrderMode::AsRead;
+        std::vector<std::int64_t> items;
+        std::vector<std::int64_t> masterItems;
+        int masters = 0;
+        bool plain = true;
+        bool isMaster = false;
+        bool sawMaster = false;
+        bool sawItems = false;
+        bool inItems = false;
+        enum class Text { None, Key, ItemKey, TrackId } text = Text::None;
+        QString key;
+        QString itemKey;
+        QString number;
+        // Depth 1: in the array; 2: in a playlist; 3: in one of its keys or
+        // values; 4: in an item; 5: in its key or value.
+        for (int depth = 1; depth > 0;) {
+            const XmlScanner::Token token = m_xml.readNext();
+            if (token == XmlScanner::Token::Invalid || token == XmlScanner::Token::EndDocument)
+                return;
+            if (token == XmlScanner::Token::Characters) {
+                QString *into = text == Text::Key       ? &key
+                                : text == Text::ItemKey ? &itemKey
+                                : text == Text::TrackId ? &number
+                                                        : nullptr;
+                if (into && into->size() < 64)
+                    into->append(m_xml.text());
+                continue;
+            }
+            if (token == XmlScanner::Token::StartElement) {
+                ++depth;
+                const QStringView name = m_xml.name();
+                if (depth == 2) {
+                    isMaster = sawMaster = sawItems = false;
+                    items.clear();
+                } else if (depth == 3) {
+                    if (name == u"key") {
+                        key.resize(0);
+                        text = Text::Key;
+                    } else if (key == u"Master" && !sawMaster) {
+                        sawMaster = true;
+                        isMaster = name == u"true";
+                    } else if (key == u"Playlist Items" && !sawItems) {
+                        sawItems = true;
+                        inItems = name == u"array";
+                    }
+                } else if (depth == 5 && inItems) {
+                    if (name == u"key") {
+                        itemKey.resize(0);
+                        text = Text::ItemKey;
+                    } else if (itemKey == u"Track ID") {
+                        number.resize(0);
+                        text = name == u"integer" ? Text::TrackId : Text::None;
+                        plain = plain && text == Text::TrackId;
+                    }
+                }
+                continue;
+            }
+            if (token != XmlScanner::Token::EndElement)
+                continue;
+            --depth;
+            if (text == Text::TrackId) {
+                std::int64_t id = 0;
+                bool ok = false;
+                plain = plain && plainDecimal(number, id, ok);
+                items.push_back(id);
+            }
+            text = Text::None;
+            if (depth == 2)
+                inItems = false;
+            else if (depth == 1 && isMaster && ++masters == 1)
+                masterItems.swap(items);
+        }
+        usable = usable && plain && masters == 1;
+        if (usable)
+            m_order.emplace(masterItems);
+        else
+            m_order.reset();
+        // The lists of a million items are freed, but the C library keeps
+        // their memory for the process unless asked: given back before the
+        // tracks, which take the most.
+        items = {};
+        masterItems = {};
+        malloc_trim(0);
     }
 
     // Reads the next <key> of the current <dict> and moves to its value's
@@ -596,13 +698,42 @@ private:
         return value;
     }
 
+    // A track as read, for storeTrack.
+    struct ReadTrack
+    {
+        TrackRecord track;
+        TrackFields fields;
+        QByteArray entries;
+        QString trackType;
+        std::int64_t fileTrackId = 0;
+        bool refused = false;
+        bool idTaken = false; // an earlier track of the file has its persistent ID
+        QString label;
+        Place persistentIdPlace;
+        std::vector<XmlImportNote> notes; // made in reading it
+    };
+
     void readTracks()
     {
-        QString key;
-        while (nextKey(key)) {
-            expectElement(u"dict", QStringLiteral("Track %1").arg(key));
-            readTrack(key);
+        ImportPipeline<ReadTrack> pipeline([this](ReadTrack &read) { storeTrack(read); });
+        try {
+            QString key;
+            while (nextKey(key)) {
+                expectElement(u"dict", QStringLiteral("Track %1").arg(key));
+                ReadTrack read;
+                m_notes = &read.notes;
+                readTrack(key, read);
+                m_notes = &m_summary.notes;
+                pipeline.push(std::move(read));
+            }
+        } catch (...) {
+            m_notes = &m_summary.notes;
+            // The tracks before the fault are stored, as they were when
+            // each was stored on reading; a failure among them comes first.
+            pipeline.finish();
+            throw;
         }
+        pipeline.finish();
     }
 
     // As nextKey, for the index-th key of a track: its code, or -1 at the end
@@ -668,17 +799,18 @@ private:
         }
     }
 
-    // label: the track's key in "Tracks", for the notes.
-    void readTrack(const QString &label)
+    // label: the track's key in "Tracks", for the notes. Touches nothing
+    // that storeTrack does: the two run at the same time.
+    void readTrack(const QString &label, ReadTrack &read)
     {
-        TrackRecord track;
-        TrackFields fields;
+        TrackRecord &track = read.track;
+        TrackFields &fields = read.fields;
         EntryWriter entries;
-        std::int64_t fileTrackId = 0;
-        QString trackType;
+        std::int64_t &fileTrackId = read.fileTrackId;
+        QString &trackType = read.trackType;
         QString location;
         Place locationPlace;
-        Place persistentIdPlace;
+        Place &persistentIdPlace = read.persistentIdPlace;
         std::bitset<256> seen;
         for (std::size_t index = 0;; ++index) {
             const QString *keyText = nullptr;
@@ -782,6 +914,7 @@ private:
         const auto shown = [&](const QString &name) {
             return QStringLiteral("track %1 (\"%2\")").arg(label.left(20), name.left(80));
         };
+        read.entries = compactTrackEntries(entries.take());
         const bool stream = trackType == u"URL" || trackType == u"Remote" ||
                             (trackType.isEmpty() && !location.isEmpty() && !isFileUrl(location) &&
                              !location.startsWith(QLatin1Char('/')));
@@ -797,19 +930,34 @@ private:
         else if (!location.isEmpty())
             clean = m_locations.toPath(location);
         if (!clean.accepted()) {
-            ++m_summary.tracksRefused;
+            read.refused = true;
             note(locationPlace, QStringLiteral("%1 not imported: %2").arg(shown(track.name), clean.refusal));
             return;
         }
         track.location = clean.path;
         if (stream && track.kindAsString.isEmpty())
             track.kindAsString = QStringLiteral("Internet audio stream");
+        read.idTaken = !track.persistentId.isEmpty() && !firstWithPersistentId(track.persistentId);
+        read.label = label.left(20);
+    }
 
+    // The library's part of a track read: on the pipeline's thread, in the
+    // order of the file.
+    void storeTrack(ReadTrack &read)
+    {
+        m_summary.notes.insert(m_summary.notes.end(), std::make_move_iterator(read.notes.begin()),
+                               std::make_move_iterator(read.notes.end()));
+        if (read.refused) {
+            ++m_summary.tracksRefused;
+            return;
+        }
+        TrackRecord &track = read.track;
+        const std::int64_t fileTrackId = read.fileTrackId;
         // Without a persistent ID a track is known again by where its file
         // is and its name, among the tracks from before this import. So is a
         // track whose persistent ID an earlier track of this file has: it is
         // another track, and gets an ID of its own.
-        const bool idTaken = !track.persistentId.isEmpty() && !firstWithPersistentId(track.persistentId);
+        const bool idTaken = read.idTaken;
         // (A library that had no tracks before has none to know again.)
         const auto present = m_topDatabaseIdBefore == 0 ? std::nullopt
                              : !track.persistentId.isEmpty() && !idTaken
@@ -829,16 +977,44 @@ private:
         const bool keepId = fileTrackId > m_topTrackIdBefore && fileTrackId <= kMaxFileId &&
                             (fileTrackId > m_store.topTrackId() || !m_store.isTrackIdInUse(std::int32_t(fileTrackId)));
         track.trackId = keepId ? std::int32_t(fileTrackId) : 0;
-        const TrackRecord added =
-            m_store.addFileTrack(std::move(track), trackType, fields, compactTrackEntries(entries.take()));
+        if (m_sequence == 0)
+            m_firstOrder = m_store.nextLibraryOrder();
+        TrackRecord added = m_store.addFileTrack(std::move(track), read.trackType, read.fields, read.entries,
+                                                 placeInLibrary(fileTrackId));
+        if (m_sequence == 0)
+            m_firstAdded = added.databaseId;
         m_tracks.insert(fileTrackId, {added.databaseId, m_sequence++});
         ++m_summary.tracksAdded;
         if (idTaken) {
             ++m_summary.persistentIdsRenewed;
-            note(persistentIdPlace,
-                 QStringLiteral("%1 has the Persistent ID %2 of an earlier track; given the new Persistent ID %3")
-                     .arg(shown(added.name), takenId, added.persistentId));
+            m_summary.notes.push_back(
+                {read.persistentIdPlace.line, read.persistentIdPlace.column,
+                 QStringLiteral("track %1 (\"%2\") has the Persistent ID %3 of an earlier track; given the new "
+                                "Persistent ID %4")
+                     .arg(read.label, added.name.left(80), takenId, added.persistentId)});
         }
+        track = std::move(added); // freed with its batch, by the reading thread
+    }
+
+    // The library order to store the next track with, from the order the
+    // file's library playlist gave before the tracks (see ImportedOrder);
+    // 0: the next one. While the tracks come in that order they are stored
+    // in the file's order, as if nothing was known; at the first one that
+    // does not, those before it are moved to their places, and every track
+    // from then on is stored in its own.
+    std::int64_t placeInLibrary(std::int64_t fileTrackId)
+    {
+        if (!m_order)
+            return 0;
+        const std::int32_t place = m_order->placeOf(fileTrackId);
+        if (m_orderMode == OrderMode::AsRead) {
+            if (place == m_sequence)
+                return 0;
+            if (m_sequence > 0)
+                m_store.renumberLibraryOrder(m_firstAdded, m_firstOrder + m_order->count());
+            m_orderMode = OrderMode::Placed;
+        }
+        return place < 0 ? 0 : m_firstOrder + m_order->count() + place;
     }
 
     // Notes the persistent ID of a track; false when a track read before
@@ -986,10 +1162,14 @@ private:
     // were in this library before keep their places.
     void orderLibrary(const std::vector<std::int64_t> &items)
     {
+        const bool placed = m_orderMode == OrderMode::Placed && !m_libraryOrdered;
+        m_libraryOrdered = true;
         std::vector<bool> listed(std::size_t(m_sequence), false);
         std::vector<std::int32_t> order;
         order.reserve(std::size_t(m_sequence));
         bool inOrder = true;
+        // Whether each track is where placeInLibrary stored it.
+        bool inPlace = placed && m_order && m_order->count() == m_sequence;
         std::int32_t last = -1;
         for (const std::int64_t item : items) {
             const ImportedTrack *found = m_tracks.find(item);
@@ -998,7 +1178,17 @@ private:
             listed[std::size_t(found->sequence)] = true;
             inOrder = inOrder && found->sequence > last;
             last = found->sequence;
+            inPlace = inPlace && m_order->placeOf(item) == std::int32_t(order.size());
             order.push_back(found->databaseId);
+        }
+        if (placed) {
+            if (inPlace && order.size() == std::size_t(m_sequence)) {
+                m_store.takeLibraryOrders(m_sequence);
+                return;
+            }
+            // As they were when stored in the file's order; written again
+            // below, as then.
+            m_store.renumberLibraryOrder(m_firstAdded, m_firstOrder);
         }
         if (order.size() == std::size_t(m_sequence)) {
             if (!inOrder)
@@ -1048,6 +1238,16 @@ private:
     // goes on from there instead of scanning the tracks again.
     std::vector<XmlScanner::Mark> m_afterTracks;
     XmlImportSummary m_summary;
+    std::vector<XmlImportNote> *m_notes = &m_summary.notes;
+    // The library order given before the tracks, and how the tracks are
+    // stored by it (see placeInLibrary).
+    enum class OrderMode { AsRead, Placed };
+    std::optional<ImportedOrder> m_order;
+    OrderMode m_orderMode = OrderMode::AsRead;
+    bool m_orderNoted = false;
+    bool m_libraryOrdered = false;
+    std::int64_t m_firstOrder = 0; // of the first track added
+    std::int32_t m_firstAdded = 0; // its database ID
 };
 
 } // namespace

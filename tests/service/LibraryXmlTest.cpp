@@ -455,6 +455,28 @@ TEST_F(XmlImport, BadFilesStopWithTheirPlaceAndChangeNothing)
         EXPECT_EQ(store->playlists().size(), 1u);
     }
 
+    // The library failing to store a track far into a long file, with a
+    // fault in the file after it: the tracks are stored on a thread of
+    // their own while the file is read on, yet the library's failure is the
+    // one reported, and nothing is kept.
+    {
+        std::vector<XmlTrack> many;
+        for (int i = 1; i <= 3000; ++i)
+            many.push_back(fileTrack(100 + i, QStringLiteral("T%1").arg(i), QStringLiteral("file:///m/%1.mp3").arg(i)));
+        QString text = libraryXml(many, {});
+        text.replace(QStringLiteral("<string>T2900</string>"), QStringLiteral("<string>T2900</strin>"));
+        store->database().exec("CREATE TEMP TRIGGER refuse BEFORE INSERT ON tracks WHEN NEW.name = 'T1200'"
+                               " BEGIN SELECT RAISE(ABORT, 'no room for T1200'); END");
+        try {
+            import(write(QStringLiteral("long.xml"), text));
+            ADD_FAILURE() << "imported what the library refused";
+        } catch (const LibraryError &e) {
+            EXPECT_TRUE(QString::fromStdString(e.what()).contains(QLatin1String("no room for T1200"))) << e.what();
+        }
+        EXPECT_EQ(names(library()), (std::vector<QString>{"Kept"}));
+        store->database().exec("DROP TRIGGER refuse");
+    }
+
     // 40 arrays, each holding the next one twice: a few hundred bytes that
     // expand to 2^40 objects.
     QByteArray shared("bplist00");
