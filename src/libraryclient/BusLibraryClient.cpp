@@ -23,6 +23,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QThread>
+#include <atomic>
 
 namespace tidyfox::libraryclient {
 
@@ -492,13 +493,20 @@ qint64 spawnService(const QString &dir, const QString &logPath)
     return pid;
 }
 
+// The service the window started as it came up, until a client waits for it: a
+// second one started before the first has its name would only find the name
+// taken, and would empty the log the first writes to.
+std::atomic<qint64> earlyStartedService{0};
+
 void startService(QDBusConnection &bus, const QString &appDir, int waitMs)
 {
     const QString dir = appFolder(appDir);
     if (activatedByBus(bus, dir))
         return;
     const QString logPath = serviceLogPath();
-    const qint64 pid = spawnService(dir, logPath);
+    qint64 pid = earlyStartedService.exchange(0);
+    if (pid == 0 || processGone(pid))
+        pid = spawnService(dir, logPath);
     const QDeadlineTimer deadline(waitMs);
     while (!served(bus)) {
         // Someone else may win the race for the name; only give up when ours
@@ -543,7 +551,7 @@ void BusLibraryClient::startServiceEarly(const QString &appDir)
                      << kService << 0u);
             return;
         }
-        spawnService(dir, serviceLogPath());
+        earlyStartedService = spawnService(dir, serviceLogPath());
     } catch (const ClientError &e) {
         // Creating a client tells of it.
         qCDebug(lcLibraryClient) << "the library service was not started early:" << e.what();
