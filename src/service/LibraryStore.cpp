@@ -244,11 +244,6 @@ private:
     QHash<std::int32_t, QByteArray> m_times;
 };
 
-QString newPersistentId()
-{
-    return QStringLiteral("%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')).toUpper();
-}
-
 QString defaultTrackType(TrackKind kind)
 {
     return kind == TrackKind::Url ? QStringLiteral("URL") : QStringLiteral("File");
@@ -436,6 +431,10 @@ void LibraryStore::loadCounters()
     m_topTrackId = meta("top_track_id");
     m_topPlaylistId = meta("top_playlist_id");
     m_nextOrder = m_db.scalar("SELECT coalesce(max(library_order), 0) + 1 FROM tracks");
+    m_topTrackIdLoaded = m_topTrackId;
+    m_givenIds.clear();
+    m_givenIdCount = 0;
+    m_givenIdsKnown = true;
     m_countersLoaded = true;
 }
 
@@ -492,6 +491,19 @@ std::optional<std::int32_t> LibraryStore::lowestFreeId(const char *holdsOne, con
     return std::nullopt;
 }
 
+QString LibraryStore::newPersistentId()
+{
+    // The IDs a store gives follow on from a random start: a million tracks
+    // imported then go into the persistent ID index at its end instead of
+    // at a random page each (a third of a large import's storing time). Two
+    // stores, or two runs, still start a world apart.
+    if (!m_persistentIdDrawn) {
+        m_nextPersistentId = QRandomGenerator::global()->generate64();
+        m_persistentIdDrawn = true;
+    }
+    return QStringLiteral("%1").arg(m_nextPersistentId++, 16, 16, QLatin1Char('0')).toUpper();
+}
+
 std::int64_t LibraryStore::takeLibraryOrder()
 {
     loadCounters();
@@ -518,7 +530,32 @@ std::int64_t LibraryStore::topPlaylistId()
 
 bool LibraryStore::isTrackIdInUse(std::int32_t id)
 {
+    if (m_countersLoaded && m_givenIdsKnown && id > m_topTrackIdLoaded) {
+        const auto index = std::uint64_t(id - m_topTrackIdLoaded - 1);
+        if (index < m_givenIds.size())
+            return m_givenIds[index];
+        if (id > m_topTrackId)
+            return false;
+    }
     return m_db.query("SELECT 1 FROM tracks WHERE track_id = ?1").bind(1, id).next();
+}
+
+void LibraryStore::noteGivenTrackId(std::int32_t id)
+{
+    if (!m_givenIdsKnown)
+        return;
+    const auto index = std::uint64_t(std::int64_t(id) - m_topTrackIdLoaded - 1);
+    // An ID far above those given so far (a file that numbers from two
+    // billion) would make the table large: the table then answers no more.
+    if (index >= 4 * m_givenIdCount + 65536) {
+        m_givenIdsKnown = false;
+        m_givenIds = {};
+        return;
+    }
+    if (index >= m_givenIds.size())
+        m_givenIds.resize(std::max<std::size_t>(index + 1, m_givenIds.size() * 2), false);
+    m_givenIds[index] = true;
+    ++m_givenIdCount;
 }
 
 bool LibraryStore::isPlaylistIdInUse(std::int32_t id)
@@ -895,6 +932,7 @@ void LibraryStore::deleteTrack(std::int32_t databaseId)
 void LibraryStore::removeTrack(std::int32_t databaseId, bool keepPlaces)
 {
     Transaction transaction(*this);
+    m_givenIdsKnown = false; // the table may no longer hold an ID given
     m_db.query("DELETE FROM tracks WHERE database_id = ?1").bind(1, databaseId).run();
     if (m_db.changes() == 0) {
         transaction.commit(); // nothing changed
@@ -1015,6 +1053,7 @@ void LibraryStore::mergeAndRemove(std::int32_t databaseId, std::int32_t keeperId
     else
         q.bindBlob(7, merged.entries);
     q.run();
+    m_givenIdsKnown = false;
     m_db.query("DELETE FROM tracks WHERE database_id = ?1").bind(1, databaseId).run();
     if (!keepPlaces)
         m_db.query("DELETE FROM playlist_items WHERE database_id = ?1").bind(1, databaseId).run();
@@ -1116,6 +1155,8 @@ TrackRecord LibraryStore::addFileTrack(TrackRecord track, const QString &trackTy
     if (rowId > kMaxId)
         throw LibraryError("The library has run out of database IDs.");
     track.databaseId = std::int32_t(rowId);
+    if (track.trackId > m_topTrackIdLoaded)
+        noteGivenTrackId(track.trackId);
     transaction.commit();
     return track;
 }

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 namespace tidyfox::library {
 
@@ -212,6 +213,8 @@ private:
     std::int32_t takePlaylistId(std::int32_t wanted);
     std::optional<std::int32_t> lowestFreeId(const char *holdsOne, const char *firstGap);
     std::int64_t takeLibraryOrder();
+    QString newPersistentId();
+    void noteGivenTrackId(std::int32_t id);
     std::int64_t meta(const char *key);
     void loadCounters();
     void saveCounters();
@@ -256,6 +259,16 @@ private:
     std::int64_t m_topTrackId = 0;
     std::int64_t m_topPlaylistId = 0;
     std::int64_t m_nextOrder = 0;
+    // The track IDs above the top of the transaction's start that it gave,
+    // by ID less that top: whether such an ID is in use is then known
+    // without asking the table (a million questions in a large import).
+    // Not known once a track was removed, or an ID was given far above.
+    std::int64_t m_topTrackIdLoaded = 0;
+    std::vector<bool> m_givenIds;
+    std::uint64_t m_givenIdCount = 0;
+    bool m_givenIdsKnown = false;
+    bool m_persistentIdDrawn = false;
+    std::uint64_t m_nextPersistentId = 0;
     QByteArray m_journalRowSql;
     QByteArray m_restoreRowSql;
 };

@@ -734,6 +734,9 @@ private:
             throw;
         }
         pipeline.finish();
+        // The storing thread's heap is spent: given back before the
+        // playlists are read.
+        malloc_trim(0);
     }
 
     // As nextKey, for the index-th key of a track: its code, or -1 at the end
@@ -1098,6 +1101,11 @@ private:
             } else if (key == u"Playlist Items" && first(PlaylistKey::Items)) {
                 entries.modelled(int(PlaylistKey::Items));
                 expectElement(u"array", key);
+                // The library playlist of a million tracks, read again after
+                // them: sized once, as doubling would hold it twice at the
+                // import's peak.
+                if (master && m_order)
+                    items.reserve(std::size_t(m_order->count()));
                 readItems(items);
             } else {
                 const bool flag = m_xml.name() == u"true";

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
+#include <set>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -310,6 +311,32 @@ TEST(Store, ExplicitIdsAreKeptAndCheckedAndIdsAbove16BitsWork)
     // The next assigned ID continues above the highest one given.
     EXPECT_GT(store->addTrack(makeTrack(QStringLiteral("Next"))).trackId, 70000);
     EXPECT_EQ(store->trackCount(), 2);
+
+    // Within one transaction (an import), IDs given in it are known in use
+    // until their track goes, and one far above the rest still counts.
+    {
+        Transaction transaction(*store);
+        TrackRecord inside = makeTrack(QStringLiteral("Inside"));
+        inside.trackId = 80000;
+        const std::int32_t databaseId = store->addTrack(inside).databaseId;
+        TrackRecord far = makeTrack(QStringLiteral("Far"));
+        far.trackId = 2000000000;
+        store->addTrack(far);
+        EXPECT_TRUE(store->isTrackIdInUse(80000));
+        EXPECT_FALSE(store->isTrackIdInUse(80001));
+        EXPECT_TRUE(store->isTrackIdInUse(2000000000));
+        EXPECT_THROW(store->addTrack(inside), LibraryError);
+        store->deleteTrack(databaseId);
+        EXPECT_FALSE(store->isTrackIdInUse(80000));
+        EXPECT_EQ(store->addTrack(inside).trackId, 80000);
+        transaction.commit();
+    }
+    // Persistent IDs given one after another are distinct.
+    const auto tracks = store->playlistTracks(store->libraryPlaylistId());
+    std::set<QString> persistentIds;
+    for (const TrackRecord &track : tracks)
+        persistentIds.insert(track.persistentId);
+    EXPECT_EQ(persistentIds.size(), tracks.size());
 }
 
 TEST(Store, TransactionsUndoEverythingUnlessCommitted)
