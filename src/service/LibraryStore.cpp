@@ -545,9 +545,12 @@ void LibraryStore::noteGivenTrackId(std::int32_t id)
     if (!m_givenIdsKnown)
         return;
     const auto index = std::uint64_t(std::int64_t(id) - m_topTrackIdLoaded - 1);
-    // An ID far above those given so far (a file that numbers from two
-    // billion) would make the table large: the table then answers no more.
-    if (index >= 4 * m_givenIdCount + 65536) {
+    // A bit an ID: files number their tracks from near 1 but in the order
+    // of their keys as text (1, 10, 100, ...), so the table may reach 16
+    // million IDs at once (2 MB), and 64 per ID given beyond. An ID far
+    // above those (a file that numbers from two billion) would make it
+    // large: the table then answers no more.
+    if (index >= 64 * m_givenIdCount + (std::uint64_t(1) << 24)) {
         m_givenIdsKnown = false;
         m_givenIds = {};
         return;
