@@ -2,6 +2,7 @@
 #include "service/LibraryXmlImport.h"
 
 #include "service/BinaryPlistExtent.h"
+#include "service/DeferredIndex.h"
 #include "service/ImportPageCache.h"
 #include "service/ImportPipeline.h"
 #include "service/ImportedOrder.h"
@@ -174,6 +175,10 @@ public:
         // The first file a library comes from gives it its header and its
         // master playlist; later ones only add to it.
         m_firstFile = m_topDatabaseIdBefore == 0 && m_store.allPlaylists().size() == 1;
+        // Into an empty library nothing is looked up by its location.
+        std::optional<DeferredIndex> byLocation;
+        if (m_topDatabaseIdBefore == 0)
+            byLocation.emplace(m_store.database(), "tracks_by_location");
         readFile(Pass::Everything);
         // A file may list its playlists before its tracks; their items can
         // only be resolved once every track is known.
@@ -187,6 +192,13 @@ public:
             m_store.setFileHeader(m_header);
             if (!m_libraryPersistentId.isEmpty())
                 m_store.setLibraryPersistentId(m_libraryPersistentId);
+        }
+        if (byLocation) {
+            // The file's IDs are done with: their memory goes to the sort.
+            m_tracks = {};
+            m_order.reset();
+            malloc_trim(0);
+            byLocation->build();
         }
         transaction.commit();
         return m_summary;
