@@ -39,8 +39,8 @@ public:
         const std::int64_t cacheSize = m_db.scalar("PRAGMA cache_size");
         m_db.exec("PRAGMA temp_store = FILE; PRAGMA cache_size = -4096");
         m_db.exec(m_create.constData());
-        m_db.exec(QByteArray("PRAGMA temp_store = MEMORY; PRAGMA cache_size = " + QByteArray::number(cacheSize))
-                      .constData());
+        m_db.exec(
+            QByteArray("PRAGMA temp_store = MEMORY; PRAGMA cache_size = " + QByteArray::number(cacheSize)).constData());
         m_create.clear();
     }
 
