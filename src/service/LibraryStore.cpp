@@ -501,7 +501,11 @@ QString LibraryStore::newPersistentId()
         m_nextPersistentId = QRandomGenerator::global()->generate64();
         m_persistentIdDrawn = true;
     }
-    return QStringLiteral("%1").arg(m_nextPersistentId++, 16, 16, QLatin1Char('0')).toUpper();
+    QString id(16, Qt::Uninitialized);
+    std::uint64_t n = m_nextPersistentId++;
+    for (qsizetype i = 15; i >= 0; --i, n >>= 4)
+        id[i] = QLatin1Char("0123456789ABCDEF"[n & 0xF]);
+    return id;
 }
 
 std::int64_t LibraryStore::takeLibraryOrder()

@@ -49,8 +49,19 @@ Query &Query::bind(int index, std::int64_t value)
 
 Query &Query::bind(int index, const QString &value)
 {
-    const QByteArray utf8 = value.toUtf8();
-    if (const int rc = sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    // Nearly every text is plain ASCII: its bytes go to the connection's
+    // buffer instead of a new array each (an import binds ten a track).
+    QByteArray &bytes = m_db->m_textBytes;
+    const qsizetype size = value.size();
+    bytes.resize(size);
+    const ushort *from = value.utf16();
+    char *to = bytes.data();
+    qsizetype i = 0;
+    for (; i < size && from[i] < 0x80; ++i)
+        to[i] = char(from[i]);
+    if (i < size)
+        bytes = value.toUtf8();
+    if (const int rc = sqlite3_bind_text(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
         rc != SQLITE_OK)
         m_db->fail(rc);
     return *this;

@@ -88,8 +88,10 @@ public:
     [[noreturn]] void fail(int rc) const;
 
 private:
+    friend class Query;
     QString m_path;
     sqlite3 *m_db = nullptr;
+    QByteArray m_textBytes; // Query::bind's, reused from text to text
     std::unordered_map<const char *, sqlite3_stmt *> m_statements;
 };
 
