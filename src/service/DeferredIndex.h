@@ -37,10 +37,12 @@ public:
         // rest to a file, not to memory (the keys of a million paths are
         // 70 MB): both small for the time of it.
         const std::int64_t cacheSize = m_db.scalar("PRAGMA cache_size");
+        const std::int64_t tempStore = m_db.scalar("PRAGMA temp_store");
         m_db.exec("PRAGMA temp_store = FILE; PRAGMA cache_size = -4096");
         m_db.exec(m_create.constData());
-        m_db.exec(
-            QByteArray("PRAGMA temp_store = MEMORY; PRAGMA cache_size = " + QByteArray::number(cacheSize)).constData());
+        m_db.exec(QByteArray("PRAGMA temp_store = " + QByteArray::number(tempStore) +
+                             "; PRAGMA cache_size = " + QByteArray::number(cacheSize))
+                      .constData());
         m_create.clear();
     }
 

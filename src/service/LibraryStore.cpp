@@ -546,7 +546,8 @@ bool LibraryStore::isTrackIdInUse(std::int32_t id)
 
 void LibraryStore::noteGivenTrackId(std::int32_t id)
 {
-    if (!m_givenIdsKnown)
+    // An ID up to the top was given before the transaction: the table knows.
+    if (!m_givenIdsKnown || id <= m_topTrackIdLoaded)
         return;
     const auto index = std::uint64_t(std::int64_t(id) - m_topTrackIdLoaded - 1);
     // A bit an ID: files number their tracks from near 1 but in the order
@@ -1162,8 +1163,7 @@ TrackRecord LibraryStore::addFileTrack(TrackRecord track, const QString &trackTy
     if (rowId > kMaxId)
         throw LibraryError("The library has run out of database IDs.");
     track.databaseId = std::int32_t(rowId);
-    if (track.trackId > m_topTrackIdLoaded)
-        noteGivenTrackId(track.trackId);
+    noteGivenTrackId(track.trackId);
     transaction.commit();
     return track;
 }

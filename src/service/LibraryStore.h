@@ -259,8 +259,8 @@ private:
     std::int64_t m_topTrackId = 0;
     std::int64_t m_topPlaylistId = 0;
     std::int64_t m_nextOrder = 0;
-    // The track IDs above the top of the transaction's start that it gave,
-    // by ID less that top: whether such an ID is in use is then known
+    // The track IDs above the top at the transaction's start that it gave,
+    // a bit each by ID less the top: whether such an ID is in use is then known
     // without asking the table (a million questions in a large import).
     // Not known once a track was removed, or an ID was given far above.
     std::int64_t m_topTrackIdLoaded = 0;
