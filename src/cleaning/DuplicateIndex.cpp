@@ -2,6 +2,7 @@
 #include "cleaning/DuplicateIndex.h"
 
 #include "cleaning/LooseTags.h"
+#include "common/BatchPipeline.h"
 #include "system/FileSystem.h"
 
 #include <QHashFunctions>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -82,11 +84,16 @@ public:
         m_bytes.reserve(expected * kBytesPerKey);
     }
 
-    // The group of key, added as the next group (numbered from 0 in the
-    // order added) when there is none yet.
-    int groupOf(QByteArrayView key)
+    size_t hashOf(QByteArrayView key) const { return qHash(key, m_seed); }
+    // A look-up of a key of hash is coming: its first slot is read from
+    // memory meanwhile. Most look-ups of a large library wait for that read
+    // alone.
+    void prefetch(size_t hash) const { __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]); }
+
+    // The group of key (of hash hashOf(key)), added as the next group
+    // (numbered from 0 in the order added) when there is none yet.
+    int groupOf(QByteArrayView key, size_t hash)
     {
-        const size_t hash = qHash(key, m_seed);
         const size_t mask = m_slots.size() - 1;
         const std::uint64_t tag = tagOf(hash);
         for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
@@ -168,7 +175,37 @@ private:
 // Rows between two looks at whether the pages of the rows passed can go.
 constexpr int kForgetEvery = 4096;
 
+// The keys of a run of tracks side by side, as the walk over the rows made
+// them, for the thread that groups them.
+struct KeyRun
+{
+    std::string bytes;
+    std::vector<std::uint32_t> ends; // where each key ends in bytes
+    std::vector<int> indices;        // the track of each key
+
+    void add(int index, QByteArrayView key)
+    {
+        bytes.append(key.data(), size_t(key.size()));
+        ends.push_back(std::uint32_t(bytes.size()));
+        indices.push_back(index);
+    }
+    size_t size() const { return indices.size(); }
+    QByteArrayView key(size_t k) const
+    {
+        const std::uint32_t from = k == 0 ? 0 : ends[k - 1];
+        return QByteArrayView(bytes.data() + from, qsizetype(ends[k] - from));
+    }
+};
+
+// Keys a run; a library of no more is grouped on the walk's own thread.
+size_t keysPerRun = DuplicateIndex::kKeysPerRun;
+
 } // namespace
+
+void DuplicateIndex::setKeysPerRun(size_t keys)
+{
+    keysPerRun = std::max<size_t>(keys, 1);
+}
 
 DuplicateIndex::DuplicateIndex(libraryclient::LibraryTrackList &tracks, const DuplicateFilter &filter) : m_rows(tracks)
 {
@@ -215,8 +252,34 @@ void DuplicateIndex::build(const DuplicateFilter &filter, const std::vector<prot
     const bool bySampleRate = filter.checked(kFilterSampleRate);
     std::vector<int> seconds(loose ? size_t(count) : 0, 0);
     GroupKeys groups(static_cast<size_t>(count));
-    KeyBytes key;
     std::vector<int> tails;
+    std::vector<size_t> hashes;
+    // Grouping waits on memory (a slot of a table as large as the library
+    // for each track) where making the keys waits on the rows: on a large
+    // library the two take turns on two threads.
+    const auto groupRun = [&](KeyRun &run) {
+        constexpr size_t kAhead = 8;
+        hashes.resize(run.size());
+        for (size_t k = 0; k < run.size(); ++k)
+            hashes[k] = groups.hashOf(run.key(k));
+        for (size_t k = 0; k < run.size(); ++k) {
+            if (k + kAhead < run.size())
+                groups.prefetch(hashes[k + kAhead]);
+            append(run.indices[k], groups.groupOf(run.key(k), hashes[k]), tails);
+        }
+    };
+    std::optional<BatchPipeline<KeyRun>> grouping;
+    if (size_t(count) > keysPerRun)
+        grouping.emplace(groupRun, 1);
+    KeyRun run;
+    const auto handOver = [&] {
+        if (grouping)
+            grouping->push(std::move(run));
+        else
+            groupRun(run);
+        run = {};
+    };
+    KeyBytes key;
     for (int i = 0; i < count; ++i) {
         if (i % kForgetEvery == 0)
             m_rows.forgetBefore(i);
@@ -251,8 +314,14 @@ void DuplicateIndex::build(const DuplicateFilter &filter, const std::vector<prot
             key.addNumber(m_rows.table().sampleRate(m_rows.row(i)));
         if (byFileName)
             key.addUtf16(system::fileNameOf(m_rows.location(i)).toLower());
-        append(i, groups.groupOf(key.view()), tails);
+        run.add(i, key.view());
+        if (run.size() >= keysPerRun)
+            handOver();
     }
+    if (run.size() > 0)
+        handOver();
+    if (grouping)
+        grouping->finish();
     m_rows.forgetBefore(count);
     if (loose || soundMatches)
         connect(filter, seconds, soundMatches);

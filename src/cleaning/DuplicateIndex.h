@@ -14,6 +14,7 @@
 #include "protocol/LibraryRecords.h"
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -53,6 +54,13 @@ public:
     // The weakest sound match that joins the group; nothing for a group not
     // found by sound.
     std::optional<float> soundStrength(int group) const;
+
+    // Tracks whose keys are grouped together; a library of more is grouped
+    // on a second thread while the rows are read. One size for the process
+    // (kKeysPerRun unless set): a small one sends small libraries through
+    // that thread too.
+    static constexpr size_t kKeysPerRun = 4096;
+    static void setKeysPerRun(size_t keys);
 
 private:
     struct Entry

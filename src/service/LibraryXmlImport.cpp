@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/LibraryXmlImport.h"
 
+#include "common/BatchPipeline.h"
 #include "service/BinaryPlistExtent.h"
 #include "service/DeferredIndex.h"
 #include "service/ImportPageCache.h"
-#include "service/ImportPipeline.h"
 #include "service/ImportedOrder.h"
 #include "service/ImportedTracks.h"
 #include "service/LibraryStore.h"
@@ -727,7 +727,7 @@ private:
 
     void readTracks()
     {
-        ImportPipeline<ReadTrack> pipeline([this](ReadTrack &read) { storeTrack(read); });
+        BatchPipeline<ReadTrack> pipeline([this](ReadTrack &read) { storeTrack(read); });
         try {
             QString key;
             while (nextKey(key)) {

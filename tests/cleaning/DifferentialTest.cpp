@@ -11,6 +11,7 @@
 #include "cleaning/DeadTrackDeletion.h"
 #include "cleaning/DeadTrackReview.h"
 #include "cleaning/DeadTrackRule.h"
+#include "cleaning/DuplicateIndex.h"
 #include "cleaning/DuplicateRemoval.h"
 #include "cleaning/DuplicateReview.h"
 #include "cleaning/RemovalBatch.h"
@@ -108,12 +109,16 @@ TEST(DifferentialTest, DuplicateRemovalMatchesThePlainWalk)
         std::mt19937 rng(seed);
         const RandomLibrary lib = makeRandomLibrary(rng);
         const Outcome reference = runOnFake(lib, Job::Duplicates, true);
+        // Every other library's keys grouped a few at a time on the second
+        // thread.
+        DuplicateIndex::setKeysPerRun(seed % 2 ? 3 : DuplicateIndex::kKeysPerRun);
         // One removal a call, as the walk removes them; then a few a call.
         RemovalBatch::setSize(1);
         const Outcome ours = runOnFake(lib, Job::Duplicates, false);
         RemovalBatch::setSize(3);
         const Outcome batched = runOnFake(lib, Job::Duplicates, false);
         RemovalBatch::setSize(RemovalBatch::kSize);
+        DuplicateIndex::setKeysPerRun(DuplicateIndex::kKeysPerRun);
         expectSame(ours, reference, lib, seed);
         expectSameBatched(batched, reference, lib, seed);
         if (::testing::Test::HasFailure())
@@ -140,6 +145,7 @@ TEST(DifferentialTest, DeadTrackDeletionMatchesTheRestartingWalk)
         RemovalBatch::setSize(3);
         const Outcome batched = runOnFake(lib, Job::DeadTracks, false);
         RemovalBatch::setSize(RemovalBatch::kSize);
+        DuplicateIndex::setKeysPerRun(DuplicateIndex::kKeysPerRun);
         expectSame(ours, reference, lib, seed);
         expectSameBatched(batched, reference, lib, seed);
         if (::testing::Test::HasFailure())

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Hands the items an import has read to a thread of their own that stores
-// them, in batches through a short queue: reading the file and SQLite's
-// inserts then share the machine's processors instead of taking turns, and
-// memory stays a few batches whatever the file's size. The items are stored
-// in the order given, one at a time, as if the reader stored each itself.
+// Hands the items one thread makes to a thread of their own that takes them
+// on (an import's tracks to be stored, a walk's keys to be grouped), in
+// batches through a short queue: the two halves of the work then share the
+// machine's processors instead of taking turns, and memory stays a few
+// batches whatever the input's size. The items are taken in the order given,
+// one at a time, as if the first thread took each itself.
 #pragma once
 
 #include <condition_variable>
@@ -16,25 +17,25 @@
 #include <utility>
 #include <vector>
 
-namespace tidyfox::library {
+namespace tidyfox {
 
-template<typename Item> class ImportPipeline
+template<typename Item> class BatchPipeline
 {
 public:
-    // store runs on the pipeline's thread; what it throws stops the storing
+    // take runs on the pipeline's thread; what it throws stops the work
     // and comes out of the next push or finish.
-    explicit ImportPipeline(std::function<void(Item &)> store, std::size_t batchSize = 256,
+    explicit BatchPipeline(std::function<void(Item &)> take, std::size_t batchSize = 256,
                             std::size_t batchesQueued = 4)
-        : m_store(std::move(store)), m_batchSize(batchSize), m_batchesQueued(batchesQueued),
-          m_thread([this] { storeBatches(); })
+        : m_take(std::move(take)), m_batchSize(batchSize), m_batchesQueued(batchesQueued),
+          m_thread([this] { takeBatches(); })
     {
         m_batch.reserve(m_batchSize);
     }
-    ImportPipeline(const ImportPipeline &) = delete;
-    ImportPipeline &operator=(const ImportPipeline &) = delete;
-    // Without finish (the reading failed past recovery): what is queued is
+    BatchPipeline(const BatchPipeline &) = delete;
+    BatchPipeline &operator=(const BatchPipeline &) = delete;
+    // Without finish (the making failed past recovery): what is queued is
     // dropped.
-    ~ImportPipeline()
+    ~BatchPipeline()
     {
         {
             const std::lock_guard lock(m_mutex);
@@ -53,8 +54,8 @@ public:
             handOver();
     }
 
-    // Stores what is left and waits for it; rethrows the storing's failure,
-    // which comes before anything the reader failed on after it.
+    // Takes on what is left and waits for it; rethrows the taking's failure,
+    // which comes before anything the maker failed on after it.
     void finish()
     {
         if (!m_batch.empty())
@@ -80,8 +81,8 @@ private:
             std::rethrow_exception(m_failure);
         }
         m_queue.push_back(std::move(m_batch));
-        // The stored items are freed here: freeing them took a good part of
-        // the storing thread's time, and that thread is the slower one.
+        // The items taken on are freed here: freeing them took a good part
+        // of an import's storing thread, the slower of its two.
         std::vector<std::vector<Item>> spent = std::exchange(m_spent, {});
         lock.unlock();
         m_changed.notify_all();
@@ -90,7 +91,7 @@ private:
         m_batch.reserve(m_batchSize);
     }
 
-    void storeBatches()
+    void takeBatches()
     {
         for (;;) {
             std::vector<Item> batch;
@@ -105,7 +106,7 @@ private:
             m_changed.notify_all();
             try {
                 for (Item &item : batch)
-                    m_store(item);
+                    m_take(item);
                 const std::lock_guard lock(m_mutex);
                 m_spent.push_back(std::move(batch));
             } catch (...) {
@@ -118,17 +119,17 @@ private:
         }
     }
 
-    std::function<void(Item &)> m_store;
+    std::function<void(Item &)> m_take;
     std::size_t m_batchSize;
     std::size_t m_batchesQueued;
-    std::vector<Item> m_batch; // the reader's, not yet handed over
+    std::vector<Item> m_batch; // the maker's, not yet handed over
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::vector<Item>> m_queue;
-    std::vector<std::vector<Item>> m_spent; // stored, for the reader to free
+    std::vector<std::vector<Item>> m_spent; // taken on, for the maker to free
     bool m_closed = false;
     std::exception_ptr m_failure; // set once, under m_mutex; read after the join without it
     std::thread m_thread;
 };
 
-} // namespace tidyfox::library
+} // namespace tidyfox
