@@ -24,8 +24,7 @@ template<typename Item> class BatchPipeline
 public:
     // take runs on the pipeline's thread; what it throws stops the work
     // and comes out of the next push or finish.
-    explicit BatchPipeline(std::function<void(Item &)> take, std::size_t batchSize = 256,
-                            std::size_t batchesQueued = 4)
+    explicit BatchPipeline(std::function<void(Item &)> take, std::size_t batchSize = 256, std::size_t batchesQueued = 4)
         : m_take(std::move(take)), m_batchSize(batchSize), m_batchesQueued(batchesQueued),
           m_thread([this] { takeBatches(); })
     {
