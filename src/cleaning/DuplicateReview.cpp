@@ -403,6 +403,14 @@ DuplicateReview reviewDuplicates(libraryclient::LibraryClient &library, system::
         for (const int i : members[g])
             groupAt[static_cast<size_t>(i)] = static_cast<int>(g);
     }
+    ListedFolders::FolderList folders;
+    for (int i = 0; i < index.size(); ++i) {
+        if (i % 4096 == 0)
+            index.rows().forgetBefore(i);
+        if (groupAt[static_cast<size_t>(i)] >= 0 && index.rows().hasFile(i))
+            folders.add(index.rows().locationView(i));
+    }
+    listed.listAhead(std::move(folders));
     int groupsRead = 0;
     FileLooks looks{std::vector<bool>(static_cast<size_t>(index.size()), false), {}};
     // In library order the copies are known before the groups are read, and

@@ -2,6 +2,9 @@
 #include "cleaning/FolderProbe.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace tidyfox::cleaning {
 namespace {
@@ -106,6 +109,142 @@ ListedFolders::Hashes ListedFolders::nameHash(QStringView name)
     return {a, b};
 }
 
+// The listings of a run's folders, made in the order the run will ask for
+// them by a thread of their own and by the run itself: the run lists a
+// folder that nobody has come to, and while it waits for one the thread is
+// listing it lists the next. Each folder is listed once.
+class ListedFolders::Ahead
+{
+public:
+    Ahead(std::unique_ptr<system::FileSystem> fs, std::vector<QString> folders)
+        : m_fs(std::move(fs)), m_folders(std::move(folders)), m_made(m_folders.size()),
+          m_state(m_folders.size(), State::Free)
+    {
+        m_placeOf.reserve(qsizetype(m_folders.size()));
+        for (size_t k = 0; k < m_folders.size(); ++k)
+            m_placeOf.insert(m_folders[k], k);
+        m_thread = std::thread([this] {
+            std::unique_lock lock(m_mutex);
+            while (!m_stop && listNext(lock, *m_fs)) {
+            }
+        });
+    }
+    ~Ahead()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_thread.join();
+    }
+    Ahead(const Ahead &) = delete;
+    Ahead &operator=(const Ahead &) = delete;
+
+    // The listing of folder, made here unless the thread has made it or is
+    // making it.
+    Listing take(system::FileSystem &fs, const QString &folder)
+    {
+        const auto place = m_placeOf.constFind(folder);
+        if (place == m_placeOf.constEnd())
+            return listingFrom(fs, folder);
+        const size_t k = *place;
+        std::unique_lock lock(m_mutex);
+        while (m_state[k] == State::Listing) {
+            if (!listNext(lock, fs))
+                m_changed.wait(lock, [&] { return m_state[k] != State::Listing; });
+        }
+        const State was = std::exchange(m_state[k], State::Taken);
+        lock.unlock();
+        return was == State::Made ? std::move(m_made[k]) : listingFrom(fs, folder);
+    }
+
+private:
+    enum class State : char {
+        Free,    // nobody has come to it
+        Listing, // being listed
+        Made,    // listed, not yet taken
+        Taken,   // the run has it
+    };
+
+    // Lists the first folder nobody has come to, with lock released
+    // meanwhile; false when there is none. A listing that fails (out of
+    // memory) leaves its folder to the run.
+    bool listNext(std::unique_lock<std::mutex> &lock, system::FileSystem &fs)
+    {
+        while (m_next < m_state.size() && m_state[m_next] != State::Free)
+            ++m_next;
+        if (m_next == m_state.size())
+            return false;
+        const size_t k = m_next++;
+        m_state[k] = State::Listing;
+        lock.unlock();
+        std::optional<Listing> listing;
+        try {
+            listing = listingFrom(fs, m_folders[k]);
+        } catch (...) {
+        }
+        lock.lock();
+        if (listing)
+            m_made[k] = std::move(*listing);
+        m_state[k] = listing ? State::Made : State::Free;
+        m_changed.notify_all();
+        return listing.has_value();
+    }
+
+    const std::unique_ptr<system::FileSystem> m_fs;
+    const std::vector<QString> m_folders;
+    QHash<QString, size_t> m_placeOf;
+    std::mutex m_mutex; // guards the four below
+    std::condition_variable m_changed;
+    std::vector<Listing> m_made;
+    std::vector<State> m_state;
+    size_t m_next = 0; // no folder before it is free
+    bool m_stop = false;
+    std::thread m_thread; // last: it starts once the rest is made
+};
+
+ListedFolders::ListedFolders(system::FileSystem &fs) : m_fs(fs) {}
+
+ListedFolders::~ListedFolders() = default;
+
+void ListedFolders::FolderList::add(QStringView location)
+{
+    const QStringView folder = entryPath(location).first;
+    if (folder.isEmpty() || location.contains(QChar(0)))
+        return;
+    if (m_seen.insert(nameHash(folder).first).second)
+        m_folders.push_back(folder.toString());
+}
+
+void ListedFolders::listAhead(FolderList folders)
+{
+    if (m_ahead || folders.m_folders.size() < 2)
+        return;
+    if (std::unique_ptr<system::FileSystem> second = m_fs.forAnotherThread())
+        m_ahead = std::make_unique<Ahead>(std::move(second), std::move(folders.m_folders));
+}
+
+ListedFolders::Listing ListedFolders::listingFrom(system::FileSystem &fs, const QString &folder)
+{
+    const system::FolderListing listed = fs.listFolder(folder);
+    Listing listing;
+    listing.missing = listed.missing;
+    listing.listed = listed.listed;
+    listing.names.reserve(static_cast<size_t>(listed.names.size()));
+    for (const QString &name : listed.names)
+        listing.names.insert(nameHash(name));
+    listing.complete = listed.listed && listed.complete;
+    listing.regularOnly = listing.complete && listed.otherNames.isEmpty();
+    if (listing.complete) {
+        listing.folded.reserve(static_cast<size_t>(listed.names.size() + listed.otherNames.size()));
+        for (const QStringList *names : {&listed.names, &listed.otherNames}) {
+            for (const QString &name : *names)
+                listing.folded.insert(EntryNames::keyOf(name));
+        }
+    }
+    return listing;
+}
+
 const ListedFolders::Listing &ListedFolders::listingOf(QStringView folder)
 {
     if (m_last && m_last->path == folder)
@@ -118,21 +257,7 @@ const ListedFolders::Listing &ListedFolders::listingOf(QStringView folder)
         }
     }
     Folder added{folder.toString(), {}};
-    const system::FolderListing listed = m_fs.listFolder(added.path);
-    added.listing.missing = listed.missing;
-    added.listing.listed = listed.listed;
-    added.listing.names.reserve(static_cast<size_t>(listed.names.size()));
-    for (const QString &name : listed.names)
-        added.listing.names.insert(nameHash(name));
-    added.listing.complete = listed.listed && listed.complete;
-    added.listing.regularOnly = added.listing.complete && listed.otherNames.isEmpty();
-    if (added.listing.complete) {
-        added.listing.folded.reserve(static_cast<size_t>(listed.names.size() + listed.otherNames.size()));
-        for (const QStringList *names : {&listed.names, &listed.otherNames}) {
-            for (const QString &name : *names)
-                added.listing.folded.insert(EntryNames::keyOf(name));
-        }
-    }
+    added.listing = m_ahead ? m_ahead->take(m_fs, added.path) : listingFrom(m_fs, added.path);
     // A vector's elements move as it grows: the last one looked up is
     // found again through the table.
     m_last = nullptr;

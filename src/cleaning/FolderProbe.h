@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringView>
 #include <cstdint>
+#include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace tidyfox::cleaning {
@@ -23,7 +25,29 @@ namespace tidyfox::cleaning {
 class ListedFolders : public system::FileSystem
 {
 public:
-    explicit ListedFolders(system::FileSystem &fs) : m_fs(fs) {}
+    explicit ListedFolders(system::FileSystem &fs);
+    ~ListedFolders() override;
+    ListedFolders(const ListedFolders &) = delete;
+    ListedFolders &operator=(const ListedFolders &) = delete;
+
+    // The folders of some locations, each once, in the order first named.
+    class FolderList
+    {
+    public:
+        void add(QStringView location);
+
+    private:
+        friend class ListedFolders;
+        std::vector<QString> m_folders;
+        std::unordered_set<std::uint64_t> m_seen; // by the folders' hashes: a clash only leaves one out
+    };
+    // Lists folders on a second thread, from the last, while the run asks
+    // about the first: a review of a large library asks about the files of
+    // thousands of folders in turn, and listing them is most of its time at
+    // the disk. A folder the run asks about before that thread reached it is
+    // listed by the run. Nothing happens when the file system is asked from
+    // one thread only.
+    void listAhead(FolderList folders);
 
     // What location's folder listing says about its entry.
     enum class Entry {
@@ -84,7 +108,10 @@ private:
         HashSet<std::uint64_t> folded;
     };
     static Hashes nameHash(QStringView name);
+    static Listing listingFrom(system::FileSystem &fs, const QString &folder);
     const Listing &listingOf(QStringView folder);
+    class Ahead;
+    std::unique_ptr<Ahead> m_ahead;
 
     system::FileSystem &m_fs;
     // By the hash of the folder's text, so that a look-up copies nothing.

@@ -560,7 +560,7 @@ INSTANTIATE_TEST_SUITE_P(Libraries, CleaningFilesTest, ::testing::Values("fake",
 TEST(ListedFoldersTest, OnlyANameNoEntryCouldAnswerToIsMissingUnasked)
 {
     QTemporaryDir dir{qEnvironmentVariable("TIDYFOX_TEST_ROOT") + QStringLiteral("/listed-XXXXXX")};
-    const auto at = [&](const char *name) { return dir.filePath(QString::fromUtf8(name)); };
+    const auto at = [&](QByteArrayView name) { return dir.filePath(QString::fromUtf8(name)); };
     QFile(at("song.mp3")).open(QIODevice::WriteOnly);
     QFile(at("\xc3\xa9t\xc3\xa9.mp3")).open(QIODevice::WriteOnly); // "été" composed
     ASSERT_EQ(::symlink("nowhere.mp3", QFile::encodeName(at("link.mp3")).constData()), 0);
@@ -577,6 +577,26 @@ TEST(ListedFoldersTest, OnlyANameNoEntryCouldAnswerToIsMissingUnasked)
     EXPECT_FALSE(listed.fileExists(at("gone.mp3")));
     EXPECT_FALSE(listed.fileExists(at("SONG.mp3")));
     EXPECT_TRUE(listed.fileExists(at("song.mp3")));
+
+    // Listed ahead on a second thread, asked in another order than listed:
+    // the same answers.
+    ListedFolders::FolderList folders;
+    for (int f = 0; f < 40; ++f) {
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QString::number(f)));
+        QFile(at(QByteArray::number(f) + "/song.mp3")).open(QIODevice::WriteOnly);
+        folders.add(at(QByteArray::number(f) + "/song.mp3"));
+    }
+    folders.add(at("song.mp3"));
+    folders.add(at("none/x.mp3"));
+    ListedFolders ahead(disk);
+    ahead.listAhead(std::move(folders));
+    for (int f = 39; f >= 0; f -= 3) {
+        EXPECT_EQ(ahead.entryOf(at(QByteArray::number(f) + "/song.mp3")), ListedFolders::Entry::RegularFile) << f;
+        EXPECT_EQ(ahead.entryOf(at(QByteArray::number(f) + "/gone.mp3")), ListedFolders::Entry::Missing) << f;
+    }
+    EXPECT_EQ(ahead.entryOf(at("link.mp3")), ListedFolders::Entry::Unknown);
+    EXPECT_EQ(ahead.entryOf(at("none/x.mp3")), ListedFolders::Entry::Missing);
+    EXPECT_EQ(ahead.entryOf(at("1/song.mp3")), ListedFolders::Entry::RegularFile);
 }
 
 } // namespace
