@@ -288,21 +288,76 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
     // The others are asked about only when they could reach a copy's file:
     // by its name (the same entry through another folder's spelling), as a
     // symlink, or when some copy's file has more names than its entry's.
-    const TrackRows &rows = index.rows();
-    for (int i = 0; i < index.size(); ++i) {
-        if (i % 4096 == 0)
-            rows.forgetBefore(i);
-        if (isCopy[static_cast<size_t>(i)] || !rows.hasFile(i))
-            continue;
-        const QStringView location = rows.locationView(i);
-        if (location.isEmpty())
-            continue;
+    // Whether one could is told from the folders' listings, by two threads
+    // each taking half the library; a track whose folder is not listed yet
+    // is told after, here.
+    enum class Reach : char { No, Maybe, NotListed };
+    const auto reachOf = [&](QStringView location) {
         // The same entry as a copy's has the same name, whatever the
         // folder's spelling; two spellings of one name are told apart only
         // as loosely as any file system tells them.
-        if (!copyNames.mayName(location)) {
-            // Among regular files only, a file no copy's name reaches in
-            // any spelling is a copy's only by another name of it.
+        if (location.isEmpty())
+            return Reach::No;
+        if (copyNames.mayName(location))
+            return Reach::Maybe;
+        // Among regular files only, a file no copy's name reaches in any
+        // spelling is a copy's only by another name of it.
+        if (!copiesHaveOtherNames) {
+            const std::optional<bool> regularOnly = fs.listedAmongRegularFilesOnly(location);
+            if (!regularOnly)
+                return Reach::NotListed;
+            if (*regularOnly)
+                return Reach::No;
+        }
+        const std::optional<ListedFolders::Entry> seen = fs.listedEntryOf(location);
+        if (!seen)
+            return Reach::NotListed;
+        return *seen == ListedFolders::Entry::Missing ||
+                       (*seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames)
+                   ? Reach::No
+                   : Reach::Maybe;
+    };
+    const TrackRows &rows = index.rows();
+    std::vector<Reach> reach(static_cast<size_t>(index.size()), Reach::No);
+    const auto tell = [&](int from, int to, TrackRows::ViewBuffer &buffer) {
+        int forgotten = from;
+        for (int i = from; i < to; ++i) {
+            if (i - forgotten == 4096) {
+                rows.forgetBetween(forgotten, i);
+                forgotten = i;
+            }
+            if (!isCopy[static_cast<size_t>(i)] && rows.hasFile(i))
+                reach[static_cast<size_t>(i)] = reachOf(rows.locationView(i, buffer));
+        }
+        rows.forgetBetween(forgotten, to);
+    };
+    {
+        const int half = index.size() / 2;
+        std::exception_ptr failed;
+        std::thread second([&] {
+            try {
+                TrackRows::ViewBuffer buffer;
+                tell(half, index.size(), buffer);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        TrackRows::ViewBuffer buffer;
+        try {
+            tell(0, half, buffer);
+        } catch (...) {
+            second.join();
+            throw;
+        }
+        second.join();
+        if (failed)
+            std::rethrow_exception(failed);
+    }
+    for (int i = 0; i < index.size(); ++i) {
+        if (reach[static_cast<size_t>(i)] == Reach::No)
+            continue;
+        const QStringView location = rows.locationView(i);
+        if (reach[static_cast<size_t>(i)] == Reach::NotListed) {
             if (!copiesHaveOtherNames && fs.amongRegularFilesOnly(location))
                 continue;
             const ListedFolders::Entry seen = fs.entryOf(location);

@@ -265,12 +265,46 @@ const ListedFolders::Listing &ListedFolders::listingOf(QStringView folder)
     return sameHash.back().listing;
 }
 
+const ListedFolders::Listing *ListedFolders::listedIn(QStringView folder) const
+{
+    const auto sameHash = m_folders.constFind(nameHash(folder).first);
+    if (sameHash == m_folders.constEnd())
+        return nullptr;
+    for (const Folder &known : *sameHash) {
+        if (known.path == folder)
+            return &known.listing;
+    }
+    return nullptr;
+}
+
 ListedFolders::Entry ListedFolders::entryOf(QStringView location)
 {
     const auto [folder, name] = entryPath(location);
     if (name.isEmpty() || location.contains(QChar(0)))
         return Entry::Unknown;
-    const Listing &listing = listingOf(folder);
+    return entryIn(listingOf(folder), name);
+}
+
+std::optional<ListedFolders::Entry> ListedFolders::listedEntryOf(QStringView location) const
+{
+    const auto [folder, name] = entryPath(location);
+    if (name.isEmpty() || location.contains(QChar(0)))
+        return Entry::Unknown;
+    const Listing *listing = listedIn(folder);
+    return listing ? std::optional(entryIn(*listing, name)) : std::nullopt;
+}
+
+std::optional<bool> ListedFolders::listedAmongRegularFilesOnly(QStringView location) const
+{
+    const auto [folder, name] = entryPath(location);
+    if (name.isEmpty() || location.contains(QChar(0)))
+        return false;
+    const Listing *listing = listedIn(folder);
+    return listing ? std::optional(listing->regularOnly) : std::nullopt;
+}
+
+ListedFolders::Entry ListedFolders::entryIn(const Listing &listing, QStringView name)
+{
     if (listing.missing)
         return Entry::Missing;
     if (listing.listed && listing.names.contains(nameHash(name)))

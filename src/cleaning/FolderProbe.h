@@ -13,6 +13,7 @@
 #include <QStringView>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -61,6 +62,11 @@ public:
     // tell): then location reaches, if anything, a regular file of its
     // folder whose name is location's in some spelling, and no other.
     bool amongRegularFilesOnly(QStringView location);
+    // The same two from the folders listed so far only: nothing when
+    // location's folder has not been listed. They change nothing, so that
+    // two threads may ask them at once while nothing else is asked.
+    std::optional<Entry> listedEntryOf(QStringView location) const;
+    std::optional<bool> listedAmongRegularFilesOnly(QStringView location) const;
 
     bool fileExists(const QString &path) override;
     system::TrashedFile moveToTrash(const QString &path, const system::BeforeTrashMove &beforeMove) override
@@ -110,6 +116,8 @@ private:
     static Hashes nameHash(QStringView name);
     static Listing listingFrom(system::FileSystem &fs, const QString &folder);
     const Listing &listingOf(QStringView folder);
+    const Listing *listedIn(QStringView folder) const;
+    static Entry entryIn(const Listing &listing, QStringView name);
     class Ahead;
     std::unique_ptr<Ahead> m_ahead;
 

@@ -48,17 +48,17 @@ QString TrackRows::location(int index) const
     return hasFile(index) ? text(index, protocol::TrackText::Location) : QString();
 }
 
-QStringView TrackRows::locationView(int index) const
+QStringView TrackRows::locationView(int index, ViewBuffer &buffer) const
 {
     if (!hasFile(index))
         return {};
     const QByteArrayView bytes = textBytes(index, protocol::TrackText::Location);
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        m_asciiView.assign(bytes.begin(), bytes.end());
-        return QStringView(m_asciiView.data(), qsizetype(m_asciiView.size()));
+        buffer.ascii.assign(bytes.begin(), bytes.end());
+        return QStringView(buffer.ascii.data(), qsizetype(buffer.ascii.size()));
     }
-    m_view = location(index);
-    return m_view;
+    buffer.other = location(index);
+    return buffer.other;
 }
 
 libraryclient::TrackPtr TrackRows::track(int index)
@@ -71,6 +71,12 @@ libraryclient::TrackPtr TrackRows::track(int index)
 void TrackRows::forgetBefore(int index) const
 {
     m_table->forgetRowsBefore(index < size() ? row(index) : m_table->count());
+}
+
+void TrackRows::forgetBetween(int from, int to) const
+{
+    if (from < to)
+        m_table->forgetRows(row(from), to < size() ? row(to) : m_table->count());
 }
 
 } // namespace tidyfox::cleaning

@@ -42,7 +42,15 @@ public:
     // The same as a view, valid until the next call: a walk over every
     // track reads its location without a copy on the heap where the bytes
     // are ASCII, as nearly all are.
-    QStringView locationView(int index) const;
+    QStringView locationView(int index) const { return locationView(index, m_view); }
+    // Where a view's text is kept: a second thread that walks the rows
+    // brings its own.
+    struct ViewBuffer
+    {
+        std::u16string ascii;
+        QString other;
+    };
+    QStringView locationView(int index, ViewBuffer &buffer) const;
     QString text(int index, protocol::TrackText which) const { return m_table->text(row(index), which); }
     QByteArrayView textBytes(int index, protocol::TrackText which) const
     {
@@ -56,6 +64,8 @@ public:
     // A walk in index order is past the tracks before index: see
     // TrackTable::forgetRowsBefore.
     void forgetBefore(int index) const;
+    // The same for the tracks from from up to to: see TrackTable::forgetRows.
+    void forgetBetween(int from, int to) const;
 
 private:
     libraryclient::LibraryTrackList &m_list;
@@ -63,8 +73,7 @@ private:
     std::vector<int> m_rows;
     // For a collection read track by track: its objects, by index.
     std::vector<libraryclient::TrackPtr> m_objects;
-    mutable std::u16string m_asciiView;
-    mutable QString m_view;
+    mutable ViewBuffer m_view;
 };
 
 } // namespace tidyfox::cleaning

@@ -364,6 +364,22 @@ void TrackTable::forgetRowsBefore(int row) const
     m_forgotten = upTo;
 }
 
+void TrackTable::forgetRows(int from, int to) const
+{
+    if (!m_keeper || from >= to)
+        return;
+    static const auto page = std::size_t(sysconf(_SC_PAGESIZE));
+    const auto offset = [&](int row) {
+        return row < count() ? m_textOffsets[std::size_t(row)] : std::size_t(m_payload.size());
+    };
+    // Only the pages the rows hold whole: the rows around them may still be
+    // read.
+    const std::size_t begin = (offset(std::max(from, 0)) + page - 1) / page * page;
+    const std::size_t end = offset(to) / page * page;
+    if (end > begin)
+        madvise(const_cast<char *>(m_payload.constData()) + begin, end - begin, MADV_DONTNEED);
+}
+
 QDateTime TrackTable::dateAdded(int row) const
 {
     return dateOf(dateAddedMs(row));

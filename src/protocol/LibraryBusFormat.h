@@ -154,6 +154,10 @@ public:
     // reads them back from the memory file). A large library's payload would
     // otherwise stay resident beside the list made from it.
     void forgetRowsBefore(int row) const;
+    // The same for the rows from from up to to, for a second walk over a
+    // part of the rows; safe beside the first, it keeps no account of what
+    // has gone.
+    void forgetRows(int from, int to) const;
 
 private:
     // A row is where its texts start: its fixed fields lie right before

@@ -54,7 +54,9 @@ Query &Query::bind(int index, const QString &value)
     QByteArray &bytes = m_db->m_textBytes;
     const qsizetype size = value.size();
     bytes.resize(size);
-    const ushort *from = value.utf16();
+    // constData, not utf16: that makes a shared or empty string its own
+    // copy first.
+    const auto *from = reinterpret_cast<const char16_t *>(value.constData());
     char *to = bytes.data();
     qsizetype i = 0;
     for (; i < size && from[i] < 0x80; ++i)
