@@ -354,6 +354,8 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
             std::rethrow_exception(failed);
     }
     for (int i = 0; i < index.size(); ++i) {
+        if (i % 4096 == 0)
+            rows.forgetBefore(i);
         if (reach[static_cast<size_t>(i)] == Reach::No)
             continue;
         const QStringView location = rows.locationView(i);

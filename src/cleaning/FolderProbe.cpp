@@ -168,7 +168,8 @@ private:
 
     // Lists the first folder nobody has come to, with lock released
     // meanwhile; false when there is none. A listing that fails (out of
-    // memory) leaves its folder to the run.
+    // memory) leaves its folder to the run, and the thread stops there: the
+    // run then lists what is left as it comes to it.
     bool listNext(std::unique_lock<std::mutex> &lock, system::FileSystem &fs)
     {
         while (m_next < m_state.size() && m_state[m_next] != State::Free)
@@ -194,11 +195,11 @@ private:
     const std::unique_ptr<system::FileSystem> m_fs;
     const std::vector<QString> m_folders;
     QHash<QString, size_t> m_placeOf;
-    std::mutex m_mutex; // guards the four below
+    std::mutex m_mutex; // guards the five below
     std::condition_variable m_changed;
     std::vector<Listing> m_made;
     std::vector<State> m_state;
-    size_t m_next = 0; // no folder before it is free
+    size_t m_next = 0; // the thread's: no folder before it is free but one whose listing failed
     bool m_stop = false;
     std::thread m_thread; // last: it starts once the rest is made
 };

@@ -42,12 +42,12 @@ public:
         std::vector<QString> m_folders;
         std::unordered_set<std::uint64_t> m_seen; // by the folders' hashes: a clash only leaves one out
     };
-    // Lists folders on a second thread, from the last, while the run asks
-    // about the first: a review of a large library asks about the files of
-    // thousands of folders in turn, and listing them is most of its time at
-    // the disk. A folder the run asks about before that thread reached it is
-    // listed by the run. Nothing happens when the file system is asked from
-    // one thread only.
+    // Lists folders on a second thread, in the order given (the order the
+    // run will ask for them), ahead of the run: a review of a large library
+    // asks about the files of thousands of folders in turn, and listing them
+    // is most of its time at the disk. A folder the run asks about before
+    // that thread reached it is listed by the run. Nothing happens when the
+    // file system is asked from one thread only.
     void listAhead(FolderList folders);
 
     // What location's folder listing says about its entry.

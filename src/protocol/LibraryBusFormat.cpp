@@ -372,10 +372,10 @@ void TrackTable::forgetRows(int from, int to) const
     const auto offset = [&](int row) {
         return row < count() ? m_textOffsets[std::size_t(row)] : std::size_t(m_payload.size());
     };
-    // Only the pages the rows hold whole: the rows around them may still be
-    // read.
-    const std::size_t begin = (offset(std::max(from, 0)) + page - 1) / page * page;
-    const std::size_t end = offset(to) / page * page;
+    // Only the pages the rows hold whole (a row's fixed part lies before its
+    // texts' offset): the rows around them may still be read.
+    const std::size_t begin = (offset(std::max(from, 0)) - m_fixedBytes + page - 1) / page * page;
+    const std::size_t end = (to < count() ? offset(to) - m_fixedBytes : offset(to)) / page * page;
     if (end > begin)
         madvise(const_cast<char *>(m_payload.constData()) + begin, end - begin, MADV_DONTNEED);
 }

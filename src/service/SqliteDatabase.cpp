@@ -54,8 +54,8 @@ Query &Query::bind(int index, const QString &value)
     QByteArray &bytes = m_db->m_textBytes;
     const qsizetype size = value.size();
     bytes.resize(size);
-    // constData, not utf16: that makes a shared or empty string its own
-    // copy first.
+    // constData, not utf16: that gives a null or raw-data string a block of
+    // its own first, and most of an import's empty texts are null.
     const auto *from = reinterpret_cast<const char16_t *>(value.constData());
     char *to = bytes.data();
     qsizetype i = 0;

@@ -145,7 +145,6 @@ TEST(DifferentialTest, DeadTrackDeletionMatchesTheRestartingWalk)
         RemovalBatch::setSize(3);
         const Outcome batched = runOnFake(lib, Job::DeadTracks, false);
         RemovalBatch::setSize(RemovalBatch::kSize);
-        DuplicateIndex::setKeysPerRun(DuplicateIndex::kKeysPerRun);
         expectSame(ours, reference, lib, seed);
         expectSameBatched(batched, reference, lib, seed);
         if (::testing::Test::HasFailure())
