@@ -167,9 +167,16 @@ class Race(unittest.TestCase):
             except sqlite3.Error:
                 pass
             time.sleep(0.005)
-        second = world.clean("duplicates", "--by", "name,artist", "--keep", "added", "--remove", "--library",
-                             world.db)
-        refusal = second.communicate()[1]
+        # Held still while the second runs: the first would otherwise end,
+        # on a fast machine, before the second asks for the lease.
+        self.assertIsNone(first.poll(), "the first removal ended before it was seen holding the lease")
+        first.send_signal(signal.SIGSTOP)
+        try:
+            second = world.clean("duplicates", "--by", "name,artist", "--keep", "added", "--remove", "--library",
+                                 world.db)
+            refusal = second.communicate()[1]
+        finally:
+            first.send_signal(signal.SIGCONT)
         first.communicate()
         self.assertNotEqual(second.returncode, 0)
         self.assertRegex(refusal, r"[Aa]nother clean-up is running: job \d+, started \d\d:\d\d by tidyfox-clean")
