@@ -292,7 +292,9 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
     // each taking half the library; a track whose folder is not listed yet
     // is told after, here.
     enum class Reach : char { No, Maybe, NotListed };
-    const auto reachOf = [&](QStringView location) {
+    // regularOnly and entry answer as listedAmongRegularFilesOnly and
+    // listedEntryOf do: nothing for a folder not listed.
+    const auto reachOf = [&](QStringView location, const auto &regularOnly, const auto &entry) {
         // The same entry as a copy's has the same name, whatever the
         // folder's spelling; two spellings of one name are told apart only
         // as loosely as any file system tells them.
@@ -303,13 +305,13 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         // Among regular files only, a file no copy's name reaches in any
         // spelling is a copy's only by another name of it.
         if (!copiesHaveOtherNames) {
-            const std::optional<bool> regularOnly = fs.listedAmongRegularFilesOnly(location);
-            if (!regularOnly)
+            const std::optional<bool> only = regularOnly(location);
+            if (!only)
                 return Reach::NotListed;
-            if (*regularOnly)
+            if (*only)
                 return Reach::No;
         }
-        const std::optional<ListedFolders::Entry> seen = fs.listedEntryOf(location);
+        const std::optional<ListedFolders::Entry> seen = entry(location);
         if (!seen)
             return Reach::NotListed;
         return *seen == ListedFolders::Entry::Missing ||
@@ -317,6 +319,8 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
                    ? Reach::No
                    : Reach::Maybe;
     };
+    const auto listedRegularOnly = [&](QStringView l) { return fs.listedAmongRegularFilesOnly(l); };
+    const auto listedEntry = [&](QStringView l) { return fs.listedEntryOf(l); };
     const TrackRows &rows = index.rows();
     std::vector<Reach> reach(static_cast<size_t>(index.size()), Reach::No);
     const auto tell = [&](int from, int to, TrackRows::ViewBuffer &buffer) {
@@ -327,7 +331,7 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
                 forgotten = i;
             }
             if (!isCopy[static_cast<size_t>(i)] && rows.hasFile(i))
-                reach[static_cast<size_t>(i)] = reachOf(rows.locationView(i, buffer));
+                reach[static_cast<size_t>(i)] = reachOf(rows.locationView(i, buffer), listedRegularOnly, listedEntry);
         }
         rows.forgetBetween(forgotten, to);
     };
@@ -359,14 +363,12 @@ std::vector<std::optional<FileUsage::Use>> gatherUses(const DuplicateIndex &inde
         if (reach[static_cast<size_t>(i)] == Reach::No)
             continue;
         const QStringView location = rows.locationView(i);
-        if (reach[static_cast<size_t>(i)] == Reach::NotListed) {
-            if (!copiesHaveOtherNames && fs.amongRegularFilesOnly(location))
-                continue;
-            const ListedFolders::Entry seen = fs.entryOf(location);
-            if (seen == ListedFolders::Entry::Missing ||
-                (seen == ListedFolders::Entry::RegularFile && !copiesHaveOtherNames))
-                continue;
-        }
+        // Its folder listed now, as the walk comes to it.
+        if (reach[static_cast<size_t>(i)] == Reach::NotListed &&
+            reachOf(
+                location, [&](QStringView l) { return std::optional(fs.amongRegularFilesOnly(l)); },
+                [&](QStringView l) { return std::optional(fs.entryOf(l)); }) == Reach::No)
+            continue;
         const FileUsage::Use use = FileUsage::useOf(fs, location.toString());
         if (copyPaths.contains(use.path) || (use.stamp && copyIds.contains(use.stamp->id)))
             usage.add(use);

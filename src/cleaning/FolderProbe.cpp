@@ -10,13 +10,14 @@ namespace tidyfox::cleaning {
 namespace {
 
 // The folder and the name of location's entry in it, as the system reads the
-// path; an empty name when location has no folder part or names a folder.
-std::pair<QStringView, QStringView> entryPath(QStringView location)
+// path, when its folder's listing can answer for it: none when location has
+// no folder part, names a folder or holds a NUL.
+std::optional<std::pair<QStringView, QStringView>> listedPath(QStringView location)
 {
     const qsizetype slash = location.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0 || slash + 1 == location.size())
-        return {};
-    return {slash == 0 ? location.first(1) : location.first(slash), location.sliced(slash + 1)};
+    if (slash < 0 || slash + 1 == location.size() || location.contains(QChar(0)))
+        return std::nullopt;
+    return std::pair{slash == 0 ? location.first(1) : location.first(slash), location.sliced(slash + 1)};
 }
 
 } // namespace
@@ -210,11 +211,9 @@ ListedFolders::~ListedFolders() = default;
 
 void ListedFolders::FolderList::add(QStringView location)
 {
-    const QStringView folder = entryPath(location).first;
-    if (folder.isEmpty() || location.contains(QChar(0)))
-        return;
-    if (m_seen.insert(nameHash(folder).first).second)
-        m_folders.push_back(folder.toString());
+    const auto path = listedPath(location);
+    if (path && m_seen.insert(nameHash(path->first).first).second)
+        m_folders.push_back(path->first.toString());
 }
 
 void ListedFolders::listAhead(FolderList folders)
@@ -250,58 +249,54 @@ const ListedFolders::Listing &ListedFolders::listingOf(QStringView folder)
 {
     if (m_last && m_last->path == folder)
         return m_last->listing;
-    std::vector<Folder> &sameHash = m_folders[nameHash(folder).first];
-    for (const Folder &known : sameHash) {
-        if (known.path == folder) {
-            m_last = &known;
-            return known.listing;
-        }
+    if (const Folder *known = listedFolder(folder)) {
+        m_last = known;
+        return known->listing;
     }
     Folder added{folder.toString(), {}};
     added.listing = m_ahead ? m_ahead->take(m_fs, added.path) : listingFrom(m_fs, added.path);
     // A vector's elements move as it grows: the last one looked up is
     // found again through the table.
     m_last = nullptr;
+    std::vector<Folder> &sameHash = m_folders[nameHash(folder).first];
     sameHash.push_back(std::move(added));
     return sameHash.back().listing;
 }
 
-const ListedFolders::Listing *ListedFolders::listedIn(QStringView folder) const
+const ListedFolders::Folder *ListedFolders::listedFolder(QStringView folder) const
 {
     const auto sameHash = m_folders.constFind(nameHash(folder).first);
     if (sameHash == m_folders.constEnd())
         return nullptr;
     for (const Folder &known : *sameHash) {
         if (known.path == folder)
-            return &known.listing;
+            return &known;
     }
     return nullptr;
 }
 
 ListedFolders::Entry ListedFolders::entryOf(QStringView location)
 {
-    const auto [folder, name] = entryPath(location);
-    if (name.isEmpty() || location.contains(QChar(0)))
-        return Entry::Unknown;
-    return entryIn(listingOf(folder), name);
+    const auto path = listedPath(location);
+    return path ? entryIn(listingOf(path->first), path->second) : Entry::Unknown;
 }
 
 std::optional<ListedFolders::Entry> ListedFolders::listedEntryOf(QStringView location) const
 {
-    const auto [folder, name] = entryPath(location);
-    if (name.isEmpty() || location.contains(QChar(0)))
+    const auto path = listedPath(location);
+    if (!path)
         return Entry::Unknown;
-    const Listing *listing = listedIn(folder);
-    return listing ? std::optional(entryIn(*listing, name)) : std::nullopt;
+    const Folder *known = listedFolder(path->first);
+    return known ? std::optional(entryIn(known->listing, path->second)) : std::nullopt;
 }
 
 std::optional<bool> ListedFolders::listedAmongRegularFilesOnly(QStringView location) const
 {
-    const auto [folder, name] = entryPath(location);
-    if (name.isEmpty() || location.contains(QChar(0)))
+    const auto path = listedPath(location);
+    if (!path)
         return false;
-    const Listing *listing = listedIn(folder);
-    return listing ? std::optional(listing->regularOnly) : std::nullopt;
+    const Folder *known = listedFolder(path->first);
+    return known ? std::optional(known->listing.regularOnly) : std::nullopt;
 }
 
 ListedFolders::Entry ListedFolders::entryIn(const Listing &listing, QStringView name)
@@ -322,10 +317,8 @@ ListedFolders::Entry ListedFolders::entryIn(const Listing &listing, QStringView 
 
 bool ListedFolders::amongRegularFilesOnly(QStringView location)
 {
-    const auto [folder, name] = entryPath(location);
-    if (name.isEmpty() || location.contains(QChar(0)))
-        return false;
-    return listingOf(folder).regularOnly;
+    const auto path = listedPath(location);
+    return path && listingOf(path->first).regularOnly;
 }
 
 bool ListedFolders::fileExists(const QString &path)

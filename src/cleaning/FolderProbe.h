@@ -116,7 +116,6 @@ private:
     static Hashes nameHash(QStringView name);
     static Listing listingFrom(system::FileSystem &fs, const QString &folder);
     const Listing &listingOf(QStringView folder);
-    const Listing *listedIn(QStringView folder) const;
     static Entry entryIn(const Listing &listing, QStringView name);
     class Ahead;
     std::unique_ptr<Ahead> m_ahead;
@@ -129,6 +128,8 @@ private:
         Listing listing;
     };
     QHash<std::uint64_t, std::vector<Folder>> m_folders;
+    // The folder's entry in m_folders when it has been listed.
+    const Folder *listedFolder(QStringView folder) const;
     // The folder looked up last: the tracks of an album follow each other.
     const Folder *m_last = nullptr;
 };
